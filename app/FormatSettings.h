@@ -1,0 +1,21 @@
+#pragma once
+// The operator's number and date conventions, read once from the system locale at start and
+// handed to every piece of code that formats, so that tests can pick any convention.
+#include <QChar>
+#include <QLocale>
+#include <QString>
+
+struct FormatSettings {
+    QChar decimalSeparator{'.'};
+    QChar timeSeparator{':'};
+    QString shortDateFormat{"dd.MM.yyyy"}; // Qt date pattern
+    QString longTimeFormat{"hh:mm:ss"};    // Qt time pattern
+
+    static FormatSettings fromLocale(const QLocale& locale);
+    static FormatSettings system();
+};
+
+// "%.2f" with the operator's decimal separator, no thousands separator.
+QString Fixed2(double value, const FormatSettings& fs);
+// "%d" of an integer.
+inline QString Int(long long value) { return QString::number(value); }

@@ -1,0 +1,1 @@
+// Keeps the widget library non-empty while it is being filled.
