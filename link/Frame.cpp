@@ -55,6 +55,12 @@ void FrameReceiver::Receive(uint8_t b) {
         }
         break;
     case 3:
+        // The fields are open to the link module; a count it left out of range must not
+        // turn into a write past the data area.
+        if (RxCount < 0 || RxCount >= static_cast<int32_t>(RxData.size())) {
+            RxState = 0;
+            break;
+        }
         RxSum ^= b;
         RxData[static_cast<size_t>(RxCount)] = b;
         ++RxCount;

@@ -1,0 +1,203 @@
+#include "link/AnswerDecode.h"
+
+#include <QDate>
+#include <QTime>
+
+#include "app/Failure.h"
+#include "link/DateTime.h"
+#include "link/Encodings.h"
+#include "link/GetField.h"
+#include "link/Rounding.h"
+#include "link/StrToInt.h"
+
+namespace {
+
+uint32_t Big24(const uint8_t* d) {
+    return d[0] * 65536u + d[1] * 256u + d[2];
+}
+
+void PutBig24(std::vector<uint8_t>& out, int64_t v) {
+    out.push_back(static_cast<uint8_t>(v >> 16));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+    out.push_back(static_cast<uint8_t>(v));
+}
+
+// Text of a field up to its first zero byte; the last byte always ends it.
+QString TextField(const uint8_t* d, int size) {
+    int n = 0;
+    while (n < size - 1 && d[n] != 0)
+        ++n;
+    return QString::fromLatin1(reinterpret_cast<const char*>(d), n);
+}
+
+void PutTextField(std::vector<uint8_t>& out, const QString& text, int size) {
+    const QByteArray bytes = text.left(size - 1).toLatin1();
+    out.insert(out.end(), bytes.begin(), bytes.end());
+    out.insert(out.end(), static_cast<size_t>(size - bytes.size()), 0);
+}
+
+uint8_t Low8(int64_t v) {
+    return static_cast<uint8_t>(v);
+}
+
+[[noreturn]] void BadClock(const char* field, const QString& detail) {
+    throw Failure(QString("Invalid %1 in device time: %2").arg(QLatin1String(field), detail));
+}
+
+} // namespace
+
+QString ClockAnswerText(const uint8_t* d, const FormatSettings& fs) {
+    const int year = d[7] * 100 + d[6];
+    if (!dt::IsValidDate(year, d[5], d[4]) || !dt::IsValidTime(d[2], d[1], d[0]))
+        return QStringLiteral("unknown");
+    return QDate(year, d[5], d[4]).toString(fs.shortDateFormat) + " - " +
+           QTime(d[2], d[1], d[0]).toString(fs.longTimeFormat);
+}
+
+GprsNetValues DecodeGprsNet(const uint8_t* d) {
+    return {TextField(d, 32), TextField(d + 32, 16)};
+}
+
+FreqParamsValues DecodeFreqParams(const uint8_t* d) {
+    FreqParamsValues v;
+    v.begFreqHz = enc::FrequencyFromCode(Big24(d));
+    v.endFreqHz = enc::FrequencyFromCode(Big24(d + 3));
+    v.multiplier = enc::MultiplierFromCode(static_cast<uint16_t>(d[6] * 256 + d[7]));
+    v.volts = enc::VoltageFromCode(d[8]);
+    v.board = d[9] + 1;
+    v.channel = d[10] + 1;
+    v.repeat = d[11];
+    v.twoElectrodes = enc::ElectrodeSystemFromCode(d[12]);
+    return v;
+}
+
+ParamsValues DecodeParams(const uint8_t* d) {
+    ParamsValues v;
+    v.freqHz = enc::FrequencyFromCode(Big24(d));
+    v.volts = enc::VoltageFromCode(d[3]);
+    v.latencyMs = enc::LatencyFromCode(d[4]);
+    v.repeat = d[5];
+    v.twoElectrodes = enc::ElectrodeSystemFromCode(d[6]);
+    return v;
+}
+
+PeriodValues DecodePeriod(const uint8_t* d) {
+    return {d[0], d[1]};
+}
+
+ReportSettingsValues DecodeReportSettings(const uint8_t* d) {
+    return {d[0], d[1], d[2]};
+}
+
+std::array<uint16_t, 16> DecodeMasks(const uint8_t* d) {
+    std::array<uint16_t, 16> masks{};
+    for (size_t i = 0; i < masks.size(); ++i)
+        masks[i] = static_cast<uint16_t>(d[2 * i] + 256 * d[2 * i + 1]);
+    return masks;
+}
+
+int32_t DecodeDataSize(const uint8_t* d) {
+    return static_cast<int32_t>(Big24(d));
+}
+
+QString VersionText(const uint8_t* d) {
+    return QString::asprintf("%d.%d", d[0], d[1]);
+}
+
+QString MeasureStateText(const uint8_t* d) {
+    return d[0] != 0 ? QStringLiteral("Measure enabled") : QStringLiteral("Measure disabled");
+}
+
+std::vector<uint8_t> SetParamsPayload(double hz, double volts, double latencyMs, double repeat,
+                                      bool twoElectrodes) {
+    std::vector<uint8_t> out;
+    PutBig24(out, enc::FrequencyCode(hz));
+    out.push_back(Low8(enc::VoltageCode(volts)));
+    out.push_back(Low8(enc::LatencyCode(latencyMs)));
+    out.push_back(Low8(Round(repeat)));
+    out.push_back(enc::ElectrodeSystemCode(twoElectrodes));
+    return out;
+}
+
+std::vector<uint8_t> SetFreqParamsPayload(double begHz, double endHz, double multiplier,
+                                          double volts, double board, double channel, double repeat,
+                                          bool twoElectrodes) {
+    std::vector<uint8_t> out;
+    PutBig24(out, enc::FrequencyCode(begHz));
+    PutBig24(out, enc::FrequencyCode(endHz));
+    const int32_t mult = enc::MultiplierCode(multiplier);
+    out.push_back(Low8(mult >> 8));
+    out.push_back(Low8(mult));
+    out.push_back(Low8(enc::VoltageCode(volts)));
+    out.push_back(Low8(enc::IndexCode(board)));
+    out.push_back(Low8(enc::IndexCode(channel)));
+    out.push_back(Low8(Round(repeat)));
+    out.push_back(enc::ElectrodeSystemCode(twoElectrodes));
+    return out;
+}
+
+std::vector<uint8_t> SetMaskPayload(std::span<const uint16_t, 8> masks) {
+    std::vector<uint8_t> out;
+    for (uint16_t m : masks) {
+        out.push_back(Low8(m));
+        out.push_back(Low8(m >> 8));
+    }
+    return out;
+}
+
+std::vector<uint8_t> DownloadPayload(int64_t first, int64_t amount) {
+    std::vector<uint8_t> out;
+    PutBig24(out, first);
+    PutBig24(out, amount);
+    return out;
+}
+
+std::vector<uint8_t> SetTimePayload(int year, int month, int day, int hour, int minute,
+                                    int second) {
+    const int weekday = dt::DayOfWeek(year, month, day);
+    const uint16_t y = static_cast<uint16_t>(year);
+    return {Low8(y / 100), Low8(y % 100), Low8(month),  Low8(day),
+            Low8(weekday), Low8(hour),    Low8(minute), Low8(second)};
+}
+
+std::vector<uint8_t> SetGprsNetPayload(const QString& apn, const QString& serverIp) {
+    std::vector<uint8_t> out;
+    PutTextField(out, apn, 32);
+    PutTextField(out, serverIp, 16);
+    return out;
+}
+
+ClockFields ParseClockText(const QString& text) {
+    ClockFields c;
+    c.day = StrToInt(GetField(text, '.', 1));
+    c.month = StrToInt(GetField(text, '.', 2));
+    c.year = StrToInt(GetField(GetField(text, '.', 3), ' ', 1));
+    const QString t = GetField(text, ' ', 3);
+    c.hour = StrToInt(GetField(t, ':', 1));
+    c.minute = StrToInt(GetField(t, ':', 2));
+    c.second = StrToInt(GetField(t, ':', 3));
+
+    // A date or time that cannot be would reach the logger's clock as it stands.
+    if (c.year < 1 || c.year > 9999)
+        BadClock("year", Int(c.year));
+    if (c.month < 1 || c.month > 12)
+        BadClock("month", Int(c.month));
+    if (!dt::IsValidDate(c.year, c.month, c.day))
+        BadClock(
+            "date",
+            QString("day %1 does not exist in month %2 of %3").arg(c.day).arg(c.month).arg(c.year));
+    if (c.hour < 0 || c.hour > 23)
+        BadClock("hour", Int(c.hour));
+    if (c.minute < 0 || c.minute > 59)
+        BadClock("minute", Int(c.minute));
+    if (c.second < 0 || c.second > 59)
+        BadClock("second", Int(c.second));
+    return c;
+}
+
+QString ClockText(const QDateTime& local) {
+    const QDate d = local.date();
+    const QTime t = local.time();
+    return QString::asprintf("%.2d.%.2d.%.4d - %.2d:%.2d:%.2d", d.day(), d.month(), d.year(),
+                             t.hour(), t.minute(), t.second());
+}

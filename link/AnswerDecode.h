@@ -1,0 +1,110 @@
+#pragma once
+// The data of the logger's answers as values for the console's controls, and the payloads of
+// the requests that the settings pages build. Answer decoders read fixed positions of the
+// receiver's data area, which always holds at least 97 bytes.
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include <QDateTime>
+#include <QString>
+
+#include "app/FormatSettings.h"
+
+// Answer 251: the logger's clock in the operator's short date and long time formats with " - "
+// between, or "unknown" for a date or time that cannot be. Reads bytes 0-7.
+QString ClockAnswerText(const uint8_t* d, const FormatSettings& fs);
+
+// Answer 250: the access point name (bytes 0-30) and the server address (bytes 32-46), each up
+// to its first zero byte, as Latin-1.
+struct GprsNetValues {
+    QString apn;
+    QString serverIp;
+};
+GprsNetValues DecodeGprsNet(const uint8_t* d);
+
+// Answer 247, in the units of the "Freq Range" controls.
+struct FreqParamsValues {
+    double begFreqHz = 0;
+    double endFreqHz = 0;
+    double multiplier = 0;
+    double volts = 0;
+    int board = 0;   // 1-based
+    int channel = 0; // 1-based
+    int repeat = 0;
+    bool twoElectrodes = false;
+};
+FreqParamsValues DecodeFreqParams(const uint8_t* d);
+
+// Answer 253, in the units of the "Measure parameters" controls.
+struct ParamsValues {
+    double freqHz = 0;
+    double volts = 0;
+    double latencyMs = 0;
+    int repeat = 0;
+    bool twoElectrodes = false;
+};
+ParamsValues DecodeParams(const uint8_t* d);
+
+// Answer 254.
+struct PeriodValues {
+    int hours = 0;
+    int minutes = 0;
+};
+PeriodValues DecodePeriod(const uint8_t* d);
+
+// Answer 249.
+struct ReportSettingsValues {
+    int hour = 0;
+    int minute = 0;
+    int retries = 0;
+};
+ReportSettingsValues DecodeReportSettings(const uint8_t* d);
+
+// Answer 252: sixteen masks, low byte first.
+std::array<uint16_t, 16> DecodeMasks(const uint8_t* d);
+// Answer 121: 24-bit big-endian count.
+int32_t DecodeDataSize(const uint8_t* d);
+// Answer 255: "%d.%d".
+QString VersionText(const uint8_t* d);
+// Answer 124: "Measure enabled" for a non-zero byte 0, else "Measure disabled".
+QString MeasureStateText(const uint8_t* d);
+
+// Request payloads (the bytes after the length byte). Values are rounded and encoded as the
+// link does; each field keeps the low bits of its code.
+std::vector<uint8_t> SetParamsPayload(double hz, double volts, double latencyMs, double repeat,
+                                      bool twoElectrodes);
+// Board and channel are the 1-based numbers of the controls.
+std::vector<uint8_t> SetFreqParamsPayload(double begHz, double endHz, double multiplier,
+                                          double volts, double board, double channel, double repeat,
+                                          bool twoElectrodes);
+// Boards 1 to 8, low byte first.
+std::vector<uint8_t> SetMaskPayload(std::span<const uint16_t, 8> masks);
+// First item and number of items, 24 bits each, big-endian.
+std::vector<uint8_t> DownloadPayload(int64_t first, int64_t amount);
+// Year div 100, year mod 100 (of the year as unsigned 16 bits), month, day, day of the week
+// (1 = Sunday), hour, minute, second. Fails with "Invalid argument to date encode" for a date
+// that does not exist, since it has no day of the week.
+std::vector<uint8_t> SetTimePayload(int year, int month, int day, int hour, int minute, int second);
+// A 32-byte access point field and a 16-byte address field: the text cut to 31 and 15
+// characters (Latin-1), a zero byte after it, zeros to the end of the field.
+std::vector<uint8_t> SetGprsNetPayload(const QString& apn, const QString& serverIp);
+
+// The operator's "dd.mm.yyyy - hh:nn:ss" in ClockEd.
+struct ClockFields {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+// Fails with "'%s' is not a valid integer value" for a piece that is not an integer, and with a
+// text naming the field ("Invalid month in device time: 13", "Invalid date in device time: day
+// 31 does not exist in month 2 of 2024", "Invalid hour in device time: 25") for a date or time
+// that cannot be, so that nothing is sent.
+ClockFields ParseClockText(const QString& text);
+// ClockEd's text for the local clock ("Local"): "dd.mm.yyyy - hh:nn:ss", two-digit fields and a
+// four-digit year.
+QString ClockText(const QDateTime& local);

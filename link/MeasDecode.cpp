@@ -1,0 +1,94 @@
+#include "link/MeasDecode.h"
+
+#include "link/DateTime.h"
+#include "link/Rounding.h"
+
+namespace {
+
+constexpr int32_t Pow10[8] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+
+// Steps shared by measurements and sweep points: board, channel, range and the two values.
+void DecodeValues(const uint8_t* b, MeasValues& v) {
+    v.board = b[0] & 0x0F;
+    v.channel = b[1];
+    v.range = b[2] & 3;
+    const int e1 = (b[2] & 0xE0) >> 5;
+    const int e2 = (b[2] & 0x1C) >> 2;
+    v.Rx = RangeValue(v.range, static_cast<uint16_t>(b[3] * 256 + b[4])) / Pow10[e1];
+    v.Xx = RangeValue(v.range, static_cast<uint16_t>(b[5] * 256 + b[6])) / Pow10[e2];
+    if (b[0] & 0x80)
+        v.Xx = -v.Xx;
+}
+
+} // namespace
+
+double RangeValue(uint8_t range, uint16_t raw) {
+    static constexpr double multiplier[4] = {1, 10, 100, 0};
+    if (raw >= 65500)
+        return OverflowValue;
+    return raw * multiplier[range & 3];
+}
+
+DecodedMeasurement DecodeMeasurement(const uint8_t* b, int currentYear) {
+    DecodedMeasurement out;
+    MeasValues& v = out.values;
+    DecodeValues(b, v);
+    v.counter = b[10] + 256 * b[11] + 65536 * b[12];
+    const int32_t s = b[7] + 256 * b[8] + ((b[0] & 0x10) ? 65536 : 0);
+    v.second = static_cast<uint8_t>(s % 60);
+    v.minute = static_cast<uint8_t>(s / 60 % 60);
+    // Up to 36 for the largest count; the time encoding refuses 24 and more.
+    v.hour = static_cast<uint8_t>(s / 3600);
+    v.day = static_cast<uint8_t>((b[9] >> 4) + ((b[0] & 0x20) ? 16 : 0));
+    v.month = b[9] & 0x0F;
+
+    // The date is built before the time, so a record bad in both reports the date.
+    const double date = dt::EncodeDate(currentYear, v.month, v.day);
+    const double time = dt::EncodeTime(v.hour, v.minute, v.second, 0);
+
+    TMeasRecord& r = out.record;
+    r.Board = v.board;
+    r.Channel = v.channel;
+    r.Range = v.range;
+    r.Rx = v.Rx;
+    r.Xx = v.Xx;
+    r.Counter = v.counter;
+    r.Time = dt::ComposeDateTime(date, time);
+    return out;
+}
+
+MeasValues DecodeSweepPoint(const uint8_t* b, MeasValues last) {
+    DecodeValues(b, last);
+    last.SweepFreqCode = b[7] * 65536 + b[8] * 256 + b[9];
+    return last;
+}
+
+QString MeasuredValueText(double value, const FormatSettings& fs) {
+    if (value >= 65500)
+        return QStringLiteral("?");
+    return Fixed2(value * 1000, fs);
+}
+
+QString TimeLabelText(const MeasValues& v) {
+    return QString::asprintf("%.2d.%.2d-%.2d:%.2d:%.2d", v.day, v.month, v.hour, v.minute,
+                             v.second);
+}
+
+QString SweepFrequencyText(int32_t code) {
+    return Int(Round(static_cast<double>(code) * 15625.0 / 524288.0));
+}
+
+MeasurementLabels MeasurementTexts(const MeasValues& v, const FormatSettings& fs) {
+    return {Int(v.board + 1),
+            Int(v.channel + 1),
+            Int(v.range),
+            MeasuredValueText(v.Rx, fs),
+            MeasuredValueText(v.Xx, fs),
+            Int(v.counter),
+            TimeLabelText(v)};
+}
+
+SweepPointLabels SweepPointTexts(const MeasValues& v, const FormatSettings& fs) {
+    return {SweepFrequencyText(v.SweepFreqCode), Int(v.range), MeasuredValueText(v.Rx, fs),
+            MeasuredValueText(v.Xx, fs)};
+}

@@ -1,0 +1,11 @@
+#pragma once
+// Integer texts as the console's platform converts them: an optional sign, then decimal digits,
+// or hexadecimal digits after "$" or "0x"; no blanks anywhere. Decimal values must fit 32 bits;
+// hexadecimal ones may use all 32 bits and wrap ("$FFFFFFFF" is -1).
+#include <cstdint>
+
+#include <QString>
+
+bool TryStrToInt(const QString& text, int32_t& value);
+// Fails with "'%s' is not a valid integer value", the text filled in.
+int32_t StrToInt(const QString& text);
