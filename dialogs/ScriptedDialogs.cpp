@@ -12,9 +12,15 @@ std::deque<DialogAnswer>& queue() {
 }
 } // namespace
 
-bool Active() { return active; }
-void SetActive(bool on) { active = on; }
-void QueueAnswer(const DialogAnswer& answer) { queue().push_back(answer); }
+bool Active() {
+    return active;
+}
+void SetActive(bool on) {
+    active = on;
+}
+void QueueAnswer(const DialogAnswer& answer) {
+    queue().push_back(answer);
+}
 
 std::optional<DialogAnswer> NextAnswer() {
     if (queue().empty())
@@ -30,6 +36,8 @@ void Report(const QString& title, const QString& message) {
     std::fflush(stdout);
 }
 
-void Reset() { queue().clear(); }
+void Reset() {
+    queue().clear();
+}
 
 } // namespace scripted

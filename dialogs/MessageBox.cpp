@@ -1,0 +1,18 @@
+#include "dialogs/MessageBox.h"
+
+#include "dialogs/ScriptedDialogs.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+
+void ShowMessage(const QString& text) {
+    const QString title = QCoreApplication::applicationName();
+    if (scripted::Active()) {
+        scripted::Report(title, text);
+        scripted::NextAnswer(); // only OK to press: any answer closes it
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
