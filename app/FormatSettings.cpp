@@ -7,7 +7,11 @@ FormatSettings FormatSettings::fromLocale(const QLocale& locale) {
     const QString dec = locale.decimalPoint();
     fs.decimalSeparator = dec.isEmpty() ? QChar('.') : dec.front();
     fs.shortDateFormat = locale.dateFormat(QLocale::ShortFormat);
-    fs.longTimeFormat = locale.timeFormat(QLocale::LongFormat);
+    // The operator's long time is hours, minutes and seconds; the zone name that Qt's long
+    // format adds belongs to no clock the logger keeps.
+    fs.longTimeFormat = locale.timeFormat(QLocale::LongFormat)
+                            .remove(QRegularExpression("\\s*(?<![A-Za-z'])t+(?![A-Za-z'])"))
+                            .trimmed();
     // The time separator is the first character after the hour field that is not a letter.
     const QString& t = fs.longTimeFormat;
     const qsizetype h = t.indexOf(QRegularExpression("[hH]"));

@@ -1,0 +1,60 @@
+#include "app/pages/DataPreviewPage.h"
+
+#include "app/SpinEdit.h"
+#include "app/pages/Looks.h"
+#include "app/pages/PageParts.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+using namespace pages;
+
+namespace {
+
+QLabel* ShownValue(QWidget* owner, const QString& name) {
+    QLabel* l = MakeLabel(owner, name, "X");
+    looks::SetTextColor(l, looks::kBlue);
+    looks::SetBold(l);
+    return l;
+}
+
+} // namespace
+
+void BuildDataPreviewPage(QWidget* page, QWidget* pb) {
+    if (pb == nullptr)
+        pb = new QWidget(page);
+    if (pb->objectName().isEmpty())
+        pb->setObjectName("PB");
+    pb->setFixedWidth(kPreviewPlotWidth);
+    pb->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+
+    auto* outer = new QHBoxLayout(page);
+    outer->setContentsMargins(0, 0, 6, 0);
+    outer->setSpacing(6);
+    outer->addWidget(pb);
+
+    auto* right = new QVBoxLayout;
+    right->setContentsMargins(0, 6, 0, 6);
+    right->setSpacing(6);
+
+    QGroupBox* current = MakeGroup(page, "GroupBox10", " Current measure: ");
+    auto* grid = MakeGrid(current);
+    grid->addWidget(MakeLabel(current, "Label52", "Channel:"), 0, 0);
+    grid->addWidget(ShownValue(current, "ChannelDwTx"), 0, 1);
+    grid->addWidget(MakeLabel(current, "Label32", "Board:"), 1, 0);
+    grid->addWidget(ShownValue(current, "BoardDwTx"), 1, 1);
+    grid->setColumnStretch(1, 1);
+    right->addWidget(current);
+
+    QGroupBox* board = MakeGroup(page, "GroupBox18", " Board to draw: ");
+    auto* boardGrid = MakeGrid(board);
+    boardGrid->addWidget(MakeSpin(board, "PwBrdEd", SpinValue::Integer(1, 8), 1), 0, 0);
+    boardGrid->setColumnStretch(1, 1);
+    right->addWidget(board);
+    right->addStretch(1);
+
+    outer->addLayout(right, 1);
+}

@@ -1,0 +1,56 @@
+#include "app/pages/ExcelExportPage.h"
+
+#include "app/FileNameEdit.h"
+#include "app/RadioGroup.h"
+#include "app/SpinEdit.h"
+#include "app/pages/PageParts.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+using namespace pages;
+
+void BuildExcelExportPage(QWidget* page) {
+    auto* outer = new QHBoxLayout(page);
+    outer->setContentsMargins(6, 6, 6, 6);
+    auto* column = new QVBoxLayout;
+    column->setSpacing(6);
+
+    column->addWidget(MakeLabel(page, "Label30", "New excel doc name"));
+    auto* target = new FileNameEdit(page);
+    target->setObjectName("ExFileNameEd");
+    target->SetMode(FileNameEdit::Mode::Save);
+    column->addWidget(target);
+
+    QGroupBox* extract = MakeGroup(page, "GroupBox12", " Extract: ");
+    auto* grid = MakeGrid(extract);
+    grid->addWidget(MakeLabel(extract, "Label44", "Board:"), 0, 0);
+    grid->addWidget(MakeSpin(extract, "ExBrdEd", SpinValue::Integer(1, 8), 1), 0, 1);
+    grid->addWidget(MakeCheck(extract, "SkipVoidChck", "Skip void items"), 1, 0, 1, 3);
+    grid->setColumnStretch(2, 1);
+    column->addWidget(extract);
+
+    column->addWidget(MakeRadio(page, "SourceRg", " Source: ", {"from file", "from buffer"}, 1, 2));
+    auto* source = new FileNameEdit(page);
+    source->setObjectName("SrcFileEd");
+    source->SetMode(FileNameEdit::Mode::Open);
+    source->SetFilter(kSrcFileFilter);
+    column->addWidget(source);
+
+    QPushButton* fill = MakeButton(page, "ExExpBtn", "Fill Table");
+    fill->setIcon(page->style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    fill->setIconSize(QSize(24, 24));
+    fill->setMinimumHeight(40);
+    column->addLayout(MakeRow({fill}));
+    column->addStretch(1);
+
+    // Wide enough for the full paths of the two files.
+    outer->addLayout(column, 2);
+    outer->addStretch(1);
+}

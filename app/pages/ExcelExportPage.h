@@ -1,0 +1,13 @@
+#pragma once
+#include <QString>
+
+class QWidget;
+
+// The filter of SrcFileEd's browse dialog, as the console's description gives it.
+inline const QString kSrcFileFilter =
+    QStringLiteral("All files (*.*)|*.*|Text files (*.txt)|*.txt|Binary files (*.dat)|*.dat");
+
+// Fills the page "Excel export" (TabSheet4): the workbook to create, the board to extract,
+// the source of the measurements and "Fill Table". The two file names are set by the main
+// window when it is first shown.
+void BuildExcelExportPage(QWidget* page);
