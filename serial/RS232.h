@@ -6,6 +6,7 @@
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -32,6 +33,10 @@ public:
     std::function<void(TRS232*)> OnTimeout; // never raised
     std::function<void(const QString&)> OnOpenError;
     std::function<void(TRS232*)> OnFailure;
+
+    // Shows the port message when OnOpenError is unassigned. The program installs its message
+    // box (ShowMessage) at start; until then the text goes to standard error.
+    static std::function<void(const QString&)> FallbackMessage;
 
     // Optionally reloads the settings, opens and configures the port; returns Connected.
     bool Open(bool reload);
@@ -63,8 +68,13 @@ public:
     TCommConfig FCommConfig{};
 
 private:
-    // (the implementation adds what it needs here)
+    void CloseHandle();
+
     QTimer pollTimer_;
     int handle_ = 0;
     bool connected_ = false;
+    // A read found the device gone; the port counts as not answering until the next open.
+    bool deviceGone_ = false;
+    // Bytes taken from the driver and not yet handed to OnReceive (one call may throw).
+    std::deque<uint8_t> received_;
 };
