@@ -1,0 +1,69 @@
+#include "tools/logger/ShutdownSignals.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include "app/EventGuard.h"
+#include "app/Failure.h"
+
+namespace logger {
+
+namespace {
+
+int pipeFds[2] = {-1, -1};
+volatile std::sig_atomic_t received = 0;
+
+void OnSignal(int sig) {
+    received = sig;
+    char b = 1;
+    // Nothing can be done about a failed write inside a signal handler.
+    [[maybe_unused]] ssize_t n = ::write(pipeFds[0], &b, 1);
+}
+
+} // namespace
+
+ShutdownSignals::ShutdownSignals(QObject* parent) : QObject(parent) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pipeFds) != 0)
+        throw Failure("socketpair failed");
+    notifier_ = new QSocketNotifier(pipeFds[1], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [] {
+        Guarded([] {
+            char buf[16];
+            while (::read(pipeFds[1], buf, sizeof buf) > 0) {
+            }
+            QCoreApplication::quit();
+        });
+    });
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+}
+
+ShutdownSignals::~ShutdownSignals() {
+    struct sigaction sa {};
+    sa.sa_handler = SIG_DFL;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    delete notifier_;
+    notifier_ = nullptr;
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    pipeFds[0] = pipeFds[1] = -1;
+}
+
+int ShutdownSignals::Received() {
+    return received;
+}
+
+} // namespace logger

@@ -1,0 +1,47 @@
+// impix-logger: a logger of the Impix II system on a pseudo-terminal.
+#include <csignal>
+#include <cstdio>
+
+#include <QCoreApplication>
+
+#include "app/Failure.h"
+#include "tools/logger/LoggerOptions.h"
+#include "tools/logger/LoggerProgram.h"
+#include "tools/logger/PortLink.h"
+#include "tools/logger/ShutdownSignals.h"
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    // A report server that vanishes mid-report must end the attempt, not the program.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    logger::LoggerOptions options;
+    try {
+        options = logger::ParseOptions(app.arguments());
+    } catch (const Failure& f) {
+        std::fprintf(stderr, "impix-logger: %s\n", f.text().toLocal8Bit().constData());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(options.helpText.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+
+    try {
+        logger::ShutdownSignals shutdown;
+        logger::LoggerProgram program(options);
+        program.Start();
+        QString slave = program.SlavePath();
+        if (!options.linkPath.isEmpty())
+            logger::CreatePortLink(options.linkPath, slave);
+        std::printf("impix-logger: %s\n", slave.toLocal8Bit().constData());
+        std::fflush(stdout);
+        int rc = app.exec();
+        if (!options.linkPath.isEmpty())
+            logger::RemovePortLink(options.linkPath, slave);
+        return rc;
+    } catch (const Failure& f) {
+        std::fprintf(stderr, "impix-logger: %s\n", f.text().toLocal8Bit().constData());
+        return 1;
+    }
+}
