@@ -1,18 +1,26 @@
 #include "data/RecordStream.h"
 
+#include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 void RecordStream::Append(const TMeasRecord& rec) {
     const int64_t block = count_ / BlockRecords;
     if (block == static_cast<int64_t>(blocks_.size()))
-        blocks_.push_back(std::make_unique_for_overwrite<TMeasRecord[]>(BlockRecords));
-    std::memcpy(&blocks_[static_cast<size_t>(block)][count_ % BlockRecords], &rec, RecordSize);
+        blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(BlockRecords * RecordSize));
+    std::memcpy(&blocks_[static_cast<size_t>(block)][count_ % BlockRecords * RecordSize], &rec,
+                RecordSize);
     ++count_;
 }
 
 TMeasRecord RecordStream::At(int64_t k) const {
+    // Readers come from the table, the plot, the writer and the export; a wrong index must not
+    // read freed or foreign memory.
+    if (k < 0 || k >= count_)
+        throw std::out_of_range("record index out of range");
     TMeasRecord rec;
-    std::memcpy(&rec, &blocks_[static_cast<size_t>(k / BlockRecords)][k % BlockRecords],
+    std::memcpy(&rec,
+                &blocks_[static_cast<size_t>(k / BlockRecords)][k % BlockRecords * RecordSize],
                 RecordSize);
     return rec;
 }
@@ -25,9 +33,12 @@ void RecordStream::Clear() {
 
 std::vector<uint8_t> RecordStream::Bytes() const {
     std::vector<uint8_t> out(static_cast<size_t>(Size()));
-    for (int64_t k = 0; k < count_; ++k) {
-        const TMeasRecord rec = At(k);
-        std::memcpy(out.data() + k * RecordSize, &rec, RecordSize);
+    // Whole blocks at a time: the records of a block are contiguous 40-byte images.
+    for (int64_t first = 0; first < count_; first += BlockRecords) {
+        const int64_t n = std::min(BlockRecords, count_ - first);
+        std::memcpy(out.data() + first * RecordSize,
+                    blocks_[static_cast<size_t>(first / BlockRecords)].get(),
+                    static_cast<size_t>(n * RecordSize));
     }
     return out;
 }

@@ -16,15 +16,19 @@ public:
     // Size in bytes.
     int64_t Size() const { return count_ * RecordSize; }
     void Append(const TMeasRecord& rec);
-    // Item k, 0 <= k < Count().
+    // Item k; throws std::out_of_range unless 0 <= k < Count().
     TMeasRecord At(int64_t k) const;
     // Empties the stream and frees its memory.
     void Clear();
     // The stream's bytes, in order (BinConv.dat and tests).
     std::vector<uint8_t> Bytes() const;
 
-private:
+    // Records per storage block; exposed so tests can cross block boundaries on purpose.
     static constexpr int64_t BlockRecords = 16384;
-    std::vector<std::unique_ptr<TMeasRecord[]>> blocks_;
+
+private:
+    // Raw bytes, left uninitialised until written: a record's default values would only be
+    // overwritten.
+    std::vector<std::unique_ptr<std::byte[]>> blocks_;
     int64_t count_ = 0;
 };

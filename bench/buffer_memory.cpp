@@ -1,0 +1,34 @@
+// Memory of the pool at ten million records, with the table model attached: resident memory
+// growth per record, and the stream's own bytes per record.
+#include <benchmark/benchmark.h>
+
+#include "buffer_bench.h"
+#include "data/BufferTableModel.h"
+
+namespace {
+
+void BM_TenMillionRecords(benchmark::State& state) {
+    const long long n = state.range(0);
+    for (auto _ : state) {
+        const double before = ResidentBytes();
+        RecordStream pool;
+        BufferTableModel model(pool);
+        for (long long k = 0; k < n; ++k) {
+            pool.Append(BenchRecord(k));
+            model.RecordAppended();
+        }
+        const double after = ResidentBytes();
+        state.counters["rss_bytes_per_record"] = (after - before) / static_cast<double>(n);
+        state.counters["stream_bytes_per_record"] =
+            static_cast<double>(pool.Size()) / static_cast<double>(pool.Count());
+        state.counters["rss_growth_MiB"] = (after - before) / (1024.0 * 1024.0);
+        state.counters["rows"] = model.rowCount();
+        pool.Clear();
+        model.PoolCleared();
+        state.counters["rss_after_clear_MiB"] = (ResidentBytes() - before) / (1024.0 * 1024.0);
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_TenMillionRecords)->Arg(10'000'000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,70 @@
+// Report stream ingest over loopback: a client socket sends report items to the report server,
+// which parses, decodes and buffers them, all in one process and one event loop.
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <benchmark/benchmark.h>
+
+#include "data/RecordStream.h"
+#include "data/ReportServer.h"
+#include "link/ReportParser.h"
+
+namespace {
+void BM_ReportIngest(benchmark::State& state) {
+    RecordStream pool;
+    ReportParser parser;
+    int64_t items = 0;
+    int64_t parsed = 0;
+    parser.onItem = [&](std::span<const uint8_t, ReportParser::ItemSize> item) {
+        ++items;
+        pool.Append(DecodeReportItem(item, 2024).record);
+    };
+    QString countText;
+    ReportServer::Hooks hooks;
+    hooks.parseByte = [&](uint8_t b) {
+        ++parsed;
+        parser.ParseReportByte(b);
+    };
+    hooks.resetParser = [&] { parser.ResetReportParser(); };
+    hooks.reportItemCount = [&] { return items; };
+    hooks.countText = [&](const QString& s) { countText = s; };
+    ReportServer server(hooks);
+    server.SetPort(0);
+    server.Run();
+
+    QTcpSocket client;
+    client.connectToHost(QHostAddress(QHostAddress::LocalHost), server.Port());
+    if (!client.waitForConnected(5000)) {
+        state.SkipWithError("no connection");
+        return;
+    }
+    while (!server.Serving())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+
+    // Board 1, channel 4, 7 February 09:58:23, as a logger reports it.
+    const QByteArray item("\xA5\x00\x03\x21\x30\x39\x80\x00\x3F\x8C\x72", 11);
+    const QByteArray chunk = item.repeated(static_cast<qsizetype>(state.range(0) / item.size()));
+    for (auto _ : state) {
+        const int64_t target = parsed + chunk.size();
+        client.write(chunk);
+        while (parsed < target)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (pool.Count() > 1000000) {
+            state.PauseTiming();
+            pool.Clear();
+            state.ResumeTiming();
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * chunk.size());
+    state.counters["records"] = benchmark::Counter(static_cast<double>(items));
+}
+BENCHMARK(BM_ReportIngest)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

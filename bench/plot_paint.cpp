@@ -1,0 +1,65 @@
+// The preview plot with a large buffer: a full paint, and live items as they arrive.
+#include <QApplication>
+#include <benchmark/benchmark.h>
+#include <cmath>
+
+#include "data/PreviewPlot.h"
+#include "data/RecordStream.h"
+
+namespace {
+TMeasRecord Item(int64_t i) {
+    TMeasRecord r;
+    r.Board = static_cast<int32_t>((i / 16) % 2);
+    r.Channel = static_cast<int32_t>(i % 16);
+    r.Rx = i % 101 == 0 ? 65535.0 : std::pow(10.0, 1 + std::sin(static_cast<double>(i) / 300));
+    return r;
+}
+
+void Fill(RecordStream& pool, int64_t n) {
+    for (int64_t i = 0; i < n; ++i)
+        pool.Append(Item(i));
+}
+
+void BM_FullPaint(benchmark::State& state) {
+    RecordStream pool;
+    Fill(pool, state.range(0));
+    PreviewPlot plot;
+    plot.resize(433, 493);
+    plot.SetPool(&pool);
+    for (auto _ : state) {
+        plot.Invalidate();
+        benchmark::DoNotOptimize(plot.Picture().constBits());
+    }
+    state.counters["records/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * state.range(0)), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_FullPaint)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// Live items on a buffer of a million, the occasional full repaint included.
+void BM_PlotNewRecord(benchmark::State& state) {
+    RecordStream pool;
+    Fill(pool, state.range(0));
+    PreviewPlot plot;
+    plot.resize(433, 493);
+    plot.SetPool(&pool);
+    plot.Picture();
+    int64_t i = pool.Count();
+    for (auto _ : state) {
+        const TMeasRecord r = Item(i++);
+        pool.Append(r);
+        plot.PlotNewRecord(r);
+        benchmark::DoNotOptimize(plot.Picture().constBits());
+    }
+    state.counters["full paints"] = static_cast<double>(plot.FullPaints());
+}
+BENCHMARK(BM_PlotNewRecord)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,86 @@
+#include "data/BufferTableModel.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "data/BufferCellText.h"
+
+BufferTableModel::BufferTableModel(const RecordStream& pool, QObject* parent)
+    : QAbstractTableModel(parent), pool_(pool),
+      shown_(std::min<int64_t>(pool.Count(), RowsFor(pool.Count()))) {}
+
+int BufferTableModel::RowsFor(int64_t items) {
+    // Qt counts rows in int; a pool beyond that shows its first INT_MAX items.
+    return static_cast<int>(std::clamp<int64_t>(items, 1, std::numeric_limits<int>::max()));
+}
+
+void BufferTableModel::RecordAppended() {
+    const int64_t n = pool_.Count();
+    if (n < shown_) {
+        // The pool was emptied behind our back; show what it holds now.
+        beginResetModel();
+        shown_ = n;
+        endResetModel();
+        return;
+    }
+    const int oldRows = RowsFor(shown_);
+    const int newRows = RowsFor(n);
+    const bool wasBlank = shown_ == 0;
+    if (newRows > oldRows) {
+        beginInsertRows(QModelIndex(), oldRows, newRows - 1);
+        shown_ = std::min<int64_t>(n, newRows);
+        endInsertRows();
+    } else {
+        shown_ = std::min<int64_t>(n, newRows);
+    }
+    // The blank row became item 0: same row, new texts.
+    if (wasBlank && shown_ > 0)
+        emit dataChanged(index(0, 0), index(0, BufferColumnCount - 1));
+}
+
+void BufferTableModel::PoolCleared() {
+    if (shown_ == 0)
+        return;
+    const int oldRows = RowsFor(shown_);
+    if (oldRows > 1) {
+        beginRemoveRows(QModelIndex(), 1, oldRows - 1);
+        shown_ = 1;
+        endRemoveRows();
+    }
+    shown_ = 0;
+    emit dataChanged(index(0, 0), index(0, BufferColumnCount - 1));
+}
+
+void BufferTableModel::SetFormatSettings(const FormatSettings& fs) {
+    fs_ = fs;
+    if (shown_ > 0)
+        emit dataChanged(index(0, 0), index(RowsFor(shown_) - 1, BufferColumnCount - 1));
+}
+
+int BufferTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : RowsFor(shown_);
+}
+
+int BufferTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : BufferColumnCount;
+}
+
+QVariant BufferTableModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.column() >= BufferColumnCount)
+        return QVariant();
+    const int64_t item = index.row();
+    if (item >= shown_ || item >= pool_.Count())
+        return QString(); // the blank row
+    return BufferCellText(pool_.At(item), item, index.column(), fs_);
+}
+
+QVariant BufferTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return BufferHeaderTitle(section);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags BufferTableModel::flags(const QModelIndex& index) const {
+    // Read-only: rows can be selected, cells not edited.
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}

@@ -1,0 +1,68 @@
+#pragma once
+// The paint box PB of the "Data Preview" page: the resistance of the buffer's items of one
+// board, sixteen strips on a log scale. The picture lives in a backing image: it is drawn in full
+// (PBPaint) only when the pool, the board or the size changed, or when showing the page, and is
+// extended point by point while items arrive; a paint event only copies it to the screen.
+#include <QFont>
+#include <QImage>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+#include "data/PlotGeometry.h"
+
+class RecordStream;
+
+class PreviewPlot : public QWidget {
+    Q_OBJECT
+public:
+    explicit PreviewPlot(QWidget* parent = nullptr);
+
+    // The measurement buffer to draw; null draws empty strips.
+    void SetPool(const RecordStream* pool);
+    // PwBrdEdChange: the board (1..8) whose items are drawn; repaints in full.
+    void SetBoard(int board);
+    int Board() const { return board_; }
+    // Called after rec was appended to the pool while the page is active: draws its point, or
+    // repaints in full when the point no longer fits.
+    void PlotNewRecord(const TMeasRecord& rec);
+    // The pool was emptied or refilled behind the plot's back: the next paint draws it afresh.
+    void Invalidate();
+
+    // Where PlotRecord writes the last record's channel and board ("%d", 1-based).
+    void SetTextOutputs(std::function<void(const QString&)> channelText,
+                        std::function<void(const QString&)> boardText);
+
+    // The picture as the next paint shows it, brought up to date first.
+    const QImage& Picture();
+    const PlotState& State() const { return state_; }
+    // Full paints so far.
+    int64_t FullPaints() const { return fullPaints_; }
+
+    QSize sizeHint() const override { return {433, 493}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool Stale() const;
+    void Repaint(); // PBPaint into the backing image
+    void ShowTexts(int64_t channelNumber, int64_t boardNumber);
+
+    const RecordStream* pool_ = nullptr;
+    int board_ = 1;
+    PlotState state_;
+    QImage backing_;
+    bool dirty_ = true;
+    int64_t shownCount_ = 0; // pool items the picture holds
+    int64_t fullPaints_ = 0;
+    QFont numberFont_;
+    QFont labelFont_;
+    int labelWidth_ = 0;
+    int labelHeight_ = 0;
+    std::function<void(const QString&)> channelText_;
+    std::function<void(const QString&)> boardText_;
+};
