@@ -27,7 +27,9 @@ FormatSettings FormatSettings::fromLocale(const QLocale& locale) {
     return fs;
 }
 
-FormatSettings FormatSettings::system() { return fromLocale(QLocale::system()); }
+FormatSettings FormatSettings::system() {
+    return fromLocale(QLocale::system());
+}
 
 QString Fixed2(double value, const FormatSettings& fs) {
     QString s = QString::asprintf("%.2f", value);

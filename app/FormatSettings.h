@@ -18,4 +18,6 @@ struct FormatSettings {
 // "%.2f" with the operator's decimal separator, no thousands separator.
 QString Fixed2(double value, const FormatSettings& fs);
 // "%d" of an integer.
-inline QString Int(long long value) { return QString::number(value); }
+inline QString Int(long long value) {
+    return QString::number(value);
+}

@@ -20,11 +20,17 @@ double MultiplierFromCode(uint16_t code);
 // Board or channel: number - 1 on the wire.
 inline int32_t IndexCode(double number);
 // Electrode system: 255 for the two-electrode system, else 0; any non-zero code reads as two.
-inline uint8_t ElectrodeSystemCode(bool twoElectrodes) { return twoElectrodes ? 255 : 0; }
-inline bool ElectrodeSystemFromCode(uint8_t code) { return code != 0; }
+inline uint8_t ElectrodeSystemCode(bool twoElectrodes) {
+    return twoElectrodes ? 255 : 0;
+}
+inline bool ElectrodeSystemFromCode(uint8_t code) {
+    return code != 0;
+}
 
 } // namespace enc
 
 #include "link/Rounding.h"
 
-inline int32_t enc::IndexCode(double number) { return static_cast<int32_t>(Round(number) - 1); }
+inline int32_t enc::IndexCode(double number) {
+    return static_cast<int32_t>(Round(number) - 1);
+}

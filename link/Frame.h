@@ -14,7 +14,7 @@ namespace frame {
 
 constexpr uint8_t RequestStart = 0xA5;
 constexpr uint8_t AnswerStart = 0x5A;
-constexpr int MaxLength = 100;    // largest L accepted by the receiver
+constexpr int MaxLength = 100;     // largest L accepted by the receiver
 constexpr int IdleLimitTicks = 20; // more idle ticks than this abandon a partial frame
 
 // XOR of the given bytes.

@@ -1,0 +1,78 @@
+// The measurement buffer: appending records, the table, clearing, and saving as a text file.
+#include <QDateTime>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+
+#include "app/EventGuard.h"
+#include "app/ImpixMain.h"
+#include "app/ProgramFolder.h"
+#include "data/BufferTableModel.h"
+#include "data/BufferTextFile.h"
+#include "data/PreviewPlot.h"
+#include "dialogs/SaveDialog.h"
+#include "link/Rounding.h"
+
+void TFImpixMain::ConnectBufferHandlers() {
+    OnClick("ClearBufBtn", [this] { ClearBufBtnClick(); });
+    OnClick("SaveBufBtn", [this] { SaveBufBtnClick(); });
+    OnClick("SaveBufAllBtn", [this] { SaveBufBtnAllClick(); });
+}
+
+void TFImpixMain::AddRecord(const TMeasRecord& rec) {
+    Pool.Append(rec);
+    const int64_t n = Pool.Count();
+    SetText("PoolItemsTx", QString::number(n));
+    bufferModel_->RecordAppended();
+    // The newest row is selected and scrolled into view once per pass of the event loop: with
+    // millions of rows each selection costs milliseconds, and a burst of answers would
+    // otherwise stall the window.
+    if (!followPending_) {
+        followPending_ = true;
+        QTimer::singleShot(0, this, [this] { Guarded([this] { FollowNewestRow(); }); });
+    }
+    if (C<QTabWidget>("PageCtrl")->currentWidget() == Control("PrewSh"))
+        plot_->PlotNewRecord(rec);
+}
+
+void TFImpixMain::FollowNewestRow() {
+    followPending_ = false;
+    const int64_t n = Pool.Count();
+    if (n == 0)
+        return;
+    auto* grid = C<QTableView>("BufGrid");
+    const QModelIndex last = bufferModel_->index(static_cast<int>(n - 1), 0);
+    grid->setCurrentIndex(last);
+    grid->scrollTo(last);
+}
+
+void TFImpixMain::ClearBufBtnClick() {
+    Pool.Clear();
+    SetText("PoolItemsTx", "0");
+    bufferModel_->PoolCleared();
+    plot_->Invalidate();
+}
+
+void TFImpixMain::SaveBufBtnAllClick() {
+    SavePoolRange(0, Pool.Count());
+}
+
+void TFImpixMain::SaveBufBtnClick() {
+    const int64_t from = Round(Value("SaveBufFromEd"));
+    const int64_t to = Round(Value("SaveBufTillEd"));
+    if (!CheckSaveBounds(from, to, Pool.Count())) {
+        ErrorDlg("Items bounds out of range");
+        return;
+    }
+    SavePoolRange(from, to);
+}
+
+void TFImpixMain::SavePoolRange(int64_t from, int64_t to) {
+    const std::optional<QString> path =
+        AskSaveFileName(this, ProgramFolder(), ProgramFolder() + "Data.txt");
+    if (!path)
+        return;
+    const QString settings = SettingsLine(Value("FreqEd"), Value("VoltageEd"), Value("PerHourEd"),
+                                          Value("PerMinEd"), Value("RepEd"), format_);
+    WriteBufferTextFile(*path, Pool, from, to, settings, QDateTime::currentDateTime(), format_);
+}

@@ -1,0 +1,258 @@
+#include "app/ImpixMain.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "app/ControlText.h"
+#include "app/EventGuard.h"
+#include "app/FileNameEdit.h"
+#include "app/ProgramFolder.h"
+#include "app/RadioGroup.h"
+#include "app/SpinEdit.h"
+#include "app/pages/Looks.h"
+#include "app/pages/Pages.h"
+#include "data/BufferCellText.h"
+#include "data/BufferTableModel.h"
+#include "data/PreviewPlot.h"
+#include "data/ReportServer.h"
+#include "dialogs/StdDlg.h"
+#include "link/ModBus.h"
+
+namespace {
+// The window's client area, fixed.
+constexpr int ClientWidth = 692;
+constexpr int ClientHeight = 586;
+constexpr int PageCtrlHeight = 521;
+
+struct PageDef {
+    const char* name;
+    const char* caption;
+};
+// Tab order of the page control.
+constexpr PageDef PageDefs[] = {
+    {"ConnSheet", "Connection"},    {"MeasureSh", "Measure Config"}, {"TabSheet5", "Freq Range"},
+    {"TabSheet1", "System Config"}, {"TabSheet3", "Download"},       {"TabSheet4", "Excel export"},
+    {"BufSh", "Data Buffer"},       {"PrewSh", "Data Preview"},
+};
+} // namespace
+
+TFImpixMain::TFImpixMain(const FormatSettings& format) : format_(format) {
+    setObjectName("FImpixMain");
+    BuildWindow();
+    IndexControls();
+    ConnectHandlers();
+    // FormCreate: the record streams start empty; the server is idle.
+    SetText("SocketStateLabel", "Idle");
+}
+
+TFImpixMain::~TFImpixMain() = default;
+
+void TFImpixMain::BuildWindow() {
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    QFont font = QApplication::font();
+    font.setPointSize(8);
+    setFont(font);
+
+    auto* file = menuBar()->addMenu("XXX");
+    file->setObjectName("File1");
+    file->addSeparator()->setObjectName("N1");
+    QAction* exit = file->addAction("Exit");
+    exit->setObjectName("Exit1");
+    connect(exit, &QAction::triggered, this, [this] { Guarded([this] { close(); }); });
+
+    auto* central = new QWidget(this);
+    central->setObjectName("ClientArea");
+    central->setFixedSize(ClientWidth, ClientHeight);
+    setCentralWidget(central);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    auto* pages = new QTabWidget(central);
+    pages->setObjectName("PageCtrl");
+    pages->setTabPosition(QTabWidget::South);
+    pages->setFixedHeight(PageCtrlHeight);
+    for (const PageDef& def : PageDefs) {
+        auto* page = new QWidget;
+        page->setObjectName(def.name);
+        pages->addTab(page, def.caption);
+    }
+    layout->addWidget(pages);
+    BuildConnectionPage(pages->widget(0));
+    BuildMeasurePage(pages->widget(1));
+    BuildFreqRangePage(pages->widget(2));
+    BuildSystemConfigPage(pages->widget(3));
+    BuildDownloadPage(pages->widget(4));
+    BuildExcelExportPage(pages->widget(5));
+    BuildDataBufferPage(pages->widget(6));
+    plot_ = new PreviewPlot;
+    plot_->setObjectName("PB");
+    BuildDataPreviewPage(pages->widget(7), plot_);
+    BuildBottom(central);
+    layout->addStretch();
+
+    bufferModel_ = std::make_unique<BufferTableModel>(Pool);
+    bufferModel_->SetFormatSettings(format_);
+}
+
+void TFImpixMain::BuildBottom(QWidget* central) {
+    auto* row = new QHBoxLayout;
+    auto* caption = new QLabel("CMD Status", central);
+    caption->setObjectName("Label4");
+    QFont f = caption->font();
+    f.setPointSize(10);
+    f.setBold(true);
+    caption->setFont(f);
+    looks::SetTextColor(caption, QColor(0, 0, 255));
+    auto* status = new QLabel("send", central);
+    status->setObjectName("ComStatusTx");
+    f.setPointSize(12);
+    status->setFont(f);
+    looks::SetTextColor(status, QColor(0, 128, 0));
+    status->setMinimumWidth(260);
+    auto* close =
+        new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), "Close", central);
+    close->setObjectName("CloseBtn");
+    row->addSpacing(12);
+    row->addWidget(caption);
+    row->addSpacing(12);
+    row->addWidget(status);
+    row->addStretch();
+    row->addWidget(close);
+    row->addSpacing(12);
+    static_cast<QVBoxLayout*>(central->layout())->addLayout(row);
+}
+
+void TFImpixMain::IndexControls() {
+    controls_.clear();
+    for (QWidget* w : findChildren<QWidget*>()) {
+        const QString name = w->objectName();
+        if (!name.isEmpty() && !name.startsWith("qt_"))
+            controls_.insert(name, w);
+    }
+    controls_.insert(objectName(), this);
+}
+
+QWidget* TFImpixMain::Control(const QString& name) const {
+    QWidget* w = controls_.value(name);
+    if (!w)
+        throw std::logic_error(("no control named " + name).toStdString());
+    return w;
+}
+
+void TFImpixMain::OnClick(const QString& button, std::function<void()> handler) {
+    connect(C<QAbstractButton>(button), &QAbstractButton::clicked, this,
+            [handler = std::move(handler)] { Guarded(handler); });
+}
+
+void TFImpixMain::ConnectHandlers() {
+    OnClick("CloseBtn", [this] { close(); });
+    OnClick("ReconnectBtn", [this] { ReconnectBtnClick(); });
+    OnClick("ComSettingsBtn", [this] { ComSettingsBtnClick(); });
+    OnClick("VersionInfoBtn", [this] { VersionInfoBtnClick(); });
+    connect(C<RadioGroup>("ConGrp"), &RadioGroup::clicked, this,
+            [this](int) { Guarded([this] { ConGrpClick(); }); });
+    ConnectSettingsHandlers();
+    ConnectBufferHandlers();
+    ConnectServerHandlers();
+}
+
+void TFImpixMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        Guarded([this] { FormShow(); });
+    }
+}
+
+void TFImpixMain::FormShow() {
+    BoardGrpClick();
+    C<RadioGroup>("ConGrp")->SetItemIndex(0);
+    C<QStackedWidget>("ConBook")->setCurrentWidget(Control("pg_USB"));
+    auto* pages = C<QTabWidget>("PageCtrl");
+    pages->setCurrentWidget(Control("ConnSheet"));
+    SetText("ComStatusTx", "Idle");
+    C<FileNameEdit>("SrcFileEd")->SetFileName(ProgramFolder() + "Data.txt");
+    C<FileNameEdit>("ExFileNameEd")->SetFileName(ProgramFolder() + "Data.xls");
+    C<RadioGroup>("ConGrp")->SetItemIndex(0);
+    setWindowTitle(QString::asprintf("Impix II.  version %d.%d", 3, 2));
+    auto* grid = C<QTableView>("BufGrid");
+    grid->setModel(bufferModel_.get());
+    for (int c = 0; c < bufferModel_->columnCount(); ++c)
+        grid->setColumnWidth(c, BufferColumnWidth(c));
+    pages->setCurrentWidget(Control("MeasureSh"));
+    // Centred on the screen, as the window first appears.
+    if (QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TFImpixMain::ConGrpClick() {
+    static const char* const book[] = {"pg_USB", "pg_LAN", "pg_GPRS"};
+    const int i = ItemIndex("ConGrp");
+    if (i >= 0 && i < 3)
+        C<QStackedWidget>("ConBook")->setCurrentWidget(Control(book[i]));
+}
+
+void TFImpixMain::ShowConnectionState(bool connected) {
+    auto* label = C<QLabel>("ComStatusLx");
+    label->setText(connected ? "Connected" : "Disconnected");
+    looks::SetTextColor(label, connected ? QColor(0, 128, 0) : QColor(255, 0, 0));
+}
+
+void TFImpixMain::ReconnectBtnClick() {
+    MB->ReopenPort();
+}
+
+void TFImpixMain::VersionInfoBtnClick() {
+    MB->SendShortRequest(0);
+}
+
+void TFImpixMain::ComSettingsBtnClick() {
+    MB->RS232.ShowSettings();
+}
+
+void TFImpixMain::ErrorDlg(const QString& msg) {
+    ::ErrorDlg(msg);
+}
+
+// Controls by name.
+
+QString TFImpixMain::Text(const QString& name) const {
+    return ControlText(Control(name));
+}
+
+void TFImpixMain::SetText(const QString& name, const QString& text) {
+    SetControlText(Control(name), text);
+}
+
+double TFImpixMain::Value(const QString& name) const {
+    return C<SpinEdit>(name)->Value();
+}
+
+void TFImpixMain::SetValue(const QString& name, double value) {
+    C<SpinEdit>(name)->SetValue(value);
+}
+
+bool TFImpixMain::Checked(const QString& name) const {
+    return C<QCheckBox>(name)->isChecked();
+}
+
+void TFImpixMain::SetChecked(const QString& name, bool on) {
+    C<QCheckBox>(name)->setChecked(on);
+}
+
+int TFImpixMain::ItemIndex(const QString& name) const {
+    return C<RadioGroup>(name)->ItemIndex();
+}

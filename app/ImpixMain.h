@@ -1,0 +1,114 @@
+#pragma once
+// The main window: its pages and controls, the measurement buffer, and the handlers of every
+// operator event. Handlers work on the controls by their names; every event enters through
+// Guarded(), so a failure is shown in a message box and the program goes on.
+#include <QHash>
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+#include "app/FormatSettings.h"
+#include "data/RecordStream.h"
+#include "link/ConsoleView.h"
+
+class TMB;
+class QAbstractButton;
+class QLabel;
+class QTabWidget;
+class BufferTableModel;
+class PreviewPlot;
+class ReportServer;
+
+class TFImpixMain : public QMainWindow, public ConsoleView {
+    Q_OBJECT
+public:
+    // FormCreate: builds the window, empties the record streams.
+    explicit TFImpixMain(const FormatSettings& format = FormatSettings::system());
+    ~TFImpixMain() override;
+
+    // The link module, created after the window.
+    void SetLink(TMB* mb) { MB = mb; }
+    TMB* Link() const { return MB; }
+
+    // ConsoleView
+    void ShowConnectionState(bool connected) override;
+    void AddRecord(const TMeasRecord& rec) override;
+    void ShowBoardMask() override;
+    void ErrorDlg(const QString& msg) override;
+    void CountReportItem() override;
+    void CountDroppedReportItem() override;
+    const FormatSettings& Format() const override { return format_; }
+    QString Text(const QString& name) const override;
+    void SetText(const QString& name, const QString& text) override;
+    double Value(const QString& name) const override;
+    void SetValue(const QString& name, double value) override;
+    bool Checked(const QString& name) const override;
+    void SetChecked(const QString& name, bool on) override;
+    int ItemIndex(const QString& name) const override;
+
+    // The control of that name; a missing one is a programming error and fails loudly.
+    QWidget* Control(const QString& name) const;
+    template <class T> T* C(const QString& name) const {
+        T* w = qobject_cast<T*>(Control(name));
+        if (!w)
+            throw std::logic_error(("control of another kind: " + name).toStdString());
+        return w;
+    }
+
+    RecordStream Pool;
+    RecordStream FilePool;
+    int ReportItemCount = 0;
+    int DroppedReportItems = 0;
+
+    // Start-up and connection.
+    void FormShow();
+    void ConGrpClick();
+    void ReconnectBtnClick();
+    void VersionInfoBtnClick();
+    void ComSettingsBtnClick();
+
+    // Electrode selection.
+    void BoardGrpClick();
+    void ChXSelChckClick();
+    void ShowChannelMask(uint16_t mask);
+    uint16_t ReadChannelMask() const;
+
+    // Device settings.
+    void SetTimeBtnClick();
+    void SynchronizeBtnClick();
+    void SetGPRSnetBtnClick();
+
+    // Buffer.
+    void ClearBufBtnClick();
+    void SaveBufBtnClick();
+    void SaveBufBtnAllClick();
+    void SavePoolRange(int64_t from, int64_t to);
+
+    // Preview.
+    void PwBrdEdChange();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildWindow();
+    void BuildBottom(QWidget* central);
+    void IndexControls();
+    void ConnectHandlers();
+    void ConnectSettingsHandlers();
+    void ConnectBufferHandlers();
+    void ConnectServerHandlers();
+    // Runs the handler for the button's clicks through the event guard.
+    void OnClick(const QString& button, std::function<void()> handler);
+    void FollowNewestRow();
+
+    TMB* MB = nullptr;
+    FormatSettings format_;
+    QHash<QString, QWidget*> controls_;
+    bool shown_ = false;
+    bool showingMask_ = false;
+    bool followPending_ = false;
+    std::unique_ptr<BufferTableModel> bufferModel_;
+    PreviewPlot* plot_ = nullptr;
+    ReportServer* server_ = nullptr;
+};

@@ -1,0 +1,243 @@
+#include "app/ScriptRunner.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTextStream>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/ControlText.h"
+#include "app/Failure.h"
+#include "app/FileNameEdit.h"
+#include "app/RadioGroup.h"
+#include "app/SpinEdit.h"
+#include "dialogs/ScriptedDialogs.h"
+
+namespace {
+struct Command {
+    QString verb;
+    QString name;
+    QString rest; // everything after the name and one blank, blanks included
+};
+
+Command Split(const QString& line) {
+    Command c;
+    const QString s =
+        line.trimmed().isEmpty() ? QString() : line.mid(line.indexOf(QRegularExpression("\\S")));
+    const qsizetype a = s.indexOf(' ');
+    c.verb = a < 0 ? s : s.left(a);
+    if (a < 0)
+        return c;
+    const QString tail = s.mid(a + 1);
+    const qsizetype b = tail.indexOf(' ');
+    c.name = b < 0 ? tail.trimmed() : tail.left(b);
+    c.rest = b < 0 ? QString() : tail.mid(b + 1);
+    return c;
+}
+
+bool IsBlank(const QString& line) {
+    const QString t = line.trimmed();
+    return t.isEmpty() || t.startsWith('#');
+}
+
+void Out(const QString& text) {
+    std::printf("%s\n", text.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+} // namespace
+
+ScriptRunner::ScriptRunner(QStringList lines, QObject* parent)
+    : QObject(parent), lines_(std::move(lines)) {}
+
+QStringList ScriptRunner::ReadScript(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        throw Failure(QString("Cannot read script %1: %2").arg(path, file.errorString()));
+    QStringList lines;
+    QTextStream in(&file);
+    while (!in.atEnd())
+        lines << in.readLine();
+    return lines;
+}
+
+void ScriptRunner::QueueLeadingAnswers() {
+    while (next_ < lines_.size()) {
+        if (IsBlank(lines_[next_])) {
+            ++next_;
+            continue;
+        }
+        if (Split(lines_[next_]).verb != "answer")
+            break;
+        Execute(lines_[next_++]);
+    }
+}
+
+void ScriptRunner::Start() {
+    QTimer::singleShot(0, this, [this] { Step(); });
+}
+
+void ScriptRunner::Step() {
+    if (stopped_)
+        return;
+    while (next_ < lines_.size() && IsBlank(lines_[next_]))
+        ++next_;
+    if (next_ >= lines_.size()) {
+        // The end of the file ends the program, as "quit" does.
+        stopped_ = true;
+        QCoreApplication::exit(0);
+        return;
+    }
+    const QString line = lines_[next_++];
+    const Command c = Split(line);
+    if (c.verb == "wait") {
+        bool ok = false;
+        const int ms = c.name.toInt(&ok);
+        if (!ok || ms < 0)
+            return Fail("bad wait time: " + c.name);
+        QTimer::singleShot(ms, this, [this] { Step(); });
+        return;
+    }
+    // The next step is due before this one runs: a command that opens a modal dialog keeps
+    // the script going inside the dialog's event loop.
+    QTimer::singleShot(0, this, [this] { Step(); });
+    Execute(line);
+}
+
+void ScriptRunner::Fail(const QString& message) {
+    std::fprintf(stderr, "script: line %d: %s\n", next_, message.toLocal8Bit().constData());
+    std::fflush(stderr);
+    stopped_ = true;
+    QCoreApplication::exit(2);
+}
+
+QWidget* ScriptRunner::Find(const QString& name) const {
+    if (name.isEmpty())
+        return nullptr;
+    // An open modal dialog first, then the other windows, newest first.
+    QWidgetList tops;
+    if (QWidget* modal = QApplication::activeModalWidget())
+        tops << modal;
+    const QWidgetList all = QApplication::topLevelWidgets();
+    for (auto it = all.rbegin(); it != all.rend(); ++it)
+        if ((*it)->isVisible() && !tops.contains(*it))
+            tops << *it;
+    for (QWidget* top : tops) {
+        if (top->objectName() == name)
+            return top;
+        if (auto* w = top->findChild<QWidget*>(name))
+            return w;
+    }
+    return nullptr;
+}
+
+void ScriptRunner::Print(const QString& name, QWidget* w) const {
+    if (auto* group = qobject_cast<RadioGroup*>(w))
+        return Out(QString("%1=%2").arg(name).arg(group->ItemIndex()));
+    if (auto* box = qobject_cast<QCheckBox*>(w))
+        return Out(QString("%1=%2").arg(name).arg(box->isChecked() ? 1 : 0));
+    if (auto* table = qobject_cast<QTableView*>(w)) {
+        const QAbstractItemModel* model = table->model();
+        if (!model)
+            return;
+        QStringList header;
+        for (int c = 0; c < model->columnCount(); ++c)
+            header << model->headerData(c, Qt::Horizontal).toString();
+        Out(QString("%1[0]=%2").arg(name, header.join('|')));
+        for (int r = 0; r < model->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < model->columnCount(); ++c)
+                cells << model->index(r, c).data().toString();
+            Out(QString("%1[%2]=%3").arg(name).arg(r + 1).arg(cells.join('|')));
+        }
+        return;
+    }
+    Out(QString("%1=%2").arg(name, ControlText(w)));
+}
+
+int ScriptRunner::Execute(const QString& line) {
+    const Command c = Split(line);
+    if (c.verb == "answer") {
+        using scripted::AnswerKind;
+        const QString a = c.name.toLower();
+        scripted::DialogAnswer answer;
+        if (a == "ok")
+            answer.kind = AnswerKind::Ok;
+        else if (a == "cancel")
+            answer.kind = AnswerKind::Cancel;
+        else if (a == "yes")
+            answer.kind = AnswerKind::Yes;
+        else if (a == "no")
+            answer.kind = AnswerKind::No;
+        else {
+            answer.kind = AnswerKind::Path;
+            answer.path = c.rest.isEmpty() ? c.name : c.name + ' ' + c.rest;
+        }
+        scripted::QueueAnswer(answer);
+        return 0;
+    }
+    if (c.verb == "quit") {
+        stopped_ = true;
+        QCoreApplication::exit(0);
+        return 0;
+    }
+    if (c.verb != "click" && c.verb != "set" && c.verb != "page" && c.verb != "print" &&
+        c.verb != "grab") {
+        Fail("unknown command: " + line.trimmed());
+        return 0;
+    }
+    QWidget* w = Find(c.name);
+    if (!w) {
+        Fail("no control named " + c.name);
+        return 0;
+    }
+    if (c.verb == "click") {
+        auto* button = qobject_cast<QAbstractButton*>(w);
+        if (!button)
+            Fail(c.name + " is not a button");
+        else
+            button->click();
+    } else if (c.verb == "set") {
+        if (auto* box = qobject_cast<QCheckBox*>(w)) {
+            // A tick by the operator is a click: it toggles and raises the click event.
+            if (box->isChecked() != (c.rest.trimmed() == "1"))
+                box->click();
+        } else if (auto* group = qobject_cast<RadioGroup*>(w)) {
+            bool ok = false;
+            const int i = c.rest.trimmed().toInt(&ok);
+            if (!ok || i < 0 || i >= group->Count())
+                Fail("no item " + c.rest + " in " + c.name);
+            else
+                group->PickItem(i);
+        } else if (auto* spin = qobject_cast<SpinEdit*>(w)) {
+            spin->SetText(c.rest);
+        } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+            edit->setText(c.rest);
+        } else if (auto* file = qobject_cast<FileNameEdit*>(w)) {
+            file->SetFileName(c.rest);
+        } else {
+            Fail(c.name + " cannot be set");
+        }
+    } else if (c.verb == "page") {
+        QWidget* p = w->parentWidget();
+        while (p && !qobject_cast<QTabWidget*>(p))
+            p = p->parentWidget();
+        auto* tabs = qobject_cast<QTabWidget*>(p);
+        if (!tabs || tabs->indexOf(w) < 0)
+            Fail(c.name + " is not a page");
+        else
+            tabs->setCurrentWidget(w);
+    } else if (c.verb == "print") {
+        Print(c.name, w);
+    } else if (c.verb == "grab") {
+        if (!w->grab().save(c.rest))
+            Fail("cannot save a picture to " + c.rest);
+    }
+    return 0;
+}

@@ -1,0 +1,57 @@
+// The GPRS report server on the "pg_GPRS" page and the data preview plot.
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+
+#include "app/EventGuard.h"
+#include "app/ImpixMain.h"
+#include "app/SpinEdit.h"
+#include "data/PreviewPlot.h"
+#include "data/ReportServer.h"
+#include "link/ModBus.h"
+#include "link/Rounding.h"
+
+void TFImpixMain::ConnectServerHandlers() {
+    ReportServer::Hooks hooks;
+    hooks.parseByte = [this](uint8_t b) { MB->ParseReportByte(b); };
+    hooks.resetParser = [this] { MB->ResetReportParser(); };
+    hooks.reportItemCount = [this] { return static_cast<int64_t>(ReportItemCount); };
+    hooks.stateText = [this](const QString& text) { SetText("SocketStateLabel", text); };
+    hooks.countText = [this](const QString& text) { SetText("CntLabel", text); };
+    server_ = new ReportServer(std::move(hooks), this);
+    OnClick("RunServerBtn", [this] { server_->Run(); });
+    OnClick("StopServerBtn", [this] { server_->Stop(); });
+
+    // Report items whose date cannot exist are dropped; the operator sees how many.
+    auto* box = C<QGroupBox>("ServerBox");
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+        auto* caption = new QLabel("Dropped items:", box);
+        caption->setObjectName("DroppedCaptionTx");
+        auto* count = new QLabel("0", box);
+        count->setObjectName("DroppedItemsTx");
+        const int row = grid->rowCount();
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(count, row, 1);
+        controls_.insert(caption->objectName(), caption);
+        controls_.insert(count->objectName(), count);
+    }
+
+    plot_->SetPool(&Pool);
+    plot_->SetTextOutputs([this](const QString& t) { SetText("ChannelDwTx", t); },
+                          [this](const QString& t) { SetText("BoardDwTx", t); });
+    connect(C<SpinEdit>("PwBrdEd"), &SpinEdit::changed, this,
+            [this] { Guarded([this] { PwBrdEdChange(); }); });
+}
+
+void TFImpixMain::CountReportItem() {
+    ++ReportItemCount;
+}
+
+void TFImpixMain::CountDroppedReportItem() {
+    ++DroppedReportItems;
+    SetText("DroppedItemsTx", QString::number(DroppedReportItems));
+}
+
+void TFImpixMain::PwBrdEdChange() {
+    plot_->SetBoard(static_cast<int>(Round(Value("PwBrdEd"))));
+}

@@ -1,0 +1,111 @@
+// Handlers of the device settings pages: each "Get" sends its read request, each "Set" sends
+// the controls' values; answers come back through the link module's dispatcher.
+#include <QCheckBox>
+#include <QDateTime>
+
+#include "app/EventGuard.h"
+#include "app/ImpixMain.h"
+#include "app/RadioGroup.h"
+#include "link/AnswerDecode.h"
+#include "link/ModBus.h"
+#include "link/Rounding.h"
+
+namespace {
+// Requests without payload and the buttons that send them.
+struct ShortRequest {
+    const char* button;
+    uint8_t code;
+};
+constexpr ShortRequest ShortRequests[] = {
+    {"GetPeriodBtn", 1},  {"GetParamsBtn", 2},  {"GetMaskBtn", 3},     {"GetTimeBtn", 4},
+    {"GetGPRSnetBtn", 5}, {"GetGPRSrepBtn", 6}, {"GPRSforceBtn", 7},   {"GetFParamsBtn", 8},
+    {"EnableBtn", 131},   {"DisableBtn", 132},  {"Button1", 132},      {"BitBtn1", 133},
+    {"FormatBtn", 133},   {"GetSizeBtn", 134},  {"FreqStartBtn", 139},
+};
+
+// A spin edit's number as one byte on the wire: rounded, low 8 bits kept.
+uint8_t Byte(double value) {
+    return static_cast<uint8_t>(Round(value));
+}
+} // namespace
+
+void TFImpixMain::ConnectSettingsHandlers() {
+    for (const ShortRequest& r : ShortRequests) {
+        const uint8_t code = r.code;
+        OnClick(r.button, [this, code] { MB->SendShortRequest(code); });
+    }
+    OnClick("SetPeriodBtn",
+            [this] { MB->SendRequest2(128, Byte(Value("PerHourEd")), Byte(Value("PerMinEd"))); });
+    OnClick("SetParamsBtn", [this] { MB->SendMeasureParams(); });
+    OnClick("SetFParamsBtn", [this] { MB->SendFreqParams(); });
+    OnClick("SetMaskBtn", [this] { MB->SendElectrodeMask(); });
+    OnClick("DwnBtn", [this] {
+        MB->SendDownloadRequest(Round(Value("FromValEd")), Round(Value("AmountValEd")));
+    });
+    OnClick("SetGPRSrepBtn", [this] {
+        MB->SendRequest3(138, Byte(Value("RepHourEd")), Byte(Value("RepMinEd")),
+                         Byte(Value("RetryRepEd")));
+    });
+    OnClick("SetTimeBtn", [this] { SetTimeBtnClick(); });
+    OnClick("SynchronizeBtn", [this] { SynchronizeBtnClick(); });
+    OnClick("SetGPRSnetBtn", [this] { SetGPRSnetBtnClick(); });
+
+    connect(C<RadioGroup>("BoardGrp"), &RadioGroup::clicked, this,
+            [this](int) { Guarded([this] { BoardGrpClick(); }); });
+    for (int k = 1; k <= 16; ++k)
+        OnClick(QString("Ch%1SelChck").arg(k), [this] { ChXSelChckClick(); });
+    OnClick("ClearSelectionBtn", [this] {
+        MB->ElectrodeMask[static_cast<size_t>(ItemIndex("BoardGrp"))] = 0;
+        ShowBoardMask();
+    });
+    OnClick("SetSelectionBtn", [this] {
+        MB->ElectrodeMask[static_cast<size_t>(ItemIndex("BoardGrp"))] = 0xFFFF;
+        ShowBoardMask();
+    });
+}
+
+void TFImpixMain::BoardGrpClick() {
+    const int i = ItemIndex("BoardGrp");
+    ShowChannelMask(MB ? MB->ElectrodeMask[static_cast<size_t>(i)] : 0);
+    SetText("ChannelGrp", QString(" Board %1 ").arg(i + 1));
+}
+
+void TFImpixMain::ShowBoardMask() {
+    ShowChannelMask(MB->ElectrodeMask[static_cast<size_t>(ItemIndex("BoardGrp"))]);
+}
+
+void TFImpixMain::ShowChannelMask(uint16_t mask) {
+    // Boxes set by the program must not write back into the mask, whatever events the
+    // toolkit raises for them.
+    showingMask_ = true;
+    for (int k = 0; k < 16; ++k)
+        SetChecked(QString("Ch%1SelChck").arg(k + 1), (mask >> k) & 1);
+    showingMask_ = false;
+}
+
+uint16_t TFImpixMain::ReadChannelMask() const {
+    uint16_t mask = 0;
+    for (int k = 0; k < 16; ++k)
+        if (Checked(QString("Ch%1SelChck").arg(k + 1)))
+            mask |= static_cast<uint16_t>(1u << k);
+    return mask;
+}
+
+void TFImpixMain::ChXSelChckClick() {
+    if (showingMask_)
+        return;
+    MB->ElectrodeMask[static_cast<size_t>(ItemIndex("BoardGrp"))] = ReadChannelMask();
+}
+
+void TFImpixMain::SetTimeBtnClick() {
+    const ClockFields c = ParseClockText(Text("ClockEd"));
+    MB->SendRequest(136, SetTimePayload(c.year, c.month, c.day, c.hour, c.minute, c.second));
+}
+
+void TFImpixMain::SynchronizeBtnClick() {
+    SetText("ClockEd", ClockText(QDateTime::currentDateTime()));
+}
+
+void TFImpixMain::SetGPRSnetBtnClick() {
+    MB->SendRequest(137, SetGprsNetPayload(Text("APNEd"), Text("ServIPEd")));
+}

@@ -1,1 +1,0 @@
-// Keeps the widget library non-empty while it is being filled.

@@ -1,0 +1,174 @@
+// The command set: request builders that read the settings controls, and the dispatcher that
+// acts on every good answer by its code alone.
+#include <QDate>
+
+#include "app/Failure.h"
+#include "link/AnswerDecode.h"
+#include "link/Encodings.h"
+#include "link/ModBus.h"
+
+void TMB::SendMeasureParams() {
+    SendRequest(129, SetParamsPayload(view_.Value("FreqEd"), view_.Value("VoltageEd"),
+                                      view_.Value("LatEd"), view_.Value("RepEd"),
+                                      view_.Checked("MeasTypeChck")));
+}
+
+void TMB::SendFreqParams() {
+    SendRequest(140, SetFreqParamsPayload(view_.Value("BegFreqEd"), view_.Value("EndFreqEd"),
+                                          view_.Value("FreqMultEd"), view_.Value("FreqVoltageEd"),
+                                          view_.Value("FBrdEd"), view_.Value("FChnlEd"),
+                                          view_.Value("FRepEd"), view_.Checked("FMeasTypeChck")));
+}
+
+void TMB::SendElectrodeMask() {
+    SendRequest(130, SetMaskPayload(std::span<const uint16_t, 8>(ElectrodeMask.data(), 8)));
+}
+
+void TMB::SendDownloadRequest(int64_t first, int64_t amount) {
+    SendRequest(135, DownloadPayload(first, amount));
+}
+
+void TMB::DecodeMeasurement() {
+    const DecodedMeasurement m = ::DecodeMeasurement(Rx.RxData.data(), QDate::currentDate().year());
+    Working = m.values;
+    MeasRecord = m.record;
+}
+
+void TMB::ShowMeasurement() {
+    const MeasurementLabels t = MeasurementTexts(Working, view_.Format());
+    view_.SetText("BrdTx", t.BrdTx);
+    view_.SetText("ChTx", t.ChTx);
+    view_.SetText("RangeTx", t.RangeTx);
+    view_.SetText("RealTx", t.RealTx);
+    view_.SetText("ImagTx", t.ImagTx);
+    view_.SetText("CntTx", t.CntTx);
+    view_.SetText("TimeLabel", t.TimeLabel);
+}
+
+void TMB::ShowSweepPoint() {
+    const SweepPointLabels t = SweepPointTexts(Working, view_.Format());
+    view_.SetText("FFreqTx", t.FFreqTx);
+    view_.SetText("FRangeTx", t.FRangeTx);
+    view_.SetText("FRxTx", t.FRxTx);
+    view_.SetText("FXxTx", t.FXxTx);
+}
+
+void TMB::DispatchAnswer() {
+    Status("OK");
+    const uint8_t* d = Rx.RxData.data();
+    switch (Rx.RxCmd) {
+    case 5: // a measurement, sent while measuring
+        DecodeMeasurement();
+        ShowMeasurement();
+        view_.AddRecord(MeasRecord);
+        break;
+    case 6: // a sweep point: shown, not buffered
+        Working = DecodeSweepPoint(d, Working);
+        ShowSweepPoint();
+        break;
+    case 120: // one downloaded item
+        DecodeMeasurement();
+        view_.AddRecord(MeasRecord);
+        view_.SetText("AmountTx", QString::number(MeasRecord.Counter));
+        break;
+    case 121:
+        view_.SetText("SizeTx", QString::number(DecodeDataSize(d)));
+        break;
+    case 122:
+        Status("Reset memory");
+        break;
+    case 124:
+        Status(MeasureStateText(d));
+        break;
+    case 247: {
+        Status("Freq. Measure params");
+        const FreqParamsValues v = DecodeFreqParams(d);
+        view_.SetValue("BegFreqEd", v.begFreqHz);
+        view_.SetValue("EndFreqEd", v.endFreqHz);
+        view_.SetValue("FreqMultEd", v.multiplier);
+        view_.SetValue("FreqVoltageEd", v.volts);
+        view_.SetValue("FBrdEd", v.board);
+        view_.SetValue("FChnlEd", v.channel);
+        view_.SetValue("FRepEd", v.repeat);
+        view_.SetChecked("FMeasTypeChck", v.twoElectrodes);
+        break;
+    }
+    case 248:
+        Status("GPRS Report Forced");
+        break;
+    case 249: {
+        Status("GPRS Reporting Settings");
+        const ReportSettingsValues v = DecodeReportSettings(d);
+        view_.SetValue("RepHourEd", v.hour);
+        view_.SetValue("RepMinEd", v.minute);
+        view_.SetValue("RetryRepEd", v.retries);
+        break;
+    }
+    case 250: {
+        Status("GPRS Settings");
+        const GprsNetValues v = DecodeGprsNet(d);
+        view_.SetText("APNEd", v.apn);
+        view_.SetText("ServIPEd", v.serverIp);
+        break;
+    }
+    case 251:
+        Status("System Time");
+        view_.SetText("ClockEd", ClockAnswerText(d, view_.Format()));
+        break;
+    case 252: {
+        Status("Electrode mask");
+        const std::array<uint16_t, 16> masks = DecodeMasks(d);
+        for (size_t i = 0; i < masks.size(); ++i) {
+            ElectrodeMask[i] = masks[i];
+            view_.ShowBoardMask();
+        }
+        break;
+    }
+    case 253: {
+        Status("Measure params");
+        const ParamsValues v = DecodeParams(d);
+        view_.SetValue("FreqEd", v.freqHz);
+        view_.SetValue("VoltageEd", v.volts);
+        view_.SetValue("LatEd", v.latencyMs);
+        view_.SetValue("RepEd", v.repeat);
+        view_.SetChecked("MeasTypeChck", v.twoElectrodes);
+        break;
+    }
+    case 254: {
+        Status("Measure period");
+        const PeriodValues v = DecodePeriod(d);
+        view_.SetValue("PerHourEd", v.hours);
+        view_.SetValue("PerMinEd", v.minutes);
+        break;
+    }
+    case 255:
+        view_.SetText("VersionTx", VersionText(d));
+        break;
+    default: // unknown codes: "OK" and nothing else
+        break;
+    }
+}
+
+void TMB::ParseReportByte(uint8_t value) {
+    report_.ParseReportByte(value);
+}
+
+void TMB::ResetReportParser() {
+    report_.ResetReportParser();
+}
+
+void TMB::ReportItem(std::span<const uint8_t, ReportParser::ItemSize> item) {
+    view_.CountReportItem();
+    // A remote logger must not be able to flood the operator with messages: an item whose date
+    // cannot exist is dropped and counted where the operator sees it.
+    DecodedMeasurement m;
+    try {
+        m = DecodeReportItem(item, QDate::currentDate().year());
+    } catch (const Failure&) {
+        view_.CountDroppedReportItem();
+        return;
+    }
+    Working = m.values;
+    MeasRecord = m.record;
+    view_.AddRecord(MeasRecord);
+}

@@ -1,0 +1,91 @@
+#include "link/ModBus.h"
+
+#include "app/EventGuard.h"
+#include "app/ProgramFolder.h"
+
+TMB::TMB(ConsoleView& view, QObject* parent) : QObject(parent), view_(view) {
+    RS232.OnReceive = [this](uint8_t b) { RS232Receive(b); };
+    RS232.OnOpenError = [this](const QString& name) { RS232OpenError(name); };
+    RS232.OnFailure = [this](TRS232* sender) { RS232Failure(sender); };
+    Rx.onFrame = [this] { DispatchAnswer(); };
+    Rx.onError = [this](const QString& msg) { ReportLinkError(msg); };
+    report_.onItem = [this](std::span<const uint8_t, ReportParser::ItemSize> item) {
+        ReportItem(item);
+    };
+    TimeoutTimer.setInterval(100);
+    connect(&TimeoutTimer, &QTimer::timeout, this,
+            [this] { Guarded([this] { TimeoutTimerTimer(); }); });
+    TimeoutTimer.start();
+}
+
+void TMB::MBCreate() {
+    RS232.ConfigFile = ProgramFolder() + "Impix2.cfg";
+    const bool ok = RS232.Open(true);
+    view_.ShowConnectionState(ok);
+    RS232.StartPolling();
+}
+
+void TMB::ReopenPort() {
+    view_.ShowConnectionState(RS232.Open(true));
+}
+
+void TMB::RS232Receive(uint8_t rec) {
+    Rx.Receive(rec);
+}
+
+// The component raises this on every tick while the port does not answer; the module only
+// shows it and never closes or reopens the port by itself.
+void TMB::RS232Failure(TRS232*) {
+    view_.ShowConnectionState(false);
+}
+
+void TMB::RS232OpenError(const QString& portName) {
+    view_.ErrorDlg(QString("Communication port %1 is not available now").arg(portName));
+}
+
+void TMB::TimeoutTimerTimer() {
+    Rx.Tick();
+}
+
+void TMB::ReportLinkError(const QString& msg) {
+    LastLinkError = msg;
+}
+
+void TMB::Status(const QString& text) {
+    view_.SetText("ComStatusTx", text);
+}
+
+void TMB::SendFrame() {
+    Status("sending");
+    const int length = TxData[2];
+    uint8_t sum = 0;
+    for (int i = 0; i < length; ++i) {
+        RS232.SendByte(TxData[static_cast<size_t>(i)]);
+        sum ^= TxData[static_cast<size_t>(i)];
+    }
+    RS232.SendByte(sum);
+}
+
+void TMB::SendRequest(uint8_t code, std::span<const uint8_t> payload) {
+    // The longest request of the command set carries 48 bytes; TxData holds 64.
+    const size_t n = std::min(payload.size(), TxData.size() - 3);
+    TxData[0] = frame::RequestStart;
+    TxData[1] = code;
+    TxData[2] = static_cast<uint8_t>(3 + n);
+    std::copy_n(payload.begin(), n, TxData.begin() + 3);
+    SendFrame();
+}
+
+void TMB::SendShortRequest(uint8_t code) {
+    SendRequest(code, {});
+}
+
+void TMB::SendRequest2(uint8_t code, uint8_t a, uint8_t b) {
+    const uint8_t payload[] = {a, b};
+    SendRequest(code, payload);
+}
+
+void TMB::SendRequest3(uint8_t code, uint8_t a, uint8_t b, uint8_t c) {
+    const uint8_t payload[] = {a, b, c};
+    SendRequest(code, payload);
+}

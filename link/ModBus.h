@@ -1,0 +1,76 @@
+#pragma once
+// The link module: the one object through which the console talks to the logger. It owns the
+// serial port and the idle timer, holds the receiver and sender state, the electrode masks and
+// the last decoded measurement, and writes what arrives into the main window's controls.
+#include <QObject>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "link/ConsoleView.h"
+#include "link/Frame.h"
+#include "link/MeasDecode.h"
+#include "link/MeasRecord.h"
+#include "link/ReportParser.h"
+#include "serial/RS232.h"
+
+class TMB : public QObject {
+    Q_OBJECT
+public:
+    // The main window must exist first: the module reports to it from MBCreate on.
+    explicit TMB(ConsoleView& view, QObject* parent = nullptr);
+
+    TRS232 RS232;
+    QTimer TimeoutTimer;
+
+    // Creation: configuration file path, open the port, show the state, start polling.
+    void MBCreate();
+    // Reopens the port with the settings reloaded from the file and shows the result.
+    void ReopenPort();
+
+    void RS232Receive(uint8_t rec);
+    void RS232Failure(TRS232* sender);
+    void RS232OpenError(const QString& portName);
+    void TimeoutTimerTimer();
+
+    // Sender: TxData holds the request being built; its checksum is computed while sending.
+    void SendFrame();
+    void SendShortRequest(uint8_t code);
+    void SendRequest2(uint8_t code, uint8_t a, uint8_t b);
+    void SendRequest3(uint8_t code, uint8_t a, uint8_t b, uint8_t c);
+    // Fills TxData with a request carrying the payload and sends it.
+    void SendRequest(uint8_t code, std::span<const uint8_t> payload);
+    void SendMeasureParams();
+    void SendFreqParams();
+    void SendElectrodeMask();
+    void SendDownloadRequest(int64_t first, int64_t amount);
+
+    // Acts on the good answer held by the receiver.
+    void DispatchAnswer();
+
+    // GPRS report stream.
+    void ParseReportByte(uint8_t value);
+    void ResetReportParser();
+
+    // Receiver state (RxState, RxData, IdleTicks, ...).
+    FrameReceiver Rx;
+    std::array<uint16_t, 16> ElectrodeMask{};
+    std::array<uint8_t, 64> TxData{};
+    MeasValues Working{};
+    TMeasRecord MeasRecord{};
+    // Frame errors go to this sink and no further; the last one is kept for diagnosis.
+    void ReportLinkError(const QString& msg);
+    QString LastLinkError;
+
+private:
+    void Status(const QString& text);
+    void ReportItem(std::span<const uint8_t, ReportParser::ItemSize> item);
+    // Decodes a measurement answer into the working values and MeasRecord.
+    void DecodeMeasurement();
+    void ShowMeasurement();
+    void ShowSweepPoint();
+
+    ConsoleView& view_;
+    ReportParser report_;
+};

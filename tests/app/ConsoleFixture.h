@@ -1,0 +1,67 @@
+#pragma once
+// The console in the test process: main window and link module on a pseudo-terminal that the
+// test holds, with dialogs answered as in a script so nothing waits for a person.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "app/ImpixMain.h"
+#include "dialogs/ScriptedDialogs.h"
+#include "link/ModBus.h"
+#include "support/Pty.h"
+
+class ConsoleFixture : public testing::Test {
+protected:
+    void SetUp() override {
+        QCoreApplication::setApplicationName("Impix II.");
+        scripted::SetActive(true);
+        scripted::Reset();
+    }
+    void TearDown() override {
+        link.reset();
+        window.reset();
+        scripted::SetActive(false);
+    }
+
+    // Creates the window and the link module; with `device`, COM2 is the test's pty.
+    void Start(bool device = true) {
+        if (device) {
+            ASSERT_TRUE(pty.LinkAs(devDir.path(), 2));
+        }
+        window = std::make_unique<TFImpixMain>(FormatSettings{});
+        link = std::make_unique<TMB>(*window);
+        window->SetLink(link.get());
+        link->RS232.DeviceFolder = devDir.path() + "/";
+        link->RS232.ConfigFile.clear();
+        link->MBCreate();
+        // The creation handler set the configuration file; the test keeps the defaults.
+        link->RS232.ConfigFile.clear();
+        window->show();
+    }
+
+    // Runs the event loop until the condition holds or the time is up.
+    template <class F> bool WaitFor(F cond, int timeoutMs = 5000) {
+        QElapsedTimer t;
+        t.start();
+        while (!cond() && t.elapsed() < timeoutMs)
+            QTest::qWait(10);
+        return cond();
+    }
+
+    // Feeds bytes to the receiver as the serial component does.
+    void Receive(std::initializer_list<uint8_t> bytes) {
+        for (uint8_t b : bytes)
+            link->RS232Receive(b);
+    }
+
+    QString Text(const char* name) const { return window->Text(name); }
+    void Click(const char* name) { window->C<QAbstractButton>(name)->click(); }
+
+    QTemporaryDir devDir;
+    TestPty pty;
+    std::unique_ptr<TFImpixMain> window;
+    std::unique_ptr<TMB> link;
+};

@@ -1,0 +1,76 @@
+// The real console program driven by scripts, against a pseudo-terminal.
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include "support/ConsoleSandbox.h"
+#include "support/Pty.h"
+
+TEST(Script, ConnectsAndSendsTheVersionRequest) {
+    ConsoleSandbox console;
+    ASSERT_TRUE(console.Ok());
+    TestPty pty;
+    ASSERT_TRUE(pty.LinkAs(console.DevFolder(), 2));
+    const ConsoleResult r = console.Run("print ComStatusLx\n"
+                                        "print ComStatusTx\n"
+                                        "click VersionInfoBtn\n"
+                                        "wait 200\n"
+                                        "print ComStatusTx\n"
+                                        "print FImpixMain\n"
+                                        "quit\n");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.Printed("ComStatusLx"), "Connected");
+    EXPECT_EQ(r.Printed("ComStatusTx"), "sending");
+    EXPECT_EQ(r.Printed("FImpixMain"), "Impix II.  version 3.2");
+    EXPECT_EQ(pty.Read(4), QByteArray::fromHex("A50003A6"));
+}
+
+TEST(Script, WithoutADeviceTheStartUpMessageIsPrintedAndTheConsoleGoesOn) {
+    ConsoleSandbox console;
+    ASSERT_TRUE(console.Ok());
+    const ConsoleResult r = console.Run("print ComStatusLx\nprint ComStatusTx\n");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(
+        r.out.contains("dialog: Impix II. - Chyba: Communication port COM2 is not available now"))
+        << r.out.toStdString();
+    EXPECT_EQ(r.Printed("ComStatusLx"), "Disconnected");
+    EXPECT_EQ(r.Printed("ComStatusTx"), "Idle");
+}
+
+TEST(Script, UnknownCommandsAndControlsEndWithStatusTwo) {
+    ConsoleSandbox console;
+    ASSERT_TRUE(console.Ok());
+    ConsoleResult r = console.Run("answer ok\nfrobnicate Something\n");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("frobnicate")) << r.err.toStdString();
+    r = console.Run("answer ok\nclick NoSuchButton\nprint ComStatusTx\n");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("NoSuchButton"));
+    EXPECT_TRUE(r.Printed("ComStatusTx").isNull());
+}
+
+TEST(Script, SettingsDialogSavesTheSixKeys) {
+    ConsoleSandbox console;
+    ASSERT_TRUE(console.Ok());
+    TestPty pty;
+    ASSERT_TRUE(pty.LinkAs(console.DevFolder(), 3));
+    // No device on COM2 at start; choose COM3 in the dialog and press OK.
+    const ConsoleResult r = console.Run("answer ok\n"
+                                        "click ComSettingsBtn\n"
+                                        "set ComEd 3\n"
+                                        "click BitBtn3\n"
+                                        "click ReconnectBtn\n"
+                                        "print ComStatusLx\n");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.Printed("ComStatusLx"), "Connected") << r.out.toStdString();
+    QFile cfg(console.ConfigFile());
+    ASSERT_TRUE(cfg.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLatin1(cfg.readAll());
+    EXPECT_TRUE(text.contains("[COM]"));
+    for (const char* key :
+         {"PORT=3", "BAUDRATE=9600", "LENGTH=8", "PARITY=0", "FLAGS=12305", "STOP=0"})
+        EXPECT_TRUE(text.contains(key)) << key << "\n" << text.toStdString();
+    EXPECT_LT(text.indexOf("PORT="), text.indexOf("STOP="));
+}

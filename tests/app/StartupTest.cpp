@@ -1,0 +1,100 @@
+// Start-up defaults, the connection page, port loss and reconnect, and the version request.
+#include <QAbstractButton>
+#include <QLabel>
+#include <QStackedWidget>
+#include <QTabWidget>
+
+#include "app/EventGuard.h"
+#include "app/Failure.h"
+#include "app/RadioGroup.h"
+#include "app/pages/Looks.h"
+#include "tests/app/ConsoleFixture.h"
+
+TEST_F(ConsoleFixture, FirstShowAppliesTheDefaults) {
+    Start();
+    EXPECT_EQ(window->windowTitle(), "Impix II.  version 3.2");
+    EXPECT_EQ(window->C<QTabWidget>("PageCtrl")->currentWidget()->objectName(), "MeasureSh");
+    EXPECT_EQ(window->ItemIndex("ConGrp"), 0);
+    EXPECT_EQ(window->C<QStackedWidget>("ConBook")->currentWidget()->objectName(), "pg_USB");
+    EXPECT_EQ(Text("ComStatusTx"), "Idle");
+    EXPECT_EQ(Text("SocketStateLabel"), "Idle");
+    EXPECT_EQ(Text("ChannelGrp"), " Board 1 ");
+    EXPECT_EQ(Text("PoolItemsTx"), "0");
+    EXPECT_TRUE(Text("SrcFileEd").endsWith("/Data.txt"));
+    EXPECT_TRUE(Text("ExFileNameEd").endsWith("/Data.xls"));
+    EXPECT_EQ(Text("ComStatusLx"), "Connected");
+    EXPECT_EQ(looks::TextColor(window->Control("ComStatusLx")), QColor(0, 128, 0));
+
+    const QStringList captions = {"Connection", "Measure Config", "Freq Range",  "System Config",
+                                  "Download",   "Excel export",   "Data Buffer", "Data Preview"};
+    auto* pages = window->C<QTabWidget>("PageCtrl");
+    ASSERT_EQ(pages->count(), captions.size());
+    for (int i = 0; i < pages->count(); ++i)
+        EXPECT_EQ(pages->tabText(i), captions[i]);
+}
+
+TEST_F(ConsoleFixture, WithoutADeviceTheConsoleStartsDisconnectedAndSaysWhichPort) {
+    testing::internal::CaptureStdout();
+    Start(false);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("dialog: Impix II. - Chyba: Communication port COM2 is not available now"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(Text("ComStatusLx"), "Disconnected");
+    EXPECT_EQ(looks::TextColor(window->Control("ComStatusLx")), QColor(255, 0, 0));
+    // Requests still go "out": the bytes are dropped, the status shows the attempt.
+    Click("VersionInfoBtn");
+    EXPECT_EQ(Text("ComStatusTx"), "sending");
+}
+
+TEST_F(ConsoleFixture, ConnectionTypeOnlyChangesTheVisiblePage) {
+    Start();
+    auto* book = window->C<QStackedWidget>("ConBook");
+    auto* type = window->C<RadioGroup>("ConGrp");
+    type->PickItem(1);
+    EXPECT_EQ(book->currentWidget()->objectName(), "pg_LAN");
+    type->PickItem(2);
+    EXPECT_EQ(book->currentWidget()->objectName(), "pg_GPRS");
+    type->PickItem(0);
+    EXPECT_EQ(book->currentWidget()->objectName(), "pg_USB");
+    EXPECT_EQ(Text("ComStatusLx"), "Connected");
+
+    for (int i = 0; i < 5; ++i)
+        window->ShowConnectionState(false);
+    EXPECT_EQ(Text("ComStatusLx"), "Disconnected");
+}
+
+TEST_F(ConsoleFixture, AHangUpShowsDisconnectedAndConnectReopens) {
+    Start();
+    ASSERT_EQ(Text("ComStatusLx"), "Connected");
+    pty.Close();
+    EXPECT_TRUE(WaitFor([&] { return Text("ComStatusLx") == "Disconnected"; }));
+
+    TestPty again;
+    ASSERT_TRUE(again.LinkAs(devDir.path(), 2));
+    Click("ReconnectBtn");
+    EXPECT_EQ(Text("ComStatusLx"), "Connected");
+    Click("VersionInfoBtn");
+    EXPECT_EQ(again.Read(4), QByteArray::fromHex("A50003A6"));
+}
+
+TEST_F(ConsoleFixture, VersionGetSendsTheRequestAndTheAnswerFillsTheLabel) {
+    Start();
+    Click("VersionInfoBtn");
+    EXPECT_EQ(Text("ComStatusTx"), "sending");
+    EXPECT_EQ(pty.Read(4), QByteArray::fromHex("A50003A6"));
+
+    pty.Write(QByteArray::fromHex("5AFF050102A3"));
+    EXPECT_TRUE(WaitFor([&] { return Text("VersionTx") == "1.2"; }));
+    EXPECT_EQ(Text("ComStatusTx"), "OK");
+}
+
+TEST_F(ConsoleFixture, AFailureInAHandlerIsShownAndTheProgramGoesOn) {
+    Start();
+    QString shown;
+    SetFailureHandler([&](const QString& text) { shown = text; });
+    Guarded([] { throw Failure("File access denied"); });
+    EXPECT_EQ(shown, "File access denied");
+    Click("VersionInfoBtn");
+    EXPECT_EQ(Text("ComStatusTx"), "sending");
+}

@@ -1,0 +1,80 @@
+#pragma once
+// Runs the real console program with a script, in a folder of its own: the program is copied
+// there, so its program folder, configuration file and dev/COM<n> links belong to the test.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QTemporaryDir>
+
+struct ConsoleResult {
+    int exitCode = -1;
+    bool finished = false;
+    QString out;
+    QString err;
+    // The value printed for a control ("NAME=<text>"), or a null string when not printed.
+    QString Printed(const QString& name) const {
+        const QString key = name + "=";
+        const QStringList lines = out.split('\n');
+        for (auto it = lines.rbegin(); it != lines.rend(); ++it)
+            if (it->startsWith(key))
+                return it->mid(key.size());
+        return {};
+    }
+};
+
+class ConsoleSandbox {
+public:
+    ConsoleSandbox() {
+        const QString build = qEnvironmentVariable("IMPIX_BUILD_DIR");
+        exe_ = dir_.path() + "/impix";
+        ok_ = dir_.isValid() && QFile::copy(build + "/impix", exe_);
+    }
+    bool Ok() const { return ok_; }
+    QString Folder() const { return dir_.path(); }
+    QString DevFolder() const { return dir_.path() + "/dev"; }
+    QString ConfigFile() const { return dir_.path() + "/Impix2.cfg"; }
+
+    // Starts the console on the script and returns at once.
+    void Start(const QString& script) {
+        QFile f(dir_.path() + "/script.txt");
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            f.write(script.toUtf8());
+        f.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("ASAN_OPTIONS", "detect_leaks=0");
+        // A fixed convention for dates and numbers, whatever the machine's locale.
+        env.insert("LC_ALL", "en_GB.UTF-8");
+        process_.setProcessEnvironment(env);
+        process_.setWorkingDirectory(QDir::tempPath());
+        process_.start(exe_, {"--script", f.fileName()});
+        process_.waitForStarted(10000);
+    }
+
+    // Waits for the console to end; collects its output.
+    ConsoleResult Finish(int timeoutMs = 60000) {
+        ConsoleResult r;
+        r.finished = process_.waitForFinished(timeoutMs);
+        if (!r.finished) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+        r.exitCode = process_.exitCode();
+        r.out = QString::fromLocal8Bit(process_.readAllStandardOutput());
+        r.err = QString::fromLocal8Bit(process_.readAllStandardError());
+        return r;
+    }
+
+    ConsoleResult Run(const QString& script, int timeoutMs = 60000) {
+        Start(script);
+        return Finish(timeoutMs);
+    }
+
+private:
+    QTemporaryDir dir_;
+    QString exe_;
+    bool ok_ = false;
+    QProcess process_;
+};
