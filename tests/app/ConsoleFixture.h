@@ -2,7 +2,6 @@
 // The console in the test process: main window and link module on a pseudo-terminal that the
 // test holds, with dialogs answered as in a script so nothing waits for a person.
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -11,7 +10,7 @@
 #include "app/ImpixMain.h"
 #include "dialogs/ScriptedDialogs.h"
 #include "link/ModBus.h"
-#include "support/Pty.h"
+#include "support/PtyDevice.h"
 
 class ConsoleFixture : public testing::Test {
 protected:
@@ -29,7 +28,7 @@ protected:
     // Creates the window and the link module; with `device`, COM2 is the test's pty.
     void Start(bool device = true) {
         if (device) {
-            ASSERT_TRUE(pty.LinkAs(devDir.path(), 2));
+            ASSERT_TRUE(LinkDevice(devDir.path(), 2, pty.SlavePath()));
         }
         window = std::make_unique<TFImpixMain>(FormatSettings{});
         link = std::make_unique<TMB>(*window);
@@ -42,15 +41,6 @@ protected:
         window->show();
     }
 
-    // Runs the event loop until the condition holds or the time is up.
-    template <class F> bool WaitFor(F cond, int timeoutMs = 5000) {
-        QElapsedTimer t;
-        t.start();
-        while (!cond() && t.elapsed() < timeoutMs)
-            QTest::qWait(10);
-        return cond();
-    }
-
     // Feeds bytes to the receiver as the serial component does.
     void Receive(std::initializer_list<uint8_t> bytes) {
         for (uint8_t b : bytes)
@@ -61,7 +51,7 @@ protected:
     void Click(const char* name) { window->C<QAbstractButton>(name)->click(); }
 
     QTemporaryDir devDir;
-    TestPty pty;
+    PtyDevice pty;
     std::unique_ptr<TFImpixMain> window;
     std::unique_ptr<TMB> link;
 };

@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "support/ConsoleSandbox.h"
-#include "support/Pty.h"
+#include "support/PtyDevice.h"
 
 TEST(Script, ConnectsAndSendsTheVersionRequest) {
     ConsoleSandbox console;
     ASSERT_TRUE(console.Ok());
-    TestPty pty;
-    ASSERT_TRUE(pty.LinkAs(console.DevFolder(), 2));
+    PtyDevice pty;
+    ASSERT_TRUE(LinkDevice(console.DevFolder(), 2, pty.SlavePath()));
     const ConsoleResult r = console.Run("print ComStatusLx\n"
                                         "print ComStatusTx\n"
                                         "click VersionInfoBtn\n"
@@ -53,8 +53,8 @@ TEST(Script, UnknownCommandsAndControlsEndWithStatusTwo) {
 TEST(Script, SettingsDialogSavesTheSixKeys) {
     ConsoleSandbox console;
     ASSERT_TRUE(console.Ok());
-    TestPty pty;
-    ASSERT_TRUE(pty.LinkAs(console.DevFolder(), 3));
+    PtyDevice pty;
+    ASSERT_TRUE(LinkDevice(console.DevFolder(), 3, pty.SlavePath()));
     // No device on COM2 at start; choose COM3 in the dialog and press OK.
     const ConsoleResult r = console.Run("answer ok\n"
                                         "click ComSettingsBtn\n"

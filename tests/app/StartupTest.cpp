@@ -68,10 +68,10 @@ TEST_F(ConsoleFixture, AHangUpShowsDisconnectedAndConnectReopens) {
     Start();
     ASSERT_EQ(Text("ComStatusLx"), "Connected");
     pty.Close();
-    EXPECT_TRUE(WaitFor([&] { return Text("ComStatusLx") == "Disconnected"; }));
+    EXPECT_TRUE(WaitUntil([&] { return Text("ComStatusLx") == "Disconnected"; }));
 
-    TestPty again;
-    ASSERT_TRUE(again.LinkAs(devDir.path(), 2));
+    PtyDevice again;
+    ASSERT_TRUE(LinkDevice(devDir.path(), 2, again.SlavePath()));
     Click("ReconnectBtn");
     EXPECT_EQ(Text("ComStatusLx"), "Connected");
     Click("VersionInfoBtn");
@@ -85,7 +85,7 @@ TEST_F(ConsoleFixture, VersionGetSendsTheRequestAndTheAnswerFillsTheLabel) {
     EXPECT_EQ(pty.Read(4), QByteArray::fromHex("A50003A6"));
 
     pty.Write(QByteArray::fromHex("5AFF050102A3"));
-    EXPECT_TRUE(WaitFor([&] { return Text("VersionTx") == "1.2"; }));
+    EXPECT_TRUE(WaitUntil([&] { return Text("VersionTx") == "1.2"; }));
     EXPECT_EQ(Text("ComStatusTx"), "OK");
 }
 

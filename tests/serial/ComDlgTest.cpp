@@ -10,13 +10,13 @@
 #include <sys/ioctl.h>
 
 #include "ModalDriver.h"
-#include "PtyDevice.h"
 #include "app/Failure.h"
 #include "app/RadioGroup.h"
 #include "app/SpinEdit.h"
 #include "dialogs/ScriptedDialogs.h"
 #include "serial/ComDlg.h"
 #include "serial/RS232.h"
+#include "support/PtyDevice.h"
 
 namespace {
 template <class T> T* Child(QWidget* w, const char* name) {

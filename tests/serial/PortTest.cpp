@@ -7,11 +7,11 @@
 #include <sys/ioctl.h>
 #include <vector>
 
-#include "PtyDevice.h"
 #include "app/EventGuard.h"
 #include "app/Failure.h"
 #include "serial/RS232.h"
 #include "serial/SerialDevice.h"
+#include "support/PtyDevice.h"
 
 namespace {
 class PortTest : public testing::Test {

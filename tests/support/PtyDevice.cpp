@@ -1,6 +1,7 @@
-#include "PtyDevice.h"
+#include "support/PtyDevice.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 PtyDevice::PtyDevice() {
@@ -24,6 +26,13 @@ PtyDevice::PtyDevice() {
         return;
     }
     slave_ = QString::fromLocal8Bit(name);
+    slaveFd_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slaveFd_ >= 0) {
+        termios t{};
+        ::tcgetattr(slaveFd_, &t);
+        ::cfmakeraw(&t);
+        ::tcsetattr(slaveFd_, TCSANOW, &t);
+    }
 }
 
 PtyDevice::~PtyDevice() {
@@ -31,9 +40,11 @@ PtyDevice::~PtyDevice() {
 }
 
 void PtyDevice::Close() {
+    if (slaveFd_ >= 0)
+        ::close(slaveFd_);
     if (master_ >= 0)
         ::close(master_);
-    master_ = -1;
+    slaveFd_ = master_ = -1;
 }
 
 void PtyDevice::Write(const QByteArray& bytes) {
@@ -66,10 +77,15 @@ QByteArray PtyDevice::Read(int count, int ms) {
     return got;
 }
 
-void DeviceFolder::Link(int port, const QString& target) {
-    const QString link = Path() + "COM" + QString::number(port);
+bool LinkDevice(const QString& folder, int port, const QString& target) {
+    QDir().mkpath(folder);
+    const QString link = folder + "/COM" + QString::number(port);
     QFile::remove(link);
-    QFile::link(target, link);
+    return QFile::link(target, link);
+}
+
+void DeviceFolder::Link(int port, const QString& target) {
+    LinkDevice(Path(), port, target);
 }
 
 bool WaitUntil(const std::function<bool()>& condition, int ms) {

@@ -24,8 +24,12 @@ public:
 
 private:
     int master_ = -1;
+    int slaveFd_ = -1; // held open, so the master reads no hang-up before the console opens
     QString slave_;
 };
+
+// Points folder/COM<port> at target, replacing an older link (the folder is created).
+bool LinkDevice(const QString& folder, int port, const QString& target);
 
 // A device folder with COM<n> links.
 class DeviceFolder {
