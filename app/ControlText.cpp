@@ -17,8 +17,8 @@ QString ControlText(const QWidget* w) {
         return edit->text();
     if (auto* file = qobject_cast<const FileNameEdit*>(w))
         return file->FileName();
-    if (auto* group = qobject_cast<const QGroupBox*>(w))
-        return group->title();
+    if (auto* group = qobject_cast<const QGroupBox*>(w)) // "&&" shows as one "&"
+        return QString(group->title()).replace("&&", "&");
     if (auto* button = qobject_cast<const QAbstractButton*>(w))
         return button->text();
     return w->windowTitle();
