@@ -11,6 +11,7 @@
 #include <QString>
 
 #include "app/FormatSettings.h"
+#include "link/DateTime.h"
 
 // Answer 251: the logger's clock in the operator's short date and long time formats with " - "
 // between, or "unknown" for a date or time that cannot be. Reads bytes 0-7.
@@ -91,15 +92,8 @@ std::vector<uint8_t> SetTimePayload(int year, int month, int day, int hour, int 
 // characters (Latin-1), a zero byte after it, zeros to the end of the field.
 std::vector<uint8_t> SetGprsNetPayload(const QString& apn, const QString& serverIp);
 
-// The operator's "dd.mm.yyyy - hh:nn:ss" in ClockEd.
-struct ClockFields {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-};
+// The operator's "dd.mm.yyyy - hh:nn:ss" in ClockEd (milliseconds stay 0).
+using ClockFields = dt::DateTimeParts;
 // Fails with "'%s' is not a valid integer value" for a piece that is not an integer, and with a
 // text naming the field ("Invalid month in device time: 13", "Invalid date in device time: day
 // 31 does not exist in month 2 of 2024", "Invalid hour in device time: 25") for a date or time
