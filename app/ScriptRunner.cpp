@@ -161,7 +161,7 @@ void ScriptRunner::Print(const QString& name, QWidget* w) const {
     Out(QString("%1=%2").arg(name, ControlText(w)));
 }
 
-int ScriptRunner::Execute(const QString& line) {
+void ScriptRunner::Execute(const QString& line) {
     const Command c = Split(line);
     if (c.verb == "answer") {
         using scripted::AnswerKind;
@@ -180,22 +180,22 @@ int ScriptRunner::Execute(const QString& line) {
             answer.path = c.rest.isEmpty() ? c.name : c.name + ' ' + c.rest;
         }
         scripted::QueueAnswer(answer);
-        return 0;
+        return;
     }
     if (c.verb == "quit") {
         stopped_ = true;
         QCoreApplication::exit(0);
-        return 0;
+        return;
     }
     if (c.verb != "click" && c.verb != "set" && c.verb != "page" && c.verb != "print" &&
         c.verb != "grab") {
         Fail("unknown command: " + line.trimmed());
-        return 0;
+        return;
     }
     QWidget* w = Find(c.name);
     if (!w) {
         Fail("no control named " + c.name);
-        return 0;
+        return;
     }
     if (c.verb == "click") {
         auto* button = qobject_cast<QAbstractButton*>(w);
@@ -239,5 +239,4 @@ int ScriptRunner::Execute(const QString& line) {
         if (!w->grab().save(c.rest))
             Fail("cannot save a picture to " + c.rest);
     }
-    return 0;
 }

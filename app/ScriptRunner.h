@@ -22,8 +22,8 @@ public:
 
 private:
     void Step();
-    // Runs one command; returns the delay in milliseconds before the next one.
-    int Execute(const QString& line);
+    // Runs one command ("wait" is handled by Step).
+    void Execute(const QString& line);
     void Fail(const QString& message);
     QWidget* Find(const QString& name) const;
     void Print(const QString& name, QWidget* w) const;

@@ -1,5 +1,7 @@
 #include "link/ModBus.h"
 
+#include <algorithm>
+
 #include "app/EventGuard.h"
 #include "app/ProgramFolder.h"
 
