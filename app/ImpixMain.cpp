@@ -84,6 +84,8 @@ void TFImpixMain::BuildWindow() {
     pages->setObjectName("PageCtrl");
     pages->setTabPosition(QTabWidget::South);
     pages->setFixedHeight(PageCtrlHeight);
+    // All eight tabs in one row across the window, as the operator expects to find them.
+    pages->setStyleSheet("QTabBar::tab { padding: 3px 7px; }");
     for (const PageDef& def : PageDefs) {
         auto* page = new QWidget;
         page->setObjectName(def.name);
