@@ -1,0 +1,195 @@
+#include "export/DdeProtocol.h"
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace dde {
+
+namespace {
+
+void PutU32(QByteArray& out, uint32_t v) {
+    const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF),
+                       char((v >> 24) & 0xFF)};
+    out.append(b, 4);
+}
+
+uint32_t GetU32(const char* p) {
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    return uint32_t(u[0]) | uint32_t(u[1]) << 8 | uint32_t(u[2]) << 16 | uint32_t(u[3]) << 24;
+}
+
+void PutText(QByteArray& out, const QString& s) {
+    const QByteArray u = s.toUtf8();
+    PutU32(out, uint32_t(u.size()));
+    out.append(u);
+}
+
+// Reads fields from one message body; any read past its end marks it bad.
+struct Reader {
+    const char* p;
+    qsizetype left;
+    bool bad = false;
+
+    bool u8(uint8_t& v) {
+        if (left < 1)
+            return bad = true, false;
+        v = uint8_t(*p);
+        ++p, --left;
+        return true;
+    }
+    bool u32(uint32_t& v) {
+        if (left < 4)
+            return bad = true, false;
+        v = GetU32(p);
+        p += 4, left -= 4;
+        return true;
+    }
+    bool text(QString& s) {
+        uint32_t n = 0;
+        if (!u32(n) || n > uint64_t(left))
+            return bad = true, false;
+        s = QString::fromUtf8(p, qsizetype(n));
+        p += n, left -= n;
+        return true;
+    }
+};
+
+bool KnownKind(uint8_t k) {
+    return (k >= uint8_t(MessageKind::Connect) && k <= uint8_t(MessageKind::Execute)) ||
+           (k >= uint8_t(MessageKind::Data) && k <= uint8_t(MessageKind::Closed));
+}
+
+} // namespace
+
+QByteArray Encode(const Message& m) {
+    QByteArray body;
+    body.append(char(Version));
+    body.append(char(m.kind));
+    PutU32(body, m.seq);
+    switch (m.kind) {
+    case MessageKind::Connect:
+    case MessageKind::Poke:
+        PutText(body, m.a);
+        PutText(body, m.b);
+        break;
+    case MessageKind::Request:
+    case MessageKind::Data:
+    case MessageKind::Refused:
+        PutText(body, m.a);
+        break;
+    case MessageKind::Execute:
+        PutText(body, m.a);
+        body.append(char(m.wait ? 1 : 0));
+        break;
+    case MessageKind::Close:
+    case MessageKind::NoReply:
+    case MessageKind::Accepted:
+    case MessageKind::Completed:
+    case MessageKind::Closed:
+        break;
+    }
+    QByteArray out;
+    out.reserve(body.size() + 4);
+    PutU32(out, uint32_t(body.size()));
+    out.append(body);
+    return out;
+}
+
+void Decoder::feed(const QByteArray& bytes) {
+    if (failed())
+        return;
+    // Drop what was already consumed before the buffer grows again.
+    if (pos_ > 0 && pos_ >= buf_.size() / 2) {
+        buf_.remove(0, pos_);
+        pos_ = 0;
+    }
+    buf_.append(bytes);
+}
+
+std::optional<Message> Decoder::next() {
+    if (failed() || buf_.size() - pos_ < 4)
+        return std::nullopt;
+    const uint32_t n = GetU32(buf_.constData() + pos_);
+    if (n > MaxMessageBytes) {
+        error_ = QStringLiteral("message of %1 bytes is over the limit").arg(n);
+        return std::nullopt;
+    }
+    if (buf_.size() - pos_ - 4 < qsizetype(n))
+        return std::nullopt;
+    Reader r{buf_.constData() + pos_ + 4, qsizetype(n)};
+    pos_ += 4 + qsizetype(n);
+
+    Message m;
+    uint8_t version = 0, kind = 0;
+    if (!r.u8(version) || version != Version) {
+        error_ = QStringLiteral("protocol version %1 is not %2").arg(version).arg(Version);
+        return std::nullopt;
+    }
+    if (!r.u8(kind) || !KnownKind(kind)) {
+        error_ = QStringLiteral("unknown message kind %1").arg(kind);
+        return std::nullopt;
+    }
+    m.kind = MessageKind(kind);
+    r.u32(m.seq);
+    switch (m.kind) {
+    case MessageKind::Connect:
+    case MessageKind::Poke:
+        r.text(m.a) && r.text(m.b);
+        break;
+    case MessageKind::Request:
+    case MessageKind::Data:
+    case MessageKind::Refused:
+        r.text(m.a);
+        break;
+    case MessageKind::Execute: {
+        uint8_t w = 0;
+        r.text(m.a) && r.u8(w);
+        m.wait = w != 0;
+        break;
+    }
+    default:
+        break;
+    }
+    if (r.bad || r.left != 0) {
+        error_ = QStringLiteral("malformed message of kind %1").arg(kind);
+        return std::nullopt;
+    }
+    return m;
+}
+
+QString SocketFolder() {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty())
+        return QFile::decodeName(runtime) + QStringLiteral("/impix-dde");
+    return QStringLiteral("/tmp/impix-dde-%1").arg(getuid());
+}
+
+QString SocketPath(const QString& service) {
+    return SocketFolder() + '/' + service;
+}
+
+QString PrepareSocketFolder(const QString& folder) {
+    const QByteArray path = QFile::encodeName(folder);
+    if (mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+        return QStringLiteral("Cannot create the folder %1: %2")
+            .arg(folder, QString::fromLocal8Bit(strerror(errno)));
+    struct stat st {};
+    if (lstat(path.constData(), &st) != 0)
+        return QStringLiteral("Cannot examine the folder %1: %2")
+            .arg(folder, QString::fromLocal8Bit(strerror(errno)));
+    if (!S_ISDIR(st.st_mode))
+        return QStringLiteral("%1 is not a folder").arg(folder);
+    if (st.st_uid != getuid())
+        return QStringLiteral("The folder %1 belongs to another user").arg(folder);
+    if ((st.st_mode & 077) != 0)
+        return QStringLiteral("The folder %1 is open to other users (mode %2); it must be 0700")
+            .arg(folder)
+            .arg(st.st_mode & 0777, 4, 8, QChar('0'));
+    return {};
+}
+
+} // namespace dde
