@@ -4,14 +4,14 @@
 #include <QTableView>
 #include <QTimer>
 
-#include "app/EventGuard.h"
 #include "app/ImpixMain.h"
-#include "app/ProgramFolder.h"
+#include "base/EventGuard.h"
+#include "base/ProgramFolder.h"
+#include "base/Rounding.h"
 #include "data/BufferTableModel.h"
 #include "data/BufferTextFile.h"
-#include "data/PreviewPlot.h"
 #include "dialogs/SaveDialog.h"
-#include "link/Rounding.h"
+#include "widgets/PreviewPlot.h"
 
 void TFImpixMain::ConnectBufferHandlers() {
     OnClick("ClearBufBtn", [this] { ClearBufBtnClick(); });

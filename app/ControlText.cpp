@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/FileNameEdit.h"
-#include "app/SpinEdit.h"
+#include "widgets/FileNameEdit.h"
+#include "widgets/SpinEdit.h"
 
 QString ControlText(const QWidget* w) {
     if (auto* label = qobject_cast<const QLabel*>(w))

@@ -16,19 +16,20 @@
 #include <QVBoxLayout>
 
 #include "app/ControlText.h"
-#include "app/EventGuard.h"
-#include "app/FileNameEdit.h"
-#include "app/ProgramFolder.h"
-#include "app/RadioGroup.h"
-#include "app/SpinEdit.h"
 #include "app/pages/Looks.h"
 #include "app/pages/Pages.h"
+#include "base/EventGuard.h"
+#include "base/ProgramFolder.h"
 #include "data/BufferCellText.h"
 #include "data/BufferTableModel.h"
-#include "data/PreviewPlot.h"
 #include "data/ReportServer.h"
+#include "dialogs/ComDlg.h"
 #include "dialogs/StdDlg.h"
 #include "link/ModBus.h"
+#include "widgets/FileNameEdit.h"
+#include "widgets/PreviewPlot.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/SpinEdit.h"
 
 namespace {
 // The window's client area, fixed.
@@ -222,7 +223,7 @@ void TFImpixMain::VersionInfoBtnClick() {
 }
 
 void TFImpixMain::ComSettingsBtnClick() {
-    MB->RS232.ShowSettings();
+    ShowSettings(MB->RS232);
 }
 
 void TFImpixMain::ErrorDlg(const QString& msg) {

@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/FormatSettings.h"
+#include "base/FormatSettings.h"
 #include "data/RecordStream.h"
 #include "link/ConsoleView.h"
 
@@ -28,6 +28,8 @@ public:
 
     // The link module, created after the window.
     void SetLink(TMB* mb) { MB = mb; }
+    // The report server's port, 4000 unless the command line names another (tests, labs).
+    void SetReportPort(quint16 port);
     TMB* Link() const { return MB; }
 
     // ConsoleView

@@ -14,11 +14,11 @@
 #include <cstdio>
 
 #include "app/ControlText.h"
-#include "app/Failure.h"
-#include "app/FileNameEdit.h"
-#include "app/RadioGroup.h"
-#include "app/SpinEdit.h"
-#include "dialogs/ScriptedDialogs.h"
+#include "base/Failure.h"
+#include "base/ScriptedDialogs.h"
+#include "widgets/FileNameEdit.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/SpinEdit.h"
 
 namespace {
 struct Command {

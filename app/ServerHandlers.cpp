@@ -3,13 +3,17 @@
 #include <QGroupBox>
 #include <QLabel>
 
-#include "app/EventGuard.h"
 #include "app/ImpixMain.h"
-#include "app/SpinEdit.h"
-#include "data/PreviewPlot.h"
+#include "base/EventGuard.h"
+#include "base/Rounding.h"
 #include "data/ReportServer.h"
 #include "link/ModBus.h"
-#include "link/Rounding.h"
+#include "widgets/PreviewPlot.h"
+#include "widgets/SpinEdit.h"
+
+void TFImpixMain::SetReportPort(quint16 port) {
+    server_->SetPort(port);
+}
 
 void TFImpixMain::ConnectServerHandlers() {
     ReportServer::Hooks hooks;

@@ -3,12 +3,12 @@
 #include <QCheckBox>
 #include <QDateTime>
 
-#include "app/EventGuard.h"
 #include "app/ImpixMain.h"
-#include "app/RadioGroup.h"
+#include "base/EventGuard.h"
+#include "base/Rounding.h"
 #include "link/AnswerDecode.h"
 #include "link/ModBus.h"
-#include "link/Rounding.h"
+#include "widgets/RadioGroup.h"
 
 namespace {
 // Requests without payload and the buttons that send them.

@@ -4,19 +4,20 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/EventGuard.h"
-#include "app/Failure.h"
 #include "app/ImpixMain.h"
 #include "app/ScriptRunner.h"
+#include "base/EventGuard.h"
+#include "base/Failure.h"
+#include "base/ScriptedDialogs.h"
 #include "dialogs/MessageBox.h"
-#include "dialogs/ScriptedDialogs.h"
 #include "link/ModBus.h"
 #include "serial/RS232.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The name only: a display name would be appended to the window caption by the
+    // window system's integration ("... — Impix II.").
     QApplication::setApplicationName("Impix II.");
-    QApplication::setApplicationDisplayName("Impix II.");
 
     std::unique_ptr<ScriptRunner> script;
     const QStringList args = QApplication::arguments();
@@ -40,6 +41,16 @@ int main(int argc, char** argv) {
     TRS232::FallbackMessage = [](const QString& text) { ShowMessage(text); };
 
     TFImpixMain window;
+    const qsizetype portAt = args.indexOf("--report-port");
+    if (portAt >= 0) {
+        bool ok = false;
+        const uint port = portAt + 1 < args.size() ? args[portAt + 1].toUInt(&ok) : 0;
+        if (!ok || port < 1 || port > 65535) {
+            std::fprintf(stderr, "impix: --report-port needs a port number from 1 to 65535\n");
+            return 2;
+        }
+        window.SetReportPort(static_cast<quint16>(port));
+    }
     TMB link(window);
     window.SetLink(&link);
     Guarded([&link] { link.MBCreate(); });

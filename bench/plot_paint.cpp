@@ -3,8 +3,8 @@
 #include <benchmark/benchmark.h>
 #include <cmath>
 
-#include "data/PreviewPlot.h"
 #include "data/RecordStream.h"
+#include "widgets/PreviewPlot.h"
 
 namespace {
 TMeasRecord Item(int64_t i) {

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/Failure.h"
+#include "base/Failure.h"
 #include "link/DateTime.h"
 
 namespace {

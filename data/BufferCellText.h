@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/FormatSettings.h"
+#include "base/FormatSettings.h"
 #include "link/MeasRecord.h"
 
 constexpr int BufferColumnCount = 8;

@@ -6,7 +6,7 @@
 #include <QAbstractTableModel>
 #include <cstdint>
 
-#include "app/FormatSettings.h"
+#include "base/FormatSettings.h"
 #include "data/RecordStream.h"
 
 class BufferTableModel : public QAbstractTableModel {

@@ -5,9 +5,9 @@
 #include <charconv>
 #include <cmath>
 
-#include "app/Failure.h"
+#include "base/Failure.h"
+#include "base/Rounding.h"
 #include "data/BufferCellText.h"
-#include "link/Rounding.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "app/FormatSettings.h"
+#include "base/FormatSettings.h"
 #include "data/RecordStream.h"
 #include "link/MeasRecord.h"
 

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "base/Rounding.h"
 #include "data/RecordStream.h"
-#include "link/Rounding.h"
 
 namespace {
 // Far enough beyond any screen; keeps absurd values from overflowing the pixel arithmetic.

@@ -9,8 +9,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "app/EventGuard.h"
-#include "app/Failure.h"
+#include "base/EventGuard.h"
+#include "base/Failure.h"
 
 namespace {
 const QString IdleText = QStringLiteral("Idle");

@@ -1,6 +1,6 @@
 #include "dialogs/SaveDialog.h"
 
-#include "dialogs/ScriptedDialogs.h"
+#include "base/ScriptedDialogs.h"
 
 #include <QFileDialog>
 

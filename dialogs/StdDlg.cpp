@@ -1,6 +1,6 @@
 #include "dialogs/StdDlg.h"
 
-#include "dialogs/ScriptedDialogs.h"
+#include "base/ScriptedDialogs.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

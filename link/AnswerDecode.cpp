@@ -3,12 +3,12 @@
 #include <QDate>
 #include <QTime>
 
-#include "app/Failure.h"
+#include "base/Failure.h"
+#include "base/GetField.h"
+#include "base/Rounding.h"
+#include "base/StrToInt.h"
 #include "link/DateTime.h"
 #include "link/Encodings.h"
-#include "link/GetField.h"
-#include "link/Rounding.h"
-#include "link/StrToInt.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <QDateTime>
 #include <QString>
 
-#include "app/FormatSettings.h"
+#include "base/FormatSettings.h"
 #include "link/DateTime.h"
 
 // Answer 251: the logger's clock in the operator's short date and long time formats with " - "

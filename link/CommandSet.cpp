@@ -2,7 +2,7 @@
 // acts on every good answer by its code alone.
 #include <QDate>
 
-#include "app/Failure.h"
+#include "base/Failure.h"
 #include "link/AnswerDecode.h"
 #include "link/Encodings.h"
 #include "link/ModBus.h"

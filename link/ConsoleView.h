@@ -3,7 +3,7 @@
 // addressed by their names; tests may implement it on plain values.
 #include <QString>
 
-#include "app/FormatSettings.h"
+#include "base/FormatSettings.h"
 #include "link/MeasRecord.h"
 
 class ConsoleView {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/Failure.h"
+#include "base/Failure.h"
 
 namespace dt {
 

@@ -29,7 +29,7 @@ inline bool ElectrodeSystemFromCode(uint8_t code) {
 
 } // namespace enc
 
-#include "link/Rounding.h"
+#include "base/Rounding.h"
 
 inline int32_t enc::IndexCode(double number) {
     return static_cast<int32_t>(Round(number) - 1);

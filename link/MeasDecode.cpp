@@ -1,7 +1,7 @@
 #include "link/MeasDecode.h"
 
+#include "base/Rounding.h"
 #include "link/DateTime.h"
-#include "link/Rounding.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "app/FormatSettings.h"
+#include "base/FormatSettings.h"
 #include "link/MeasRecord.h"
 
 // The last decoded measurement or sweep point, as the labels show it.

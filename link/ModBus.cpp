@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/EventGuard.h"
-#include "app/ProgramFolder.h"
+#include "base/EventGuard.h"
+#include "base/ProgramFolder.h"
 
 TMB::TMB(ConsoleView& view, QObject* parent) : QObject(parent), view_(view) {
     RS232.OnReceive = [this](uint8_t b) { RS232Receive(b); };

@@ -5,7 +5,7 @@
 #include <QSaveFile>
 #include <cstdint>
 
-#include "app/Failure.h"
+#include "base/Failure.h"
 
 namespace {
 bool SameName(const QByteArray& name, const QString& wanted) {

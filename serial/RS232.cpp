@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/EventGuard.h"
-#include "app/ProgramFolder.h"
+#include "base/EventGuard.h"
+#include "base/ProgramFolder.h"
 #include "serial/IniFile.h"
 #include "serial/SerialDevice.h"
 

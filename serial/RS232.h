@@ -45,8 +45,6 @@ public:
     void SetPollingEnabled(bool on);
     // Writes one byte; dropped silently while not connected.
     void SendByte(uint8_t value);
-    // Runs the port settings dialog modally, then saves the settings (widget library).
-    void ShowSettings();
     // "COM" + Port.
     QString GetPortName() const;
     // The device that the port number resolves to: DeviceFolder/COM<n> when that link exists,

@@ -1,8 +1,8 @@
 #include "app/pages/ConnectionPage.h"
 
-#include "app/RadioGroup.h"
 #include "app/pages/Looks.h"
 #include "app/pages/PageParts.h"
+#include "widgets/RadioGroup.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

@@ -1,8 +1,8 @@
 #include "app/pages/DataPreviewPage.h"
 
-#include "app/SpinEdit.h"
 #include "app/pages/Looks.h"
 #include "app/pages/PageParts.h"
+#include "widgets/SpinEdit.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

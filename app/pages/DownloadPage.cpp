@@ -1,7 +1,7 @@
 #include "app/pages/DownloadPage.h"
 
-#include "app/SpinEdit.h"
 #include "app/pages/PageParts.h"
+#include "widgets/SpinEdit.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

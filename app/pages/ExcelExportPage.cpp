@@ -1,9 +1,9 @@
 #include "app/pages/ExcelExportPage.h"
 
-#include "app/FileNameEdit.h"
-#include "app/RadioGroup.h"
-#include "app/SpinEdit.h"
 #include "app/pages/PageParts.h"
+#include "widgets/FileNameEdit.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/SpinEdit.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

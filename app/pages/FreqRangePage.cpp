@@ -1,7 +1,7 @@
 #include "app/pages/FreqRangePage.h"
 
-#include "app/SpinEdit.h"
 #include "app/pages/PageParts.h"
+#include "widgets/SpinEdit.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

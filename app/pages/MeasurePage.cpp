@@ -1,9 +1,9 @@
 #include "app/pages/MeasurePage.h"
 
-#include "app/RadioGroup.h"
-#include "app/SpinEdit.h"
 #include "app/pages/Looks.h"
 #include "app/pages/PageParts.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/SpinEdit.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

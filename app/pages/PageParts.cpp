@@ -1,7 +1,7 @@
 #include "app/pages/PageParts.h"
 
-#include "app/RadioGroup.h"
-#include "app/SpinEdit.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/SpinEdit.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 #pragma once
 // Makers of the named controls the page builders place, so that every control gets its
 // control name, caption and default in one line.
-#include "app/SpinValue.h"
+#include "base/SpinValue.h"
 
 #include <QString>
 #include <QStringList>

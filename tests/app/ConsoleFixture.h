@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/ImpixMain.h"
-#include "dialogs/ScriptedDialogs.h"
+#include "base/ScriptedDialogs.h"
 #include "link/ModBus.h"
 #include "support/PtyDevice.h"
 

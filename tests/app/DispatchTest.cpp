@@ -1,7 +1,7 @@
 // Answers from the logger land in their controls with their status texts.
 #include <QCheckBox>
 
-#include "app/EventGuard.h"
+#include "base/EventGuard.h"
 #include "tests/app/ConsoleFixture.h"
 
 class DispatchTest : public ConsoleFixture {

@@ -2,12 +2,20 @@
 // setting that is set reads back the same, and measurements flow into the buffer and file.
 #include <QFile>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <gtest/gtest.h>
 
+#include "data/ReportServer.h"
 #include "support/ConsoleSandbox.h"
 #include "support/LoggerProcess.h"
 
 namespace {
+// A TCP port that nothing listens on right now.
+quint16 FreeTcpPort() {
+    QTcpServer probe;
+    return probe.listen(QHostAddress::Any, 0) ? probe.serverPort() : 0;
+}
+
 // Sets the controls, sends them, scrambles the controls, reads the setting back.
 const char* const SetThenGet = R"(print ComStatusLx
 set PerHourEd 3
@@ -225,11 +233,19 @@ quit
 }
 
 TEST(ConsoleWithLogger, AForcedReportLandsInTheBufferThroughTheServer) {
+    // The operator's port 4000 is held here (when nobody else holds it already), so the test
+    // shows that it never depends on it: console and logger meet on a port of the test's own.
+    QTcpServer holder;
+    holder.listen(QHostAddress::Any, ReportServer::DefaultPort);
+    const quint16 port = FreeTcpPort();
+    ASSERT_NE(port, 0);
     ConsoleSandbox console;
     ASSERT_TRUE(console.Ok());
+    console.SetArgs({"--report-port", QString::number(port)});
     LoggerProcess logger;
     ASSERT_TRUE(logger.Start(console.DevFolder() + "/COM2",
-                             {"--period-ms", "200", "--report-host", "127.0.0.1"}));
+                             {"--period-ms", "200", "--report-host", "127.0.0.1", "--report-port",
+                              QString::number(port)}));
     const ConsoleResult r = console.Run(R"(click RunServerBtn
 print SocketStateLabel
 set Ch5SelChck 1

@@ -2,8 +2,8 @@
 // program does to the boxes changes a mask.
 #include <QCheckBox>
 
-#include "app/RadioGroup.h"
 #include "tests/app/ConsoleFixture.h"
+#include "widgets/RadioGroup.h"
 
 namespace {
 QString Box(int channel) {

@@ -4,11 +4,11 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 
-#include "app/EventGuard.h"
-#include "app/Failure.h"
-#include "app/RadioGroup.h"
 #include "app/pages/Looks.h"
+#include "base/EventGuard.h"
+#include "base/Failure.h"
 #include "tests/app/ConsoleFixture.h"
+#include "widgets/RadioGroup.h"
 
 TEST_F(ConsoleFixture, FirstShowAppliesTheDefaults) {
     Start();

@@ -2,8 +2,8 @@
 #include "dialogs/MessageBox.h"
 #include "dialogs/SaveDialog.h"
 
+#include "base/ScriptedDialogs.h"
 #include "dialogs/ModalDriver.h"
-#include "dialogs/ScriptedDialogs.h"
 
 #include <QCoreApplication>
 #include <QDir>

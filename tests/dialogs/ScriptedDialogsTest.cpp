@@ -1,6 +1,6 @@
 // Under a script the dialogs never wait: they print themselves and take the queued answer, or
 // their default when none is queued.
-#include "dialogs/ScriptedDialogs.h"
+#include "base/ScriptedDialogs.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/SaveDialog.h"
 #include "dialogs/StdDlg.h"

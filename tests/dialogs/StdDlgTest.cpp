@@ -2,8 +2,8 @@
 // close box and geometry, driven from inside its modal loop.
 #include "dialogs/StdDlg.h"
 
+#include "base/ScriptedDialogs.h"
 #include "dialogs/ModalDriver.h"
-#include "dialogs/ScriptedDialogs.h"
 
 #include <QCoreApplication>
 #include <QLabel>

@@ -1,8 +1,8 @@
 // Rounding and the value encodings of the link, both ways.
 #include <gtest/gtest.h>
 
+#include "base/Rounding.h"
 #include "link/Encodings.h"
-#include "link/Rounding.h"
 
 TEST(Rounding, HalvesGoToTheEvenNeighbourBothWays) {
     EXPECT_EQ(Round(0.5), 0);

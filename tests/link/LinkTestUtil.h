@@ -7,7 +7,7 @@
 
 #include <QString>
 
-#include "app/Failure.h"
+#include "base/Failure.h"
 #include "link/Frame.h"
 
 // Readable QString values in assertion messages.

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "LinkTestUtil.h"
-#include "link/GetField.h"
-#include "link/StrToInt.h"
+#include "base/GetField.h"
+#include "base/StrToInt.h"
 
 TEST(GetField, PiecesBetweenSeparators) {
     const QString s = "24.12.2024 - 15:30:00";

@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "app/Failure.h"
+#include "base/Failure.h"
 #include "serial/IniFile.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <sys/ioctl.h>
 #include <vector>
 
-#include "app/EventGuard.h"
-#include "app/Failure.h"
+#include "base/EventGuard.h"
+#include "base/Failure.h"
 #include "serial/RS232.h"
 #include "serial/SerialDevice.h"
 #include "support/PtyDevice.h"

@@ -3,7 +3,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "app/Failure.h"
+#include "base/Failure.h"
 #include "serial/IniFile.h"
 #include "serial/RS232.h"
 

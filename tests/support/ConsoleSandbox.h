@@ -35,6 +35,8 @@ public:
     QString Folder() const { return dir_.path(); }
     QString DevFolder() const { return dir_.path() + "/dev"; }
     QString ConfigFile() const { return dir_.path() + "/Impix2.cfg"; }
+    // Command-line options given to the console after the script.
+    void SetArgs(const QStringList& args) { args_ = args; }
 
     // Starts the console on the script and returns at once.
     void Start(const QString& script) {
@@ -49,7 +51,7 @@ public:
         env.insert("LC_ALL", "en_GB.UTF-8");
         process_.setProcessEnvironment(env);
         process_.setWorkingDirectory(QDir::tempPath());
-        process_.start(exe_, {"--script", f.fileName()});
+        process_.start(exe_, QStringList{"--script", f.fileName()} + args_);
         process_.waitForStarted(10000);
     }
 
@@ -75,6 +77,7 @@ public:
 private:
     QTemporaryDir dir_;
     QString exe_;
+    QStringList args_;
     bool ok_ = false;
     QProcess process_;
 };

@@ -1,6 +1,6 @@
 #include "tools/logger/GprsReporter.h"
 
-#include "app/EventGuard.h"
+#include "base/EventGuard.h"
 
 namespace logger {
 

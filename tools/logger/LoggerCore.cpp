@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/Rounding.h"
 #include "link/DateTime.h"
 #include "link/Encodings.h"
-#include "link/Rounding.h"
 
 namespace logger {
 

@@ -5,7 +5,7 @@
 
 #include <QCommandLineParser>
 
-#include "app/Failure.h"
+#include "base/Failure.h"
 
 namespace logger {
 

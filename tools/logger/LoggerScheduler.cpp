@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "app/EventGuard.h"
+#include "base/EventGuard.h"
 
 namespace logger {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/Rounding.h"
 #include "link/MeasDecode.h"
-#include "link/Rounding.h"
 
 namespace logger {
 

@@ -7,7 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "app/Failure.h"
+#include "base/Failure.h"
 
 namespace logger {
 

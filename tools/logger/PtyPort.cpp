@@ -9,8 +9,8 @@
 
 #include <QSocketNotifier>
 
-#include "app/EventGuard.h"
-#include "app/Failure.h"
+#include "base/EventGuard.h"
+#include "base/Failure.h"
 
 namespace logger {
 

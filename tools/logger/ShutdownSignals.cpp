@@ -8,8 +8,8 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
-#include "app/EventGuard.h"
-#include "app/Failure.h"
+#include "base/EventGuard.h"
+#include "base/Failure.h"
 
 namespace logger {
 

@@ -4,7 +4,7 @@
 
 #include <QCoreApplication>
 
-#include "app/Failure.h"
+#include "base/Failure.h"
 #include "tools/logger/LoggerOptions.h"
 #include "tools/logger/LoggerProgram.h"
 #include "tools/logger/PortLink.h"

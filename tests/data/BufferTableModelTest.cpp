@@ -1,0 +1,175 @@
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include "BufferTestRecords.h"
+#include "data/BufferCellText.h"
+#include "data/BufferTableModel.h"
+
+using buffertest::Numbered;
+
+namespace {
+
+// A pool and its table; the Qt model tester checks every signal against the model's answers.
+struct Table {
+    RecordStream pool;
+    BufferTableModel model{pool};
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
+
+    void Add(const TMeasRecord& r) {
+        pool.Append(r);
+        model.RecordAppended();
+    }
+    void Clear() {
+        pool.Clear();
+        model.PoolCleared();
+    }
+    QString Text(int row, int column) const {
+        return model.data(model.index(row, column), Qt::DisplayRole).toString();
+    }
+    QStringList Row(int row) const {
+        QStringList cells;
+        for (int c = 0; c < model.columnCount(); ++c)
+            cells << Text(row, c);
+        return cells;
+    }
+};
+
+QStringList Expected(int64_t item, const TMeasRecord& r, const FormatSettings& fs = {}) {
+    QStringList cells;
+    for (int c = 0; c < BufferColumnCount; ++c)
+        cells << BufferCellText(r, item, c, fs);
+    return cells;
+}
+
+bool IsBlank(const QStringList& cells) {
+    return std::all_of(cells.begin(), cells.end(), [](const QString& s) { return s.isEmpty(); });
+}
+
+} // namespace
+
+TEST(BufferTableModel, EmptyPoolShowsOneBlankRowUnderTheTitles) {
+    Table t;
+    EXPECT_EQ(1, t.model.rowCount());
+    EXPECT_EQ(8, t.model.columnCount());
+    EXPECT_TRUE(IsBlank(t.Row(0)));
+    const QStringList titles = {"Item", "Id", "Time", "Board", "Channel", "Range", "R", "X"};
+    for (int c = 0; c < 8; ++c)
+        EXPECT_EQ(titles[c], t.model.headerData(c, Qt::Horizontal).toString());
+    EXPECT_EQ(0, t.model.ShownItems());
+    // Children of a cell do not exist in a table.
+    EXPECT_EQ(0, t.model.rowCount(t.model.index(0, 0)));
+}
+
+TEST(BufferTableModel, FirstRecordReplacesTheBlankRow) {
+    Table t;
+    QSignalSpy inserted(&t.model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(&t.model, &QAbstractItemModel::dataChanged);
+    t.Add(Numbered(5));
+    EXPECT_EQ(1, t.model.rowCount());
+    EXPECT_EQ(0, inserted.count());
+    ASSERT_EQ(1, changed.count());
+    EXPECT_EQ(0, changed[0][0].toModelIndex().row());
+    EXPECT_EQ(0, changed[0][1].toModelIndex().row());
+    EXPECT_EQ(7, changed[0][1].toModelIndex().column());
+    EXPECT_EQ(Expected(0, Numbered(5)), t.Row(0));
+    EXPECT_EQ("0", t.Text(0, 0));
+}
+
+TEST(BufferTableModel, AppendsAddOneRowEach) {
+    Table t;
+    for (int k = 0; k < 5; ++k)
+        t.Add(Numbered(k));
+    QSignalSpy inserted(&t.model, &QAbstractItemModel::rowsInserted);
+    for (int k = 5; k < 105; ++k)
+        t.Add(Numbered(k));
+    EXPECT_EQ(105, t.model.rowCount());
+    EXPECT_EQ(105, t.model.ShownItems());
+    ASSERT_EQ(100, inserted.count());
+    EXPECT_EQ(5, inserted.first()[1].toInt());
+    EXPECT_EQ(104, inserted.last()[2].toInt());
+    for (int row = 0; row < 105; ++row) {
+        EXPECT_EQ(QString::number(row), t.Text(row, 0));
+        EXPECT_EQ(Expected(row, Numbered(row)), t.Row(row)) << row;
+    }
+    // Past the last row there is nothing.
+    EXPECT_FALSE(t.model.index(105, 0).isValid());
+    EXPECT_FALSE(t.model.data(t.model.index(0, 0), Qt::EditRole).isValid());
+}
+
+TEST(BufferTableModel, ClearGoesBackToTheBlankRowAndStartsAgainAtItemZero) {
+    Table t;
+    for (int k = 0; k < 10; ++k)
+        t.Add(Numbered(k));
+    QSignalSpy removed(&t.model, &QAbstractItemModel::rowsRemoved);
+    t.Clear();
+    EXPECT_EQ(1, t.model.rowCount());
+    EXPECT_TRUE(IsBlank(t.Row(0)));
+    ASSERT_EQ(1, removed.count());
+    EXPECT_EQ(1, removed[0][1].toInt());
+    EXPECT_EQ(9, removed[0][2].toInt());
+
+    // Clearing an empty table changes nothing.
+    t.Clear();
+    EXPECT_EQ(1, t.model.rowCount());
+
+    t.Add(Numbered(42));
+    EXPECT_EQ(1, t.model.rowCount());
+    EXPECT_EQ(Expected(0, Numbered(42)), t.Row(0));
+    t.Add(Numbered(43));
+    EXPECT_EQ(2, t.model.rowCount());
+    EXPECT_EQ(Expected(1, Numbered(43)), t.Row(1));
+}
+
+TEST(BufferTableModel, ModelOverAFilledPoolAndGrowthByMany) {
+    RecordStream pool;
+    for (int k = 0; k < 3; ++k)
+        pool.Append(Numbered(k));
+    BufferTableModel model(pool);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_EQ(3, model.rowCount());
+    EXPECT_EQ("2", model.data(model.index(2, 0)).toString());
+
+    // Several records before one notification all appear.
+    for (int k = 3; k < 7; ++k)
+        pool.Append(Numbered(k));
+    model.RecordAppended();
+    EXPECT_EQ(7, model.rowCount());
+    EXPECT_EQ(1006, model.data(model.index(6, 1)).toInt());
+
+    // A pool emptied and refilled without PoolCleared is shown as it stands.
+    pool.Clear();
+    pool.Append(Numbered(9));
+    model.RecordAppended();
+    EXPECT_EQ(1, model.rowCount());
+    EXPECT_EQ(1009, model.data(model.index(0, 1)).toInt());
+}
+
+TEST(BufferTableModel, FormatSettingsRedrawTheShownTexts) {
+    Table t;
+    t.Add(buffertest::Record(1, 0, 0, 0, 1.2345, -0.0123, buffertest::At(2026, 12, 7, 14, 5, 9)));
+    t.Add(Numbered(1));
+    QSignalSpy changed(&t.model, &QAbstractItemModel::dataChanged);
+    FormatSettings fs;
+    fs.decimalSeparator = ',';
+    fs.timeSeparator = '.';
+    t.model.SetFormatSettings(fs);
+    ASSERT_EQ(1, changed.count());
+    EXPECT_EQ(0, changed[0][0].toModelIndex().row());
+    EXPECT_EQ(1, changed[0][1].toModelIndex().row());
+    EXPECT_EQ("07.12-14.05.09", t.Text(0, 2));
+    EXPECT_EQ("1234,50", t.Text(0, 6));
+    EXPECT_EQ("-12,30", t.Text(0, 7));
+    EXPECT_EQ(',', t.model.Format().decimalSeparator);
+}
+
+TEST(BufferTableModel, CellsAreSelectableButNotEditable) {
+    Table t;
+    t.Add(Numbered(0));
+    const Qt::ItemFlags f = t.model.flags(t.model.index(0, 3));
+    EXPECT_TRUE(f.testFlag(Qt::ItemIsSelectable));
+    EXPECT_TRUE(f.testFlag(Qt::ItemIsEnabled));
+    EXPECT_FALSE(f.testFlag(Qt::ItemIsEditable));
+    EXPECT_FALSE(t.model.setData(t.model.index(0, 3), "x"));
+    EXPECT_EQ("1", t.Text(0, 3));
+}

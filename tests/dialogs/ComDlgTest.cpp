@@ -1,0 +1,287 @@
+// "COM Settings" and ShowSettings, driven as an operator would, against a pseudo-terminal.
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <asm/termbits.h>
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+
+#include "NamedModalDriver.h"
+#include "base/Failure.h"
+#include "base/ScriptedDialogs.h"
+#include "dialogs/ComDlg.h"
+#include "serial/RS232.h"
+#include "support/PtyDevice.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/SpinEdit.h"
+
+namespace {
+template <class T> T* Child(QWidget* w, const char* name) {
+    T* c = w->findChild<T*>(name);
+    EXPECT_NE(c, nullptr) << name;
+    return c;
+}
+
+void Click(QWidget* w, const char* name) {
+    if (auto* b = Child<QPushButton>(w, name))
+        b->click();
+}
+
+class ComDlgTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(pty.IsOpen());
+        devices.Link(5, pty.SlavePath());
+        rs.DeviceFolder = devices.Path();
+        rs.Port = 5;
+        rs.OnOpenError = [this](const QString& name) { openErrors << name; };
+        ASSERT_TRUE(rs.Open(false));
+        rs.StartPolling();
+        StartWatchdog();
+    }
+    void TearDown() override {
+        StopWatchdog();
+        scripted::SetActive(false);
+        scripted::Reset();
+    }
+    uint32_t LineBaud() const {
+        termios2 t{};
+        return ::ioctl(rs.ComHandle(), TCGETS2, &t) == 0 ? TermiosBaudRate(t) : 0;
+    }
+    void SetLineBaud(uint32_t baud) {
+        termios2 t{};
+        ASSERT_EQ(::ioctl(rs.ComHandle(), TCGETS2, &t), 0);
+        t.c_cflag = (t.c_cflag & ~static_cast<unsigned>(CBAUD)) | BOTHER;
+        t.c_ispeed = t.c_ospeed = baud;
+        ASSERT_EQ(::ioctl(rs.ComHandle(), TCSETS2, &t), 0);
+    }
+    QByteArray Config() const {
+        QFile f(rs.ConfigFile);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    PtyDevice pty;
+    DeviceFolder devices;
+    TRS232 rs;
+    QStringList openErrors;
+};
+
+TEST_F(ComDlgTest, OkAtOnceReopensWithTheSameSettings) {
+    SetLineBaud(300); // changed behind the component's back: only a reopen puts 9600 back
+    bool pausedMeanwhile = false;
+    QString shownPath;
+    OnModal("ComDlg", [&](QWidget* d) {
+        pausedMeanwhile = !rs.PollingEnabled();
+        EXPECT_EQ(d->windowTitle(), "COM Settings");
+        EXPECT_EQ(Child<SpinEdit>(d, "ComEd")->Text(), "5");
+        shownPath = Child<QLabel>(d, "DevicePathTx")->text();
+        Click(d, "BitBtn3");
+    });
+    ShowSettings(rs);
+    EXPECT_TRUE(pausedMeanwhile);
+    EXPECT_TRUE(rs.PollingEnabled());
+    EXPECT_EQ(shownPath, devices.Path() + "COM5");
+    EXPECT_TRUE(rs.Connected());
+    EXPECT_EQ(LineBaud(), 9600u);
+    EXPECT_TRUE(openErrors.isEmpty());
+}
+
+TEST_F(ComDlgTest, BadPortStaysOpenAndCancelRestores) {
+    rs.SetPollingEnabled(false); // a paused component stays paused
+    bool stayed = false;
+    OnModal("ComDlg", [&](QWidget* d) {
+        auto* ed = Child<SpinEdit>(d, "ComEd");
+        ed->SetText("77");
+        EXPECT_EQ(rs.Port, 77); // every change goes straight into the component
+        EXPECT_EQ(Child<QLabel>(d, "DevicePathTx")->text(), "/dev/ttyS76");
+        ed->SetText("4000.4"); // rounded
+        EXPECT_EQ(rs.Port, 4000);
+        Click(d, "BitBtn3");
+        stayed = d->isVisible();
+        EXPECT_FALSE(rs.Connected());
+        d->close(); // nor does the close box take it away after a failed OK
+        stayed = stayed && d->isVisible();
+        Click(d, "BitBtn2");
+    });
+    ShowSettings(rs);
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(openErrors, QStringList{"COM4000"});
+    EXPECT_EQ(rs.Port, 5);
+    EXPECT_TRUE(rs.Connected());
+    EXPECT_FALSE(rs.PollingEnabled());
+}
+
+TEST_F(ComDlgTest, DetailsThenCancelPutsAllSixBack) {
+    rs.Port = 5;
+    rs.Baud = 9600;
+    rs.Length = 8;
+    rs.Parity = 0;
+    rs.Flags = 12305;
+    rs.Stop = 0;
+    bool refusedClose = false;
+    OnModal("ComDlg", [&](QWidget* d) {
+        OnModal("PortConfigDlg", [&](QWidget* p) {
+            EXPECT_EQ(p->windowTitle(), "COM5 Properties");
+            Child<SpinEdit>(p, "BaudEd")->SetText("19200");
+            Child<RadioGroup>(p, "DataBitsGrp")->PickItem(2);
+            Child<RadioGroup>(p, "ParityGrp")->PickItem(2);
+            Child<RadioGroup>(p, "StopBitsGrp")->PickItem(2);
+            Child<RadioGroup>(p, "FlowGrp")->PickItem(1);
+            Click(p, "OKBtn");
+        });
+        Click(d, "BitBtn1");
+        EXPECT_EQ(rs.Baud, 19200);
+        EXPECT_EQ(rs.Length, 7);
+        EXPECT_EQ(rs.Parity, 2);
+        EXPECT_EQ(rs.Stop, 2);
+        EXPECT_EQ(rs.Flags, 15 + 12304); // binary, parity check, CTS and DSR flow
+        Child<SpinEdit>(d, "ComEd")->SetText("6");
+        d->close(); // refused after "Details"
+        refusedClose = d->isVisible();
+        Click(d, "BitBtn2");
+    });
+    ShowSettings(rs);
+    EXPECT_TRUE(refusedClose);
+    EXPECT_EQ(rs.Port, 5);
+    EXPECT_EQ(rs.Baud, 9600);
+    EXPECT_EQ(rs.Length, 8);
+    EXPECT_EQ(rs.Parity, 0);
+    EXPECT_EQ(rs.Flags, 12305);
+    EXPECT_EQ(rs.Stop, 0);
+    EXPECT_TRUE(rs.Connected());
+    EXPECT_EQ(LineBaud(), 9600u);
+}
+
+TEST_F(ComDlgTest, DetailsWithFlowControlOffGives12305AndOkApplies) {
+    rs.Flags = 12302; // 0x300E: no binary bit, parity check, CTS and DSR flow
+    OnModal("ComDlg", [&](QWidget* d) {
+        OnModal("PortConfigDlg", [&](QWidget* p) {
+            EXPECT_EQ(Child<RadioGroup>(p, "FlowGrp")->ItemIndex(), 1); // hardware, from Flags
+            Child<SpinEdit>(p, "BaudEd")->SetText("14400");
+            Child<RadioGroup>(p, "FlowGrp")->PickItem(0);
+            Click(p, "OKBtn");
+        });
+        Click(d, "BitBtn1");
+        Click(d, "BitBtn3");
+    });
+    ShowSettings(rs);
+    EXPECT_EQ(rs.Flags, 12305);
+    EXPECT_EQ(rs.Baud, 14400);
+    EXPECT_TRUE(rs.Connected());
+    EXPECT_EQ(LineBaud(), 14400u);
+}
+
+TEST_F(ComDlgTest, DetailsCancelledChangesNothing) {
+    OnModal("ComDlg", [&](QWidget* d) {
+        OnModal("PortConfigDlg", [&](QWidget* p) {
+            Child<SpinEdit>(p, "BaudEd")->SetText("300");
+            Click(p, "CancelBtn");
+        });
+        Click(d, "BitBtn1");
+        EXPECT_EQ(rs.Baud, 9600);
+        EXPECT_EQ(rs.Flags, 12305);
+        Click(d, "BitBtn3");
+    });
+    ShowSettings(rs);
+    EXPECT_TRUE(rs.Connected());
+}
+
+TEST_F(ComDlgTest, DetailsOnAPortThatCannotOpen) {
+    bool noDetailsDialog = false;
+    OnModal("ComDlg", [&](QWidget* d) {
+        Child<SpinEdit>(d, "ComEd")->SetText("78");
+        Click(d, "BitBtn1"); // reported, and the configuration dialog does not appear
+        noDetailsDialog = QApplication::activeModalWidget() == d;
+        d->close();
+        noDetailsDialog = noDetailsDialog && d->isVisible();
+        Click(d, "BitBtn2");
+    });
+    ShowSettings(rs);
+    EXPECT_TRUE(noDetailsDialog);
+    EXPECT_EQ(openErrors, QStringList{"COM78"});
+    EXPECT_EQ(rs.Port, 5);
+    EXPECT_TRUE(rs.Connected());
+}
+
+TEST_F(ComDlgTest, CloseBoxAndEscape) {
+    // The close box before anything else: the new number stays, the port is not reopened.
+    OnModal("ComDlg", [&](QWidget* d) {
+        Child<SpinEdit>(d, "ComEd")->SetText("8");
+        d->close();
+    });
+    const int handle = rs.ComHandle();
+    ShowSettings(rs);
+    EXPECT_EQ(rs.Port, 8);
+    EXPECT_EQ(rs.ComHandle(), handle);
+    EXPECT_TRUE(openErrors.isEmpty());
+
+    // Escape is Cancel: the number found at showing comes back and the port reopens.
+    rs.Port = 5;
+    OnModal("ComDlg", [&](QWidget* d) {
+        Child<SpinEdit>(d, "ComEd")->SetText("9");
+        QTest::keyClick(d, Qt::Key_Escape);
+    });
+    SetLineBaud(300);
+    ShowSettings(rs);
+    EXPECT_EQ(rs.Port, 5);
+    EXPECT_EQ(LineBaud(), 9600u);
+}
+
+TEST_F(ComDlgTest, ShowSettingsSavesAfterOkAndCancel) {
+    QTemporaryDir dir;
+    rs.ConfigFile = dir.path() + "/Impix2.cfg";
+    rs.Flags = -1;
+    OnModal("ComDlg", [&](QWidget* d) { Click(d, "BitBtn3"); });
+    ShowSettings(rs);
+    EXPECT_EQ(Config(), "[COM]\nPORT=5\nBAUDRATE=9600\nLENGTH=8\nPARITY=0\nFLAGS=12305\nSTOP=0\n");
+
+    rs.Baud = 4800;
+    OnModal("ComDlg", [&](QWidget* d) {
+        Child<SpinEdit>(d, "ComEd")->SetText("6");
+        Click(d, "BitBtn2");
+    });
+    ShowSettings(rs);
+    EXPECT_EQ(Config(), "[COM]\nPORT=5\nBAUDRATE=4800\nLENGTH=8\nPARITY=0\nFLAGS=12305\nSTOP=0\n");
+}
+
+TEST_F(ComDlgTest, SaveFailureComesAfterTheDialogAndPolling) {
+    QTemporaryDir dir;
+    QFile plain(dir.path() + "/plain");
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    rs.ConfigFile = dir.path() + "/plain/Impix2.cfg";
+    OnModal("ComDlg", [&](QWidget* d) { Click(d, "BitBtn3"); });
+    try {
+        ShowSettings(rs);
+        ADD_FAILURE() << "no failure";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.text(), "Unable to write to " + rs.ConfigFile);
+    }
+    EXPECT_TRUE(rs.PollingEnabled());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(ComDlgTest, ScriptedAnswersPressTheButtons) {
+    scripted::SetActive(true);
+    scripted::QueueAnswer({scripted::AnswerKind::Ok, {}});
+    SetLineBaud(300);
+    ShowSettings(rs); // returns by itself: the queued answer pressed OK
+    EXPECT_EQ(LineBaud(), 9600u);
+
+    // With no answer queued the dialog waits for the script to drive it by name.
+    bool stillOpen = false;
+    OnModal("ComDlg", [&](QWidget* d) {
+        QTest::qWait(200);
+        stillOpen = d->isVisible();
+        scripted::QueueAnswer({scripted::AnswerKind::Ok, {}});
+        Click(d, "BitBtn1"); // returns: the details dialog took the queued OK
+        Click(d, "BitBtn2");
+    });
+    ShowSettings(rs);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(rs.Flags, 12305);
+}
+} // namespace

@@ -1,0 +1,76 @@
+// The emulator's command line.
+#include <gtest/gtest.h>
+
+#include "base/Failure.h"
+#include "tools/logger/LoggerOptions.h"
+
+using namespace logger;
+
+TEST(LoggerOptions, ReadsEveryOption) {
+    LoggerOptions o = ParseOptions({"impix-logger",
+                                    "--link",
+                                    "/tmp/x/dev/COM2",
+                                    "--speed",
+                                    "2.5",
+                                    "--period-ms",
+                                    "40",
+                                    "--report-host",
+                                    "10.0.0.9",
+                                    "--report-port",
+                                    "4100",
+                                    "--report-all",
+                                    "--retry-delay-ms",
+                                    "10",
+                                    "--noise",
+                                    "7",
+                                    "--noise-any",
+                                    "--bad-checksum-every",
+                                    "5",
+                                    "--pause-ms",
+                                    "300",
+                                    "--seed",
+                                    "18446744073709551615",
+                                    "--verbose"});
+    EXPECT_FALSE(o.help);
+    EXPECT_EQ(o.linkPath, "/tmp/x/dev/COM2");
+    EXPECT_EQ(o.speed, 2.5);
+    EXPECT_EQ(o.periodMs, 40);
+    EXPECT_EQ(o.reportHost, "10.0.0.9");
+    EXPECT_EQ(o.reportPort, 4100);
+    EXPECT_TRUE(o.reportAll);
+    EXPECT_EQ(o.retryDelayMs, 10);
+    EXPECT_EQ(o.faults.noiseBytes, 7);
+    EXPECT_TRUE(o.faults.noiseMayStartFrame);
+    EXPECT_EQ(o.faults.badChecksumEvery, 5);
+    EXPECT_EQ(o.faults.pauseMs, 300);
+    EXPECT_EQ(o.seed, 18446744073709551615ull);
+    EXPECT_TRUE(o.verbose);
+}
+
+TEST(LoggerOptions, DefaultsAndHelp) {
+    LoggerOptions o = ParseOptions({"impix-logger"});
+    EXPECT_TRUE(o.linkPath.isEmpty());
+    EXPECT_EQ(o.speed, 1.0);
+    EXPECT_EQ(o.periodMs, 0);
+    EXPECT_EQ(o.reportPort, 4000);
+    EXPECT_FALSE(o.reportAll);
+    EXPECT_EQ(o.faults.noiseBytes, 0);
+    EXPECT_FALSE(o.faults.noiseMayStartFrame);
+    EXPECT_EQ(o.faults.badChecksumEvery, 0);
+    LoggerOptions h = ParseOptions({"impix-logger", "--help"});
+    EXPECT_TRUE(h.help);
+    EXPECT_TRUE(h.helpText.contains("--bad-checksum-every"));
+}
+
+TEST(LoggerOptions, BadValuesAreRefused) {
+    const QStringList bad[] = {
+        {"impix-logger", "--speed", "0"},      {"impix-logger", "--speed", "fast"},
+        {"impix-logger", "--period-ms", "-5"}, {"impix-logger", "--report-port", "70000"},
+        {"impix-logger", "--noise", "x"},      {"impix-logger", "--seed", "-1"},
+        {"impix-logger", "--no-such-option"},  {"impix-logger", "stray"},
+    };
+    for (const QStringList& args : bad) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        EXPECT_THROW(ParseOptions(args), Failure);
+    }
+}
