@@ -6,14 +6,13 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPixmap>
-#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTextStream>
 #include <QTimer>
 #include <cstdio>
 
 #include "app/ControlText.h"
+#include "app/ScriptLine.h"
 #include "base/Failure.h"
 #include "base/ScriptedDialogs.h"
 #include "widgets/FileNameEdit.h"
@@ -21,32 +20,6 @@
 #include "widgets/SpinEdit.h"
 
 namespace {
-struct Command {
-    QString verb;
-    QString name;
-    QString rest; // everything after the name and one blank, blanks included
-};
-
-Command Split(const QString& line) {
-    Command c;
-    const QString s =
-        line.trimmed().isEmpty() ? QString() : line.mid(line.indexOf(QRegularExpression("\\S")));
-    const qsizetype a = s.indexOf(' ');
-    c.verb = a < 0 ? s : s.left(a);
-    if (a < 0)
-        return c;
-    const QString tail = s.mid(a + 1);
-    const qsizetype b = tail.indexOf(' ');
-    c.name = b < 0 ? tail.trimmed() : tail.left(b);
-    c.rest = b < 0 ? QString() : tail.mid(b + 1);
-    return c;
-}
-
-bool IsBlank(const QString& line) {
-    const QString t = line.trimmed();
-    return t.isEmpty() || t.startsWith('#');
-}
-
 void Out(const QString& text) {
     std::printf("%s\n", text.toLocal8Bit().constData());
     std::fflush(stdout);
@@ -58,22 +31,19 @@ ScriptRunner::ScriptRunner(QStringList lines, QObject* parent)
 
 QStringList ScriptRunner::ReadScript(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!file.open(QIODevice::ReadOnly))
         throw Failure(QString("Cannot read script %1: %2").arg(path, file.errorString()));
-    QStringList lines;
-    QTextStream in(&file);
-    while (!in.atEnd())
-        lines << in.readLine();
-    return lines;
+    return ScriptLines(file.readAll());
 }
 
 void ScriptRunner::QueueLeadingAnswers() {
     while (next_ < lines_.size()) {
-        if (IsBlank(lines_[next_])) {
+        const ScriptCommand c = ParseScriptLine(lines_[next_]);
+        if (c.verb == ScriptCommand::Verb::Blank) {
             ++next_;
             continue;
         }
-        if (Split(lines_[next_]).verb != "answer")
+        if (c.verb != ScriptCommand::Verb::Answer)
             break;
         Execute(lines_[next_++]);
     }
@@ -86,7 +56,8 @@ void ScriptRunner::Start() {
 void ScriptRunner::Step() {
     if (stopped_)
         return;
-    while (next_ < lines_.size() && IsBlank(lines_[next_]))
+    while (next_ < lines_.size() &&
+           ParseScriptLine(lines_[next_]).verb == ScriptCommand::Verb::Blank)
         ++next_;
     if (next_ >= lines_.size()) {
         // The end of the file ends the program, as "quit" does.
@@ -95,13 +66,11 @@ void ScriptRunner::Step() {
         return;
     }
     const QString line = lines_[next_++];
-    const Command c = Split(line);
-    if (c.verb == "wait") {
-        bool ok = false;
-        const int ms = c.name.toInt(&ok);
-        if (!ok || ms < 0)
+    const ScriptCommand c = ParseScriptLine(line);
+    if (c.verb == ScriptCommand::Verb::Wait) {
+        if (c.waitMs < 0)
             return Fail("bad wait time: " + c.name);
-        QTimer::singleShot(ms, this, [this] { Step(); });
+        QTimer::singleShot(c.waitMs, this, [this] { Step(); });
         return;
     }
     // The next step is due before this one runs: a command that opens a modal dialog keeps
@@ -162,33 +131,18 @@ void ScriptRunner::Print(const QString& name, QWidget* w) const {
 }
 
 void ScriptRunner::Execute(const QString& line) {
-    const Command c = Split(line);
-    if (c.verb == "answer") {
-        using scripted::AnswerKind;
-        const QString a = c.name.toLower();
-        scripted::DialogAnswer answer;
-        if (a == "ok")
-            answer.kind = AnswerKind::Ok;
-        else if (a == "cancel")
-            answer.kind = AnswerKind::Cancel;
-        else if (a == "yes")
-            answer.kind = AnswerKind::Yes;
-        else if (a == "no")
-            answer.kind = AnswerKind::No;
-        else {
-            answer.kind = AnswerKind::Path;
-            answer.path = c.rest.isEmpty() ? c.name : c.name + ' ' + c.rest;
-        }
-        scripted::QueueAnswer(answer);
+    using Verb = ScriptCommand::Verb;
+    const ScriptCommand c = ParseScriptLine(line);
+    if (c.verb == Verb::Answer) {
+        scripted::QueueAnswer(c.answer);
         return;
     }
-    if (c.verb == "quit") {
+    if (c.verb == Verb::Quit) {
         stopped_ = true;
         QCoreApplication::exit(0);
         return;
     }
-    if (c.verb != "click" && c.verb != "set" && c.verb != "page" && c.verb != "print" &&
-        c.verb != "grab") {
+    if (c.verb == Verb::Unknown || c.verb == Verb::Wait || c.verb == Verb::Blank) {
         Fail("unknown command: " + line.trimmed());
         return;
     }
@@ -197,13 +151,13 @@ void ScriptRunner::Execute(const QString& line) {
         Fail("no control named " + c.name);
         return;
     }
-    if (c.verb == "click") {
+    if (c.verb == Verb::Click) {
         auto* button = qobject_cast<QAbstractButton*>(w);
         if (!button)
             Fail(c.name + " is not a button");
         else
             button->click();
-    } else if (c.verb == "set") {
+    } else if (c.verb == Verb::Set) {
         if (auto* box = qobject_cast<QCheckBox*>(w)) {
             // A tick by the operator is a click: it toggles and raises the click event.
             if (box->isChecked() != (c.rest.trimmed() == "1"))
@@ -224,7 +178,7 @@ void ScriptRunner::Execute(const QString& line) {
         } else {
             Fail(c.name + " cannot be set");
         }
-    } else if (c.verb == "page") {
+    } else if (c.verb == Verb::Page) {
         QWidget* p = w->parentWidget();
         while (p && !qobject_cast<QTabWidget*>(p))
             p = p->parentWidget();
@@ -233,9 +187,9 @@ void ScriptRunner::Execute(const QString& line) {
             Fail(c.name + " is not a page");
         else
             tabs->setCurrentWidget(w);
-    } else if (c.verb == "print") {
+    } else if (c.verb == Verb::Print) {
         Print(c.name, w);
-    } else if (c.verb == "grab") {
+    } else if (c.verb == Verb::Grab) {
         if (!w->grab().save(c.rest))
             Fail("cannot save a picture to " + c.rest);
     }

@@ -35,8 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t k = 0; k < 6 && 4 * k + 3 < head; ++k) {
         const uint8_t* p = data + 4 * k;
         written[k] = p[0] & 1;
-        value[k] = int(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-                       uint32_t(p[3]) << 24);
+        value[k] =
+            int(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
         if (written[k])
             ini.WriteInteger("com", Keys[k], value[k]);
     }

@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const DecodedMeasurement m = DecodeReportItem(item, 2024);
             ++records;
             const TMeasRecord& r = m.record;
-            if (r.Counter != 0 || r.Board < 0 || r.Board > 15 || r.Channel < 0 ||
-                r.Channel > 255 || r.Range < 0 || r.Range > 3)
+            if (r.Counter != 0 || r.Board < 0 || r.Board > 15 || r.Channel < 0 || r.Channel > 255 ||
+                r.Range < 0 || r.Range > 3)
                 std::abort();
         } catch (const Failure&) {
             ++dropped;
