@@ -10,8 +10,7 @@
 #include <memory>
 
 #include "app/FormatSettings.h"
-
-class DdeConversation;
+#include "export/DdeConversation.h"
 
 class TExcel {
 public:
