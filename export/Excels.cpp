@@ -103,8 +103,10 @@ void TExcel::LocateExeName() {
 }
 
 void TExcel::ThrottleExec() {
-    if (++FExecCount <= FExecLimit)
+    if (FExecCount < FExecLimit) {
+        ++FExecCount;
         return;
+    }
     FExecCount = 0;
     const double last = FLastCheck;
     FLastCheck = Now();
@@ -288,15 +290,9 @@ void TExcel::PokeBlock(int row1, int col1, int row2, int col2, const QStringList
         FConv->setTopic(sel.left(bang));
         if (!FConv->open())
             throw Failure(QStringLiteral("Excel cannot linked  ") + sel);
-        const QString range = QStringLiteral("%1%2%3%4:%5%6%7%8")
-                                  .arg(rowLetter)
-                                  .arg(row1)
-                                  .arg(colLetter)
-                                  .arg(col1)
-                                  .arg(rowLetter)
-                                  .arg(row2)
-                                  .arg(colLetter)
-                                  .arg(col2);
+        const QString range = rowLetter + QString::number(row1) + colLetter +
+                              QString::number(col1) + ':' + rowLetter + QString::number(row2) +
+                              colLetter + QString::number(col2);
         PumpMessages();
         if (!FConv->poke(range, lines) && !FConv->poke(range, lines))
             throw Failure(QStringLiteral("\"Block ") + range +

@@ -77,7 +77,7 @@ void LocalDdeConversation::endConversation(bool waitClosed) {
         else {
             // Replies come in order: whatever answers this Close is dropped by its seq.
             m.seq = takeSeq();
-            sendAll(m, QDeadlineTimer(replyTimeoutMs_));
+            sendAll(m);
         }
     }
     open_ = false;
@@ -262,10 +262,10 @@ uint32_t LocalDdeConversation::takeSeq() {
 
 std::optional<dde::Message> LocalDdeConversation::transact(dde::Message m, int timeoutMs) {
     m.seq = takeSeq();
-    const QDeadlineTimer deadline(timeoutMs);
     std::optional<dde::Message> reply;
-    if (sendAll(m, deadline))
-        reply = awaitReply(m.seq, m.kind, deadline);
+    // The time for the reply starts once the message is out: a big block takes a while.
+    if (sendAll(m))
+        reply = awaitReply(m.seq, m.kind, QDeadlineTimer(timeoutMs));
     if (!reply && lastError_.isEmpty())
         lastError_ = QStringLiteral("No reply from the service %1").arg(service_);
     if (!inbox_.empty() || lost_)
@@ -273,14 +273,23 @@ std::optional<dde::Message> LocalDdeConversation::transact(dde::Message m, int t
     return reply;
 }
 
-bool LocalDdeConversation::sendAll(const dde::Message& m, const QDeadlineTimer& deadline) {
+bool LocalDdeConversation::sendAll(const dde::Message& m) {
     if (!sessionUp())
         return false;
+    const QByteArray bytes = dde::Encode(m);
+    if (uint64_t(bytes.size()) - 4 > dde::MaxMessageBytes) {
+        // The service would end the session over it; refuse it here and keep the session.
+        lastError_ =
+            QStringLiteral("The message of %1 bytes is too long for the service").arg(bytes.size());
+        return false;
+    }
     const bool wasWaiting = waiting_;
     waiting_ = true;
-    socket_->write(dde::Encode(m));
-    while (sessionUp() && socket_->bytesToWrite() > 0 && !deadline.hasExpired())
-        socket_->waitForBytesWritten(int(std::max<qint64>(1, deadline.remainingTime())));
+    socket_->write(bytes);
+    // Gives up when the service takes nothing for as long as a reply may take.
+    while (sessionUp() && socket_->bytesToWrite() > 0 &&
+           socket_->waitForBytesWritten(replyTimeoutMs_)) {
+    }
     waiting_ = wasWaiting;
     if (sessionUp() && socket_->bytesToWrite() == 0)
         return true;

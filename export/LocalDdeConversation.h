@@ -58,7 +58,7 @@ private:
     uint32_t takeSeq();
     // Sends one transaction and waits for its reply.
     std::optional<dde::Message> transact(dde::Message m, int timeoutMs);
-    bool sendAll(const dde::Message& m, const QDeadlineTimer& deadline);
+    bool sendAll(const dde::Message& m);
     std::optional<dde::Message> awaitReply(uint32_t seq, dde::MessageKind asked,
                                            const QDeadlineTimer& deadline);
     bool sessionUp() const;
