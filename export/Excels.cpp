@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/Failure.h"
-#include "app/ProgramFolder.h"
+#include "base/Failure.h"
+#include "base/ProgramFolder.h"
 #include "export/DdeConversation.h"
 #include "export/LocalDdeConversation.h"
 #include "link/DateTime.h"

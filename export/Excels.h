@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/FormatSettings.h"
+#include "base/FormatSettings.h"
 #include "export/DdeConversation.h"
 
 class TExcel {

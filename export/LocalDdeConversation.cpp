@@ -6,7 +6,7 @@
 #include <QStandardPaths>
 #include <QThread>
 
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 
 namespace {
 

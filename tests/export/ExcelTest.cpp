@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeConversation.h"
-#include "app/Failure.h"
+#include "base/Failure.h"
 #include "export/Excels.h"
 
 namespace {
