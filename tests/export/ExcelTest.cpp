@@ -122,16 +122,17 @@ TEST_F(Excel, ConnectOpensUpToThreeTimes) {
         {3, "No service Excel answers", 3,
          "Excel cannot be lunched\rExcel\rNo service Excel answers"},
     };
+    int opened = 0;
+    ex->OnOpen = [&](TExcel* sender) {
+        EXPECT_EQ(sender, ex.get());
+        ++opened;
+    };
     for (const Case& c : cases) {
         ex->Disconnect();
         fake->log.clear();
         fake->openFailures = c.failures;
         fake->error = c.error;
-        int opened = 0;
-        ex->OnOpen = [&](TExcel* sender) {
-            EXPECT_EQ(sender, ex.get());
-            ++opened;
-        };
+        opened = 0;
         const QString failure = failureOf([&] { ex->Connect(); });
         EXPECT_EQ(failure, c.failure.isEmpty() ? "(no failure)" : c.failure);
         EXPECT_EQ(count("open System"), c.opens);
