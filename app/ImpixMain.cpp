@@ -49,7 +49,7 @@ constexpr PageDef PageDefs[] = {
 };
 } // namespace
 
-TFImpixMain::TFImpixMain(const FormatSettings& format) : format_(format) {
+TFImpixMain::TFImpixMain(const FormatSettings& format) : Ex(nullptr, format), format_(format) {
     setObjectName("FImpixMain");
     BuildWindow();
     IndexControls();

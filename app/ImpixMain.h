@@ -9,6 +9,7 @@
 
 #include "base/FormatSettings.h"
 #include "data/RecordStream.h"
+#include "export/Excels.h"
 #include "link/ConsoleView.h"
 
 class TMB;
@@ -59,6 +60,8 @@ public:
 
     RecordStream Pool;
     RecordStream FilePool;
+    // The spreadsheet link of the workbook export.
+    TExcel Ex;
     int ReportItemCount = 0;
     int DroppedReportItems = 0;
 

@@ -1,0 +1,55 @@
+#pragma once
+// A client conversation with a spreadsheet service: one service and one topic at a time, over
+// which items are requested and poked and commands executed. The spreadsheet link drives the
+// spreadsheet through this interface only, so that it can be tested against a fake service.
+//
+// All transactions are synchronous for the caller. Replies, completion notices and the end of a
+// conversation that the service announces by itself reach the client through the event queue:
+// they are acted on when the queue runs (the spreadsheet link's PumpMessages).
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class DdeConversation {
+public:
+    virtual ~DdeConversation() = default;
+
+    // Service and topic of the next open. Changing either ends an open conversation (the close
+    // event fires); the session with the service stays up.
+    virtual void setService(const QString& service) = 0;
+    virtual void setTopic(const QString& topic) = 0;
+    virtual QString service() const = 0;
+    virtual QString topic() const = 0;
+
+    // The program to start when no service answers an open; empty starts nothing.
+    virtual void setServiceApplication(const QString& program) = 0;
+    virtual QString serviceApplication() const = 0;
+
+    // Opens a conversation on the service and topic set, starting the service application when
+    // nothing answers. True when the conversation is open (also when it already was); the open
+    // event fires on a new conversation.
+    virtual bool open() = 0;
+    // Ends the conversation and the session; the close event fires when a conversation was open.
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // The item's text, or nothing when the service refuses, does not answer in time or the
+    // conversation is not open or busy.
+    virtual std::optional<QString> request(const QString& item) = 0;
+    // Pokes the lines to the item as text, each line followed by CR LF. True when accepted.
+    virtual bool poke(const QString& item, const QStringList& lines) = 0;
+    // Executes the command. True when accepted. With wait, the conversation stays busy until the
+    // service reports the command complete.
+    virtual bool execute(const QString& command, bool wait) = 0;
+    // A busy conversation refuses every transaction.
+    virtual bool busy() const = 0;
+
+    // Why the last open or transaction failed, for messages and logs; empty when it is unknown.
+    virtual QString lastError() const = 0;
+
+    // Fired when a conversation opens, and when it ends for any reason (close, a change of
+    // service or topic, the service ending it, the service going away).
+    std::function<void()> onOpen;
+    std::function<void()> onClose;
+};

@@ -1,0 +1,334 @@
+#include "export/Excels.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "base/Failure.h"
+#include "base/ProgramFolder.h"
+#include "export/DdeConversation.h"
+#include "export/LocalDdeConversation.h"
+#include "link/DateTime.h"
+
+namespace {
+
+const QString ServiceName = QStringLiteral("Excel");
+const QString SystemTopic = QStringLiteral("System");
+const QString NoReplyText = QStringLiteral("*** No Reply ***");
+// Less than this between two speed checks means the spreadsheet is being driven too fast.
+constexpr double MinCheckInterval = 0.00002; // days: 1.728 s
+constexpr int ReadyPolls = 64;
+
+QString WriteCellCommand(const QString& text, int row, int col) {
+    return QStringLiteral("[FORMULA(\"") + text +
+           QStringLiteral("\",\"R%1C%2\")]").arg(row).arg(col);
+}
+
+// The name with its file extension removed; a folder part stays.
+QString WithoutExtension(const QString& name) {
+    const qsizetype dot = name.lastIndexOf('.');
+    return dot > name.lastIndexOf('/') ? name.left(dot) : name;
+}
+
+} // namespace
+
+TExcel::TExcel(std::unique_ptr<DdeConversation> conv, const FormatSettings& format, Clock now)
+    : FConv(conv ? std::move(conv) : std::make_unique<LocalDdeConversation>()), FFormat(format),
+      FClock(std::move(now)) {
+    AttachEvents();
+    SetExeName(QStringLiteral("Excel"));
+    FLastCheck = Now();
+}
+
+TExcel::~TExcel() {
+    // The conversation may still report its end while it goes; nobody is left to hear it.
+    DetachEvents();
+}
+
+double TExcel::Now() const {
+    return FClock ? FClock() : dt::FromQDateTime(QDateTime::currentDateTime());
+}
+
+void TExcel::SetExeName(const QString& name) {
+    Disconnect();
+    FExeName = WithoutExtension(name);
+    FConv->setServiceApplication(FExeName);
+}
+
+void TExcel::SetBatchMin(int rows) {
+    FBatchMin = std::min(rows, FBatchMax);
+}
+
+void TExcel::SetBatchMax(int rows) {
+    FBatchMax = std::max(rows, FBatchMin);
+}
+
+void TExcel::AttachEvents() {
+    FConv->onOpen = [this] { ConvOpen(); };
+    FConv->onClose = [this] { ConvClose(); };
+}
+
+void TExcel::DetachEvents() {
+    FConv->onOpen = nullptr;
+    FConv->onClose = nullptr;
+}
+
+void TExcel::ConvOpen() {
+    FConnected = true;
+    if (OnOpen)
+        OnOpen(this);
+}
+
+void TExcel::ConvClose() {
+    FConnected = false;
+    if (OnClose)
+        OnClose(this);
+}
+
+void TExcel::CheckConnected() {
+    if (!FConnected)
+        throw Failure(QStringLiteral("Excel not connected"));
+    PumpMessages();
+}
+
+void TExcel::LocateExeName() {
+    // The program registered for workbooks is the service bundled next to the console.
+    const QString path = ProgramFolder() + QStringLiteral("impix-sheets");
+    if (QFileInfo(path).isFile())
+        SetExeName(path);
+}
+
+void TExcel::ThrottleExec() {
+    if (FExecCount < FExecLimit) {
+        ++FExecCount;
+        return;
+    }
+    FExecCount = 0;
+    const double last = FLastCheck;
+    FLastCheck = Now();
+    if (FLastCheck - last < MinCheckInterval)
+        WaitReady();
+}
+
+void TExcel::PumpMessages() {
+    QCoreApplication::processEvents();
+}
+
+void TExcel::PutFloat(int row, int col, double value) {
+    const int n = std::snprintf(nullptr, 0, "%0.*f", FDecimals, value);
+    std::string buf(size_t(std::max(n, 0)) + 1, '\0');
+    std::snprintf(buf.data(), buf.size(), "%0.*f", FDecimals, value);
+    buf.resize(size_t(std::max(n, 0)));
+    PutText(row, col, QString::fromLatin1(buf).replace('.', FFormat.decimalSeparator));
+}
+
+void TExcel::PutInteger(int row, int col, int value) {
+    PutText(row, col, QString::number(value));
+}
+
+void TExcel::PutDate(int row, int col, double value) {
+    // The date part counts whole days towards zero, also before 30 December 1899.
+    const QDate date = dt::ToQDateTime(std::trunc(value)).date();
+    PutText(row, col, date.toString(FFormat.shortDateFormat));
+}
+
+void TExcel::Connect() {
+    // A conversation lost while its events were detached leaves FConnected set; open anew.
+    if (FConnected && FConv->isOpen())
+        return;
+    FConv->setService(ServiceName);
+    FConv->setTopic(SystemTopic);
+    if (FConv->open())
+        return;
+    LocateExeName();
+    if (FConv->open() || FConv->open())
+        return;
+    QString text = QStringLiteral("Excel cannot be lunched\r") + FExeName;
+    const QString why = FConv->lastError();
+    if (!why.isEmpty())
+        text += '\r' + why;
+    throw Failure(text);
+}
+
+void TExcel::Disconnect() {
+    if (!FConnected)
+        return;
+    FConv->close();
+    // The close event clears the flag; a conversation already gone raises none.
+    FConnected = false;
+}
+
+void TExcel::ExecMacro(const QString& cmd) {
+    CheckConnected();
+    ThrottleExec();
+    if (FConv->execute(cmd, false)) {
+        PumpMessages();
+        return;
+    }
+    WaitReady();
+    if (!FConv->execute(cmd, true))
+        throw Failure('"' + cmd + QStringLiteral("\" not accepted by Excel"));
+    while (FConv->busy())
+        PumpMessages();
+}
+
+bool TExcel::WaitReady() {
+    for (int i = 0; i < ReadyPolls; ++i) {
+        PumpMessages();
+        if (IsReady())
+            return true;
+    }
+    throw Failure(QStringLiteral("Excel not responding"));
+}
+
+bool TExcel::IsReady() {
+    return RequestItem(QStringLiteral("Status")) == QStringLiteral("Ready");
+}
+
+QString TExcel::RequestItem(const QString& item) {
+    CheckConnected();
+    const std::optional<QString> reply = FConv->request(item);
+    return reply ? *reply : NoReplyText;
+}
+
+QString TExcel::GetSelection() {
+    return RequestItem(QStringLiteral("Selection")).remove('\'');
+}
+
+void TExcel::SelectCell(int row, int col) {
+    ExecMacro(QStringLiteral("[SELECT(\"R%1C%2\")]").arg(row).arg(col));
+}
+
+void TExcel::PutText(int row, int col, const QString& text) {
+    if (FBatching && row >= FBatchRow && col >= FBatchCol)
+        AddToBatch(row, col, text);
+    else
+        ExecMacro(WriteCellCommand(text, row, col));
+}
+
+void TExcel::AddToBatch(int row, int col, const QString& text) {
+    qsizetype i = qsizetype(row) - FBatchRow;
+    while (Rows.size() <= i)
+        Rows.append(QString());
+    if (Rows.size() > FBatchMax) {
+        SendOverflow();
+        i = qsizetype(row) - FBatchRow;
+        if (i < 0) {
+            // The overflow block has just carried this row away; the cell follows on its own.
+            ExecMacro(WriteCellCommand(text, row, col));
+            return;
+        }
+    }
+    if (col > BatchLastCol)
+        BatchLastCol = col;
+    FBlock = Rows[i].split('\t');
+    const qsizetype cell = qsizetype(col) - FBatchCol;
+    while (FBlock.size() <= cell)
+        FBlock.append(QString());
+    FBlock[cell] = text;
+    Rows[i] = FBlock.join('\t');
+}
+
+void TExcel::SendOverflow() {
+    // A non-positive BatchMin sends nothing rather than an empty block.
+    const qsizetype n = std::clamp<qsizetype>(FBatchMin, 0, Rows.size());
+    if (n == 0)
+        return;
+    FBlock = Rows.mid(0, n);
+    Rows.remove(0, n);
+    PokeBlock(FBatchRow, FBatchCol, FBatchRow + FBatchMin - 1, BatchLastCol, FBlock);
+    FBatchRow += FBatchMin;
+}
+
+void TExcel::BeginBatch(int row, int col) {
+    Rows.clear();
+    FBlock.clear();
+    FBatchRow = row;
+    FBatchCol = col;
+    BatchLastCol = col;
+    FBatching = true;
+}
+
+void TExcel::EndBatch() {
+    if (!Rows.isEmpty())
+        PokeBlock(FBatchRow, FBatchCol, FBatchRow + int(Rows.size()) - 1, BatchLastCol, Rows);
+    DropBatch();
+}
+
+void TExcel::DropBatch() {
+    Rows = QStringList();
+    FBlock = QStringList();
+    FBatching = false;
+}
+
+void TExcel::PokeBlock(int row1, int col1, int row2, int col2, const QStringList& lines) {
+    SelectCell(1, 1);
+    const QString sel = GetSelection();
+    const qsizetype bang = sel.indexOf('!');
+    if (bang < 0)
+        throw Failure(QStringLiteral("Table is not opened"));
+    // With R1C1 selected, the letters after "!" are the spreadsheet's own for row and column.
+    const QString rowLetter = sel.mid(bang + 1, 1);
+    const QString colLetter = sel.mid(bang + 3, 1);
+
+    // The sheet conversation replaces the control conversation for a moment; the link's state
+    // and events must not notice.
+    DetachEvents();
+    const auto restore = [this] {
+        FConv->setService(ServiceName);
+        FConv->setTopic(SystemTopic);
+        if (!FConv->open() && OnClose)
+            OnClose(this);
+        AttachEvents();
+    };
+    try {
+        FConv->setService(ServiceName);
+        FConv->setTopic(sel.left(bang));
+        if (!FConv->open())
+            throw Failure(QStringLiteral("Excel cannot linked  ") + sel);
+        const QString range = rowLetter + QString::number(row1) + colLetter +
+                              QString::number(col1) + ':' + rowLetter + QString::number(row2) +
+                              colLetter + QString::number(col2);
+        PumpMessages();
+        if (!FConv->poke(range, lines) && !FConv->poke(range, lines))
+            throw Failure(QStringLiteral("\"Block ") + range +
+                          QStringLiteral("\" not accepted by Excel"));
+        PumpMessages();
+        // Answered only once the poke is processed: the block is in the sheet on return.
+        FConv->request(range.left(range.indexOf(':')));
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+}
+
+void TExcel::GetWorkbooks(QStringList& list) {
+    CheckConnected();
+    const std::optional<QString> topics = FConv->request(QStringLiteral("Topics"));
+    if (!topics)
+        return;
+    const QString& s = *topics;
+    for (qsizetype open = s.indexOf('['); open >= 0; open = s.indexOf('[', open + 1)) {
+        const qsizetype close = s.indexOf(']', open + 1);
+        const QString name = s.mid(open + 1, close < 0 ? -1 : close - open - 1);
+        if (name != QStringLiteral(":") && !list.contains(name, Qt::CaseInsensitive))
+            list.append(name);
+    }
+}
+
+void TExcel::GetSheets(const QString& workbook, QStringList& list) {
+    CheckConnected();
+    const std::optional<QString> topics = FConv->request(QStringLiteral("Topics"));
+    if (!topics || workbook.isEmpty())
+        return;
+    for (const QString& topic : topics->split('\t')) {
+        const qsizetype at = topic.indexOf(workbook, 0, Qt::CaseInsensitive);
+        if (at >= 0)
+            list.append(topic.mid(at + workbook.size() + 1));
+    }
+}

@@ -1,0 +1,110 @@
+#pragma once
+// An in-process spreadsheet service behind the conversation interface: it answers like the
+// real one and writes every transaction into a log that the tests compare.
+#include <QStringList>
+#include <functional>
+
+#include "export/DdeConversation.h"
+
+class FakeConversation : public DdeConversation {
+public:
+    // What the service does; tests change it.
+    QString status = "Ready";
+    QString selection = "[Data.xls]Channel_1!R1C1";
+    std::optional<QString> topics;
+    int openFailures = 0;         // the next opens that fail
+    QString failTopic;            // a topic that never opens
+    int refuseExecs = 0;          // the next executes that are refused
+    int refusePokes = 0;          // the next pokes that are refused
+    int busyRounds = 0;           // rounds a waiting execute keeps the conversation busy
+    QString error;                // lastError() text
+    std::function<void()> onPump; // runs at every pump round
+
+    QStringList log;
+    QList<QStringList> pokes;
+
+    void setService(const QString& s) override {
+        end();
+        service_ = s;
+    }
+    void setTopic(const QString& t) override {
+        end();
+        topic_ = t;
+    }
+    QString service() const override { return service_; }
+    QString topic() const override { return topic_; }
+    void setServiceApplication(const QString& p) override { app_ = p; }
+    QString serviceApplication() const override { return app_; }
+    bool open() override {
+        if (open_)
+            return true;
+        log << "open " + topic_;
+        if (openFailures > 0 || topic_ == failTopic) {
+            openFailures = std::max(0, openFailures - 1);
+            return false;
+        }
+        open_ = true;
+        if (onOpen)
+            onOpen();
+        return true;
+    }
+    void close() override {
+        end();
+        log << "disconnect";
+    }
+    bool isOpen() const override { return open_; }
+    std::optional<QString> request(const QString& item) override {
+        log << "request " + item;
+        if (!open_ || busy_ > 0)
+            return std::nullopt;
+        if (item == "Status")
+            return status;
+        if (item == "Selection")
+            return selection;
+        if (item == "Topics")
+            return topics;
+        return QString();
+    }
+    bool poke(const QString& item, const QStringList& lines) override {
+        log << QString("poke %1 %2 (%3)").arg(topic_, item).arg(lines.size());
+        if (!open_ || busy_ > 0 || refusePokes-- > 0)
+            return false;
+        pokes << lines;
+        return true;
+    }
+    bool execute(const QString& cmd, bool wait) override {
+        log << (wait ? "execute-wait " : "execute ") + cmd;
+        if (!open_ || busy_ > 0 || refuseExecs-- > 0)
+            return false;
+        if (wait)
+            busy_ = busyRounds;
+        return true;
+    }
+    bool busy() const override { return busy_ > 0; }
+    QString lastError() const override { return error; }
+
+    // One round of the event queue: a completion notice may arrive.
+    void pump() {
+        if (busy_ > 0)
+            --busy_;
+        if (onPump)
+            onPump();
+    }
+    // The service ends the conversation by itself.
+    void endByService() { end(); }
+
+private:
+    void end() {
+        if (!open_)
+            return;
+        open_ = false;
+        busy_ = 0;
+        log << "close " + topic_;
+        if (onClose)
+            onClose();
+    }
+
+    QString service_, topic_, app_;
+    bool open_ = false;
+    int busy_ = 0;
+};
