@@ -1,5 +1,6 @@
 #include "CellText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -82,6 +83,12 @@ CellValue ClassifyCellText(std::string_view text, std::string_view decimalSepara
     if (!formattedAsText && text.size() > 1 && text[0] == '=')
         return {CellKind::Formula, std::string(text.substr(1))};
     if (!formattedAsText) {
+        // Plain integers of up to 15 digits are already in the package's notation.
+        const size_t sign = text[0] == '-' ? 1 : 0;
+        const size_t digits = text.size() - sign;
+        if (digits > 0 && digits <= 15 && (text[sign] != '0' || digits == 1) &&
+            std::all_of(text.begin() + long(sign), text.end(), IsDigit))
+            return {CellKind::Number, std::string(text)};
         const std::string n = NumberText(text, decimalSeparator);
         double v = 0;
         if (!n.empty()) {
@@ -97,6 +104,14 @@ CellValue ClassifyCellText(std::string_view text, std::string_view decimalSepara
 }
 
 void AppendXmlText(std::string& out, std::string_view t, bool escapeUnderscores) {
+    // Most texts need no escape at all.
+    if (std::none_of(t.begin(), t.end(), [](char ch) {
+            const auto c = static_cast<unsigned char>(ch);
+            return c < 0x20 || c == '&' || c == '<' || c == '>' || c == '_' || c == 0xEF;
+        })) {
+        out += t;
+        return;
+    }
     for (size_t i = 0; i < t.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(t[i]);
         switch (c) {

@@ -352,15 +352,31 @@ void SheetPart::Writer::fill(size_t want) {
     }
 }
 
+SheetPart::Writer::Writer(const SheetPart& part) : part_(part) {
+    const std::string& p = part.prefix_;
+    rowOpen_ = '<' + p + "row r=\"";
+    rowClose_ = "</" + p + "row>";
+    cellOpen_ = '<' + p + "c r=\"";
+    cellClose_ = "</" + p + "c>";
+    valueOpen_ = "><" + p + "v>";
+    valueClose_ = "</" + p + "v>";
+    stringOpen_ = " t=\"inlineStr\"><" + p + "is><" + p + "t";
+    stringClose_ = "</" + p + "t></" + p + "is>";
+    formulaOpen_ = "><" + p + "f>";
+    formulaClose_ = "</" + p + "f>";
+    columnNames_.resize(std::min<size_t>(part.rows.lastColumn() + 1, 1024));
+    for (uint32_t c = 1; c < columnNames_.size(); ++c)
+        AppendColumnName(columnNames_[c], c);
+}
+
 void SheetPart::Writer::appendRow(const SheetRows::Entry& e) {
-    const std::string& px = part_.prefix_;
     std::string& o = pending_;
     part_.rows.decode(e, scratch_);
-    const std::string rowNumber = std::to_string(e.row);
-    o += '<';
-    o += px;
-    o += "row r=\"";
-    o += rowNumber;
+    char rowNumber[16];
+    const size_t rowDigits =
+        size_t(std::to_chars(rowNumber, rowNumber + 16, e.row).ptr - rowNumber);
+    o += rowOpen_;
+    o.append(rowNumber, rowDigits);
     o += '"';
     o += scratch_.attrs;
     if (scratch_.cells.empty()) {
@@ -369,15 +385,17 @@ void SheetPart::Writer::appendRow(const SheetRows::Entry& e) {
     }
     o += '>';
     for (const Cell& c : scratch_.cells) {
-        o += '<';
-        o += px;
-        o += "c r=\"";
-        AppendColumnName(o, c.col);
-        o += rowNumber;
+        o += cellOpen_;
+        if (c.col < columnNames_.size())
+            o += columnNames_[c.col];
+        else
+            AppendColumnName(o, c.col);
+        o.append(rowNumber, rowDigits);
         o += '"';
         if (c.style > 0) {
+            char style[16];
             o += " s=\"";
-            o += std::to_string(c.style - 1);
+            o.append(style, size_t(std::to_chars(style, style + 16, c.style - 1).ptr - style));
             o += '"';
         }
         switch (c.kind) {
@@ -385,25 +403,24 @@ void SheetPart::Writer::appendRow(const SheetRows::Entry& e) {
             o += "/>";
             continue;
         case CellKind::Number:
-            o += "><" + px + "v>";
+            o += valueOpen_;
             o += c.payload;
-            o += "</" + px + "v>";
+            o += valueClose_;
             break;
         case CellKind::String: {
-            o += " t=\"inlineStr\"><" + px + "is><" + px + "t";
+            o += stringOpen_;
             const char first = c.payload.front(), last = c.payload.back();
-            if (first == ' ' || last == ' ' || first == '\t' || last == '\t' || first == '\n' ||
-                last == '\n' || first == '\r' || last == '\r')
+            if (std::strchr(" \t\n\r", first) || std::strchr(" \t\n\r", last))
                 o += " xml:space=\"preserve\"";
             o += '>';
             AppendXmlText(o, c.payload);
-            o += "</" + px + "t></" + px + "is>";
+            o += stringClose_;
             break;
         }
         case CellKind::Formula:
-            o += "><" + px + "f>";
+            o += formulaOpen_;
             AppendXmlText(o, c.payload, false);
-            o += "</" + px + "f>";
+            o += formulaClose_;
             break;
         case CellKind::Raw: {
             const size_t zero = c.payload.find('\0');
@@ -419,9 +436,9 @@ void SheetPart::Writer::appendRow(const SheetRows::Entry& e) {
             break;
         }
         }
-        o += "</" + px + "c>";
+        o += cellClose_;
     }
-    o += "</" + px + "row>";
+    o += rowClose_;
 }
 
 } // namespace sheets

@@ -25,7 +25,7 @@ public:
     // Streams the whole part; read() returns 0 at the end.
     class Writer {
     public:
-        explicit Writer(const SheetPart& part) : part_(part) {}
+        explicit Writer(const SheetPart& part);
         void restart();
         size_t read(char* out, size_t max);
 
@@ -36,6 +36,10 @@ public:
         size_t nextRow_ = 0;
         int phase_ = 0;
         RowCells scratch_;
+        // The element tags with the part's prefix, made once.
+        std::string rowOpen_, rowClose_, cellOpen_, cellClose_, valueOpen_, valueClose_,
+            stringOpen_, stringClose_, formulaOpen_, formulaClose_;
+        std::vector<std::string> columnNames_;
         void fill(size_t want);
         void appendRow(const SheetRows::Entry& e);
     };

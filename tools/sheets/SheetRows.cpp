@@ -105,6 +105,7 @@ void SheetRows::commit() {
     fresh.swap(staged_);
     // Rows after the last one (loading, appending pokes) need no merge.
     if (entries_.empty() || fresh.empty() || fresh.front().row > entries_.back().row) {
+        entries_.reserve(entries_.size() + fresh.size());
         for (const Entry& f : fresh) {
             if (f.size <= 1)
                 live_ -= f.size;

@@ -1,5 +1,6 @@
 #include "SheetsSession.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include "SheetsService.h"
@@ -59,6 +60,8 @@ void SheetsSession::send(MessageKind kind, uint32_t seq, const QString& text) {
 }
 
 void SheetsSession::handle(const dde::Message& m) {
+    QElapsedTimer clock;
+    clock.start();
     switch (m.kind) {
     case MessageKind::Connect:
         connectTopic(m);
@@ -89,10 +92,11 @@ void SheetsSession::handle(const dde::Message& m) {
             why = QStringLiteral("%1 is not a range of the sheet").arg(m.a);
         else
             topicBook_->poke(topicSheet_, *range, m.b, why);
-        log(QStringLiteral("poke %1 (%2 characters) -> %3")
+        log(QStringLiteral("poke %1 (%2 characters) -> %3 in %4 ms")
                 .arg(m.a)
                 .arg(m.b.size())
-                .arg(why.isEmpty() ? QStringLiteral("accepted") : why));
+                .arg(why.isEmpty() ? QStringLiteral("accepted") : why)
+                .arg(clock.elapsed()));
         if (why.isEmpty())
             send(MessageKind::Accepted, m.seq);
         else
@@ -107,8 +111,9 @@ void SheetsSession::handle(const dde::Message& m) {
             const MacroList macros = ParseMacros(m.a);
             why = macros.error.isEmpty() ? execute(macros.macros) : macros.error;
         }
-        log(QStringLiteral("execute %1 -> %2")
-                .arg(m.a, why.isEmpty() ? QStringLiteral("done") : why));
+        log(QStringLiteral("execute %1 -> %2 in %3 ms")
+                .arg(m.a, why.isEmpty() ? QStringLiteral("done") : why)
+                .arg(clock.elapsed()));
         if (!why.isEmpty()) {
             send(MessageKind::Refused, m.seq, why);
             return;

@@ -115,21 +115,30 @@ void Workbook::writeRow(Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols
 
 bool Workbook::poke(int sheet, CellRange range, QStringView data, QString& error) {
     Sheet& s = sheets_[size_t(sheet)];
-    const QByteArray utf8 = data.toUtf8();
-    std::string_view body(utf8.constData(), size_t(utf8.size()));
-    if (body.ends_with("\r\n"))
-        body.remove_suffix(2);
-    std::vector<std::string_view> lines;
-    if (!utf8.isEmpty())
-        Split(body, "\r\n", lines);
-    if (lines.size() > range.rows()) {
-        error = QStringLiteral("%1 rows for a range of %2").arg(lines.size()).arg(range.rows());
+    // Rows end in CR LF; a last row without it counts too. Checked whole before any write.
+    if (data.endsWith(u"\r\n"))
+        data.chop(2);
+    else if (data.endsWith(u'\n'))
+        data.chop(1);
+    const qsizetype rows = data.isEmpty() ? 0 : data.count(u'\n') + 1;
+    if (rows > qsizetype(range.rows())) {
+        error = QStringLiteral("%1 rows for a range of %2").arg(rows).arg(range.rows());
         return false;
     }
-    std::vector<std::string_view> cells;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const size_t n = size_t(std::count(lines[i].begin(), lines[i].end(), '\t')) + 1;
-        if (n > range.cols()) {
+    // A lone LF ends a row too; a lone CR stays in its cell.
+    auto nextLine = [&data](qsizetype& at) {
+        const qsizetype end = data.indexOf(u'\n', at);
+        QStringView line = data.mid(at, (end < 0 ? data.size() : end) - at);
+        if (end >= 0 && line.endsWith(u'\r'))
+            line.chop(1);
+        at = end < 0 ? data.size() + 1 : end + 1;
+        return line;
+    };
+    qsizetype at = 0;
+    for (qsizetype i = 0; i < rows; ++i) {
+        const QStringView line = nextLine(at);
+        const qsizetype n = line.count(u'\t') + 1;
+        if (n > qsizetype(range.cols())) {
             error = QStringLiteral("row %1 has %2 cells for a range of %3 columns")
                         .arg(i + 1)
                         .arg(n)
@@ -139,11 +148,15 @@ bool Workbook::poke(int sheet, CellRange range, QStringView data, QString& error
     }
     RowCells scratch;
     std::vector<std::string> payloads;
+    std::vector<std::string_view> cells;
+    QByteArray utf8;
+    at = 0;
     for (uint32_t r = 0; r < range.rows(); ++r) {
-        if (r < lines.size())
-            Split(lines[r], "\t", cells);
-        else
-            cells.clear();
+        cells.clear();
+        if (r < rows) {
+            utf8 = nextLine(at).toUtf8();
+            Split(std::string_view(utf8.constData(), size_t(utf8.size())), "\t", cells);
+        }
         writeRow(s, range.first.row + r, range.first.col, range.cols(), cells, scratch, payloads);
     }
     s.data.rows.commit();

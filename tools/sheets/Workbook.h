@@ -33,9 +33,9 @@ public:
     CellRef selection() const { return sheets_[size_t(active_)].selection; }
     void select(CellRef cell) { sheets_[size_t(active_)].selection = cell; }
 
-    // Writes the rectangle from rows of TAB-separated cells, each row ending in CR LF (the last
-    // one may lack it). Rows or cells short of the range clear the rest of it; more rows or
-    // cells than the range refuse the whole poke, and nothing changes.
+    // Writes the rectangle from rows of TAB-separated cells, each row ending in CR LF (a lone LF
+    // counts as a row end too; the last row may lack it). Rows or cells short of the range clear
+    // the rest of it; more rows or cells than the range refuse the whole poke, and nothing changes.
     bool poke(int sheet, CellRange range, QStringView data, QString& error);
     // Writes one cell; the text is stored exactly (TAB, CR and LF included).
     void write(int sheet, CellRef cell, QStringView text);
