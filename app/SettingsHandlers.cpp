@@ -22,11 +22,6 @@ constexpr ShortRequest ShortRequests[] = {
     {"EnableBtn", 131},   {"DisableBtn", 132},  {"Button1", 132},      {"BitBtn1", 133},
     {"FormatBtn", 133},   {"GetSizeBtn", 134},  {"FreqStartBtn", 139},
 };
-
-// A spin edit's number as one byte on the wire: rounded, low 8 bits kept.
-uint8_t Byte(double value) {
-    return static_cast<uint8_t>(Round(value));
-}
 } // namespace
 
 void TFImpixMain::ConnectSettingsHandlers() {
@@ -34,8 +29,10 @@ void TFImpixMain::ConnectSettingsHandlers() {
         const uint8_t code = r.code;
         OnClick(r.button, [this, code] { MB->SendShortRequest(code); });
     }
-    OnClick("SetPeriodBtn",
-            [this] { MB->SendRequest2(128, Byte(Value("PerHourEd")), Byte(Value("PerMinEd"))); });
+    OnClick("SetPeriodBtn", [this] {
+        const std::vector<uint8_t> p = SetPeriodPayload(Value("PerHourEd"), Value("PerMinEd"));
+        MB->SendRequest2(128, p[0], p[1]);
+    });
     OnClick("SetParamsBtn", [this] { MB->SendMeasureParams(); });
     OnClick("SetFParamsBtn", [this] { MB->SendFreqParams(); });
     OnClick("SetMaskBtn", [this] { MB->SendElectrodeMask(); });
@@ -43,8 +40,9 @@ void TFImpixMain::ConnectSettingsHandlers() {
         MB->SendDownloadRequest(Round(Value("FromValEd")), Round(Value("AmountValEd")));
     });
     OnClick("SetGPRSrepBtn", [this] {
-        MB->SendRequest3(138, Byte(Value("RepHourEd")), Byte(Value("RepMinEd")),
-                         Byte(Value("RetryRepEd")));
+        const std::vector<uint8_t> p =
+            SetGprsReportPayload(Value("RepHourEd"), Value("RepMinEd"), Value("RetryRepEd"));
+        MB->SendRequest3(138, p[0], p[1], p[2]);
     });
     OnClick("SetTimeBtn", [this] { SetTimeBtnClick(); });
     OnClick("SynchronizeBtn", [this] { SynchronizeBtnClick(); });
@@ -98,7 +96,7 @@ void TFImpixMain::ChXSelChckClick() {
 }
 
 void TFImpixMain::SetTimeBtnClick() {
-    const ClockFields c = ParseClockText(Text("ClockEd"));
+    const ClockFields c = ParseClockText(Text("ClockEd"), format_);
     MB->SendRequest(136, SetTimePayload(c.year, c.month, c.day, c.hour, c.minute, c.second));
 }
 

@@ -6,7 +6,10 @@ FormatSettings FormatSettings::fromLocale(const QLocale& locale) {
     FormatSettings fs;
     const QString dec = locale.decimalPoint();
     fs.decimalSeparator = dec.isEmpty() ? QChar('.') : dec.front();
-    fs.shortDateFormat = locale.dateFormat(QLocale::ShortFormat);
+    // The year always has four digits: a two-digit year read back would put the logger's clock
+    // into the first century.
+    fs.shortDateFormat = locale.dateFormat(QLocale::ShortFormat)
+                             .replace(QRegularExpression("(?<!y)y{1,3}(?!y)"), "yyyy");
     // The operator's long time is hours, minutes and seconds; the zone name that Qt's long
     // format adds belongs to no clock the logger keeps.
     fs.longTimeFormat = locale.timeFormat(QLocale::LongFormat)

@@ -8,7 +8,7 @@
 struct FormatSettings {
     QChar decimalSeparator{'.'};
     QChar timeSeparator{':'};
-    QString shortDateFormat{"dd.MM.yyyy"}; // Qt date pattern
+    QString shortDateFormat{"dd.MM.yyyy"}; // Qt date pattern, always a four-digit year
     QString longTimeFormat{"hh:mm:ss"};    // Qt time pattern
 
     static FormatSettings fromLocale(const QLocale& locale);

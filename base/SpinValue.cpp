@@ -87,6 +87,14 @@ QString SpinValue::Text(double value) const {
     return QString::asprintf("%.*f", decimals_, v);
 }
 
+std::optional<QString> SpinValue::Misread(const QString& text) const {
+    const std::optional<double> n = ParseNumber(text);
+    const double v = Value(text);
+    if (n && *n == v && (!IsInteger() || v == std::nearbyint(v)))
+        return std::nullopt;
+    return Text(v);
+}
+
 QString SpinValue::Stepped(const QString& text, int steps) const {
     return Text(Value(text) + steps * increment_);
 }

@@ -62,6 +62,11 @@ public:
     // The text after stepping `steps` increments from what the text holds, within the range.
     QString Stepped(const QString& text, int steps) const;
 
+    // The text the control would show for what this text reads as, when the text does not read
+    // as the number it spells (no number, outside the range, a fraction where the control holds
+    // integers and the handlers round); nothing when it reads as itself.
+    std::optional<QString> Misread(const QString& text) const;
+
     // True when a step up (down) from this text would change the value.
     bool CanStepUp(const QString& text) const;
     bool CanStepDown(const QString& text) const;

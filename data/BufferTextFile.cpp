@@ -1,11 +1,11 @@
 #include "data/BufferTextFile.h"
 
-#include <QSaveFile>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 
 #include "base/Failure.h"
+#include "base/ReplacingFile.h"
 #include "base/Rounding.h"
 #include "data/BufferCellText.h"
 
@@ -139,17 +139,15 @@ QByteArray ItemLine(const TMeasRecord& rec, const FormatSettings& fs) {
 void WriteBufferTextFile(const QString& path, const RecordStream& pool, int64_t from, int64_t to,
                          const QString& settingsLine, const QDateTime& now,
                          const FormatSettings& fs) {
-    // QSaveFile writes a temporary file in the target's folder and renames it over the target
-    // on commit; if it is destroyed uncommitted it removes the temporary file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Failure(QStringLiteral("Cannot create file %1: %2").arg(path, file.errorString()));
+    ReplacingFile file(path);
+    if (!file.Open())
+        throw Failure(QStringLiteral("Cannot create file %1: %2").arg(path, file.ErrorString()));
 
     QByteArray chunk;
     chunk.reserve(ChunkBytes + 512);
     const auto flush = [&] {
-        if (!chunk.isEmpty() && file.write(chunk) != chunk.size())
-            throw Failure(QStringLiteral("Cannot write file %1: %2").arg(path, file.errorString()));
+        if (!chunk.isEmpty() && !file.Write(chunk))
+            throw Failure(QStringLiteral("Cannot write file %1: %2").arg(path, file.ErrorString()));
         chunk.resize(0); // keeps the capacity, unlike clear()
     };
 
@@ -171,6 +169,6 @@ void WriteBufferTextFile(const QString& path, const RecordStream& pool, int64_t 
             flush();
     }
     flush();
-    if (!file.commit())
-        throw Failure(QStringLiteral("Cannot write file %1: %2").arg(path, file.errorString()));
+    if (!file.Commit())
+        throw Failure(QStringLiteral("Cannot write file %1: %2").arg(path, file.ErrorString()));
 }

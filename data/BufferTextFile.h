@@ -32,7 +32,9 @@ QByteArray ItemLine(const TMeasRecord& rec, const FormatSettings& fs);
 // ... of the pool, stopping at the first item that does not exist or is not below `to`. The
 // file appears complete or not at all: it is written beside the target under another name and
 // renamed over the target when flushed, so a failure leaves an earlier file of that name as it
-// was. Throws Failure with the reason ("Cannot create file <path>: <reason>", ...).
+// was; a file whose mode forbids writing is not replaced, and a replaced file keeps its mode.
+// Throws Failure with the reason ("Cannot create file <path>: Permission denied", "Cannot write
+// file <path>: No space left on device").
 void WriteBufferTextFile(const QString& path, const RecordStream& pool, int64_t from, int64_t to,
                          const QString& settingsLine, const QDateTime& now,
                          const FormatSettings& fs);

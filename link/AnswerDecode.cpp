@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QTime>
+#include <optional>
 
 #include "base/Failure.h"
 #include "base/GetField.h"
@@ -9,6 +10,7 @@
 #include "base/StrToInt.h"
 #include "link/DateTime.h"
 #include "link/Encodings.h"
+#include "link/WireField.h"
 
 namespace {
 
@@ -40,8 +42,79 @@ uint8_t Low8(int64_t v) {
     return static_cast<uint8_t>(v);
 }
 
+// The request fields that carry the console's numbers. Fields holding a count take it rounded.
+constexpr int64_t Max24 = 0xFFFFFF;
+constexpr WireField PeriodHours{"Measure period hours", 0, 255, 255};
+constexpr WireField PeriodMinutes{"Measure period minutes", 0, 255, 255};
+constexpr WireField Repeat{"Repeat", 0, 255, 255};
+constexpr WireField Board{"Board", 1, 256, 255};
+constexpr WireField Channel{"Channel", 1, 256, 255};
+constexpr WireField FirstItem{"First item", 0, Max24, Max24};
+constexpr WireField ItemCount{"Amount", 0, Max24, Max24};
+constexpr WireField ReportHour{"Report hour", 0, 255, 255};
+constexpr WireField ReportMinute{"Report minute", 0, 255, 255};
+constexpr WireField Retries{"Number of retries", 0, 255, 255};
+constexpr WireField Latency{"Switch latency", 0, 25500, 255};
+// Fields whose range is a decoded code.
+const WireField Frequency{"Frequency", 0, enc::FrequencyFromCode(Max24), Max24};
+const WireField BeginFrequency{"Begin frequency", 0, enc::FrequencyFromCode(Max24), Max24};
+const WireField EndFrequency{"End frequency", 0, enc::FrequencyFromCode(Max24), Max24};
+const WireField Multiplier{"Step multiplier", 0, enc::MultiplierFromCode(0xFFFF), 0xFFFF};
+const WireField Voltage{"Voltage", enc::VoltageFromCode(0), enc::VoltageFromCode(255), 255};
+
+uint8_t Byte(const WireField& field, double value) {
+    return static_cast<uint8_t>(FieldCode(field, value, Round));
+}
+
+uint8_t VoltageByte(double volts) {
+    return static_cast<uint8_t>(FieldCode(Voltage, volts, enc::VoltageCode));
+}
+
 [[noreturn]] void BadClock(const char* field, const QString& detail) {
     throw Failure(QString("Invalid %1 in device time: %2").arg(QLatin1String(field), detail));
+}
+
+QString DottedClockText(const QDate& d, const QTime& t) {
+    return QString::asprintf("%.2d.%.2d.%.4d - %.2d:%.2d:%.2d", d.day(), d.month(), d.year(),
+                             t.hour(), t.minute(), t.second());
+}
+
+QString ShownClockText(const QDate& d, const QTime& t, const FormatSettings& fs) {
+    return d.toString(fs.shortDateFormat) + " - " + t.toString(fs.longTimeFormat);
+}
+
+// "dd.mm.yyyy - hh:nn:ss" piece by piece; fails on the first piece that is not an integer.
+ClockFields DottedClock(const QString& text, QString& yearPiece) {
+    ClockFields c;
+    c.day = StrToInt(GetField(text, '.', 1));
+    c.month = StrToInt(GetField(text, '.', 2));
+    yearPiece = GetField(GetField(text, '.', 3), ' ', 1);
+    c.year = StrToInt(yearPiece);
+    const QString t = GetField(text, ' ', 3);
+    c.hour = StrToInt(GetField(t, ':', 1));
+    c.minute = StrToInt(GetField(t, ':', 2));
+    c.second = StrToInt(GetField(t, ':', 3));
+    return c;
+}
+
+// The text exactly as ShownClockText makes it. Date and time are read apart, so that no time
+// zone moves a local time that a clock change skips.
+std::optional<ClockFields> ShownClock(const QString& text, const FormatSettings& fs) {
+    for (qsizetype at = text.indexOf(" - "); at >= 0; at = text.indexOf(" - ", at + 1)) {
+        const QDate d = QDate::fromString(text.left(at), fs.shortDateFormat);
+        const QTime t = QTime::fromString(text.mid(at + 3), fs.longTimeFormat);
+        if (d.isValid() && t.isValid()) {
+            ClockFields c;
+            c.year = d.year();
+            c.month = d.month();
+            c.day = d.day();
+            c.hour = t.hour();
+            c.minute = t.minute();
+            c.second = t.second();
+            return c;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -50,8 +123,18 @@ QString ClockAnswerText(const uint8_t* d, const FormatSettings& fs) {
     const int year = d[7] * 100 + d[6];
     if (!dt::IsValidDate(year, d[5], d[4]) || !dt::IsValidTime(d[2], d[1], d[0]))
         return QStringLiteral("unknown");
-    return QDate(year, d[5], d[4]).toString(fs.shortDateFormat) + " - " +
-           QTime(d[2], d[1], d[0]).toString(fs.longTimeFormat);
+    const QDate date(year, d[5], d[4]);
+    const QTime time(d[2], d[1], d[0]);
+    const QString shown = ShownClockText(date, time, fs);
+    // "Get" then "Set" must give the logger its own time back; should the operator's formats
+    // not read back as the same clock, the dotted form shows it.
+    try {
+        const ClockFields c = ParseClockText(shown, fs);
+        if (QDate(c.year, c.month, c.day) == date && QTime(c.hour, c.minute, c.second) == time)
+            return shown;
+    } catch (const Failure&) {
+    }
+    return DottedClockText(date, time);
 }
 
 GprsNetValues DecodeGprsNet(const uint8_t* d) {
@@ -108,13 +191,17 @@ QString MeasureStateText(const uint8_t* d) {
     return d[0] != 0 ? QStringLiteral("Measure enabled") : QStringLiteral("Measure disabled");
 }
 
+std::vector<uint8_t> SetPeriodPayload(double hours, double minutes) {
+    return {Byte(PeriodHours, hours), Byte(PeriodMinutes, minutes)};
+}
+
 std::vector<uint8_t> SetParamsPayload(double hz, double volts, double latencyMs, double repeat,
                                       bool twoElectrodes) {
     std::vector<uint8_t> out;
-    PutBig24(out, enc::FrequencyCode(hz));
-    out.push_back(Low8(enc::VoltageCode(volts)));
-    out.push_back(Low8(enc::LatencyCode(latencyMs)));
-    out.push_back(Low8(Round(repeat)));
+    PutBig24(out, FieldCode(Frequency, hz, enc::FrequencyCode));
+    out.push_back(VoltageByte(volts));
+    out.push_back(static_cast<uint8_t>(FieldCode(Latency, latencyMs, enc::LatencyCode)));
+    out.push_back(Byte(Repeat, repeat));
     out.push_back(enc::ElectrodeSystemCode(twoElectrodes));
     return out;
 }
@@ -123,15 +210,15 @@ std::vector<uint8_t> SetFreqParamsPayload(double begHz, double endHz, double mul
                                           double volts, double board, double channel, double repeat,
                                           bool twoElectrodes) {
     std::vector<uint8_t> out;
-    PutBig24(out, enc::FrequencyCode(begHz));
-    PutBig24(out, enc::FrequencyCode(endHz));
-    const int32_t mult = enc::MultiplierCode(multiplier);
+    PutBig24(out, FieldCode(BeginFrequency, begHz, enc::FrequencyCode));
+    PutBig24(out, FieldCode(EndFrequency, endHz, enc::FrequencyCode));
+    const int64_t mult = FieldCode(Multiplier, multiplier, enc::MultiplierCode);
     out.push_back(Low8(mult >> 8));
     out.push_back(Low8(mult));
-    out.push_back(Low8(enc::VoltageCode(volts)));
-    out.push_back(Low8(enc::IndexCode(board)));
-    out.push_back(Low8(enc::IndexCode(channel)));
-    out.push_back(Low8(Round(repeat)));
+    out.push_back(VoltageByte(volts));
+    out.push_back(static_cast<uint8_t>(FieldCode(Board, board, enc::IndexCode)));
+    out.push_back(static_cast<uint8_t>(FieldCode(Channel, channel, enc::IndexCode)));
+    out.push_back(Byte(Repeat, repeat));
     out.push_back(enc::ElectrodeSystemCode(twoElectrodes));
     return out;
 }
@@ -145,11 +232,15 @@ std::vector<uint8_t> SetMaskPayload(std::span<const uint16_t, 8> masks) {
     return out;
 }
 
-std::vector<uint8_t> DownloadPayload(int64_t first, int64_t amount) {
+std::vector<uint8_t> DownloadPayload(double first, double amount) {
     std::vector<uint8_t> out;
-    PutBig24(out, first);
-    PutBig24(out, amount);
+    PutBig24(out, FieldCode(FirstItem, first, Round));
+    PutBig24(out, FieldCode(ItemCount, amount, Round));
     return out;
+}
+
+std::vector<uint8_t> SetGprsReportPayload(double hour, double minute, double retries) {
+    return {Byte(ReportHour, hour), Byte(ReportMinute, minute), Byte(Retries, retries)};
 }
 
 std::vector<uint8_t> SetTimePayload(int year, int month, int day, int hour, int minute,
@@ -167,19 +258,27 @@ std::vector<uint8_t> SetGprsNetPayload(const QString& apn, const QString& server
     return out;
 }
 
-ClockFields ParseClockText(const QString& text) {
+ClockFields ParseClockText(const QString& text, const FormatSettings& fs) {
     ClockFields c;
-    c.day = StrToInt(GetField(text, '.', 1));
-    c.month = StrToInt(GetField(text, '.', 2));
-    c.year = StrToInt(GetField(GetField(text, '.', 3), ' ', 1));
-    const QString t = GetField(text, ' ', 3);
-    c.hour = StrToInt(GetField(t, ':', 1));
-    c.minute = StrToInt(GetField(t, ':', 2));
-    c.second = StrToInt(GetField(t, ':', 3));
+    QString yearPiece; // as typed in the dotted form
+    try {
+        c = DottedClock(text, yearPiece);
+    } catch (const Failure&) {
+        // Not the dotted form: the form "Get" shows in the operator's formats, else the
+        // conversion failure of the dotted form.
+        const std::optional<ClockFields> shown = ShownClock(text, fs);
+        if (!shown)
+            throw;
+        c = *shown;
+        yearPiece.clear(); // the shown form always has four digits
+    }
 
     // A date or time that cannot be would reach the logger's clock as it stands.
     if (c.year < 1 || c.year > 9999)
         BadClock("year", Int(c.year));
+    // A two-digit year would set the logger to the first century.
+    if (!yearPiece.isEmpty() && yearPiece.size() < 4)
+        BadClock("year", yearPiece + " (four digits needed)");
     if (c.month < 1 || c.month > 12)
         BadClock("month", Int(c.month));
     if (!dt::IsValidDate(c.year, c.month, c.day))
@@ -196,8 +295,5 @@ ClockFields ParseClockText(const QString& text) {
 }
 
 QString ClockText(const QDateTime& local) {
-    const QDate d = local.date();
-    const QTime t = local.time();
-    return QString::asprintf("%.2d.%.2d.%.4d - %.2d:%.2d:%.2d", d.day(), d.month(), d.year(),
-                             t.hour(), t.minute(), t.second());
+    return DottedClockText(local.date(), local.time());
 }

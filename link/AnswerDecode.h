@@ -13,8 +13,9 @@
 #include "base/FormatSettings.h"
 #include "link/DateTime.h"
 
-// Answer 251: the logger's clock in the operator's short date and long time formats with " - "
-// between, or "unknown" for a date or time that cannot be. Reads bytes 0-7.
+// Answer 251: the logger's clock in the operator's short date (four-digit year) and long time
+// formats with " - " between, or "unknown" for a date or time that cannot be. Reads bytes 0-7.
+// Should that text not read back (ParseClockText) as the same clock, it is the dotted form.
 QString ClockAnswerText(const uint8_t* d, const FormatSettings& fs);
 
 // Answer 250: the access point name (bytes 0-30) and the server address (bytes 32-46), each up
@@ -73,7 +74,10 @@ QString VersionText(const uint8_t* d);
 QString MeasureStateText(const uint8_t* d);
 
 // Request payloads (the bytes after the length byte). Values are rounded and encoded as the
-// link does; each field keeps the low bits of its code.
+// link does. A value whose code does not fit its field fails with a text naming the field and
+// its range ("Number of retries 300 is out of range 0 to 255"), so nothing is sent.
+// Hours and minutes of the measuring period.
+std::vector<uint8_t> SetPeriodPayload(double hours, double minutes);
 std::vector<uint8_t> SetParamsPayload(double hz, double volts, double latencyMs, double repeat,
                                       bool twoElectrodes);
 // Board and channel are the 1-based numbers of the controls.
@@ -83,7 +87,9 @@ std::vector<uint8_t> SetFreqParamsPayload(double begHz, double endHz, double mul
 // Boards 1 to 8, low byte first.
 std::vector<uint8_t> SetMaskPayload(std::span<const uint16_t, 8> masks);
 // First item and number of items, 24 bits each, big-endian.
-std::vector<uint8_t> DownloadPayload(int64_t first, int64_t amount);
+std::vector<uint8_t> DownloadPayload(double first, double amount);
+// Report hour, report minute, number of retries.
+std::vector<uint8_t> SetGprsReportPayload(double hour, double minute, double retries);
 // Year div 100, year mod 100 (of the year as unsigned 16 bits), month, day, day of the week
 // (1 = Sunday), hour, minute, second. Fails with "Invalid argument to date encode" for a date
 // that does not exist, since it has no day of the week.
@@ -92,13 +98,14 @@ std::vector<uint8_t> SetTimePayload(int year, int month, int day, int hour, int 
 // characters (Latin-1), a zero byte after it, zeros to the end of the field.
 std::vector<uint8_t> SetGprsNetPayload(const QString& apn, const QString& serverIp);
 
-// The operator's "dd.mm.yyyy - hh:nn:ss" in ClockEd (milliseconds stay 0).
+// The operator's "dd.mm.yyyy - hh:nn:ss" in ClockEd (milliseconds stay 0), or exactly the form
+// ClockAnswerText shows in the formats fs.
 using ClockFields = dt::DateTimeParts;
 // Fails with "'%s' is not a valid integer value" for a piece that is not an integer, and with a
 // text naming the field ("Invalid month in device time: 13", "Invalid date in device time: day
 // 31 does not exist in month 2 of 2024", "Invalid hour in device time: 25") for a date or time
-// that cannot be, so that nothing is sent.
-ClockFields ParseClockText(const QString& text);
+// that cannot be or a year of fewer than four digits, so that nothing is sent.
+ClockFields ParseClockText(const QString& text, const FormatSettings& fs = {});
 // ClockEd's text for the local clock ("Local"): "dd.mm.yyyy - hh:nn:ss", two-digit fields and a
 // four-digit year.
 QString ClockText(const QDateTime& local);

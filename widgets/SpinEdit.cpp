@@ -2,6 +2,7 @@
 
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QStyle>
 #include <QStyleOptionSpinBox>
 
@@ -11,18 +12,42 @@ SpinEdit::SpinEdit(const SpinValue& rules, double value, QWidget* parent)
     : QAbstractSpinBox(parent), rules_(rules) {
     setWrapping(false);
     setAccelerated(false);
-    connect(lineEdit(), &QLineEdit::textChanged, this, [this] { emit changed(); });
+    connect(lineEdit(), &QLineEdit::textChanged, this, [this] {
+        ShowMisread();
+        emit changed();
+    });
     SetValue(value);
 }
 
 void SpinEdit::SetRules(const SpinValue& rules) {
     rules_ = rules;
+    ShowMisread();
     updateGeometry();
     update();
 }
 
 void SpinEdit::SetDecimalSeparator(QChar separator) {
     rules_.SetDecimalSeparator(separator);
+    ShowMisread();
+}
+
+void SpinEdit::ShowMisread() {
+    const std::optional<QString> shown = rules_.Misread(Text());
+    setToolTip(shown ? QStringLiteral("reads as ") + *shown : QString());
+    if (misread_ != shown.has_value()) {
+        misread_ = shown.has_value();
+        update();
+    }
+}
+
+void SpinEdit::paintEvent(QPaintEvent* event) {
+    QAbstractSpinBox::paintEvent(event);
+    if (!misread_)
+        return;
+    QPainter painter(this);
+    painter.setPen(QPen(Qt::red, 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
 }
 
 double SpinEdit::Value() const {

@@ -3,6 +3,8 @@
 // the text is what the control holds, and SpinValue says what number it reads as and what a
 // write shows. Leaving the field rewrites a number outside the range (or a fraction in an
 // integer control) as the control would store it; a text that is no number stays as typed.
+// While the text does not read as the number it spells, a red frame and the tooltip
+// "reads as 0.10" (the value as the control would show it) say what will be used instead.
 #include "base/SpinValue.h"
 
 #include <QAbstractSpinBox>
@@ -46,10 +48,14 @@ signals:
 
 protected:
     StepEnabled stepEnabled() const override;
+    void paintEvent(QPaintEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
     QSize HintFor(const QString& widest) const;
+    // Shows or clears the red frame and tooltip for the text as it stands.
+    void ShowMisread();
 
     SpinValue rules_;
+    bool misread_ = false;
 };

@@ -26,11 +26,11 @@ protected:
     }
 
     // Creates the window and the link module; with `device`, COM2 is the test's pty.
-    void Start(bool device = true) {
+    void Start(bool device = true, const FormatSettings& format = {}) {
         if (device) {
             ASSERT_TRUE(LinkDevice(devDir.path(), 2, pty.SlavePath()));
         }
-        window = std::make_unique<TFImpixMain>(FormatSettings{});
+        window = std::make_unique<TFImpixMain>(format);
         link = std::make_unique<TMB>(*window);
         window->SetLink(link.get());
         link->RS232.DeviceFolder = devDir.path() + "/";

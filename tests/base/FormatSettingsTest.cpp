@@ -7,7 +7,7 @@ TEST(FormatSettings, ComeFromTheLocaleWithoutAZoneInTheTime) {
     const FormatSettings de = FormatSettings::fromLocale(QLocale("de_DE"));
     EXPECT_EQ(de.decimalSeparator, ',');
     EXPECT_EQ(de.timeSeparator, ':');
-    EXPECT_EQ(de.shortDateFormat, "dd.MM.yy");
+    EXPECT_EQ(de.shortDateFormat, "dd.MM.yyyy");
     EXPECT_EQ(de.longTimeFormat, "HH:mm:ss");
 
     const FormatSettings c = FormatSettings::fromLocale(QLocale::c());

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/fsuid.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -140,5 +141,50 @@ TEST(BufferTextFileFailure, WriteFailingPartWayKeepsTheEarlierFile) {
     // With the limit gone the same save succeeds and replaces the earlier file.
     EXPECT_EQ("<no failure>", SaveFailure(path, pool));
     EXPECT_TRUE(ReadFile(path).startsWith("Data Saved: "));
+    EXPECT_EQ(QStringList{"Data.txt"}, FilesIn(dir.path()));
+}
+
+TEST(BufferTextFileFailure, FullDiskIsNamedAndKeepsTheEarlierFile) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("small");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("small"));
+    const QByteArray mountPoint = QFile::encodeName(folder);
+    if (mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "mounting a small tmpfs needs privileges this run lacks";
+    const QString path = folder + "/Data.txt";
+    WriteFile(path, Earlier);
+    const QString text = SaveFailure(path, Pool(100000));
+    const QByteArray left = ReadFile(path);
+    const QStringList files = FilesIn(folder);
+    umount(mountPoint.constData());
+
+    EXPECT_EQ(text, "Cannot write file " + path + ": No space left on device");
+    EXPECT_EQ(Earlier, left);
+    EXPECT_EQ(QStringList{"Data.txt"}, files);
+
+    // A device is written in place, never replaced by a plain file.
+    EXPECT_EQ(SaveFailure("/dev/full", Pool(3)),
+              "Cannot write file /dev/full: No space left on device");
+    struct stat st {};
+    ASSERT_EQ(0, stat("/dev/full", &st));
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST(BufferTextFileFailure, ReadOnlyFileIsRefusedAndAReplacedFileKeepsItsMode) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Data.txt");
+    const QByteArray name = QFile::encodeName(path);
+    WriteFile(path, Earlier);
+    ASSERT_EQ(0, chmod(name.constData(), 0444));
+    // Refused also for root, whom no access check stops.
+    EXPECT_EQ(SaveFailure(path, Pool(3)), "Cannot create file " + path + ": Permission denied");
+    EXPECT_EQ(Earlier, ReadFile(path));
+
+    ASSERT_EQ(0, chmod(name.constData(), 0640));
+    EXPECT_EQ(SaveFailure(path, Pool(3)), "<no failure>");
+    EXPECT_TRUE(ReadFile(path).startsWith("Data Saved: "));
+    struct stat st {};
+    ASSERT_EQ(0, stat(name.constData(), &st));
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(QStringList{"Data.txt"}, FilesIn(dir.path()));
 }

@@ -24,6 +24,10 @@ TEST(AnswerDecode, ClockAnswerInTheOperatorsFormats) {
     iso.shortDateFormat = "yyyy-MM-dd";
     iso.longTimeFormat = "H.mm.ss";
     EXPECT_EQ(ClockAnswerText(d.data(), iso), "2024-12-01 - 3.04.05");
+    // Month first with points would be read back as day first: the dotted form is shown instead.
+    FormatSettings monthFirst;
+    monthFirst.shortDateFormat = "MM.dd.yyyy";
+    EXPECT_EQ(ClockAnswerText(d.data(), monthFirst), "01.12.2024 - 03:04:05");
 
     // Each impossible field alone makes it "unknown".
     struct Bad {

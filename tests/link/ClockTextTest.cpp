@@ -79,3 +79,24 @@ TEST(ClockText, ImpossibleDatesAndTimesAreRefusedNamingTheField) {
     EXPECT_EQ(FailureText([] { ParseClockText("31.04.2024 - 99:99:99"); }),
               "Invalid date in device time: day 31 does not exist in month 4 of 2024");
 }
+
+TEST(ClockText, TheDottedFormIsReadInEveryLocaleAndAYearNeedsFourDigits) {
+    for (const char* name : {"en_US", "en_GB", "de_DE", "cs_CZ", "fr_FR"}) {
+        const FormatSettings fs = FormatSettings::fromLocale(QLocale(name));
+        EXPECT_FALSE(fs.shortDateFormat.contains("yy") && !fs.shortDateFormat.contains("yyyy"))
+            << name;
+        const ClockFields c = ParseClockText("1.2.2025 - 7:5:9", fs);
+        EXPECT_EQ(SetTimePayload(c.year, c.month, c.day, c.hour, c.minute, c.second),
+                  (std::vector<uint8_t>{20, 25, 2, 1, 7, 7, 5, 9}))
+            << name;
+        EXPECT_EQ(FailureText([&] { ParseClockText("?\?\?", fs); }),
+                  "'?\?\?' is not a valid integer value")
+            << name;
+    }
+    EXPECT_EQ(FailureText([] { ParseClockText("08.12.26 - 08:57:29"); }),
+              "Invalid year in device time: 26 (four digits needed)");
+    // The shown form is read only as a whole: a two-digit year in it is no date.
+    const FormatSettings us = FormatSettings::fromLocale(QLocale("en_US"));
+    EXPECT_EQ(FailureText([&] { ParseClockText("12/8/26 - 8:57:29 AM", us); }),
+              "'12/8/26 - 8:57:29 AM' is not a valid integer value");
+}

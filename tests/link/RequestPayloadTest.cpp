@@ -1,6 +1,8 @@
 // Request frames built from the settings pages' values: the described golden frames and the
 // field rules (low bits kept, text fields cut and closed).
+#include <functional>
 #include <gtest/gtest.h>
+#include <limits>
 
 #include "LinkTestUtil.h"
 #include "link/AnswerDecode.h"
@@ -33,8 +35,6 @@ TEST(RequestPayload, SetParamsAndSetFreqParamsFields) {
     // Board 8, channel 16, multiplier 10 (code 2560 = 0x0A00), 5 V, 255 repeats, two electrodes.
     EXPECT_EQ(SetFreqParamsPayload(1000, 1000, 10, 5, 8, 16, 255, true),
               Hex("00 83 12 00 83 12 0A 00 FF 07 0F FF FF"));
-    // A board of 0 from an empty control goes out as its low byte.
-    EXPECT_EQ(SetFreqParamsPayload(100, 100, 1.1, 0.1, 0, 0, 1, false)[9], 0xFF);
 }
 
 TEST(RequestPayload, MasksCarryBoardsOneToEightLowByteFirst) {
@@ -56,10 +56,54 @@ TEST(RequestPayload, MasksCarryBoardsOneToEightLowByteFirst) {
     EXPECT_EQ(frame.size(), 20u);
 }
 
-TEST(RequestPayload, DownloadKeepsTheLow24Bits) {
-    EXPECT_EQ(DownloadPayload(0x1234567, 0xFFFFFF), Hex("23 45 67 FF FF FF"));
-    EXPECT_EQ(DownloadPayload(-1, 0x1000000), Hex("FF FF FF 00 00 00"));
+TEST(RequestPayload, ValuesThatDoNotFitTheirFieldAreRefused) {
+    EXPECT_EQ(DownloadPayload(0xFFFFFF, 0), Hex("FF FF FF 00 00 00"));
     EXPECT_EQ(DownloadPayload(0x010203, 0x040506), Hex("01 02 03 04 05 06"));
+    EXPECT_EQ(SetPeriodPayload(255, 59), Hex("FF 3B"));
+    EXPECT_EQ(SetGprsReportPayload(23, 59, 255), Hex("17 3B FF"));
+
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        std::function<void()> build;
+        const char* message;
+    } cases[] = {
+        {[] { SetPeriodPayload(256, 1); }, "Measure period hours 256 is out of range 0 to 255"},
+        {[] { SetPeriodPayload(0, -1); }, "Measure period minutes -1 is out of range 0 to 255"},
+        {[] { SetGprsReportPayload(-1, 0, 0); }, "Report hour -1 is out of range 0 to 255"},
+        {[] { SetGprsReportPayload(0, 300, 0); }, "Report minute 300 is out of range 0 to 255"},
+        {[] { SetGprsReportPayload(0, 0, 300); }, "Number of retries 300 is out of range 0 to 255"},
+        {[=] { SetGprsReportPayload(0, 0, nan); },
+         "Number of retries nan is out of range 0 to 255"},
+        {[] { DownloadPayload(-1, 1); }, "First item -1 is out of range 0 to 16777215"},
+        {[] { DownloadPayload(0, 0x1000000); }, "Amount 16777216 is out of range 0 to 16777215"},
+        {[] { SetParamsPayload(-1, 1, 100, 1, false); },
+         "Frequency -1 is out of range 0 to 499999.9702"},
+        {[] { SetParamsPayload(500000, 1, 100, 1, false); },
+         "Frequency 500000 is out of range 0 to 499999.9702"},
+        {[] { SetParamsPayload(1000, 0, 100, 1, false); },
+         "Voltage 0 is out of range 0.01953125 to 5"},
+        {[] { SetParamsPayload(1000, 5.02, 100, 1, false); },
+         "Voltage 5.02 is out of range 0.01953125 to 5"},
+        {[] { SetParamsPayload(1000, 1, 25600, 1, false); },
+         "Switch latency 25600 is out of range 0 to 25500"},
+        {[] { SetParamsPayload(1000, 1, 100, 256, false); }, "Repeat 256 is out of range 0 to 255"},
+        {[] { SetFreqParamsPayload(1e30, 100, 2, 1, 1, 1, 1, false); },
+         "Begin frequency 1e+30 is out of range 0 to 499999.9702"},
+        {[] { SetFreqParamsPayload(100, -5, 2, 1, 1, 1, 1, false); },
+         "End frequency -5 is out of range 0 to 499999.9702"},
+        {[] { SetFreqParamsPayload(100, 100, 256, 1, 1, 1, 1, false); },
+         "Step multiplier 256 is out of range 0 to 255.9960938"},
+        {[] { SetFreqParamsPayload(100, 100, 2, 9, 1, 1, 1, false); },
+         "Voltage 9 is out of range 0.01953125 to 5"},
+        {[] { SetFreqParamsPayload(100, 100, 2, 1, 0, 1, 1, false); },
+         "Board 0 is out of range 1 to 256"},
+        {[] { SetFreqParamsPayload(100, 100, 2, 1, 1, 257, 1, false); },
+         "Channel 257 is out of range 1 to 256"},
+        {[] { SetFreqParamsPayload(100, 100, 2, 1, 1, 1, -1, false); },
+         "Repeat -1 is out of range 0 to 255"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FailureText(c.build), c.message);
 }
 
 TEST(RequestPayload, SetTimeTakesTheYearAsSixteenBitsAndNeedsARealDate) {

@@ -125,4 +125,52 @@ TEST(SpinEdit, IsWideEnoughForItsLimits) {
     EXPECT_GE(wide.sizeHint().width(), wide.fontMetrics().horizontalAdvance("-100000000"));
 }
 
+// Whether the widget as drawn has a red frame: the middle of its left edge.
+bool RedFrame(SpinEdit& spin) {
+    const QImage image = spin.grab().toImage();
+    const QColor c = image.pixelColor(1, image.height() / 2);
+    return c.red() > 200 && c.green() < 60 && c.blue() < 60;
+}
+
+TEST(SpinEdit, ATextThatDoesNotReadAsItselfIsFramedRedWithWhatItReadsAs) {
+    SpinEdit voltage(SpinValue::Fraction(0.1, 5), 0.1);
+    voltage.SetDecimalSeparator(',');
+    SpinEdit minute(SpinValue::Integer(1, 59), 1);
+    SpinEdit free(SpinValue::Integer(0, 0), 0);
+    for (SpinEdit* spin : {&voltage, &minute, &free})
+        spin->resize(spin->sizeHint());
+    const struct {
+        SpinEdit* spin;
+        const char* text;
+        const char* tip; // empty: reads as itself
+    } cases[] = {
+        {&voltage, "0.05", "reads as 0.10"},
+        {&voltage, "abc", "reads as 0.10"},
+        {&voltage, "", "reads as 0.10"},
+        {&voltage, "6", "reads as 5.00"},
+        {&voltage, "2,5", ""},
+        {&voltage, " 0.1 ", ""},
+        {&voltage, "3.14159", ""},
+        {&minute, "300", "reads as 59"},
+        {&minute, "2.5", "reads as 2"},
+        {&minute, "x", "reads as 1"},
+        {&minute, "30", ""},
+        {&free, "-7", ""},
+        {&free, "1e20", "reads as 2147483647"},
+    };
+    for (const auto& c : cases) {
+        c.spin->SetText(c.text);
+        EXPECT_EQ(c.spin->toolTip(), c.tip) << c.text;
+        EXPECT_EQ(RedFrame(*c.spin), *c.tip != 0) << c.text;
+    }
+
+    // Leaving the field shows the number as held: the frame goes.
+    minute.SetText("300");
+    EXPECT_TRUE(RedFrame(minute));
+    LeaveField(minute);
+    EXPECT_EQ(minute.Text(), "59");
+    EXPECT_EQ(minute.toolTip(), "");
+    EXPECT_FALSE(RedFrame(minute));
+}
+
 } // namespace

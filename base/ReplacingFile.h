@@ -1,0 +1,34 @@
+#pragma once
+// A file that replaces its target only when complete: written beside the target under another
+// name and renamed over it on Commit, so a failure leaves an earlier file of that name as it
+// was and no temporary file behind. Unlike QSaveFile it gives the system's reason for every
+// failure ("No space left on device", not "Unknown error"), refuses to replace a file whose mode
+// forbids writing also when running as root (a rename would pass over the mode), and gives the
+// new file the mode of the one it replaces. A target that exists but is no regular file (a
+// device, a pipe) is written directly.
+#include <QByteArray>
+#include <QString>
+
+class ReplacingFile {
+public:
+    explicit ReplacingFile(const QString& path);
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    // Each returns false on failure; ErrorString() then holds the reason.
+    bool Open();
+    bool Write(const QByteArray& bytes);
+    bool Commit();
+    QString ErrorString() const { return error_; }
+
+private:
+    bool Fail(int err);
+    void Discard();
+
+    QString path_;
+    QByteArray target_; // the file finally written (symbolic links followed)
+    QByteArray temp_;   // empty when writing the target directly
+    int fd_ = -1;
+    QString error_;
+};
