@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPixmap>
 #include <QTabWidget>
 #include <QTableView>
@@ -111,6 +112,12 @@ void ScriptRunner::Print(const QString& name, QWidget* w) const {
         return Out(QString("%1=%2").arg(name).arg(group->ItemIndex()));
     if (auto* box = qobject_cast<QCheckBox*>(w))
         return Out(QString("%1=%2").arg(name).arg(box->isChecked() ? 1 : 0));
+    if (auto* list = qobject_cast<QListWidget*>(w)) {
+        Out(QString("%1=%2").arg(name).arg(list->currentRow()));
+        for (int r = 0; r < list->count(); ++r)
+            Out(QString("%1[%2]=%3").arg(name).arg(r).arg(list->item(r)->text()));
+        return;
+    }
     if (auto* table = qobject_cast<QTableView*>(w)) {
         const QAbstractItemModel* model = table->model();
         if (!model)
@@ -169,6 +176,16 @@ void ScriptRunner::Execute(const QString& line) {
                 Fail("no item " + c.rest + " in " + c.name);
             else
                 group->PickItem(i);
+        } else if (auto* list = qobject_cast<QListWidget*>(w)) {
+            bool ok = false;
+            const int i = c.rest.trimmed().toInt(&ok);
+            if (!ok || i < 0 || i >= list->count()) {
+                Fail("no item " + c.rest + " in " + c.name);
+            } else {
+                // As a click on the row: it becomes current, then the click is raised.
+                list->setCurrentRow(i);
+                emit list->itemClicked(list->item(i));
+            }
         } else if (auto* spin = qobject_cast<SpinEdit*>(w)) {
             spin->SetText(c.rest);
         } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {

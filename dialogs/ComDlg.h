@@ -2,11 +2,19 @@
 // "COM Settings": picks the port number and, through "Details", the line settings of one serial
 // component. OK reopens the port with the settings as they stand; Cancel puts back the settings
 // found when the dialog was shown and reopens with them. Saving is left to the caller.
+// Below the number, the serial devices present: picking one points the number's COM<n> link
+// at it, so nobody needs a shell to connect a logger.
 #include <QDialog>
+#include <QMap>
+#include <QTimer>
 #include <cstdint>
+#include <vector>
+
+#include "serial/DeviceList.h"
 
 class QFrame;
 class QLabel;
+class QListWidget;
 class QPushButton;
 class SpinEdit;
 class TRS232;
@@ -23,6 +31,11 @@ public:
     QLabel* Label1;
     SpinEdit* ComEd;
     QLabel* DevicePathTx; // the device the number resolves to
+    QLabel* DeviceLbl;
+    QListWidget* DeviceLst; // the devices present, refreshed while shown
+
+    // Where the device list looks (tests point it at a folder of their own).
+    serialdev::DeviceRoots Roots;
 
     void FormShow();
     void ComEdChange();
@@ -30,6 +43,10 @@ public:
     void CancelClick();
     void DetailyClick();
     bool FormCloseQuery() const;
+    // The operator picked the device in DeviceLst's current row for the number in ComEd.
+    void DeviceLstPick();
+    // Lists the devices present again, keeping the selection.
+    void RefreshDevices();
 
     // The window's close box (and any other close that is neither OK nor Cancel): allowed only
     // while FormCloseQuery allows it.
@@ -37,11 +54,13 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void CloseWith(int result);
     void ShowDevicePath();
+    void PutLinksBack();
 
     struct Settings {
         int Port = 0;
@@ -56,6 +75,12 @@ private:
     Settings FSaved;
     bool FDetailsUsed = false;
     bool FReopenFailed = false;
+
+    QTimer refreshTimer_;
+    std::vector<serialdev::DeviceEntry> devices_; // in DeviceLst's order
+    bool filling_ = false; // DeviceLst changes by the program, not by the operator
+    // Each COM<n> link changed since showing, with its target then (null: there was none).
+    QMap<int, QString> linksBefore_;
 };
 
 // The serial component's settings operation: runs "COM Settings" modally for the port, with its

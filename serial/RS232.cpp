@@ -40,11 +40,15 @@ QString TRS232::GetPortName() const {
     return "COM" + QString::number(Port);
 }
 
-QString TRS232::DevicePath() const {
+QString TRS232::LinkFolder() const {
     QString folder = DeviceFolder.isEmpty() ? ProgramFolder() + "dev/" : DeviceFolder;
     if (!folder.endsWith('/'))
         folder += '/';
-    return serialdev::DevicePath(folder, Port);
+    return folder;
+}
+
+QString TRS232::DevicePath() const {
+    return serialdev::DevicePath(LinkFolder(), Port);
 }
 
 void TRS232::LoadSettings() {

@@ -52,6 +52,8 @@ public:
     QString DevicePath() const;
     // Folder of the COM<n> links; ProgramFolder() + "dev/" unless set.
     QString DeviceFolder;
+    // DeviceFolder as in use, ending in a path separator.
+    QString LinkFolder() const;
 
     // Section "COM" of ConfigFile. SaveSettings throws Failure("Unable to write to <file>").
     void LoadSettings();

@@ -21,25 +21,30 @@ QString DevicePath(const QString& folder, int port) {
     return "/dev/ttyS" + QString::number(static_cast<long long>(port) - 1);
 }
 
-int Open(const QString& path) {
+int Open(const QString& path, int* error) {
+    const auto fail = [error](int fd) {
+        if (error)
+            *error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    };
     const QByteArray name = QFile::encodeName(path);
     int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return -1;
+        return fail(-1);
     if (fd <= 2) {
         // 0 means "never opened" to the component, so keep clear of the standard streams.
         const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
-        ::close(fd);
         if (moved < 0)
-            return -1;
+            return fail(fd);
+        ::close(fd);
         fd = moved;
     }
     // The lock first: setting exclusive mode on a port that another program holds and then
     // closing would take that program's exclusive mode away.
-    if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
-        ::close(fd);
-        return -1;
-    }
+    if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0)
+        return fail(fd);
     return fd;
 }
 

@@ -16,8 +16,9 @@ QString DevicePath(const QString& folder, int port);
 
 // Opens the terminal device for reading and writing, non-blocking, for this program alone:
 // another program holding it (exclusive mode or a lock) makes the open fail. Returns the
-// descriptor (never 0 to 2, which stand for "not opened" above) or -1.
-int Open(const QString& path);
+// descriptor (never 0 to 2, which stand for "not opened" above) or -1; on -1 the failing
+// step's errno goes to *error when given (EWOULDBLOCK: another program holds the lock).
+int Open(const QString& path, int* error = nullptr);
 // Releases the exclusive mode and closes.
 void Close(int fd);
 

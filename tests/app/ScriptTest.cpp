@@ -48,6 +48,11 @@ TEST(Script, UnknownCommandsAndControlsEndWithStatusTwo) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.err.contains("NoSuchButton"));
     EXPECT_TRUE(r.Printed("ComStatusTx").isNull());
+    // The device list is reached by name; an entry it lacks is an error too.
+    r = console.Run("answer ok\nclick ComSettingsBtn\nprint DeviceLst\nset DeviceLst 9999\n");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("no item 9999 in DeviceLst")) << r.err.toStdString();
+    EXPECT_FALSE(r.Printed("DeviceLst").isNull()) << r.out.toStdString();
 }
 
 TEST(Script, SettingsDialogSavesTheSixKeys) {

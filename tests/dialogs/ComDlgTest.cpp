@@ -1,7 +1,10 @@
 // "COM Settings" and ShowSettings, driven as an operator would, against a pseudo-terminal.
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -83,7 +86,7 @@ TEST_F(ComDlgTest, OkAtOnceReopensWithTheSameSettings) {
     ShowSettings(rs);
     EXPECT_TRUE(pausedMeanwhile);
     EXPECT_TRUE(rs.PollingEnabled());
-    EXPECT_EQ(shownPath, devices.Path() + "COM5");
+    EXPECT_EQ(shownPath, devices.Path() + "COM5\n\u2192 " + pty.SlavePath());
     EXPECT_TRUE(rs.Connected());
     EXPECT_EQ(LineBaud(), 9600u);
     EXPECT_TRUE(openErrors.isEmpty());
@@ -96,7 +99,7 @@ TEST_F(ComDlgTest, BadPortStaysOpenAndCancelRestores) {
         auto* ed = Child<SpinEdit>(d, "ComEd");
         ed->SetText("77");
         EXPECT_EQ(rs.Port, 77); // every change goes straight into the component
-        EXPECT_EQ(Child<QLabel>(d, "DevicePathTx")->text(), "/dev/ttyS76");
+        EXPECT_EQ(Child<QLabel>(d, "DevicePathTx")->text(), "/dev/ttyS76 (missing)");
         ed->SetText("4000.4"); // rounded
         EXPECT_EQ(rs.Port, 4000);
         Click(d, "BitBtn3");
@@ -262,6 +265,77 @@ TEST_F(ComDlgTest, SaveFailureComesAfterTheDialogAndPolling) {
     }
     EXPECT_TRUE(rs.PollingEnabled());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// Picking a device for the number shown links COM<n> to its by-id name; the list follows
+// devices coming while it is open, keeps the row picked, and Cancel takes the link back.
+TEST_F(ComDlgTest, PickingADeviceLinksThePort) {
+    PtyDevice adapter;
+    ASSERT_TRUE(adapter.IsOpen());
+    QTemporaryDir root;
+    const QString dev = root.path() + "/dev", byId = root.path() + "/by-id";
+    ASSERT_TRUE(QDir().mkpath(dev) && QDir().mkpath(byId));
+    ASSERT_TRUE(QFile::link(pty.SlavePath(), dev + "/ttyUSB0")); // the port's own device
+    ASSERT_TRUE(QFile::link(adapter.SlavePath(), dev + "/ttyUSB1"));
+    const QString ftdi = byId + "/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    ASSERT_TRUE(QFile::link(dev + "/ttyUSB1", ftdi));
+
+    QStringList rows;
+    int preselected = -1;
+    QString linkedText;
+    bool pathFits = false, refusedBelowOne = false, keptOnRefresh = false;
+    OnModal("ComDlg", [&](QWidget* w) {
+        auto* d = qobject_cast<TComDlg*>(w);
+        d->Roots = {byId, dev};
+        d->RefreshDevices();
+        for (int r = 0; r < d->DeviceLst->count(); ++r)
+            rows << d->DeviceLst->item(r)->text();
+        preselected = d->DeviceLst->currentRow();
+
+        d->ComEd->SetText("6");
+        d->DeviceLst->setCurrentRow(1); // as the operator's click
+        linkedText = d->DevicePathTx->text();
+        Spin(50); // the layout settles
+        pathFits = d->DevicePathTx->width() >=
+                   d->DevicePathTx->fontMetrics().boundingRect(QRect(), 0, linkedText).width();
+
+        d->ComEd->SetText("0");
+        refusedBelowOne = !d->DeviceLst->isEnabled() &&
+                          d->DevicePathTx->text() == "No device: port numbers start at 1";
+
+        PtyDevice later; // plugged in while the dialog is open: listed first at the next refresh
+        ASSERT_TRUE(QFile::link(later.SlavePath(), dev + "/ttyACM0"));
+        keptOnRefresh = WaitUntil([&] { return d->DeviceLst->count() == 3; }, 5000) &&
+                        d->DeviceLst->currentRow() == 2;
+        Click(d, "BitBtn2");
+    });
+    ShowSettings(rs);
+    EXPECT_EQ(rows, QStringList({dev + "/ttyUSB0: open in this program",
+                                 dev + "/ttyUSB1 (FTDI FT232R USB UART): free"}));
+    EXPECT_EQ(preselected, 0);
+    EXPECT_EQ(linkedText, devices.Path() + "COM6\n\u2192 " + ftdi);
+    EXPECT_TRUE(pathFits);
+    EXPECT_TRUE(refusedBelowOne);
+    EXPECT_TRUE(keptOnRefresh);
+    EXPECT_FALSE(QFileInfo(devices.Path() + "COM6").isSymLink()); // Cancel took it back
+    EXPECT_EQ(rs.Port, 5);
+
+    // Picked and confirmed: the port now talks to the adapter through its stable name.
+    OnModal("ComDlg", [&](QWidget* w) {
+        auto* d = qobject_cast<TComDlg*>(w);
+        d->Roots = {byId, dev};
+        d->RefreshDevices();
+        d->ComEd->SetText("6");
+        d->DeviceLst->setCurrentRow(1);
+        Click(d, "BitBtn3");
+    });
+    ShowSettings(rs);
+    EXPECT_EQ(QFileInfo(devices.Path() + "COM6").symLinkTarget(), ftdi);
+    ASSERT_TRUE(rs.Connected());
+    EXPECT_EQ(rs.Port, 6);
+    rs.SendByte(0x5A);
+    EXPECT_EQ(adapter.Read(1), QByteArray("\x5A"));
+    EXPECT_TRUE(openErrors.isEmpty());
 }
 
 TEST_F(ComDlgTest, ScriptedAnswersPressTheButtons) {
