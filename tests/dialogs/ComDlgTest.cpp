@@ -295,9 +295,10 @@ TEST_F(ComDlgTest, PickingADeviceLinksThePort) {
         d->ComEd->SetText("6");
         d->DeviceLst->setCurrentRow(1); // as the operator's click
         linkedText = d->DevicePathTx->text();
-        Spin(50); // the layout settles
-        pathFits = d->DevicePathTx->width() >=
+        pathFits = WaitUntil([&] { // once the layout has settled
+            return d->DevicePathTx->width() >=
                    d->DevicePathTx->fontMetrics().boundingRect(QRect(), 0, linkedText).width();
+        });
 
         d->ComEd->SetText("0");
         refusedBelowOne = !d->DeviceLst->isEnabled() &&
