@@ -89,18 +89,18 @@ click ClearBufBtn
 set FromValEd 1
 set AmountValEd 100000
 click DwnBtn
-wait 3000
+wait 3500
 print DwnProgressTx
 print DwnMissingTx
 print BufGrid
 click DwnMissingBtn
-wait 3000
+wait 3500
 click DwnMissingBtn
-wait 3000
+wait 3500
 click DwnMissingBtn
-wait 3000
+wait 3500
 click DwnMissingBtn
-wait 3000
+wait 3500
 print SizeTx
 print DwnProgressTx
 print DwnMissingTx

@@ -12,8 +12,9 @@ TEST(DownloadTracker, FindsTheGapsAndFillsThemWithoutRepeats) {
     int64_t now = 0;
     for (int64_t c = 1; c <= 20; ++c) {
         now += 100;
-        if (c != 7 && c != 14 && c != 15 && c != 20)
+        if (c != 7 && c != 14 && c != 15 && c != 20) {
             EXPECT_TRUE(t.Arrived(c, now));
+        }
     }
     // 16 items in 2 s: 8 a second; the 4 left take half a second, rounded to one.
     EXPECT_EQ(t.ProgressText(now), "16 of 20 - 8 items/s - 0:01 left");
@@ -59,8 +60,9 @@ TEST(DownloadTracker, RequestsAreBoundedByTheWireAndTheLoggersSize) {
         EXPECT_EQ(t.Requested(), c.expectRequested) << c.first << " " << c.amount;
         EXPECT_EQ(t.Active(), c.expectRequested > 0);
         t.Check(DownloadTracker::StallMs);
-        if (c.expectRequested > 0)
+        if (c.expectRequested > 0) {
             EXPECT_EQ(t.Missing().front(), (CounterSpan{c.expectFirstMissing, c.expectRequested}));
+        }
     }
     EXPECT_EQ(GroupedNumber(9600), "9,600");
     EXPECT_EQ(GroupedNumber(3120), "3,120");
