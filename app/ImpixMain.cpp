@@ -132,6 +132,12 @@ void TFImpixMain::BuildBottom(QWidget* central) {
     row->addWidget(caption);
     row->addSpacing(12);
     row->addWidget(status);
+    // Our own indicator beside the command status: answers dropped and requests unanswered.
+    auto* health = new QLabel("no link errors", central);
+    health->setObjectName("LinkHealthTx");
+    health->setMinimumWidth(200);
+    health->setWordWrap(true);
+    row->addWidget(health, 1);
     row->addStretch();
     row->addWidget(close);
     row->addSpacing(12);
@@ -170,6 +176,7 @@ void TFImpixMain::ConnectHandlers() {
     ConnectSettingsHandlers();
     ConnectBufferHandlers();
     ConnectServerHandlers();
+    ConnectDownloadHandlers();
 }
 
 void TFImpixMain::showEvent(QShowEvent* event) {

@@ -2,12 +2,14 @@
 // The main window: its pages and controls, the measurement buffer, and the handlers of every
 // operator event. Handlers work on the controls by their names; every event enters through
 // Guarded(), so a failure is shown in a message box and the program goes on.
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 #include <functional>
 #include <memory>
 
 #include "base/FormatSettings.h"
+#include "data/DownloadTracker.h"
 #include "data/RecordStream.h"
 #include "export/Excels.h"
 #include "link/ConsoleView.h"
@@ -16,6 +18,7 @@ class TMB;
 class QAbstractButton;
 class QLabel;
 class QTabWidget;
+class QTimer;
 class BufferTableModel;
 class PreviewPlot;
 class ReportServer;
@@ -40,6 +43,9 @@ public:
     void ErrorDlg(const QString& msg) override;
     void CountReportItem() override;
     void CountDroppedReportItem() override;
+    void AddDownloadedRecord(const TMeasRecord& rec) override;
+    void DownloadRequested(int64_t first, int64_t amount) override;
+    void ShowLinkHealth(const LinkHealth& health) override;
     const FormatSettings& Format() const override { return format_; }
     QString Text(const QString& name) const override;
     void SetText(const QString& name, const QString& text) override;
@@ -92,6 +98,11 @@ public:
     // Preview.
     void PwBrdEdChange();
 
+    // Download progress and its gaps.
+    DownloadTracker Download;
+    void DwnMissingBtnClick();
+    void DownloadTick();
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -103,6 +114,8 @@ private:
     void ConnectSettingsHandlers();
     void ConnectBufferHandlers();
     void ConnectServerHandlers();
+    void ConnectDownloadHandlers();
+    void ShowDownloadState();
     // Runs the handler for the button's clicks through the event guard.
     void OnClick(const QString& button, std::function<void()> handler);
     void FollowNewestRow();
@@ -116,4 +129,7 @@ private:
     std::unique_ptr<BufferTableModel> bufferModel_;
     PreviewPlot* plot_ = nullptr;
     ReportServer* server_ = nullptr;
+    QTimer* downloadTimer_ = nullptr;
+    QElapsedTimer downloadClock_;
+    bool requestingGaps_ = false;
 };

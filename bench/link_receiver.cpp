@@ -64,7 +64,7 @@ void Run(benchmark::State& state, const std::vector<uint8_t>& stream, bool decod
             checksum += rx.RxCmd;
         }
     };
-    rx.onError = [](const QString&) {};
+    rx.onError = [](FrameError, const QString&) {};
     for (auto _ : state) {
         for (uint8_t b : stream)
             rx.Receive(b);

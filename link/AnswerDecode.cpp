@@ -119,6 +119,35 @@ std::optional<ClockFields> ShownClock(const QString& text, const FormatSettings&
 
 } // namespace
 
+int AnswerDataSize(uint8_t code) {
+    switch (code) {
+    case 5:   // measurement
+    case 120: // downloaded item
+    case 247: // frequency sweep parameters
+        return 13;
+    case 6: // sweep point
+        return 10;
+    case 121: // data size
+    case 249: // report settings
+        return 3;
+    case 124: // measure state
+        return 1;
+    case 250: // access point and server address fields
+        return 48;
+    case 251: // clock
+        return 8;
+    case 252: // sixteen masks
+        return 32;
+    case 253: // measure parameters
+        return 7;
+    case 254: // period
+    case 255: // version
+        return 2;
+    default: // 122, 248 and unknown codes carry nothing the console reads
+        return 0;
+    }
+}
+
 QString ClockAnswerText(const uint8_t* d, const FormatSettings& fs) {
     const int year = d[7] * 100 + d[6];
     if (!dt::IsValidDate(year, d[5], d[4]) || !dt::IsValidTime(d[2], d[1], d[0]))

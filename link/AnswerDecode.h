@@ -13,6 +13,11 @@
 #include "base/FormatSettings.h"
 #include "link/DateTime.h"
 
+// The number of data bytes the dispatcher reads of an answer with this code (0 for the codes it
+// reads nothing of, and for unknown ones). A shorter answer must be dropped: its missing bytes
+// would be what an earlier answer left in the data area.
+int AnswerDataSize(uint8_t code);
+
 // Answer 251: the logger's clock in the operator's short date (four-digit year) and long time
 // formats with " - " between, or "unknown" for a date or time that cannot be. Reads bytes 0-7.
 // Should that text not read back (ParseClockText) as the same clock, it is the dotted form.

@@ -26,6 +26,7 @@ void TMB::SendElectrodeMask() {
 
 void TMB::SendDownloadRequest(int64_t first, int64_t amount) {
     SendRequest(135, DownloadPayload(first, amount));
+    view_.DownloadRequested(first, amount);
 }
 
 void TMB::DecodeMeasurement() {
@@ -54,6 +55,19 @@ void TMB::ShowSweepPoint() {
 }
 
 void TMB::DispatchAnswer() {
+    // Every decoder reads fixed positions; an answer shorter than that would be completed with
+    // bytes an earlier answer left behind (a download item would come out as a copy of the one
+    // before), so it is dropped like a damaged one.
+    const int needed = AnswerDataSize(Rx.RxCmd);
+    const int carried = Rx.RxLength - 3;
+    if (carried < needed) {
+        DropAnswer(
+            LinkHealth::Cause::Short,
+            QString("short answer %1: %2 of %3 data bytes").arg(Rx.RxCmd).arg(carried).arg(needed));
+        return;
+    }
+    if (Health.GoodAnswer())
+        view_.ShowLinkHealth(Health);
     Status("OK");
     const uint8_t* d = Rx.RxData.data();
     switch (Rx.RxCmd) {
@@ -68,7 +82,7 @@ void TMB::DispatchAnswer() {
         break;
     case 120: // one downloaded item
         DecodeMeasurement();
-        view_.AddRecord(MeasRecord);
+        view_.AddDownloadedRecord(MeasRecord);
         view_.SetText("AmountTx", QString::number(MeasRecord.Counter));
         break;
     case 121:

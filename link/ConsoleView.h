@@ -6,6 +6,8 @@
 #include "base/FormatSettings.h"
 #include "link/MeasRecord.h"
 
+class LinkHealth;
+
 class ConsoleView {
 public:
     virtual ~ConsoleView() = default;
@@ -23,6 +25,12 @@ public:
     // A report item was dropped because its date or time cannot exist.
     virtual void CountDroppedReportItem() = 0;
     virtual const FormatSettings& Format() const = 0;
+    // A downloaded item (answer 120): appended like any record unless the window knows better.
+    virtual void AddDownloadedRecord(const TMeasRecord& rec) { AddRecord(rec); }
+    // A Download request went out for `amount` items from item `first`.
+    virtual void DownloadRequested(int64_t /*first*/, int64_t /*amount*/) {}
+    // The link's error counts or its "no answer" state changed.
+    virtual void ShowLinkHealth(const LinkHealth& /*health*/) {}
 
     // Controls by name. Spin edits follow their own rules: reading a text that is not a number
     // gives the minimum, writing clamps to the range and rounds integer controls.

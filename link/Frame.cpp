@@ -24,8 +24,11 @@ std::vector<uint8_t> Build(uint8_t start, uint8_t code, std::span<const uint8_t>
 
 void FrameReceiver::Receive(uint8_t b) {
     // A silence of more than the limit abandons whatever part of a frame came before it.
-    if (IdleTicks > frame::IdleLimitTicks)
+    if (IdleTicks > frame::IdleLimitTicks && RxState != 0) {
         RxState = 0;
+        if (onError)
+            onError(FrameError::BrokenOff, QStringLiteral("answer broken off"));
+    }
     IdleTicks = 0;
     switch (RxState) {
     case 0:
@@ -44,7 +47,7 @@ void FrameReceiver::Receive(uint8_t b) {
         if (b > frame::MaxLength) {
             RxState = 0;
             if (onError)
-                onError(QString("data stream too long: %1").arg(b));
+                onError(FrameError::TooLong, QString("data stream too long: %1").arg(b));
         } else if (b < 3) {
             // Shorter than its own header: no such frame exists; hunt for the next one.
             RxState = 0;
@@ -75,7 +78,7 @@ void FrameReceiver::Receive(uint8_t b) {
             if (onFrame)
                 onFrame();
         } else if (onError) {
-            onError(QStringLiteral("CRC error"));
+            onError(FrameError::Checksum, QStringLiteral("CRC error"));
         }
         break;
     default:

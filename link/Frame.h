@@ -25,6 +25,13 @@ std::vector<uint8_t> Build(uint8_t start, uint8_t code, std::span<const uint8_t>
 
 } // namespace frame
 
+// Why the receiver dropped a frame.
+enum class FrameError : uint8_t {
+    TooLong,   // length byte above the limit: "data stream too long: %d"
+    Checksum,  // "CRC error"
+    BrokenOff, // a silence abandoned a partial frame
+};
+
 // Byte-by-byte frame receiver with the five states of the link: 0 hunting for the start byte,
 // 1 code, 2 length, 3 data, 4 checksum.
 class FrameReceiver {
@@ -33,8 +40,9 @@ public:
 
     // Called with each good frame; reads RxCmd, RxLength and RxData.
     std::function<void()> onFrame;
-    // The error sink: "data stream too long: %d", "CRC error".
-    std::function<void(const QString&)> onError;
+    // The error sink, with the cause and its message: "data stream too long: %d", "CRC error",
+    // "answer broken off".
+    std::function<void(FrameError, const QString&)> onError;
 
     // One received byte, in arrival order.
     void Receive(uint8_t b);

@@ -10,7 +10,12 @@ TMB::TMB(ConsoleView& view, QObject* parent) : QObject(parent), view_(view) {
     RS232.OnOpenError = [this](const QString& name) { RS232OpenError(name); };
     RS232.OnFailure = [this](TRS232* sender) { RS232Failure(sender); };
     Rx.onFrame = [this] { DispatchAnswer(); };
-    Rx.onError = [this](const QString& msg) { ReportLinkError(msg); };
+    Rx.onError = [this](FrameError e, const QString& msg) {
+        DropAnswer(e == FrameError::TooLong    ? LinkHealth::Cause::TooLong
+                   : e == FrameError::Checksum ? LinkHealth::Cause::Checksum
+                                               : LinkHealth::Cause::BrokenOff,
+                   msg);
+    };
     report_.onItem = [this](std::span<const uint8_t, ReportParser::ItemSize> item) {
         ReportItem(item);
     };
@@ -18,6 +23,7 @@ TMB::TMB(ConsoleView& view, QObject* parent) : QObject(parent), view_(view) {
     connect(&TimeoutTimer, &QTimer::timeout, this,
             [this] { Guarded([this] { TimeoutTimerTimer(); }); });
     TimeoutTimer.start();
+    clock_.start();
 }
 
 void TMB::MBCreate() {
@@ -47,10 +53,18 @@ void TMB::RS232OpenError(const QString& portName) {
 
 void TMB::TimeoutTimerTimer() {
     Rx.Tick();
+    if (Health.Check(clock_.elapsed(), QDateTime::currentDateTime()))
+        view_.ShowLinkHealth(Health);
 }
 
 void TMB::ReportLinkError(const QString& msg) {
     LastLinkError = msg;
+}
+
+void TMB::DropAnswer(LinkHealth::Cause cause, const QString& msg) {
+    ReportLinkError(msg);
+    Health.Dropped(cause, msg, QDateTime::currentDateTime());
+    view_.ShowLinkHealth(Health);
 }
 
 void TMB::Status(const QString& text) {
@@ -59,6 +73,7 @@ void TMB::Status(const QString& text) {
 
 void TMB::SendFrame() {
     Status("sending");
+    Health.RequestSent(clock_.elapsed());
     const int length = TxData[2];
     uint8_t sum = 0;
     for (int i = 0; i < length; ++i) {

@@ -2,6 +2,7 @@
 // The link module: the one object through which the console talks to the logger. It owns the
 // serial port and the idle timer, holds the receiver and sender state, the electrode masks and
 // the last decoded measurement, and writes what arrives into the main window's controls.
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <array>
@@ -10,6 +11,7 @@
 
 #include "link/ConsoleView.h"
 #include "link/Frame.h"
+#include "link/LinkHealth.h"
 #include "link/MeasDecode.h"
 #include "link/MeasRecord.h"
 #include "link/ReportParser.h"
@@ -59,12 +61,15 @@ public:
     std::array<uint8_t, 64> TxData{};
     MeasValues Working{};
     TMeasRecord MeasRecord{};
-    // Frame errors go to this sink and no further; the last one is kept for diagnosis.
+    // Frame errors go to this sink; the last one is kept for diagnosis and each is counted by
+    // its cause in Health, which the window shows.
     void ReportLinkError(const QString& msg);
     QString LastLinkError;
+    LinkHealth Health;
 
 private:
     void Status(const QString& text);
+    void DropAnswer(LinkHealth::Cause cause, const QString& msg);
     void ReportItem(std::span<const uint8_t, ReportParser::ItemSize> item);
     // Decodes a measurement answer into the working values and MeasRecord.
     void DecodeMeasurement();
@@ -73,4 +78,5 @@ private:
 
     ConsoleView& view_;
     ReportParser report_;
+    QElapsedTimer clock_; // for the answer deadline of Health
 };

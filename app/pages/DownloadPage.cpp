@@ -21,6 +21,12 @@ QGroupBox* DownloadGroup(QWidget* page) {
     AddRow(grid, 1, MakeSpin(g, "AmountValEd", SpinValue(), 0), "Amount:");
     grid->addWidget(MakeLabel(g, "AmountTx", "X"), 1, 2);
     grid->addLayout(MakeRow({MakeButton(g, "DwnBtn", "Download into buffer")}), 2, 0, 1, 3);
+    // Progress of the download, then the counters that did not arrive and the way to get them.
+    grid->addWidget(MakeLabel(g, "DwnProgressTx", ""), 3, 0, 1, 3);
+    QLabel* missing = MakeLabel(g, "DwnMissingTx", "");
+    missing->setWordWrap(true);
+    grid->addWidget(missing, 4, 0, 1, 3);
+    grid->addLayout(MakeRow({MakeButton(g, "DwnMissingBtn", "Download missing")}), 5, 0, 1, 3);
     grid->setColumnStretch(2, 1);
     return g;
 }

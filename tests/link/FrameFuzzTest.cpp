@@ -37,7 +37,7 @@ TEST(FrameReceiverFuzz, RandomAndDamagedStreamsOnlyDispatchSoundFrames) {
         lastFrame = frame::Build(frame::AnswerStart, rx->RxCmd, data);
         ASSERT_EQ(lastFrame.back(), lastByte) << "dispatched with a wrong checksum";
     };
-    rx->onError = [](const QString&) {};
+    rx->onError = [](FrameError, const QString&) {};
 
     auto feed = [&](const std::vector<uint8_t>& bytes) {
         for (uint8_t b : bytes) {

@@ -72,7 +72,7 @@ LoggerCore::LoggerCore(LoggerClock& clock, ImpedanceSynth& synth)
         size_t n = static_cast<size_t>(std::max(receiver_.RxLength - 3, 0));
         Handle(receiver_.RxCmd, std::span<const uint8_t>(receiver_.RxData.data(), n));
     };
-    receiver_.onError = [this](const QString& text) { Log(text); };
+    receiver_.onError = [this](FrameError, const QString& text) { Log(text); };
 }
 
 void LoggerCore::Receive(uint8_t b) {

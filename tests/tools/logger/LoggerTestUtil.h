@@ -41,7 +41,7 @@ struct AnswerCollector {
             frames.push_back({rx.RxCmd, std::vector<uint8_t>(rx.RxData.begin(),
                                                              rx.RxData.begin() + rx.RxLength - 3)});
         };
-        rx.onError = [this](const QString& e) { errors << e; };
+        rx.onError = [this](FrameError, const QString& e) { errors << e; };
     }
     void Feed(std::span<const uint8_t> bytes) {
         for (uint8_t b : bytes)

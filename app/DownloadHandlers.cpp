@@ -1,0 +1,79 @@
+// Downloads followed item by item: progress while the stream runs, the missing counters once
+// it stops, and "Download missing" asking for exactly those. Also the link health indicator.
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/ImpixMain.h"
+#include "base/EventGuard.h"
+#include "link/LinkHealth.h"
+#include "link/ModBus.h"
+
+namespace {
+constexpr int ProgressIntervalMs = 250;
+}
+
+void TFImpixMain::ConnectDownloadHandlers() {
+    downloadClock_.start();
+    downloadTimer_ = new QTimer(this);
+    downloadTimer_->setInterval(ProgressIntervalMs);
+    connect(downloadTimer_, &QTimer::timeout, this,
+            [this] { Guarded([this] { DownloadTick(); }); });
+    OnClick("DwnMissingBtn", [this] { DwnMissingBtnClick(); });
+    C<QPushButton>("DwnMissingBtn")->setEnabled(false);
+}
+
+void TFImpixMain::DownloadRequested(int64_t first, int64_t amount) {
+    if (requestingGaps_)
+        return;
+    // The logger's reported size, when asked before, bounds what can come.
+    bool known = false;
+    const int64_t stored = Text("SizeTx").toLongLong(&known);
+    Download.Start(first, amount, known ? stored : -1, downloadClock_.elapsed());
+    ShowDownloadState();
+    downloadTimer_->start();
+}
+
+void TFImpixMain::AddDownloadedRecord(const TMeasRecord& rec) {
+    if (Download.Arrived(rec.Counter, downloadClock_.elapsed()))
+        AddRecord(rec);
+}
+
+void TFImpixMain::DwnMissingBtnClick() {
+    if (Download.Running())
+        return;
+    const std::vector<CounterSpan> gaps = Download.Missing();
+    if (gaps.empty())
+        return;
+    requestingGaps_ = true;
+    try {
+        for (const CounterSpan& g : gaps)
+            MB->SendDownloadRequest(g.first, g.count);
+    } catch (...) {
+        requestingGaps_ = false;
+        throw;
+    }
+    requestingGaps_ = false;
+    Download.Resume(downloadClock_.elapsed());
+    ShowDownloadState();
+    downloadTimer_->start();
+}
+
+void TFImpixMain::DownloadTick() {
+    if (Download.Check(downloadClock_.elapsed()) || !Download.Running())
+        downloadTimer_->stop();
+    ShowDownloadState();
+}
+
+void TFImpixMain::ShowDownloadState() {
+    SetText("DwnProgressTx", Download.ProgressText(downloadClock_.elapsed()));
+    SetText("DwnMissingTx", Download.MissingText());
+    C<QPushButton>("DwnMissingBtn")
+        ->setEnabled(!Download.Running() && Download.Received() < Download.Requested());
+}
+
+void TFImpixMain::ShowLinkHealth(const LinkHealth& health) {
+    auto* label = C<QLabel>("LinkHealthTx");
+    label->setText(health.Text());
+    label->setToolTip(health.Hint(format_));
+}
