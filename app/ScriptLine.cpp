@@ -25,7 +25,7 @@ ScriptCommand ParseScriptLine(const QString& line) {
     if (a >= 0) {
         const QString tail = s.mid(a + 1);
         const qsizetype b = tail.indexOf(' ');
-        c.name = b < 0 ? tail.trimmed() : tail.left(b);
+        c.name = (b < 0 ? tail : tail.left(b)).trimmed();
         c.rest = b < 0 ? QString() : tail.mid(b + 1);
     }
     static const struct {
