@@ -170,6 +170,7 @@ void TFImpixMain::ConnectHandlers() {
     ConnectSettingsHandlers();
     ConnectBufferHandlers();
     ConnectServerHandlers();
+    ConnectExportHandlers();
 }
 
 void TFImpixMain::showEvent(QShowEvent* event) {

@@ -10,6 +10,7 @@
 #include "base/FormatSettings.h"
 #include "data/RecordStream.h"
 #include "export/Excels.h"
+#include "export/WorkbookExport.h"
 #include "link/ConsoleView.h"
 
 class TMB;
@@ -92,6 +93,14 @@ public:
     // Preview.
     void PwBrdEdChange();
 
+    // Workbook export.
+    void ExExpBtnClick();
+    // Refills FilePool from the text file and writes BinConv.dat.
+    void ConvertDataFile(const QString& fileName);
+    // Fills the workbook named in ExFileNameEd from the source, showing progress in ExStatusTx.
+    ExportResult ExportWorkbook(const RecordStream& source);
+    void ExOpenBtnClick();
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -103,6 +112,7 @@ private:
     void ConnectSettingsHandlers();
     void ConnectBufferHandlers();
     void ConnectServerHandlers();
+    void ConnectExportHandlers();
     // Runs the handler for the button's clicks through the event guard.
     void OnClick(const QString& button, std::function<void()> handler);
     void FollowNewestRow();
@@ -116,4 +126,5 @@ private:
     std::unique_ptr<BufferTableModel> bufferModel_;
     PreviewPlot* plot_ = nullptr;
     ReportServer* server_ = nullptr;
+    QString exportedWorkbook_; // what "Open" opens
 };
