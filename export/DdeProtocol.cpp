@@ -108,6 +108,13 @@ void Decoder::feed(const QByteArray& bytes) {
         pos_ = 0;
     }
     buf_.append(bytes);
+    // A large message arrives in many pieces: make room for all of it at once rather than
+    // copying the growing buffer again and again.
+    if (buf_.size() - pos_ >= 4) {
+        const qsizetype whole = pos_ + 4 + qsizetype(GetU32(buf_.constData() + pos_));
+        if (whole <= pos_ + 4 + qsizetype(MaxMessageBytes) && whole > buf_.capacity())
+            buf_.reserve(whole);
+    }
 }
 
 std::optional<Message> Decoder::next() {
@@ -157,6 +164,11 @@ std::optional<Message> Decoder::next() {
     if (r.bad || r.left != 0) {
         error_ = QStringLiteral("malformed message of kind %1").arg(kind);
         return std::nullopt;
+    }
+    // All taken: let go of the buffer, which a large message may have grown to many megabytes.
+    if (pos_ == buf_.size()) {
+        buf_ = QByteArray();
+        pos_ = 0;
     }
     return m;
 }

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
   clang libclang-rt-14-dev
+  libzip-dev libpugixml-dev libxlsxwriter-dev python3-openpyxl
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,139 @@
+// One block poke of 1,000,000 rows x 7 columns into a sheet of the template and its SAVE,
+// through the real service over its socket; reports the time and the service's peak memory.
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <optional>
+#include <unistd.h>
+
+#include "export/DdeProtocol.h"
+
+namespace {
+
+const QString BuildDir = QStringLiteral(IMPIX_BENCH_BUILD_DIR);
+
+struct Conversation {
+    QLocalSocket socket;
+    dde::Decoder decoder;
+    uint32_t seq = 0;
+
+    dde::MessageKind call(dde::MessageKind kind, const QString& a, const QString& b = {}) {
+        dde::Message m;
+        m.kind = kind;
+        m.seq = ++seq;
+        m.a = a;
+        m.b = b;
+        socket.write(dde::Encode(m));
+        while (socket.bytesToWrite() > 0)
+            socket.waitForBytesWritten(60000);
+        for (;;) {
+            if (auto r = decoder.next())
+                return r->kind;
+            if (decoder.failed() || !socket.waitForReadyRead(120000))
+                return dde::MessageKind::Close;
+            decoder.feed(socket.readAll());
+        }
+    }
+};
+
+long PeakRssKiB(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').front().toLong();
+    return -1;
+}
+
+// User and system CPU seconds of a process so far.
+double CpuSeconds(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> f = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return f.size() > 12 ? double(f[11].toLong() + f[12].toLong()) / double(sysconf(_SC_CLK_TCK))
+                         : -1;
+}
+
+QString Block(int rows) {
+    QString block;
+    block.reserve(qsizetype(rows) * 48);
+    for (int i = 0; i < rows; ++i)
+        block += QStringLiteral("%1\t%2.%3\t%4:%5:%6\t%7\t%8\t%9\tok\r\n")
+                     .arg(i + 1)
+                     .arg(i % 28 + 1, 2, 10, QChar('0'))
+                     .arg(i % 12 + 1, 2, 10, QChar('0'))
+                     .arg(i / 3600 % 24, 2, 10, QChar('0'))
+                     .arg(i / 60 % 60, 2, 10, QChar('0'))
+                     .arg(i % 60, 2, 10, QChar('0'))
+                     .arg(i % 4)
+                     .arg(i * 7919 % 2000003)
+                     .arg(-(i * 31 % 100003));
+    return block;
+}
+
+void BM_PokeAndSaveMillionRows(benchmark::State& state) {
+    const int rows = int(state.range(0));
+    const QString block = Block(rows);
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir runtime, work;
+        const QString target = work.filePath("Data.xls");
+        QFile::copy(BuildDir + "/Forms/Table1.xls", target);
+        QProcess service;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        service.setProcessEnvironment(env);
+        service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        service.start(BuildDir + "/impix-sheets", {"--idle-exit-ms", "60000", "--verbose"});
+        const QString socket = runtime.path() + "/impix-dde/Excel";
+        for (int i = 0; i < 500 && !QFile::exists(socket); ++i)
+            QThread::msleep(10);
+        Conversation c;
+        c.socket.connectToServer(socket);
+        c.socket.waitForConnected(5000);
+        c.call(dde::MessageKind::Connect, "Excel", "System");
+        c.call(dde::MessageKind::Execute, "[OPEN(\"" + target + "\")]");
+        c.call(dde::MessageKind::Close, {});
+        c.call(dde::MessageKind::Connect, "Excel", "[Data.xls]Channel_1");
+        const double cpuBefore = CpuSeconds(service.processId());
+        state.ResumeTiming();
+
+        const QString range = QStringLiteral("R3C1:R%1C7").arg(rows + 2);
+        const bool poked =
+            c.call(dde::MessageKind::Poke, range, block) == dde::MessageKind::Accepted;
+        c.call(dde::MessageKind::Close, {});
+        c.call(dde::MessageKind::Connect, "Excel", "System");
+        const bool saved =
+            c.call(dde::MessageKind::Execute, "[SAVE]") == dde::MessageKind::Accepted;
+
+        state.PauseTiming();
+        if (!poked || !saved)
+            state.SkipWithError("the service refused the poke or the save");
+        state.counters["service_peak_MiB"] = double(PeakRssKiB(service.processId())) / 1024.0;
+        state.counters["service_cpu_s"] = CpuSeconds(service.processId()) - cpuBefore;
+        state.counters["file_MiB"] = double(QFile(target).size()) / (1024.0 * 1024.0);
+        c.socket.disconnectFromServer();
+        service.kill();
+        service.waitForFinished();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_PokeAndSaveMillionRows)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

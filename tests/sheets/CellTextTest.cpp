@@ -1,0 +1,66 @@
+// Typed texts become numbers, formulas or strings as a spreadsheet makes them, and every text
+// survives the trip through the package's XML exactly.
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+#include "CellText.h"
+
+using namespace sheets;
+
+TEST(CellText, ClassifiesLikeTypedText) {
+    struct Case {
+        const char* text;
+        const char* sep;
+        bool asText;
+        CellKind kind;
+        const char* payload;
+    } cases[] = {
+        {"12", ".", false, CellKind::Number, "12"},
+        {"-7", ".", false, CellKind::Number, "-7"},
+        {"+007", ".", false, CellKind::Number, "7"},
+        {"1.5", ",", false, CellKind::Number, "1.5"},
+        {"1,5", ",", false, CellKind::Number, "1.5"},
+        {"1,5", ".", false, CellKind::String, "1,5"},
+        {"2\xD9\xAB"
+         "5",
+         "\xD9\xAB", false, CellKind::Number, "2.5"}, // Arabic separator
+        {"1e3", ".", false, CellKind::Number, "1000"},
+        {"1e999", ".", false, CellKind::String, "1e999"},
+        {"1.2.3", ".", false, CellKind::String, "1.2.3"},
+        {"08.12", ".", false, CellKind::Number, "8.12"},
+        {"08.12", ".", true, CellKind::String, "08.12"},
+        {"12", ".", true, CellKind::String, "12"},
+        {" 12", ".", false, CellKind::String, " 12"},
+        {"12:30:00", ".", false, CellKind::String, "12:30:00"},
+        {"=SUM(A1:A2)", ".", false, CellKind::Formula, "SUM(A1:A2)"},
+        {"=SUM(A1:A2)", ".", true, CellKind::String, "=SUM(A1:A2)"},
+        {"=", ".", false, CellKind::String, "="},
+        {"-", ".", false, CellKind::String, "-"},
+        {".", ".", false, CellKind::String, "."},
+        {"", ".", false, CellKind::Empty, ""},
+    };
+    for (const Case& c : cases) {
+        const CellValue v = ClassifyCellText(c.text, c.sep, c.asText);
+        EXPECT_EQ(v.kind, c.kind) << c.text;
+        EXPECT_EQ(v.payload, c.payload) << c.text;
+    }
+}
+
+TEST(CellText, EscapedTextReadsBackExactly) {
+    const std::string texts[] = {
+        "a & b < c > d \"q\" 'a'",
+        "tab\there\r\nCR LF\rCR alone\nLF",
+        "_x0041_ stays literal, _x00_ too",
+        std::string("ctl\x01\x1f end", 10),
+        "\xC5\x99\xC3\xAD\xD0\x96\xE4\xB8\xAD \xF0\x9F\x98\x80", // ří Ж 中 and an emoji
+        "\xEF\xBF\xBE",                                          // U+FFFE, not allowed in XML
+    };
+    for (const std::string& t : texts) {
+        std::string xml = "<t>";
+        AppendXmlText(xml, t);
+        xml += "</t>";
+        pugi::xml_document doc;
+        ASSERT_TRUE(doc.load_buffer(xml.data(), xml.size())) << xml;
+        EXPECT_EQ(DecodeUnderscoreEscapes(doc.child("t").text().get()), t) << xml;
+    }
+}

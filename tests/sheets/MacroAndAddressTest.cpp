@@ -1,0 +1,58 @@
+// Macro commands and cell addresses as the service reads them.
+#include <gtest/gtest.h>
+
+#include "CellAddress.h"
+#include "MacroParser.h"
+
+using namespace sheets;
+
+TEST(Macros, ParsesCommandsBackToBack) {
+    const MacroList l = ParseMacros(
+        u"[OPEN(\"/tmp/a \"\"b\"\".xls\")][WORKBOOK.SELECT(\"Desc\")] [select(\"R1C1\")]"
+        u"[FORMULA(\"x,y\",\"R2C3\")][SAVE][SAVE()][F(1.5, -2)]");
+    ASSERT_TRUE(l.error.isEmpty()) << l.error.toStdString();
+    ASSERT_EQ(l.macros.size(), 7u);
+    EXPECT_EQ(l.macros[0].args, QStringList{"/tmp/a \"b\".xls"});
+    EXPECT_EQ(l.macros[2].name, "SELECT");
+    EXPECT_EQ(l.macros[3].args, (QStringList{"x,y", "R2C3"}));
+    EXPECT_TRUE(l.macros[4].args.isEmpty());
+    EXPECT_TRUE(l.macros[5].args.isEmpty());
+    EXPECT_EQ(l.macros[6].args, (QStringList{"1.5", "-2"}));
+}
+
+TEST(Macros, RefusesBrokenText) {
+    for (const char16_t* bad : {u"", u"SAVE", u"[SAVE", u"[(1)]", u"[OPEN(\"a)]", u"[OPEN(abc)]",
+                                u"[OPEN(\"a\"\"]", u"[SAVE]x", u"[OPEN(\"a\",)]"}) {
+        const MacroList l = ParseMacros(bad);
+        EXPECT_FALSE(l.error.isEmpty()) << QString::fromUtf16(bad).toStdString();
+        EXPECT_TRUE(l.macros.empty());
+    }
+}
+
+TEST(CellAddresses, ParseWithTheServiceLetters) {
+    const AddressLetters rc, zs{'Z', 'S'};
+    EXPECT_EQ(ParseCell(u"R2C3", rc), (CellRef{2, 3}));
+    EXPECT_EQ(ParseCell(u"r2c3", rc), (CellRef{2, 3}));
+    EXPECT_FALSE(ParseCell(u"R2C3", zs));
+    EXPECT_EQ(ParseCell(u"Z2S3", zs), (CellRef{2, 3}));
+    EXPECT_EQ(ParseCellAnyLetters(u"R2C3", zs), (CellRef{2, 3}));
+    EXPECT_EQ(ParseCell(u"R1048576C16384", rc), (CellRef{1048576, 16384}));
+    for (const char16_t* bad : {u"R1048577C1", u"R1C16385", u"R0C1", u"R1C0", u"R1", u"RC",
+                                u"R1C1x", u"R99999999999999999999C1", u""})
+        EXPECT_FALSE(ParseCell(bad, rc)) << QString::fromUtf16(bad).toStdString();
+    const auto r = ParseRange(u"R2C1:R120C7", rc);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->rows(), 119u);
+    EXPECT_EQ(r->cols(), 7u);
+    EXPECT_FALSE(ParseRange(u"R5C1:R2C1", rc));
+    EXPECT_FALSE(ParseRange(u"R1C1:R1048577C1", rc));
+    EXPECT_EQ(FormatCell({1, 1}, zs), "Z1S1");
+    std::string names;
+    for (uint32_t c : {1u, 26u, 27u, 702u, 703u, 16384u}) {
+        AppendColumnName(names, c);
+        names += ' ';
+    }
+    EXPECT_EQ(names, "A Z AA ZZ AAA XFD ");
+    EXPECT_EQ(ParseA1("XFD1048576"), (CellRef{1048576, 16384}));
+    EXPECT_FALSE(ParseA1("XFE1"));
+}

@@ -1,0 +1,137 @@
+// The workbook engine on a copy of the shipped template: how written texts are stored, what a
+// poke of a short or long block does, that untouched parts stay byte for byte, and that files
+// the engine cannot read are refused.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <zip.h>
+
+#include "SheetsTestUtil.h"
+#include "Workbook.h"
+
+using namespace sheets;
+using namespace sheets::test;
+
+namespace {
+
+struct Fixture {
+    QTemporaryDir dir;
+    QString path = dir.filePath("Data.xls");
+    Fixture() { EXPECT_TRUE(QFile::copy(TemplatePath(), path)); }
+};
+
+std::string Part(const QString& file, const std::string& name) {
+    ZipPackage zip;
+    QString error;
+    if (!zip.open(ReadAll(file), error))
+        return {};
+    return zip.read(name).value_or(std::string());
+}
+
+// A copy of the template with one part replaced (or removed when bytes is null).
+QString Variant(const QString& folder, const char* name, const char* bytes) {
+    static int count = 0;
+    const QString path = folder + QStringLiteral("/variant%1.xlsx").arg(++count);
+    QFile::copy(TemplatePath(), path);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    zip_t* z = zip_open(QFile::encodeName(path).constData(), 0, nullptr);
+    const zip_int64_t i = zip_name_locate(z, name, 0);
+    if (bytes)
+        zip_file_replace(z, zip_uint64_t(i), zip_source_buffer(z, bytes, strlen(bytes), 0), 0);
+    else
+        zip_delete(z, zip_uint64_t(i));
+    zip_close(z);
+    return path;
+}
+
+} // namespace
+
+TEST(WorkbookEngine, StoresTextsAsASpreadsheetDoes) {
+    Fixture f;
+    QString error;
+    auto wb = Workbook::open(f.path, ",", error);
+    ASSERT_TRUE(wb) << error.toStdString();
+    const int ch1 = wb->findSheet(u"channel_1");
+    ASSERT_EQ(wb->sheetName(ch1), "Channel_1");
+    const QString odd = QString::fromUtf8("tab\there \"q\" <a&b>\r\nřádek Ж 中\n_x0041_");
+    ASSERT_TRUE(wb->poke(ch1, {{2, 1}, {4, 7}},
+                         u"Nr\tDate\r\n12\t08.12\t12:30:00\t1,5\t=A3*2\t-4\r\n7\t\t\t\t\t\t7\r\n",
+                         error))
+        << error.toStdString();
+    wb->write(ch1, {5, 2}, odd);
+    wb->write(0, {1, 1}, u"Measure Settings: F=1000Hz");
+    // Short rows and a short block clear the rest of the range.
+    ASSERT_TRUE(wb->poke(ch1, {{4, 1}, {4, 7}}, u"8", error));
+    // Too many rows or cells: refused, nothing written.
+    EXPECT_FALSE(wb->poke(ch1, {{3, 1}, {3, 2}}, u"1\t2\t3\r\n", error));
+    EXPECT_FALSE(wb->poke(ch1, {{3, 1}, {3, 2}}, u"1\r\n2\r\n", error));
+    ASSERT_TRUE(wb->save(error)) << error.toStdString();
+
+    auto again = Workbook::open(f.path, ",", error);
+    ASSERT_TRUE(again) << error.toStdString();
+    struct Expect {
+        CellRef cell;
+        const char* text;
+    } expects[] = {{{2, 1}, "Nr"},    {{2, 2}, "Date"},     {{2, 3}, ""},    {{3, 1}, "12"},
+                   {{3, 2}, "08.12"}, {{3, 3}, "12:30:00"}, {{3, 4}, "1.5"}, {{3, 5}, "=A3*2"},
+                   {{3, 6}, "-4"},    {{4, 1}, "8"},        {{4, 7}, ""},    {{9, 9}, ""}};
+    for (const Expect& e : expects)
+        EXPECT_EQ(again->cellText(ch1, e.cell).toStdString(), e.text)
+            << e.cell.row << "," << e.cell.col;
+    EXPECT_EQ(again->cellText(ch1, {5, 2}), odd);
+    EXPECT_EQ(again->cellText(0, {1, 1}), "Measure Settings: F=1000Hz");
+
+    const std::string xml = Part(f.path, "xl/worksheets/sheet2.xml");
+    for (const char* piece :
+         {"<c r=\"A2\" s=\"2\" t=\"inlineStr\"><is><t>Nr</t></is></c>",    // header keeps bold
+          "<c r=\"C2\" s=\"2\"/>", // cleared by the short row, its style kept
+          "<c r=\"A3\"><v>12</v></c>",                                     // number
+          "<c r=\"B3\" s=\"1\" t=\"inlineStr\"><is><t>08.12</t></is></c>", // "@" column
+          "<c r=\"D3\"><v>1.5</v></c>",                  // operator's decimal separator
+          "<c r=\"E3\"><f>A3*2</f></c>",                 // formula
+          "<row r=\"4\"><c r=\"A4\"><v>8</v></c></row>", // cleared by the short poke
+          "<dimension ref=\"A1:G5\"/>", "<drawing r:id=\"rId1\"/>"})
+        EXPECT_NE(xml.find(piece), std::string::npos) << piece << "\n" << xml;
+
+    // Parts the save did not touch are the template's bytes.
+    for (const char* part : {"xl/worksheets/sheet3.xml", "xl/styles.xml", "xl/charts/chart1.xml",
+                             "xl/sharedStrings.xml", "[Content_Types].xml"})
+        EXPECT_EQ(Part(f.path, part), Part(TemplatePath(), part)) << part;
+}
+
+TEST(WorkbookEngine, RefusesFilesItCannotRead) {
+    QTemporaryDir dir;
+    const QString notZip = dir.filePath("text.xls");
+    WriteAll(notZip, "Number\tDate\r\n1\t2\r\n");
+    struct Case {
+        const char* what;
+        QString path;
+    } cases[] = {
+        {"missing", dir.filePath("none.xls")},
+        {"not a zip", notZip},
+        {"no workbook", Variant(dir.path(), "xl/workbook.xml", nullptr)},
+        {"no sheet part", Variant(dir.path(), "xl/worksheets/sheet5.xml", nullptr)},
+    };
+    for (const Case& c : cases) {
+        QString error;
+        EXPECT_FALSE(Workbook::open(c.path, ".", error)) << c.what;
+        EXPECT_FALSE(error.isEmpty()) << c.what;
+    }
+    const char* badSheets[] = {
+        "<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></row></sheetData></worksheet>",
+        "<worksheet><sheetData><row r=\"2\"/><row r=\"1\"/></sheetData></worksheet>",
+        "<worksheet><sheetData><row r=\"1\"><c r=\"B1\"/><c r=\"A1\"/></row></sheetData>"
+        "</worksheet>",
+        "<worksheet><sheetData></worksheet>",
+        "<worksheet><sheetData/><cols></worksheet>",
+        "<other><sheetData/></other>",
+        "not xml at all",
+    };
+    for (const char* bad : badSheets) {
+        QString error;
+        EXPECT_FALSE(
+            Workbook::open(Variant(dir.path(), "xl/worksheets/sheet2.xml", bad), ".", error))
+            << bad;
+        EXPECT_FALSE(error.isEmpty());
+    }
+}

@@ -1,0 +1,90 @@
+#include "CellAddress.h"
+
+namespace sheets {
+
+namespace {
+
+// Reads decimal digits at pos into a value in 1..limit.
+bool ReadNumber(QStringView t, qsizetype& pos, uint32_t limit, uint32_t& value) {
+    uint64_t v = 0;
+    const qsizetype start = pos;
+    while (pos < t.size() && t[pos] >= '0' && t[pos] <= '9') {
+        v = v * 10 + uint64_t(t[pos].unicode() - '0');
+        if (v > limit)
+            return false;
+        ++pos;
+    }
+    if (pos == start || v == 0)
+        return false;
+    value = uint32_t(v);
+    return true;
+}
+
+bool IsLetter(QChar c, QChar letter) {
+    return c.toUpper() == letter.toUpper();
+}
+
+} // namespace
+
+std::optional<CellRef> ParseCell(QStringView text, AddressLetters letters) {
+    qsizetype pos = 0;
+    CellRef cell;
+    if (text.isEmpty() || !IsLetter(text[0], letters.row))
+        return std::nullopt;
+    ++pos;
+    if (!ReadNumber(text, pos, MaxRows, cell.row))
+        return std::nullopt;
+    if (pos >= text.size() || !IsLetter(text[pos], letters.col))
+        return std::nullopt;
+    ++pos;
+    if (!ReadNumber(text, pos, MaxColumns, cell.col) || pos != text.size())
+        return std::nullopt;
+    return cell;
+}
+
+std::optional<CellRef> ParseCellAnyLetters(QStringView text, AddressLetters letters) {
+    if (auto c = ParseCell(text, letters))
+        return c;
+    return ParseCell(text, AddressLetters{});
+}
+
+std::optional<CellRange> ParseRange(QStringView text, AddressLetters letters) {
+    const qsizetype colon = text.indexOf(':');
+    const auto first = ParseCell(colon < 0 ? text : text.left(colon), letters);
+    const auto last = colon < 0 ? first : ParseCell(text.mid(colon + 1), letters);
+    if (!first || !last || first->row > last->row || first->col > last->col)
+        return std::nullopt;
+    return CellRange{*first, *last};
+}
+
+QString FormatCell(CellRef cell, AddressLetters letters) {
+    return letters.row + QString::number(cell.row) + letters.col + QString::number(cell.col);
+}
+
+void AppendColumnName(std::string& out, uint32_t col) {
+    char buf[4];
+    int n = 0;
+    while (col > 0 && n < 4) {
+        --col;
+        buf[n++] = char('A' + col % 26);
+        col /= 26;
+    }
+    while (n > 0)
+        out.push_back(buf[--n]);
+}
+
+std::optional<CellRef> ParseA1(std::string_view t) {
+    size_t i = 0;
+    uint64_t col = 0, row = 0;
+    while (i < t.size() && t[i] >= 'A' && t[i] <= 'Z' && i < 3)
+        col = col * 26 + uint64_t(t[i++] - 'A' + 1);
+    const size_t digits = i;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9' && row <= MaxRows)
+        row = row * 10 + uint64_t(t[i++] - '0');
+    if (digits == 0 || i == digits || i != t.size() || col > MaxColumns || row == 0 ||
+        row > MaxRows)
+        return std::nullopt;
+    return CellRef{uint32_t(row), uint32_t(col)};
+}
+
+} // namespace sheets

@@ -1,0 +1,217 @@
+#include "PackageParts.h"
+
+#include <algorithm>
+#include <cstring>
+#include <pugixml.hpp>
+
+#include "CellText.h"
+
+namespace sheets {
+
+namespace {
+
+std::string_view Local(const char* name) {
+    const char* colon = std::strrchr(name, ':');
+    return colon ? colon + 1 : name;
+}
+
+bool EndsWith(std::string_view s, std::string_view tail) {
+    return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
+}
+
+std::string Folder(const std::string& part) {
+    const size_t slash = part.rfind('/');
+    return slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
+}
+
+// A relationship target relative to the folder of its source part, as a zip entry name.
+std::string Resolve(const std::string& folder, std::string target) {
+    std::string path = target.starts_with('/') ? target.substr(1) : folder + target;
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string piece = path.substr(start, end - start);
+        if (piece == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!piece.empty() && piece != ".") {
+            parts.push_back(piece);
+        }
+        start = end + 1;
+    }
+    std::string out;
+    for (const std::string& p : parts)
+        out += (out.empty() ? "" : "/") + p;
+    return out;
+}
+
+bool Load(pugi::xml_document& doc, const ZipPackage& zip, const std::string& part) {
+    const auto bytes = zip.read(part);
+    return bytes && doc.load_buffer(bytes->data(), bytes->size());
+}
+
+// Relationships of a part: (type suffix match) -> target entries.
+std::vector<std::pair<std::string, std::string>> Relationships(const ZipPackage& zip,
+                                                               const std::string& part) {
+    const std::string folder = Folder(part);
+    const std::string relsPart = folder + "_rels/" + part.substr(folder.size()) + ".rels";
+    pugi::xml_document doc;
+    std::vector<std::pair<std::string, std::string>> out;
+    if (!Load(doc, zip, relsPart))
+        return out;
+    for (const pugi::xml_node& r : doc.document_element().children())
+        if (Local(r.name()) == "Relationship" &&
+            std::string_view(r.attribute("TargetMode").value()) != "External")
+            out.emplace_back(r.attribute("Type").value(),
+                             Resolve(folder, r.attribute("Target").value()));
+    return out;
+}
+
+std::string ItemText(const pugi::xml_node& item) {
+    std::string out;
+    for (const pugi::xml_node& c : item.children()) {
+        const std::string_view n = Local(c.name());
+        if (n == "t")
+            out += c.text().get();
+        else if (n == "r")
+            for (const pugi::xml_node& t : c.children())
+                if (Local(t.name()) == "t")
+                    out += t.text().get();
+    }
+    return DecodeUnderscoreEscapes(out);
+}
+
+} // namespace
+
+bool ReadLayout(const ZipPackage& zip, PackageLayout& out, std::string& error) {
+    std::string workbook;
+    for (const auto& [type, target] : Relationships(zip, ""))
+        if (EndsWith(type, "/officeDocument"))
+            workbook = target;
+    pugi::xml_document doc;
+    if (workbook.empty() || !Load(doc, zip, workbook)) {
+        error = "the file holds no workbook";
+        return false;
+    }
+    std::vector<std::pair<std::string, std::string>> rels;
+    std::vector<std::string> relIds;
+    {
+        const std::string folder = Folder(workbook);
+        const std::string relsPart = folder + "_rels/" + workbook.substr(folder.size()) + ".rels";
+        pugi::xml_document r;
+        if (Load(r, zip, relsPart))
+            for (const pugi::xml_node& n : r.document_element().children()) {
+                rels.emplace_back(n.attribute("Type").value(),
+                                  Resolve(folder, n.attribute("Target").value()));
+                relIds.push_back(n.attribute("Id").value());
+            }
+    }
+    for (size_t i = 0; i < rels.size(); ++i) {
+        if (EndsWith(rels[i].first, "/styles"))
+            out.styles = rels[i].second;
+        else if (EndsWith(rels[i].first, "/sharedStrings"))
+            out.sharedStrings = rels[i].second;
+    }
+    for (const pugi::xml_node& sheets : doc.document_element().children()) {
+        if (Local(sheets.name()) != "sheets")
+            continue;
+        for (const pugi::xml_node& s : sheets.children()) {
+            std::string id;
+            for (const pugi::xml_attribute& a : s.attributes())
+                if (std::strchr(a.name(), ':') && Local(a.name()) == "id")
+                    id = a.value();
+            for (size_t i = 0; i < rels.size(); ++i) {
+                if (relIds[i] != id || !EndsWith(rels[i].first, "/worksheet"))
+                    continue;
+                if (!zip.contains(rels[i].second)) {
+                    error = "the sheet " + std::string(s.attribute("name").value()) +
+                            " is missing from the file";
+                    return false;
+                }
+                out.sheets.push_back({s.attribute("name").value(), rels[i].second});
+            }
+        }
+    }
+    if (out.sheets.empty()) {
+        error = "the workbook has no worksheet";
+        return false;
+    }
+    return true;
+}
+
+std::vector<bool> ReadTextStyles(const std::string& xml) {
+    pugi::xml_document doc;
+    std::vector<bool> out;
+    if (!doc.load_buffer(xml.data(), xml.size()))
+        return out;
+    std::vector<uint32_t> textFormats{49}; // the built-in "@"
+    for (const pugi::xml_node& part : doc.document_element().children()) {
+        const std::string_view n = Local(part.name());
+        if (n == "numFmts") {
+            for (const pugi::xml_node& f : part.children())
+                if (std::string_view(f.attribute("formatCode").value()) == "@")
+                    textFormats.push_back(f.attribute("numFmtId").as_uint());
+        } else if (n == "cellXfs") {
+            for (const pugi::xml_node& xf : part.children()) {
+                const uint32_t id = xf.attribute("numFmtId").as_uint(0);
+                out.push_back(std::find(textFormats.begin(), textFormats.end(), id) !=
+                              textFormats.end());
+            }
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> ReadSharedStrings(const std::string& xml) {
+    pugi::xml_document doc;
+    std::vector<std::string> out;
+    if (doc.load_buffer(xml.data(), xml.size()))
+        for (const pugi::xml_node& si : doc.document_element().children())
+            if (Local(si.name()) == "si")
+                out.push_back(ItemText(si));
+    return out;
+}
+
+} // namespace sheets
+
+namespace sheets {
+
+std::string RawCellText(std::string_view attrs, std::string_view inner,
+                        const std::vector<std::string>& sharedStrings) {
+    std::string xml = "<c";
+    xml += attrs;
+    xml += '>';
+    xml += inner;
+    xml += "</c>";
+    pugi::xml_document doc;
+    if (!doc.load_buffer(xml.data(), xml.size()))
+        return {};
+    const pugi::xml_node c = doc.document_element();
+    const std::string_view type = c.attribute("t").value();
+    pugi::xml_node v, f, is;
+    for (const pugi::xml_node& n : c.children()) {
+        const std::string_view name = Local(n.name());
+        if (name == "v")
+            v = n;
+        else if (name == "f")
+            f = n;
+        else if (name == "is")
+            is = n;
+    }
+    if (type == "inlineStr")
+        return is ? ItemText(is) : std::string();
+    if (type == "s") {
+        const size_t i = v.text().as_ullong(sharedStrings.size());
+        return i < sharedStrings.size() ? sharedStrings[i] : std::string();
+    }
+    if (v)
+        return type == "str" ? DecodeUnderscoreEscapes(v.text().get()) : v.text().get();
+    if (f)
+        return std::string("=") + f.text().get();
+    return {};
+}
+
+} // namespace sheets

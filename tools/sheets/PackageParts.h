@@ -1,0 +1,37 @@
+#pragma once
+// The parts of a workbook package the service needs besides the sheets: where the workbook and
+// its sheets are, which cell styles format as text, and the shared strings.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ZipPackage.h"
+
+namespace sheets {
+
+struct SheetEntry {
+    std::string name;
+    std::string part; // zip entry name
+};
+
+struct PackageLayout {
+    std::vector<SheetEntry> sheets; // worksheets in workbook order
+    std::string styles;             // zip entry names, empty when absent
+    std::string sharedStrings;
+};
+
+// Reads the package relationships and the workbook part; false (and why) when there is no
+// workbook with at least one worksheet.
+bool ReadLayout(const ZipPackage& zip, PackageLayout& out, std::string& error);
+// textStyles[i]: the cell format i shows its value as text ("@").
+std::vector<bool> ReadTextStyles(const std::string& stylesXml);
+// The texts of the shared strings table.
+std::vector<std::string> ReadSharedStrings(const std::string& xml);
+
+} // namespace sheets
+
+namespace sheets {
+// The value text of a cell kept as read from the file (attributes without r and s, inner XML).
+std::string RawCellText(std::string_view attrs, std::string_view inner,
+                        const std::vector<std::string>& sharedStrings);
+} // namespace sheets

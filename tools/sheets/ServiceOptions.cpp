@@ -1,0 +1,41 @@
+#include "ServiceOptions.h"
+
+namespace sheets {
+
+const char* const ServiceUsage =
+    "usage: impix-sheets [--letters XY] [--idle-exit-ms N] [--verbose]\n"
+    "  The spreadsheet service \"Excel\" of the Impix II console.\n"
+    "  --letters XY       answer with X for rows and Y for columns (default RC)\n"
+    "  --idle-exit-ms N   exit after N ms without a session (default 60000)\n"
+    "  --verbose          log sessions, conversations and commands on standard error\n";
+
+bool ParseServiceOptions(const QStringList& args, ServiceOptions& out, QString& error) {
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == QLatin1String("--verbose")) {
+            out.verbose = true;
+        } else if (a == QLatin1String("--letters") && hasValue) {
+            const QString v = args[++i];
+            if (v.size() != 2 || !v[0].isLetter() || !v[1].isLetter() ||
+                v[0].toUpper() == v[1].toUpper()) {
+                error = QStringLiteral("--letters takes two different letters, not %1").arg(v);
+                return false;
+            }
+            out.letters = {v[0].toUpper(), v[1].toUpper()};
+        } else if (a == QLatin1String("--idle-exit-ms") && hasValue) {
+            bool ok = false;
+            out.idleExitMs = args[++i].toInt(&ok);
+            if (!ok || out.idleExitMs < 0) {
+                error = QStringLiteral("--idle-exit-ms takes a count of milliseconds");
+                return false;
+            }
+        } else {
+            error = QStringLiteral("unknown option %1").arg(a);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace sheets

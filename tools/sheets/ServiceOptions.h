@@ -1,0 +1,21 @@
+#pragma once
+// The command line of impix-sheets.
+#include <QString>
+#include <QStringList>
+
+#include "CellAddress.h"
+
+namespace sheets {
+
+struct ServiceOptions {
+    AddressLetters letters;
+    int idleExitMs = 60000; // exit after this long without a session
+    bool verbose = false;
+    QString decimalSeparator{"."};
+};
+
+// Reads the arguments after the program name; false (and why) on a bad one.
+bool ParseServiceOptions(const QStringList& args, ServiceOptions& out, QString& error);
+extern const char* const ServiceUsage;
+
+} // namespace sheets

@@ -1,0 +1,64 @@
+#pragma once
+// One worksheet part of the package: the rows in compact form, the XML around them kept as it
+// was, and a writer that streams the part out again without building it whole in memory.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "SheetRows.h"
+
+namespace sheets {
+
+class SheetPart {
+public:
+    // Takes the part's XML; false (and why) when it is not a readable worksheet.
+    bool load(const std::string& xml, std::string& error);
+
+    SheetRows rows;
+    // The element name prefix the part uses ("" or e.g. "x:").
+    const std::string& prefix() const { return prefix_; }
+    // Style (index + 1, 0 none) that the column gives to new cells.
+    uint32_t columnStyle(uint32_t col) const;
+    // Style (index + 1, 0 none) that a row's attributes give to new cells.
+    static uint32_t rowStyle(std::string_view attrs);
+
+    // Streams the whole part; read() returns 0 at the end.
+    class Writer {
+    public:
+        explicit Writer(const SheetPart& part);
+        void restart();
+        size_t read(char* out, size_t max);
+
+    private:
+        const SheetPart& part_;
+        std::string pending_;
+        size_t pendingPos_ = 0;
+        size_t nextRow_ = 0;
+        int phase_ = 0;
+        RowCells scratch_;
+        // The element tags with the part's prefix, made once.
+        std::string rowOpen_, rowClose_, cellOpen_, cellClose_, valueOpen_, valueClose_,
+            stringOpen_, stringClose_, formulaOpen_, formulaClose_;
+        std::vector<std::string> columnNames_;
+        void fill(size_t want);
+        void appendRow(const SheetRows::Entry& e);
+    };
+
+private:
+    struct ColumnStyle {
+        uint32_t min, max, style;
+    };
+    std::string prefix_;
+    std::string headBeforeDimension_; // up to the dimension's ref value (or the whole head)
+    std::string headAfterDimension_;  // from after that value to sheetData
+    bool hasDimension_ = false;
+    std::string tail_; // after sheetData
+    std::vector<ColumnStyle> cols_;
+
+    bool loadRows(std::string_view body, std::string& error);
+};
+
+// Attribute value text: &, <, " as entities, TAB, LF and CR as character references.
+void AppendXmlAttr(std::string& out, std::string_view value);
+
+} // namespace sheets

@@ -1,0 +1,80 @@
+#pragma once
+// The rows of one sheet in a compact form: every row is one encoded record in a block arena,
+// found through a vector sorted by row number, so a million poked rows cost tens of bytes each
+// and no document tree.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "CellText.h"
+
+namespace sheets {
+
+struct Cell {
+    uint32_t col = 0;
+    CellKind kind = CellKind::Empty;
+    uint32_t style = 0; // 0: none, else the package's style index + 1
+    std::string_view payload;
+};
+
+// A decoded row: its attributes other than r (raw XML, e.g. ` ht="20" customHeight="1"`) and
+// its cells in column order. Views point into the arena (or into strings the caller keeps).
+struct RowCells {
+    std::string_view attrs;
+    std::vector<Cell> cells;
+};
+
+class SheetRows {
+public:
+    struct Entry {
+        uint32_t row;
+        uint32_t block;
+        uint32_t offset;
+        uint32_t size;
+    };
+
+    // Rows in ascending order; each is decoded into `out` (cleared first).
+    const std::vector<Entry>& entries() const { return entries_; }
+    void decode(const Entry& e, RowCells& out) const;
+    // The entry of a row, or null.
+    const Entry* find(uint32_t row) const;
+
+    // Replaces or adds rows: `rows` ascending, each with its new content. Rows without cells and
+    // attributes are removed.
+    struct NewRow {
+        uint32_t row;
+        RowCells content;
+    };
+    void put(const std::vector<NewRow>& rows);
+    // The same in steps, for large edits: stage rows in ascending order, then commit them all.
+    // Views of rows decoded before stay valid until commit.
+    void stage(uint32_t row, const RowCells& content);
+    void commit();
+
+    uint32_t lastRow() const { return entries_.empty() ? 0 : entries_.back().row; }
+    uint32_t lastColumn() const { return lastCol_; }
+    size_t bytes() const { return used_; }
+
+private:
+    static constexpr size_t MinBlockSize = 16u << 10;
+    static constexpr size_t BlockSize = 4u << 20;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::vector<size_t> blockSizes_;
+    size_t fill_ = 0; // used bytes of the last block
+    size_t used_ = 0;
+    size_t live_ = 0;
+    uint32_t lastCol_ = 0;
+    std::vector<Entry> entries_;
+    std::vector<Entry> staged_;
+    std::string scratch_;
+
+    Entry store(uint32_t row, const std::string& record);
+    void compact();
+};
+
+// One record's bytes; exposed for the loader, which builds records straight from the file.
+void EncodeRow(const RowCells& row, std::string& out);
+
+} // namespace sheets

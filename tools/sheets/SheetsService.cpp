@@ -1,0 +1,100 @@
+#include "SheetsService.h"
+
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <cstdio>
+
+#include "SheetsSession.h"
+#include "Workbook.h"
+#include "export/DdeProtocol.h"
+
+namespace sheets {
+
+namespace {
+
+bool AnotherInstanceAnswers(const QString& path) {
+    QLocalSocket probe;
+    probe.connectToServer(path);
+    return probe.waitForConnected(1000);
+}
+
+} // namespace
+
+SheetsService::SheetsService(ServiceOptions options, QObject* parent)
+    : QObject(parent), options_(std::move(options)) {
+    idleTimer_.setSingleShot(true);
+    idleTimer_.setInterval(options_.idleExitMs);
+    connect(&idleTimer_, &QTimer::timeout, this, [this] {
+        log(QStringLiteral("no session for %1 ms: exiting").arg(options_.idleExitMs));
+        emit idle();
+    });
+    connect(&server_, &QLocalServer::newConnection, this, &SheetsService::accept);
+}
+
+SheetsService::~SheetsService() {
+    server_.close();
+    for (SheetsSession* s : sessions_)
+        delete s;
+}
+
+SheetsService::Start SheetsService::start(QString& error) {
+    const QString folder = dde::SocketFolder();
+    error = dde::PrepareSocketFolder(folder);
+    if (!error.isEmpty())
+        return Start::Failed;
+    const QString path = dde::SocketPath(QStringLiteral("Excel"));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (QFileInfo::exists(path)) {
+            if (AnotherInstanceAnswers(path))
+                return Start::AlreadyRunning;
+            QLocalServer::removeServer(path); // left behind by a service that died
+        }
+        if (server_.listen(path)) {
+            log(QStringLiteral("listening on %1").arg(path));
+            idleTimer_.start();
+            return Start::Listening;
+        }
+        // Another instance may have started between the look and the listen.
+    }
+    error = QStringLiteral("cannot listen on %1: %2").arg(path, server_.errorString());
+    return Start::Failed;
+}
+
+void SheetsService::accept() {
+    while (QLocalSocket* socket = server_.nextPendingConnection()) {
+        auto* s = new SheetsSession(socket, *this, nextSessionId_++);
+        sessions_.push_back(s);
+        idleTimer_.stop();
+        connect(s, &SheetsSession::ended, this, [this, s] { sessionEnded(s); });
+    }
+}
+
+void SheetsService::sessionEnded(SheetsSession* s) {
+    std::erase(sessions_, s);
+    s->deleteLater();
+    if (sessions_.empty())
+        idleTimer_.start();
+}
+
+std::vector<const Workbook*> SheetsService::openWorkbooks() const {
+    std::vector<const Workbook*> out;
+    for (const SheetsSession* s : sessions_)
+        for (const auto& wb : s->workbooks())
+            out.push_back(wb.get());
+    return out;
+}
+
+const SheetsSession* SheetsService::ownerOf(const QString& absolutePath) const {
+    for (const SheetsSession* s : sessions_)
+        for (const auto& wb : s->workbooks())
+            if (wb->path() == absolutePath)
+                return s;
+    return nullptr;
+}
+
+void SheetsService::log(const QString& text) const {
+    if (options_.verbose)
+        std::fprintf(stderr, "impix-sheets: %s\n", qPrintable(text));
+}
+
+} // namespace sheets

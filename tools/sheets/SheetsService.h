@@ -1,0 +1,55 @@
+#pragma once
+// The spreadsheet service "Excel" on its local socket: accepts sessions, keeps the list of open
+// workbooks for all of them, and exits after a while without any session.
+#include <QLocalServer>
+#include <QObject>
+#include <QTimer>
+#include <vector>
+
+#include "ServiceOptions.h"
+
+namespace sheets {
+
+class SheetsSession;
+class Workbook;
+
+class SheetsService : public QObject {
+    Q_OBJECT
+public:
+    explicit SheetsService(ServiceOptions options, QObject* parent = nullptr);
+    ~SheetsService() override;
+
+    enum class Start { Listening, AlreadyRunning, Failed };
+    // Prepares the socket folder and listens; Failed comes with why.
+    Start start(QString& error);
+
+    const ServiceOptions& options() const { return options_; }
+    // Every workbook that some session has open, in opening order per session.
+    std::vector<const Workbook*> openWorkbooks() const;
+    // The session that has the file open, or null.
+    const SheetsSession* ownerOf(const QString& absolutePath) const;
+    bool busy() const { return busy_ > 0; }
+    // Marks the service busy while an open or save runs.
+    struct BusyScope {
+        SheetsService& s;
+        explicit BusyScope(SheetsService& service) : s(service) { ++s.busy_; }
+        ~BusyScope() { --s.busy_; }
+    };
+    void log(const QString& text) const;
+
+signals:
+    void idle();
+
+private:
+    ServiceOptions options_;
+    QLocalServer server_;
+    QTimer idleTimer_;
+    std::vector<SheetsSession*> sessions_;
+    int busy_ = 0;
+    int nextSessionId_ = 1;
+
+    void accept();
+    void sessionEnded(SheetsSession* s);
+};
+
+} // namespace sheets

@@ -1,0 +1,265 @@
+#include "SheetsSession.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include "SheetsService.h"
+
+namespace sheets {
+
+using dde::MessageKind;
+
+SheetsSession::SheetsSession(QLocalSocket* socket, SheetsService& service, int id)
+    : socket_(socket), service_(service), id_(id) {
+    socket_->setParent(this);
+    connect(socket_, &QLocalSocket::readyRead, this, &SheetsSession::readMessages);
+    connect(socket_, &QLocalSocket::disconnected, this, [this] {
+        readMessages();
+        end(QStringLiteral("the client went"));
+    });
+    log(QStringLiteral("session opened"));
+    if (socket_->bytesAvailable() > 0)
+        readMessages();
+}
+
+void SheetsSession::log(const QString& text) const {
+    service_.log(QStringLiteral("session %1: %2").arg(id_).arg(text));
+}
+
+void SheetsSession::end(const QString& why) {
+    if (ended_)
+        return;
+    ended_ = true;
+    log(QStringLiteral("ended (%1); %2 workbook(s) closed").arg(why).arg(workbooks_.size()));
+    topicBook_ = active_ = nullptr;
+    workbooks_.clear();
+    socket_->abort();
+    emit ended();
+}
+
+void SheetsSession::readMessages() {
+    if (ended_)
+        return;
+    decoder_.feed(socket_->readAll());
+    while (!ended_) {
+        const std::optional<dde::Message> m = decoder_.next();
+        if (!m)
+            break;
+        handle(*m);
+    }
+    if (decoder_.failed())
+        end(QStringLiteral("bad input: ") + decoder_.error());
+}
+
+void SheetsSession::send(MessageKind kind, uint32_t seq, const QString& text) {
+    dde::Message m;
+    m.kind = kind;
+    m.seq = seq;
+    m.a = text;
+    socket_->write(dde::Encode(m));
+}
+
+void SheetsSession::handle(const dde::Message& m) {
+    QElapsedTimer clock;
+    clock.start();
+    switch (m.kind) {
+    case MessageKind::Connect:
+        connectTopic(m);
+        return;
+    case MessageKind::Close:
+        log(QStringLiteral("conversation closed"));
+        topic_ = Topic::None;
+        topicBook_ = nullptr;
+        send(MessageKind::Closed, m.seq);
+        return;
+    case MessageKind::Request: {
+        bool answered = false;
+        const QString text = request(m.a, answered);
+        log(QStringLiteral("request %1 -> %2")
+                .arg(m.a, answered ? text : QStringLiteral("no reply")));
+        if (answered)
+            send(MessageKind::Data, m.seq, text);
+        else
+            send(MessageKind::NoReply, m.seq);
+        return;
+    }
+    case MessageKind::Poke: {
+        QString why;
+        const auto range = ParseRange(m.a, service_.options().letters);
+        if (topic_ != Topic::Sheet)
+            why = QStringLiteral("pokes go to a sheet topic");
+        else if (!range)
+            why = QStringLiteral("%1 is not a range of the sheet").arg(m.a);
+        else
+            topicBook_->poke(topicSheet_, *range, m.b, why);
+        log(QStringLiteral("poke %1 (%2 characters) -> %3 in %4 ms")
+                .arg(m.a)
+                .arg(m.b.size())
+                .arg(why.isEmpty() ? QStringLiteral("accepted") : why)
+                .arg(clock.elapsed()));
+        if (why.isEmpty())
+            send(MessageKind::Accepted, m.seq);
+        else
+            send(MessageKind::Refused, m.seq, why);
+        return;
+    }
+    case MessageKind::Execute: {
+        QString why;
+        if (topic_ != Topic::System) {
+            why = QStringLiteral("commands go to the topic System");
+        } else {
+            const MacroList macros = ParseMacros(m.a);
+            why = macros.error.isEmpty() ? execute(macros.macros) : macros.error;
+        }
+        log(QStringLiteral("execute %1 -> %2 in %3 ms")
+                .arg(m.a, why.isEmpty() ? QStringLiteral("done") : why)
+                .arg(clock.elapsed()));
+        if (!why.isEmpty()) {
+            send(MessageKind::Refused, m.seq, why);
+            return;
+        }
+        send(MessageKind::Accepted, m.seq);
+        if (m.wait)
+            send(MessageKind::Completed, m.seq);
+        return;
+    }
+    default:
+        end(QStringLiteral("a client sent a message of kind %1").arg(int(m.kind)));
+        return;
+    }
+}
+
+void SheetsSession::connectTopic(const dde::Message& m) {
+    topic_ = Topic::None;
+    topicBook_ = nullptr;
+    QString why;
+    if (m.a.compare(QLatin1String("Excel"), Qt::CaseInsensitive) != 0) {
+        why = QStringLiteral("no service %1 here").arg(m.a);
+    } else if (m.b.compare(QLatin1String("System"), Qt::CaseInsensitive) == 0) {
+        topic_ = Topic::System;
+    } else {
+        const qsizetype close = m.b.indexOf(']');
+        const QStringView book =
+            m.b.startsWith('[') && close > 0 ? QStringView(m.b).mid(1, close - 1) : QStringView();
+        const QStringView sheet = QStringView(m.b).mid(close + 1);
+        for (const auto& wb : workbooks_) {
+            if (!book.isEmpty() && wb->name().compare(book, Qt::CaseInsensitive) == 0 &&
+                wb->findSheet(sheet) >= 0) {
+                topic_ = Topic::Sheet;
+                topicBook_ = wb.get();
+                topicSheet_ = wb->findSheet(sheet);
+            }
+        }
+        if (topic_ == Topic::None)
+            why = QStringLiteral("no open sheet %1 in this session").arg(m.b);
+    }
+    log(QStringLiteral("connect %1|%2 -> %3")
+            .arg(m.a, m.b, why.isEmpty() ? QStringLiteral("accepted") : why));
+    if (why.isEmpty())
+        send(MessageKind::Accepted, m.seq);
+    else
+        send(MessageKind::Refused, m.seq, why);
+}
+
+QString SheetsSession::request(const QString& item, bool& answered) const {
+    answered = true;
+    const AddressLetters letters = service_.options().letters;
+    if (topic_ == Topic::Sheet) {
+        if (const auto cell = ParseCell(item, letters))
+            return topicBook_->cellText(topicSheet_, *cell);
+    } else if (topic_ == Topic::System) {
+        if (item.compare(QLatin1String("Status"), Qt::CaseInsensitive) == 0)
+            return service_.busy() ? QStringLiteral("Busy") : QStringLiteral("Ready");
+        if (item.compare(QLatin1String("Selection"), Qt::CaseInsensitive) == 0 && active_)
+            return QStringLiteral("[%1]%2!%3")
+                .arg(active_->name(), active_->sheetName(active_->activeSheet()),
+                     FormatCell(active_->selection(), letters));
+        if (item.compare(QLatin1String("Topics"), Qt::CaseInsensitive) == 0) {
+            QStringList topics;
+            for (const Workbook* wb : service_.openWorkbooks())
+                for (int i = 0; i < wb->sheetCount(); ++i)
+                    topics << QStringLiteral("[%1]%2").arg(wb->name(), wb->sheetName(i));
+            topics << QStringLiteral("System");
+            return topics.join('\t');
+        }
+    }
+    answered = false;
+    return {};
+}
+
+QString SheetsSession::execute(const std::vector<Macro>& macros) {
+    for (const Macro& m : macros) {
+        const QString why = run(m);
+        if (!why.isEmpty())
+            return QStringLiteral("%1: %2").arg(m.name, why);
+    }
+    return {};
+}
+
+QString SheetsSession::run(const Macro& m) {
+    const AddressLetters letters = service_.options().letters;
+    const qsizetype n = m.args.size();
+    if (m.name == QLatin1String("OPEN")) {
+        return n >= 1 ? open(m.args[0]) : QStringLiteral("a file name is needed");
+    }
+    if (!active_)
+        return QStringLiteral("no workbook is open");
+    if (m.name == QLatin1String("WORKBOOK.SELECT")) {
+        const int sheet = n == 1 ? active_->findSheet(m.args[0]) : -1;
+        if (sheet < 0)
+            return QStringLiteral("no such sheet in %1").arg(active_->name());
+        active_->activate(sheet);
+        return {};
+    }
+    if (m.name == QLatin1String("SELECT")) {
+        const auto cell = n == 1 ? ParseCellAnyLetters(m.args[0], letters) : std::nullopt;
+        if (!cell)
+            return QStringLiteral("a cell such as \"R1C1\" is needed");
+        active_->select(*cell);
+        return {};
+    }
+    if (m.name == QLatin1String("FORMULA")) {
+        const auto cell = n == 2   ? ParseCellAnyLetters(m.args[1], letters)
+                          : n == 1 ? std::optional<CellRef>(active_->selection())
+                                   : std::nullopt;
+        if (!cell)
+            return QStringLiteral("a text and a cell such as \"R1C1\" are needed");
+        active_->write(active_->activeSheet(), *cell, m.args[0]);
+        return {};
+    }
+    if (m.name == QLatin1String("SAVE")) {
+        if (n != 0)
+            return QStringLiteral("takes no arguments");
+        SheetsService::BusyScope busy(service_);
+        QString why;
+        active_->save(why);
+        return why;
+    }
+    return QStringLiteral("unknown command");
+}
+
+QString SheetsSession::open(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    for (const auto& wb : workbooks_) {
+        if (wb->path() == absolute) {
+            active_ = wb.get();
+            return {};
+        }
+    }
+    if (service_.ownerOf(absolute))
+        return QStringLiteral("%1 is open in another session").arg(path);
+    const QString name = QFileInfo(path).fileName();
+    for (const Workbook* wb : service_.openWorkbooks())
+        if (wb->name().compare(name, Qt::CaseInsensitive) == 0)
+            return QStringLiteral("a workbook named %1 is already open").arg(name);
+    SheetsService::BusyScope busy(service_);
+    QString why;
+    std::unique_ptr<Workbook> wb = Workbook::open(path, service_.options().decimalSeparator, why);
+    if (!wb)
+        return why;
+    active_ = wb.get();
+    workbooks_.push_back(std::move(wb));
+    return {};
+}
+
+} // namespace sheets

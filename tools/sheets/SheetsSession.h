@@ -1,0 +1,55 @@
+#pragma once
+// One client session of the service: its socket, its one conversation at a time (the topic
+// "System" or a sheet "[Book]Sheet"), the workbooks it opened and the one that is active.
+// The workbooks close, changes dropped, when the socket goes; a Close of the conversation
+// leaves them open, since a client switches topics in the middle of its work.
+#include <QLocalSocket>
+#include <QObject>
+#include <memory>
+#include <vector>
+
+#include "MacroParser.h"
+#include "Workbook.h"
+#include "export/DdeProtocol.h"
+
+namespace sheets {
+
+class SheetsService;
+
+class SheetsSession : public QObject {
+    Q_OBJECT
+public:
+    SheetsSession(QLocalSocket* socket, SheetsService& service, int id);
+
+    const std::vector<std::unique_ptr<Workbook>>& workbooks() const { return workbooks_; }
+
+signals:
+    void ended();
+
+private:
+    enum class Topic { None, System, Sheet };
+    QLocalSocket* socket_;
+    SheetsService& service_;
+    int id_;
+    dde::Decoder decoder_;
+    bool ended_ = false;
+    Topic topic_ = Topic::None;
+    Workbook* topicBook_ = nullptr;
+    int topicSheet_ = 0;
+    std::vector<std::unique_ptr<Workbook>> workbooks_;
+    Workbook* active_ = nullptr;
+
+    void readMessages();
+    void end(const QString& why);
+    void handle(const dde::Message& m);
+    void send(dde::MessageKind kind, uint32_t seq, const QString& text = {});
+    void connectTopic(const dde::Message& m);
+    QString request(const QString& item, bool& answered) const;
+    // Runs the macros in order; empty on success, else why the first failing one failed.
+    QString execute(const std::vector<Macro>& macros);
+    QString run(const Macro& m);
+    QString open(const QString& path);
+    void log(const QString& text) const;
+};
+
+} // namespace sheets

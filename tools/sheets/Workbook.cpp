@@ -1,0 +1,221 @@
+#include "Workbook.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <map>
+
+namespace sheets {
+
+namespace {
+
+// Cuts text at sep; an empty text gives one empty piece.
+void Split(std::string_view text, std::string_view sep, std::vector<std::string_view>& out) {
+    out.clear();
+    size_t start = 0;
+    for (;;) {
+        const size_t at = text.find(sep, start);
+        if (at == std::string_view::npos) {
+            out.push_back(text.substr(start));
+            return;
+        }
+        out.push_back(text.substr(start, at - start));
+        start = at + sep.size();
+    }
+}
+
+} // namespace
+
+std::unique_ptr<Workbook> Workbook::open(const QString& path, const QString& decimalSeparator,
+                                         QString& error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
+        return nullptr;
+    }
+    auto wb = std::unique_ptr<Workbook>(new Workbook);
+    wb->path_ = QFileInfo(path).absoluteFilePath();
+    wb->name_ = QFileInfo(path).fileName();
+    wb->decimalSeparator_ = decimalSeparator.toStdString();
+    if (!wb->zip_.open(file.readAll(), error))
+        return nullptr;
+    PackageLayout layout;
+    std::string why;
+    if (!ReadLayout(wb->zip_, layout, why)) {
+        error = QString::fromStdString(why);
+        return nullptr;
+    }
+    if (!layout.styles.empty())
+        if (const auto xml = wb->zip_.read(layout.styles))
+            wb->textStyles_ = ReadTextStyles(*xml);
+    if (!layout.sharedStrings.empty())
+        if (const auto xml = wb->zip_.read(layout.sharedStrings))
+            wb->sharedStrings_ = ReadSharedStrings(*xml);
+    wb->sheets_.resize(layout.sheets.size());
+    for (size_t i = 0; i < layout.sheets.size(); ++i) {
+        Sheet& s = wb->sheets_[i];
+        s.name = QString::fromStdString(layout.sheets[i].name);
+        s.part = layout.sheets[i].part;
+        const auto xml = wb->zip_.read(s.part);
+        if (!xml || !s.data.load(*xml, why)) {
+            error = QStringLiteral("sheet %1: %2")
+                        .arg(s.name,
+                             xml ? QString::fromStdString(why) : QStringLiteral("cannot be read"));
+            return nullptr;
+        }
+    }
+    return wb;
+}
+
+int Workbook::findSheet(QStringView name) const {
+    for (size_t i = 0; i < sheets_.size(); ++i)
+        if (sheets_[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+bool Workbook::isText(uint32_t style) const {
+    return style > 0 && style - 1 < textStyles_.size() && textStyles_[style - 1];
+}
+
+void Workbook::writeRow(Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols,
+                        const std::vector<std::string_view>& texts, RowCells& scratch,
+                        std::vector<std::string>& payloads) {
+    RowCells old;
+    if (const SheetRows::Entry* e = s.data.rows.find(row))
+        s.data.rows.decode(*e, old);
+    const uint32_t rowStyle = SheetPart::rowStyle(old.attrs);
+    scratch.attrs = old.attrs;
+    scratch.cells.clear();
+    payloads.resize(cols);
+    const uint32_t lastCol = firstCol + cols - 1;
+    size_t k = 0;
+    while (k < old.cells.size() && old.cells[k].col < firstCol)
+        scratch.cells.push_back(old.cells[k++]);
+    for (uint32_t c = firstCol; c <= lastCol; ++c) {
+        const Cell* existing = nullptr;
+        if (k < old.cells.size() && old.cells[k].col == c)
+            existing = &old.cells[k++];
+        const uint32_t style = existing   ? existing->style
+                               : rowStyle ? rowStyle
+                                          : s.data.columnStyle(c);
+        const size_t i = c - firstCol;
+        const std::string_view text = i < texts.size() ? texts[i] : std::string_view();
+        CellValue v = ClassifyCellText(text, decimalSeparator_, isText(style));
+        if (v.kind == CellKind::Empty && (!existing || style == 0))
+            continue;
+        payloads[i] = std::move(v.payload);
+        scratch.cells.push_back({c, v.kind, style, payloads[i]});
+    }
+    while (k < old.cells.size())
+        scratch.cells.push_back(old.cells[k++]);
+    s.data.rows.stage(row, scratch);
+    s.changed = true;
+}
+
+bool Workbook::poke(int sheet, CellRange range, QStringView data, QString& error) {
+    Sheet& s = sheets_[size_t(sheet)];
+    // Rows end in CR LF; a last row without it counts too. Checked whole before any write.
+    if (data.endsWith(u"\r\n"))
+        data.chop(2);
+    else if (data.endsWith(u'\n'))
+        data.chop(1);
+    const qsizetype rows = data.isEmpty() ? 0 : data.count(u'\n') + 1;
+    if (rows > qsizetype(range.rows())) {
+        error = QStringLiteral("%1 rows for a range of %2").arg(rows).arg(range.rows());
+        return false;
+    }
+    // A lone LF ends a row too; a lone CR stays in its cell.
+    auto nextLine = [&data](qsizetype& at) {
+        const qsizetype end = data.indexOf(u'\n', at);
+        QStringView line = data.mid(at, (end < 0 ? data.size() : end) - at);
+        if (end >= 0 && line.endsWith(u'\r'))
+            line.chop(1);
+        at = end < 0 ? data.size() + 1 : end + 1;
+        return line;
+    };
+    qsizetype at = 0;
+    for (qsizetype i = 0; i < rows; ++i) {
+        const QStringView line = nextLine(at);
+        const qsizetype n = line.count(u'\t') + 1;
+        if (n > qsizetype(range.cols())) {
+            error = QStringLiteral("row %1 has %2 cells for a range of %3 columns")
+                        .arg(i + 1)
+                        .arg(n)
+                        .arg(range.cols());
+            return false;
+        }
+    }
+    RowCells scratch;
+    std::vector<std::string> payloads;
+    std::vector<std::string_view> cells;
+    QByteArray utf8;
+    at = 0;
+    for (uint32_t r = 0; r < range.rows(); ++r) {
+        cells.clear();
+        if (r < rows) {
+            utf8 = nextLine(at).toUtf8();
+            Split(std::string_view(utf8.constData(), size_t(utf8.size())), "\t", cells);
+        }
+        writeRow(s, range.first.row + r, range.first.col, range.cols(), cells, scratch, payloads);
+    }
+    s.data.rows.commit();
+    return true;
+}
+
+void Workbook::write(int sheet, CellRef cell, QStringView text) {
+    Sheet& s = sheets_[size_t(sheet)];
+    const std::string utf8 = text.toUtf8().toStdString();
+    const std::vector<std::string_view> texts{utf8};
+    RowCells scratch;
+    std::vector<std::string> payloads;
+    writeRow(s, cell.row, cell.col, 1, texts, scratch, payloads);
+    s.data.rows.commit();
+}
+
+QString Workbook::cellText(int sheet, CellRef cell) const {
+    const Sheet& s = sheets_[size_t(sheet)];
+    const SheetRows::Entry* e = s.data.rows.find(cell.row);
+    if (!e)
+        return {};
+    RowCells row;
+    s.data.rows.decode(*e, row);
+    for (const Cell& c : row.cells) {
+        if (c.col != cell.col)
+            continue;
+        switch (c.kind) {
+        case CellKind::Empty:
+            return {};
+        case CellKind::Number: // in the package's notation, as a cell read from the file
+        case CellKind::String:
+            return QString::fromUtf8(c.payload.data(), qsizetype(c.payload.size()));
+        case CellKind::Formula:
+            return '=' + QString::fromUtf8(c.payload.data(), qsizetype(c.payload.size()));
+        case CellKind::Raw: {
+            const size_t zero = c.payload.find('\0');
+            const std::string text = RawCellText(
+                c.payload.substr(0, zero),
+                zero == std::string_view::npos ? std::string_view() : c.payload.substr(zero + 1),
+                sharedStrings_);
+            return QString::fromStdString(text);
+        }
+        }
+    }
+    return {};
+}
+
+bool Workbook::save(QString& error) {
+    std::vector<std::unique_ptr<SheetPart::Writer>> writers;
+    std::map<std::string, ZipPackage::Replacement> replaced;
+    for (const Sheet& s : sheets_) {
+        if (!s.changed)
+            continue;
+        writers.push_back(std::make_unique<SheetPart::Writer>(s.data));
+        SheetPart::Writer* w = writers.back().get();
+        replaced[s.part] = {[w] { w->restart(); },
+                            [w](char* out, size_t max) { return w->read(out, max); }};
+    }
+    return zip_.save(path_, replaced, error);
+}
+
+} // namespace sheets

@@ -1,0 +1,72 @@
+#pragma once
+// One open workbook file: its sheets, the active sheet and selected cells, cell writes and
+// block pokes, and saving it back into its file.
+#include <QString>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CellAddress.h"
+#include "PackageParts.h"
+#include "SheetPart.h"
+#include "ZipPackage.h"
+
+namespace sheets {
+
+class Workbook {
+public:
+    // Opens the file; null (and why) when it is not a workbook the service can read.
+    // decimalSeparator: the operator's, taken as a decimal point in numbers besides ".".
+    static std::unique_ptr<Workbook> open(const QString& path, const QString& decimalSeparator,
+                                          QString& error);
+
+    const QString& path() const { return path_; }
+    // The file name without its folder: the "[Book]" of the topics.
+    const QString& name() const { return name_; }
+    int sheetCount() const { return int(sheets_.size()); }
+    const QString& sheetName(int i) const { return sheets_[size_t(i)].name; }
+    // Index of a sheet by name (letter case ignored), or -1.
+    int findSheet(QStringView name) const;
+
+    int activeSheet() const { return active_; }
+    void activate(int sheet) { active_ = sheet; }
+    CellRef selection() const { return sheets_[size_t(active_)].selection; }
+    void select(CellRef cell) { sheets_[size_t(active_)].selection = cell; }
+
+    // Writes the rectangle from rows of TAB-separated cells, each row ending in CR LF (a lone LF
+    // counts as a row end too; the last row may lack it). Rows or cells short of the range clear
+    // the rest of it; more rows or cells than the range refuse the whole poke, and nothing changes.
+    bool poke(int sheet, CellRange range, QStringView data, QString& error);
+    // Writes one cell; the text is stored exactly (TAB, CR and LF included).
+    void write(int sheet, CellRef cell, QStringView text);
+    // The cell's value as text.
+    QString cellText(int sheet, CellRef cell) const;
+
+    // Writes the file anew; false (and why) when it could not, the file then left as it was.
+    bool save(QString& error);
+
+private:
+    struct Sheet {
+        QString name;
+        std::string part;
+        SheetPart data;
+        bool changed = false;
+        CellRef selection;
+    };
+    QString path_;
+    QString name_;
+    std::string decimalSeparator_;
+    ZipPackage zip_;
+    std::vector<Sheet> sheets_;
+    std::vector<bool> textStyles_;
+    std::vector<std::string> sharedStrings_;
+    int active_ = 0;
+
+    // Row r of a rectangle write: the texts for columns first..first+n-1 (fewer: cleared).
+    void writeRow(Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols,
+                  const std::vector<std::string_view>& texts, RowCells& scratch,
+                  std::vector<std::string>& payloads);
+    bool isText(uint32_t style) const;
+};
+
+} // namespace sheets

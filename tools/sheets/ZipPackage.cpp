@@ -1,0 +1,155 @@
+#include "ZipPackage.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <ctime>
+
+namespace sheets {
+
+namespace {
+
+QString ZipErrorText(zip_error_t* e) {
+    return QString::fromLocal8Bit(zip_error_strerror(e));
+}
+
+// libzip source over a Replacement: no size known ahead, read once from the start.
+struct StreamSource {
+    const ZipPackage::Replacement* r;
+    zip_error_t error;
+};
+
+zip_int64_t StreamCallback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+    auto* s = static_cast<StreamSource*>(state);
+    switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+        s->r->restart();
+        return 0;
+    case ZIP_SOURCE_READ:
+        return zip_int64_t(s->r->produce(static_cast<char*>(data), size_t(len)));
+    case ZIP_SOURCE_CLOSE:
+        return 0;
+    case ZIP_SOURCE_STAT: {
+        auto* st = static_cast<zip_stat_t*>(data);
+        zip_stat_init(st);
+        st->mtime = time(nullptr);
+        st->valid |= ZIP_STAT_MTIME;
+        return sizeof(*st);
+    }
+    case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&s->error, data, len);
+    case ZIP_SOURCE_FREE:
+        zip_error_fini(&s->error);
+        delete s;
+        return 0;
+    case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                                              -1);
+    default:
+        zip_error_set(&s->error, ZIP_ER_INVAL, 0);
+        return -1;
+    }
+}
+
+} // namespace
+
+ZipPackage::~ZipPackage() {
+    if (zip_)
+        zip_discard(zip_);
+}
+
+bool ZipPackage::open(QByteArray bytes, QString& error) {
+    bytes_ = std::move(bytes);
+    zip_error_t ze;
+    zip_error_init(&ze);
+    zip_source_t* src =
+        zip_source_buffer_create(bytes_.constData(), zip_uint64_t(bytes_.size()), 0, &ze);
+    if (src)
+        zip_ = zip_open_from_source(src, ZIP_RDONLY | ZIP_CHECKCONS, &ze);
+    if (!zip_) {
+        error = QStringLiteral("not a workbook file (%1)").arg(ZipErrorText(&ze));
+        if (src)
+            zip_source_free(src);
+    }
+    zip_error_fini(&ze);
+    return zip_ != nullptr;
+}
+
+bool ZipPackage::contains(const std::string& name) const {
+    return zip_ && zip_name_locate(zip_, name.c_str(), 0) >= 0;
+}
+
+std::optional<std::string> ZipPackage::read(const std::string& name) const {
+    zip_stat_t st;
+    if (!zip_ || zip_stat(zip_, name.c_str(), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE) ||
+        st.size > (1ull << 31))
+        return std::nullopt;
+    zip_file_t* f = zip_fopen(zip_, name.c_str(), 0);
+    if (!f)
+        return std::nullopt;
+    std::string out(size_t(st.size), '\0');
+    const zip_int64_t n = zip_fread(f, out.data(), st.size);
+    zip_fclose(f);
+    if (n < 0 || zip_uint64_t(n) != st.size)
+        return std::nullopt;
+    return out;
+}
+
+bool ZipPackage::save(const QString& path, const std::map<std::string, Replacement>& replaced,
+                      QString& error) const {
+    const QFileInfo info(path);
+    if (info.exists() && (!info.isFile() || !info.isWritable())) {
+        error = QStringLiteral("cannot write %1: %2")
+                    .arg(path, info.isFile() ? QStringLiteral("read-only")
+                                             : QStringLiteral("not a file"));
+        return false;
+    }
+    int ze = 0;
+    const QByteArray native = QFile::encodeName(path);
+    zip_t* out = zip_open(native.constData(), ZIP_CREATE | ZIP_TRUNCATE, &ze);
+    if (!out) {
+        zip_error_t e;
+        zip_error_init_with_code(&e, ze);
+        error = QStringLiteral("cannot write %1: %2").arg(path, ZipErrorText(&e));
+        zip_error_fini(&e);
+        return false;
+    }
+    auto fail = [&](const QString& why) {
+        error = QStringLiteral("cannot write %1: %2").arg(path, why);
+        zip_discard(out); // removes the temporary file; the old one is untouched
+        return false;
+    };
+    const zip_int64_t count = zip_get_num_entries(zip_, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* name = zip_get_name(zip_, zip_uint64_t(i), 0);
+        if (!name)
+            return fail(ZipErrorText(zip_get_error(zip_)));
+        zip_source_t* src = nullptr;
+        const auto rep = replaced.find(name);
+        if (rep != replaced.end()) {
+            auto* state = new StreamSource{&rep->second, {}};
+            zip_error_init(&state->error);
+            src = zip_source_function(out, StreamCallback, state);
+            if (!src) {
+                delete state;
+                return fail(ZipErrorText(zip_get_error(out)));
+            }
+        } else {
+            src = zip_source_zip(out, zip_, zip_uint64_t(i), ZIP_FL_COMPRESSED, 0, -1);
+        }
+        if (!src)
+            return fail(ZipErrorText(zip_get_error(out)));
+        const zip_int64_t idx = zip_file_add(out, name, src, ZIP_FL_ENC_GUESS);
+        if (idx < 0) {
+            zip_source_free(src);
+            return fail(ZipErrorText(zip_get_error(out)));
+        }
+        if (rep != replaced.end())
+            zip_set_file_compression(out, zip_uint64_t(idx), ZIP_CM_DEFLATE, 1);
+    }
+    if (zip_close(out) != 0)
+        return fail(ZipErrorText(zip_get_error(out)));
+    return true;
+}
+
+} // namespace sheets

@@ -1,0 +1,43 @@
+#pragma once
+// The zip container of a workbook, held in memory as read, so that SAVE can copy every part it
+// did not change byte for byte while the file on disk is being replaced.
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <zip.h>
+
+namespace sheets {
+
+class ZipPackage {
+public:
+    ZipPackage() = default;
+    ~ZipPackage();
+    ZipPackage(const ZipPackage&) = delete;
+    ZipPackage& operator=(const ZipPackage&) = delete;
+
+    // Takes the file's bytes; false (and why) when they are not a zip archive.
+    bool open(QByteArray bytes, QString& error);
+    bool contains(const std::string& name) const;
+    // The part's bytes; nothing when it is missing or unreadable.
+    std::optional<std::string> read(const std::string& name) const;
+
+    // Streams a replaced part: fills up to max bytes, returns how many (0 at the end).
+    using Producer = std::function<size_t(char* out, size_t max)>;
+    struct Replacement {
+        std::function<void()> restart;
+        Producer produce;
+    };
+    // Writes the package to path with the named parts replaced: a new file beside it, renamed
+    // over the old one only when complete. On failure the old file stays as it was.
+    bool save(const QString& path, const std::map<std::string, Replacement>& replaced,
+              QString& error) const;
+
+private:
+    QByteArray bytes_;
+    zip_t* zip_ = nullptr;
+};
+
+} // namespace sheets

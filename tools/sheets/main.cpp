@@ -1,0 +1,36 @@
+// impix-sheets: the spreadsheet service that the console's workbook export drives.
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "ServiceOptions.h"
+#include "SheetsService.h"
+#include "base/FormatSettings.h"
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments();
+    args.removeFirst();
+    if (args.contains(QLatin1String("--help"))) {
+        std::fputs(sheets::ServiceUsage, stdout);
+        return 0;
+    }
+    sheets::ServiceOptions options;
+    QString error;
+    if (!sheets::ParseServiceOptions(args, options, error)) {
+        std::fprintf(stderr, "impix-sheets: %s\n%s", qPrintable(error), sheets::ServiceUsage);
+        return 2;
+    }
+    options.decimalSeparator = FormatSettings::system().decimalSeparator;
+    sheets::SheetsService service(options);
+    switch (service.start(error)) {
+    case sheets::SheetsService::Start::AlreadyRunning:
+        return 0;
+    case sheets::SheetsService::Start::Failed:
+        std::fprintf(stderr, "impix-sheets: %s\n", qPrintable(error));
+        return 1;
+    case sheets::SheetsService::Start::Listening:
+        break;
+    }
+    QObject::connect(&service, &sheets::SheetsService::idle, &app, &QCoreApplication::quit);
+    return app.exec();
+}
