@@ -177,6 +177,7 @@ void TFImpixMain::ConnectHandlers() {
     ConnectBufferHandlers();
     ConnectServerHandlers();
     ConnectDownloadHandlers();
+    ConnectExportHandlers();
 }
 
 void TFImpixMain::showEvent(QShowEvent* event) {

@@ -12,6 +12,7 @@
 #include "data/DownloadTracker.h"
 #include "data/RecordStream.h"
 #include "export/Excels.h"
+#include "export/WorkbookExport.h"
 #include "link/ConsoleView.h"
 
 class TMB;
@@ -102,6 +103,13 @@ public:
     DownloadTracker Download;
     void DwnMissingBtnClick();
     void DownloadTick();
+    // Workbook export.
+    void ExExpBtnClick();
+    // Refills FilePool from the text file and writes BinConv.dat.
+    void ConvertDataFile(const QString& fileName);
+    // Fills the workbook named in ExFileNameEd from the source, showing progress in ExStatusTx.
+    ExportResult ExportWorkbook(const RecordStream& source);
+    void ExOpenBtnClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -116,6 +124,7 @@ private:
     void ConnectServerHandlers();
     void ConnectDownloadHandlers();
     void ShowDownloadState();
+    void ConnectExportHandlers();
     // Runs the handler for the button's clicks through the event guard.
     void OnClick(const QString& button, std::function<void()> handler);
     void FollowNewestRow();
@@ -132,4 +141,5 @@ private:
     QTimer* downloadTimer_ = nullptr;
     QElapsedTimer downloadClock_;
     bool requestingGaps_ = false;
+    QString exportedWorkbook_; // what "Open" opens
 };

@@ -57,6 +57,13 @@ void ScriptRunner::Start() {
 void ScriptRunner::Step() {
     if (stopped_)
         return;
+    if (executing_ > 0 && !QApplication::activeModalWidget()) {
+        // The previous command still runs and lets events through while it waits (the workbook
+        // export waits for the spreadsheet so): the next command waits for it to finish, as an
+        // operator's next action would. Only a modal dialog lets the script go on inside it.
+        QTimer::singleShot(10, this, [this] { Step(); });
+        return;
+    }
     while (next_ < lines_.size() &&
            ParseScriptLine(lines_[next_]).verb == ScriptCommand::Verb::Blank)
         ++next_;
@@ -77,6 +84,11 @@ void ScriptRunner::Step() {
     // The next step is due before this one runs: a command that opens a modal dialog keeps
     // the script going inside the dialog's event loop.
     QTimer::singleShot(0, this, [this] { Step(); });
+    ++executing_;
+    struct Done {
+        int& depth;
+        ~Done() { --depth; }
+    } done{executing_};
     Execute(line);
 }
 

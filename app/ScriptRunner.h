@@ -31,4 +31,5 @@ private:
     QStringList lines_;
     int next_ = 0;
     bool stopped_ = false;
+    int executing_ = 0; // commands running (nested while one waits in a modal dialog)
 };

@@ -2,9 +2,20 @@
 
 #include "base/Failure.h"
 
-bool TryStrToInt(const QString& text, int32_t& value) {
+namespace {
+
+char16_t CodeOf(QChar c) {
+    return c.unicode();
+}
+// Bytes are Latin-1: the code is the unsigned byte.
+char16_t CodeOf(char c) {
+    return static_cast<unsigned char>(c);
+}
+
+// One parser for both kinds of text: Text is indexed by position and yields characters with a
+// code in unicode-compatible order (QChar or char).
+template <class Text> bool TryParse(const Text& text, qsizetype n, int32_t& value) {
     qsizetype i = 0;
-    const qsizetype n = text.size();
     bool negative = false;
     if (i < n && (text[i] == '-' || text[i] == '+')) {
         negative = text[i] == '-';
@@ -24,7 +35,7 @@ bool TryStrToInt(const QString& text, int32_t& value) {
     const uint64_t limit = base == 16 ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
     uint64_t magnitude = 0;
     for (; i < n; ++i) {
-        const char16_t c = text[i].unicode();
+        const char16_t c = CodeOf(text[i]);
         int digit;
         if (c >= '0' && c <= '9')
             digit = c - '0';
@@ -41,6 +52,16 @@ bool TryStrToInt(const QString& text, int32_t& value) {
     const uint32_t bits = static_cast<uint32_t>(magnitude);
     value = static_cast<int32_t>(negative ? 0u - bits : bits);
     return true;
+}
+
+} // namespace
+
+bool TryStrToInt(const QString& text, int32_t& value) {
+    return TryParse(text, text.size(), value);
+}
+
+bool TryStrToInt(std::string_view text, int32_t& value) {
+    return TryParse(text, static_cast<qsizetype>(text.size()), value);
 }
 
 int32_t StrToInt(const QString& text) {

@@ -48,6 +48,18 @@ void BuildExcelExportPage(QWidget* page) {
     fill->setIconSize(QSize(24, 24));
     fill->setMinimumHeight(40);
     column->addLayout(MakeRow({fill}));
+
+    // The export's progress and outcome, and the filled workbook opened in the desktop's
+    // spreadsheet program.
+    QLabel* status = MakeLabel(page, "ExStatusTx", "");
+    status->setWordWrap(true);
+    status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPushButton* open = MakeButton(page, "ExOpenBtn", "Open");
+    open->setEnabled(false);
+    auto* statusRow = new QHBoxLayout;
+    statusRow->addWidget(status, 1);
+    statusRow->addWidget(open);
+    column->addLayout(statusRow);
     column->addStretch(1);
 
     // Wide enough for the full paths of the two files.

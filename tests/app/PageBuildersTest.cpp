@@ -414,6 +414,8 @@ TEST(ExcelExportPage, ControlsAsDescribed) {
                              {"SourceRg", Kind::Radio, " Source: ", ""},
                              {"SrcFileEd", Kind::FileName, "", ""},
                              {"ExExpBtn", Kind::Button, "Fill Table", ""},
+                             {"ExStatusTx", Kind::Label, "", ""},
+                             {"ExOpenBtn", Kind::Button, "Open", ""},
                          });
     ExpectItems(&page, "SourceRg", {"from file", "from buffer"}, 1);
     EXPECT_EQ(Get<FileNameEdit>(&page, "SrcFileEd")->Filter(),

@@ -1,0 +1,117 @@
+// The workbook export page: "Fill Table" from the buffer or from a saved text file, its status
+// line, and "Open" for the filled workbook.
+#include <QDate>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QUrl>
+
+#include "app/ImpixMain.h"
+#include "base/Failure.h"
+#include "base/ProgramFolder.h"
+#include "base/Rounding.h"
+#include "data/BufferTextFile.h"
+#include "dialogs/StdDlg.h"
+#include "export/DataFileConversion.h"
+#include "export/TemplateCopy.h"
+
+namespace {
+
+// The standard dialogs, and the progress in the page's status line; the link runs the event
+// queue while it waits, so the line repaints as the sheets fill.
+class PageFeedback : public ExportFeedback {
+public:
+    explicit PageFeedback(TFImpixMain& window) : window_(window) {}
+    void ErrorDlg(const QString& msg) override { ::ErrorDlg(msg); }
+    int ConfirmDlg(const QString& msg) override { return ::ConfirmDlg(msg); }
+    void ExportProgress(int channel, int channels) override {
+        window_.SetText("ExStatusTx",
+                        QStringLiteral("Channel %1 of %2").arg(channel).arg(channels));
+    }
+
+private:
+    TFImpixMain& window_;
+};
+
+QString OutcomeText(const ExportResult& r, const QString& target) {
+    const QString saved = QStringLiteral("Saved %1: %2 rows").arg(target).arg(r.rows);
+    switch (r.outcome) {
+    case ExportResult::Outcome::Saved:
+        return saved;
+    case ExportResult::Outcome::MissingSheet:
+        return saved + QStringLiteral("; no sheet %1").arg(r.missingSheet);
+    case ExportResult::Outcome::AlreadyOpen:
+        return QStringLiteral("Not exported: %1 is already open").arg(QFileInfo(target).fileName());
+    case ExportResult::Outcome::Declined:
+        return QStringLiteral("Not exported: %1 kept").arg(target);
+    }
+    return {};
+}
+
+} // namespace
+
+void TFImpixMain::ConnectExportHandlers() {
+    OnClick("ExExpBtn", [this] { ExExpBtnClick(); });
+    OnClick("ExOpenBtn", [this] { ExOpenBtnClick(); });
+}
+
+void TFImpixMain::ExExpBtnClick() {
+    const int source = ItemIndex("SourceRg");
+    if (source != 0 && source != 1)
+        return;
+    // The link runs the event queue while it waits for the spreadsheet: a second click must not
+    // start an export inside this one.
+    auto* fill = C<QPushButton>("ExExpBtn");
+    fill->setEnabled(false);
+    C<QPushButton>("ExOpenBtn")->setEnabled(false);
+    exportedWorkbook_.clear();
+    struct Reenable {
+        QPushButton* button;
+        ~Reenable() { button->setEnabled(true); }
+    } reenable{fill};
+
+    const QString target = Text("ExFileNameEd");
+    try {
+        ExportResult result;
+        if (source == 0) {
+            ConvertDataFile(Text("SrcFileEd"));
+            result = ExportWorkbook(FilePool);
+        } else {
+            result = ExportWorkbook(Pool);
+        }
+        SetText("ExStatusTx", OutcomeText(result, target));
+        if (result.outcome == ExportResult::Outcome::Saved ||
+            result.outcome == ExportResult::Outcome::MissingSheet) {
+            exportedWorkbook_ = QFileInfo(target).absoluteFilePath();
+            C<QPushButton>("ExOpenBtn")->setEnabled(true);
+        }
+    } catch (const Failure& f) {
+        SetText("ExStatusTx", "Export failed: " + QString(f.text()).replace('\r', ' '));
+        throw;
+    }
+}
+
+void TFImpixMain::ConvertDataFile(const QString& fileName) {
+    SetText("ExStatusTx", "Converting " + fileName);
+    ::ConvertDataFile(fileName, FilePool, ProgramFolder(), format_, QDate::currentDate().year());
+}
+
+ExportResult TFImpixMain::ExportWorkbook(const RecordStream& source) {
+    SetText("ExStatusTx", QStringLiteral("Exporting"));
+    ExportRequest request;
+    request.target = Text("ExFileNameEd");
+    request.templatePath = TemplateWorkbookPath(ProgramFolder());
+    request.board = static_cast<int>(Round(Value("ExBrdEd")));
+    request.skipVoid = Checked("SkipVoidChck");
+    request.settingsLine = SettingsLine(Value("FreqEd"), Value("VoltageEd"), Value("PerHourEd"),
+                                        Value("PerMinEd"), Value("RepEd"), format_);
+    PageFeedback feedback(*this);
+    return ::ExportWorkbook(Ex, source, request, format_, feedback);
+}
+
+void TFImpixMain::ExOpenBtnClick() {
+    if (exportedWorkbook_.isEmpty())
+        return;
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(exportedWorkbook_)))
+        ErrorDlg("No program opens " + exportedWorkbook_);
+}

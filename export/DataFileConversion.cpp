@@ -1,0 +1,340 @@
+#include "export/DataFileConversion.h"
+
+#include <QFile>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "base/Failure.h"
+#include "base/StrToInt.h"
+#include "data/BufferTextFile.h"
+#include "export/ReadOnlyFile.h"
+#include "export/RuntimeIoText.h"
+#include "link/DateTime.h"
+
+namespace {
+
+constexpr double VoidMark = OverflowValue;
+// Longest field text shown in a failure message; a binary file can make a "field" of megabytes.
+constexpr size_t ShownFieldChars = 80;
+constexpr size_t ReadChunk = 1 << 20;
+constexpr size_t WriteChunkRecords = 16384;
+
+bool IsBlank(char c) {
+    return c == ' ';
+}
+
+// The k-th (from 1) piece of `text` cut at `sep`; empty beyond the last separator.
+std::string_view FieldOf(std::string_view text, char sep, int k) {
+    size_t from = 0;
+    for (int i = 1; i < k; ++i) {
+        const size_t at = text.find(sep, from);
+        if (at == std::string_view::npos)
+            return {};
+        from = at + 1;
+    }
+    const size_t to = text.find(sep, from);
+    return text.substr(from, to == std::string_view::npos ? std::string_view::npos : to - from);
+}
+
+// Fields 1..7 of a line after blank collapsing: the runs of non-blanks in order, since a
+// collapsed line has single blanks between them and no blank at its start.
+struct ItemFields {
+    std::string_view f[7];
+};
+
+ItemFields SplitItemLine(std::string_view line) {
+    ItemFields out;
+    size_t i = 0;
+    for (int k = 0; k < 7; ++k) {
+        while (i < line.size() && IsBlank(line[i]))
+            ++i;
+        const size_t start = i;
+        while (i < line.size() && !IsBlank(line[i]))
+            ++i;
+        out.f[k] = line.substr(start, i - start);
+    }
+    return out;
+}
+
+QString ShownField(std::string_view field) {
+    if (field.size() <= ShownFieldChars)
+        return QString::fromLatin1(field.data(), static_cast<qsizetype>(field.size()));
+    return QString::fromLatin1(field.data(), ShownFieldChars) + QStringLiteral("...");
+}
+
+int32_t IntegerField(std::string_view field) {
+    int32_t value = 0;
+    if (!TryStrToInt(field, value))
+        throw Failure(QStringLiteral("'%1' is not a valid integer value").arg(ShownField(field)));
+    return value;
+}
+
+// Fields stored as unsigned 8-bit and 16-bit values: the integer modulo 256 or 65536.
+int Byte(std::string_view field) {
+    return static_cast<uint8_t>(IntegerField(field));
+}
+int Word(std::string_view field) {
+    return static_cast<uint16_t>(IntegerField(field));
+}
+
+char Latin1Of(QChar c) {
+    return c.unicode() < 256 ? static_cast<char>(c.unicode()) : '?';
+}
+
+// A decimal number as the platform reads one: optional sign, digits with at most one decimal
+// separator (at least one digit), optional exponent. Nothing else, no blanks.
+bool ReadDecimal(std::string_view text, char decimal, double& value) {
+    std::string plain;
+    plain.reserve(text.size());
+    size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        if (text[i] == '-')
+            plain += '-';
+        ++i;
+    }
+    int digits = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            plain += c;
+            ++digits;
+        } else if (c == decimal && !point) {
+            plain += '.';
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0)
+        return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        plain += 'e';
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            plain += text[i++];
+        const size_t expStart = i;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+            plain += text[i];
+        if (i == expStart)
+            return false;
+    }
+    if (i != text.size())
+        return false;
+    const char* end = plain.data() + plain.size();
+    const auto res = std::from_chars(plain.data(), end, value);
+    return res.ec == std::errc() && res.ptr == end && std::isfinite(value);
+}
+
+// Reads a file in large chunks and hands out its lines without their LF or CR LF.
+class LineReader {
+public:
+    LineReader(int fd) : fd_(fd), buf_(ReadChunk, '\0') {}
+
+    bool Next(std::string_view& line) {
+        carry_.clear();
+        for (;;) {
+            const std::string_view rest(buf_.data() + pos_, end_ - pos_);
+            const size_t lf = rest.find('\n');
+            if (lf != std::string_view::npos) {
+                pos_ += lf + 1;
+                return Give(carry_.empty() ? rest.substr(0, lf)
+                                           : std::string_view(carry_.append(rest, 0, lf)),
+                            line);
+            }
+            carry_.append(rest);
+            pos_ = end_ = 0;
+            if (!Fill())
+                return !carry_.empty() && Give(carry_, line);
+        }
+    }
+
+private:
+    static bool Give(std::string_view text, std::string_view& line) {
+        if (!text.empty() && text.back() == '\r')
+            text.remove_suffix(1);
+        line = text;
+        return true;
+    }
+
+    bool Fill() {
+        for (;;) {
+            const ssize_t n = ::read(fd_, buf_.data(), buf_.size());
+            if (n > 0) {
+                end_ = static_cast<size_t>(n);
+                return true;
+            }
+            if (n == 0)
+                return false;
+            if (errno != EINTR)
+                throw Failure(RuntimeIoText(errno));
+        }
+    }
+
+    int fd_;
+    std::string buf_;
+    size_t pos_ = 0;
+    size_t end_ = 0;
+    std::string carry_;
+};
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool WriteFully(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+int OpenForReading(const QString& fileName) {
+    const QByteArray native = QFile::encodeName(fileName);
+    const int fd = native.isEmpty() ? -1 : ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw Failure(RuntimeIoText(native.isEmpty() ? ENOENT : errno));
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        throw Failure(RuntimeIoText(EISDIR));
+    }
+    return fd;
+}
+
+// The records go to a new file beside BinConv.dat that replaces it by a rename once complete,
+// so a failure leaves the previous file as it was. The file is rewritten at every conversion
+// and read by nothing, so it is not forced to the disk before the rename.
+void WriteBinConv(const RecordStream& pool, const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    if (IsReadOnlyFile(path))
+        throw Failure(QStringLiteral("Cannot create file %1").arg(path));
+    QByteArray temp;
+    int fd = -1;
+    // A name of this process's own beside the target; created exclusively, with the usual
+    // permissions of a new file.
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temp = native + '.' + QByteArray::number(::getpid()) + '.' + QByteArray::number(attempt);
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
+        throw Failure(QStringLiteral("Cannot create file %1").arg(path));
+    bool ok = true;
+    {
+        const Fd file(fd);
+        std::vector<char> chunk;
+        chunk.reserve(WriteChunkRecords * RecordSize);
+        for (int64_t k = 0; ok && k < pool.Count(); ++k) {
+            const TMeasRecord rec = pool.At(k);
+            const char* bytes = reinterpret_cast<const char*>(&rec);
+            chunk.insert(chunk.end(), bytes, bytes + RecordSize);
+            if (chunk.size() == chunk.capacity() || k + 1 == pool.Count()) {
+                ok = WriteFully(fd, chunk.data(), chunk.size());
+                chunk.clear();
+            }
+        }
+    }
+    if (!ok) {
+        ::unlink(temp.constData());
+        throw Failure(QStringLiteral("Stream write error"));
+    }
+    if (::rename(temp.constData(), native.constData()) != 0) {
+        ::unlink(temp.constData());
+        throw Failure(QStringLiteral("Cannot create file %1").arg(path));
+    }
+}
+
+} // namespace
+
+double ConvertedValue(std::string_view field, const FormatSettings& fs) {
+    std::string text;
+    text.reserve(field.size());
+    for (char c : field)
+        if (c != 'k')
+            text += c;
+    double number = 0;
+    if (text.empty() || text.front() == '?' ||
+        !ReadDecimal(text, Latin1Of(fs.decimalSeparator), number))
+        return VoidMark;
+    const double whole = std::trunc(number);
+    if (whole < -2147483648.0 || whole > 2147483647.0)
+        return VoidMark;
+    // The file holds the decoded value times 1000; back to the decoder's scale.
+    return whole / 1000.0;
+}
+
+bool IsPassedOverLine(std::string_view line) {
+    if (line.find_first_not_of(' ') == std::string_view::npos)
+        return true;
+    // The column header, compared word by word so that its padding does not matter: its seven
+    // words and nothing after them.
+    static const ItemFields header = SplitItemLine(ColumnHeaderLine);
+    const ItemFields f = SplitItemLine(line);
+    for (int k = 0; k < 7; ++k)
+        if (f.f[k] != header.f[k])
+            return false;
+    const size_t end = static_cast<size_t>(f.f[6].data() - line.data()) + f.f[6].size();
+    return line.find_first_not_of(' ', end) == std::string_view::npos;
+}
+
+TMeasRecord ParseItemLine(std::string_view line, int currentYear, const FormatSettings& fs) {
+    const ItemFields f = SplitItemLine(line);
+    TMeasRecord rec;
+    rec.Counter = Word(f.f[0]);
+    const std::string_view datePart = FieldOf(f.f[1], '-', 1);
+    const std::string_view timePart = FieldOf(f.f[1], '-', 2);
+    const int day = Byte(FieldOf(datePart, '.', 1));
+    const int month = Byte(FieldOf(datePart, '.', 2));
+    const int hour = Byte(FieldOf(timePart, ':', 1));
+    const int minute = Byte(FieldOf(timePart, ':', 2));
+    const int second = Byte(FieldOf(timePart, ':', 3));
+    rec.Board = Byte(f.f[2]) - 1;
+    rec.Channel = Byte(f.f[3]) - 1;
+    rec.Range = Word(f.f[4]);
+    rec.Rx = ConvertedValue(f.f[5], fs);
+    rec.Xx = ConvertedValue(f.f[6], fs);
+    const double time = dt::EncodeTime(hour, minute, second, 0);
+    rec.Time = dt::ComposeDateTime(dt::EncodeDate(currentYear, month, day), time);
+    return rec;
+}
+
+void ConvertDataFile(const QString& fileName, RecordStream& filePool, const QString& programFolder,
+                     const FormatSettings& fs, int currentYear) {
+    const Fd fd(OpenForReading(fileName));
+    LineReader reader(fd.get());
+    std::string_view line;
+    reader.Next(line); // "Data Saved: ..."
+    filePool.Clear();
+    reader.Next(line); // the measurement settings
+    while (reader.Next(line)) {
+        if (IsPassedOverLine(line))
+            continue;
+        filePool.Append(ParseItemLine(line, currentYear, fs));
+    }
+    WriteBinConv(filePool, programFolder + QLatin1String(BinConvFileName));
+}

@@ -1,0 +1,78 @@
+#include "export/TemplateCopy.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "base/Failure.h"
+#include "export/ReadOnlyFile.h"
+
+namespace {
+
+constexpr qint64 ChunkBytes = 64 * 1024;
+
+[[noreturn]] void CannotCreate(const QString& target) {
+    throw Failure(QStringLiteral("Cannot create file %1").arg(target));
+}
+
+bool Stat(const QString& path, struct stat& st) {
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+// Creates the missing folders of `folder`. Refuses before creating anything when the nearest
+// existing ancestor is no folder, so a failure leaves no half-made path behind.
+bool MakeFolders(const QString& folder) {
+    QString probe = QDir::cleanPath(folder);
+    struct stat st {};
+    while (!Stat(probe, st)) {
+        const QString up = QFileInfo(probe).path();
+        if (up == probe)
+            return false;
+        probe = up;
+    }
+    if (!S_ISDIR(st.st_mode))
+        return false;
+    return QDir().mkpath(folder);
+}
+
+} // namespace
+
+QString TemplateWorkbookPath(const QString& programFolder) {
+    return programFolder + QStringLiteral("Forms/Table1.xls");
+}
+
+void CopyTemplate(const QString& templatePath, const QString& target) {
+    QFile source(templatePath);
+    struct stat sourceStat {};
+    if (!Stat(templatePath, sourceStat) || S_ISDIR(sourceStat.st_mode) ||
+        !source.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("Cannot open file %1").arg(templatePath));
+
+    const QFileInfo targetInfo(target);
+    if (target.isEmpty() || !MakeFolders(targetInfo.absolutePath()) || IsReadOnlyFile(target))
+        CannotCreate(target);
+    QSaveFile copy(target);
+    if (!copy.open(QIODevice::WriteOnly))
+        CannotCreate(target);
+
+    QByteArray chunk(ChunkBytes, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = source.read(chunk.data(), ChunkBytes);
+        if (n < 0)
+            throw Failure(QStringLiteral("Stream read error"));
+        if (n == 0)
+            break;
+        if (copy.write(chunk.constData(), n) != n)
+            throw Failure(QStringLiteral("Stream write error"));
+    }
+    if (!copy.commit())
+        throw Failure(QStringLiteral("Stream write error"));
+
+    // The copy carries the template's date; a file system that cannot keep it still has a
+    // complete copy, so a failure here is not reported.
+    const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
+    ::utimensat(AT_FDCWD, QFile::encodeName(target).constData(), times, 0);
+}

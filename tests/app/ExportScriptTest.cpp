@@ -1,0 +1,112 @@
+// An operator's export, scripted: the console fills its buffer from the logger emulator, fills a
+// workbook from the buffer (starting the spreadsheet service it ships with) and another from the
+// buffer saved as a text file; both workbooks are read back and compared with the buffer table.
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <cmath>
+#include <gtest/gtest.h>
+
+#include "support/ConsoleSandbox.h"
+#include "support/LoggerProcess.h"
+#include "support/WorkbookReader.h"
+
+namespace {
+
+// Rp or Xp as the table shows the value ("open", "N/A" or Rx * 1000 in "%.2f").
+long long Cell(const QString& shown) {
+    return shown == "open" || shown == "N/A" ? 0 : std::llround(shown.toDouble());
+}
+
+} // namespace
+
+TEST(ConsoleExport, BufferFromTheLoggerIntoWorkbooks) {
+    ConsoleSandbox console;
+    ASSERT_TRUE(console.Ok());
+    const QString build = qEnvironmentVariable("IMPIX_BUILD_DIR");
+    ASSERT_TRUE(QFile::copy(build + "/impix-sheets", console.Folder() + "/impix-sheets"));
+    ASSERT_TRUE(QDir().mkpath(console.Folder() + "/Forms"));
+    ASSERT_TRUE(QFile::copy(build + "/Forms/Table1.xls", console.Folder() + "/Forms/Table1.xls"));
+    // The service the console starts listens in a folder of this test's own.
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+
+    LoggerProcess logger;
+    ASSERT_TRUE(logger.Start(console.DevFolder() + "/COM2", {"--period-ms", "200"}));
+    const QString text = console.Folder() + "/saved.txt";
+    const QString fromBuffer = console.Folder() + "/Data.xls";
+    const QString fromFile = console.Folder() + "/out/file.xls";
+    const ConsoleResult r = console.Run(QString(R"(set Ch1SelChck 1
+set Ch2SelChck 1
+click SetMaskBtn
+click FormatBtn
+click EnableBtn
+wait 1500
+click DisableBtn
+wait 300
+print PoolItemsTx
+print BufGrid
+page TabSheet4
+set SourceRg 1
+click ExExpBtn
+print ExStatusTx
+answer %1
+click SaveBufAllBtn
+set SourceRg 0
+set SrcFileEd %1
+set ExFileNameEd %2
+click ExExpBtn
+print ExStatusTx
+set SrcFileEd %3
+click ExExpBtn
+print ExStatusTx
+quit
+)")
+                                            .arg(text, fromFile, console.Folder() + "/none.txt"),
+                                        120000);
+    ASSERT_TRUE(r.finished);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const int items = r.Printed("PoolItemsTx").toInt();
+    ASSERT_GT(items, 0) << r.out.toStdString();
+    const QStringList statuses = r.out.split('\n').filter("ExStatusTx=");
+    ASSERT_EQ(3, statuses.size()) << r.out.toStdString();
+    EXPECT_EQ(QString("ExStatusTx=Saved %1: %2 rows").arg(fromBuffer).arg(items), statuses[0]);
+    EXPECT_EQ(QString("ExStatusTx=Saved %1: %2 rows").arg(fromFile).arg(items), statuses[1]);
+    // A source that cannot be read: the message, and the status says the export failed.
+    EXPECT_EQ("ExStatusTx=Export failed: File not found", statuses[2]);
+    EXPECT_TRUE(r.out.contains("dialog: Impix II.: File not found")) << r.out.toStdString();
+    EXPECT_EQ(QFileInfo(console.Folder() + "/BinConv.dat").size(), 40 * items);
+
+    // Every row of the table is a row of its channel's sheet in both workbooks.
+    const auto buffer = ReadWorkbook(fromBuffer);
+    const auto file = ReadWorkbook(fromFile);
+    ASSERT_EQ(17, buffer.size());
+    ASSERT_EQ(17, file.size());
+    QMap<QString, int> next;
+    for (int item = 1; item <= items; ++item) {
+        const QStringList cells = r.Printed(QString("BufGrid[%1]").arg(item)).split('|');
+        ASSERT_EQ(8, cells.size());
+        ASSERT_EQ("1", cells[3]); // board 1
+        const QString sheet = "Channel_" + cells[4];
+        const int row = 2 + next[sheet]++;
+        for (const auto* book : {&buffer, &file}) {
+            const QStringList got = book->value(sheet).value(row).split('\t');
+            ASSERT_EQ(6, got.size()) << sheet.toStdString() << " row " << row;
+            EXPECT_EQ(cells[1], got[0]);
+            EXPECT_EQ(cells[2].left(5), got[1]);
+            EXPECT_EQ(cells[2].mid(6), got[2]);
+            EXPECT_EQ(cells[5], got[3]);
+            EXPECT_LE(std::abs(Cell(cells[6]) - got[4].toLongLong()), 1) << cells[6].toStdString();
+            EXPECT_LE(std::abs(Cell(cells[7]) - got[5].toLongLong()), 1) << cells[7].toStdString();
+        }
+    }
+    for (const auto* book : {&buffer, &file}) {
+        EXPECT_EQ(QStringList{"Measure Settings: F=100Hz, U=0.10V, T=0:1, Repeat=1"},
+                  book->value("Desc"));
+        for (int n = 1; n <= 16; ++n) {
+            const QString sheet = QString("Channel_%1").arg(n);
+            EXPECT_EQ(2 + next[sheet], book->value(sheet).size()) << sheet.toStdString();
+            EXPECT_EQ("Board 1", book->value(sheet).value(0));
+        }
+    }
+}

@@ -1,0 +1,257 @@
+// The export against the real spreadsheet service, the filled workbooks read back with openpyxl.
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "base/Failure.h"
+#include "data/BufferTestRecords.h"
+#include "data/BufferTextFile.h"
+#include "export/DataFileConversion.h"
+#include "export/Excels.h"
+#include "export/WorkbookExport.h"
+#include "support/SheetsProcess.h"
+#include "support/WorkbookReader.h"
+
+using buffertest::At;
+using buffertest::Record;
+
+namespace {
+
+const QString Settings = "Measure Settings: F=1000Hz, U=0.50V, T=0:15, Repeat=3";
+const QString Header = "Number\tDate\tTime\tRange\tRp\tXp";
+
+QString TemplatePath() {
+    return qEnvironmentVariable("IMPIX_BUILD_DIR") + "/Forms/Table1.xls";
+}
+
+struct Feedback : ExportFeedback {
+    QStringList dialogs;
+    int answer = 6;
+    std::function<void(int)> onProgress;
+    void ErrorDlg(const QString& msg) override { dialogs << msg; }
+    int ConfirmDlg(const QString& msg) override {
+        dialogs << msg;
+        return answer;
+    }
+    void ExportProgress(int channel, int) override {
+        if (onProgress)
+            onProgress(channel);
+    }
+};
+
+struct Outcome {
+    ExportResult result;
+    QString failure;
+};
+
+Outcome Export(TExcel& ex, const RecordStream& source, const QString& target, int board,
+               bool skipVoid, Feedback& feedback, const QString& tmpl = TemplatePath()) {
+    Outcome run;
+    try {
+        run.result =
+            ExportWorkbook(ex, source, {target, tmpl, board, skipVoid, Settings}, {}, feedback);
+    } catch (const Failure& f) {
+        run.failure = f.text();
+    }
+    return run;
+}
+
+QStringList Sheet(const QStringList& rows) {
+    return QStringList{"Board 3", Header} + rows;
+}
+
+QString Joined(const QMap<QString, QStringList>& book) {
+    QString out;
+    for (auto it = book.begin(); it != book.end(); ++it)
+        out += it.key() + ":\n  " + it.value().join("\n  ") + "\n";
+    return out;
+}
+
+} // namespace
+
+TEST(WorkbookExportEndToEnd, BoardSheetsFromBufferAndFromFile) {
+    SheetsProcess service;
+    ASSERT_TRUE(service.Ok());
+    QTemporaryDir work;
+    TExcel ex;
+    Feedback feedback;
+    const double t = At(2026, 12, 7, 14, 5, 9);
+
+    // The special cases, from the buffer, board 3, void items skipped.
+    RecordStream pool;
+    pool.Append(Record(1, 2, 0, 1, 1.23456, -0.0012, t));
+    pool.Append(Record(2, 0, 0, 1, 1.0, 1.0, t));           // board 1
+    pool.Append(Record(3, 2, 4, 2, 65535.0, 0.0, t));       // void
+    pool.Append(Record(4, 2, 4, 3, 0.0004, 0.0, t));        // 0.4 before rounding: kept
+    pool.Append(Record(5, 2, 0, 0, 3000000.0, 65535.0, t)); // Rp beyond 32 bits
+    pool.Append(Record(6, 2, 15, 0, 0.5, 0.0125, t + 0.5)); // halves to even
+    const QString first = work.filePath("new/folder/Data.xls");
+    const Outcome a = Export(ex, pool, first, 3, true, feedback);
+    ASSERT_EQ("", a.failure);
+    EXPECT_EQ(ExportResult::Outcome::Saved, a.result.outcome);
+    EXPECT_EQ(4, a.result.rows);
+    EXPECT_TRUE(feedback.dialogs.isEmpty()) << feedback.dialogs.join('\n').toStdString();
+    QString error;
+    const QMap<QString, QStringList> book = ReadWorkbook(first, &error);
+    ASSERT_EQ(17, book.size()) << error.toStdString();
+    EXPECT_EQ(QStringList{Settings}, book["Desc"]);
+    for (int n = 1; n <= 16; ++n) {
+        const QString name = QStringLiteral("Channel_%1").arg(n);
+        QStringList rows;
+        if (n == 1)
+            rows = {"1\t07.12\t14:05:09\t1\t1235\t-1", "5\t07.12\t14:05:09\t0\t3000000000\t0"};
+        else if (n == 5)
+            rows = {"4\t07.12\t14:05:09\t3\t0\t0"};
+        else if (n == 16)
+            rows = {"6\t08.12\t02:05:09\t0\t500\t12"};
+        EXPECT_EQ(Sheet(rows), book[name]) << name.toStdString();
+    }
+    EXPECT_FALSE(ex.Connected());
+
+    // The same records from the buffer and from a saved and converted file give the same cells,
+    // but for the fraction the file cuts off.
+    pool.Clear();
+    const double values[] = {0.0, 1.23456, -12.3456, 65535.0, 0.0004, 99.9999, 654.321, -0.5};
+    for (int k = 0; k < 400; ++k)
+        pool.Append(Record(k, k % 3, k % 16, k % 4, values[k % 8], values[(k * 3 + 1) % 8],
+                           At(2027, 1 + k % 12, 1 + k % 28, k % 24, k % 60, k * 7 % 60)));
+    const QString text = work.filePath("Data.txt");
+    WriteBufferTextFile(text, pool, 0, pool.Count(), Settings, QDateTime::currentDateTime(), {});
+    RecordStream filePool;
+    ConvertDataFile(text, filePool, work.path() + '/', {}, QDate::currentDate().year());
+    ASSERT_EQ(400, filePool.Count());
+    const QString fromBuffer = work.filePath("buffer.xls");
+    const QString fromFile = work.filePath("file.xls");
+    ASSERT_EQ("", Export(ex, pool, fromBuffer, 2, false, feedback).failure);
+    ASSERT_EQ("", Export(ex, filePool, fromFile, 2, false, feedback).failure);
+    const QMap<QString, QStringList> b = ReadWorkbook(fromBuffer);
+    const QMap<QString, QStringList> f = ReadWorkbook(fromFile);
+    ASSERT_EQ(17, b.size());
+    ASSERT_EQ(b.keys(), f.keys());
+    int rows = 0;
+    for (const QString& sheet : b.keys()) {
+        ASSERT_EQ(b[sheet].size(), f[sheet].size()) << sheet.toStdString();
+        for (qsizetype r = 0; r < b[sheet].size(); ++r) {
+            const QStringList bc = b[sheet][r].split('\t');
+            const QStringList fc = f[sheet][r].split('\t');
+            if (r < 2 || sheet == "Desc") {
+                EXPECT_EQ(bc, fc);
+                continue;
+            }
+            ++rows;
+            ASSERT_EQ(6, bc.size());
+            EXPECT_EQ(bc.mid(0, 4), fc.mid(0, 4)) << sheet.toStdString() << " row " << r;
+            for (int c : {4, 5})
+                EXPECT_LE(std::abs(bc[c].toLongLong() - fc[c].toLongLong()), 1)
+                    << sheet.toStdString() << " row " << r << ": " << b[sheet][r].toStdString()
+                    << " / " << f[sheet][r].toStdString();
+        }
+    }
+    EXPECT_EQ(133, rows); // k % 3 == 1
+}
+
+TEST(WorkbookExportEndToEnd, EarlyEndsAndTheServiceGoingAway) {
+    SheetsProcess service;
+    ASSERT_TRUE(service.Ok());
+    QTemporaryDir work;
+    TExcel ex;
+    Feedback feedback;
+    RecordStream pool;
+    for (int k = 0; k < 64; ++k)
+        pool.Append(Record(k, 2, k % 16, 0, 1.0, 2.0, At(2026, 3, 4, 5, 6, 7)));
+
+    // A template without the sheet of channel 9: channels 1 to 8 filled, the workbook saved.
+    const QString tmpl = work.filePath("NoNine.xls");
+    ASSERT_TRUE(RunPython("import sys, openpyxl\n"
+                          "wb = openpyxl.load_workbook(open(sys.argv[1], 'rb'))\n"
+                          "del wb['Channel_9']\n"
+                          "wb.save(open(sys.argv[2], 'wb'))\n",
+                          {TemplatePath(), tmpl}));
+    const QString target = work.filePath("Data.xls");
+    const Outcome missing = Export(ex, pool, target, 3, false, feedback, tmpl);
+    ASSERT_EQ("", missing.failure);
+    EXPECT_EQ(ExportResult::Outcome::MissingSheet, missing.result.outcome);
+    EXPECT_EQ(32, missing.result.rows);
+    EXPECT_EQ(QStringList{"Table >" + target + "<   does not contains sheet >Channel_9< "},
+              feedback.dialogs);
+    const QMap<QString, QStringList> book = ReadWorkbook(target);
+    EXPECT_EQ(QStringList{Settings}, book["Desc"]) << Joined(book).toStdString();
+    EXPECT_FALSE(book.contains("Channel_9"));
+    for (int n = 1; n <= 16; ++n) {
+        const QStringList sheet = book.value(QStringLiteral("Channel_%1").arg(n));
+        if (n <= 8) {
+            ASSERT_EQ(6, sheet.size()) << n;
+            EXPECT_EQ("Board 3", sheet[0]);
+        } else if (n > 9) {
+            EXPECT_TRUE(sheet.isEmpty() || sheet[0].isEmpty())
+                << n << sheet.join('|').toStdString();
+        }
+    }
+
+    // The overwrite declined: the file as it was.
+    feedback.dialogs.clear();
+    feedback.answer = 7;
+    const QByteArray before = [&] {
+        QFile file(target);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    const QDateTime stamp = QFileInfo(target).lastModified();
+    const Outcome declined = Export(ex, pool, target, 3, false, feedback);
+    EXPECT_EQ("", declined.failure);
+    EXPECT_EQ(ExportResult::Outcome::Declined, declined.result.outcome);
+    EXPECT_EQ(QStringList{"File >" + target + "< Exists. Owerwrite??"}, feedback.dialogs);
+    QFile again(target);
+    ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+    EXPECT_EQ(before, again.readAll());
+    EXPECT_EQ(stamp, QFileInfo(target).lastModified());
+
+    // A workbook of the target's name open in another conversation: the message, and that
+    // workbook is not saved by this export.
+    feedback.dialogs.clear();
+    feedback.answer = 6;
+    TExcel other;
+    other.Connect();
+    const QString otherBook = work.filePath("elsewhere/DATA.XLS");
+    ASSERT_TRUE(QDir().mkpath(work.filePath("elsewhere")));
+    ASSERT_TRUE(QFile::copy(TemplatePath(), otherBook));
+    const QDateTime otherStamp = QFileInfo(otherBook).lastModified();
+    other.ExecMacro("[OPEN(\"" + otherBook + "\")]");
+    other.WaitReady();
+    other.PutText(1, 1, "unsaved");
+    const QString sameName = work.filePath("third/data.xls");
+    const Outcome open = Export(ex, pool, sameName, 3, false, feedback);
+    EXPECT_EQ("", open.failure);
+    EXPECT_EQ(ExportResult::Outcome::AlreadyOpen, open.result.outcome);
+    EXPECT_EQ(QStringList{"File named >" + sameName + "< already open"}, feedback.dialogs);
+    EXPECT_FALSE(QFile::exists(sameName));
+    EXPECT_EQ(otherStamp, QFileInfo(otherBook).lastModified());
+    EXPECT_NE("unsaved", ReadWorkbook(otherBook).value("Desc").value(0));
+    other.Disconnect();
+
+    // The service goes away while channel 5 is filled: a failure of the link, after which the
+    // link is disconnected and a new export can run once a service is back.
+    feedback.dialogs.clear();
+    feedback.onProgress = [&](int channel) {
+        if (channel == 5)
+            service.Kill();
+    };
+    const Outcome lost = Export(ex, pool, work.filePath("lost.xls"), 3, false, feedback);
+    EXPECT_FALSE(lost.failure.isEmpty());
+    // Which of the link's failures depends on where the loss is noticed.
+    EXPECT_TRUE(lost.failure.startsWith("Excel not connected") ||
+                lost.failure.startsWith("Excel not responding") ||
+                lost.failure.startsWith("Table is not opened") ||
+                lost.failure.startsWith("Excel cannot linked") ||
+                lost.failure.contains("not accepted by Excel"))
+        << lost.failure.toStdString();
+    EXPECT_FALSE(ex.Connected());
+    feedback.onProgress = nullptr;
+    SheetsProcess back;
+    ASSERT_TRUE(back.Ok());
+    const Outcome after = Export(ex, pool, work.filePath("after.xls"), 3, false, feedback);
+    EXPECT_EQ("", after.failure);
+    EXPECT_EQ(64, after.result.rows);
+}

@@ -1,0 +1,200 @@
+// The export's conversation with a spreadsheet in the test process: the commands and blocks it
+// sends, in order, and what the closing sequence does after every kind of end.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "base/Failure.h"
+#include "data/BufferTestRecords.h"
+#include "export/Excels.h"
+#include "export/FakeSpreadsheet.h"
+#include "export/MeasurementRow.h"
+#include "export/WorkbookExport.h"
+
+using buffertest::At;
+using buffertest::Record;
+
+namespace {
+
+struct Feedback : ExportFeedback {
+    QStringList dialogs;
+    int answer = 6;
+    QList<int> progress;
+    void ErrorDlg(const QString& msg) override { dialogs << "error: " + msg; }
+    int ConfirmDlg(const QString& msg) override {
+        dialogs << "confirm: " + msg;
+        return answer;
+    }
+    void ExportProgress(int channel, int channels) override {
+        EXPECT_EQ(16, channels);
+        progress << channel;
+    }
+};
+
+QStringList AllSheets() {
+    QStringList sheets{"Desc"};
+    for (int n = 1; n <= 16; ++n)
+        sheets << QStringLiteral("Channel_%1").arg(n);
+    return sheets;
+}
+
+struct Rig {
+    QTemporaryDir dir;
+    QString tmpl = dir.filePath("Table1.xls");
+    QString target = dir.filePath("out/Data.xls");
+    FakeSpreadsheet* sheet = new FakeSpreadsheet;
+    TExcel ex{std::unique_ptr<DdeConversation>(sheet), FormatSettings{}, [] { return 0.0; }};
+    Feedback feedback;
+    RecordStream source;
+    ExportRequest request{target, tmpl, 3, true, "Measure Settings: F=1000Hz"};
+    ExportResult result;
+
+    Rig() {
+        QFile f(tmpl);
+        if (f.open(QIODevice::WriteOnly))
+            f.write("template");
+        sheet->templateSheets = AllSheets();
+    }
+    // The failure text, or "" when the export returns.
+    QString Run() {
+        try {
+            result = ExportWorkbook(ex, source, request, {}, feedback);
+        } catch (const Failure& e) {
+            return e.text();
+        }
+        return {};
+    }
+    QByteArray Target() const {
+        QFile f(target);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+    }
+};
+
+// The commands of channel sheet n with a block of `rows` measurement rows.
+QStringList SheetTrace(int n, int rows, int board = 3) {
+    const QString sheet = QStringLiteral("Channel_%1").arg(n);
+    return {
+        "exec [WORKBOOK.SELECT(\"" + sheet + "\")]",
+        QStringLiteral("exec [FORMULA(\"Board %1\",\"R1C1\")]").arg(board),
+        "exec [SELECT(\"R1C1\")]",
+        QStringLiteral("poke [Data.xls]%1 R2C1:R%2C7 %3").arg(sheet).arg(2 + rows).arg(rows + 1)};
+}
+
+QStringList OpeningTrace(const Rig& rig) {
+    return {"exec [OPEN(\"" + rig.target + "\")]", "exec [WORKBOOK.SELECT(\"Desc\")]",
+            "exec [FORMULA(\"Measure Settings: F=1000Hz\",\"R1C1\")]"};
+}
+
+const QStringList ClosingTrace = {"exec [SAVE]", "exec [SELECT(\"R21C2\")]"};
+
+} // namespace
+
+TEST(WorkbookExport, FillsEverySheetOfTheBoardAndSaves) {
+    Rig rig;
+    const double t = At(2026, 12, 7, 14, 5, 9);
+    rig.source.Append(Record(1, 2, 0, 1, 1.23456, -0.0012, t)); // board 3, channel 1
+    rig.source.Append(Record(2, 1, 0, 1, 1.0, 1.0, t));         // board 2: left out
+    rig.source.Append(Record(3, 2, 4, 2, 65535.0, 0.0, t));     // void: skipped
+    rig.source.Append(Record(4, 2, 4, 3, 0.0004, 0.0, t));      // 0.4 is not void
+    rig.source.Append(Record(5, 2, 0, 0, 2147483.648, 0.0, t)); // beyond 32 bits
+    ASSERT_TRUE(QDir().mkpath(rig.dir.filePath("out")));
+    QFile old(rig.target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    old.close();
+
+    EXPECT_EQ("", rig.Run());
+    QStringList want = OpeningTrace(rig);
+    for (int n = 1; n <= 16; ++n)
+        want += SheetTrace(n, n == 1 ? 2 : n == 5 ? 1 : 0);
+    want += ClosingTrace;
+    EXPECT_EQ(want, rig.sheet->trace);
+    EXPECT_EQ(QStringList({"confirm: File >" + rig.target + "< Exists. Owerwrite??"}),
+              rig.feedback.dialogs);
+    EXPECT_EQ(QList<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}),
+              rig.feedback.progress);
+    EXPECT_EQ(QStringList({SheetHeaderRow, "1\t07.12\t14:05:09\t1\t1235\t-1",
+                           "5\t07.12\t14:05:09\t0\t2147483648\t0"}),
+              rig.sheet->pokes["Channel_1"]);
+    EXPECT_EQ(QStringList({SheetHeaderRow, "4\t07.12\t14:05:09\t3\t0\t0"}),
+              rig.sheet->pokes["Channel_5"]);
+    EXPECT_EQ(QStringList({SheetHeaderRow}), rig.sheet->pokes["Channel_16"]);
+    EXPECT_EQ(ExportResult::Outcome::Saved, rig.result.outcome);
+    EXPECT_EQ(3, rig.result.rows);
+    EXPECT_EQ("template", rig.Target());
+    EXPECT_FALSE(rig.ex.Connected());
+    EXPECT_FALSE(rig.ex.Batching());
+}
+
+TEST(WorkbookExport, EarlyEndsAndFailures) {
+    struct Case {
+        const char* what;
+        std::function<void(Rig&)> setUp;
+        QString failure;               // "" when the export returns
+        ExportResult::Outcome outcome; // when it returns
+        std::function<QStringList(Rig&)> dialogs;
+        std::function<QStringList(Rig&)> trace;
+        QByteArray target;
+    };
+    const Case cases[] = {
+        {"a workbook of the target's name open elsewhere: nothing saved",
+         [](Rig& r) {
+             r.sheet->books.push_back({"DATA.XLS", {"Sheet1"}});
+         },
+         "", ExportResult::Outcome::AlreadyOpen,
+         [](Rig& r) { return QStringList{"error: File named >" + r.target + "< already open"}; },
+         [](Rig&) { return QStringList{}; }, "<none>"},
+        {"the overwrite declined: the file untouched, nothing saved",
+         [](Rig& r) {
+             QDir().mkpath(r.dir.filePath("out"));
+             QFile f(r.target);
+             f.open(QIODevice::WriteOnly);
+             f.write("old");
+             r.feedback.answer = 7;
+         },
+         "", ExportResult::Outcome::Declined,
+         [](Rig& r) { return QStringList{"confirm: File >" + r.target + "< Exists. Owerwrite??"}; },
+         [](Rig&) { return QStringList{}; }, "old"},
+        {"a template without Channel_9: sheets 1 to 8 filled and saved",
+         [](Rig& r) { r.sheet->templateSheets.removeAll("Channel_9"); }, "",
+         ExportResult::Outcome::MissingSheet,
+         [](Rig& r) {
+             return QStringList{"error: Table >" + r.target +
+                                "<   does not contains sheet >Channel_9< "};
+         },
+         [](Rig& r) {
+             QStringList t = OpeningTrace(r);
+             for (int n = 1; n <= 8; ++n)
+                 t += SheetTrace(n, 0);
+             return t + ClosingTrace;
+         },
+         "template"},
+        {"a block refused: the failure after the closing sequence",
+         [](Rig& r) { r.sheet->refusePokesFrom = 2; }, "\"Block R2C1:R2C7\" not accepted by Excel",
+         ExportResult::Outcome::Saved, [](Rig&) { return QStringList{}; },
+         [](Rig& r) {
+             QStringList t = OpeningTrace(r) + SheetTrace(1, 0) + SheetTrace(2, 0);
+             t += SheetTrace(3, 0).mid(0, 3);
+             return t + ClosingTrace;
+         },
+         "template"},
+        {"no template: nothing opened, nothing saved", [](Rig& r) { QFile::remove(r.tmpl); },
+         "Cannot open file %1", ExportResult::Outcome::Saved, [](Rig&) { return QStringList{}; },
+         [](Rig&) { return QStringList{}; }, "<none>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig rig;
+        c.setUp(rig);
+        const QString failure = rig.Run();
+        EXPECT_EQ(QString(c.failure).replace("%1", rig.tmpl), failure);
+        if (failure.isEmpty()) {
+            EXPECT_EQ(c.outcome, rig.result.outcome);
+        }
+        EXPECT_EQ(c.dialogs(rig), rig.feedback.dialogs);
+        EXPECT_EQ(c.trace(rig), rig.sheet->trace);
+        EXPECT_EQ(c.target, rig.Target());
+        EXPECT_FALSE(rig.ex.Connected());
+        EXPECT_FALSE(rig.ex.Batching());
+    }
+}
