@@ -83,9 +83,9 @@ TEST(WorkbookEngine, StoresTextsAsASpreadsheetDoes) {
 
     const std::string xml = Part(f.path, "xl/worksheets/sheet2.xml");
     for (const char* piece :
-         {"<c r=\"A2\" s=\"2\" t=\"inlineStr\"><is><t>Nr</t></is></c>",    // header keeps bold
-          "<c r=\"C2\" s=\"2\"/>", // cleared by the short row, its style kept
-          "<c r=\"A3\"><v>12</v></c>",                                     // number
+         {"<c r=\"A2\" s=\"2\" t=\"inlineStr\"><is><t>Nr</t></is></c>", // header keeps bold
+          "<c r=\"C2\" s=\"2\"/>",     // cleared by the short row, its style kept
+          "<c r=\"A3\"><v>12</v></c>", // number
           "<c r=\"B3\" s=\"1\" t=\"inlineStr\"><is><t>08.12</t></is></c>", // "@" column
           "<c r=\"D3\"><v>1.5</v></c>",                  // operator's decimal separator
           "<c r=\"E3\"><f>A3*2</f></c>",                 // formula
