@@ -163,7 +163,7 @@ wait "$logger_pid" || true
 logger_pid=
 
 echo "soak: results (seed $seed, folder $work)"
-grep -E '^(SizeTx|PoolItemsTx|DwnProgressTx|DwnMissingTx)=' console.out | tail -4 || true
+for k in SizeTx PoolItemsTx DwnProgressTx DwnMissingTx; do grep "^$k=" console.out | tail -1 || true; done
 grep '^dialog: ' console.out || true
 first_missing=$(sed -n 's/^DwnMissingTx=Missing \([0-9]*\):.*/\1/p' console.out | head -1)
 [ "$has_missing" = 1 ] && echo "missing before Download missing ${first_missing:-0}"
