@@ -56,6 +56,10 @@ LoggerOptions ParseOptions(const QStringList& arguments) {
         {"pause-ms", "Pause MS milliseconds after the first half of each answer.", "MS"},
         {"seed", "Seed of the synthetic measurements and the noise (default random).", "S"},
         {"verbose", "Log requests, link errors and reports on standard error."},
+        {"dump-items",
+         "Write the stored items to FILE as the console's text file lines, on SIGUSR1 and on "
+         "exit.",
+         "FILE"},
     });
     if (!p.parse(arguments))
         throw Failure(p.errorText());
@@ -96,6 +100,7 @@ LoggerOptions ParseOptions(const QStringList& arguments) {
         o.seed = (uint64_t{device()} << 32) | device();
     }
     o.verbose = p.isSet("verbose");
+    o.dumpItemsPath = p.value("dump-items");
     return o;
 }
 

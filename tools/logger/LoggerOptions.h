@@ -22,6 +22,7 @@ struct LoggerOptions {
     FaultOptions faults;
     uint64_t seed = 0;
     bool verbose = false;
+    QString dumpItemsPath; // stored items written here on SIGUSR1 and on exit; empty: never
 };
 
 // Reads the arguments (program name first). Throws Failure with a message for an unknown

@@ -2,6 +2,10 @@
 
 #include <cstdio>
 
+#include <QDate>
+
+#include "tools/logger/ItemDump.h"
+
 namespace logger {
 
 LoggerProgram::LoggerProgram(const LoggerOptions& options, QObject* parent)
@@ -41,6 +45,15 @@ ReportJob LoggerProgram::PrepareReport() {
     job.delivered = [this, batch] { core_.MarkReported(batch); };
     Log(QString("report of %1 items").arg(batch.items));
     return job;
+}
+
+void LoggerProgram::DumpItems() const {
+    if (options_.dumpItemsPath.isEmpty())
+        return;
+    // The console decodes with the current year and formats with the system's conventions.
+    WriteItemDump(options_.dumpItemsPath, core_.Memory(), QDate::currentDate().year(),
+                  FormatSettings::system());
+    Log(QString("%1 items written to %2").arg(core_.Memory().size()).arg(options_.dumpItemsPath));
 }
 
 void LoggerProgram::Log(const QString& text) const {

@@ -22,6 +22,8 @@ public:
     // Opens the terminal; throws Failure when there is none.
     void Start();
     QString SlavePath() const { return port_.SlavePath(); }
+    // Writes the stored items to the --dump-items file, when one was given. Throws Failure.
+    void DumpItems() const;
 
 private:
     ReportJob PrepareReport();

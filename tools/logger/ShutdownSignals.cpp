@@ -19,8 +19,9 @@ int pipeFds[2] = {-1, -1};
 volatile std::sig_atomic_t received = 0;
 
 void OnSignal(int sig) {
-    received = sig;
-    char b = 1;
+    if (sig != SIGUSR1)
+        received = sig;
+    char b = static_cast<char>(sig);
     // Nothing can be done about a failed write inside a signal handler.
     [[maybe_unused]] ssize_t n = ::write(pipeFds[0], &b, 1);
 }
@@ -31,12 +32,18 @@ ShutdownSignals::ShutdownSignals(QObject* parent) : QObject(parent) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pipeFds) != 0)
         throw Failure("socketpair failed");
     notifier_ = new QSocketNotifier(pipeFds[1], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, [] {
-        Guarded([] {
+    connect(notifier_, &QSocketNotifier::activated, this, [this] {
+        Guarded([this] {
             char buf[16];
-            while (::read(pipeFds[1], buf, sizeof buf) > 0) {
-            }
-            QCoreApplication::quit();
+            bool quit = false;
+            bool user1 = false;
+            for (ssize_t n; (n = ::read(pipeFds[1], buf, sizeof buf)) > 0;)
+                for (ssize_t i = 0; i < n; ++i)
+                    (buf[i] == SIGUSR1 ? user1 : quit) = true;
+            if (user1 && onUser1)
+                onUser1();
+            if (quit)
+                QCoreApplication::quit();
         });
     });
     struct sigaction sa {};
@@ -46,6 +53,7 @@ ShutdownSignals::ShutdownSignals(QObject* parent) : QObject(parent) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
+    sigaction(SIGUSR1, &sa, nullptr);
 }
 
 ShutdownSignals::~ShutdownSignals() {
@@ -55,6 +63,7 @@ ShutdownSignals::~ShutdownSignals() {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
+    sigaction(SIGUSR1, &sa, nullptr);
     delete notifier_;
     notifier_ = nullptr;
     ::close(pipeFds[0]);

@@ -1,7 +1,9 @@
 #pragma once
 // SIGINT and SIGTERM end the event loop instead of the process, so the program cleans up (its
-// port link) as on a normal exit. The handler only writes a byte to a socket pair; the event
-// loop reads it and quits.
+// port link) as on a normal exit; SIGUSR1 calls onUser1 and goes on. The handler only writes
+// the signal's number to a socket pair; the event loop reads it and acts.
+#include <functional>
+
 #include <QObject>
 
 class QSocketNotifier;
@@ -14,8 +16,10 @@ public:
     explicit ShutdownSignals(QObject* parent = nullptr);
     ~ShutdownSignals() override;
 
-    // The signal that arrived, 0 while none has.
+    // The shutdown signal that arrived, 0 while none has.
     static int Received();
+
+    std::function<void()> onUser1;
 
 private:
     QSocketNotifier* notifier_ = nullptr;

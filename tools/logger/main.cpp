@@ -30,6 +30,14 @@ int main(int argc, char** argv) {
     try {
         logger::ShutdownSignals shutdown;
         logger::LoggerProgram program(options);
+        // A failed dump is told, and the logger goes on.
+        shutdown.onUser1 = [&program] {
+            try {
+                program.DumpItems();
+            } catch (const Failure& f) {
+                std::fprintf(stderr, "impix-logger: %s\n", f.text().toLocal8Bit().constData());
+            }
+        };
         program.Start();
         QString slave = program.SlavePath();
         if (!options.linkPath.isEmpty())
@@ -39,6 +47,7 @@ int main(int argc, char** argv) {
         int rc = app.exec();
         if (!options.linkPath.isEmpty())
             logger::RemovePortLink(options.linkPath, slave);
+        program.DumpItems();
         return rc;
     } catch (const Failure& f) {
         std::fprintf(stderr, "impix-logger: %s\n", f.text().toLocal8Bit().constData());

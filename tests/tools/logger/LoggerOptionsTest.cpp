@@ -30,7 +30,9 @@ TEST(LoggerOptions, ReadsEveryOption) {
                                     "300",
                                     "--seed",
                                     "18446744073709551615",
-                                    "--verbose"});
+                                    "--verbose",
+                                    "--dump-items",
+                                    "/tmp/x/items.txt"});
     EXPECT_FALSE(o.help);
     EXPECT_EQ(o.linkPath, "/tmp/x/dev/COM2");
     EXPECT_EQ(o.speed, 2.5);
@@ -45,6 +47,7 @@ TEST(LoggerOptions, ReadsEveryOption) {
     EXPECT_EQ(o.faults.pauseMs, 300);
     EXPECT_EQ(o.seed, 18446744073709551615ull);
     EXPECT_TRUE(o.verbose);
+    EXPECT_EQ(o.dumpItemsPath, "/tmp/x/items.txt");
 }
 
 TEST(LoggerOptions, DefaultsAndHelp) {

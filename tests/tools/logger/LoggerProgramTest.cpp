@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTcpServer>
@@ -15,6 +17,8 @@
 #include <gtest/gtest.h>
 
 #include "LoggerTestUtil.h"
+#include "data/BufferTextFile.h"
+#include "link/MeasDecode.h"
 
 namespace {
 
@@ -169,4 +173,37 @@ TEST(LoggerProgram, MeasuresAndReportsOverTcp) {
         ++item;
     }
     e.Stop();
+}
+
+TEST(LoggerProgram, DumpsItsStoredItemsAsTheConsolesFileLinesOnSigusr1AndOnExit) {
+    Emulator e;
+    const QString dump = e.dir.path() + "/items.txt";
+    ASSERT_TRUE(e.Start({"--period-ms", "30", "--dump-items", dump}));
+    e.Send(logger::code::StartMeasure);
+    ASSERT_TRUE(e.WaitFor(124));
+    ASSERT_TRUE(e.WaitFor(5, 8));
+    e.Send(logger::code::StopMeasure);
+    ASSERT_TRUE(e.WaitFor(124, 2));
+    // Every measurement sent is stored: the dump holds each as the console would save it.
+    QByteArray expected;
+    for (const AnswerFrame& f : e.answers.frames)
+        if (f.code == 5)
+            expected +=
+                ItemLine(DecodeMeasurement(f.data.data(), QDate::currentDate().year()).record,
+                         FormatSettings::system()) +
+                "\r\n";
+    auto read = [&] {
+        QFile f(dump);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    EXPECT_FALSE(QFileInfo::exists(dump));
+    ::kill(static_cast<pid_t>(e.process.processId()), SIGUSR1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(dump); }, 10000));
+    EXPECT_EQ(read(), expected);
+    // The logger goes on after SIGUSR1 and writes the dump again as it ends.
+    ASSERT_TRUE(QFile::remove(dump));
+    e.Send(logger::code::GetVersion);
+    ASSERT_TRUE(e.WaitFor(255));
+    e.Stop();
+    EXPECT_EQ(read(), expected);
 }
