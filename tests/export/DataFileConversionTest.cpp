@@ -9,6 +9,7 @@
 #include "data/BufferTestRecords.h"
 #include "data/BufferTextFile.h"
 #include "export/DataFileConversion.h"
+#include "support/TestFiles.h"
 
 using buffertest::At;
 using buffertest::Record;
@@ -21,26 +22,6 @@ FormatSettings Comma() {
     FormatSettings fs;
     fs.decimalSeparator = ',';
     return fs;
-}
-
-// The failure text of a call, or "" when it succeeds.
-template <class F> QString FailureOf(F&& f) {
-    try {
-        f();
-    } catch (const Failure& e) {
-        return e.text();
-    }
-    return {};
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-bool WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 // A program folder and a source file in a temporary folder.

@@ -8,27 +8,9 @@
 
 #include "base/Failure.h"
 #include "export/TemplateCopy.h"
+#include "support/TestFiles.h"
 
 namespace {
-
-template <class F> QString FailureOf(F&& f) {
-    try {
-        f();
-    } catch (const Failure& e) {
-        return e.text();
-    }
-    return {};
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-bool WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 struct timespec MTime(const QString& path) {
     struct stat st {};
