@@ -113,6 +113,7 @@ EOF
             waits "$refill_ms" 10000 DwnProgressTx
             echo "print DwnMissingTx"
         done
+        echo "print LinkHealthTx"
     fi
     cat <<EOF
 print SizeTx
@@ -163,7 +164,7 @@ wait "$logger_pid" || true
 logger_pid=
 
 echo "soak: results (seed $seed, folder $work)"
-for k in SizeTx PoolItemsTx DwnProgressTx DwnMissingTx; do grep "^$k=" console.out | tail -1 || true; done
+for k in SizeTx PoolItemsTx DwnProgressTx DwnMissingTx LinkHealthTx; do grep "^$k=" console.out | tail -1 || true; done
 grep '^dialog: ' console.out || true
 first_missing=$(sed -n 's/^DwnMissingTx=Missing \([0-9]*\):.*/\1/p' console.out | head -1)
 [ "$has_missing" = 1 ] && echo "missing before Download missing ${first_missing:-0}"
