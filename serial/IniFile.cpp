@@ -2,10 +2,10 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cstdint>
 
 #include "base/Failure.h"
+#include "base/ReplacingFile.h"
 
 namespace {
 bool SameName(const QByteArray& name, const QString& wanted) {
@@ -117,15 +117,12 @@ void IniFile::WriteInteger(const QString& section, const QString& key, int value
 }
 
 void IniFile::Save() const {
-    const auto fail = [this] { return Failure("Unable to write to " + path_); };
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly))
-        throw fail();
+    ReplacingFile file(path_);
+    QByteArray text;
     for (const QByteArray& line : lines_)
-        if (file.write(line + '\n') < 0)
-            throw fail();
-    if (!file.commit())
-        throw fail();
+        text += line + '\n';
+    if (!file.Open() || !file.Write(text) || !file.Commit())
+        throw Failure("Unable to write to " + path_ + ": " + file.ErrorString());
 }
 
 std::optional<int> IniFile::ParseInteger(const QByteArray& text) {

@@ -18,7 +18,8 @@ public:
     // Sets the key in memory (adding the section or key when missing); Save writes it out.
     void WriteInteger(const QString& section, const QString& key, int value);
     // Replaces the file with the contents in memory through a temporary file beside it, so a
-    // failed write leaves the old file whole. Throws Failure("Unable to write to <path>").
+    // failed write leaves the old file whole. Throws Failure("Unable to write to <path>:
+    // <reason>").
     void Save() const;
 
     // An integer value by the reading rules: surrounding blanks (and a pair of matching quotes)

@@ -55,7 +55,8 @@ public:
     // DeviceFolder as in use, ending in a path separator.
     QString LinkFolder() const;
 
-    // Section "COM" of ConfigFile. SaveSettings throws Failure("Unable to write to <file>").
+    // Section "COM" of ConfigFile. SaveSettings throws Failure("Unable to write to <file>:
+    // <reason>").
     void LoadSettings();
     void SaveSettings();
 

@@ -261,7 +261,7 @@ TEST_F(ComDlgTest, SaveFailureComesAfterTheDialogAndPolling) {
         ShowSettings(rs);
         ADD_FAILURE() << "no failure";
     } catch (const Failure& f) {
-        EXPECT_EQ(f.text(), "Unable to write to " + rs.ConfigFile);
+        EXPECT_EQ(f.text(), "Unable to write to " + rs.ConfigFile + ": Not a directory");
     }
     EXPECT_TRUE(rs.PollingEnabled());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);

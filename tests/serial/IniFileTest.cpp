@@ -119,8 +119,15 @@ TEST_F(IniFileTest, FailedWriteThrowsAndLeavesTheOldFile) {
         ini.Save();
         FAIL() << "no failure";
     } catch (const Failure& f) {
-        EXPECT_EQ(f.text(), "Unable to write to " + below);
+        EXPECT_EQ(f.text(), "Unable to write to " + below + ": Not a directory");
     }
+    // A file the operator made read-only stays as it is, also for root.
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner));
+    IniFile locked(path);
+    locked.WriteInteger("COM", "PORT", 7);
+    EXPECT_THROW(locked.Save(), Failure);
+    EXPECT_EQ(Content(), "[COM]\nPORT=5\n");
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
 
     // The old file is replaced only by a complete new one: no temporary is left behind.
     IniFile ok(path);

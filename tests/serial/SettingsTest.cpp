@@ -109,7 +109,7 @@ TEST_F(SettingsTest, UnwritableFileFailsWithTheSystemText) {
         rs.SaveSettings();
         FAIL() << "no failure";
     } catch (const Failure& f) {
-        EXPECT_EQ(f.text(), "Unable to write to " + path + "/Impix2.cfg");
+        EXPECT_EQ(f.text(), "Unable to write to " + path + "/Impix2.cfg: Not a directory");
     }
 }
 } // namespace
