@@ -175,15 +175,7 @@ TEST(ConsoleWithLogger, MeasuredItemsAreDownloadedAndSaved) {
     LoggerProcess logger;
     ASSERT_TRUE(logger.Start(console.DevFolder() + "/COM2", {"--period-ms", "200"}));
     const QString saved = console.Folder() + "/saved.txt";
-    const ConsoleResult r = console.Run(QString(R"(set Ch1SelChck 1
-set Ch2SelChck 1
-click SetMaskBtn
-click FormatBtn
-click EnableBtn
-wait 1500
-click DisableBtn
-wait 300
-print PoolItemsTx
+    const ConsoleResult r = console.Run(kMeasureTwoChannels + QString(R"(print PoolItemsTx
 click ClearBufBtn
 click GetSizeBtn
 set FromValEd 1
@@ -197,7 +189,7 @@ answer %1
 click SaveBufAllBtn
 quit
 )")
-                                            .arg(saved));
+                                                                  .arg(saved));
     ASSERT_TRUE(r.finished);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QStringList counts = r.out.split('\n').filter("PoolItemsTx=");

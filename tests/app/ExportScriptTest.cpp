@@ -36,15 +36,8 @@ TEST(ConsoleExport, BufferFromTheLoggerIntoWorkbooks) {
     const QString text = console.Folder() + "/saved.txt";
     const QString fromBuffer = console.Folder() + "/Data.xls";
     const QString fromFile = console.Folder() + "/out/file.xls";
-    const ConsoleResult r = console.Run(QString(R"(set Ch1SelChck 1
-set Ch2SelChck 1
-click SetMaskBtn
-click FormatBtn
-click EnableBtn
-wait 1500
-click DisableBtn
-wait 300
-print PoolItemsTx
+    const ConsoleResult r =
+        console.Run(kMeasureTwoChannels + QString(R"(print PoolItemsTx
 print BufGrid
 page TabSheet4
 set SourceRg 1
@@ -62,8 +55,8 @@ click ExExpBtn
 print ExStatusTx
 quit
 )")
-                                            .arg(text, fromFile, console.Folder() + "/none.txt"),
-                                        120000);
+                                              .arg(text, fromFile, console.Folder() + "/none.txt"),
+                    120000);
     ASSERT_TRUE(r.finished);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const int items = r.Printed("PoolItemsTx").toInt();

@@ -73,15 +73,7 @@ TEST(LinkHealthWithLogger, DownloadMissingCompletesADownloadOverABadLine) {
     const QString saved = console.Folder() + "/saved.txt";
     // Some sixty items; the size is asked twice, as one answer in seven is lost. Four refills
     // always suffice: each one leaves at most a seventh of its items missing.
-    const ConsoleResult r = console.Run(QString(R"(set Ch1SelChck 1
-set Ch2SelChck 1
-click SetMaskBtn
-click FormatBtn
-click EnableBtn
-wait 1500
-click DisableBtn
-wait 300
-click GetSizeBtn
+    const ConsoleResult r = console.Run(kMeasureTwoChannels + QString(R"(click GetSizeBtn
 wait 300
 click GetSizeBtn
 wait 300
@@ -110,7 +102,7 @@ answer %1
 click SaveBufAllBtn
 quit
 )")
-                                            .arg(saved));
+                                                                  .arg(saved));
     ASSERT_TRUE(r.finished);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const int size = r.Printed("SizeTx").toInt();

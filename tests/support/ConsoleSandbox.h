@@ -8,6 +8,18 @@
 #include <QString>
 #include <QTemporaryDir>
 
+// Script lines that measure channels 1 and 2 of board 1 for 1.5 s against a logger emulator
+// started with a short period, and stop; the scripted console tests start from here.
+inline const QString kMeasureTwoChannels = QStringLiteral(R"(set Ch1SelChck 1
+set Ch2SelChck 1
+click SetMaskBtn
+click FormatBtn
+click EnableBtn
+wait 1500
+click DisableBtn
+wait 300
+)");
+
 struct ConsoleResult {
     int exitCode = -1;
     bool finished = false;
