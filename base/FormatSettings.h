@@ -17,6 +17,11 @@ struct FormatSettings {
 
 // "%.2f" with the operator's decimal separator, no thousands separator.
 QString Fixed2(double value, const FormatSettings& fs);
+// A separator as a byte of the 8-bit code page of saved text files; one it lacks becomes "?", as
+// in every other text that goes to such a file.
+inline char Latin1Of(QChar c) {
+    return c.unicode() < 256 ? static_cast<char>(c.unicode()) : '?';
+}
 // "%d" of an integer.
 inline QString Int(long long value) {
     return QString::number(value);

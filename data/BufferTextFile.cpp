@@ -18,12 +18,6 @@ constexpr qsizetype ChunkBytes = 1 << 20;
 
 constexpr char LineEnd[] = "\r\n";
 
-// A separator as a byte of the 8-bit code page; one it lacks becomes "?", as in every other
-// text that goes to the file.
-char Latin1Of(QChar c) {
-    return c.unicode() < 256 ? static_cast<char>(c.unicode()) : '?';
-}
-
 struct Separators {
     char decimal;
     char time;

@@ -83,10 +83,6 @@ int Word(std::string_view field) {
     return static_cast<uint16_t>(IntegerField(field));
 }
 
-char Latin1Of(QChar c) {
-    return c.unicode() < 256 ? static_cast<char>(c.unicode()) : '?';
-}
-
 // A decimal number as the platform reads one: optional sign, digits with at most one decimal
 // separator (at least one digit), optional exponent. Nothing else, no blanks.
 bool ReadDecimal(std::string_view text, char decimal, double& value) {
@@ -310,9 +306,13 @@ TMeasRecord ParseItemLine(std::string_view line, int currentYear, const FormatSe
     const std::string_view timePart = FieldOf(f.f[1], '-', 2);
     const int day = Byte(FieldOf(datePart, '.', 1));
     const int month = Byte(FieldOf(datePart, '.', 2));
-    const int hour = Byte(FieldOf(timePart, ':', 1));
-    const int minute = Byte(FieldOf(timePart, ':', 2));
-    const int second = Byte(FieldOf(timePart, ':', 3));
+    // The time separator is the one of the locale the file was saved under: whatever follows
+    // the hour's digits, so a file reads back under any locale.
+    const size_t hourEnd = timePart.find_first_not_of("0123456789");
+    const char timeSep = hourEnd == std::string_view::npos ? ':' : timePart[hourEnd];
+    const int hour = Byte(FieldOf(timePart, timeSep, 1));
+    const int minute = Byte(FieldOf(timePart, timeSep, 2));
+    const int second = Byte(FieldOf(timePart, timeSep, 3));
     rec.Board = Byte(f.f[2]) - 1;
     rec.Channel = Byte(f.f[3]) - 1;
     rec.Range = Word(f.f[4]);

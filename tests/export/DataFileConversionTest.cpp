@@ -96,7 +96,8 @@ TEST(DataFileConversion, ItemLineFailures) {
         {"x 07.12-14:05:09 1 1 1 1 1", 2026, "'x' is not a valid integer value"},
         {"1 07.12-14:05:09 1 1", 2026, "'' is not a valid integer value"},
         {"1 07.12 1 1 1 1 1", 2026, "'' is not a valid integer value"},
-        {"1 07.12-14.05.09 1 1 1 1 1", 2026, "'14.05.09' is not a valid integer value"},
+        {"1 07.12-14.05.09 1 1 1 1 1", 2026, ""}, // saved where the time separator is "."
+        {"1 07.12-14.05:09 1 1 1 1 1", 2026, "'05:09' is not a valid integer value"},
         {"1 07.12-14:05:09 1 1 1.5 1 1", 2026, "'1.5' is not a valid integer value"},
         {"1 07.12-24:00:00 1 1 1 1 1", 2026, "Invalid argument to time encode"},
         {"1 07.12-23:60:00 1 1 1 1 1", 2026, "Invalid argument to time encode"},
@@ -203,7 +204,9 @@ TEST(DataFileConversion, SavedFileReadsBackAsItsRecords) {
         pool.Append(Record(k * 113 % 65536, k % 8, k % 16, k % 4, rx, xx,
                            At(2027, 1 + k % 12, 1 + k % 28, k % 24, k % 60, k * 7 % 60)));
     }
-    for (const FormatSettings& fs : {FormatSettings{}, Comma()}) {
+    FormatSettings dottedTime = Comma(); // as in Finland
+    dottedTime.timeSeparator = '.';
+    for (const FormatSettings& fs : {FormatSettings{}, Comma(), dottedTime}) {
         Conversion c;
         WriteBufferTextFile(c.source, pool, 0, pool.Count(), SettingsLine(1000, 0.5, 0, 15, 3, fs),
                             QDateTime::currentDateTime(), fs);
