@@ -43,7 +43,16 @@ int Open(const QString& path, int* error) {
     }
     // The lock first: setting exclusive mode on a port that another program holds and then
     // closing would take that program's exclusive mode away.
-    if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0)
+    if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return fail(fd);
+    // Root passes over another program's exclusive mode (one that holds no lock, like a
+    // terminal program); such a port is in use all the same.
+    int exclusive = 0;
+    if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+        errno = EBUSY;
+        return fail(fd);
+    }
+    if (::ioctl(fd, TIOCEXCL) != 0)
         return fail(fd);
     return fd;
 }

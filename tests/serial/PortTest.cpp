@@ -136,6 +136,20 @@ TEST_F(PortTest, WithoutAnOpenErrorHandlerTheMessageIsShown) {
 }
 
 TEST_F(PortTest, APortInUseFailsToOpen) {
+    // Another program that holds the port in exclusive mode without a lock: refused also when
+    // running as root, and its exclusive mode stays.
+    const int held = ::open(pty.SlavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::ioctl(held, TIOCEXCL), 0);
+    int error = 0;
+    EXPECT_EQ(serialdev::Open(pty.SlavePath(), &error), -1);
+    EXPECT_EQ(error, EBUSY);
+    int exclusive = 0;
+    EXPECT_EQ(::ioctl(held, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1);
+    ::ioctl(held, TIOCNXCL);
+    ::close(held);
+
     ASSERT_TRUE(rs.Open(false));
     TRS232 other;
     other.DeviceFolder = devices.Path();
