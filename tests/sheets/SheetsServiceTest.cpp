@@ -10,34 +10,13 @@
 
 #include "SheetsTestUtil.h"
 #include "ZipPackage.h"
+#include "support/SheetsProcess.h"
 
 using namespace sheets;
 using namespace sheets::test;
 using dde::MessageKind;
 
 namespace {
-
-class Service {
-public:
-    explicit Service(const QString& runtimeDir, const QStringList& args = {}) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_RUNTIME_DIR", runtimeDir);
-        env.insert("LC_ALL", "C");
-        process.setProcessEnvironment(env);
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(BuildDir() + "/impix-sheets",
-                      QStringList{"--idle-exit-ms", "20000", "--verbose"} + args);
-        socket = runtimeDir + "/impix-dde/Excel";
-        for (int i = 0; i < 500 && !QFile::exists(socket); ++i)
-            QThread::msleep(10);
-    }
-    ~Service() {
-        process.kill();
-        process.waitForFinished();
-    }
-    QProcess process;
-    QString socket;
-};
 
 QStringList EntryNames(const QString& path) {
     QStringList names;
@@ -75,15 +54,15 @@ print('ok')
 } // namespace
 
 TEST(SheetsService, FillsAWorkbookAsTheExportDoes) {
-    QTemporaryDir runtime, work;
-    Service service(runtime.path());
-    ASSERT_TRUE(QFile::exists(service.socket)) << "the service did not start";
+    QTemporaryDir work;
+    SheetsProcess service({"--verbose"});
+    ASSERT_TRUE(service.Ok()) << "the service did not start";
     const QString target = work.filePath("Data.xls");
     ASSERT_TRUE(QFile::copy(TemplatePath(), target));
     QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
 
     Client c;
-    ASSERT_TRUE(c.connect(service.socket));
+    ASSERT_TRUE(c.connect(service.Socket()));
     auto kind = [&](const dde::Message& m) {
         const auto r = c.call(m);
         return r ? r->kind : MessageKind::Close;
@@ -154,7 +133,7 @@ TEST(SheetsService, FillsAWorkbookAsTheExportDoes) {
     // Garbage on a second session ends that session only; a second service leaves quietly.
     {
         Client bad;
-        ASSERT_TRUE(bad.connect(service.socket));
+        ASSERT_TRUE(bad.connect(service.Socket()));
         EXPECT_EQ(bad.call(Msg(MessageKind::Connect, "Excel", "System"))->kind,
                   MessageKind::Accepted);
         EXPECT_EQ(bad.call(Msg(MessageKind::Execute, "[OPEN(\"" + target + "\")]"))->kind,
@@ -164,7 +143,7 @@ TEST(SheetsService, FillsAWorkbookAsTheExportDoes) {
         EXPECT_EQ(bad.socket().state(), QLocalSocket::UnconnectedState);
         QProcess second;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("XDG_RUNTIME_DIR", service.RuntimeDir());
         second.setProcessEnvironment(env);
         second.start(BuildDir() + "/impix-sheets");
         ASSERT_TRUE(second.waitForFinished(10000));
@@ -209,9 +188,9 @@ TEST(SheetsService, AnswersWithOtherLettersAndRefusesAnUnfitFolder) {
     const QString target = work.filePath("Data.xls");
     ASSERT_TRUE(QFile::copy(TemplatePath(), target));
     {
-        Service service(runtime.path(), {"--letters", "ZS"});
+        SheetsProcess service({"--letters", "ZS"});
         Client c;
-        ASSERT_TRUE(c.connect(service.socket));
+        ASSERT_TRUE(c.connect(service.Socket()));
         c.call(Msg(MessageKind::Connect, "Excel", "System"));
         EXPECT_EQ(
             c.call(Msg(MessageKind::Execute, "[OPEN(\"" + target + "\")][SELECT(\"R2C3\")]"))->kind,

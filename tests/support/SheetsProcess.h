@@ -27,6 +27,7 @@ public:
         process_.waitForFinished();
     }
     QString RuntimeDir() const { return runtime_.path(); }
+    QString Socket() const { return socket_; }
 
 private:
     QTemporaryDir runtime_;
