@@ -135,3 +135,49 @@ TEST(WorkbookEngine, RefusesFilesItCannotRead) {
         EXPECT_FALSE(error.isEmpty());
     }
 }
+
+TEST(WorkbookEngine, WritingDropsTheCalculationChain) {
+    Fixture f;
+    // The template as Excel would leave it after calculating a formula on the first sheet.
+    std::string rels = Part(f.path, "xl/_rels/workbook.xml.rels");
+    std::string types = Part(f.path, "[Content_Types].xml");
+    rels.insert(rels.rfind("</Relationships>"),
+                "<Relationship Id=\"rId99\" Type=\"http://schemas.openxmlformats.org/"
+                "officeDocument/2006/relationships/calcChain\" Target=\"calcChain.xml\"/>");
+    types.insert(types.rfind("</Types>"),
+                 "<Override PartName=\"/xl/calcChain.xml\" ContentType=\"application/"
+                 "vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml\"/>");
+    std::string chain = "<calcChain xmlns=\"http://schemas.openxmlformats.org/"
+                        "spreadsheetml/2006/main\"><c r=\"A1\" i=\"1\"/></calcChain>";
+    zip_t* z = zip_open(QFile::encodeName(f.path).constData(), 0, nullptr);
+    ASSERT_TRUE(z);
+    for (const auto& [name, bytes] :
+         {std::pair{"xl/_rels/workbook.xml.rels", &rels}, std::pair{"[Content_Types].xml", &types},
+          std::pair{"xl/calcChain.xml", &chain}})
+        ASSERT_GE(zip_file_add(z, name, zip_source_buffer(z, bytes->data(), bytes->size(), 0),
+                               ZIP_FL_OVERWRITE),
+                  0);
+    ASSERT_EQ(zip_close(z), 0);
+
+    QString error;
+    auto wb = Workbook::open(f.path, ".", error);
+    ASSERT_TRUE(wb) << error.toStdString();
+    wb->write(0, {1, 1}, u"12");
+    ASSERT_TRUE(wb->save(error)) << error.toStdString();
+
+    EXPECT_EQ(Part(f.path, "xl/calcChain.xml"), "");
+    const std::string newRels = Part(f.path, "xl/_rels/workbook.xml.rels");
+    const std::string newTypes = Part(f.path, "[Content_Types].xml");
+    EXPECT_EQ(newRels.find("calcChain"), std::string::npos) << newRels;
+    EXPECT_EQ(newTypes.find("calcChain"), std::string::npos) << newTypes;
+    // Everything else in them stays: the declaration, the sheets.
+    EXPECT_TRUE(
+        newRels.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"))
+        << newRels;
+    EXPECT_NE(newRels.find("worksheets/sheet17.xml"), std::string::npos) << newRels;
+    EXPECT_NE(newTypes.find("/xl/worksheets/sheet17.xml"), std::string::npos) << newTypes;
+    auto again = Workbook::open(f.path, ".", error);
+    ASSERT_TRUE(again) << error.toStdString();
+    EXPECT_EQ(again->sheetCount(), 17);
+    EXPECT_EQ(again->cellText(0, {1, 1}), "12");
+}

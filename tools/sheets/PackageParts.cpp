@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <pugixml.hpp>
+#include <sstream>
 
 #include "CellText.h"
 
@@ -101,6 +102,7 @@ bool ReadLayout(const ZipPackage& zip, PackageLayout& out, std::string& error) {
     {
         const std::string folder = Folder(workbook);
         const std::string relsPart = folder + "_rels/" + workbook.substr(folder.size()) + ".rels";
+        out.workbookRels = relsPart;
         pugi::xml_document r;
         if (Load(r, zip, relsPart))
             for (const pugi::xml_node& n : r.document_element().children()) {
@@ -114,6 +116,8 @@ bool ReadLayout(const ZipPackage& zip, PackageLayout& out, std::string& error) {
             out.styles = rels[i].second;
         else if (EndsWith(rels[i].first, "/sharedStrings"))
             out.sharedStrings = rels[i].second;
+        else if (EndsWith(rels[i].first, "/calcChain"))
+            out.calcChain = rels[i].second;
     }
     for (const pugi::xml_node& sheets : doc.document_element().children()) {
         if (Local(sheets.name()) != "sheets")
@@ -140,6 +144,38 @@ bool ReadLayout(const ZipPackage& zip, PackageLayout& out, std::string& error) {
         return false;
     }
     return true;
+}
+
+namespace {
+// The document without the children of its root element that `drop` picks, written back out.
+template <class Pick> std::string WithoutChildren(const std::string& xml, Pick drop) {
+    pugi::xml_document doc;
+    if (!doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_declaration))
+        return xml;
+    pugi::xml_node root = doc.document_element();
+    for (pugi::xml_node n = root.first_child(); n;) {
+        const pugi::xml_node next = n.next_sibling();
+        if (drop(n))
+            root.remove_child(n);
+        n = next;
+    }
+    std::ostringstream out;
+    doc.save(out, "", pugi::format_raw);
+    return out.str();
+}
+} // namespace
+
+std::string WithoutCalcChainRelationship(const std::string& relsXml) {
+    return WithoutChildren(relsXml, [](const pugi::xml_node& n) {
+        return EndsWith(n.attribute("Type").value(), "/calcChain");
+    });
+}
+
+std::string WithoutContentType(const std::string& contentTypesXml, const std::string& part) {
+    const std::string name = '/' + part;
+    return WithoutChildren(contentTypesXml, [&](const pugi::xml_node& n) {
+        return Local(n.name()) == "Override" && n.attribute("PartName").value() == name;
+    });
 }
 
 std::vector<bool> ReadTextStyles(const std::string& xml) {

@@ -18,11 +18,18 @@ struct PackageLayout {
     std::vector<SheetEntry> sheets; // worksheets in workbook order
     std::string styles;             // zip entry names, empty when absent
     std::string sharedStrings;
+    std::string calcChain;    // the order in which formula cells were last calculated
+    std::string workbookRels; // the workbook's relationships part
 };
 
 // Reads the package relationships and the workbook part; false (and why) when there is no
 // workbook with at least one worksheet.
 bool ReadLayout(const ZipPackage& zip, PackageLayout& out, std::string& error);
+// The package without its calculation chain: the relationships part without the relationship to
+// it, and [Content_Types].xml without its entry. Excel reports a workbook whose chain names a
+// cell that no longer holds a formula as damaged; without a chain it builds a new one.
+std::string WithoutCalcChainRelationship(const std::string& relsXml);
+std::string WithoutContentType(const std::string& contentTypesXml, const std::string& part);
 // textStyles[i]: the cell format i shows its value as text ("@").
 std::vector<bool> ReadTextStyles(const std::string& stylesXml);
 // The texts of the shared strings table.

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <map>
+#include <set>
 
 namespace sheets {
 
@@ -45,6 +46,8 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path, const QString& dec
         error = QString::fromStdString(why);
         return nullptr;
     }
+    wb->calcChain_ = layout.calcChain;
+    wb->workbookRels_ = layout.workbookRels;
     if (!layout.styles.empty())
         if (const auto xml = wb->zip_.read(layout.styles))
             wb->textStyles_ = ReadTextStyles(*xml);
@@ -215,7 +218,22 @@ bool Workbook::save(QString& error) {
         replaced[s.part] = {[w] { w->restart(); },
                             [w](char* out, size_t max) { return w->read(out, max); }};
     }
-    return zip_.save(path_, replaced, error);
+    // Written cells may have held formulas: the chain goes, and Excel makes a new one.
+    std::set<std::string> dropped;
+    std::string rels, types;
+    const std::string typesPart = "[Content_Types].xml";
+    if (!replaced.empty() && !calcChain_.empty() && zip_.contains(calcChain_)) {
+        dropped.insert(calcChain_);
+        if (const auto xml = zip_.read(workbookRels_)) {
+            rels = WithoutCalcChainRelationship(*xml);
+            replaced[workbookRels_] = ZipPackage::FromText(rels);
+        }
+        if (const auto xml = zip_.read(typesPart)) {
+            types = WithoutContentType(*xml, calcChain_);
+            replaced[typesPart] = ZipPackage::FromText(types);
+        }
+    }
+    return zip_.save(path_, replaced, dropped, error);
 }
 
 } // namespace sheets

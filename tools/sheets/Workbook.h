@@ -60,6 +60,8 @@ private:
     std::vector<Sheet> sheets_;
     std::vector<bool> textStyles_;
     std::vector<std::string> sharedStrings_;
+    std::string calcChain_;
+    std::string workbookRels_;
     int active_ = 0;
 
     // Row r of a rectangle write: the texts for columns first..first+n-1 (fewer: cleared).

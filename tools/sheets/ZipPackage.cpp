@@ -2,7 +2,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <cstring>
 #include <ctime>
+#include <memory>
 
 namespace sheets {
 
@@ -95,8 +98,19 @@ std::optional<std::string> ZipPackage::read(const std::string& name) const {
     return out;
 }
 
+ZipPackage::Replacement ZipPackage::FromText(const std::string& text) {
+    auto at = std::make_shared<size_t>(0);
+    return {[at] { *at = 0; },
+            [at, &text](char* out, size_t max) {
+                const size_t n = std::min(max, text.size() - *at);
+                std::memcpy(out, text.data() + *at, n);
+                *at += n;
+                return n;
+            }};
+}
+
 bool ZipPackage::save(const QString& path, const std::map<std::string, Replacement>& replaced,
-                      QString& error) const {
+                      const std::set<std::string>& dropped, QString& error) const {
     const QFileInfo info(path);
     if (info.exists() && (!info.isFile() || !info.isWritable())) {
         error = QStringLiteral("cannot write %1: %2")
@@ -124,6 +138,8 @@ bool ZipPackage::save(const QString& path, const std::map<std::string, Replaceme
         const char* name = zip_get_name(zip_, zip_uint64_t(i), 0);
         if (!name)
             return fail(ZipErrorText(zip_get_error(zip_)));
+        if (dropped.count(name))
+            continue;
         zip_source_t* src = nullptr;
         const auto rep = replaced.find(name);
         if (rep != replaced.end()) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <zip.h>
 
@@ -30,10 +31,13 @@ public:
         std::function<void()> restart;
         Producer produce;
     };
-    // Writes the package to path with the named parts replaced: a new file beside it, renamed
-    // over the old one only when complete. On failure the old file stays as it was.
+    // A replacement that hands out the bytes of `text` (which must outlive the save).
+    static Replacement FromText(const std::string& text);
+    // Writes the package to path with the named parts replaced and the dropped ones left out: a
+    // new file beside it, renamed over the old one only when complete. On failure the old file
+    // stays as it was.
     bool save(const QString& path, const std::map<std::string, Replacement>& replaced,
-              QString& error) const;
+              const std::set<std::string>& dropped, QString& error) const;
 
 private:
     QByteArray bytes_;
