@@ -22,12 +22,27 @@ std::vector<uint8_t> Build(uint8_t start, uint8_t code, std::span<const uint8_t>
 
 } // namespace frame
 
+void FrameReceiver::Report(FrameError error, uint8_t value) {
+    if (!onError)
+        return;
+    switch (error) {
+    case FrameError::TooLong:
+        onError(error, QString("data stream too long: %1").arg(value));
+        break;
+    case FrameError::Checksum:
+        onError(error, QStringLiteral("CRC error"));
+        break;
+    case FrameError::BrokenOff:
+        onError(error, QStringLiteral("answer broken off"));
+        break;
+    }
+}
+
 void FrameReceiver::Receive(uint8_t b) {
     // A silence of more than the limit abandons whatever part of a frame came before it.
     if (IdleTicks > frame::IdleLimitTicks && RxState != 0) {
         RxState = 0;
-        if (onError)
-            onError(FrameError::BrokenOff, QStringLiteral("answer broken off"));
+        Report(FrameError::BrokenOff, 0);
     }
     IdleTicks = 0;
     switch (RxState) {
@@ -46,8 +61,7 @@ void FrameReceiver::Receive(uint8_t b) {
         RxSum ^= b;
         if (b > frame::MaxLength) {
             RxState = 0;
-            if (onError)
-                onError(FrameError::TooLong, QString("data stream too long: %1").arg(b));
+            Report(FrameError::TooLong, b);
         } else if (b < 3) {
             // Shorter than its own header: no such frame exists; hunt for the next one.
             RxState = 0;
@@ -77,8 +91,8 @@ void FrameReceiver::Receive(uint8_t b) {
         if (b == RxSum) {
             if (onFrame)
                 onFrame();
-        } else if (onError) {
-            onError(FrameError::Checksum, QStringLiteral("CRC error"));
+        } else {
+            Report(FrameError::Checksum, 0);
         }
         break;
     default:

@@ -59,5 +59,7 @@ public:
     std::array<uint8_t, 128> RxData{};
 
 private:
+    // Out of the byte path: the messages are built only when a frame is dropped.
+    [[gnu::cold, gnu::noinline]] void Report(FrameError error, uint8_t value);
     uint8_t start_;
 };
