@@ -1,7 +1,6 @@
 # Workbook export: converting a saved text file back into records, and a million records of one
 # board exported into the real spreadsheet service.
-impix_bench(NAME bench_export SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/export_main.cpp
+impix_bench(NAME bench_export QT_APP SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/export_convert.cpp
   ${CMAKE_CURRENT_LIST_DIR}/export_workbook.cpp)
 add_dependencies(bench_export impix-sheets impix_template_workbook)

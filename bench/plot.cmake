@@ -1,2 +1,2 @@
-impix_bench(NAME bench_plot_ingest SOURCES plot_ingest.cpp)
+impix_bench(NAME bench_plot_ingest QT_APP SOURCES plot_ingest.cpp)
 impix_bench(NAME bench_plot_paint SOURCES plot_paint.cpp UI)

@@ -60,11 +60,3 @@ void BM_ReportIngest(benchmark::State& state) {
 }
 BENCHMARK(BM_ReportIngest)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

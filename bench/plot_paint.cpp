@@ -1,5 +1,4 @@
 // The preview plot with a large buffer: a full paint, and live items as they arrive.
-#include <QApplication>
 #include <benchmark/benchmark.h>
 #include <cmath>
 
@@ -54,12 +53,3 @@ void BM_PlotNewRecord(benchmark::State& state) {
 }
 BENCHMARK(BM_PlotNewRecord)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

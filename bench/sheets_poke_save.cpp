@@ -2,7 +2,6 @@
 // through the real service over its socket; reports the time and the service's peak memory.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
@@ -129,11 +128,3 @@ void BM_PokeAndSaveMillionRows(benchmark::State& state) {
 BENCHMARK(BM_PokeAndSaveMillionRows)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
