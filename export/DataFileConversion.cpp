@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <fcntl.h>
 #include <string>
@@ -10,6 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "base/DecimalText.h"
 #include "base/Failure.h"
 #include "base/StrToInt.h"
 #include "data/BufferTextFile.h"
@@ -81,51 +81,6 @@ int Byte(std::string_view field) {
 }
 int Word(std::string_view field) {
     return static_cast<uint16_t>(IntegerField(field));
-}
-
-// A decimal number as the platform reads one: optional sign, digits with at most one decimal
-// separator (at least one digit), optional exponent. Nothing else, no blanks.
-bool ReadDecimal(std::string_view text, char decimal, double& value) {
-    std::string plain;
-    plain.reserve(text.size());
-    size_t i = 0;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        if (text[i] == '-')
-            plain += '-';
-        ++i;
-    }
-    int digits = 0;
-    bool point = false;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c >= '0' && c <= '9') {
-            plain += c;
-            ++digits;
-        } else if (c == decimal && !point) {
-            plain += '.';
-            point = true;
-        } else {
-            break;
-        }
-    }
-    if (digits == 0)
-        return false;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        plain += 'e';
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-            plain += text[i++];
-        const size_t expStart = i;
-        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-            plain += text[i];
-        if (i == expStart)
-            return false;
-    }
-    if (i != text.size())
-        return false;
-    const char* end = plain.data() + plain.size();
-    const auto res = std::from_chars(plain.data(), end, value);
-    return res.ec == std::errc() && res.ptr == end && std::isfinite(value);
 }
 
 // Reads a file in large chunks and hands out its lines without their LF or CR LF.
@@ -273,11 +228,13 @@ double ConvertedValue(std::string_view field, const FormatSettings& fs) {
     for (char c : field)
         if (c != 'k')
             text += c;
-    double number = 0;
-    if (text.empty() || text.front() == '?' ||
-        !ReadDecimal(text, Latin1Of(fs.decimalSeparator), number))
+    const char decimal = Latin1Of(fs.decimalSeparator);
+    const std::optional<double> number = text.empty() || text.front() == '?'
+                                             ? std::nullopt
+                                             : ReadDecimal(text, {std::string_view(&decimal, 1)});
+    if (!number)
         return VoidMark;
-    const double whole = std::trunc(number);
+    const double whole = std::trunc(*number);
     if (whole < -2147483648.0 || whole > 2147483647.0)
         return VoidMark;
     // The file holds the decoded value times 1000; back to the decoder's scale.

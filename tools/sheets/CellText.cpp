@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
+#include <optional>
+
+#include "base/DecimalText.h"
 
 namespace sheets {
 
@@ -30,50 +32,6 @@ void AppendEscape(std::string& out, unsigned code) {
     out += '_';
 }
 
-// A number: optional sign, digits with at most one decimal separator, optional exponent. The
-// result uses "." as the separator; empty when the text is not a number.
-std::string NumberText(std::string_view t, std::string_view sep) {
-    std::string n;
-    size_t i = 0;
-    if (i < t.size() && (t[i] == '-' || t[i] == '+')) {
-        if (t[i] == '-')
-            n += '-';
-        ++i;
-    }
-    int digits = 0;
-    bool point = false;
-    while (i < t.size()) {
-        if (IsDigit(t[i])) {
-            n += t[i++];
-            ++digits;
-        } else if (!point && t[i] == '.') {
-            n += '.';
-            point = true;
-            ++i;
-        } else if (!point && !sep.empty() && t.substr(i, sep.size()) == sep) {
-            n += '.';
-            point = true;
-            i += sep.size();
-        } else {
-            break;
-        }
-    }
-    if (digits == 0)
-        return {};
-    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-        n += 'e';
-        ++i;
-        if (i < t.size() && (t[i] == '-' || t[i] == '+'))
-            n += t[i++];
-        const size_t start = i;
-        while (i < t.size() && IsDigit(t[i]))
-            n += t[i++];
-        if (i == start)
-            return {};
-    }
-    return i == t.size() ? n : std::string();
-}
-
 } // namespace
 
 CellValue ClassifyCellText(std::string_view text, std::string_view decimalSeparator,
@@ -89,15 +47,10 @@ CellValue ClassifyCellText(std::string_view text, std::string_view decimalSepara
         if (digits > 0 && digits <= 15 && (text[sign] != '0' || digits == 1) &&
             std::all_of(text.begin() + long(sign), text.end(), IsDigit))
             return {CellKind::Number, std::string(text)};
-        const std::string n = NumberText(text, decimalSeparator);
-        double v = 0;
-        if (!n.empty()) {
-            const auto r = std::from_chars(n.data(), n.data() + n.size(), v);
-            if (r.ec == std::errc() && r.ptr == n.data() + n.size() && std::isfinite(v)) {
-                char buf[32];
-                const auto w = std::to_chars(buf, buf + sizeof buf, v);
-                return {CellKind::Number, std::string(buf, w.ptr)};
-            }
+        if (const std::optional<double> v = ReadDecimal(text, {".", decimalSeparator})) {
+            char buf[32];
+            const auto w = std::to_chars(buf, buf + sizeof buf, *v);
+            return {CellKind::Number, std::string(buf, w.ptr)};
         }
     }
     return {CellKind::String, std::string(text)};
