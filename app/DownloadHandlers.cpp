@@ -2,6 +2,7 @@
 // it stops, and "Download missing" asking for exactly those. Also the link health indicator.
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include "app/ImpixMain.h"
@@ -27,9 +28,7 @@ void TFImpixMain::DownloadRequested(int64_t first, int64_t amount) {
     if (requestingGaps_)
         return;
     // The logger's reported size, when asked before, bounds what can come.
-    bool known = false;
-    const int64_t stored = Text("SizeTx").toLongLong(&known);
-    Download.Start(first, amount, known ? stored : -1, downloadClock_.elapsed());
+    Download.Start(first, amount, MB->DataSize.value_or(-1), downloadClock_.elapsed());
     ShowDownloadState();
     downloadTimer_->start();
 }
@@ -46,14 +45,11 @@ void TFImpixMain::DwnMissingBtnClick() {
     if (gaps.empty())
         return;
     requestingGaps_ = true;
-    try {
+    {
+        const auto done = qScopeGuard([this] { requestingGaps_ = false; });
         for (const CounterSpan& g : gaps)
             MB->SendDownloadRequest(g.first, g.count);
-    } catch (...) {
-        requestingGaps_ = false;
-        throw;
     }
-    requestingGaps_ = false;
     Download.Resume(downloadClock_.elapsed());
     ShowDownloadState();
     downloadTimer_->start();

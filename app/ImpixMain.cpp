@@ -227,7 +227,7 @@ void TFImpixMain::ReconnectBtnClick() {
 }
 
 void TFImpixMain::VersionInfoBtnClick() {
-    MB->SendShortRequest(0);
+    MB->SendShortRequest(Request::GetVersion);
 }
 
 void TFImpixMain::ComSettingsBtnClick() {

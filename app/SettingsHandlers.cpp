@@ -14,36 +14,40 @@ namespace {
 // Requests without payload and the buttons that send them.
 struct ShortRequest {
     const char* button;
-    uint8_t code;
+    Request code;
 };
 constexpr ShortRequest ShortRequests[] = {
-    {"GetPeriodBtn", 1},  {"GetParamsBtn", 2},  {"GetMaskBtn", 3},     {"GetTimeBtn", 4},
-    {"GetGPRSnetBtn", 5}, {"GetGPRSrepBtn", 6}, {"GPRSforceBtn", 7},   {"GetFParamsBtn", 8},
-    {"EnableBtn", 131},   {"DisableBtn", 132},  {"Button1", 132},      {"BitBtn1", 133},
-    {"FormatBtn", 133},   {"GetSizeBtn", 134},  {"FreqStartBtn", 139},
+    {"GetPeriodBtn", Request::GetPeriod},
+    {"GetParamsBtn", Request::GetParams},
+    {"GetMaskBtn", Request::GetMask},
+    {"GetTimeBtn", Request::GetTime},
+    {"GetGPRSnetBtn", Request::GetGprsNet},
+    {"GetGPRSrepBtn", Request::GetGprsReport},
+    {"GPRSforceBtn", Request::ForceGprsReport},
+    {"GetFParamsBtn", Request::GetFreqParams},
+    {"EnableBtn", Request::StartMeasure},
+    {"DisableBtn", Request::StopMeasure},
+    {"Button1", Request::StopMeasure},
+    {"BitBtn1", Request::ClearMemory},
+    {"FormatBtn", Request::ClearMemory},
+    {"GetSizeBtn", Request::GetDataSize},
+    {"FreqStartBtn", Request::StartFreqMeasure},
 };
 } // namespace
 
 void TFImpixMain::ConnectSettingsHandlers() {
     for (const ShortRequest& r : ShortRequests) {
-        const uint8_t code = r.code;
+        const Request code = r.code;
         OnClick(r.button, [this, code] { MB->SendShortRequest(code); });
     }
-    OnClick("SetPeriodBtn", [this] {
-        const std::vector<uint8_t> p = SetPeriodPayload(Value("PerHourEd"), Value("PerMinEd"));
-        MB->SendRequest2(128, p[0], p[1]);
-    });
+    OnClick("SetPeriodBtn", [this] { MB->SendPeriod(); });
     OnClick("SetParamsBtn", [this] { MB->SendMeasureParams(); });
     OnClick("SetFParamsBtn", [this] { MB->SendFreqParams(); });
     OnClick("SetMaskBtn", [this] { MB->SendElectrodeMask(); });
     OnClick("DwnBtn", [this] {
         MB->SendDownloadRequest(Round(Value("FromValEd")), Round(Value("AmountValEd")));
     });
-    OnClick("SetGPRSrepBtn", [this] {
-        const std::vector<uint8_t> p =
-            SetGprsReportPayload(Value("RepHourEd"), Value("RepMinEd"), Value("RetryRepEd"));
-        MB->SendRequest3(138, p[0], p[1], p[2]);
-    });
+    OnClick("SetGPRSrepBtn", [this] { MB->SendReportSettings(); });
     OnClick("SetTimeBtn", [this] { SetTimeBtnClick(); });
     OnClick("SynchronizeBtn", [this] { SynchronizeBtnClick(); });
     OnClick("SetGPRSnetBtn", [this] { SetGPRSnetBtnClick(); });
@@ -96,8 +100,7 @@ void TFImpixMain::ChXSelChckClick() {
 }
 
 void TFImpixMain::SetTimeBtnClick() {
-    const ClockFields c = ParseClockText(Text("ClockEd"), format_);
-    MB->SendRequest(136, SetTimePayload(c.year, c.month, c.day, c.hour, c.minute, c.second));
+    MB->SendClock();
 }
 
 void TFImpixMain::SynchronizeBtnClick() {
@@ -105,5 +108,5 @@ void TFImpixMain::SynchronizeBtnClick() {
 }
 
 void TFImpixMain::SetGPRSnetBtnClick() {
-    MB->SendRequest(137, SetGprsNetPayload(Text("APNEd"), Text("ServIPEd")));
+    MB->SendGprsNet();
 }

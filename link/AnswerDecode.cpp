@@ -10,19 +10,11 @@
 #include "base/StrToInt.h"
 #include "link/DateTime.h"
 #include "link/Encodings.h"
+#include "link/ProtocolCodes.h"
+#include "link/WireBytes.h"
 #include "link/WireField.h"
 
 namespace {
-
-uint32_t Big24(const uint8_t* d) {
-    return d[0] * 65536u + d[1] * 256u + d[2];
-}
-
-void PutBig24(std::vector<uint8_t>& out, int64_t v) {
-    out.push_back(static_cast<uint8_t>(v >> 16));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-    out.push_back(static_cast<uint8_t>(v));
-}
 
 // Text of a field up to its first zero byte; the last byte always ends it.
 QString TextField(const uint8_t* d, int size) {
@@ -120,30 +112,30 @@ std::optional<ClockFields> ShownClock(const QString& text, const FormatSettings&
 } // namespace
 
 int AnswerDataSize(uint8_t code) {
-    switch (code) {
-    case 5:   // measurement
-    case 120: // downloaded item
-    case 247: // frequency sweep parameters
+    switch (static_cast<Answer>(code)) {
+    case Answer::Measurement:
+    case Answer::DownloadItem:
+    case Answer::FreqParams:
         return 13;
-    case 6: // sweep point
+    case Answer::SweepPoint:
         return 10;
-    case 121: // data size
-    case 249: // report settings
+    case Answer::DataSize:
+    case Answer::ReportSettings:
         return 3;
-    case 124: // measure state
+    case Answer::MeasureState:
         return 1;
-    case 250: // access point and server address fields
+    case Answer::GprsNet: // access point and server address fields
         return 48;
-    case 251: // clock
+    case Answer::Time:
         return 8;
-    case 252: // sixteen masks
+    case Answer::Mask: // sixteen masks
         return 32;
-    case 253: // measure parameters
+    case Answer::Params:
         return 7;
-    case 254: // period
-    case 255: // version
+    case Answer::Period:
+    case Answer::Version:
         return 2;
-    default: // 122, 248 and unknown codes carry nothing the console reads
+    default: // MemoryCleared, ReportForced and unknown codes carry nothing the console reads
         return 0;
     }
 }
@@ -172,9 +164,9 @@ GprsNetValues DecodeGprsNet(const uint8_t* d) {
 
 FreqParamsValues DecodeFreqParams(const uint8_t* d) {
     FreqParamsValues v;
-    v.begFreqHz = enc::FrequencyFromCode(Big24(d));
-    v.endFreqHz = enc::FrequencyFromCode(Big24(d + 3));
-    v.multiplier = enc::MultiplierFromCode(static_cast<uint16_t>(d[6] * 256 + d[7]));
+    v.begFreqHz = enc::FrequencyFromCode(ReadBig24(d));
+    v.endFreqHz = enc::FrequencyFromCode(ReadBig24(d + 3));
+    v.multiplier = enc::MultiplierFromCode(qFromBigEndian<uint16_t>(d + 6));
     v.volts = enc::VoltageFromCode(d[8]);
     v.board = d[9] + 1;
     v.channel = d[10] + 1;
@@ -185,7 +177,7 @@ FreqParamsValues DecodeFreqParams(const uint8_t* d) {
 
 ParamsValues DecodeParams(const uint8_t* d) {
     ParamsValues v;
-    v.freqHz = enc::FrequencyFromCode(Big24(d));
+    v.freqHz = enc::FrequencyFromCode(ReadBig24(d));
     v.volts = enc::VoltageFromCode(d[3]);
     v.latencyMs = enc::LatencyFromCode(d[4]);
     v.repeat = d[5];
@@ -204,12 +196,12 @@ ReportSettingsValues DecodeReportSettings(const uint8_t* d) {
 std::array<uint16_t, 16> DecodeMasks(const uint8_t* d) {
     std::array<uint16_t, 16> masks{};
     for (size_t i = 0; i < masks.size(); ++i)
-        masks[i] = static_cast<uint16_t>(d[2 * i] + 256 * d[2 * i + 1]);
+        masks[i] = qFromLittleEndian<uint16_t>(d + 2 * i);
     return masks;
 }
 
 int32_t DecodeDataSize(const uint8_t* d) {
-    return static_cast<int32_t>(Big24(d));
+    return static_cast<int32_t>(ReadBig24(d));
 }
 
 QString VersionText(const uint8_t* d) {
@@ -227,7 +219,7 @@ std::vector<uint8_t> SetPeriodPayload(double hours, double minutes) {
 std::vector<uint8_t> SetParamsPayload(double hz, double volts, double latencyMs, double repeat,
                                       bool twoElectrodes) {
     std::vector<uint8_t> out;
-    PutBig24(out, FieldCode(Frequency, hz, enc::FrequencyCode));
+    AppendBig24(out, static_cast<uint32_t>(FieldCode(Frequency, hz, enc::FrequencyCode)));
     out.push_back(VoltageByte(volts));
     out.push_back(static_cast<uint8_t>(FieldCode(Latency, latencyMs, enc::LatencyCode)));
     out.push_back(Byte(Repeat, repeat));
@@ -239,11 +231,9 @@ std::vector<uint8_t> SetFreqParamsPayload(double begHz, double endHz, double mul
                                           double volts, double board, double channel, double repeat,
                                           bool twoElectrodes) {
     std::vector<uint8_t> out;
-    PutBig24(out, FieldCode(BeginFrequency, begHz, enc::FrequencyCode));
-    PutBig24(out, FieldCode(EndFrequency, endHz, enc::FrequencyCode));
-    const int64_t mult = FieldCode(Multiplier, multiplier, enc::MultiplierCode);
-    out.push_back(Low8(mult >> 8));
-    out.push_back(Low8(mult));
+    AppendBig24(out, static_cast<uint32_t>(FieldCode(BeginFrequency, begHz, enc::FrequencyCode)));
+    AppendBig24(out, static_cast<uint32_t>(FieldCode(EndFrequency, endHz, enc::FrequencyCode)));
+    AppendBig16(out, static_cast<uint16_t>(FieldCode(Multiplier, multiplier, enc::MultiplierCode)));
     out.push_back(VoltageByte(volts));
     out.push_back(static_cast<uint8_t>(FieldCode(Board, board, enc::IndexCode)));
     out.push_back(static_cast<uint8_t>(FieldCode(Channel, channel, enc::IndexCode)));
@@ -254,17 +244,15 @@ std::vector<uint8_t> SetFreqParamsPayload(double begHz, double endHz, double mul
 
 std::vector<uint8_t> SetMaskPayload(std::span<const uint16_t, 8> masks) {
     std::vector<uint8_t> out;
-    for (uint16_t m : masks) {
-        out.push_back(Low8(m));
-        out.push_back(Low8(m >> 8));
-    }
+    for (uint16_t m : masks)
+        AppendLittle16(out, m);
     return out;
 }
 
 std::vector<uint8_t> DownloadPayload(double first, double amount) {
     std::vector<uint8_t> out;
-    PutBig24(out, FieldCode(FirstItem, first, Round));
-    PutBig24(out, FieldCode(ItemCount, amount, Round));
+    AppendBig24(out, static_cast<uint32_t>(FieldCode(FirstItem, first, Round)));
+    AppendBig24(out, static_cast<uint32_t>(FieldCode(ItemCount, amount, Round)));
     return out;
 }
 

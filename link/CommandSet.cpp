@@ -7,25 +7,51 @@
 #include "link/Encodings.h"
 #include "link/ModBus.h"
 
+void TMB::SendPeriod() {
+    const std::vector<uint8_t> p =
+        SetPeriodPayload(view_.Value("PerHourEd"), view_.Value("PerMinEd"));
+    SendRequest2(Request::SetPeriod, p[0], p[1]);
+}
+
 void TMB::SendMeasureParams() {
-    SendRequest(129, SetParamsPayload(view_.Value("FreqEd"), view_.Value("VoltageEd"),
-                                      view_.Value("LatEd"), view_.Value("RepEd"),
-                                      view_.Checked("MeasTypeChck")));
+    SendRequest(Request::SetParams,
+                SetParamsPayload(view_.Value("FreqEd"), view_.Value("VoltageEd"),
+                                 view_.Value("LatEd"), view_.Value("RepEd"),
+                                 view_.Checked("MeasTypeChck")));
 }
 
 void TMB::SendFreqParams() {
-    SendRequest(140, SetFreqParamsPayload(view_.Value("BegFreqEd"), view_.Value("EndFreqEd"),
-                                          view_.Value("FreqMultEd"), view_.Value("FreqVoltageEd"),
-                                          view_.Value("FBrdEd"), view_.Value("FChnlEd"),
-                                          view_.Value("FRepEd"), view_.Checked("FMeasTypeChck")));
+    SendRequest(Request::SetFreqParams,
+                SetFreqParamsPayload(view_.Value("BegFreqEd"), view_.Value("EndFreqEd"),
+                                     view_.Value("FreqMultEd"), view_.Value("FreqVoltageEd"),
+                                     view_.Value("FBrdEd"), view_.Value("FChnlEd"),
+                                     view_.Value("FRepEd"), view_.Checked("FMeasTypeChck")));
 }
 
 void TMB::SendElectrodeMask() {
-    SendRequest(130, SetMaskPayload(std::span<const uint16_t, 8>(ElectrodeMask.data(), 8)));
+    SendRequest(Request::SetMask,
+                SetMaskPayload(std::span<const uint16_t, 8>(ElectrodeMask.data(), 8)));
+}
+
+void TMB::SendReportSettings() {
+    const std::vector<uint8_t> p = SetGprsReportPayload(
+        view_.Value("RepHourEd"), view_.Value("RepMinEd"), view_.Value("RetryRepEd"));
+    SendRequest3(Request::SetGprsReport, p[0], p[1], p[2]);
+}
+
+void TMB::SendClock() {
+    const ClockFields c = ParseClockText(view_.Text("ClockEd"), view_.Format());
+    SendRequest(Request::SetTime,
+                SetTimePayload(c.year, c.month, c.day, c.hour, c.minute, c.second));
+}
+
+void TMB::SendGprsNet() {
+    SendRequest(Request::SetGprsNet,
+                SetGprsNetPayload(view_.Text("APNEd"), view_.Text("ServIPEd")));
 }
 
 void TMB::SendDownloadRequest(int64_t first, int64_t amount) {
-    SendRequest(135, DownloadPayload(first, amount));
+    SendRequest(Request::Download, DownloadPayload(first, amount));
     view_.DownloadRequested(first, amount);
 }
 
@@ -70,31 +96,32 @@ void TMB::DispatchAnswer() {
         view_.ShowLinkHealth(Health);
     Status("OK");
     const uint8_t* d = Rx.RxData.data();
-    switch (Rx.RxCmd) {
-    case 5: // a measurement, sent while measuring
+    switch (static_cast<Answer>(Rx.RxCmd)) {
+    case Answer::Measurement: // a measurement, sent while measuring
         DecodeMeasurement();
         ShowMeasurement();
         view_.AddRecord(MeasRecord);
         break;
-    case 6: // a sweep point: shown, not buffered
+    case Answer::SweepPoint: // a sweep point: shown, not buffered
         Working = DecodeSweepPoint(d, Working);
         ShowSweepPoint();
         break;
-    case 120: // one downloaded item
+    case Answer::DownloadItem: // one downloaded item
         DecodeMeasurement();
         view_.AddDownloadedRecord(MeasRecord);
         view_.SetText("AmountTx", QString::number(MeasRecord.Counter));
         break;
-    case 121:
-        view_.SetText("SizeTx", QString::number(DecodeDataSize(d)));
+    case Answer::DataSize:
+        DataSize = DecodeDataSize(d);
+        view_.SetText("SizeTx", QString::number(*DataSize));
         break;
-    case 122:
+    case Answer::MemoryCleared:
         Status("Reset memory");
         break;
-    case 124:
+    case Answer::MeasureState:
         Status(MeasureStateText(d));
         break;
-    case 247: {
+    case Answer::FreqParams: {
         Status("Freq. Measure params");
         const FreqParamsValues v = DecodeFreqParams(d);
         view_.SetValue("BegFreqEd", v.begFreqHz);
@@ -107,10 +134,10 @@ void TMB::DispatchAnswer() {
         view_.SetChecked("FMeasTypeChck", v.twoElectrodes);
         break;
     }
-    case 248:
+    case Answer::ReportForced:
         Status("GPRS Report Forced");
         break;
-    case 249: {
+    case Answer::ReportSettings: {
         Status("GPRS Reporting Settings");
         const ReportSettingsValues v = DecodeReportSettings(d);
         view_.SetValue("RepHourEd", v.hour);
@@ -118,18 +145,18 @@ void TMB::DispatchAnswer() {
         view_.SetValue("RetryRepEd", v.retries);
         break;
     }
-    case 250: {
+    case Answer::GprsNet: {
         Status("GPRS Settings");
         const GprsNetValues v = DecodeGprsNet(d);
         view_.SetText("APNEd", v.apn);
         view_.SetText("ServIPEd", v.serverIp);
         break;
     }
-    case 251:
+    case Answer::Time:
         Status("System Time");
         view_.SetText("ClockEd", ClockAnswerText(d, view_.Format()));
         break;
-    case 252: {
+    case Answer::Mask: {
         Status("Electrode mask");
         const std::array<uint16_t, 16> masks = DecodeMasks(d);
         for (size_t i = 0; i < masks.size(); ++i) {
@@ -138,7 +165,7 @@ void TMB::DispatchAnswer() {
         }
         break;
     }
-    case 253: {
+    case Answer::Params: {
         Status("Measure params");
         const ParamsValues v = DecodeParams(d);
         view_.SetValue("FreqEd", v.freqHz);
@@ -148,14 +175,14 @@ void TMB::DispatchAnswer() {
         view_.SetChecked("MeasTypeChck", v.twoElectrodes);
         break;
     }
-    case 254: {
+    case Answer::Period: {
         Status("Measure period");
         const PeriodValues v = DecodePeriod(d);
         view_.SetValue("PerHourEd", v.hours);
         view_.SetValue("PerMinEd", v.minutes);
         break;
     }
-    case 255:
+    case Answer::Version:
         view_.SetText("VersionTx", VersionText(d));
         break;
     default: // unknown codes: "OK" and nothing else

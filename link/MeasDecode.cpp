@@ -2,6 +2,7 @@
 
 #include "base/Rounding.h"
 #include "link/DateTime.h"
+#include "link/WireBytes.h"
 
 namespace {
 
@@ -14,8 +15,8 @@ void DecodeValues(const uint8_t* b, MeasValues& v) {
     v.range = b[2] & 3;
     const int e1 = (b[2] & 0xE0) >> 5;
     const int e2 = (b[2] & 0x1C) >> 2;
-    v.Rx = RangeValue(v.range, static_cast<uint16_t>(b[3] * 256 + b[4])) / Pow10[e1];
-    v.Xx = RangeValue(v.range, static_cast<uint16_t>(b[5] * 256 + b[6])) / Pow10[e2];
+    v.Rx = RangeValue(v.range, qFromBigEndian<uint16_t>(b + 3)) / Pow10[e1];
+    v.Xx = RangeValue(v.range, qFromBigEndian<uint16_t>(b + 5)) / Pow10[e2];
     if (b[0] & 0x80)
         v.Xx = -v.Xx;
 }
@@ -33,8 +34,8 @@ DecodedMeasurement DecodeMeasurement(const uint8_t* b, int currentYear) {
     DecodedMeasurement out;
     MeasValues& v = out.values;
     DecodeValues(b, v);
-    v.counter = b[10] + 256 * b[11] + 65536 * b[12];
-    const int32_t s = b[7] + 256 * b[8] + ((b[0] & 0x10) ? 65536 : 0);
+    v.counter = static_cast<int32_t>(ReadLittle24(b + 10));
+    const int32_t s = qFromLittleEndian<uint16_t>(b + 7) + ((b[0] & 0x10) ? 65536 : 0);
     v.second = static_cast<uint8_t>(s % 60);
     v.minute = static_cast<uint8_t>(s / 60 % 60);
     // Up to 36 for the largest count; the time encoding refuses 24 and more.
@@ -59,7 +60,7 @@ DecodedMeasurement DecodeMeasurement(const uint8_t* b, int currentYear) {
 
 MeasValues DecodeSweepPoint(const uint8_t* b, MeasValues last) {
     DecodeValues(b, last);
-    last.SweepFreqCode = b[7] * 65536 + b[8] * 256 + b[9];
+    last.SweepFreqCode = static_cast<int32_t>(ReadBig24(b + 7));
     return last;
 }
 

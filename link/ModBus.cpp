@@ -83,26 +83,26 @@ void TMB::SendFrame() {
     RS232.SendByte(sum);
 }
 
-void TMB::SendRequest(uint8_t code, std::span<const uint8_t> payload) {
+void TMB::SendRequest(Request code, std::span<const uint8_t> payload) {
     // The longest request of the command set carries 48 bytes; TxData holds 64.
     const size_t n = std::min(payload.size(), TxData.size() - 3);
     TxData[0] = frame::RequestStart;
-    TxData[1] = code;
+    TxData[1] = CodeOf(code);
     TxData[2] = static_cast<uint8_t>(3 + n);
     std::copy_n(payload.begin(), n, TxData.begin() + 3);
     SendFrame();
 }
 
-void TMB::SendShortRequest(uint8_t code) {
+void TMB::SendShortRequest(Request code) {
     SendRequest(code, {});
 }
 
-void TMB::SendRequest2(uint8_t code, uint8_t a, uint8_t b) {
+void TMB::SendRequest2(Request code, uint8_t a, uint8_t b) {
     const uint8_t payload[] = {a, b};
     SendRequest(code, payload);
 }
 
-void TMB::SendRequest3(uint8_t code, uint8_t a, uint8_t b, uint8_t c) {
+void TMB::SendRequest3(Request code, uint8_t a, uint8_t b, uint8_t c) {
     const uint8_t payload[] = {a, b, c};
     SendRequest(code, payload);
 }

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "link/ConsoleView.h"
@@ -14,6 +15,7 @@
 #include "link/LinkHealth.h"
 #include "link/MeasDecode.h"
 #include "link/MeasRecord.h"
+#include "link/ProtocolCodes.h"
 #include "link/ReportParser.h"
 #include "serial/RS232.h"
 
@@ -38,14 +40,19 @@ public:
 
     // Sender: TxData holds the request being built; its checksum is computed while sending.
     void SendFrame();
-    void SendShortRequest(uint8_t code);
-    void SendRequest2(uint8_t code, uint8_t a, uint8_t b);
-    void SendRequest3(uint8_t code, uint8_t a, uint8_t b, uint8_t c);
+    void SendShortRequest(Request code);
+    void SendRequest2(Request code, uint8_t a, uint8_t b);
+    void SendRequest3(Request code, uint8_t a, uint8_t b, uint8_t c);
     // Fills TxData with a request carrying the payload and sends it.
-    void SendRequest(uint8_t code, std::span<const uint8_t> payload);
+    void SendRequest(Request code, std::span<const uint8_t> payload);
+    // The set requests, each built from the values of its settings controls.
+    void SendPeriod();
     void SendMeasureParams();
     void SendFreqParams();
     void SendElectrodeMask();
+    void SendReportSettings();
+    void SendClock();
+    void SendGprsNet();
     void SendDownloadRequest(int64_t first, int64_t amount);
 
     // Acts on the good answer held by the receiver.
@@ -66,6 +73,8 @@ public:
     void ReportLinkError(const QString& msg);
     QString LastLinkError;
     LinkHealth Health;
+    // The item count of the logger's last data size answer (SizeTx shows it); none before one.
+    std::optional<int64_t> DataSize;
 
 private:
     void Status(const QString& text);

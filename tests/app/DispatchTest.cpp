@@ -10,8 +10,8 @@ protected:
         ConsoleFixture::SetUp();
         Start();
     }
-    void Answer(uint8_t code, std::vector<uint8_t> data) {
-        for (uint8_t b : frame::Build(frame::AnswerStart, code, data))
+    void Send(Answer code, std::vector<uint8_t> data) {
+        for (uint8_t b : frame::Build(frame::AnswerStart, CodeOf(code), data))
             link->RS232Receive(b);
     }
 };
@@ -23,7 +23,7 @@ TEST_F(DispatchTest, SettingsAnswersFillTheirControls) {
     EXPECT_EQ(Text("PerMinEd"), "30");
 
     // 33554 is 999.99 Hz, shown as the integer 1000; voltage code 0 is below the minimum.
-    Answer(253, {0x00, 0x83, 0x12, 0x00, 0x03, 0x05, 0xFF});
+    Send(Answer::Params, {0x00, 0x83, 0x12, 0x00, 0x03, 0x05, 0xFF});
     EXPECT_EQ(Text("ComStatusTx"), "Measure params");
     EXPECT_EQ(Text("FreqEd"), "1000");
     EXPECT_EQ(Text("VoltageEd"), "0.10");
@@ -31,7 +31,8 @@ TEST_F(DispatchTest, SettingsAnswersFillTheirControls) {
     EXPECT_EQ(Text("RepEd"), "5");
     EXPECT_TRUE(window->Checked("MeasTypeChck"));
 
-    Answer(247, {0x00, 0x0D, 0x1B, 0x0A, 0x3D, 0x71, 0x02, 0x00, 0xFF, 0x02, 0x0F, 0x07, 0x00});
+    Send(Answer::FreqParams,
+         {0x00, 0x0D, 0x1B, 0x0A, 0x3D, 0x71, 0x02, 0x00, 0xFF, 0x02, 0x0F, 0x07, 0x00});
     EXPECT_EQ(Text("ComStatusTx"), "Freq. Measure params");
     EXPECT_EQ(Text("BegFreqEd"), "100");
     EXPECT_EQ(Text("EndFreqEd"), "20000");
@@ -42,7 +43,7 @@ TEST_F(DispatchTest, SettingsAnswersFillTheirControls) {
     EXPECT_EQ(Text("FRepEd"), "7");
     EXPECT_FALSE(window->Checked("FMeasTypeChck"));
 
-    Answer(249, {6, 45, 3});
+    Send(Answer::ReportSettings, {6, 45, 3});
     EXPECT_EQ(Text("ComStatusTx"), "GPRS Reporting Settings");
     EXPECT_EQ(Text("RepHourEd"), "6");
     EXPECT_EQ(Text("RepMinEd"), "45");
@@ -53,34 +54,37 @@ TEST_F(DispatchTest, SettingsAnswersFillTheirControls) {
     std::copy(apn.begin(), apn.end(), net.begin());
     const QByteArray ip = "10.1.2.3";
     std::copy(ip.begin(), ip.end(), net.begin() + 32);
-    Answer(250, net);
+    Send(Answer::GprsNet, net);
     EXPECT_EQ(Text("ComStatusTx"), "GPRS Settings");
     EXPECT_EQ(Text("APNEd"), QString(31, 'a'));
     EXPECT_EQ(Text("ServIPEd"), "10.1.2.3");
 }
 
 TEST_F(DispatchTest, ClockAnswerShowsTheDateOrUnknown) {
-    Answer(251, {0x05, 0x04, 0x03, 0x02, 0x01, 0x0C, 0x18, 0x14});
+    Send(Answer::Time, {0x05, 0x04, 0x03, 0x02, 0x01, 0x0C, 0x18, 0x14});
     EXPECT_EQ(Text("ComStatusTx"), "System Time");
     EXPECT_EQ(Text("ClockEd"), "01.12.2024 - 03:04:05");
-    Answer(251, {0x05, 0x04, 0x03, 0x02, 0x01, 0x0D, 0x18, 0x14});
+    Send(Answer::Time, {0x05, 0x04, 0x03, 0x02, 0x01, 0x0D, 0x18, 0x14});
     EXPECT_EQ(Text("ClockEd"), "unknown");
     EXPECT_EQ(Text("ComStatusTx"), "System Time");
 }
 
 TEST_F(DispatchTest, ActionAnswersShowTheirStatus) {
     const struct {
-        uint8_t code;
+        Answer code;
         std::vector<uint8_t> data;
         const char* status;
     } cases[] = {
-        {122, {}, "Reset memory"},       {124, {0}, "Measure disabled"},
-        {124, {1}, "Measure enabled"},   {124, {255}, "Measure enabled"},
-        {248, {}, "GPRS Report Forced"}, {77, {1, 2, 3}, "OK"},
-        {121, {0x01, 0x02, 0x03}, "OK"},
+        {Answer::MemoryCleared, {}, "Reset memory"},
+        {Answer::MeasureState, {0}, "Measure disabled"},
+        {Answer::MeasureState, {1}, "Measure enabled"},
+        {Answer::MeasureState, {255}, "Measure enabled"},
+        {Answer::ReportForced, {}, "GPRS Report Forced"},
+        {Answer{77}, {1, 2, 3}, "OK"},
+        {Answer::DataSize, {0x01, 0x02, 0x03}, "OK"},
     };
     for (const auto& c : cases) {
-        Answer(c.code, c.data);
+        Send(c.code, c.data);
         EXPECT_EQ(Text("ComStatusTx"), c.status) << int(c.code);
     }
     EXPECT_EQ(Text("SizeTx"), QString::number(0x010203));
@@ -89,7 +93,7 @@ TEST_F(DispatchTest, ActionAnswersShowTheirStatus) {
 TEST_F(DispatchTest, MeasurementsAreShownAndBuffered) {
     const std::vector<uint8_t> m = {0x00, 0x03, 0x21, 0x30, 0x39, 0x80, 0x00,
                                     0x3F, 0x8C, 0x72, 0x07, 0x00, 0x00};
-    Answer(5, m);
+    Send(Answer::Measurement, m);
     EXPECT_EQ(Text("BrdTx"), "1");
     EXPECT_EQ(Text("ChTx"), "4");
     EXPECT_EQ(Text("RangeTx"), "1");
@@ -103,14 +107,14 @@ TEST_F(DispatchTest, MeasurementsAreShownAndBuffered) {
     // A download item goes to the buffer and its number to AmountTx, not to the labels.
     std::vector<uint8_t> item = m;
     item[10] = 0x2A;
-    Answer(120, item);
+    Send(Answer::DownloadItem, item);
     EXPECT_EQ(window->Pool.Count(), 2);
     EXPECT_EQ(Text("AmountTx"), "42");
     const int32_t counter = window->Pool.At(1).Counter; // a packed field, copied out
     EXPECT_EQ(counter, 42);
 
     // A sweep point shows on the Freq Range page and is not buffered.
-    Answer(6, {0x01, 0x02, 0x01, 0x00, 0x64, 0x00, 0x0A, 0x00, 0x83, 0x12});
+    Send(Answer::SweepPoint, {0x01, 0x02, 0x01, 0x00, 0x64, 0x00, 0x0A, 0x00, 0x83, 0x12});
     EXPECT_EQ(Text("FFreqTx"), "1000");
     EXPECT_EQ(Text("FRangeTx"), "1");
     EXPECT_EQ(Text("FRxTx"), "1000000.00");
@@ -123,7 +127,7 @@ TEST_F(DispatchTest, AMeasurementWithAnImpossibleDateFailsAndBuffersNothing) {
     // Month 0.
     const std::vector<uint8_t> bad = {0x00, 0x03, 0x21, 0x30, 0x39, 0x80, 0x00,
                                       0x3F, 0x8C, 0x10, 0x07, 0x00, 0x00};
-    Guarded([&] { Answer(5, bad); });
+    Guarded([&] { Send(Answer::Measurement, bad); });
     EXPECT_EQ(shown, "Invalid argument to date encode");
     EXPECT_EQ(window->Pool.Count(), 0);
     // The receiver is ready for the next answer.

@@ -61,29 +61,29 @@ TEST(ShortAnswer, EveryCodeDropsAnAnswerShorterThanItsDecoderReads) {
     std::vector<uint8_t> net(48, 'a');
     net[31] = 0;
     const struct {
-        uint8_t code;
+        Answer code;
         std::vector<uint8_t> full;
     } cases[] = {
-        {5, Measurement},
-        {6, Hex("01 02 01 00 64 00 0A 00 83 12")},
-        {120, Measurement},
-        {121, Hex("01 02 03")},
-        {124, Hex("01")},
-        {247, Hex("00 0D 1B 0A 3D 71 02 00 FF 02 0F 07 01")},
-        {249, Hex("06 2D 03")},
-        {250, net},
-        {251, Hex("05 04 03 02 01 0C 18 14")},
-        {252, std::vector<uint8_t>(32, 0xFF)},
-        {253, Hex("00 83 12 00 03 05 FF")},
-        {254, Hex("02 1E")},
-        {255, Hex("01 02")},
+        {Answer::Measurement, Measurement},
+        {Answer::SweepPoint, Hex("01 02 01 00 64 00 0A 00 83 12")},
+        {Answer::DownloadItem, Measurement},
+        {Answer::DataSize, Hex("01 02 03")},
+        {Answer::MeasureState, Hex("01")},
+        {Answer::FreqParams, Hex("00 0D 1B 0A 3D 71 02 00 FF 02 0F 07 01")},
+        {Answer::ReportSettings, Hex("06 2D 03")},
+        {Answer::GprsNet, net},
+        {Answer::Time, Hex("05 04 03 02 01 0C 18 14")},
+        {Answer::Mask, std::vector<uint8_t>(32, 0xFF)},
+        {Answer::Params, Hex("00 83 12 00 03 05 FF")},
+        {Answer::Period, Hex("02 1E")},
+        {Answer::Version, Hex("01 02")},
     };
     for (const auto& c : cases) {
-        ASSERT_EQ(static_cast<int>(c.full.size()), AnswerDataSize(c.code)) << int(c.code);
+        ASSERT_EQ(static_cast<int>(c.full.size()), AnswerDataSize(CodeOf(c.code))) << int(c.code);
         PlainView view;
         TMB mb(view);
         auto send = [&](const std::vector<uint8_t>& data) {
-            for (uint8_t b : frame::Build(frame::AnswerStart, c.code, data))
+            for (uint8_t b : frame::Build(frame::AnswerStart, CodeOf(c.code), data))
                 mb.RS232Receive(b);
         };
         send(c.full);
@@ -104,7 +104,7 @@ TEST(ShortAnswer, EveryCodeDropsAnAnswerShorterThanItsDecoderReads) {
         EXPECT_EQ(view.maskShows, maskShows) << int(c.code);
         EXPECT_EQ(mb.Health.Count(LinkHealth::Cause::Short), 1) << int(c.code);
         EXPECT_EQ(mb.LastLinkError, QString("short answer %1: %2 of %3 data bytes")
-                                        .arg(c.code)
+                                        .arg(CodeOf(c.code))
                                         .arg(c.full.size() - 1)
                                         .arg(c.full.size()));
     }

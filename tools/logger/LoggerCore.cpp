@@ -6,6 +6,7 @@
 #include "base/Rounding.h"
 #include "link/DateTime.h"
 #include "link/Encodings.h"
+#include "link/WireBytes.h"
 
 namespace logger {
 
@@ -13,22 +14,22 @@ namespace {
 
 // Payload bytes each request needs; shorter requests are ignored rather than filled with guesses.
 size_t PayloadSize(uint8_t request) {
-    switch (request) {
-    case code::SetPeriod:
+    switch (static_cast<Request>(request)) {
+    case Request::SetPeriod:
         return 2;
-    case code::SetParams:
+    case Request::SetParams:
         return 7;
-    case code::SetMask:
+    case Request::SetMask:
         return 16;
-    case code::Download:
+    case Request::Download:
         return 6;
-    case code::SetTime:
+    case Request::SetTime:
         return 8;
-    case code::SetGprsNet:
+    case Request::SetGprsNet:
         return ApnFieldSize + ServerIpFieldSize;
-    case code::SetGprsReport:
+    case Request::SetGprsReport:
         return 3;
-    case code::SetFreqParams:
+    case Request::SetFreqParams:
         return 13;
     default:
         return 0;
@@ -36,18 +37,12 @@ size_t PayloadSize(uint8_t request) {
 }
 
 bool Known(uint8_t request) {
-    return request <= code::GetFreqParams ||
-           (request >= code::SetPeriod && request <= code::SetFreqParams);
+    return request <= CodeOf(Request::GetFreqParams) ||
+           (request >= CodeOf(Request::SetPeriod) && request <= CodeOf(Request::SetFreqParams));
 }
 
 uint32_t Be24(std::span<const uint8_t> p) {
-    return (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
-}
-
-void PutBe24(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v >> 16));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-    out.push_back(static_cast<uint8_t>(v));
+    return ReadBig24(p.data());
 }
 
 // A text field: up to the first zero byte, at most size - 1 characters.
@@ -84,9 +79,9 @@ void LoggerCore::Log(const QString& text) {
         onLog(text);
 }
 
-void LoggerCore::Answer(uint8_t answer, std::span<const uint8_t> data) {
+void LoggerCore::SendAnswer(Answer answer, std::span<const uint8_t> data) {
     if (onAnswer)
-        onAnswer(frame::Build(frame::AnswerStart, answer, data));
+        onAnswer(frame::Build(frame::AnswerStart, CodeOf(answer), data));
 }
 
 void LoggerCore::Handle(uint8_t request, std::span<const uint8_t> p) {
@@ -103,46 +98,46 @@ void LoggerCore::Handle(uint8_t request, std::span<const uint8_t> p) {
     }
     Log(QString("request %1").arg(request));
     LoggerSettings& s = settings_;
-    switch (request) {
-    case code::GetVersion: {
+    switch (static_cast<Request>(request)) {
+    case Request::GetVersion: {
         const uint8_t version[] = {FirmwareMajor, FirmwareMinor};
-        Answer(255 - request, version);
+        SendAnswer(Answer::Version, version);
         break;
     }
-    case code::GetPeriod:
+    case Request::GetPeriod:
         AnswerPeriod();
         break;
-    case code::GetParams:
+    case Request::GetParams:
         AnswerParams();
         break;
-    case code::GetMask:
+    case Request::GetMask:
         AnswerMask();
         break;
-    case code::GetTime:
+    case Request::GetTime:
         AnswerTime();
         break;
-    case code::GetGprsNet:
+    case Request::GetGprsNet:
         AnswerGprsNet();
         break;
-    case code::GetGprsReport:
+    case Request::GetGprsReport:
         AnswerGprsReport();
         break;
-    case code::ForceGprsReport:
-        Answer(255 - request);
+    case Request::ForceGprsReport:
+        SendAnswer(Answer::ReportForced);
         if (onReportRequested)
             onReportRequested();
         break;
-    case code::GetFreqParams:
+    case Request::GetFreqParams:
         AnswerFreqParams();
         break;
-    case code::SetPeriod:
+    case Request::SetPeriod:
         s.periodHours = p[0];
         s.periodMinutes = p[1];
         AnswerPeriod();
         if (measuring_ && onMeasuringChanged)
             onMeasuringChanged();
         break;
-    case code::SetParams:
+    case Request::SetParams:
         s.frequencyCode = Be24(p.subspan(0, 3));
         s.voltageCode = p[3];
         s.latencyCode = p[4];
@@ -150,56 +145,56 @@ void LoggerCore::Handle(uint8_t request, std::span<const uint8_t> p) {
         s.electrodeSystem = p[6];
         AnswerParams();
         break;
-    case code::SetMask:
+    case Request::SetMask:
         for (size_t board = 0; board < 8; ++board)
-            s.masks[board] = static_cast<uint16_t>(p[2 * board] | (p[2 * board + 1] << 8));
+            s.masks[board] = qFromLittleEndian<uint16_t>(p.data() + 2 * board);
         AnswerMask();
         break;
-    case code::StartMeasure:
-    case code::StopMeasure:
-        measuring_ = request == code::StartMeasure;
+    case Request::StartMeasure:
+    case Request::StopMeasure:
+        measuring_ = request == CodeOf(Request::StartMeasure);
         AnswerMeasureState();
         if (onMeasuringChanged)
             onMeasuringChanged();
         break;
-    case code::ClearMemory:
+    case Request::ClearMemory:
         memory_.clear();
         measurements_ = 0;
         reported_ = 0;
         ++generation_;
-        Answer(code::MemoryCleared);
+        SendAnswer(Answer::MemoryCleared);
         break;
-    case code::GetDataSize: {
+    case Request::GetDataSize: {
         std::vector<uint8_t> data;
-        PutBe24(data, static_cast<uint32_t>(std::min<size_t>(memory_.size(), CounterMask)));
-        Answer(code::DataSize, data);
+        AppendBig24(data, static_cast<uint32_t>(std::min<size_t>(memory_.size(), CounterMask)));
+        SendAnswer(Answer::DataSize, data);
         break;
     }
-    case code::Download:
+    case Request::Download:
         SendDownload(p);
         break;
-    case code::SetTime:
+    case Request::SetTime:
         SetTimeFrom(p);
         AnswerTime();
         break;
-    case code::SetGprsNet:
+    case Request::SetGprsNet:
         s.apn = FieldText(p.subspan(0, ApnFieldSize));
         s.serverIp = FieldText(p.subspan(ApnFieldSize, ServerIpFieldSize));
         AnswerGprsNet();
         break;
-    case code::SetGprsReport:
+    case Request::SetGprsReport:
         s.reportHour = p[0];
         s.reportMinute = p[1];
         s.reportRetries = p[2];
         AnswerGprsReport();
         break;
-    case code::StartFreqMeasure:
+    case Request::StartFreqMeasure:
         RunSweep();
         break;
-    case code::SetFreqParams:
+    case Request::SetFreqParams:
         s.sweepBeginCode = Be24(p.subspan(0, 3));
         s.sweepEndCode = Be24(p.subspan(3, 3));
-        s.sweepMultiplierCode = static_cast<uint16_t>((p[6] << 8) | p[7]);
+        s.sweepMultiplierCode = qFromBigEndian<uint16_t>(p.data() + 6);
         s.sweepVoltageCode = p[8];
         s.sweepBoard = p[9];
         s.sweepChannel = p[10];
@@ -214,24 +209,22 @@ void LoggerCore::Handle(uint8_t request, std::span<const uint8_t> p) {
 
 void LoggerCore::AnswerPeriod() {
     const uint8_t data[] = {settings_.periodHours, settings_.periodMinutes};
-    Answer(255 - code::GetPeriod, data);
+    SendAnswer(AnswerTo(Request::GetPeriod), data);
 }
 
 void LoggerCore::AnswerParams() {
     std::vector<uint8_t> data;
-    PutBe24(data, settings_.frequencyCode);
+    AppendBig24(data, settings_.frequencyCode);
     data.insert(data.end(), {settings_.voltageCode, settings_.latencyCode, settings_.repeat,
                              settings_.electrodeSystem});
-    Answer(255 - code::GetParams, data);
+    SendAnswer(AnswerTo(Request::GetParams), data);
 }
 
 void LoggerCore::AnswerMask() {
     std::vector<uint8_t> data;
-    for (uint16_t mask : settings_.masks) {
-        data.push_back(static_cast<uint8_t>(mask));
-        data.push_back(static_cast<uint8_t>(mask >> 8));
-    }
-    Answer(255 - code::GetMask, data);
+    for (uint16_t mask : settings_.masks)
+        AppendLittle16(data, mask);
+    SendAnswer(AnswerTo(Request::GetMask), data);
 }
 
 void LoggerCore::AnswerTime() {
@@ -246,35 +239,35 @@ void LoggerCore::AnswerTime() {
                             static_cast<uint8_t>(d.month()),
                             static_cast<uint8_t>(d.year() % 100),
                             static_cast<uint8_t>(d.year() / 100)};
-    Answer(255 - code::GetTime, data);
+    SendAnswer(AnswerTo(Request::GetTime), data);
 }
 
 void LoggerCore::AnswerGprsNet() {
     std::vector<uint8_t> data;
     PutField(data, settings_.apn, ApnFieldSize);
     PutField(data, settings_.serverIp, ServerIpFieldSize);
-    Answer(255 - code::GetGprsNet, data);
+    SendAnswer(AnswerTo(Request::GetGprsNet), data);
 }
 
 void LoggerCore::AnswerGprsReport() {
     const uint8_t data[] = {settings_.reportHour, settings_.reportMinute, settings_.reportRetries};
-    Answer(255 - code::GetGprsReport, data);
+    SendAnswer(AnswerTo(Request::GetGprsReport), data);
 }
 
 void LoggerCore::AnswerFreqParams() {
     const LoggerSettings& s = settings_;
     std::vector<uint8_t> data;
-    PutBe24(data, s.sweepBeginCode);
-    PutBe24(data, s.sweepEndCode);
-    data.insert(data.end(), {static_cast<uint8_t>(s.sweepMultiplierCode >> 8),
-                             static_cast<uint8_t>(s.sweepMultiplierCode), s.sweepVoltageCode,
-                             s.sweepBoard, s.sweepChannel, s.sweepRepeat, s.sweepElectrodeSystem});
-    Answer(255 - code::GetFreqParams, data);
+    AppendBig24(data, s.sweepBeginCode);
+    AppendBig24(data, s.sweepEndCode);
+    AppendBig16(data, s.sweepMultiplierCode);
+    data.insert(data.end(), {s.sweepVoltageCode, s.sweepBoard, s.sweepChannel, s.sweepRepeat,
+                             s.sweepElectrodeSystem});
+    SendAnswer(AnswerTo(Request::GetFreqParams), data);
 }
 
 void LoggerCore::AnswerMeasureState() {
     const uint8_t state[] = {static_cast<uint8_t>(measuring_ ? 1 : 0)};
-    Answer(code::MeasureState, state);
+    SendAnswer(Answer::MeasureState, state);
 }
 
 void LoggerCore::SetTimeFrom(std::span<const uint8_t> p) {
@@ -296,7 +289,7 @@ void LoggerCore::SendDownload(std::span<const uint8_t> p) {
     size_t begin = first - 1;
     size_t end = std::min(memory_.size(), begin + amount);
     for (size_t i = begin; i < end; ++i)
-        Answer(code::DownloadItem, memory_[i]);
+        SendAnswer(Answer::DownloadItem, memory_[i]);
 }
 
 void LoggerCore::RunSweep() {
@@ -320,7 +313,7 @@ void LoggerCore::RunSweep() {
                            volts, s.sweepRepeat, s.sweepElectrodeSystem != 0, now);
         SweepPointBytes bytes =
             EncodeSweepPoint(s.sweepBoard, s.sweepChannel, EncodeImpedance(z.rx, z.xx), freqCode);
-        Answer(code::SweepPoint, bytes);
+        SendAnswer(Answer::SweepPoint, bytes);
     }
 }
 
@@ -342,7 +335,7 @@ void LoggerCore::MeasureCycle() {
                 EncodeMeasurement(board, channel, EncodeImpedance(z.rx, z.xx), now, measurements_);
             if (memory_.size() < MemoryCapacity)
                 memory_.push_back(bytes);
-            Answer(code::Measurement, bytes);
+            SendAnswer(Answer::Measurement, bytes);
         }
     }
 }

@@ -4,10 +4,10 @@
 // network are wired to it from outside, so tests drive it byte by byte.
 //
 // Set requests are acknowledged by the answer of the matching read request with the values now
-// held (SetPeriod -> 254, SetParams -> 253, SetMask -> 252, SetTime -> 251, SetGprsNet -> 250,
-// SetGprsReport -> 249, SetFreqParams -> 247), so the console's controls show what the logger
-// took. StartMeasure and StopMeasure answer 124 with 1 or 0, ClearMemory 122, GetDataSize 121,
-// Download one 120 per item, StartFreqMeasure one 6 per sweep point, ForceGprsReport 248.
+// held (SetPeriod -> Answer::Period, SetParams -> Answer::Params, ...), so the console's
+// controls show what the logger took. StartMeasure and StopMeasure answer MeasureState with 1
+// or 0, ClearMemory MemoryCleared, GetDataSize DataSize, Download one DownloadItem per item,
+// StartFreqMeasure one SweepPoint per sweep point, ForceGprsReport ReportForced.
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -18,25 +18,13 @@
 #include <QString>
 
 #include "link/Frame.h"
+#include "link/ProtocolCodes.h"
 #include "tools/logger/ImpedanceSynth.h"
 #include "tools/logger/LoggerClock.h"
 #include "tools/logger/LoggerSettings.h"
 #include "tools/logger/MeasurementEncoder.h"
 
 namespace logger {
-
-namespace code {
-// Requests.
-constexpr uint8_t GetVersion = 0, GetPeriod = 1, GetParams = 2, GetMask = 3, GetTime = 4,
-                  GetGprsNet = 5, GetGprsReport = 6, ForceGprsReport = 7, GetFreqParams = 8,
-                  SetPeriod = 128, SetParams = 129, SetMask = 130, StartMeasure = 131,
-                  StopMeasure = 132, ClearMemory = 133, GetDataSize = 134, Download = 135,
-                  SetTime = 136, SetGprsNet = 137, SetGprsReport = 138, StartFreqMeasure = 139,
-                  SetFreqParams = 140;
-// Answers that are not 255 - request code.
-constexpr uint8_t Measurement = 5, SweepPoint = 6, DownloadItem = 120, DataSize = 121,
-                  MemoryCleared = 122, MeasureState = 124;
-} // namespace code
 
 // Items the memory holds; when it is full, measurements are still sent but no longer stored.
 constexpr size_t MemoryCapacity = size_t{1} << 20;
@@ -88,7 +76,7 @@ public:
     LoggerClock& Clock() { return clock_; }
 
 private:
-    void Answer(uint8_t answer, std::span<const uint8_t> data = {});
+    void SendAnswer(Answer answer, std::span<const uint8_t> data = {});
     void AnswerPeriod();
     void AnswerParams();
     void AnswerMask();

@@ -5,6 +5,7 @@
 
 #include "base/Rounding.h"
 #include "link/MeasDecode.h"
+#include "link/WireBytes.h"
 
 namespace logger {
 
@@ -85,10 +86,8 @@ void PutImpedance(std::array<uint8_t, N>& b, int board, int channel, const Imped
     b[1] = static_cast<uint8_t>(channel);
     b[2] = static_cast<uint8_t>((code.range & 3) | ((code.xxExponent & 7) << 2) |
                                 ((code.rxExponent & 7) << 5));
-    b[3] = static_cast<uint8_t>(code.rxRaw >> 8);
-    b[4] = static_cast<uint8_t>(code.rxRaw);
-    b[5] = static_cast<uint8_t>(code.xxRaw >> 8);
-    b[6] = static_cast<uint8_t>(code.xxRaw);
+    qToBigEndian(code.rxRaw, &b[3]);
+    qToBigEndian(code.xxRaw, &b[5]);
 }
 
 } // namespace
@@ -104,12 +103,9 @@ MeasurementBytes EncodeMeasurement(int board, int channel, const ImpedanceCode& 
         b[0] |= 0x10;
     if (day & 0x10)
         b[0] |= 0x20;
-    b[7] = static_cast<uint8_t>(second);
-    b[8] = static_cast<uint8_t>(second >> 8);
+    qToLittleEndian(static_cast<uint16_t>(second), &b[7]);
     b[9] = static_cast<uint8_t>(((day & 0x0F) << 4) | (month & 0x0F));
-    b[10] = static_cast<uint8_t>(counter);
-    b[11] = static_cast<uint8_t>(counter >> 8);
-    b[12] = static_cast<uint8_t>(counter >> 16);
+    WriteLittle24(&b[10], counter);
     return b;
 }
 
@@ -117,9 +113,7 @@ SweepPointBytes EncodeSweepPoint(int board, int channel, const ImpedanceCode& co
                                  uint32_t frequencyCode) {
     SweepPointBytes b{};
     PutImpedance(b, board, channel, code);
-    b[7] = static_cast<uint8_t>(frequencyCode >> 16);
-    b[8] = static_cast<uint8_t>(frequencyCode >> 8);
-    b[9] = static_cast<uint8_t>(frequencyCode);
+    WriteBig24(&b[7], frequencyCode);
     return b;
 }
 

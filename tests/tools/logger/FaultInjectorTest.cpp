@@ -8,7 +8,7 @@ using namespace logger;
 
 namespace {
 
-std::vector<uint8_t> Answer(uint8_t i) {
+std::vector<uint8_t> SampleAnswer(uint8_t i) {
     const uint8_t data[] = {i, static_cast<uint8_t>(i * 3), 0x5A, 0xA5};
     return frame::Build(frame::AnswerStart, static_cast<uint8_t>(200 + i), data);
 }
@@ -29,7 +29,7 @@ void FeedAll(AnswerCollector& c, const QByteArray& bytes) {
 
 TEST(FaultInjector, NoFaultsPassesAnswersUnchanged) {
     FaultInjector f({}, 1);
-    std::vector<uint8_t> a = Answer(1);
+    std::vector<uint8_t> a = SampleAnswer(1);
     auto segments = f.Apply(a);
     ASSERT_EQ(segments.size(), 1u);
     EXPECT_EQ(segments[0].pauseBeforeMs, 0);
@@ -42,7 +42,7 @@ TEST(FaultInjector, EveryNthAnswerHasABadChecksum) {
     FaultInjector f(o, 1);
     AnswerCollector c;
     for (uint8_t i = 0; i < 9; ++i)
-        FeedAll(c, Joined(f.Apply(Answer(i))));
+        FeedAll(c, Joined(f.Apply(SampleAnswer(i))));
     EXPECT_EQ(c.errors, QStringList({"CRC error", "CRC error", "CRC error"}));
     ASSERT_EQ(c.frames.size(), 6u);
     const uint8_t good[] = {0, 1, 3, 4, 6, 7};
@@ -56,7 +56,7 @@ TEST(FaultInjector, NoiseWithoutStartBytesLeavesEveryAnswerReadable) {
     FaultInjector f(o, 99);
     AnswerCollector c;
     for (uint8_t i = 0; i < 40; ++i) {
-        auto segments = f.Apply(Answer(i));
+        auto segments = f.Apply(SampleAnswer(i));
         ASSERT_EQ(segments.size(), 2u);
         EXPECT_EQ(segments[0].bytes.size(), 50);
         EXPECT_FALSE(segments[0].bytes.contains(char(0x5A)));
@@ -73,7 +73,7 @@ TEST(FaultInjector, NoiseMayHoldStartBytesWhenAsked) {
     o.noiseBytes = 2000;
     o.noiseMayStartFrame = true;
     FaultInjector f(o, 3);
-    auto segments = f.Apply(Answer(0));
+    auto segments = f.Apply(SampleAnswer(0));
     ASSERT_EQ(segments[0].bytes.size(), 2000);
     EXPECT_TRUE(segments[0].bytes.contains(char(0x5A)));
 }
@@ -82,7 +82,7 @@ TEST(FaultInjector, PauseSplitsEachAnswerAfterItsFirstHalf) {
     FaultOptions o;
     o.pauseMs = 250;
     FaultInjector f(o, 1);
-    std::vector<uint8_t> a = Answer(2);
+    std::vector<uint8_t> a = SampleAnswer(2);
     auto segments = f.Apply(a);
     ASSERT_EQ(segments.size(), 2u);
     EXPECT_EQ(segments[0].pauseBeforeMs, 0);

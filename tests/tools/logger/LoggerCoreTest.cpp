@@ -6,7 +6,6 @@
 #include "link/MeasDecode.h"
 
 using logger::ReportBatch;
-namespace code = logger::code;
 
 namespace {
 
@@ -36,14 +35,14 @@ void SetMasks(CoreRig& rig, std::initializer_list<uint16_t> masks) {
         p[2 * i + 1] = static_cast<uint8_t>(m >> 8);
         ++i;
     }
-    rig.Request(code::SetMask, p);
+    rig.Request(Request::SetMask, p);
 }
 
 } // namespace
 
 TEST(LoggerCore, VersionAnswerIsThreeTwo) {
     CoreRig rig;
-    auto a = rig.Request(code::GetVersion);
+    auto a = rig.Request(Request::GetVersion);
     ASSERT_EQ(a.size(), 1u);
     EXPECT_EQ(a[0].code, 255);
     EXPECT_EQ(a[0].data, (Bytes{3, 2}));
@@ -51,7 +50,8 @@ TEST(LoggerCore, VersionAnswerIsThreeTwo) {
 
 TEST(LoggerCore, EverySetIsAnsweredAndReadBackAsSet) {
     struct Case {
-        uint8_t set, get, answer;
+        Request set, get;
+        uint8_t answer;
         Bytes payload, expected;
     };
     std::string apn40(40, 'a');
@@ -65,22 +65,22 @@ TEST(LoggerCore, EverySetIsAnsweredAndReadBackAsSet) {
     std::copy(ip.begin(), ip.end(), netExpected.begin() + 32);
 
     const Case cases[] = {
-        {code::SetPeriod, code::GetPeriod, 254, {2, 30}, {2, 30}},
-        {code::SetParams,
-         code::GetParams,
+        {Request::SetPeriod, Request::GetPeriod, 254, {2, 30}, {2, 30}},
+        {Request::SetParams,
+         Request::GetParams,
          253,
          {0x00, 0x83, 0x12, 0x04, 0x03, 0x05, 0xFF},
          {0x00, 0x83, 0x12, 0x04, 0x03, 0x05, 0xFF}},
-        {code::SetFreqParams,
-         code::GetFreqParams,
+        {Request::SetFreqParams,
+         Request::GetFreqParams,
          247,
          {0x00, 0x0D, 0x1B, 0x0A, 0x3D, 0x71, 0x02, 0x00, 0x04, 0x02, 0x05, 0x01, 0x00},
          {0x00, 0x0D, 0x1B, 0x0A, 0x3D, 0x71, 0x02, 0x00, 0x04, 0x02, 0x05, 0x01, 0x00}},
-        {code::SetGprsReport, code::GetGprsReport, 249, {6, 45, 2}, {6, 45, 2}},
-        {code::SetGprsNet, code::GetGprsNet, 250, net, netExpected},
+        {Request::SetGprsReport, Request::GetGprsReport, 249, {6, 45, 2}, {6, 45, 2}},
+        {Request::SetGprsNet, Request::GetGprsNet, 250, net, netExpected},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.set);
+        SCOPED_TRACE(int{CodeOf(c.set)});
         CoreRig rig;
         auto ack = rig.Request(c.set, c.payload);
         ASSERT_EQ(ack.size(), 1u);
@@ -88,7 +88,7 @@ TEST(LoggerCore, EverySetIsAnsweredAndReadBackAsSet) {
         EXPECT_EQ(ack[0].data, c.expected);
         auto read = rig.Request(c.get);
         ASSERT_EQ(read.size(), 1u);
-        EXPECT_EQ(read[0].code, 255 - c.get);
+        EXPECT_EQ(read[0].code, 255 - CodeOf(c.get));
         EXPECT_EQ(read[0].code, c.answer);
         EXPECT_EQ(read[0].data, c.expected);
     }
@@ -101,10 +101,10 @@ TEST(LoggerCore, GprsNetFieldsKeepShortTextsAndZeroTheRest) {
     std::copy(apn.begin(), apn.end(), net.begin());
     std::string ip = "192.168.100.200"; // 15 characters: the whole field but its zero byte
     std::copy(ip.begin(), ip.end(), net.begin() + 32);
-    rig.Request(code::SetGprsNet, net);
+    rig.Request(Request::SetGprsNet, net);
     EXPECT_EQ(rig.core.Settings().apn, apn);
     EXPECT_EQ(rig.core.Settings().serverIp, ip);
-    auto a = rig.Request(code::GetGprsNet);
+    auto a = rig.Request(Request::GetGprsNet);
     ASSERT_EQ(a.size(), 1u);
     ASSERT_EQ(a[0].data.size(), 48u);
     EXPECT_EQ(a[0].data, net);
@@ -112,7 +112,7 @@ TEST(LoggerCore, GprsNetFieldsKeepShortTextsAndZeroTheRest) {
 
 TEST(LoggerCore, SetMaskSetsBoardsOneToEightAndGetMaskAnswersSixteen) {
     CoreRig rig;
-    auto before = rig.Request(code::GetMask);
+    auto before = rig.Request(Request::GetMask);
     ASSERT_EQ(before.size(), 1u);
     ASSERT_EQ(before[0].data.size(), 32u);
     EXPECT_EQ(before[0].data[0], 0x0F); // the fresh logger's channels 1 to 4 of board 1
@@ -123,10 +123,10 @@ TEST(LoggerCore, SetMaskSetsBoardsOneToEightAndGetMaskAnswersSixteen) {
         p.push_back(static_cast<uint8_t>(0x01 + board)); // low byte first
         p.push_back(static_cast<uint8_t>(0x80 | board));
     }
-    auto ack = rig.Request(code::SetMask, p);
+    auto ack = rig.Request(Request::SetMask, p);
     ASSERT_EQ(ack.size(), 1u);
     EXPECT_EQ(ack[0].code, 252);
-    auto read = rig.Request(code::GetMask);
+    auto read = rig.Request(Request::GetMask);
     ASSERT_EQ(read.size(), 1u);
     ASSERT_EQ(read[0].data.size(), 32u);
     for (int board = 0; board < 8; ++board) {
@@ -144,29 +144,29 @@ TEST(LoggerCore, SetMaskSetsBoardsOneToEightAndGetMaskAnswersSixteen) {
 TEST(LoggerCore, ClockRunsFromSetTimeAtItsSpeed) {
     CoreRig rig(10.0);
     // 24 December 2024 15:30:00, a Tuesday.
-    auto ack = rig.Request(code::SetTime, {20, 24, 12, 24, 3, 15, 30, 0});
+    auto ack = rig.Request(Request::SetTime, {20, 24, 12, 24, 3, 15, 30, 0});
     ASSERT_EQ(ack.size(), 1u);
     EXPECT_EQ(ack[0].code, 251);
     EXPECT_EQ(ack[0].data, (Bytes{0, 30, 15, 3, 24, 12, 24, 20}));
 
     rig.realMs += 6500; // 65 seconds on a clock ten times faster
-    auto read = rig.Request(code::GetTime);
+    auto read = rig.Request(Request::GetTime);
     ASSERT_EQ(read.size(), 1u);
     EXPECT_EQ(read[0].code, 251);
     EXPECT_EQ(read[0].data, (Bytes{5, 31, 15, 3, 24, 12, 24, 20}));
 
     // Across midnight and the year's end: 31 December 2099 23:59:59 + 2 s is
     // 1 January 2100, a Friday.
-    rig.Request(code::SetTime, {20, 99, 12, 31, 1, 23, 59, 59});
+    rig.Request(Request::SetTime, {20, 99, 12, 31, 1, 23, 59, 59});
     rig.realMs += 200;
-    read = rig.Request(code::GetTime);
+    read = rig.Request(Request::GetTime);
     ASSERT_EQ(read.size(), 1u);
     EXPECT_EQ(read[0].data, (Bytes{1, 0, 0, 6, 1, 1, 0, 21}));
 }
 
 TEST(LoggerCore, ImpossibleSetTimeLeavesTheClockRunning) {
     CoreRig rig;
-    rig.Request(code::SetTime, {20, 25, 2, 1, 7, 7, 5, 9});
+    rig.Request(Request::SetTime, {20, 25, 2, 1, 7, 7, 5, 9});
     const Bytes bad[] = {
         {20, 25, 13, 1, 1, 7, 5, 9}, // month 13
         {20, 25, 2, 30, 1, 7, 5, 9}, // 30 February
@@ -175,7 +175,7 @@ TEST(LoggerCore, ImpossibleSetTimeLeavesTheClockRunning) {
         {20, 25, 2, 1, 1, 7, 60, 9}, // minute 60
     };
     for (const Bytes& p : bad) {
-        auto a = rig.Request(code::SetTime, p);
+        auto a = rig.Request(Request::SetTime, p);
         ASSERT_EQ(a.size(), 1u);
         EXPECT_EQ(a[0].data, (Bytes{9, 5, 7, 7, 1, 2, 25, 20}));
     }
@@ -184,13 +184,13 @@ TEST(LoggerCore, ImpossibleSetTimeLeavesTheClockRunning) {
 
 TEST(LoggerCore, MeasuringSendsAndStoresEverySelectedChannel) {
     CoreRig rig;
-    rig.Request(code::SetTime, {20, 24, 3, 17, 1, 8, 0, 0});
+    rig.Request(Request::SetTime, {20, 24, 3, 17, 1, 8, 0, 0});
     SetMasks(rig, {0x8001, 0x0000, 0x0010});
 
     rig.core.MeasureCycle(); // not started: nothing
     EXPECT_EQ(rig.answers.frames.size(), 2u);
 
-    auto start = rig.Request(code::StartMeasure);
+    auto start = rig.Request(Request::StartMeasure);
     ASSERT_EQ(start.size(), 1u);
     EXPECT_EQ(start[0].code, 124);
     EXPECT_EQ(start[0].data, Bytes{1});
@@ -220,12 +220,12 @@ TEST(LoggerCore, MeasuringSendsAndStoresEverySelectedChannel) {
         EXPECT_EQ(m[i].data, Bytes(rig.core.Memory()[i].begin(), rig.core.Memory()[i].end()));
     }
 
-    auto size = rig.Request(code::GetDataSize);
+    auto size = rig.Request(Request::GetDataSize);
     ASSERT_EQ(size.size(), 1u);
     EXPECT_EQ(size[0].code, 121);
     EXPECT_EQ(size[0].data, (Bytes{0, 0, 6}));
 
-    auto stop = rig.Request(code::StopMeasure);
+    auto stop = rig.Request(Request::StopMeasure);
     ASSERT_EQ(stop.size(), 1u);
     EXPECT_EQ(stop[0].code, 124);
     EXPECT_EQ(stop[0].data, Bytes{0});
@@ -237,7 +237,7 @@ TEST(LoggerCore, MeasuringSendsAndStoresEverySelectedChannel) {
 TEST(LoggerCore, DownloadSendsTheAskedRangeOfStoredItems) {
     CoreRig rig;
     SetMasks(rig, {0x0007}); // three channels a cycle
-    rig.Request(code::StartMeasure);
+    rig.Request(Request::StartMeasure);
     for (int i = 0; i < 4; ++i)
         rig.core.MeasureCycle();
     ASSERT_EQ(rig.core.Memory().size(), 12u);
@@ -257,7 +257,7 @@ TEST(LoggerCore, DownloadSendsTheAskedRangeOfStoredItems) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.first << "+" << c.amount);
-        auto a = rig.Request(code::Download, DownloadPayload(c.first, c.amount));
+        auto a = rig.Request(Request::Download, DownloadPayload(c.first, c.amount));
         ASSERT_EQ(a.size(), c.counters.size());
         for (size_t i = 0; i < a.size(); ++i) {
             EXPECT_EQ(a[i].code, 120);
@@ -271,17 +271,17 @@ TEST(LoggerCore, DownloadSendsTheAskedRangeOfStoredItems) {
 
 TEST(LoggerCore, ClearMemoryEmptiesItAndRestartsTheCounter) {
     CoreRig rig;
-    rig.Request(code::StartMeasure);
+    rig.Request(Request::StartMeasure);
     rig.core.MeasureCycle();
     ASSERT_EQ(rig.core.Memory().size(), 4u);
-    auto cleared = rig.Request(code::ClearMemory);
+    auto cleared = rig.Request(Request::ClearMemory);
     ASSERT_EQ(cleared.size(), 1u);
     EXPECT_EQ(cleared[0].code, 122);
     EXPECT_TRUE(cleared[0].data.empty());
-    auto size = rig.Request(code::GetDataSize);
+    auto size = rig.Request(Request::GetDataSize);
     ASSERT_EQ(size.size(), 1u);
     EXPECT_EQ(size[0].data, (Bytes{0, 0, 0}));
-    EXPECT_TRUE(rig.Request(code::Download, DownloadPayload(1, 10)).empty());
+    EXPECT_TRUE(rig.Request(Request::Download, DownloadPayload(1, 10)).empty());
     rig.core.MeasureCycle();
     ASSERT_EQ(rig.core.Memory().size(), 4u);
     EXPECT_EQ(CounterOf(Bytes(rig.core.Memory()[0].begin(), rig.core.Memory()[0].end())), 1u);
@@ -310,8 +310,8 @@ TEST(LoggerCore, SweepSendsOnePointPerFrequencyStep) {
         uint16_t mult = static_cast<uint16_t>(enc::MultiplierCode(c.multiplier));
         p.insert(p.end(),
                  {static_cast<uint8_t>(mult >> 8), static_cast<uint8_t>(mult), 4, 2, 9, 1, 0});
-        rig.Request(code::SetFreqParams, p);
-        auto points = rig.Request(code::StartFreqMeasure);
+        rig.Request(Request::SetFreqParams, p);
+        auto points = rig.Request(Request::StartFreqMeasure);
         ASSERT_EQ(points.size(), c.codes.size());
         for (size_t i = 0; i < points.size(); ++i) {
             EXPECT_EQ(points[i].code, 6);
@@ -326,7 +326,7 @@ TEST(LoggerCore, SweepSendsOnePointPerFrequencyStep) {
 
 TEST(LoggerCore, ForcedReportIsAnsweredAndRequested) {
     CoreRig rig;
-    auto a = rig.Request(code::ForceGprsReport);
+    auto a = rig.Request(Request::ForceGprsReport);
     ASSERT_EQ(a.size(), 1u);
     EXPECT_EQ(a[0].code, 248);
     EXPECT_TRUE(a[0].data.empty());
@@ -335,7 +335,7 @@ TEST(LoggerCore, ForcedReportIsAnsweredAndRequested) {
 
 TEST(LoggerCore, ReportBatchesHoldNewItemsAsReportItems) {
     CoreRig rig;
-    rig.Request(code::StartMeasure);
+    rig.Request(Request::StartMeasure);
     rig.core.MeasureCycle();
     ReportBatch first = rig.core.PrepareReport(false);
     ASSERT_EQ(first.items, 4);
@@ -356,7 +356,7 @@ TEST(LoggerCore, ReportBatchesHoldNewItemsAsReportItems) {
     EXPECT_EQ(rig.core.PrepareReport(true).items, 8);
 
     // A batch taken before the memory was cleared marks nothing afterwards.
-    rig.Request(code::ClearMemory);
+    rig.Request(Request::ClearMemory);
     rig.core.MeasureCycle();
     rig.core.MeasureCycle();
     rig.core.MarkReported(second);
@@ -369,21 +369,21 @@ TEST(LoggerCore, BadRequestsAreIgnored) {
     EXPECT_TRUE(rig.Request(9).empty());
     EXPECT_TRUE(rig.Request(127).empty());
     EXPECT_TRUE(rig.Request(141).empty());
-    EXPECT_TRUE(rig.Request(code::SetPeriod, {5}).empty());
-    EXPECT_TRUE(rig.Request(code::SetMask, Bytes(15, 0xFF)).empty());
-    EXPECT_TRUE(rig.Request(code::SetGprsNet, Bytes(47, 'x')).empty());
-    EXPECT_TRUE(rig.Request(code::Download, {0, 0, 1}).empty());
+    EXPECT_TRUE(rig.Request(Request::SetPeriod, {5}).empty());
+    EXPECT_TRUE(rig.Request(Request::SetMask, Bytes(15, 0xFF)).empty());
+    EXPECT_TRUE(rig.Request(Request::SetGprsNet, Bytes(47, 'x')).empty());
+    EXPECT_TRUE(rig.Request(Request::Download, {0, 0, 1}).empty());
     EXPECT_EQ(rig.core.Settings().periodMinutes, 1);
     EXPECT_EQ(rig.core.Settings().masks[0], 0x000F);
 
     // A request with a broken checksum, then a good one.
-    Bytes broken = frame::Build(frame::RequestStart, code::GetVersion, {});
+    Bytes broken = frame::Build(frame::RequestStart, CodeOf(Request::GetVersion), {});
     broken.back() ^= 0x55;
     for (uint8_t b : broken)
         rig.core.Receive(b);
     EXPECT_TRUE(rig.log.contains("CRC error"));
     EXPECT_TRUE(rig.answers.frames.empty());
-    auto a = rig.Request(code::GetPeriod);
+    auto a = rig.Request(Request::GetPeriod);
     ASSERT_EQ(a.size(), 1u);
     EXPECT_EQ(a[0].code, 254);
 }
@@ -392,7 +392,7 @@ TEST(LoggerCore, NoiseBetweenRequestsIsSkipped) {
     CoreRig rig;
     for (uint8_t b : Bytes{0x00, 0x5A, 0xFF, 0x13})
         rig.core.Receive(b);
-    auto a = rig.Request(code::GetVersion);
+    auto a = rig.Request(Request::GetVersion);
     ASSERT_EQ(a.size(), 1u);
     EXPECT_EQ(a[0].code, 255);
 }
@@ -400,18 +400,18 @@ TEST(LoggerCore, NoiseBetweenRequestsIsSkipped) {
 TEST(LoggerCore, PeriodLengthFollowsSetPeriod) {
     CoreRig rig;
     EXPECT_EQ(rig.core.PeriodMs(), 60000);
-    rig.Request(code::SetPeriod, {1, 30});
+    rig.Request(Request::SetPeriod, {1, 30});
     EXPECT_EQ(rig.core.PeriodMs(), 90 * 60000);
-    rig.Request(code::SetPeriod, {0, 0}); // no period at all still measures once a minute
+    rig.Request(Request::SetPeriod, {0, 0}); // no period at all still measures once a minute
     EXPECT_EQ(rig.core.PeriodMs(), 60000);
-    rig.Request(code::SetPeriod, {255, 59});
+    rig.Request(Request::SetPeriod, {255, 59});
     EXPECT_EQ(rig.core.PeriodMs(), (255 * 60 + 59) * int64_t{60000});
 }
 
 TEST(LoggerCore, DailyReportComesOnceWhenTheClockPassesItsTime) {
     CoreRig rig(60.0);
-    rig.Request(code::SetGprsReport, {12, 0, 1});
-    rig.Request(code::SetTime, {20, 24, 6, 1, 7, 11, 58, 0});
+    rig.Request(Request::SetGprsReport, {12, 0, 1});
+    rig.Request(Request::SetTime, {20, 24, 6, 1, 7, 11, 58, 0});
     rig.core.CheckDailyReport();
     rig.realMs += 1000; // 11:59
     rig.core.CheckDailyReport();
@@ -427,7 +427,7 @@ TEST(LoggerCore, DailyReportComesOnceWhenTheClockPassesItsTime) {
     EXPECT_EQ(rig.reportRequests, 2);
 
     // Setting the clock past the report time is no reason to report.
-    rig.Request(code::SetTime, {20, 24, 6, 5, 4, 13, 0, 0});
+    rig.Request(Request::SetTime, {20, 24, 6, 5, 4, 13, 0, 0});
     rig.core.CheckDailyReport();
     EXPECT_EQ(rig.reportRequests, 2);
 }

@@ -62,8 +62,8 @@ struct Emulator {
         return true;
     }
 
-    void Send(uint8_t code, std::vector<uint8_t> payload = {}) {
-        std::vector<uint8_t> f = frame::Build(frame::RequestStart, code, payload);
+    void Send(Request code, std::vector<uint8_t> payload = {}) {
+        std::vector<uint8_t> f = frame::Build(frame::RequestStart, CodeOf(code), payload);
         ASSERT_EQ(::write(fd, f.data(), f.size()), static_cast<ssize_t>(f.size()));
     }
 
@@ -112,7 +112,7 @@ struct Emulator {
 TEST(LoggerProgram, AnswersThroughItsLinkAndRemovesItOnSigterm) {
     Emulator e;
     ASSERT_TRUE(e.Start()) << "the emulator did not come up at " << Program().toStdString();
-    e.Send(logger::code::GetVersion);
+    e.Send(Request::GetVersion);
     ASSERT_TRUE(e.WaitFor(255));
     EXPECT_EQ(e.answers.frames[0].data, (std::vector<uint8_t>{3, 2}));
     EXPECT_TRUE(e.answers.errors.isEmpty());
@@ -125,7 +125,7 @@ TEST(LoggerProgram, ReplacesAStaleLinkAndCopesWithBadChecksums) {
     ASSERT_TRUE(QFile::link("/nonexistent/old", e.dir.path() + "/dev/COM2"));
     ASSERT_TRUE(e.Start({"--bad-checksum-every", "2", "--noise", "5"})) << Program().toStdString();
     for (int i = 0; i < 4; ++i)
-        e.Send(logger::code::GetPeriod);
+        e.Send(Request::GetPeriod);
     ASSERT_TRUE(e.WaitFor(254, 2));
     ASSERT_TRUE(QTest::qWaitFor([&] { return e.answers.errors.size() >= 2; }, 10000));
     EXPECT_EQ(e.answers.errors, QStringList({"CRC error", "CRC error"}));
@@ -146,19 +146,19 @@ TEST(LoggerProgram, MeasuresAndReportsOverTcp) {
     Emulator e;
     ASSERT_TRUE(e.Start({"--period-ms", "30", "--report-host", "127.0.0.1", "--report-port",
                          QString::number(server.serverPort())}));
-    e.Send(logger::code::StartMeasure);
+    e.Send(Request::StartMeasure);
     ASSERT_TRUE(e.WaitFor(124));
     ASSERT_TRUE(e.WaitFor(5, 8)); // two periods of four channels
-    e.Send(logger::code::StopMeasure);
+    e.Send(Request::StopMeasure);
     ASSERT_TRUE(e.WaitFor(124, 2));
-    e.Send(logger::code::GetDataSize);
+    e.Send(Request::GetDataSize);
     ASSERT_TRUE(e.WaitFor(121));
     const AnswerFrame& size = *std::find_if(e.answers.frames.begin(), e.answers.frames.end(),
                                             [](const AnswerFrame& f) { return f.code == 121; });
     int stored = (size.data[0] << 16) | (size.data[1] << 8) | size.data[2];
     EXPECT_EQ(stored, e.Count(5));
 
-    e.Send(logger::code::ForceGprsReport);
+    e.Send(Request::ForceGprsReport);
     ASSERT_TRUE(e.WaitFor(248));
     ASSERT_TRUE(QTest::qWaitFor([&] { return closed; }, 15000));
     ASSERT_EQ(report.size(), stored * 11);
@@ -179,10 +179,10 @@ TEST(LoggerProgram, DumpsItsStoredItemsAsTheConsolesFileLinesOnSigusr1AndOnExit)
     Emulator e;
     const QString dump = e.dir.path() + "/items.txt";
     ASSERT_TRUE(e.Start({"--period-ms", "30", "--dump-items", dump}));
-    e.Send(logger::code::StartMeasure);
+    e.Send(Request::StartMeasure);
     ASSERT_TRUE(e.WaitFor(124));
     ASSERT_TRUE(e.WaitFor(5, 8));
-    e.Send(logger::code::StopMeasure);
+    e.Send(Request::StopMeasure);
     ASSERT_TRUE(e.WaitFor(124, 2));
     // Every measurement sent is stored: the dump holds each as the console would save it.
     QByteArray expected;
@@ -202,7 +202,7 @@ TEST(LoggerProgram, DumpsItsStoredItemsAsTheConsolesFileLinesOnSigusr1AndOnExit)
     EXPECT_EQ(read(), expected);
     // The logger goes on after SIGUSR1 and writes the dump again as it ends.
     ASSERT_TRUE(QFile::remove(dump));
-    e.Send(logger::code::GetVersion);
+    e.Send(Request::GetVersion);
     ASSERT_TRUE(e.WaitFor(255));
     e.Stop();
     EXPECT_EQ(read(), expected);

@@ -9,6 +9,7 @@
 
 #include "link/Frame.h"
 #include "link/MeasRecord.h"
+#include "link/ProtocolCodes.h"
 #include "tools/logger/ImpedanceSynth.h"
 #include "tools/logger/LoggerClock.h"
 #include "tools/logger/LoggerCore.h"
@@ -66,6 +67,9 @@ struct CoreRig {
 
     // Sends one request frame byte by byte, as the console's sender does, and returns the
     // answers it caused.
+    std::vector<AnswerFrame> Request(::Request code, std::vector<uint8_t> payload = {}) {
+        return Request(CodeOf(code), std::move(payload));
+    }
     std::vector<AnswerFrame> Request(uint8_t code, std::vector<uint8_t> payload = {}) {
         size_t before = answers.frames.size();
         for (uint8_t b : frame::Build(frame::RequestStart, code, payload))
