@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QLocale>
 #include <QStringList>
 
 namespace {
@@ -9,10 +10,13 @@ constexpr int64_t Field24 = 0xFFFFFF; // first item and amount travel as 24 bits
 }
 
 QString GroupedNumber(int64_t n) {
-    QString digits = QString::number(n < 0 ? -n : n);
-    for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
-        digits.insert(i, ',');
-    return n < 0 ? "-" + digits : digits;
+    // The C locale groups by three with ","; its default options leave the grouping out.
+    static const QLocale grouped = [] {
+        QLocale c = QLocale::c();
+        c.setNumberOptions(QLocale::DefaultNumberOptions);
+        return c;
+    }();
+    return grouped.toString(static_cast<qlonglong>(n));
 }
 
 void DownloadTracker::Start(int64_t first, int64_t amount, int64_t stored, int64_t nowMs) {
