@@ -6,7 +6,7 @@
 
 #include "app/ImpixMain.h"
 #include "base/EventGuard.h"
-#include "base/ProgramFolder.h"
+#include "base/FileLocations.h"
 #include "base/Rounding.h"
 #include "data/BufferTableModel.h"
 #include "data/BufferTextFile.h"
@@ -69,7 +69,7 @@ void TFImpixMain::SaveBufBtnClick() {
 
 void TFImpixMain::SavePoolRange(int64_t from, int64_t to) {
     const std::optional<QString> path =
-        AskSaveFileName(this, ProgramFolder(), ProgramFolder() + "Data.txt");
+        AskSaveFileName(this, ImpixPath(Place::Documents), ImpixPath(Place::Documents, "Data.txt"));
     if (!path)
         return;
     const QString settings = SettingsLine(Value("FreqEd"), Value("VoltageEd"), Value("PerHourEd"),

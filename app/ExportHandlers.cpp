@@ -8,7 +8,7 @@
 
 #include "app/ImpixMain.h"
 #include "base/Failure.h"
-#include "base/ProgramFolder.h"
+#include "base/FileLocations.h"
 #include "base/Rounding.h"
 #include "data/BufferTextFile.h"
 #include "dialogs/StdDlg.h"
@@ -93,14 +93,15 @@ void TFImpixMain::ExExpBtnClick() {
 
 void TFImpixMain::ConvertDataFile(const QString& fileName) {
     SetText("ExStatusTx", "Converting " + fileName);
-    ::ConvertDataFile(fileName, FilePool, ProgramFolder(), format_, QDate::currentDate().year());
+    ::ConvertDataFile(fileName, FilePool, ImpixPath(Place::Data), format_,
+                      QDate::currentDate().year());
 }
 
 ExportResult TFImpixMain::ExportWorkbook(const RecordStream& source) {
     SetText("ExStatusTx", QStringLiteral("Exporting"));
     ExportRequest request;
     request.target = Text("ExFileNameEd");
-    request.templatePath = TemplateWorkbookPath(ProgramFolder());
+    request.templatePath = TemplateWorkbookPath(ImpixPath(Place::Shipped));
     request.board = static_cast<int>(Round(Value("ExBrdEd")));
     request.skipVoid = Checked("SkipVoidChck");
     request.settingsLine = SettingsLine(Value("FreqEd"), Value("VoltageEd"), Value("PerHourEd"),

@@ -19,7 +19,7 @@
 #include "app/pages/Looks.h"
 #include "app/pages/Pages.h"
 #include "base/EventGuard.h"
-#include "base/ProgramFolder.h"
+#include "base/FileLocations.h"
 #include "data/BufferCellText.h"
 #include "data/BufferTableModel.h"
 #include "data/ReportServer.h"
@@ -195,8 +195,8 @@ void TFImpixMain::FormShow() {
     auto* pages = C<QTabWidget>("PageCtrl");
     pages->setCurrentWidget(Control("ConnSheet"));
     SetText("ComStatusTx", "Idle");
-    C<FileNameEdit>("SrcFileEd")->SetFileName(ProgramFolder() + "Data.txt");
-    C<FileNameEdit>("ExFileNameEd")->SetFileName(ProgramFolder() + "Data.xls");
+    C<FileNameEdit>("SrcFileEd")->SetFileName(ImpixPath(Place::Documents, "Data.txt"));
+    C<FileNameEdit>("ExFileNameEd")->SetFileName(ImpixPath(Place::Documents, "Data.xls"));
     C<RadioGroup>("ConGrp")->SetItemIndex(0);
     setWindowTitle(QString::asprintf("Impix II.  version %d.%d", 3, 2));
     auto* grid = C<QTableView>("BufGrid");

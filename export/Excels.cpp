@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/Failure.h"
-#include "base/ProgramFolder.h"
+#include "base/FileLocations.h"
 #include "export/DdeConversation.h"
 #include "export/LocalDdeConversation.h"
 #include "link/DateTime.h"
@@ -97,7 +97,7 @@ void TExcel::CheckConnected() {
 
 void TExcel::LocateExeName() {
     // The program registered for workbooks is the service bundled next to the console.
-    const QString path = ProgramFolder() + QStringLiteral("impix-sheets");
+    const QString path = ImpixPath(Place::Programs, QStringLiteral("impix-sheets"));
     if (QFileInfo(path).isFile())
         SetExeName(path);
 }

@@ -6,7 +6,7 @@
 #include <QStandardPaths>
 #include <QThread>
 
-#include "base/ProgramFolder.h"
+#include "base/FileLocations.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ QString LocalDdeConversation::FindProgram(const QString& name) {
     // A bare name is never taken from the working folder.
     if (name.contains('/'))
         return runnable(name) ? QFileInfo(name).absoluteFilePath() : QString();
-    const QString beside = ProgramFolder() + name;
+    const QString beside = ImpixPath(Place::Programs, name);
     if (runnable(beside))
         return beside;
     return QStandardPaths::findExecutable(name);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/EventGuard.h"
-#include "base/ProgramFolder.h"
+#include "base/FileLocations.h"
 
 TMB::TMB(ConsoleView& view, QObject* parent) : QObject(parent), view_(view) {
     RS232.OnReceive = [this](uint8_t b) { RS232Receive(b); };
@@ -27,7 +27,7 @@ TMB::TMB(ConsoleView& view, QObject* parent) : QObject(parent), view_(view) {
 }
 
 void TMB::MBCreate() {
-    RS232.ConfigFile = ProgramFolder() + "Impix2.cfg";
+    RS232.ConfigFile = ImpixPath(Place::Config, "Impix2.cfg");
     const bool ok = RS232.Open(true);
     view_.ShowConnectionState(ok);
     RS232.StartPolling();

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "base/EventGuard.h"
-#include "base/ProgramFolder.h"
+#include "base/FileLocations.h"
 #include "serial/IniFile.h"
 #include "serial/SerialDevice.h"
 
@@ -41,7 +41,7 @@ QString TRS232::GetPortName() const {
 }
 
 QString TRS232::LinkFolder() const {
-    QString folder = DeviceFolder.isEmpty() ? ProgramFolder() + "dev/" : DeviceFolder;
+    QString folder = DeviceFolder.isEmpty() ? ImpixPath(Place::Config, "dev/") : DeviceFolder;
     if (!folder.endsWith('/'))
         folder += '/';
     return folder;

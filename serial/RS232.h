@@ -50,7 +50,7 @@ public:
     // The device that the port number resolves to: DeviceFolder/COM<n> when that link exists,
     // else /dev/ttyS<n-1>.
     QString DevicePath() const;
-    // Folder of the COM<n> links; ProgramFolder() + "dev/" unless set.
+    // Folder of the COM<n> links; ImpixPath(Place::Config, "dev/") unless set.
     QString DeviceFolder;
     // DeviceFolder as in use, ending in a path separator.
     QString LinkFolder() const;
