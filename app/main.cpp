@@ -1,23 +1,62 @@
 // Program start: the application title, the main window, then the link module (which opens
 // the port and reports to the window), then the message loop.
 #include <QApplication>
+#include <QIcon>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "app/ImpixMain.h"
 #include "app/ScriptRunner.h"
 #include "base/EventGuard.h"
 #include "base/Failure.h"
+#include "base/ProgramVersion.h"
 #include "base/ScriptedDialogs.h"
 #include "dialogs/MessageBox.h"
 #include "link/ModBus.h"
 #include "serial/RS232.h"
 
+namespace {
+
+const char kUsage[] =
+    "Usage: impix [--script FILE] [--report-port PORT]\n"
+    "The operator console of the Impix II impedance data logger.\n"
+    "\n"
+    "  --script FILE       drive the console by control name, one command a line\n"
+    "                      (click, set, page, print, grab, wait, answer, quit)\n"
+    "  --report-port PORT  listen for GPRS reports on PORT instead of 4000\n"
+    "  --help              print this help and exit\n"
+    "  --version           print the version and exit\n"
+    "\n"
+    "Qt's own options (such as -platform offscreen) are taken too. See impix(1).\n";
+
+// --help and --version answer before the application exists, so they need no display.
+bool PrintedInfo(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fputs(VersionLine("impix").toLocal8Bit().constData(), stdout);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    if (PrintedInfo(argc, argv))
+        return 0;
     QApplication app(argc, argv);
     // The name only: a display name would be appended to the window caption by the
     // window system's integration ("... — Impix II.").
     QApplication::setApplicationName("Impix II.");
+    // The window's icon, and the desktop entry it belongs to (the shell's icon and grouping).
+    QApplication::setWindowIcon(QIcon(":/icons/impix.png"));
+    QGuiApplication::setDesktopFileName("org.impix.Console");
 
     std::unique_ptr<ScriptRunner> script;
     const QStringList args = QApplication::arguments();

@@ -40,6 +40,7 @@ LoggerOptions ParseOptions(const QStringList& arguments) {
     p.setApplicationDescription(
         "Impix II logger emulator: a logger on a pseudo-terminal, for demos, training and tests.");
     p.addHelpOption();
+    p.addOption({"version", "Print the version and exit."});
     p.addOptions({
         {"link", "Point the symbolic link PATH at the terminal (made on start, removed on exit).",
          "PATH"},
@@ -70,6 +71,10 @@ LoggerOptions ParseOptions(const QStringList& arguments) {
     if (p.isSet("help") || p.isSet("help-all")) {
         o.help = true;
         o.helpText = p.helpText();
+        return o;
+    }
+    if (p.isSet("version")) {
+        o.version = true;
         return o;
     }
     o.linkPath = p.value("link");

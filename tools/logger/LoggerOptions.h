@@ -11,6 +11,7 @@ namespace logger {
 
 struct LoggerOptions {
     bool help = false;
+    bool version = false; // --version: print the version and exit
     QString helpText;
     QString linkPath;   // symbolic link to the terminal, made and removed by the program
     double speed = 1.0; // the logger's clock runs this many times faster than real time
@@ -26,8 +27,8 @@ struct LoggerOptions {
 };
 
 // Reads the arguments (program name first). Throws Failure with a message for an unknown
-// option or a value out of range; --help only fills help and helpText. Without --seed the seed
-// is random.
+// option or a value out of range; --help only fills help and helpText, --version only version.
+// Without --seed the seed is random.
 LoggerOptions ParseOptions(const QStringList& arguments);
 
 } // namespace logger

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include "base/Failure.h"
+#include "base/ProgramVersion.h"
 #include "tools/logger/LoggerOptions.h"
 #include "tools/logger/LoggerProgram.h"
 #include "tools/logger/PortLink.h"
@@ -24,6 +25,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::fputs(options.helpText.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs(VersionLine("impix-logger").toLocal8Bit().constData(), stdout);
         return 0;
     }
 

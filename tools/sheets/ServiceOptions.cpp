@@ -7,7 +7,9 @@ const char* const ServiceUsage =
     "  The spreadsheet service \"Excel\" of the Impix II console.\n"
     "  --letters XY       answer with X for rows and Y for columns (default RC)\n"
     "  --idle-exit-ms N   exit after N ms without a session (default 60000)\n"
-    "  --verbose          log sessions, conversations and commands on standard error\n";
+    "  --verbose          log sessions, conversations and commands on standard error\n"
+    "  --help             print this help and exit\n"
+    "  --version          print the version and exit\n";
 
 bool ParseServiceOptions(const QStringList& args, ServiceOptions& out, QString& error) {
     for (qsizetype i = 0; i < args.size(); ++i) {

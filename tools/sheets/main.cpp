@@ -5,6 +5,7 @@
 #include "ServiceOptions.h"
 #include "SheetsService.h"
 #include "base/FormatSettings.h"
+#include "base/ProgramVersion.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -12,6 +13,10 @@ int main(int argc, char** argv) {
     args.removeFirst();
     if (args.contains(QLatin1String("--help"))) {
         std::fputs(sheets::ServiceUsage, stdout);
+        return 0;
+    }
+    if (args.contains(QLatin1String("--version"))) {
+        std::fputs(qPrintable(VersionLine("impix-sheets")), stdout);
         return 0;
     }
     sheets::ServiceOptions options;

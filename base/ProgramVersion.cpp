@@ -1,0 +1,5 @@
+#include "base/ProgramVersion.h"
+
+QString VersionLine(const QString& program) {
+    return program + QStringLiteral(" " IMPIX_VERSION "\n");
+}
