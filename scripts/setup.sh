@@ -9,6 +9,7 @@ packages=(
   clang-format
   clang libclang-rt-14-dev
   libzip-dev libpugixml-dev libxlsxwriter-dev python3-openpyxl
+  librsvg2-bin desktop-file-utils appstream dpkg-dev fakeroot
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds the Debian package build/impix_<version>_amd64.deb (CPack; the library dependencies are
+# computed by dpkg-shlibdeps, the programs stripped) from the build in build/, and prints its
+# contents and size.
+# Install it with: sudo apt install ./build/impix_<version>_amd64.deb
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh build
+(cd build && cpack -G DEB >/dev/null)
+deb=$(ls -t build/impix_*_amd64.deb | head -n 1)
+dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+dpkg-deb --contents "$deb" | awk '{ print $3, $6 }'
+echo "$deb: $(stat -c %s "$deb") bytes"
