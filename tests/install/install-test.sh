@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Installs the build into a scratch folder as the package does (DESTDIR, prefix /usr), checks
+# Installs the build into a scratch folder as the package does (DESTDIR, prefix /usr), or
+# unpacks the package DEB when one is given (dpkg -x), checks
 # what is installed (the desktop entry and the metainfo with their validators), then runs the
 # installed console headless against the installed emulator, with HOME and the XDG folders in
 # the scratch folder: a measurement, a save and an export must work, their files land in the
 # user's folders, and nothing under the installation changes.
-# Usage: install-test.sh BUILD_DIR VERSION
+# Usage: install-test.sh BUILD_DIR VERSION [DEB]
 set -euo pipefail
 build=$(cd "$1" && pwd)
 version=$2
+deb=${3:-}
 work=$(mktemp -d /tmp/impix-install.XXXXXX)
 root=$work/root
 usr=$root/usr
@@ -34,7 +36,11 @@ fail() {
     exit 1
 }
 
-DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
+if [ -n "$deb" ]; then
+    dpkg -x "$deb" "$root"
+else
+    DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
+fi
 
 # Everything in its place.
 for f in bin/impix bin/impix-logger bin/impix-sheets \
