@@ -7,6 +7,7 @@
 # user's folders, and nothing under the installation changes.
 # Usage: install-test.sh BUILD_DIR VERSION [DEB]
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
 version=$2
 deb=${3:-}
@@ -96,21 +97,17 @@ for _ in $(seq 100); do [ -L "$cfg/dev/COM2" ] && break; sleep 0.1; done
 
 # Settings, OK (saves the configuration); measure; save with the proposed name; fill the
 # default workbook from the buffer, then again (yes to the overwrite) from the saved file.
-cat >"$work/script.txt" <<'SCRIPT'
+{
+    cat <<'SCRIPT'
 print SrcFileEd
 print ExFileNameEd
 click ComSettingsBtn
 print DevicePathTx
 click BitBtn3
 print ComStatusLx
-set Ch1SelChck 1
-set Ch2SelChck 1
-click SetMaskBtn
-click FormatBtn
-click EnableBtn
-wait 1500
-click DisableBtn
-wait 300
+SCRIPT
+    cat "$here/../support/MeasureTwoChannels.txt"
+    cat <<'SCRIPT'
 print PoolItemsTx
 click SaveBufAllBtn
 page TabSheet4
@@ -123,6 +120,7 @@ click ExExpBtn
 print ExStatusTx
 quit
 SCRIPT
+} >"$work/script.txt"
 (cd "$work/cwd" && timeout 120 "$usr/bin/impix" --script "$work/script.txt") \
     >"$work/console.out" 2>"$work/console.err" || fail "the console failed: $(cat "$work/console.err")"
 printed() { grep "^$1=" "$work/console.out" | tail -n 1 | cut -d= -f2-; }

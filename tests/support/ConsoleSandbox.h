@@ -9,17 +9,12 @@
 #include <QTemporaryDir>
 
 // Script lines that measure channels 1 and 2 of board 1 for 1.5 s against a logger emulator
-// started with a short period, and stop; the scripted console tests start from here.
-inline const QString kMeasureTwoChannels = QStringLiteral(R"(set Ch1SelChck 1
-set Ch2SelChck 1
-click SetMaskBtn
-click FormatBtn
-click EnableBtn
-wait 1500
-click DisableBtn
-wait 300
-)");
-
+// started with a short period, and stop; the scripted console tests start from here, and so
+// does the install test (a shell script), hence a file of its own.
+inline const QString kMeasureTwoChannels = [] {
+    QFile f(qEnvironmentVariable("IMPIX_SOURCE_DIR") + "/tests/support/MeasureTwoChannels.txt");
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}();
 struct ConsoleResult {
     int exitCode = -1;
     bool finished = false;
