@@ -112,3 +112,49 @@ bool ReplacingFile::Commit() {
     temp_.clear();
     return true;
 }
+
+bool ReplacingFile::OpenKept() {
+    // A device or a pipe cannot be worked on under another name; a pipe could block the open.
+    struct stat st {};
+    const QByteArray native = QFile::encodeName(QFileInfo(path_).absoluteFilePath());
+    if (::stat(native.constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        return Fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    return Open();
+}
+
+bool ReplacingFile::Keep() {
+    if (temp_.isEmpty())
+        return Fail(EINVAL);
+    if (::fsync(fd_) != 0)
+        return Fail(errno);
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0)
+        return Fail(errno);
+    return true;
+}
+
+QString ReplacingFile::KeptPath() const {
+    return QFile::decodeName(temp_);
+}
+
+bool ReplacingFile::Replace() {
+    if (temp_.isEmpty() || fd_ >= 0)
+        return Fail(EINVAL);
+    struct stat st {};
+    if (::stat(target_.constData(), &st) == 0) {
+        if (!S_ISREG(st.st_mode))
+            return Fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        if (!MayWrite(target_, st))
+            return Fail(EACCES);
+        if (geteuid() == 0) {
+            [[maybe_unused]] const int ignored = ::chown(temp_.constData(), st.st_uid, st.st_gid);
+        }
+        if (::chmod(temp_.constData(), st.st_mode & 07777) != 0)
+            return Fail(errno);
+    }
+    if (::rename(temp_.constData(), target_.constData()) != 0)
+        return Fail(errno);
+    temp_.clear();
+    return true;
+}

@@ -22,6 +22,17 @@ public:
     bool Commit();
     QString ErrorString() const { return error_; }
 
+    // A working copy that another program finishes before it replaces the target: OpenKept is
+    // Open for a target that is missing or a regular file (anything else is refused), Keep
+    // completes the file as Commit does but leaves it under its own name (KeptPath), and Replace
+    // later renames it over the target, giving it the target's mode and owner as they are then
+    // and refusing a target that has meanwhile lost its write permission. Until Replace the
+    // destructor removes the kept file.
+    bool OpenKept();
+    bool Keep();
+    QString KeptPath() const;
+    bool Replace();
+
 private:
     bool Fail(int err);
     void Discard();

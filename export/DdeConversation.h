@@ -47,6 +47,14 @@ public:
 
     // Why the last open or transaction failed, for messages and logs; empty when it is unknown.
     virtual QString lastError() const = 0;
+    // The service's own reason when it refused the last open or transaction (possibly empty);
+    // nothing when that was accepted, or failed before the service answered (not started, busy,
+    // unanswered). What the service refused it would refuse again.
+    virtual std::optional<QString> refusal() const { return std::nullopt; }
+    // The service owed a reply for longer than it may stay silent, so the conversation gave it
+    // up (and ended a service that it had started itself). Cleared by the next open that
+    // reaches a service.
+    virtual bool notResponding() const { return false; }
 
     // Fired when a conversation opens, and when it ends for any reason (close, a change of
     // service or topic, the service ending it, the service going away).

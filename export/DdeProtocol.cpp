@@ -63,13 +63,28 @@ bool KnownKind(uint8_t k) {
            (k >= uint8_t(MessageKind::Data) && k <= uint8_t(MessageKind::Closed));
 }
 
-} // namespace
-
-QByteArray Encode(const Message& m) {
+QByteArray Head(MessageKind kind, uint32_t seq) {
     QByteArray body;
     body.append(char(Version));
-    body.append(char(m.kind));
-    PutU32(body, m.seq);
+    body.append(char(kind));
+    PutU32(body, seq);
+    return body;
+}
+
+} // namespace
+
+QByteArray EncodePokeHead(uint32_t seq, const QString& item, uint32_t dataBytes) {
+    QByteArray body = Head(MessageKind::Poke, seq);
+    PutText(body, item);
+    PutU32(body, dataBytes);
+    QByteArray out;
+    PutU32(out, uint32_t(body.size()) + dataBytes);
+    out.append(body);
+    return out;
+}
+
+QByteArray Encode(const Message& m) {
+    QByteArray body = Head(m.kind, m.seq);
     switch (m.kind) {
     case MessageKind::Connect:
     case MessageKind::Poke:

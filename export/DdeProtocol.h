@@ -65,6 +65,10 @@ struct Message {
 // The bytes of one message, length prefix included.
 QByteArray Encode(const Message& m);
 
+// The bytes of a Poke up to its data text, for `dataBytes` bytes of UTF-8 that follow on the wire
+// as they are: a block of many megabytes is sent without being copied into one message.
+QByteArray EncodePokeHead(uint32_t seq, const QString& item, uint32_t dataBytes);
+
 // Cuts messages out of a byte stream as it arrives.
 class Decoder {
 public:

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <malloc.h>
 #include <string>
 
 #include "base/Failure.h"
@@ -22,10 +23,16 @@ const QString NoReplyText = QStringLiteral("*** No Reply ***");
 // Less than this between two speed checks means the spreadsheet is being driven too fast.
 constexpr double MinCheckInterval = 0.00002; // days: 1.728 s
 constexpr int ReadyPolls = 64;
+constexpr qsizetype DropRowsPerRound = 65536;
 
 QString WriteCellCommand(const QString& text, int row, int col) {
     return QStringLiteral("[FORMULA(\"") + text +
            QStringLiteral("\",\"R%1C%2\")]").arg(row).arg(col);
+}
+
+// A refusal's message, with the service's reason on a line of its own when it gave one.
+QString WithReason(const QString& text, const std::optional<QString>& reason) {
+    return reason && !reason->isEmpty() ? text + '\r' + *reason : text;
 }
 
 // The name with its file extension removed; a folder part stays.
@@ -95,6 +102,11 @@ void TExcel::CheckConnected() {
     PumpMessages();
 }
 
+void TExcel::CheckResponding() {
+    if (FConv->notResponding())
+        throw Failure(QStringLiteral("Excel not responding"));
+}
+
 void TExcel::LocateExeName() {
     // The program registered for workbooks is the service bundled next to the console.
     const QString path = ImpixPath(Place::Programs, QStringLiteral("impix-sheets"));
@@ -144,9 +156,14 @@ void TExcel::Connect() {
     FConv->setTopic(SystemTopic);
     if (FConv->open())
         return;
+    CheckResponding();
     LocateExeName();
-    if (FConv->open() || FConv->open())
+    if (FConv->open())
         return;
+    CheckResponding();
+    if (FConv->open())
+        return;
+    CheckResponding();
     QString text = QStringLiteral("Excel cannot be lunched\r") + FExeName;
     const QString why = FConv->lastError();
     if (!why.isEmpty())
@@ -169,9 +186,17 @@ void TExcel::ExecMacro(const QString& cmd) {
         PumpMessages();
         return;
     }
+    CheckResponding();
+    const QString refused = '"' + cmd + QStringLiteral("\" not accepted by Excel");
+    // Handed over again only when it could not be started: what the service refused for a
+    // reason of its own it would refuse again.
+    if (FConv->refusal())
+        throw Failure(WithReason(refused, FConv->refusal()));
     WaitReady();
-    if (!FConv->execute(cmd, true))
-        throw Failure('"' + cmd + QStringLiteral("\" not accepted by Excel"));
+    if (!FConv->execute(cmd, true)) {
+        CheckResponding();
+        throw Failure(WithReason(refused, FConv->refusal()));
+    }
     while (FConv->busy())
         PumpMessages();
 }
@@ -192,6 +217,8 @@ bool TExcel::IsReady() {
 QString TExcel::RequestItem(const QString& item) {
     CheckConnected();
     const std::optional<QString> reply = FConv->request(item);
+    if (!reply)
+        CheckResponding();
     return reply ? *reply : NoReplyText;
 }
 
@@ -260,6 +287,14 @@ void TExcel::EndBatch() {
 }
 
 void TExcel::DropBatch() {
+    // A million rows take a while to free: a share at a time, the event queue running between.
+    // The allocator is made to tidy up after each share too; else it gathers the million small
+    // blocks in one go at some later allocation, holding up the event queue for tens of ms.
+    while (Rows.size() > DropRowsPerRound) {
+        Rows.resize(Rows.size() - DropRowsPerRound);
+        malloc_trim(0);
+        PumpMessages();
+    }
     Rows = QStringList();
     FBlock = QStringList();
     FBatching = false;
@@ -281,25 +316,37 @@ void TExcel::PokeBlock(int row1, int col1, int row2, int col2, const QStringList
     const auto restore = [this] {
         FConv->setService(ServiceName);
         FConv->setTopic(SystemTopic);
-        if (!FConv->open() && OnClose)
+        // A service that does not respond is not asked again.
+        if ((FConv->notResponding() || !FConv->open()) && OnClose)
             OnClose(this);
         AttachEvents();
     };
     try {
         FConv->setService(ServiceName);
         FConv->setTopic(sel.left(bang));
-        if (!FConv->open())
+        if (!FConv->open()) {
+            CheckResponding();
             throw Failure(QStringLiteral("Excel cannot linked  ") + sel);
+        }
         const QString range = rowLetter + QString::number(row1) + colLetter +
                               QString::number(col1) + ':' + rowLetter + QString::number(row2) +
                               colLetter + QString::number(col2);
         PumpMessages();
-        if (!FConv->poke(range, lines) && !FConv->poke(range, lines))
-            throw Failure(QStringLiteral("\"Block ") + range +
-                          QStringLiteral("\" not accepted by Excel"));
+        // Poked once more only when the poke could not be started: what the service refused it
+        // would refuse again, and a block may be many megabytes.
+        if (!FConv->poke(range, lines)) {
+            CheckResponding();
+            if (FConv->refusal() || !FConv->poke(range, lines)) {
+                CheckResponding();
+                throw Failure(WithReason(QStringLiteral("\"Block ") + range +
+                                             QStringLiteral("\" not accepted by Excel"),
+                                         FConv->refusal()));
+            }
+        }
         PumpMessages();
         // Answered only once the poke is processed: the block is in the sheet on return.
-        FConv->request(range.left(range.indexOf(':')));
+        if (!FConv->request(range.left(range.indexOf(':'))))
+            CheckResponding();
     } catch (...) {
         restore();
         throw;
@@ -310,8 +357,10 @@ void TExcel::PokeBlock(int row1, int col1, int row2, int col2, const QStringList
 void TExcel::GetWorkbooks(QStringList& list) {
     CheckConnected();
     const std::optional<QString> topics = FConv->request(QStringLiteral("Topics"));
-    if (!topics)
+    if (!topics) {
+        CheckResponding();
         return;
+    }
     const QString& s = *topics;
     for (qsizetype open = s.indexOf('['); open >= 0; open = s.indexOf('[', open + 1)) {
         const qsizetype close = s.indexOf(']', open + 1);
@@ -324,6 +373,8 @@ void TExcel::GetWorkbooks(QStringList& list) {
 void TExcel::GetSheets(const QString& workbook, QStringList& list) {
     CheckConnected();
     const std::optional<QString> topics = FConv->request(QStringLiteral("Topics"));
+    if (!topics)
+        CheckResponding();
     if (!topics || workbook.isEmpty())
         return;
     for (const QString& topic : topics->split('\t')) {

@@ -74,7 +74,8 @@ public:
     void Disconnect();
     // Sends one macro command on the control conversation.
     void ExecMacro(const QString& cmd);
-    // Returns when "Status" reads "Ready"; fails with "Excel not responding" after 64 polls.
+    // Returns when "Status" reads "Ready"; fails with "Excel not responding" after 64 polls, or
+    // at once when the service has gone silent.
     bool WaitReady();
     bool IsReady();
     // The item's text from the control conversation, or "*** No Reply ***".
@@ -97,6 +98,9 @@ public:
     void GetSheets(const QString& workbook, QStringList& list);
 
 protected:
+    // Fails with "Excel not responding" when the service stayed silent past its limit; every
+    // transaction that fails checks it, so a silent service ends what it was asked at once.
+    void CheckResponding();
     void AddToBatch(int row, int col, const QString& text);
     void SendOverflow();
     void ConvOpen();

@@ -1,10 +1,14 @@
 #include "export/LocalDdeConversation.h"
 
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <csignal>
 
 #include "base/FileLocations.h"
 
@@ -14,11 +18,28 @@ namespace {
 constexpr int CloseWaitMs = 1000;
 // Pause between connection attempts while a started service comes up.
 constexpr int RetryPauseMs = 50;
+// Lines of a block encoded between two rounds of the event queue.
+constexpr int PokeLinesPerRound = 8192;
+// The time for a reply that only the service's silence limits (a command, a block).
+constexpr int UntilSilent = -1;
+// Bytes handed to the socket at a time.
+constexpr qsizetype WriteSliceBytes = 1 << 20;
 
 bool IsReply(dde::MessageKind k) {
     return k == dde::MessageKind::Data || k == dde::MessageKind::NoReply ||
            k == dde::MessageKind::Accepted || k == dde::MessageKind::Refused ||
            k == dde::MessageKind::Closed;
+}
+
+// What tells a process apart from a later one with the same pid: its start time, field 22 of
+// /proc/<pid>/stat (counted after the command name, which may hold blanks). Empty when gone.
+QByteArray ProcessStamp(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return fields.value(19);
 }
 
 } // namespace
@@ -77,7 +98,7 @@ void LocalDdeConversation::endConversation(bool waitClosed) {
         else {
             // Replies come in order: whatever answers this Close is dropped by its seq.
             m.seq = takeSeq();
-            sendAll(m);
+            sendAll({dde::Encode(m)});
         }
     }
     open_ = false;
@@ -97,6 +118,7 @@ bool LocalDdeConversation::open() {
     if (open_)
         return true;
     lastError_.clear();
+    refusal_.reset();
     if (!ensureSession())
         return false;
     dde::Message m;
@@ -107,6 +129,7 @@ bool LocalDdeConversation::open() {
     if (!reply)
         return false;
     if (reply->kind != dde::MessageKind::Accepted) {
+        refusal_ = reply->a;
         lastError_ = QStringLiteral("The service %1 refused the topic %2").arg(service_, topic_);
         if (!reply->a.isEmpty())
             lastError_ += QStringLiteral(": ") + reply->a;
@@ -142,13 +165,16 @@ bool LocalDdeConversation::ensureSession() {
                          .arg(service_, program_);
         return false;
     }
-    if (!QProcess::startDetached(program, {})) {
+    qint64 pid = 0;
+    if (!QProcess::startDetached(program, {}, {}, &pid)) {
         lastError_ = QStringLiteral("The program %1 cannot be started").arg(program);
         return false;
     }
+    startedPid_ = pid;
+    startedStamp_ = ProcessStamp(pid);
     const QDeadlineTimer deadline(startTimeoutMs_);
     while (!deadline.hasExpired()) {
-        QThread::msleep(RetryPauseMs);
+        waitForEvents(RetryPauseMs);
         if (connectSocket())
             return true;
     }
@@ -169,8 +195,12 @@ bool LocalDdeConversation::connectSocket() {
     socketService_ = service_;
     decoder_ = dde::Decoder();
     inbox_.clear();
+    owed_ = 0;
+    notResponding_ = false;
     connect(s, &QLocalSocket::readyRead, this, &LocalDdeConversation::onReadyRead);
     connect(s, &QLocalSocket::disconnected, this, &LocalDdeConversation::onDisconnected);
+    // The service taking what is sent counts as being heard.
+    connect(s, &QLocalSocket::bytesWritten, this, [this] { heard_.restart(); });
     return true;
 }
 
@@ -192,6 +222,7 @@ bool LocalDdeConversation::busy() const {
 }
 
 bool LocalDdeConversation::canTransact() {
+    refusal_.reset();
     if (!isOpen() || !sessionUp()) {
         lastError_ = QStringLiteral("No conversation is open");
         return false;
@@ -219,18 +250,35 @@ std::optional<QString> LocalDdeConversation::request(const QString& item) {
 bool LocalDdeConversation::poke(const QString& item, const QStringList& lines) {
     if (!canTransact())
         return false;
-    dde::Message m;
-    m.kind = dde::MessageKind::Poke;
-    m.a = item;
+    // A block may be a million lines: encoded a share at a time, the event queue running in
+    // between, and sent after its head without being copied into one message.
+    QByteArray data;
     qsizetype size = 0;
     for (const QString& line : lines)
         size += line.size() + 2;
-    m.b.reserve(size);
-    for (const QString& line : lines) {
-        m.b += line;
-        m.b += QLatin1String("\r\n");
+    data.reserve(size);
+    const bool wasWaiting = waiting_;
+    waiting_ = true;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        data += lines[i].toUtf8();
+        data += "\r\n";
+        if (i % PokeLinesPerRound == PokeLinesPerRound - 1)
+            QCoreApplication::processEvents();
     }
-    const std::optional<dde::Message> reply = transact(std::move(m), replyTimeoutMs_);
+    waiting_ = wasWaiting;
+    const qsizetype head = dde::EncodePokeHead(0, item, 0).size() - 4;
+    if (uint64_t(head) + uint64_t(data.size()) > dde::MaxMessageBytes) {
+        // The service would end the session over it; refuse it here and keep the session.
+        lastError_ =
+            QStringLiteral("The block of %1 bytes is too long for the service").arg(data.size());
+        return false;
+    }
+    const uint32_t seq = takeSeq();
+    const std::optional<dde::Message> reply =
+        exchange({dde::EncodePokeHead(seq, item, uint32_t(data.size())), data}, seq,
+                 dde::MessageKind::Poke, UntilSilent);
+    if (reply && reply->kind == dde::MessageKind::Refused)
+        refusal_ = reply->a;
     return reply && reply->kind == dde::MessageKind::Accepted;
 }
 
@@ -242,7 +290,10 @@ bool LocalDdeConversation::execute(const QString& command, bool wait) {
     m.a = command;
     m.wait = wait;
     const uint32_t seq = nextSeq_;
-    const std::optional<dde::Message> reply = transact(std::move(m), replyTimeoutMs_);
+    // The reply comes once the command is done: a save of a big workbook takes a while.
+    const std::optional<dde::Message> reply = transact(std::move(m), UntilSilent);
+    if (reply && reply->kind == dde::MessageKind::Refused)
+        refusal_ = reply->a;
     if (!reply || reply->kind != dde::MessageKind::Accepted)
         return false;
     if (wait) {
@@ -262,10 +313,21 @@ uint32_t LocalDdeConversation::takeSeq() {
 
 std::optional<dde::Message> LocalDdeConversation::transact(dde::Message m, int timeoutMs) {
     m.seq = takeSeq();
+    return exchange({dde::Encode(m)}, m.seq, m.kind, timeoutMs);
+}
+
+std::optional<dde::Message> LocalDdeConversation::exchange(const QList<QByteArray>& bytes,
+                                                           uint32_t seq, dde::MessageKind kind,
+                                                           int timeoutMs) {
+    if (waiting_) {
+        // An event handler run during a wait: the transaction in progress comes first.
+        lastError_ = QStringLiteral("Another transaction is in progress");
+        return std::nullopt;
+    }
     std::optional<dde::Message> reply;
     // The time for the reply starts once the message is out: a big block takes a while.
-    if (sendAll(m))
-        reply = awaitReply(m.seq, m.kind, QDeadlineTimer(timeoutMs));
+    if (sendAll(bytes))
+        reply = awaitReply(seq, kind, QDeadlineTimer(timeoutMs));
     if (!reply && lastError_.isEmpty())
         lastError_ = QStringLiteral("No reply from the service %1").arg(service_);
     if (!inbox_.empty() || lost_)
@@ -273,28 +335,89 @@ std::optional<dde::Message> LocalDdeConversation::transact(dde::Message m, int t
     return reply;
 }
 
-bool LocalDdeConversation::sendAll(const dde::Message& m) {
+bool LocalDdeConversation::sendAll(const QList<QByteArray>& bytes) {
     if (!sessionUp())
         return false;
-    const QByteArray bytes = dde::Encode(m);
-    if (uint64_t(bytes.size()) - 4 > dde::MaxMessageBytes) {
+    qsizetype size = 0;
+    for (const QByteArray& b : bytes)
+        size += b.size();
+    if (uint64_t(size) - 4 > dde::MaxMessageBytes) {
         // The service would end the session over it; refuse it here and keep the session.
         lastError_ =
-            QStringLiteral("The message of %1 bytes is too long for the service").arg(bytes.size());
+            QStringLiteral("The message of %1 bytes is too long for the service").arg(size);
         return false;
     }
+    // Every message gets one reply: until it comes, the service owes one.
+    if (owed_++ == 0)
+        heard_.start();
     const bool wasWaiting = waiting_;
     waiting_ = true;
-    socket_->write(bytes);
-    // Gives up when the service takes nothing for as long as a reply may take.
-    while (sessionUp() && socket_->bytesToWrite() > 0 &&
-           socket_->waitForBytesWritten(replyTimeoutMs_)) {
+    // Handed to the socket a slice at a time as it drains: copying a block of many megabytes
+    // into the socket's buffer at once would hold up the event queue.
+    qsizetype part = 0;
+    qsizetype at = 0;
+    while (sessionUp() && !silenceOver()) {
+        while (part < bytes.size() && socket_->bytesToWrite() < WriteSliceBytes) {
+            const QByteArray& b = bytes[part];
+            const qsizetype n = std::min(WriteSliceBytes, b.size() - at);
+            socket_->write(n == b.size() ? b : b.mid(at, n));
+            at += n;
+            if (at == b.size()) {
+                ++part;
+                at = 0;
+            }
+        }
+        if (part == bytes.size() && socket_->bytesToWrite() == 0)
+            break;
+        waitForEvents(silenceLimitMs_ - silentMs());
     }
     waiting_ = wasWaiting;
-    if (sessionUp() && socket_->bytesToWrite() == 0)
+    if (sessionUp() && part == bytes.size() && socket_->bytesToWrite() == 0)
         return true;
-    lastError_ = QStringLiteral("The message could not be sent to the service %1").arg(service_);
+    if (!notResponding_)
+        lastError_ =
+            QStringLiteral("The message could not be sent to the service %1").arg(service_);
     return false;
+}
+
+void LocalDdeConversation::waitForEvents(qint64 ms) {
+    // The timer makes sure the wait ends in time when nothing else happens.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.start(int(std::max<qint64>(ms, 1)));
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+qint64 LocalDdeConversation::silentMs() const {
+    return owed_ > 0 ? heard_.elapsed() : 0;
+}
+
+bool LocalDdeConversation::silenceOver() {
+    if (notResponding_)
+        return true;
+    if (silentMs() < silenceLimitMs_)
+        return false;
+    notResponding_ = true;
+    lastError_ = QStringLiteral("The service %1 has not answered for %2 s")
+                     .arg(service_)
+                     .arg(silenceLimitMs_ / 1000.0);
+    // Its replies would come to nobody; the service closes what this session opened once the
+    // session is gone.
+    if (open_)
+        lost_ = true;
+    busy_ = false;
+    dropSocket();
+    owed_ = 0;
+    endStartedService();
+    return true;
+}
+
+void LocalDdeConversation::endStartedService() {
+    // Only while that pid is still the process started: a pid is reused once its process is gone.
+    if (startedPid_ > 0 && !startedStamp_.isEmpty() && ProcessStamp(startedPid_) == startedStamp_)
+        ::kill(pid_t(startedPid_), SIGKILL);
+    startedPid_ = 0;
+    startedStamp_.clear();
 }
 
 std::optional<dde::Message> LocalDdeConversation::awaitReply(uint32_t seq, dde::MessageKind asked,
@@ -319,15 +442,19 @@ std::optional<dde::Message> LocalDdeConversation::awaitReply(uint32_t seq, dde::
             else
                 it = inbox_.erase(it);
         }
-        if (reply || !sessionUp() || deadline.hasExpired())
+        if (reply || !sessionUp() || silenceOver() || deadline.hasExpired())
             break;
-        socket_->waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
+        const qint64 silenceLeft = silenceLimitMs_ - silentMs();
+        waitForEvents(deadline.isForever() ? silenceLeft
+                                           : std::min(deadline.remainingTime(), silenceLeft));
     }
     waiting_ = wasWaiting;
-    if (!reply && !sessionUp())
+    if (reply || notResponding_)
+        return reply;
+    if (!sessionUp())
         markLost(decoder_.failed() ? decoder_.error()
                                    : QStringLiteral("The service %1 went away").arg(service_));
-    else if (!reply)
+    else
         lastError_ = QStringLiteral("No reply from the service %1 in time").arg(service_);
     return reply;
 }
@@ -338,9 +465,13 @@ void LocalDdeConversation::readIncoming() {
     const QByteArray bytes = socket_->readAll();
     if (bytes.isEmpty())
         return;
+    heard_.restart();
     decoder_.feed(bytes);
-    while (std::optional<dde::Message> m = decoder_.next())
+    while (std::optional<dde::Message> m = decoder_.next()) {
+        if (IsReply(m->kind) && m->seq != 0 && owed_ > 0)
+            --owed_;
         inbox_.push_back(std::move(*m));
+    }
 }
 
 void LocalDdeConversation::onReadyRead() {

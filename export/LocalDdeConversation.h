@@ -4,11 +4,18 @@
 // service or topic changes, because the service closes the workbooks a session opened when its
 // socket goes; only close() and destruction end it.
 //
-// Transactions wait for their reply on the socket itself (no nested event loop). Replies are
-// matched by seq; the late reply of a transaction that timed out is dropped. Completion notices
-// and the service's own end of a conversation, whether read during a wait or arriving later, are
-// acted on in the next round of the event queue.
+// Transactions wait for their reply by running the event queue, so the window, the serial link
+// and the report server are served meanwhile; one transaction runs at a time. Replies are matched
+// by seq; the late reply of a transaction that timed out is dropped. Completion notices and the
+// service's own end of a conversation, whether read during a wait or arriving later, are acted
+// on in the next round of the event queue.
+//
+// A service that owes a reply and has not been heard (no reply, no byte taken of what is sent)
+// for the silence limit is not responding: the session is given up, and a service that this
+// conversation started is ended, so that the next open starts a fresh one.
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <cstdint>
 #include <deque>
@@ -39,11 +46,15 @@ public:
     bool execute(const QString& command, bool wait) override;
     bool busy() const override;
     QString lastError() const override { return lastError_; }
+    std::optional<QString> refusal() const override { return refusal_; }
+    bool notResponding() const override { return notResponding_; }
 
-    // Longest wait for a reply (10 s), and for a started service to answer (5 s); tests
-    // shorten them.
+    // Longest wait for the reply to a request or an open (10 s), for a started service to
+    // answer (5 s), and the longest silence of a service that owes a reply (30 s), which is
+    // also how long a command or a block may take; tests shorten them.
     void setReplyTimeout(int ms) { replyTimeoutMs_ = ms; }
     void setStartTimeout(int ms) { startTimeoutMs_ = ms; }
+    void setSilenceLimit(int ms) { silenceLimitMs_ = ms; }
 
     // The program a service application name stands for: a path as given, else the program
     // folder's file of that name, else one found on PATH. Empty when there is none.
@@ -56,11 +67,21 @@ private:
     bool connectSocket();
     void dropSocket();
     uint32_t takeSeq();
-    // Sends one transaction and waits for its reply.
+    // Sends one transaction and waits for its reply, for at most timeoutMs (negative: as long
+    // as the service is not silent past its limit).
     std::optional<dde::Message> transact(dde::Message m, int timeoutMs);
-    bool sendAll(const dde::Message& m);
+    // Sends the bytes of transaction `seq` and waits for its reply.
+    std::optional<dde::Message> exchange(const QList<QByteArray>& bytes, uint32_t seq,
+                                         dde::MessageKind kind, int timeoutMs);
+    bool sendAll(const QList<QByteArray>& bytes);
     std::optional<dde::Message> awaitReply(uint32_t seq, dde::MessageKind asked,
                                            const QDeadlineTimer& deadline);
+    // Runs the event queue until something happens or `ms` pass.
+    static void waitForEvents(qint64 ms);
+    // How long the service has owed a reply without being heard; 0 when it owes none.
+    qint64 silentMs() const;
+    bool silenceOver();
+    void endStartedService();
     bool sessionUp() const;
     bool canTransact();
     void readIncoming();
@@ -87,6 +108,13 @@ private:
     bool waiting_ = false;
     bool dispatchQueued_ = false;
     QString lastError_;
+    std::optional<QString> refusal_;
     int replyTimeoutMs_ = 10000;
     int startTimeoutMs_ = 5000;
+    int silenceLimitMs_ = 30000;
+    int owed_ = 0;        // messages sent whose reply has not come
+    QElapsedTimer heard_; // since the service was last heard while it owed a reply
+    bool notResponding_ = false;
+    qint64 startedPid_ = 0; // the service this conversation started, and when it started
+    QByteArray startedStamp_;
 };

@@ -3,12 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include "base/Failure.h"
-#include "export/ReadOnlyFile.h"
 
 namespace {
 
@@ -44,18 +42,17 @@ QString TemplateWorkbookPath(const QString& programFolder) {
     return programFolder + QStringLiteral("Forms/Table1.xls");
 }
 
-void CopyTemplate(const QString& templatePath, const QString& target) {
+std::unique_ptr<ReplacingFile> CopyTemplate(const QString& templatePath, const QString& target) {
     QFile source(templatePath);
     struct stat sourceStat {};
     if (!Stat(templatePath, sourceStat) || S_ISDIR(sourceStat.st_mode) ||
         !source.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("Cannot open file %1").arg(templatePath));
 
-    const QFileInfo targetInfo(target);
-    if (target.isEmpty() || !MakeFolders(targetInfo.absolutePath()) || IsReadOnlyFile(target))
+    if (target.isEmpty() || !MakeFolders(QFileInfo(target).absolutePath()))
         CannotCreate(target);
-    QSaveFile copy(target);
-    if (!copy.open(QIODevice::WriteOnly))
+    auto copy = std::make_unique<ReplacingFile>(target);
+    if (!copy->OpenKept())
         CannotCreate(target);
 
     QByteArray chunk(ChunkBytes, Qt::Uninitialized);
@@ -65,14 +62,15 @@ void CopyTemplate(const QString& templatePath, const QString& target) {
             throw Failure(QStringLiteral("Stream read error"));
         if (n == 0)
             break;
-        if (copy.write(chunk.constData(), n) != n)
+        if (!copy->Write(QByteArray::fromRawData(chunk.constData(), n)))
             throw Failure(QStringLiteral("Stream write error"));
     }
-    if (!copy.commit())
+    if (!copy->Keep())
         throw Failure(QStringLiteral("Stream write error"));
 
     // The copy carries the template's date; a file system that cannot keep it still has a
     // complete copy, so a failure here is not reported.
     const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
-    ::utimensat(AT_FDCWD, QFile::encodeName(target).constData(), times, 0);
+    ::utimensat(AT_FDCWD, QFile::encodeName(copy->KeptPath()).constData(), times, 0);
+    return copy;
 }

@@ -1,14 +1,19 @@
 #pragma once
-// Copying the template workbook to the export's target, replacing an existing file.
+// Copying the template workbook into a working copy beside the export's target.
 #include <QString>
+#include <memory>
+
+#include "base/ReplacingFile.h"
 
 // programFolder + "Forms/Table1.xls".
 QString TemplateWorkbookPath(const QString& programFolder);
 
-// Copies `templatePath` to `target`: missing folders of the target's path are created, the
-// bytes are copied in chunks into a file beside the target that is renamed over it when
-// complete, and the copy takes the template's modification time. A read-only target is not made
-// writable. Fails with "Cannot open file <template>", "Cannot create file <target>" (a folder
-// that cannot be made, a read-only target, a target that is a folder), "Stream read error" or
-// "Stream write error"; on failure the target is as it was.
-void CopyTemplate(const QString& templatePath, const QString& target);
+// Copies `templatePath` into a working copy beside `target` (beside the file it names, when it
+// is a symbolic link) and returns it finished: missing folders of the target's path are
+// created, the bytes are copied in chunks, and the copy takes the template's modification time.
+// The target itself is untouched until the working copy's Replace; the working copy goes with
+// the returned object unless it replaced the target. Fails with "Cannot open file <template>",
+// "Cannot create file <target>" (a folder that cannot be made, a target without write
+// permission, a target that is a folder or no regular file), "Stream read error" or "Stream
+// write error", leaving no working copy behind.
+std::unique_ptr<ReplacingFile> CopyTemplate(const QString& templatePath, const QString& target);

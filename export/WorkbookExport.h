@@ -11,6 +11,9 @@
 
 class TExcel;
 
+// Measurement rows a channel sheet holds: its 1,048,576 rows less the board line and the header.
+inline constexpr int64_t SheetRowLimit = 1048574;
+
 // What the export needs of the window.
 class ExportFeedback {
 public:
@@ -43,10 +46,17 @@ struct ExportResult {
     QString missingSheet; // for MissingSheet
 };
 
-// Fills the workbook `request.target` from `source` through `ex`. Early ends with a message
-// (already open, a missing sheet) and the declined overwrite return their outcome; failures of
-// the link and of the template copy are thrown after the closing sequence has run. The closing
-// sequence saves the active workbook only when this export opened the target, and always ends
-// the conversation.
+// Fills the workbook `request.target` from `source` through `ex`. The template is copied into a
+// working copy beside the target, which the spreadsheet opens, fills and saves; only then, with
+// the conversation ended, does it replace the target (keeping the target's mode and owner, and
+// a symbolic link pointing at it). A failure at any step leaves the target as it was and no
+// working copy behind.
+//
+// A channel with more rows than a sheet holds ends the export before anything is copied or
+// sent. Early ends with a message (already open, a missing sheet) and the declined overwrite
+// return their outcome; a missing sheet still saves the sheets filled before it, and that
+// workbook replaces the target. Failures of the link and of the files are thrown once the
+// conversation has ended; the closing sequence saves only when the export opened its copy and
+// nothing failed.
 ExportResult ExportWorkbook(TExcel& ex, const RecordStream& source, const ExportRequest& request,
                             const FormatSettings& fs, ExportFeedback& feedback);

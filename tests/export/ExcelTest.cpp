@@ -412,6 +412,72 @@ TEST_F(Excel, BlockFailures) {
     EXPECT_EQ(fake->log, QStringList({"open System"}));
 }
 
+TEST_F(Excel, SilentServiceAndRefusalsWithAReason) {
+    struct Case {
+        const char* what;
+        std::function<void()> setUp;
+        std::function<void()> call;
+        QString failure;
+        QStringList log; // what was sent or asked
+    };
+    QStringList list;
+    const QStringList pokeLog = {"execute [SELECT(\"R1C1\")]", "request Selection", "close System",
+                                 "open [Data.xls]Sheet1", "poke [Data.xls]Sheet1 R2C1:R3C7 (2)"};
+    const Case cases[] = {
+        {"a command refused for a reason is not handed over again",
+         [&] {
+             fake->refuseExecs = 1;
+             fake->reason = "No space left on device";
+         },
+         [&] { ex->ExecMacro("[SAVE]"); },
+         "\"[SAVE]\" not accepted by Excel\rNo space left on device",
+         {"execute [SAVE]"}},
+        {"a block refused for a reason is not poked again",
+         [&] {
+             fake->refusePokes = 1;
+             fake->reason = "rows beyond the sheet";
+         },
+         [&] {
+             ex->PokeBlock(2, 1, 3, 7, {"a", "b"});
+         },
+         "\"Block R2C1:R3C7\" not accepted by Excel\rrows beyond the sheet",
+         pokeLog + QStringList{"close [Data.xls]Sheet1", "open System"}},
+        {"silent at a command",
+         [&] { fake->silent = true; },
+         [&] { ex->ExecMacro("[SAVE]"); },
+         "Excel not responding",
+         {"execute [SAVE]"}},
+        {"silent at the first status poll",
+         [&] { fake->silent = true; },
+         [&] { ex->WaitReady(); },
+         "Excel not responding",
+         {"request Status"}},
+        {"silent at a block: the service is not asked again",
+         [&] { fake->onPump = [&] { fake->silent = fake->log.size() >= 4; }; },
+         [&] {
+             ex->PokeBlock(2, 1, 3, 7, {"a", "b"});
+         },
+         "Excel not responding", pokeLog + QStringList{"close [Data.xls]Sheet1"}},
+        {"silent at the sheet list",
+         [&] { fake->silent = true; },
+         [&] { ex->GetSheets("Data.xls", list); },
+         "Excel not responding",
+         {"request Topics"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        connect();
+        fake->selection = "[Data.xls]Sheet1!R1C1";
+        c.setUp();
+        EXPECT_EQ(failureOf(c.call), c.failure);
+        EXPECT_EQ(fake->log, c.log);
+        fake->silent = false;
+        fake->reason.clear();
+        fake->onPump = nullptr;
+        ex->Disconnect();
+    }
+}
+
 TEST_F(Excel, WorkbooksAndSheetsFromTheTopics) {
     struct Case {
         std::optional<QString> topics;

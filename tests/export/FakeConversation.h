@@ -19,6 +19,8 @@ public:
     int busyRounds = 0;           // rounds a waiting execute keeps the conversation busy
     QString error;                // lastError() text
     std::function<void()> onPump; // runs at every pump round
+    QString reason;               // the service's reason for refusals; none when empty
+    bool silent = false;          // transactions go unanswered: the service is not responding
 
     QStringList log;
     QList<QStringList> pokes;
@@ -55,7 +57,7 @@ public:
     bool isOpen() const override { return open_; }
     std::optional<QString> request(const QString& item) override {
         log << "request " + item;
-        if (!open_ || busy_ > 0)
+        if (!open_ || busy_ > 0 || silent)
             return std::nullopt;
         if (item == "Status")
             return status;
@@ -67,21 +69,29 @@ public:
     }
     bool poke(const QString& item, const QStringList& lines) override {
         log << QString("poke %1 %2 (%3)").arg(topic_, item).arg(lines.size());
-        if (!open_ || busy_ > 0 || refusePokes-- > 0)
+        refused_.reset();
+        if (!open_ || busy_ > 0 || silent)
             return false;
+        if (refusePokes-- > 0)
+            return Refuse();
         pokes << lines;
         return true;
     }
     bool execute(const QString& cmd, bool wait) override {
         log << (wait ? "execute-wait " : "execute ") + cmd;
-        if (!open_ || busy_ > 0 || refuseExecs-- > 0)
+        refused_.reset();
+        if (!open_ || busy_ > 0 || silent)
             return false;
+        if (refuseExecs-- > 0)
+            return Refuse();
         if (wait)
             busy_ = busyRounds;
         return true;
     }
     bool busy() const override { return busy_ > 0; }
     QString lastError() const override { return error; }
+    std::optional<QString> refusal() const override { return refused_; }
+    bool notResponding() const override { return silent; }
 
     // One round of the event queue: a completion notice may arrive.
     void pump() {
@@ -94,6 +104,11 @@ public:
     void endByService() { end(); }
 
 private:
+    bool Refuse() {
+        if (!reason.isEmpty())
+            refused_ = reason;
+        return false;
+    }
     void end() {
         if (!open_)
             return;
@@ -107,4 +122,5 @@ private:
     QString service_, topic_, app_;
     bool open_ = false;
     int busy_ = 0;
+    std::optional<QString> refused_;
 };

@@ -21,6 +21,8 @@ public:
     std::map<QString, QStringList> pokes; // sheet -> rows of its last block
     int refusePokesFrom = -1;             // pokes from this count on are refused
     int pokeCount = 0;
+    QString refusedCommand; // a command that is refused
+    QString refuseReason;   // the service's reason for a refusal; without one, as if not started
 
     void setService(const QString& s) override {
         Reopen(service_ != s);
@@ -63,13 +65,15 @@ public:
     }
     bool poke(const QString& item, const QStringList& lines) override {
         if (refusePokesFrom >= 0 && pokeCount >= refusePokesFrom)
-            return false;
+            return Refuse("refused poke " + item);
         ++pokeCount;
         trace << QStringLiteral("poke %1 %2 %3").arg(topic_, item).arg(lines.size());
         pokes[activeSheet] = lines;
         return true;
     }
     bool execute(const QString& command, bool) override {
+        if (command == refusedCommand)
+            return Refuse("refused exec " + command);
         trace << "exec " + command;
         static const QRegularExpression openRe(R"re(^\[OPEN\("(.*)/([^/]*)"\)\]$)re");
         static const QRegularExpression selectRe(R"re(^\[WORKBOOK\.SELECT\("(.*)"\)\]$)re");
@@ -83,8 +87,15 @@ public:
     }
     bool busy() const override { return false; }
     QString lastError() const override { return {}; }
+    std::optional<QString> refusal() const override { return refusal_; }
 
 private:
+    bool Refuse(const QString& entry) {
+        trace << entry;
+        if (!refuseReason.isEmpty())
+            refusal_ = refuseReason;
+        return false;
+    }
     void Reopen(bool changed) {
         if (changed && open_) {
             open_ = false;
@@ -94,4 +105,5 @@ private:
     }
     QString service_, topic_, app_;
     bool open_ = false;
+    std::optional<QString> refusal_;
 };

@@ -9,6 +9,7 @@
 #include <QLocalSocket>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <memory>
@@ -27,7 +28,7 @@ namespace {
 //   Connect topic "Refuse" -> Refused; Request "Status" -> Ready, "Missing" -> NoReply,
 //   "Slow" -> Data "late" after 300 ms; Poke "Bad" -> Refused; Execute "[BAD]" -> Refused,
 //   "[QUIT]" -> Accepted and the conversation ends, "[DIE]" -> the session ends unanswered,
-//   a waiting execute -> Accepted, then Completed 100 ms later.
+//   "[HANG]" -> never answered, a waiting execute -> Accepted, then Completed 100 ms later.
 class FakeService {
 public:
     explicit FakeService(const QString& path) : path_(path) {
@@ -122,6 +123,8 @@ private:
         case MessageKind::Execute:
             if (m.a == "[DIE]")
                 return false;
+            if (m.a == "[HANG]")
+                break;
             if (m.a == "[BAD]") {
                 send(s, MessageKind::Refused, m.seq, "unknown command");
                 break;
@@ -242,6 +245,36 @@ TEST_F(LocalConversation, TransactionsGetTheirReplies) {
     const std::vector<MessageKind> k = kinds();
     EXPECT_EQ(std::count(k.begin(), k.end(), MessageKind::Close), 3);
     EXPECT_EQ(k.back(), MessageKind::Close);
+}
+
+TEST_F(LocalConversation, RefusalReasonsAndASilentServiceGivenUp) {
+    startService();
+    ASSERT_TRUE(conv.open());
+    EXPECT_FALSE(conv.execute("[BAD]", false));
+    EXPECT_EQ(conv.refusal(), QString("unknown command"));
+    EXPECT_FALSE(conv.poke("Bad", {"x"}));
+    EXPECT_EQ(conv.refusal(), QString("bad range"));
+    EXPECT_TRUE(conv.poke("R1C1:R1C1", {"x"}));
+    EXPECT_EQ(conv.refusal(), std::nullopt);
+
+    // A command that is never answered: the event queue runs while the service is waited for,
+    // then the service is given up and the conversation ends.
+    conv.setSilenceLimit(300);
+    bool queueRan = false;
+    QTimer::singleShot(0, [&] { queueRan = true; });
+    EXPECT_FALSE(conv.execute("[HANG]", false));
+    EXPECT_TRUE(queueRan);
+    EXPECT_TRUE(conv.notResponding());
+    EXPECT_EQ(conv.refusal(), std::nullopt);
+    EXPECT_TRUE(pumpUntil([&] { return closed == 1; }));
+    EXPECT_EQ(conv.request("Status"), std::nullopt);
+
+    // The next open reaches the service in a new session.
+    conv.setSilenceLimit(30000);
+    ASSERT_TRUE(conv.open()) << conv.lastError().toStdString();
+    EXPECT_FALSE(conv.notResponding());
+    EXPECT_EQ(conv.request("Status"), QString("Ready"));
+    EXPECT_EQ(service->sessions(), 2);
 }
 
 TEST_F(LocalConversation, LateReplyOfATimedOutRequestIsDropped) {

@@ -18,6 +18,12 @@ struct timespec MTime(const QString& path) {
     return st.st_mtim;
 }
 
+unsigned Mode(const QString& path) {
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_mode & 07777;
+}
+
 // A folder's entries, deep, as relative paths: what "nothing else changed" compares.
 QStringList Tree(const QString& root) {
     QStringList out;
@@ -34,7 +40,7 @@ QStringList Tree(const QString& root) {
 
 } // namespace
 
-TEST(TemplateCopy, CopiesBytesAndDateIntoNewFolders) {
+TEST(TemplateCopy, WorkingCopyReplacesTheTargetOnlyWhenAsked) {
     QTemporaryDir dir;
     const QString folder = dir.path() + '/';
     ASSERT_EQ(folder + "Forms/Table1.xls", TemplateWorkbookPath(folder));
@@ -47,18 +53,53 @@ TEST(TemplateCopy, CopiesBytesAndDateIntoNewFolders) {
     ASSERT_TRUE(WriteAll(tmpl, bytes));
     const struct timespec old[2] = {{1600000000, 123456789}, {1600000000, 123456789}};
     ASSERT_EQ(0, ::utimensat(AT_FDCWD, QFile::encodeName(tmpl).constData(), old, 0));
+    // A link in a folder of its own to a workbook of mode 0640 elsewhere.
+    ASSERT_TRUE(QDir().mkpath(folder + "books"));
+    ASSERT_TRUE(QDir().mkpath(folder + "links"));
+    const QString linked = folder + "books/Linked.xls";
+    ASSERT_TRUE(WriteAll(linked, "an older workbook"));
+    ASSERT_EQ(0, ::chmod(QFile::encodeName(linked).constData(), 0640));
+    ASSERT_TRUE(QFile::link(linked, folder + "links/Data.xls"));
 
-    for (const QString& target : {folder + "a/b/c/Data.xls", folder + "Data.xls"}) {
-        ASSERT_TRUE(WriteAll(folder + "Data.xls", "an older workbook"));
-        EXPECT_EQ("", FailureOf([&] { CopyTemplate(tmpl, target); }));
-        EXPECT_EQ(bytes, ReadAll(target));
-        EXPECT_EQ(1600000000, MTime(target).tv_sec);
-        EXPECT_EQ(123456789, MTime(target).tv_nsec);
+    struct Case {
+        QString target;
+        QString written; // the file that receives the bytes
+        bool replace;
+    } cases[] = {
+        {folder + "a/b/c/Data.xls", folder + "a/b/c/Data.xls", true},
+        {folder + "Data.xls", folder + "Data.xls", false},
+        {folder + "Data.xls", folder + "Data.xls", true},
+        {folder + "links/Data.xls", linked, true},
+    };
+    ASSERT_TRUE(WriteAll(folder + "Data.xls", "an older workbook"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target.toStdString());
+        const QByteArray before = ReadAll(c.written);
+        std::unique_ptr<ReplacingFile> copy;
+        EXPECT_EQ("", FailureOf([&] { copy = CopyTemplate(tmpl, c.target); }));
+        ASSERT_TRUE(copy);
+        const QString kept = copy->KeptPath();
+        // Beside the file that is written, and nothing changed yet.
+        EXPECT_EQ(QFileInfo(c.written).absolutePath(), QFileInfo(kept).absolutePath());
+        EXPECT_EQ(bytes, ReadAll(kept));
+        EXPECT_EQ(1600000000, MTime(kept).tv_sec);
+        EXPECT_EQ(123456789, MTime(kept).tv_nsec);
+        EXPECT_EQ(before, ReadAll(c.written));
+        if (c.replace) {
+            ASSERT_TRUE(copy->Replace()) << copy->ErrorString().toStdString();
+            EXPECT_EQ(bytes, ReadAll(c.written));
+        }
+        copy.reset();
+        EXPECT_FALSE(QFile::exists(kept));
+        EXPECT_EQ(c.replace ? bytes : before, ReadAll(c.written));
     }
-    // Nothing left beside the copies.
-    EXPECT_EQ(QStringList(
-                  {"Data.xls", "Forms", "Forms/Table1.xls", "a", "a/b", "a/b/c", "a/b/c/Data.xls"}),
-              Tree(folder));
+    // The link still points at the workbook, which kept its mode; nothing left beside the files.
+    EXPECT_EQ(linked, QFileInfo(folder + "links/Data.xls").symLinkTarget());
+    EXPECT_EQ(0640u, Mode(linked));
+    EXPECT_EQ(
+        QStringList({"Data.xls", "Forms", "Forms/Table1.xls", "a", "a/b", "a/b/c", "a/b/c/Data.xls",
+                     "books", "books/Linked.xls", "links", "links/Data.xls"}),
+        Tree(folder));
 }
 
 TEST(TemplateCopy, FailuresLeaveTheDiskAsItWas) {
@@ -70,6 +111,8 @@ TEST(TemplateCopy, FailuresLeaveTheDiskAsItWas) {
     ASSERT_TRUE(WriteAll(readOnly, "keep me"));
     ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup));
     ASSERT_TRUE(QDir().mkpath(folder + "Folder.xls"));
+    const QString fifo = folder + "Pipe.xls";
+    ASSERT_EQ(0, ::mkfifo(QFile::encodeName(fifo).constData(), 0600));
     const QStringList before = Tree(folder);
 
     struct Case {
@@ -85,6 +128,8 @@ TEST(TemplateCopy, FailuresLeaveTheDiskAsItWas) {
          "Cannot create file " + folder + "Folder.xls/x/../../Table1.xls/y/Data.xls"},
         {tmpl, readOnly, "Cannot create file " + readOnly},
         {tmpl, folder + "Folder.xls", "Cannot create file " + folder + "Folder.xls"},
+        // Not written into, nor waited on for a reader.
+        {tmpl, fifo, "Cannot create file " + fifo},
         {tmpl, "", "Cannot create file "},
     };
     for (const Case& c : cases) {

@@ -3,14 +3,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include "base/Failure.h"
 #include "data/BufferTestRecords.h"
 #include "data/BufferTextFile.h"
 #include "export/DataFileConversion.h"
 #include "export/Excels.h"
+#include "export/LocalDdeConversation.h"
 #include "export/WorkbookExport.h"
 #include "support/SheetsProcess.h"
 #include "support/WorkbookReader.h"
@@ -57,6 +62,41 @@ Outcome Export(TExcel& ex, const RecordStream& source, const QString& target, in
         run.failure = f.text();
     }
     return run;
+}
+
+// The pid of the service that listens on the socket, from the credentials of a connection to it.
+pid_t ServicePid(const QString& socketPath) {
+    QLocalSocket probe;
+    probe.connectToServer(socketPath);
+    if (!probe.waitForConnected(2000))
+        return 0;
+    struct ucred cred {};
+    socklen_t size = sizeof cred;
+    getsockopt(int(probe.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &cred, &size);
+    return cred.pid;
+}
+
+// Whether the process is gone (or only waits to be reaped), waiting up to five seconds.
+bool Ended(pid_t pid) {
+    for (int i = 0; i < 500; ++i) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            return true;
+        const QByteArray text = stat.readAll();
+        if (text.mid(text.lastIndexOf(')') + 2, 1) == "Z")
+            return true;
+        QThread::msleep(10);
+    }
+    return false;
+}
+
+QByteArray Bytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+}
+
+QStringList Hidden(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 QStringList Sheet(const QStringList& rows) {
@@ -254,4 +294,72 @@ TEST(WorkbookExportEndToEnd, EarlyEndsAndTheServiceGoingAway) {
     const Outcome after = Export(ex, pool, work.filePath("after.xls"), 3, false, feedback);
     EXPECT_EQ("", after.failure);
     EXPECT_EQ(64, after.result.rows);
+}
+
+TEST(WorkbookExportEndToEnd, FailuresKeepTheOldWorkbookAndASilentServiceIsEnded) {
+    // The service is started by the link, as the console does, on a socket folder of the test's
+    // own.
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const QString socket = runtime.path() + "/impix-dde/Excel";
+    auto* conv = new LocalDdeConversation;
+    TExcel ex{std::unique_ptr<DdeConversation>(conv)};
+    ex.SetExeName(qEnvironmentVariable("IMPIX_BUILD_DIR") + "/impix-sheets");
+    QTemporaryDir work;
+    const QString target = work.filePath("Data.xls");
+    ASSERT_TRUE(QFile::copy(TemplatePath(), target));
+    const QByteArray before = Bytes(target);
+    RecordStream pool;
+    for (int k = 0; k < 64; ++k)
+        pool.Append(Record(k, 2, k % 16, 0, 1.0, 2.0, At(2026, 3, 4, 5, 6, 7)));
+    Feedback feedback;
+
+    struct Case {
+        const char* what;
+        int signal; // sent to the service while channel 5 is filled
+        QString failure;
+    } cases[] = {
+        {"stopped: not responding, and ended", SIGSTOP, "Excel not responding"},
+        {"killed", SIGKILL, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        pid_t pid = 0;
+        feedback.onProgress = [&](int channel) {
+            if (channel != 5)
+                return;
+            // From here on, a service silent for two seconds counts as not responding.
+            conv->setSilenceLimit(2000);
+            if ((pid = ServicePid(socket)) > 0)
+                ::kill(pid, c.signal);
+        };
+        const Outcome failed = Export(ex, pool, target, 3, false, feedback);
+        conv->setSilenceLimit(30000);
+        ASSERT_GT(pid, 0);
+        if (!c.failure.isEmpty())
+            EXPECT_EQ(c.failure, failed.failure);
+        else
+            EXPECT_FALSE(failed.failure.isEmpty());
+        EXPECT_TRUE(Ended(pid));
+        EXPECT_EQ(before, Bytes(target));
+        EXPECT_EQ(QStringList{"Data.xls"}, Hidden(work.path()));
+        EXPECT_FALSE(ex.Connected());
+
+        // The next export starts a new service and replaces the workbook.
+        feedback.onProgress = nullptr;
+        feedback.dialogs.clear();
+        const Outcome after = Export(ex, pool, target, 3, false, feedback);
+        EXPECT_EQ("", after.failure);
+        EXPECT_EQ(QStringList{"File >" + target + "< Exists. Owerwrite??"}, feedback.dialogs);
+        EXPECT_EQ(64, after.result.rows);
+        QStringList rows;
+        for (int k = 3; k < 64; k += 16)
+            rows << QStringLiteral("%1\t04.03\t05:06:07\t0\t1000\t2000").arg(k);
+        EXPECT_EQ(Sheet(rows), ReadWorkbook(target).value("Channel_4"));
+        EXPECT_EQ(QStringList{"Data.xls"}, Hidden(work.path()));
+        // Ends the service this test had the link start.
+        if (const pid_t started = ServicePid(socket); started > 0)
+            ::kill(started, SIGKILL);
+        ASSERT_TRUE(QFile::remove(target) && QFile::copy(TemplatePath(), target));
+    }
 }

@@ -2,6 +2,8 @@
 // sends, in order, and what the closing sequence does after every kind of end.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -69,22 +71,44 @@ struct Rig {
         QFile f(target);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
     }
+    // The trace with the working copy, which must lie beside the target under another name,
+    // written as <copy> and its workbook name as <book>.
+    QStringList Trace() const {
+        QStringList out = sheet->trace;
+        static const QRegularExpression openRe(R"re(^exec \[OPEN\("(.*)"\)\]$)re");
+        const QStringList opens = out.filter(openRe);
+        if (opens.isEmpty())
+            return out;
+        const QString copy = openRe.match(opens[0]).captured(1);
+        EXPECT_EQ(QFileInfo(target).absolutePath(), QFileInfo(copy).absolutePath());
+        EXPECT_NE(target, copy);
+        out.replaceInStrings(copy, "<copy>");
+        return out.replaceInStrings(QFileInfo(copy).fileName(), "<book>");
+    }
+    // The entries of the target's folder, hidden ones included.
+    QStringList Folder() const {
+        return QDir(QFileInfo(target).absolutePath())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+    void OldTarget() {
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        QFile f(target);
+        f.open(QIODevice::WriteOnly);
+        f.write("old");
+    }
 };
 
 // The commands of channel sheet n with a block of `rows` measurement rows.
 QStringList SheetTrace(int n, int rows, int board = 3) {
     const QString sheet = QStringLiteral("Channel_%1").arg(n);
-    return {
-        "exec [WORKBOOK.SELECT(\"" + sheet + "\")]",
-        QStringLiteral("exec [FORMULA(\"Board %1\",\"R1C1\")]").arg(board),
-        "exec [SELECT(\"R1C1\")]",
-        QStringLiteral("poke [Data.xls]%1 R2C1:R%2C7 %3").arg(sheet).arg(2 + rows).arg(rows + 1)};
+    return {"exec [WORKBOOK.SELECT(\"" + sheet + "\")]",
+            QStringLiteral("exec [FORMULA(\"Board %1\",\"R1C1\")]").arg(board),
+            "exec [SELECT(\"R1C1\")]",
+            QStringLiteral("poke [<book>]%1 R2C1:R%2C7 %3").arg(sheet).arg(2 + rows).arg(rows + 1)};
 }
 
-QStringList OpeningTrace(const Rig& rig) {
-    return {"exec [OPEN(\"" + rig.target + "\")]", "exec [WORKBOOK.SELECT(\"Desc\")]",
-            "exec [FORMULA(\"Measure Settings: F=1000Hz\",\"R1C1\")]"};
-}
+const QStringList OpeningTrace = {"exec [OPEN(\"<copy>\")]", "exec [WORKBOOK.SELECT(\"Desc\")]",
+                                  "exec [FORMULA(\"Measure Settings: F=1000Hz\",\"R1C1\")]"};
 
 const QStringList ClosingTrace = {"exec [SAVE]", "exec [SELECT(\"R21C2\")]"};
 
@@ -98,17 +122,14 @@ TEST(WorkbookExport, FillsEverySheetOfTheBoardAndSaves) {
     rig.source.Append(Record(3, 2, 4, 2, 65535.0, 0.0, t));     // void: skipped
     rig.source.Append(Record(4, 2, 4, 3, 0.0004, 0.0, t));      // 0.4 is not void
     rig.source.Append(Record(5, 2, 0, 0, 2147483.648, 0.0, t)); // beyond 32 bits
-    ASSERT_TRUE(QDir().mkpath(rig.dir.filePath("out")));
-    QFile old(rig.target);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
-    old.close();
+    rig.OldTarget();
 
     EXPECT_EQ("", rig.Run());
-    QStringList want = OpeningTrace(rig);
+    QStringList want = OpeningTrace;
     for (int n = 1; n <= 16; ++n)
         want += SheetTrace(n, n == 1 ? 2 : n == 5 ? 1 : 0);
     want += ClosingTrace;
-    EXPECT_EQ(want, rig.sheet->trace);
+    EXPECT_EQ(want, rig.Trace());
     EXPECT_EQ(QStringList({"confirm: File >" + rig.target + "< Exists. Owerwrite??"}),
               rig.feedback.dialogs);
     EXPECT_EQ(QList<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}),
@@ -122,6 +143,7 @@ TEST(WorkbookExport, FillsEverySheetOfTheBoardAndSaves) {
     EXPECT_EQ(ExportResult::Outcome::Saved, rig.result.outcome);
     EXPECT_EQ(3, rig.result.rows);
     EXPECT_EQ("template", rig.Target());
+    EXPECT_EQ(QStringList{"Data.xls"}, rig.Folder());
     EXPECT_FALSE(rig.ex.Connected());
     EXPECT_FALSE(rig.ex.Batching());
 }
@@ -133,67 +155,125 @@ TEST(WorkbookExport, EarlyEndsAndFailures) {
         QString failure;               // "" when the export returns
         ExportResult::Outcome outcome; // when it returns
         std::function<QStringList(Rig&)> dialogs;
-        std::function<QStringList(Rig&)> trace;
+        QStringList trace;
         QByteArray target;
+    };
+    const auto sheets = [](int last) {
+        QStringList t = OpeningTrace;
+        for (int n = 1; n <= last; ++n)
+            t += SheetTrace(n, 0);
+        return t;
+    };
+    const auto confirm = [](Rig& r) {
+        return QStringList{"confirm: File >" + r.target + "< Exists. Owerwrite??"};
     };
     const Case cases[] = {
         {"a workbook of the target's name open elsewhere: nothing saved",
          [](Rig& r) {
              r.sheet->books.push_back({"DATA.XLS", {"Sheet1"}});
          },
-         "", ExportResult::Outcome::AlreadyOpen,
+         "",
+         ExportResult::Outcome::AlreadyOpen,
          [](Rig& r) { return QStringList{"error: File named >" + r.target + "< already open"}; },
-         [](Rig&) { return QStringList{}; }, "<none>"},
+         {},
+         "<none>"},
         {"the overwrite declined: the file untouched, nothing saved",
          [](Rig& r) {
-             QDir().mkpath(r.dir.filePath("out"));
-             QFile f(r.target);
-             f.open(QIODevice::WriteOnly);
-             f.write("old");
+             r.OldTarget();
              r.feedback.answer = 7;
          },
-         "", ExportResult::Outcome::Declined,
-         [](Rig& r) { return QStringList{"confirm: File >" + r.target + "< Exists. Owerwrite??"}; },
-         [](Rig&) { return QStringList{}; }, "old"},
-        {"a template without Channel_9: sheets 1 to 8 filled and saved",
-         [](Rig& r) { r.sheet->templateSheets.removeAll("Channel_9"); }, "",
-         ExportResult::Outcome::MissingSheet,
+         "",
+         ExportResult::Outcome::Declined,
+         confirm,
+         {},
+         "old"},
+        {"a template without Channel_9: sheets 1 to 8 filled and saved, and they replace the "
+         "target",
          [](Rig& r) {
-             return QStringList{"error: Table >" + r.target +
-                                "<   does not contains sheet >Channel_9< "};
+             r.OldTarget();
+             r.sheet->templateSheets.removeAll("Channel_9");
          },
+         "", ExportResult::Outcome::MissingSheet,
          [](Rig& r) {
-             QStringList t = OpeningTrace(r);
-             for (int n = 1; n <= 8; ++n)
-                 t += SheetTrace(n, 0);
-             return t + ClosingTrace;
+             return QStringList{"confirm: File >" + r.target + "< Exists. Owerwrite??",
+                                "error: Table >" + r.target +
+                                    "<   does not contains sheet >Channel_9< "};
          },
-         "template"},
-        {"a block refused: the failure after the closing sequence",
-         [](Rig& r) { r.sheet->refusePokesFrom = 2; }, "\"Block R2C1:R2C7\" not accepted by Excel",
-         ExportResult::Outcome::Saved, [](Rig&) { return QStringList{}; },
+         sheets(8) + ClosingTrace, "template"},
+        {"a block that cannot be started: poked twice, then the failure; nothing saved",
          [](Rig& r) {
-             QStringList t = OpeningTrace(r) + SheetTrace(1, 0) + SheetTrace(2, 0);
-             t += SheetTrace(3, 0).mid(0, 3);
-             return t + ClosingTrace;
+             r.OldTarget();
+             r.sheet->refusePokesFrom = 2;
          },
-         "template"},
-        {"no template: nothing opened, nothing saved", [](Rig& r) { QFile::remove(r.tmpl); },
-         "Cannot open file %1", ExportResult::Outcome::Saved, [](Rig&) { return QStringList{}; },
-         [](Rig&) { return QStringList{}; }, "<none>"},
+         "\"Block R2C1:R2C7\" not accepted by Excel", ExportResult::Outcome::Saved, confirm,
+         sheets(2) + SheetTrace(3, 0).mid(0, 3) +
+             QStringList{"refused poke R2C1:R2C7", "refused poke R2C1:R2C7"},
+         "old"},
+        {"a block the service refuses: poked once, its reason in the message",
+         [](Rig& r) {
+             r.OldTarget();
+             r.sheet->refusePokesFrom = 0;
+             r.sheet->refuseReason = "rows beyond the sheet";
+         },
+         "\"Block R2C1:R2C7\" not accepted by Excel\rrows beyond the sheet",
+         ExportResult::Outcome::Saved, confirm,
+         OpeningTrace + SheetTrace(1, 0).mid(0, 3) + QStringList{"refused poke R2C1:R2C7"}, "old"},
+        {"the save refused (a full disk): sent once, the old workbook kept",
+         [](Rig& r) {
+             r.OldTarget();
+             r.sheet->refusedCommand = "[SAVE]";
+             r.sheet->refuseReason = "No space left on device";
+         },
+         "\"[SAVE]\" not accepted by Excel\rNo space left on device", ExportResult::Outcome::Saved,
+         confirm, sheets(16) + QStringList{"refused exec [SAVE]"}, "old"},
+        {"no template: nothing opened, the old workbook kept",
+         [](Rig& r) {
+             r.OldTarget();
+             QFile::remove(r.tmpl);
+         },
+         "Cannot open file %1",
+         ExportResult::Outcome::Saved,
+         confirm,
+         {},
+         "old"},
+        {"a target without write permission: refused before anything is opened",
+         [](Rig& r) {
+             r.OldTarget();
+             QFile::setPermissions(r.target, QFile::ReadOwner);
+         },
+         "Cannot create file %2",
+         ExportResult::Outcome::Saved,
+         confirm,
+         {},
+         "old"},
+        {"a channel with more rows than a sheet holds: nothing copied or sent",
+         [](Rig& r) {
+             r.OldTarget();
+             const TMeasRecord rec = Record(1, 2, 1, 0, 1.0, 1.0, 46000.0);
+             for (int64_t k = 0; k <= SheetRowLimit; ++k)
+                 r.source.Append(rec);
+         },
+         "Channel 2 has 1048575 measurements, more than the 1048574 rows a sheet holds below its "
+         "header",
+         ExportResult::Outcome::Saved,
+         [](Rig&) { return QStringList{}; },
+         {},
+         "old"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Rig rig;
         c.setUp(rig);
         const QString failure = rig.Run();
-        EXPECT_EQ(QString(c.failure).replace("%1", rig.tmpl), failure);
+        EXPECT_EQ(QString(c.failure).replace("%1", rig.tmpl).replace("%2", rig.target), failure);
         if (failure.isEmpty()) {
             EXPECT_EQ(c.outcome, rig.result.outcome);
         }
         EXPECT_EQ(c.dialogs(rig), rig.feedback.dialogs);
-        EXPECT_EQ(c.trace(rig), rig.sheet->trace);
+        EXPECT_EQ(c.trace, rig.Trace());
         EXPECT_EQ(c.target, rig.Target());
+        // No working copy left beside the target.
+        EXPECT_EQ(c.target == "<none>" ? QStringList() : QStringList{"Data.xls"}, rig.Folder());
         EXPECT_FALSE(rig.ex.Connected());
         EXPECT_FALSE(rig.ex.Batching());
     }
