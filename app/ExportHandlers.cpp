@@ -33,8 +33,11 @@ private:
     TFImpixMain& window_;
 };
 
-QString OutcomeText(const ExportResult& r, const QString& target) {
-    const QString saved = QStringLiteral("Saved %1: %2 rows").arg(target).arg(r.rows);
+// `noMeasurements`: the source was a converted file without a single item line.
+QString OutcomeText(const ExportResult& r, const QString& target, bool noMeasurements) {
+    QString saved = QStringLiteral("Saved %1: %2 rows").arg(target).arg(r.rows);
+    if (noMeasurements)
+        saved += QStringLiteral(": the file holds no measurements");
     switch (r.outcome) {
     case ExportResult::Outcome::Saved:
         return saved;
@@ -79,12 +82,16 @@ void TFImpixMain::ExExpBtnClick() {
         } else {
             result = ExportWorkbook(Pool);
         }
-        SetText("ExStatusTx", OutcomeText(result, target));
+        SetText("ExStatusTx", OutcomeText(result, target, source == 0 && FilePool.Count() == 0));
         if (result.outcome == ExportResult::Outcome::Saved ||
             result.outcome == ExportResult::Outcome::MissingSheet) {
             exportedWorkbook_ = QFileInfo(target).absoluteFilePath();
             C<QPushButton>("ExOpenBtn")->setEnabled(true);
         }
+    } catch (const ConversionFailure& f) {
+        // The message box shows the system's text; the status line says where it happened.
+        SetText("ExStatusTx", "Export failed: " + f.located());
+        throw;
     } catch (const Failure& f) {
         SetText("ExStatusTx", "Export failed: " + QString(f.text()).replace('\r', ' '));
         throw;

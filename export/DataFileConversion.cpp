@@ -1,19 +1,20 @@
 #include "export/DataFileConversion.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 #include "base/DecimalText.h"
 #include "base/Failure.h"
+#include "base/ReplacingFile.h"
 #include "base/StrToInt.h"
 #include "data/BufferTextFile.h"
-#include "export/ReadOnlyFile.h"
 #include "export/RuntimeIoText.h"
 #include "link/DateTime.h"
 
@@ -23,7 +24,7 @@ constexpr double VoidMark = OverflowValue;
 // Longest field text shown in a failure message; a binary file can make a "field" of megabytes.
 constexpr size_t ShownFieldChars = 80;
 constexpr size_t ReadChunk = 1 << 20;
-constexpr size_t WriteChunkRecords = 16384;
+constexpr int64_t WriteChunkRecords = 16384;
 
 bool IsBlank(char c) {
     return c == ' ';
@@ -83,13 +84,15 @@ int Word(std::string_view field) {
     return static_cast<uint16_t>(IntegerField(field));
 }
 
-// Reads a file in large chunks and hands out its lines without their LF or CR LF.
+// Reads a file in large chunks and hands out its lines without their LF or CR LF, counting them;
+// a line longer than MaxLineBytes fails, so no line grows without bound.
 class LineReader {
 public:
-    LineReader(int fd) : fd_(fd), buf_(ReadChunk, '\0') {}
+    explicit LineReader(int fd) : fd_(fd), buf_(ReadChunk, '\0') {}
 
     bool Next(std::string_view& line) {
         carry_.clear();
+        ++number_;
         for (;;) {
             const std::string_view rest(buf_.data() + pos_, end_ - pos_);
             const size_t lf = rest.find('\n');
@@ -100,18 +103,30 @@ public:
                             line);
             }
             carry_.append(rest);
+            // One byte more is allowed for a CR before the LF.
+            if (carry_.size() > MaxLineBytes + 1)
+                TooLong();
             pos_ = end_ = 0;
             if (!Fill())
                 return !carry_.empty() && Give(carry_, line);
         }
     }
+    // The number of the line last handed out, from 1.
+    int64_t Number() const { return number_; }
 
 private:
-    static bool Give(std::string_view text, std::string_view& line) {
+    bool Give(std::string_view text, std::string_view& line) const {
         if (!text.empty() && text.back() == '\r')
             text.remove_suffix(1);
+        if (text.size() > MaxLineBytes)
+            TooLong();
         line = text;
         return true;
+    }
+
+    [[noreturn]] void TooLong() const {
+        throw Failure(
+            QStringLiteral("Line %1 is longer than %2 characters").arg(number_).arg(MaxLineBytes));
     }
 
     bool Fill() {
@@ -133,6 +148,7 @@ private:
     size_t pos_ = 0;
     size_t end_ = 0;
     std::string carry_;
+    int64_t number_ = 0;
 };
 
 class Fd {
@@ -150,74 +166,43 @@ private:
     int fd_;
 };
 
-bool WriteFully(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
+// Opens a regular file for reading; anything else (a folder, a device, a pipe) is refused before
+// a byte is read. The open does not wait for a pipe's writer.
 int OpenForReading(const QString& fileName) {
     const QByteArray native = QFile::encodeName(fileName);
-    const int fd = native.isEmpty() ? -1 : ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    const int fd =
+        native.isEmpty() ? -1 : ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         throw Failure(RuntimeIoText(native.isEmpty() ? ENOENT : errno));
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int err = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
         ::close(fd);
-        throw Failure(RuntimeIoText(EISDIR));
+        throw Failure(RuntimeIoText(err));
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 
-// The records go to a new file beside BinConv.dat that replaces it by a rename once complete,
-// so a failure leaves the previous file as it was. The file is rewritten at every conversion
-// and read by nothing, so it is not forced to the disk before the rename.
+// The records go to a new file beside BinConv.dat that replaces it once complete, so a failure
+// leaves the previous file as it was.
 void WriteBinConv(const RecordStream& pool, const QString& path) {
-    const QByteArray native = QFile::encodeName(path);
-    if (IsReadOnlyFile(path))
+    ReplacingFile file(path);
+    if (!file.Open())
         throw Failure(QStringLiteral("Cannot create file %1").arg(path));
-    QByteArray temp;
-    int fd = -1;
-    // A name of this process's own beside the target; created exclusively, with the usual
-    // permissions of a new file.
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temp = native + '.' + QByteArray::number(::getpid()) + '.' + QByteArray::number(attempt);
-        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd < 0)
-        throw Failure(QStringLiteral("Cannot create file %1").arg(path));
-    bool ok = true;
-    {
-        const Fd file(fd);
-        std::vector<char> chunk;
-        chunk.reserve(WriteChunkRecords * RecordSize);
-        for (int64_t k = 0; ok && k < pool.Count(); ++k) {
-            const TMeasRecord rec = pool.At(k);
-            const char* bytes = reinterpret_cast<const char*>(&rec);
-            chunk.insert(chunk.end(), bytes, bytes + RecordSize);
-            if (chunk.size() == chunk.capacity() || k + 1 == pool.Count()) {
-                ok = WriteFully(fd, chunk.data(), chunk.size());
-                chunk.clear();
-            }
+    QByteArray chunk;
+    for (int64_t k = 0; k < pool.Count(); k += WriteChunkRecords) {
+        const int64_t n = std::min(WriteChunkRecords, pool.Count() - k);
+        chunk.resize(static_cast<qsizetype>(n * RecordSize));
+        for (int64_t i = 0; i < n; ++i) {
+            const TMeasRecord rec = pool.At(k + i);
+            std::memcpy(chunk.data() + i * RecordSize, &rec, RecordSize);
         }
+        if (!file.Write(chunk))
+            throw Failure(QStringLiteral("Stream write error"));
     }
-    if (!ok) {
-        ::unlink(temp.constData());
+    if (!file.Commit())
         throw Failure(QStringLiteral("Stream write error"));
-    }
-    if (::rename(temp.constData(), native.constData()) != 0) {
-        ::unlink(temp.constData());
-        throw Failure(QStringLiteral("Cannot create file %1").arg(path));
-    }
 }
 
 } // namespace
@@ -280,18 +265,34 @@ TMeasRecord ParseItemLine(std::string_view line, int currentYear, const FormatSe
     return rec;
 }
 
+QString ConversionFailure::located() const {
+    if (line_ <= 0)
+        return QStringLiteral("%1: %2").arg(file_, text());
+    return QStringLiteral("%1, line %2: %3").arg(file_).arg(line_).arg(text());
+}
+
 void ConvertDataFile(const QString& fileName, RecordStream& filePool, const QString& programFolder,
                      const FormatSettings& fs, int currentYear) {
-    const Fd fd(OpenForReading(fileName));
-    LineReader reader(fd.get());
-    std::string_view line;
-    reader.Next(line); // "Data Saved: ..."
-    filePool.Clear();
-    reader.Next(line); // the measurement settings
-    while (reader.Next(line)) {
-        if (IsPassedOverLine(line))
-            continue;
-        filePool.Append(ParseItemLine(line, currentYear, fs));
+    int fd = -1;
+    try {
+        fd = OpenForReading(fileName);
+    } catch (const Failure& f) {
+        throw ConversionFailure(f.text(), fileName, 0);
+    }
+    const Fd file(fd);
+    LineReader reader(fd);
+    try {
+        std::string_view line;
+        reader.Next(line); // "Data Saved: ..."
+        filePool.Clear();
+        reader.Next(line); // the measurement settings
+        while (reader.Next(line)) {
+            if (IsPassedOverLine(line))
+                continue;
+            filePool.Append(ParseItemLine(line, currentYear, fs));
+        }
+    } catch (const Failure& f) {
+        throw ConversionFailure(f.text(), fileName, reader.Number());
     }
     WriteBinConv(filePool, programFolder + QLatin1String(BinConvFileName));
 }

@@ -5,9 +5,30 @@
 #include <QString>
 #include <string_view>
 
+#include "base/Failure.h"
 #include "base/FormatSettings.h"
 #include "data/RecordStream.h"
 #include "link/MeasRecord.h"
+
+// The longest line read, without its line end.
+inline constexpr size_t MaxLineBytes = 64 * 1024;
+
+// A failure while reading the source file: the system's text (what the message box shows) and
+// where it happened, for the status line.
+class ConversionFailure : public Failure {
+public:
+    // `line` counts from 1; 0 when the file could not be opened.
+    ConversionFailure(const QString& text, const QString& file, int64_t line)
+        : Failure(text), file_(file), line_(line) {}
+    const QString& file() const { return file_; }
+    int64_t line() const { return line_; }
+    // "<file>, line <n>: <text>", or "<file>: <text>" without a line.
+    QString located() const;
+
+private:
+    QString file_;
+    int64_t line_;
+};
 
 // The file that receives the records of the last complete conversion, in the program's folder.
 inline constexpr char BinConvFileName[] = "BinConv.dat";
@@ -29,9 +50,11 @@ bool IsPassedOverLine(std::string_view line);
 
 // Empties `filePool` and fills it with the item lines of `fileName` (its first two lines are
 // ignored), then writes its records to programFolder + "BinConv.dat" through a temporary file
-// renamed over the old one. A failure ends the conversion with its message: the file's open
-// failure ("File not found", ...), a line's parse failure (the pool then holds the records
-// before that line), "Cannot create file <path>" or "Stream write error"; "BinConv.dat" is
-// replaced only after a complete conversion.
+// renamed over the old one. Only a regular file is read. A failure ends the conversion with its
+// message: as a ConversionFailure the file's open failure ("File not found", "File access
+// denied" also for anything but a regular file, ...), a line's parse failure (the pool then
+// holds the records before that line) or "Line <n> is longer than 65536 characters"; as a
+// Failure "Cannot create file <path>" or "Stream write error". "BinConv.dat" is replaced only
+// after a complete conversion.
 void ConvertDataFile(const QString& fileName, RecordStream& filePool, const QString& programFolder,
                      const FormatSettings& fs, int currentYear);

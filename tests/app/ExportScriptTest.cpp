@@ -36,8 +36,16 @@ TEST(ConsoleExport, BufferFromTheLoggerIntoWorkbooks) {
     const QString text = console.Folder() + "/saved.txt";
     const QString fromBuffer = console.Folder() + "/Data.xls";
     const QString fromFile = console.Folder() + "/out/file.xls";
+    // A file without a single item line.
+    const QString empty = console.Folder() + "/empty.txt";
+    const QString emptyBook = console.Folder() + "/empty.xls";
+    QFile emptyFile(empty);
+    ASSERT_TRUE(emptyFile.open(QIODevice::WriteOnly));
+    emptyFile.write("Data Saved: 08.12.2026-140509\r\nMeasure Settings: F=1000Hz\r\n");
+    emptyFile.close();
     const ConsoleResult r =
-        console.Run(kMeasureTwoChannels + QString(R"(print PoolItemsTx
+        console.Run(kMeasureTwoChannels +
+                        QString(R"(print PoolItemsTx
 print BufGrid
 page TabSheet4
 set SourceRg 1
@@ -53,22 +61,29 @@ print ExStatusTx
 set SrcFileEd %3
 click ExExpBtn
 print ExStatusTx
+set SrcFileEd %4
+set ExFileNameEd %5
+click ExExpBtn
+print ExStatusTx
 quit
 )")
-                                              .arg(text, fromFile, console.Folder() + "/none.txt"),
+                            .arg(text, fromFile, console.Folder() + "/none.txt", empty, emptyBook),
                     120000);
     ASSERT_TRUE(r.finished);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const int items = r.Printed("PoolItemsTx").toInt();
     ASSERT_GT(items, 0) << r.out.toStdString();
     const QStringList statuses = r.out.split('\n').filter("ExStatusTx=");
-    ASSERT_EQ(3, statuses.size()) << r.out.toStdString();
+    ASSERT_EQ(4, statuses.size()) << r.out.toStdString();
     EXPECT_EQ(QString("ExStatusTx=Saved %1: %2 rows").arg(fromBuffer).arg(items), statuses[0]);
     EXPECT_EQ(QString("ExStatusTx=Saved %1: %2 rows").arg(fromFile).arg(items), statuses[1]);
-    // A source that cannot be read: the message, and the status says the export failed.
-    EXPECT_EQ("ExStatusTx=Export failed: File not found", statuses[2]);
-    EXPECT_TRUE(r.out.contains("dialog: Impix II.: File not found")) << r.out.toStdString();
-    EXPECT_EQ(QFileInfo(console.Folder() + "/BinConv.dat").size(), 40 * items);
+    // A source that cannot be read: the system's message, and the status says which file.
+    EXPECT_EQ("ExStatusTx=Export failed: " + console.Folder() + "/none.txt: File not found",
+              statuses[2]);
+    EXPECT_TRUE(r.out.contains("dialog: Impix II.: File not found\n")) << r.out.toStdString();
+    EXPECT_EQ(QString("ExStatusTx=Saved %1: 0 rows: the file holds no measurements").arg(emptyBook),
+              statuses[3]);
+    EXPECT_EQ(QFileInfo(console.Folder() + "/BinConv.dat").size(), 0);
 
     // Every row of the table is a row of its channel's sheet in both workbooks.
     const auto buffer = ReadWorkbook(fromBuffer);

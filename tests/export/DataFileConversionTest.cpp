@@ -4,6 +4,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 
 #include "base/Failure.h"
 #include "data/BufferTestRecords.h"
@@ -191,6 +192,55 @@ TEST(DataFileConversion, FilesAndBinConv) {
     EXPECT_EQ("Cannot create file " + d.binConv, d.Run(head + item));
     EXPECT_EQ(QStringList({"BinConv.dat", "Data.txt"}),
               QDir(d.folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot));
+}
+
+TEST(DataFileConversion, OnlyBoundedLinesOfRegularFilesAndWhereAFailureHappened) {
+    Conversion c;
+    const QByteArray head = "Data Saved: 08.12.2026-140509\r\nMeasure Settings: F=1000Hz\r\n";
+    const QByteArray item = "17  07.12-14:05:09  1  4  1  1234.50  ?\r\n";
+    const QString fifo = c.folder + "pipe.txt";
+    ASSERT_EQ(0, ::mkfifo(QFile::encodeName(fifo).constData(), 0600));
+    struct Case {
+        QString file; // the source; the written text when empty
+        QByteArray text;
+        QString failure; // the message box's text
+        QString located; // the status line's
+    };
+    const QString longest(65536, 'x');
+    const Case cases[] = {
+        {"", head + item + item + "garbage\r\n" + item, "'garbage' is not a valid integer value",
+         "%1, line 5: 'garbage' is not a valid integer value"},
+        {"", head + item + QByteArray(65537, '1') + "\n" + item,
+         "Line 4 is longer than 65536 characters",
+         "%1, line 4: Line 4 is longer than 65536 characters"},
+        {"", head + item + QByteArray(65537, '1'), "Line 4 is longer than 65536 characters",
+         "%1, line 4: Line 4 is longer than 65536 characters"},
+        {"", QByteArray(70000, ' ') + "\n", "Line 1 is longer than 65536 characters",
+         "%1, line 1: Line 1 is longer than 65536 characters"},
+        // The longest line, with its CR LF, is read (and fails as a number).
+        {"", head + longest.toLatin1() + "\r\n",
+         "'" + longest.left(80) + "...' is not a valid integer value",
+         "%1, line 3: '" + longest.left(80) + "...' is not a valid integer value"},
+        {fifo, "", "File access denied", "%1: File access denied"},
+        {"/dev/zero", "", "File access denied", "%1: File access denied"},
+        {c.folder + "none.txt", "", "File not found", "%1: File not found"},
+    };
+    for (const Case& k : cases) {
+        const QString file = k.file.isEmpty() ? c.source : k.file;
+        SCOPED_TRACE(file.toStdString());
+        if (k.file.isEmpty()) {
+            ASSERT_TRUE(WriteAll(c.source, k.text));
+        }
+        QString failure, located = "(no conversion failure)";
+        try {
+            ConvertDataFile(file, c.pool, c.folder, {}, 2026);
+        } catch (const ConversionFailure& f) {
+            failure = f.text();
+            located = f.located();
+        }
+        EXPECT_EQ(k.failure, failure);
+        EXPECT_EQ(QString(k.located).arg(file), located);
+    }
 }
 
 TEST(DataFileConversion, SavedFileReadsBackAsItsRecords) {
