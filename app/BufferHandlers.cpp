@@ -1,6 +1,5 @@
 // The measurement buffer: appending records, the table, clearing, and saving as a text file.
 #include <QDateTime>
-#include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
 
@@ -11,7 +10,6 @@
 #include "data/BufferTableModel.h"
 #include "data/BufferTextFile.h"
 #include "dialogs/SaveDialog.h"
-#include "widgets/PreviewPlot.h"
 
 void TFImpixMain::ConnectBufferHandlers() {
     OnClick("ClearBufBtn", [this] { ClearBufBtnClick(); });
@@ -20,10 +18,12 @@ void TFImpixMain::ConnectBufferHandlers() {
 }
 
 void TFImpixMain::AddRecord(const TMeasRecord& rec) {
+    // The pool tells the item count, the table and the plots.
     Pool.Append(rec);
-    const int64_t n = Pool.Count();
-    SetText("PoolItemsTx", QString::number(n));
-    bufferModel_->RecordAppended();
+}
+
+void TFImpixMain::RecordAppended(const TMeasRecord&) {
+    SetText("PoolItemsTx", QString::number(Pool.Count()));
     // The newest row is selected and scrolled into view once per pass of the event loop: with
     // millions of rows each selection costs milliseconds, and a burst of answers would
     // otherwise stall the window.
@@ -31,8 +31,10 @@ void TFImpixMain::AddRecord(const TMeasRecord& rec) {
         followPending_ = true;
         QTimer::singleShot(0, this, [this] { Guarded([this] { FollowNewestRow(); }); });
     }
-    if (C<QTabWidget>("PageCtrl")->currentWidget() == Control("PrewSh"))
-        plot_->PlotNewRecord(rec);
+}
+
+void TFImpixMain::StreamCleared() {
+    SetText("PoolItemsTx", "0");
 }
 
 void TFImpixMain::FollowNewestRow() {
@@ -47,10 +49,8 @@ void TFImpixMain::FollowNewestRow() {
 }
 
 void TFImpixMain::ClearBufBtnClick() {
+    // The pool tells the item count, the table and the plots.
     Pool.Clear();
-    SetText("PoolItemsTx", "0");
-    bufferModel_->PoolCleared();
-    plot_->Invalidate();
 }
 
 void TFImpixMain::SaveBufBtnAllClick() {

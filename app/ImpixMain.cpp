@@ -51,6 +51,8 @@ constexpr PageDef PageDefs[] = {
 
 TFImpixMain::TFImpixMain(const FormatSettings& format) : Ex(nullptr, format), format_(format) {
     setObjectName("FImpixMain");
+    // First to hear of the pool: the item count is shown before the table and the plots follow.
+    ListenTo(&Pool);
     BuildWindow();
     IndexControls();
     ConnectHandlers();

@@ -24,7 +24,7 @@ class BufferTableModel;
 class PreviewPlot;
 class ReportServer;
 
-class TFImpixMain : public QMainWindow, public ConsoleView {
+class TFImpixMain : public QMainWindow, public ConsoleView, private RecordStreamListener {
     Q_OBJECT
 public:
     // FormCreate: builds the window, empties the record streams.
@@ -127,6 +127,9 @@ private:
     void ConnectExportHandlers();
     // Runs the handler for the button's clicks through the event guard.
     void OnClick(const QString& button, std::function<void()> handler);
+    // The pool's notifications: the item count and the newest row of the table.
+    void RecordAppended(const TMeasRecord& rec) override;
+    void StreamCleared() override;
     void FollowNewestRow();
 
     TMB* MB = nullptr;

@@ -5,24 +5,18 @@
 
 #include "data/BufferCellText.h"
 
-BufferTableModel::BufferTableModel(const RecordStream& pool, QObject* parent)
-    : QAbstractTableModel(parent), pool_(pool),
-      shown_(std::min<int64_t>(pool.Count(), RowsFor(pool.Count()))) {}
+BufferTableModel::BufferTableModel(RecordStream& pool, QObject* parent)
+    : QAbstractTableModel(parent), shown_(std::min<int64_t>(pool.Count(), RowsFor(pool.Count()))) {
+    ListenTo(&pool);
+}
 
 int BufferTableModel::RowsFor(int64_t items) {
     // Qt counts rows in int; a pool beyond that shows its first INT_MAX items.
     return static_cast<int>(std::clamp<int64_t>(items, 1, std::numeric_limits<int>::max()));
 }
 
-void BufferTableModel::RecordAppended() {
-    const int64_t n = pool_.Count();
-    if (n < shown_) {
-        // The pool was emptied behind our back; show what it holds now.
-        beginResetModel();
-        shown_ = n;
-        endResetModel();
-        return;
-    }
+void BufferTableModel::RecordAppended(const TMeasRecord&) {
+    const int64_t n = PoolCount();
     const int oldRows = RowsFor(shown_);
     const int newRows = RowsFor(n);
     const bool wasBlank = shown_ == 0;
@@ -38,7 +32,7 @@ void BufferTableModel::RecordAppended() {
         emit dataChanged(index(0, 0), index(0, BufferColumnCount - 1));
 }
 
-void BufferTableModel::PoolCleared() {
+void BufferTableModel::StreamCleared() {
     if (shown_ == 0)
         return;
     const int oldRows = RowsFor(shown_);
@@ -69,9 +63,9 @@ QVariant BufferTableModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.column() >= BufferColumnCount)
         return QVariant();
     const int64_t item = index.row();
-    if (item >= shown_ || item >= pool_.Count())
+    if (item >= shown_ || item >= PoolCount())
         return QString(); // the blank row
-    return BufferCellText(pool_.At(item), item, index.column(), fs_);
+    return BufferCellText(Stream()->At(item), item, index.column(), fs_);
 }
 
 QVariant BufferTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -2,26 +2,26 @@
 // The buffer table BufGrid as a model over the pool: one row per item, cell texts computed from
 // the record whenever a view asks, so the table costs nothing per item and stays fluid with
 // millions of records (views ask only for the rows they show). With no items it shows one
-// blank row, as the grid always keeps one row below its header.
+// blank row, as the grid always keeps one row below its header. It hears of the pool's changes
+// from the pool itself.
 #include <QAbstractTableModel>
 #include <cstdint>
 
 #include "base/FormatSettings.h"
 #include "data/RecordStream.h"
 
-class BufferTableModel : public QAbstractTableModel {
+class BufferTableModel : public QAbstractTableModel, public RecordStreamListener {
     Q_OBJECT
 
 public:
-    // The pool must outlive the model. Changes to the pool reach views only through the two
-    // notifications below.
-    explicit BufferTableModel(const RecordStream& pool, QObject* parent = nullptr);
+    // Listens to the pool from now on; a pool destroyed first leaves the model empty.
+    explicit BufferTableModel(RecordStream& pool, QObject* parent = nullptr);
 
-    // After the pool grew (by one record in AddRecord; any growth is handled): the new rows
-    // appear below the shown ones, or replace the blank row when the pool was empty.
-    void RecordAppended();
+    // After the pool grew: the new rows appear below the shown ones, or replace the blank row
+    // when the pool was empty.
+    void RecordAppended(const TMeasRecord& rec) override;
     // After the pool was emptied: back to the one blank row.
-    void PoolCleared();
+    void StreamCleared() override;
     // Redraws every shown text with other number and time conventions.
     void SetFormatSettings(const FormatSettings& fs);
     const FormatSettings& Format() const { return fs_; }
@@ -38,8 +38,8 @@ public:
 
 private:
     static int RowsFor(int64_t items);
+    int64_t PoolCount() const { return Stream() ? Stream()->Count() : 0; }
 
-    const RecordStream& pool_;
     FormatSettings fs_;
     int64_t shown_ = 0;
 };

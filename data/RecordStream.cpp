@@ -4,6 +4,32 @@
 #include <cstring>
 #include <stdexcept>
 
+RecordStreamListener::~RecordStreamListener() {
+    ListenTo(nullptr);
+}
+
+void RecordStreamListener::ListenTo(RecordStream* stream) {
+    if (stream_ == stream)
+        return;
+    if (stream_)
+        std::erase(stream_->listeners_, this);
+    stream_ = stream;
+    if (stream_)
+        stream_->listeners_.push_back(this);
+}
+
+RecordStream::RecordStream(RecordStream&& other) noexcept
+    : blocks_(std::move(other.blocks_)), count_(other.count_) {
+    other.blocks_.clear();
+    other.count_ = 0;
+    other.NotifyCleared();
+}
+
+RecordStream::~RecordStream() {
+    for (RecordStreamListener* listener : listeners_)
+        listener->stream_ = nullptr;
+}
+
 void RecordStream::Append(const TMeasRecord& rec) {
     const int64_t block = count_ / BlockRecords;
     if (block == static_cast<int64_t>(blocks_.size()))
@@ -11,6 +37,9 @@ void RecordStream::Append(const TMeasRecord& rec) {
     std::memcpy(&blocks_[static_cast<size_t>(block)][count_ % BlockRecords * RecordSize], &rec,
                 RecordSize);
     ++count_;
+    // By index: a listener that leaves meanwhile skips a turn instead of breaking the loop.
+    for (size_t i = 0; i < listeners_.size(); ++i)
+        listeners_[i]->RecordAppended(rec);
 }
 
 TMeasRecord RecordStream::At(int64_t k) const {
@@ -29,6 +58,12 @@ void RecordStream::Clear() {
     blocks_.clear();
     blocks_.shrink_to_fit();
     count_ = 0;
+    NotifyCleared();
+}
+
+void RecordStream::NotifyCleared() {
+    for (size_t i = 0; i < listeners_.size(); ++i)
+        listeners_[i]->StreamCleared();
 }
 
 std::vector<uint8_t> RecordStream::Bytes() const {

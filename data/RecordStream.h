@@ -2,6 +2,9 @@
 // A growable in-memory stream of back-to-back 40-byte measurement record images. Only appended
 // to, or emptied as a whole; item k is bytes 40k..40k+39. Storage grows in fixed blocks, so
 // appending never copies what is already stored and ten million records cost ~40 bytes each.
+//
+// The stream tells its listeners (the buffer's table, the plots) of every append and of every
+// clear, so whoever changes it only appends or clears.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -9,8 +12,42 @@
 
 #include "link/MeasRecord.h"
 
+class RecordStream;
+
+// Hears of the changes of one stream. Either side may be destroyed first: a listener leaves its
+// stream when it goes, and a stream that goes first leaves its listeners listening to nothing.
+class RecordStreamListener {
+public:
+    RecordStreamListener(const RecordStreamListener&) = delete;
+    RecordStreamListener& operator=(const RecordStreamListener&) = delete;
+
+    // After rec was appended: the stream's Count() includes it.
+    virtual void RecordAppended(const TMeasRecord& rec) = 0;
+    // After the stream was emptied.
+    virtual void StreamCleared() = 0;
+
+    // The stream listened to, or null.
+    RecordStream* Stream() const { return stream_; }
+
+protected:
+    RecordStreamListener() = default;
+    ~RecordStreamListener();
+    // Listens to stream from now on (null: to none), leaving the stream listened to before.
+    void ListenTo(RecordStream* stream);
+
+private:
+    friend class RecordStream;
+    RecordStream* stream_ = nullptr;
+};
+
 class RecordStream {
 public:
+    RecordStream() = default;
+    // Takes the records, not the listeners; the emptied source tells its own listeners.
+    RecordStream(RecordStream&& other) noexcept;
+    RecordStream& operator=(RecordStream&&) = delete;
+    ~RecordStream();
+
     // Number of whole records (size div 40).
     int64_t Count() const { return count_; }
     // Size in bytes.
@@ -27,8 +64,13 @@ public:
     static constexpr int64_t BlockRecords = 16384;
 
 private:
+    friend class RecordStreamListener;
+    void NotifyCleared();
+
     // Raw bytes, left uninitialised until written: a record's default values would only be
     // overwritten.
     std::vector<std::unique_ptr<std::byte[]>> blocks_;
     int64_t count_ = 0;
+    // Told in the order they began to listen.
+    std::vector<RecordStreamListener*> listeners_;
 };

@@ -89,9 +89,14 @@ PreviewPlot::PreviewPlot(QWidget* parent)
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
 }
 
-void PreviewPlot::SetPool(const RecordStream* pool) {
-    pool_ = pool;
+void PreviewPlot::SetPool(RecordStream* pool) {
+    ListenTo(pool);
     Invalidate();
+}
+
+void PreviewPlot::RecordAppended(const TMeasRecord& rec) {
+    if (isVisible())
+        PlotNewRecord(rec);
 }
 
 void PreviewPlot::SetBoard(int board) {
@@ -118,12 +123,12 @@ void PreviewPlot::ShowTexts(int64_t channelNumber, int64_t boardNumber) {
 }
 
 bool PreviewPlot::Stale() const {
-    const int64_t count = pool_ ? pool_->Count() : 0;
+    const int64_t count = Stream() ? Stream()->Count() : 0;
     return dirty_ || backing_.size() != size() || count != shownCount_;
 }
 
 void PreviewPlot::PlotNewRecord(const TMeasRecord& rec) {
-    const int64_t count = pool_ ? pool_->Count() : 0;
+    const int64_t count = Stream() ? Stream()->Count() : 0;
     // The picture can only be extended when it holds every item before this one.
     if (dirty_ || backing_.size() != size() || count != shownCount_ + 1) {
         ShowTexts(static_cast<int64_t>(rec.Channel) + 1, static_cast<int64_t>(rec.Board) + 1);
@@ -161,7 +166,7 @@ void PreviewPlot::Repaint() {
     backing_.fill(Qt::transparent);
 
     static const RecordStream noItems;
-    const RecordStream& pool = pool_ ? *pool_ : noItems;
+    const RecordStream& pool = Stream() ? *Stream() : noItems;
     shownCount_ = pool.Count();
     if (backing_.isNull()) {
         // Nothing to draw on; the state and the labels still follow the pool.

@@ -2,7 +2,9 @@
 // The paint box PB of the "Data Preview" page: the resistance of the buffer's items of one
 // board, sixteen strips on a log scale. The picture lives in a backing image: it is drawn in full
 // (PBPaint) only when the pool, the board or the size changed, or when showing the page, and is
-// extended point by point while items arrive; a paint event only copies it to the screen.
+// extended point by point while items arrive; a paint event only copies it to the screen. It
+// hears of new items from the pool and draws them at once while it is showing (its page is the
+// active one); otherwise the next paint draws them.
 #include <QFont>
 #include <QImage>
 #include <QString>
@@ -11,16 +13,15 @@
 #include <functional>
 
 #include "data/PlotGeometry.h"
+#include "data/RecordStream.h"
 
-class RecordStream;
-
-class PreviewPlot : public QWidget {
+class PreviewPlot : public QWidget, public RecordStreamListener {
     Q_OBJECT
 public:
     explicit PreviewPlot(QWidget* parent = nullptr);
 
-    // The measurement buffer to draw; null draws empty strips.
-    void SetPool(const RecordStream* pool);
+    // The measurement buffer to draw and listen to; null draws empty strips.
+    void SetPool(RecordStream* pool);
     // PwBrdEdChange: the board (1..8) whose items are drawn; repaints in full.
     void SetBoard(int board);
     int Board() const { return board_; }
@@ -29,6 +30,11 @@ public:
     void PlotNewRecord(const TMeasRecord& rec);
     // The pool was emptied or refilled behind the plot's back: the next paint draws it afresh.
     void Invalidate();
+
+    // The pool's notifications: a new item is drawn at once while the plot shows; clearing does
+    // not repaint, the next paint shows the empty pool.
+    void RecordAppended(const TMeasRecord& rec) override;
+    void StreamCleared() override { Invalidate(); }
 
     // Where PlotRecord writes the last record's channel and board ("%d", 1-based).
     void SetTextOutputs(std::function<void(const QString&)> channelText,
@@ -52,7 +58,6 @@ private:
     void Repaint(); // PBPaint into the backing image
     void ShowTexts(int64_t channelNumber, int64_t boardNumber);
 
-    const RecordStream* pool_ = nullptr;
     int board_ = 1;
     PlotState state_;
     QImage backing_;

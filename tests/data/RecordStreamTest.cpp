@@ -1,5 +1,7 @@
+#include <QStringList>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <memory>
 #include <stdexcept>
 
 #include "BufferTestRecords.h"
@@ -118,4 +120,51 @@ TEST(RecordStream, ClearEmptiesAndStartsAgainAtItemZero) {
     ExpectSame(Numbered(7), s.At(0), 0);
     EXPECT_THROW(s.At(1), std::out_of_range);
     EXPECT_EQ(40u, s.Bytes().size());
+}
+
+namespace {
+// Writes down what it hears, as "+counter" and "clear", after its name.
+class Journal : public RecordStreamListener {
+public:
+    Journal(QString name, QStringList& log) : name_(std::move(name)), log_(log) {}
+    void Listen(RecordStream* s) { ListenTo(s); }
+    void RecordAppended(const TMeasRecord& rec) override {
+        log_ << QString("%1 +%2 of %3").arg(name_).arg(rec.Counter).arg(Stream()->Count());
+    }
+    void StreamCleared() override { log_ << name_ + " clear"; }
+
+private:
+    QString name_;
+    QStringList& log_;
+};
+} // namespace
+
+TEST(RecordStream, TellsItsListenersOfAppendsAndClearsUntilEitherSideGoes) {
+    QStringList log;
+    auto s = std::make_unique<RecordStream>();
+    Journal a("a", log);
+    auto b = std::make_unique<Journal>("b", log);
+    a.Listen(s.get());
+    b->Listen(s.get());
+    s->Append(Numbered(1));
+    s->Clear();
+    b.reset(); // a listener that goes leaves its stream
+    s->Append(Numbered(2));
+    // Taking the records away empties the source, which tells its listeners; the new stream
+    // has none of them.
+    RecordStream taken(std::move(*s));
+    taken.Append(Numbered(3));
+    EXPECT_EQ(2, taken.Count()); // the record taken over, and the new one
+    EXPECT_EQ(s.get(), a.Stream());
+    EXPECT_EQ(QStringList({"a +1001 of 1", "b +1001 of 1", "a clear", "b clear", "a +1002 of 1",
+                           "a clear"}),
+              log);
+    // A stream that goes first leaves its listener listening to nothing.
+    s.reset();
+    EXPECT_EQ(nullptr, a.Stream());
+    a.Listen(&taken);
+    taken.Append(Numbered(4));
+    a.Listen(nullptr);
+    taken.Append(Numbered(5));
+    EXPECT_EQ("a +1004 of 3", log.last());
 }

@@ -38,11 +38,9 @@ struct Plot {
         widget.SetPool(&pool);
         widget.SetTextOutputs([this](const QString& s) { channelText = s; },
                               [this](const QString& s) { boardText = s; });
+        widget.show(); // as with its page active: the pool's new items are drawn at once
     }
-    void Add(const TMeasRecord& r) {
-        pool.Append(r);
-        widget.PlotNewRecord(r);
-    }
+    void Add(const TMeasRecord& r) { pool.Append(r); }
     QImage Picture() { return widget.Picture().convertToFormat(QImage::Format_ARGB32); }
 };
 
@@ -159,8 +157,12 @@ TEST(PreviewPlot, FollowsThePoolAndTheSize) {
     p.pool.Append(Rec(0, 0, 1.0));
     EXPECT_EQ(CountColour(p.Picture(), Yellow, 0, 0, 433, 493), 1);
     // Items appended while the page was not showing are drawn at the next paint.
+    p.widget.hide();
     p.pool.Append(Rec(0, 0, 1.0));
+    const int64_t paints = p.widget.FullPaints();
     EXPECT_EQ(CountColour(p.Picture(), Yellow, 0, 0, 433, 493), 2);
+    EXPECT_EQ(p.widget.FullPaints(), paints + 1);
+    p.widget.show();
     // Clearing the pool: the next paint shows empty strips.
     p.pool.Clear();
     EXPECT_EQ(CountColour(p.Picture(), Yellow, 0, 0, 433, 493), 0);
