@@ -1,5 +1,6 @@
 #include "data/BufferCellText.h"
 
+#include <QStringList>
 #include <array>
 
 #include "base/Failure.h"
@@ -116,4 +117,13 @@ QString BufferCellText(const TMeasRecord& rec, int64_t item, int column, const F
     default:
         return QString();
     }
+}
+
+QString BufferItemSummary(const TMeasRecord& rec, int64_t item, std::initializer_list<int> columns,
+                          const FormatSettings& fs) {
+    QStringList parts;
+    for (int column : columns)
+        parts << BufferHeaderTitle(column) + QLatin1Char(' ') +
+                     BufferCellText(rec, item, column, fs);
+    return parts.join(QStringLiteral("  "));
 }

@@ -3,6 +3,7 @@
 // of an item, all computed from the record when a row is shown.
 #include <QString>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 
 #include "base/FormatSettings.h"
@@ -16,6 +17,10 @@ QString BufferHeaderTitle(int column);
 int BufferColumnWidth(int column);
 // Text of column `column` for item number `item` holding `rec`; empty outside 0..7.
 QString BufferCellText(const TMeasRecord& rec, int64_t item, int column, const FormatSettings& fs);
+// One line about an item: the title and the text of each of the columns, such as
+// "Item 17  Id 1234  Time 07.12-14:05:09  R 1234.50  X -12.30".
+QString BufferItemSummary(const TMeasRecord& rec, int64_t item, std::initializer_list<int> columns,
+                          const FormatSettings& fs);
 
 // Day, month and clock of a record's time, rounded to the nearest whole second.
 struct RecordClock {
