@@ -180,6 +180,7 @@ void TFImpixMain::ConnectHandlers() {
     ConnectServerHandlers();
     ConnectDownloadHandlers();
     ConnectExportHandlers();
+    ConnectTrendHandlers();
 }
 
 void TFImpixMain::showEvent(QShowEvent* event) {

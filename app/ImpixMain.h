@@ -23,6 +23,7 @@ class QTimer;
 class BufferTableModel;
 class PreviewPlot;
 class ReportServer;
+class TrendWindow;
 
 class TFImpixMain : public QMainWindow, public ConsoleView, private RecordStreamListener {
     Q_OBJECT
@@ -98,6 +99,9 @@ public:
 
     // Preview.
     void PwBrdEdChange();
+    // Trend view: a window on the board and channel (1-based) that follows the buffer.
+    void TrendBtnClick();
+    TrendWindow* OpenTrend(int board, int channel);
 
     // Download progress and its gaps.
     DownloadTracker Download;
@@ -125,6 +129,7 @@ private:
     void ConnectDownloadHandlers();
     void ShowDownloadState();
     void ConnectExportHandlers();
+    void ConnectTrendHandlers();
     // Runs the handler for the button's clicks through the event guard.
     void OnClick(const QString& button, std::function<void()> handler);
     // The pool's notifications: the item count and the newest row of the table.

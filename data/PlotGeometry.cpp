@@ -59,6 +59,13 @@ PlotPoint PlotGeometry::LabelAt(int channel) const {
     return {RightHalf(channel) ? HalfWidth() + 4 : 2, y};
 }
 
+std::optional<int> PlotGeometry::ChannelAt(int x, int y) const {
+    if (x < 0 || x >= PlotWidth || y < 0 || y >= PlotHeight || !(RowHeight > 0))
+        return std::nullopt;
+    const int row = std::min(static_cast<int>(y / RowHeight), 7);
+    return x >= HalfWidth() ? row + 8 : row;
+}
+
 double PlotValue(double rx) {
     if (rx == OverflowValue)
         return 0;

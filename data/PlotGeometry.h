@@ -70,6 +70,8 @@ struct PlotGeometry {
     // Top left of channel c's number (written as c + 1) and of its value label.
     PlotPoint ChannelNumberAt(int channel) const;
     PlotPoint LabelAt(int channel) const;
+    // The channel whose strip holds pixel (x, y) of the plot area; none outside it.
+    std::optional<int> ChannelAt(int x, int y) const;
 };
 
 // The value a record plots: 0 for the overflow marker (Rx exactly 65535), else Rx * 1000. A value

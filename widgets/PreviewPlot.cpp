@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPoint>
 #include <vector>
@@ -212,6 +213,12 @@ void PreviewPlot::paintEvent(QPaintEvent*) {
         QPainter painter(this);
         painter.drawImage(0, 0, picture);
     });
+}
+
+void PreviewPlot::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (const auto channel = PlotGeometry(width(), height()).ChannelAt(at.x(), at.y()))
+        emit channelDoubleClicked(*channel);
 }
 
 void PreviewPlot::resizeEvent(QResizeEvent* event) {

@@ -48,7 +48,12 @@ public:
 
     QSize sizeHint() const override { return {433, 493}; }
 
+signals:
+    // A double click on the strip of channel (0-based) of the board drawn.
+    void channelDoubleClicked(int channel);
+
 protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;

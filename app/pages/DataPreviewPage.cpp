@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 using namespace pages;
@@ -54,6 +55,9 @@ void BuildDataPreviewPage(QWidget* page, QWidget* pb) {
     boardGrid->addWidget(MakeSpin(board, "PwBrdEd", SpinValue::Integer(1, 8), 1), 0, 0);
     boardGrid->setColumnStretch(1, 1);
     right->addWidget(board);
+    // Our own: the trend view of one channel, as a real plot over time.
+    QWidget* trend = MakeButton(page, "TrendBtn", "Trend...");
+    right->addLayout(MakeRow({trend}));
     right->addStretch(1);
 
     outer->addLayout(right, 1);

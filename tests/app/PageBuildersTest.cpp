@@ -477,6 +477,7 @@ TEST(DataPreviewPage, ControlsAsDescribed) {
                              {"BoardDwTx", Kind::Label, "X", current},
                              {"GroupBox18", Kind::Group, " Board to draw: ", ""},
                              Spin("PwBrdEd", "1", " Board to draw: ", 1, 8),
+                             {"TrendBtn", Kind::Button, "Trend...", ""},
                          });
     EXPECT_EQ(FindControl(&page, "PB"), plot) << "the caller's plot is placed, not a new one";
     EXPECT_EQ(plot->parentWidget(), &page);

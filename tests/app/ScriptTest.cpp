@@ -1,5 +1,6 @@
 // The real console program driven by scripts, against a pseudo-terminal.
 #include <QFile>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 #include "support/ConsoleSandbox.h"
@@ -78,4 +79,35 @@ TEST(Script, SettingsDialogSavesTheSixKeys) {
          {"PORT=3", "BAUDRATE=9600", "LENGTH=8", "PARITY=0", "FLAGS=12305", "STOP=0"})
         EXPECT_TRUE(text.contains(key)) << key << "\n" << text.toStdString();
     EXPECT_LT(text.indexOf("PORT="), text.indexOf("STOP="));
+}
+
+TEST(Script, OpensATrendWindowChoosesItsChannelAndTakesItsPicture) {
+    ConsoleSandbox console;
+    ASSERT_TRUE(console.Ok());
+    const QString picture = console.Folder() + "/trend.png";
+    const ConsoleResult r = console.Run("answer ok\n"
+                                        "page PrewSh\n"
+                                        "set PwBrdEd 3\n"
+                                        "click TrendBtn\n"
+                                        "print FTrend\n"
+                                        "set TrendChEd 12\n"
+                                        "set TrendLogChck 1\n"
+                                        "print FTrend\n"
+                                        "print TrendItemsTx\n"
+                                        "grab FTrend " +
+                                        picture + "\n");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList titles = r.out.split('\n').filter("FTrend=");
+    EXPECT_EQ(titles, QStringList({"FTrend=Trend - Board 3, Channel 1",
+                                   "FTrend=Trend - Board 3, Channel 12"}));
+    EXPECT_EQ(r.Printed("TrendItemsTx"), "0 measurements");
+    // A PNG picture of the whole window: its size from the header.
+    QFile png(picture);
+    ASSERT_TRUE(png.open(QIODevice::ReadOnly));
+    const QByteArray head = png.read(24);
+    ASSERT_EQ(head.size(), 24);
+    EXPECT_TRUE(head.startsWith("\x89PNG"));
+    EXPECT_GE(qFromBigEndian<quint32>(head.constData() + 16), 640u);
+    EXPECT_GE(qFromBigEndian<quint32>(head.constData() + 20), 400u);
 }
