@@ -23,7 +23,6 @@ class QTimer;
 class BufferTableModel;
 class PreviewPlot;
 class ReportServer;
-class TrendWindow;
 
 class TFImpixMain : public QMainWindow, public ConsoleView, private RecordStreamListener {
     Q_OBJECT
@@ -101,7 +100,7 @@ public:
     void PwBrdEdChange();
     // Trend view: a window on the board and channel (1-based) that follows the buffer.
     void TrendBtnClick();
-    TrendWindow* OpenTrend(int board, int channel);
+    void OpenTrend(int board, int channel);
 
     // Download progress and its gaps.
     DownloadTracker Download;

@@ -31,10 +31,9 @@ void TFImpixMain::TrendBtnClick() {
     OpenTrend(board, NewestChannel(Pool, board - 1) + 1);
 }
 
-TrendWindow* TFImpixMain::OpenTrend(int board, int channel) {
+void TFImpixMain::OpenTrend(int board, int channel) {
     auto* window = new TrendWindow(Pool, board, channel, format_, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     window->activateWindow();
-    return window;
 }

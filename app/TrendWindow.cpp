@@ -72,6 +72,7 @@ TrendWindow::TrendWindow(RecordStream& pool, int board, int channel, const Forma
 
     SourceChanged();
     plot_->SetPool(&pool); // takes the chosen channel's items from the buffer
+    plot_->setFocus();     // its keys: Escape, Home, +, -, arrows
     resize(960, 640);
 }
 

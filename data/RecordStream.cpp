@@ -18,7 +18,7 @@ void RecordStreamListener::ListenTo(RecordStream* stream) {
         stream_->listeners_.push_back(this);
 }
 
-RecordStream::RecordStream(RecordStream&& other) noexcept
+RecordStream::RecordStream(RecordStream&& other)
     : blocks_(std::move(other.blocks_)), count_(other.count_) {
     other.blocks_.clear();
     other.count_ = 0;

@@ -44,7 +44,7 @@ class RecordStream {
 public:
     RecordStream() = default;
     // Takes the records, not the listeners; the emptied source tells its own listeners.
-    RecordStream(RecordStream&& other) noexcept;
+    RecordStream(RecordStream&& other);
     RecordStream& operator=(RecordStream&&) = delete;
     ~RecordStream();
 

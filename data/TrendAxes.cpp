@@ -13,6 +13,11 @@ constexpr double SecondsPerDay = 86400;
 // No axis carries more ticks than this, whatever its size.
 constexpr int MaxTicks = 200;
 
+// What lies as far between b0 and b1 as v lies between a0 and a1: both axes map so.
+double Between(double v, double a0, double a1, double b0, double b1) {
+    return b0 + (v - a0) * (b1 - b0) / (a1 - a0);
+}
+
 QString TwoDigits(int v) {
     return QString::number(v).rightJustified(2, QLatin1Char('0'));
 }
@@ -80,19 +85,19 @@ double FromScale(TrendScale scale, double s) {
 }
 
 double TimeAxis::X(double t) const {
-    return left + (t - start) * (width - 1) / (end - start);
+    return Between(t, start, end, left, left + width - 1);
 }
 
 double TimeAxis::TimeAt(double x) const {
-    return start + (x - left) * (end - start) / std::max(width - 1, 1);
+    return Between(x, left, left + std::max(width - 1, 1), start, end);
 }
 
 double ValueAxis::Y(double v) const {
-    return top + (high - ToScale(scale, v)) * (height - 1) / (high - low);
+    return Between(ToScale(scale, v), high, low, top, top + height - 1);
 }
 
 double ValueAxis::ValueAt(double y) const {
-    return FromScale(scale, high - (y - top) * (high - low) / std::max(height - 1, 1));
+    return FromScale(scale, Between(y, top, top + std::max(height - 1, 1), high, low));
 }
 
 ScaledRange AutoRange(TrendScale scale, double lo, double hi) {

@@ -18,23 +18,9 @@ if ! [[ $minutes =~ ^[0-9]+$ ]] || [ "$minutes" -lt 1 ]; then
 fi
 seed=${2:-$(od -An -N4 -tu4 /dev/urandom | tr -d ' ')}
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build
-
-# Only the two programs the run needs.
-[ -f "$build/build.ninja" ] || cmake -S "$root" -B "$build" -G Ninja -DIMPIX_BENCH=OFF >/dev/null
-cmake --build "$build" --target impix impix-logger >/dev/null
-
-# The console and the emulator format numbers and dates alike.
-if locale -a 2>/dev/null | grep -qix 'en_GB.utf-\?8'; then
-    export LC_ALL=en_GB.UTF-8
-else
-    export LC_ALL=C.UTF-8
-fi
-export QT_QPA_PLATFORM=offscreen
-
-work=$(mktemp -d /tmp/impix-soak.XXXXXX)
-cp "$build/impix" "$work/impix"
-cd "$work"
+# shellcheck source=scripts/emulator-sandbox.sh
+. "$root/scripts/emulator-sandbox.sh"
+emulator_sandbox soak
 
 # Measuring every 5 minutes of the logger's clock (5 real seconds) on two channels: the line
 # keeps up with 0.4 answers a second even with 300 ms inside each answer.
@@ -55,8 +41,7 @@ echo "soak: $minutes minutes, seed $seed, folder $work, $LC_ALL"
 "$build/impix-logger" --link dev/COM2 --noise 3 --bad-checksum-every 50 --pause-ms 300 \
     --speed 60 --seed "$seed" --dump-items logger-items.txt >logger.out 2>logger.err &
 logger_pid=$!
-for _ in $(seq 100); do [ -L dev/COM2 ] && break; sleep 0.1; done
-[ -L dev/COM2 ] || { echo "soak: the emulator did not start" >&2; cat logger.err >&2; exit 1; }
+wait_for_emulator_link || { echo "soak: the emulator did not start" >&2; cat logger.err >&2; exit 1; }
 
 # "Download missing" exists only in consoles that have it; an unknown control ends a script
 # with status 2.

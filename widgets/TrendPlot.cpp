@@ -179,9 +179,9 @@ void TrendPlot::Draw(QPainter& painter, const Frame& f) const {
         painter.setPen(Curve[p]);
         painter.drawText(QRect(area.left(), area.top() - textHeight - 3, area.width(), textHeight),
                          Qt::AlignLeft | Qt::AlignBottom,
-                         QStringLiteral("%1 (\u03A9)%2")
-                             .arg(QLatin1String(Titles[p]),
-                                  scale_ == TrendScale::Log ? QStringLiteral(", log") : QString()));
+                         QLatin1String(Titles[p]) + (scale_ == TrendScale::Log
+                                                         ? QStringLiteral(", logarithmic")
+                                                         : QString()));
         painter.setPen(QPen(Border, 1));
         painter.drawRect(area.adjusted(0, 0, -1, -1));
 
@@ -308,7 +308,8 @@ void TrendPlot::Hover(std::optional<QPoint> at) {
 
 void TrendPlot::ZoomAtPixel(double x, double factor) {
     const TimeAxis& time = CurrentFrame().time;
-    x = std::clamp(x, static_cast<double>(time.left), static_cast<double>(time.left + time.width));
+    x = std::clamp(x, static_cast<double>(time.left),
+                   static_cast<double>(time.left + time.width - 1));
     view_.ZoomAround(time.TimeAt(x), factor);
     Changed();
 }

@@ -1,0 +1,107 @@
+// The trend view with a million measurements in its channel: a full redraw (reduction to pixel
+// columns and drawing), a zoom step by the wheel, taking the channel from the buffer, and the
+// cost a listening trend adds to each append.
+#include <QApplication>
+#include <QWheelEvent>
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <vector>
+
+#include "data/RecordStream.h"
+#include "widgets/TrendPlot.h"
+
+namespace {
+constexpr int64_t Items = 1000000;
+
+// Slow waves, computed once: the benchmarks measure the trend, not the sine.
+struct Waves {
+    static constexpr int Size = 1 << 16;
+    std::vector<double> rx, xx;
+    Waves() {
+        for (int i = 0; i < Size; ++i) {
+            rx.push_back(1 + 0.5 * std::sin(i * 2 * M_PI / Size));
+            xx.push_back(-0.2 - 0.1 * std::cos(i * 6 * M_PI / Size));
+        }
+    }
+};
+const Waves waves;
+
+// Channel 1 of board 1 every other item, once a minute, with the occasional overflow.
+TMeasRecord Item(int64_t i) {
+    TMeasRecord r;
+    r.Channel = static_cast<int32_t>(i % 2);
+    r.Time = 46000.0 + static_cast<double>(i / 2) / 1440;
+    const auto w = static_cast<size_t>(i / 8 % Waves::Size);
+    r.Rx = i % 1001 == 0 ? 65535.0 : waves.rx[w];
+    r.Xx = waves.xx[w];
+    return r;
+}
+
+struct Trend {
+    RecordStream pool;
+    TrendPlot plot;
+    Trend() {
+        for (int64_t i = 0; i < 2 * Items; ++i)
+            pool.Append(Item(i));
+        plot.resize(1200, 700);
+        plot.SetPool(&pool);
+        plot.Picture();
+    }
+};
+
+void BM_TrendFullRedraw(benchmark::State& state) {
+    Trend t;
+    for (auto _ : state) {
+        t.plot.SetFormatSettings(FormatSettings{}); // the picture must be drawn again
+        benchmark::DoNotOptimize(t.plot.Picture().constBits());
+    }
+    state.counters["items"] = static_cast<double>(t.plot.Series().Count());
+}
+BENCHMARK(BM_TrendFullRedraw)->Unit(benchmark::kMillisecond);
+
+// One wheel notch and the redraw it causes: ten in towards a point, ten back out.
+void BM_TrendZoomStep(benchmark::State& state) {
+    Trend t;
+    const QPointF at(t.plot.CurrentFrame().areas[0].center());
+    int step = 0;
+    for (auto _ : state) {
+        const int notches = step++ % 20 < 10 ? 1 : -1;
+        QWheelEvent wheel(at, at, QPoint(), QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&t.plot, &wheel);
+        benchmark::DoNotOptimize(t.plot.Picture().constBits());
+    }
+}
+BENCHMARK(BM_TrendZoomStep)->Unit(benchmark::kMillisecond);
+
+// Opening a trend or choosing another channel: the channel's items out of a buffer of two
+// million.
+void BM_TrendTakeChannel(benchmark::State& state) {
+    Trend t;
+    int channel = 1;
+    for (auto _ : state) {
+        channel = channel == 1 ? 2 : 1;
+        t.plot.SetSource(1, channel);
+        benchmark::DoNotOptimize(t.plot.Series().Count());
+    }
+}
+BENCHMARK(BM_TrendTakeChannel)->Unit(benchmark::kMillisecond);
+
+// Appending to the buffer while a trend of the channel listens (every other item is its own).
+void BM_AppendWithTrend(benchmark::State& state) {
+    RecordStream pool;
+    TrendPlot plot;
+    plot.SetPool(&pool);
+    int64_t i = 0;
+    for (auto _ : state) {
+        pool.Append(Item(i++));
+        if (pool.Count() >= 4 * Items) {
+            state.PauseTiming();
+            pool.Clear();
+            state.ResumeTiming();
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_AppendWithTrend);
+} // namespace
