@@ -10,7 +10,7 @@
 #include <optional>
 #include <unistd.h>
 
-#include "export/DdeProtocol.h"
+#include "base/DdeProtocol.h"
 
 namespace {
 

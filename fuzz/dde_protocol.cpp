@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "export/DdeProtocol.h"
+#include "base/DdeProtocol.h"
 
 namespace {
 bool Same(const dde::Message& x, const dde::Message& y) {

@@ -16,7 +16,7 @@
 #include <mutex>
 #include <thread>
 
-#include "export/DdeProtocol.h"
+#include "base/DdeProtocol.h"
 #include "export/LocalDdeConversation.h"
 
 using dde::Message;

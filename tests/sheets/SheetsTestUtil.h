@@ -8,7 +8,7 @@
 #include <QString>
 #include <optional>
 
-#include "export/DdeProtocol.h"
+#include "base/DdeProtocol.h"
 
 namespace sheets::test {
 

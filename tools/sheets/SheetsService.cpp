@@ -6,7 +6,7 @@
 
 #include "SheetsSession.h"
 #include "Workbook.h"
-#include "export/DdeProtocol.h"
+#include "base/DdeProtocol.h"
 
 namespace sheets {
 

@@ -10,7 +10,7 @@
 
 #include "MacroParser.h"
 #include "Workbook.h"
-#include "export/DdeProtocol.h"
+#include "base/DdeProtocol.h"
 
 namespace sheets {
 

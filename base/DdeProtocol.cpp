@@ -1,4 +1,4 @@
-#include "export/DdeProtocol.h"
+#include "base/DdeProtocol.h"
 
 #include <QDir>
 #include <QFile>
