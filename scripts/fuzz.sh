@@ -2,10 +2,13 @@
 # Builds the libFuzzer targets with clang into build-fuzz/ and runs each for SECONDS (default
 # 60), starting from its seed corpus fuzz/corpus/<target>/ (every seed runs first; what the run
 # finds goes to a scratch folder, not into the repository). Without clang it says so and stops.
-# Usage: scripts/fuzz.sh [SECONDS]
+# Names after SECONDS pick targets (e.g. sheet_part dde_protocol), one after the other.
+# Usage: scripts/fuzz.sh [SECONDS [TARGET...]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
+shift || true
+wanted=("$@")
 if ! command -v clang++ >/dev/null; then
   echo "fuzz: clang++ is not installed; skipping the fuzz targets"
   exit 0
@@ -14,13 +17,19 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DIMPIX_FUZZ=ON -DIMPIX_BENCH=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
-cmake --build build-fuzz --target fuzz_all
+if [ ${#wanted[@]} -eq 0 ]; then
+  cmake --build build-fuzz --target fuzz_all
+  exes=(build-fuzz/fuzz/fuzz_*)
+else
+  cmake --build build-fuzz --target "${wanted[@]/#/fuzz_}"
+  exes=("${wanted[@]/#/build-fuzz/fuzz/fuzz_}")
+fi
 export ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
-for exe in build-fuzz/fuzz/fuzz_*; do
+for exe in "${exes[@]}"; do
   [ -f "$exe" ] && [ -x "$exe" ] || continue
   name=$(basename "$exe")
   seeds=fuzz/corpus/${name#fuzz_}
