@@ -15,6 +15,9 @@ namespace sheets::test {
 inline QString BuildDir() {
     return qEnvironmentVariable("IMPIX_BUILD_DIR", QStringLiteral(IMPIX_TEST_BUILD_DIR));
 }
+inline QString SourceDir() {
+    return qEnvironmentVariable("IMPIX_SOURCE_DIR", QStringLiteral(IMPIX_TEST_SOURCE_DIR));
+}
 inline QString TemplatePath() {
     return BuildDir() + QStringLiteral("/Forms/Table1.xls");
 }

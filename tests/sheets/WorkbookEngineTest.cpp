@@ -3,6 +3,7 @@
 // the engine cannot read are refused.
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <zip.h>
 
@@ -180,4 +181,86 @@ TEST(WorkbookEngine, WritingDropsTheCalculationChain) {
     ASSERT_TRUE(again) << error.toStdString();
     EXPECT_EQ(again->sheetCount(), 17);
     EXPECT_EQ(again->cellText(0, {1, 1}), "12");
+}
+
+TEST(WorkbookEngine, RefusesSheetsThatAreNotWellFormedWithThePartAndTheReason) {
+    QTemporaryDir dir;
+    // The first one held two worksheets and stray text, and was once written back broken.
+    const QByteArray twoRoots =
+        ReadAll(SourceDir() + "/fuzz/corpus/sheet_part/two_roots_stray_text");
+    ASSERT_FALSE(twoRoots.isEmpty());
+    const struct {
+        QByteArray xml;
+        const char* reason;
+    } cases[] = {
+        {twoRoots, "not well-formed"},
+        {"<worksheet><sheetData/></worksheet><worksheet/>", "junk after document element"},
+        {"<x:worksheet><x:sheetData/></x:worksheet>", "unbound prefix"},
+        {"<!DOCTYPE worksheet [<!ENTITY a \"aaaa\">]><worksheet><sheetData/></worksheet>",
+         "document type declaration"},
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><worksheet><sheetData/></worksheet>",
+         "not UTF-8"},
+        {"<worksheet><sheetData/><sheetData/></worksheet>", "second sheetData"},
+        {"<x:worksheet xmlns:x=\"urn:a\"><x:sheetData><x:row xmlns:x=\"urn:b\"/></x:sheetData>"
+         "</x:worksheet>",
+         "unexpected element in sheetData"},
+    };
+    for (const auto& c : cases) {
+        QString error;
+        EXPECT_FALSE(Workbook::open(
+            Variant(dir.path(), "xl/worksheets/sheet2.xml", c.xml.constData()), ".", error))
+            << c.xml.toStdString();
+        EXPECT_TRUE(error.contains("xl/worksheets/sheet2.xml") && error.contains(c.reason))
+            << error.toStdString() << "\n"
+            << c.xml.toStdString();
+    }
+    QString error;
+    EXPECT_FALSE(Workbook::open(Variant(dir.path(), "xl/styles.xml", "<styleSheet>"), ".", error));
+    EXPECT_TRUE(error.contains("xl/styles.xml") && error.contains("no element found"))
+        << error.toStdString();
+}
+
+TEST(WorkbookEngine, SavesUnusualSheetsSoTheyOpenAgainEverywhere) {
+    QTemporaryDir dir;
+    // Sound XML that the service writes back in its own form: prefixes declared below the
+    // root, comments, CDATA, character references, rows without numbers, foreign attributes.
+    const char* const sheets[] = {
+        "<x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+        "<x:sheetData xmlns:y=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+        "<y:row><y:c t=\"inlineStr\"><y:is><y:t xml:space=\"preserve\"> a </y:t></y:is></y:c>"
+        "</y:row></x:sheetData></x:worksheet>",
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!-- made by hand -->\n<worksheet "
+        "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+        "xmlns:q=\"urn:q\" q:note=\"&lt;&amp;&gt;\">\n  <dimension ref=\"A1\"/>\n  <sheetData>\n"
+        "    <row r=\"1\" q:h=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t><![CDATA[ a ]]></t></is>"
+        "</c></row>\n  </sheetData>\n  <?keep this?>\n</worksheet>",
+        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+        "<sheetData/></worksheet>",
+    };
+    const char* const expected[] = {" a ", " a ", ""};
+    QStringList saved;
+    for (const char* xml : sheets) {
+        const QString path = Variant(dir.path(), "xl/worksheets/sheet2.xml", xml);
+        QString error;
+        auto wb = Workbook::open(path, ".", error);
+        ASSERT_TRUE(wb) << error.toStdString() << "\n" << xml;
+        wb->write(1, {2, 2}, u"x&y");
+        ASSERT_TRUE(wb->save(error)) << error.toStdString();
+        auto again = Workbook::open(path, ".", error);
+        ASSERT_TRUE(again) << error.toStdString() << "\n" << Part(path, "xl/worksheets/sheet2.xml");
+        EXPECT_EQ(again->cellText(1, {1, 1}).toStdString(), expected[saved.size()]) << xml;
+        EXPECT_EQ(again->cellText(1, {2, 2}), "x&y");
+        saved << path;
+    }
+    // And what another program reads from them.
+    QProcess python;
+    python.start("/usr/bin/python3",
+                 QStringList{"-c", "import sys, openpyxl\n"
+                                   "for f in sys.argv[1:]:\n"
+                                   "    ws = openpyxl.load_workbook(f)['Channel_1']\n"
+                                   "    print(repr(ws['A1'].value), repr(ws['B2'].value))\n"} +
+                     saved);
+    ASSERT_TRUE(python.waitForFinished(60000));
+    EXPECT_EQ(python.readAllStandardOutput(), "' a ' 'x&y'\n' a ' 'x&y'\nNone 'x&y'\n")
+        << python.readAllStandardError().toStdString();
 }

@@ -1,5 +1,7 @@
 #include "CellAddress.h"
 
+#include <charconv>
+
 namespace sheets {
 
 namespace {
@@ -85,6 +87,11 @@ std::optional<CellRef> ParseA1(std::string_view t) {
         row > MaxRows)
         return std::nullopt;
     return CellRef{uint32_t(row), uint32_t(col)};
+}
+
+bool ParseUint(std::string_view t, uint32_t& v) {
+    const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+    return r.ec == std::errc() && r.ptr == t.data() + t.size();
 }
 
 } // namespace sheets

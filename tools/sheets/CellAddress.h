@@ -44,5 +44,7 @@ QString FormatCell(CellRef cell, AddressLetters letters);
 void AppendColumnName(std::string& out, uint32_t col);
 // "B7" -> {7, 2}; nothing when the text is not a cell name on the sheet.
 std::optional<CellRef> ParseA1(std::string_view text);
+// A number attribute of the package: decimal digits only.
+bool ParseUint(std::string_view text, uint32_t& value);
 
 } // namespace sheets

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "CellText.h"
+#include "XmlParser.h"
 
 namespace sheets {
 
@@ -49,19 +50,23 @@ std::string Resolve(const std::string& folder, std::string target) {
     return out;
 }
 
-bool Load(pugi::xml_document& doc, const ZipPackage& zip, const std::string& part) {
-    const auto bytes = zip.read(part);
+// A part as a document tree; false (and why) when it is missing, over the limits or not
+// well-formed.
+bool Load(pugi::xml_document& doc, const ZipPackage& zip, const std::string& part,
+          std::string& error) {
+    const auto bytes = ReadXmlPart(zip, part, error);
     return bytes && doc.load_buffer(bytes->data(), bytes->size());
 }
 
-// Relationships of a part: (type suffix match) -> target entries.
-std::vector<std::pair<std::string, std::string>> Relationships(const ZipPackage& zip,
-                                                               const std::string& part) {
+// Relationships of a part: (type suffix match) -> target entries. A part without relationships
+// has none; one whose relationships cannot be read fails.
+std::vector<std::pair<std::string, std::string>>
+Relationships(const ZipPackage& zip, const std::string& part, std::string& error) {
     const std::string folder = Folder(part);
     const std::string relsPart = folder + "_rels/" + part.substr(folder.size()) + ".rels";
     pugi::xml_document doc;
     std::vector<std::pair<std::string, std::string>> out;
-    if (!Load(doc, zip, relsPart))
+    if (!zip.contains(relsPart) || !Load(doc, zip, relsPart, error))
         return out;
     for (const pugi::xml_node& r : doc.document_element().children())
         if (Local(r.name()) == "Relationship" &&
@@ -87,16 +92,32 @@ std::string ItemText(const pugi::xml_node& item) {
 
 } // namespace
 
+std::optional<std::string> ReadXmlPart(const ZipPackage& zip, const std::string& part,
+                                       std::string& error) {
+    auto bytes = zip.read(part, &error);
+    if (!bytes)
+        return std::nullopt;
+    const std::string problem = XmlProblem(*bytes);
+    if (problem.empty())
+        return bytes;
+    error = "the part " + part + " is not well-formed: " + problem;
+    return std::nullopt;
+}
+
 bool ReadLayout(const ZipPackage& zip, PackageLayout& out, std::string& error) {
     std::string workbook;
-    for (const auto& [type, target] : Relationships(zip, ""))
+    for (const auto& [type, target] : Relationships(zip, "", error))
         if (EndsWith(type, "/officeDocument"))
             workbook = target;
     pugi::xml_document doc;
-    if (workbook.empty() || !Load(doc, zip, workbook)) {
+    if (!error.empty())
+        return false;
+    if (workbook.empty()) {
         error = "the file holds no workbook";
         return false;
     }
+    if (!Load(doc, zip, workbook, error))
+        return false;
     std::vector<std::pair<std::string, std::string>> rels;
     std::vector<std::string> relIds;
     {
@@ -104,12 +125,13 @@ bool ReadLayout(const ZipPackage& zip, PackageLayout& out, std::string& error) {
         const std::string relsPart = folder + "_rels/" + workbook.substr(folder.size()) + ".rels";
         out.workbookRels = relsPart;
         pugi::xml_document r;
-        if (Load(r, zip, relsPart))
-            for (const pugi::xml_node& n : r.document_element().children()) {
-                rels.emplace_back(n.attribute("Type").value(),
-                                  Resolve(folder, n.attribute("Target").value()));
-                relIds.push_back(n.attribute("Id").value());
-            }
+        if (zip.contains(relsPart) && !Load(r, zip, relsPart, error))
+            return false;
+        for (const pugi::xml_node& n : r.document_element().children()) {
+            rels.emplace_back(n.attribute("Type").value(),
+                              Resolve(folder, n.attribute("Target").value()));
+            relIds.push_back(n.attribute("Id").value());
+        }
     }
     for (size_t i = 0; i < rels.size(); ++i) {
         if (EndsWith(rels[i].first, "/styles"))
@@ -130,6 +152,11 @@ bool ReadLayout(const ZipPackage& zip, PackageLayout& out, std::string& error) {
             for (size_t i = 0; i < rels.size(); ++i) {
                 if (relIds[i] != id || !EndsWith(rels[i].first, "/worksheet"))
                     continue;
+                for (const SheetEntry& e : out.sheets)
+                    if (e.part == rels[i].second) {
+                        error = "two sheets share the part " + e.part;
+                        return false;
+                    }
                 if (!zip.contains(rels[i].second)) {
                     error = "the sheet " + std::string(s.attribute("name").value()) +
                             " is missing from the file";

@@ -22,8 +22,12 @@ struct PackageLayout {
     std::string workbookRels; // the workbook's relationships part
 };
 
+// A part read whole, when it is well-formed XML; nothing (and why, with the part's name) when it
+// is missing, over the limits or not well-formed.
+std::optional<std::string> ReadXmlPart(const ZipPackage& zip, const std::string& part,
+                                       std::string& error);
 // Reads the package relationships and the workbook part; false (and why) when there is no
-// workbook with at least one worksheet.
+// workbook with at least one worksheet, or a part on the way cannot be read.
 bool ReadLayout(const ZipPackage& zip, PackageLayout& out, std::string& error);
 // The package without its calculation chain: the relationships part without the relationship to
 // it, and [Content_Types].xml without its entry. Excel reports a workbook whose chain names a

@@ -3,6 +3,7 @@
 // was, and a writer that streams the part out again without building it whole in memory.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "SheetRows.h"
@@ -11,8 +12,9 @@ namespace sheets {
 
 class SheetPart {
 public:
-    // Takes the part's XML; false (and why) when it is not a readable worksheet.
-    bool load(const std::string& xml, std::string& error);
+    // Takes the part's whole XML; false (and why) when it is not a worksheet the service can
+    // write back. SheetReader does the same in pieces.
+    bool load(std::string_view xml, std::string& error);
 
     SheetRows rows;
     // The element name prefix the part uses ("" or e.g. "x:").
@@ -45,17 +47,16 @@ public:
     };
 
 private:
+    friend class SheetReader;
     struct ColumnStyle {
         uint32_t min, max, style;
     };
     std::string prefix_;
-    std::string headBeforeDimension_; // up to the dimension's ref value (or the whole head)
-    std::string headAfterDimension_;  // from after that value to sheetData
-    bool hasDimension_ = false;
-    std::string tail_; // after sheetData
+    std::string head_;                       // the declaration and the worksheet up to sheetData
+    size_t dimensionAt_ = std::string::npos; // where the dimension's range goes into head_
+    std::string sheetDataTag_;               // "<sheetData" with its attributes, without '>'
+    std::string tail_;                       // after sheetData
     std::vector<ColumnStyle> cols_;
-
-    bool loadRows(std::string_view body, std::string& error);
 };
 
 // Attribute value text: &, <, " as entities, TAB, LF and CR as character references.

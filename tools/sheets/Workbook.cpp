@@ -6,6 +6,9 @@
 #include <map>
 #include <set>
 
+#include "ServiceLimits.h"
+#include "SheetReader.h"
+
 namespace sheets {
 
 namespace {
@@ -48,22 +51,39 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path, const QString& dec
     }
     wb->calcChain_ = layout.calcChain;
     wb->workbookRels_ = layout.workbookRels;
-    if (!layout.styles.empty())
-        if (const auto xml = wb->zip_.read(layout.styles))
-            wb->textStyles_ = ReadTextStyles(*xml);
-    if (!layout.sharedStrings.empty())
-        if (const auto xml = wb->zip_.read(layout.sharedStrings))
-            wb->sharedStrings_ = ReadSharedStrings(*xml);
+    if (!layout.styles.empty()) {
+        const auto xml = ReadXmlPart(wb->zip_, layout.styles, why);
+        if (!xml) {
+            error = QString::fromStdString(why);
+            return nullptr;
+        }
+        wb->textStyles_ = ReadTextStyles(*xml);
+    }
+    if (!layout.sharedStrings.empty()) {
+        const auto xml = ReadXmlPart(wb->zip_, layout.sharedStrings, why);
+        if (!xml) {
+            error = QString::fromStdString(why);
+            return nullptr;
+        }
+        wb->sharedStrings_ = ReadSharedStrings(*xml);
+    }
     wb->sheets_.resize(layout.sheets.size());
     for (size_t i = 0; i < layout.sheets.size(); ++i) {
         Sheet& s = wb->sheets_[i];
         s.name = QString::fromStdString(layout.sheets[i].name);
         s.part = layout.sheets[i].part;
-        const auto xml = wb->zip_.read(s.part);
-        if (!xml || !s.data.load(*xml, why)) {
-            error = QStringLiteral("sheet %1: %2")
-                        .arg(s.name,
-                             xml ? QString::fromStdString(why) : QStringLiteral("cannot be read"));
+        // Streamed from the zip into the row store: a large sheet is never held whole.
+        SheetReader reader(s.data);
+        const bool read =
+            wb->zip_.stream(
+                s.part, limits::PartBytes,
+                [&reader](const char* data, size_t size) { return reader.read(data, size, false); },
+                why) &&
+            reader.read(nullptr, 0, true);
+        if (!read) {
+            if (why.empty())
+                why = "the part " + s.part + ": " + reader.error();
+            error = QStringLiteral("sheet %1: %2").arg(s.name, QString::fromStdString(why));
             return nullptr;
         }
     }

@@ -7,9 +7,13 @@
 #include <ctime>
 #include <memory>
 
+#include "ServiceLimits.h"
+
 namespace sheets {
 
 namespace {
+
+constexpr size_t StreamChunk = 256u << 10;
 
 QString ZipErrorText(zip_error_t* e) {
     return QString::fromLocal8Bit(zip_error_strerror(e));
@@ -82,20 +86,75 @@ bool ZipPackage::contains(const std::string& name) const {
     return zip_ && zip_name_locate(zip_, name.c_str(), 0) >= 0;
 }
 
-std::optional<std::string> ZipPackage::read(const std::string& name) const {
+bool ZipPackage::stream(const std::string& name, uint64_t limit, const Sink& sink,
+                        std::string& error) const {
     zip_stat_t st;
-    if (!zip_ || zip_stat(zip_, name.c_str(), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE) ||
-        st.size > (1ull << 31))
-        return std::nullopt;
-    zip_file_t* f = zip_fopen(zip_, name.c_str(), 0);
-    if (!f)
-        return std::nullopt;
-    std::string out(size_t(st.size), '\0');
-    const zip_int64_t n = zip_fread(f, out.data(), st.size);
+    if (!zip_ || zip_stat(zip_, name.c_str(), 0, &st) != 0) {
+        error = "the part " + name + " is missing";
+        return false;
+    }
+    const uint64_t compressed = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
+    if (!(st.valid & ZIP_STAT_SIZE) || st.size > limit) {
+        error = "the part " + name + " inflates to " + std::to_string(st.size) +
+                " bytes, more than the " + std::to_string(limit) + " the service takes";
+        return false;
+    }
+    if (st.size > limits::PartRatio * std::max<uint64_t>(compressed, 1)) {
+        error = "the part " + name + " inflates to " + std::to_string(st.size) + " bytes from " +
+                std::to_string(compressed) + ", more than " + std::to_string(limits::PartRatio) +
+                " times its compressed size";
+        return false;
+    }
+    zip_file_t* f = zip_fopen_index(zip_, st.index, 0);
+    if (!f) {
+        error = "the part " + name + " cannot be read: " + zip_strerror(zip_);
+        return false;
+    }
+    std::unique_ptr<char[]> chunk(new char[StreamChunk]);
+    uint64_t total = 0;
+    bool ok = true;
+    for (;;) {
+        const zip_int64_t n = zip_fread(f, chunk.get(), StreamChunk);
+        if (n < 0) {
+            error = "the part " + name + " cannot be read: " + zip_file_strerror(f);
+            ok = false;
+            break;
+        }
+        total += uint64_t(n);
+        // The declared size is the zip's word only: inflating goes no further.
+        if (total > st.size) {
+            error = "the part " + name + " inflates beyond its declared " +
+                    std::to_string(st.size) + " bytes";
+            ok = false;
+            break;
+        }
+        if (n == 0)
+            break;
+        if (!sink(chunk.get(), size_t(n))) {
+            ok = false;
+            break;
+        }
+    }
     zip_fclose(f);
-    if (n < 0 || zip_uint64_t(n) != st.size)
-        return std::nullopt;
-    return out;
+    if (ok && total != st.size) {
+        error = "the part " + name + " is cut short";
+        ok = false;
+    }
+    return ok;
+}
+
+std::optional<std::string> ZipPackage::read(const std::string& name, std::string* error) const {
+    std::string out, why;
+    const bool ok = stream(
+        name, limits::WholePartBytes,
+        [&out](const char* data, size_t size) {
+            out.append(data, size);
+            return true;
+        },
+        why);
+    if (error)
+        *error = why;
+    return ok ? std::optional<std::string>(std::move(out)) : std::nullopt;
 }
 
 ZipPackage::Replacement ZipPackage::FromText(const std::string& text) {

@@ -22,8 +22,15 @@ public:
     // Takes the file's bytes; false (and why) when they are not a zip archive.
     bool open(QByteArray bytes, QString& error);
     bool contains(const std::string& name) const;
-    // The part's bytes; nothing when it is missing or unreadable.
-    std::optional<std::string> read(const std::string& name) const;
+    // Hands the part's bytes to sink in pieces as they inflate. False (and why) when the part is
+    // missing or damaged, when its declared size is over `limit` or over limits::PartRatio times
+    // its compressed size (refused before inflating), when it inflates beyond its declared size
+    // (stopped there), or when sink returns false.
+    using Sink = std::function<bool(const char* data, size_t size)>;
+    bool stream(const std::string& name, uint64_t limit, const Sink& sink,
+                std::string& error) const;
+    // The part's bytes, for parts read whole (limits::WholePartBytes); nothing (and why) as above.
+    std::optional<std::string> read(const std::string& name, std::string* error = nullptr) const;
 
     // Streams a replaced part: fills up to max bytes, returns how many (0 at the end).
     using Producer = std::function<size_t(char* out, size_t max)>;

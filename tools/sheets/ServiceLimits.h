@@ -1,0 +1,28 @@
+#pragma once
+// What the service takes from its clients and their files at most. Each is refused with a
+// reason when reached, so that one client or file cannot take the memory or the time of all.
+#include <cstdint>
+
+namespace sheets::limits {
+
+constexpr int Sessions = 16;
+// Bytes of unfinished messages held for one session (one message at a time) and for all.
+constexpr uint64_t SessionBufferBytes = 64ull << 20;
+constexpr uint64_t BufferedBytes = 256ull << 20;
+// A session whose replies are not being read is not read from either until they drain.
+constexpr uint64_t UnreadReplyBytes = 8ull << 20;
+
+// A workbook file is held in memory while it is open.
+constexpr uint64_t WorkbookFileBytes = 256ull << 20;
+// A part of the package, checked against its declared sizes before it is inflated and against
+// what inflating it gives.
+constexpr uint64_t PartBytes = 1ull << 30;
+constexpr uint64_t PartRatio = 200;
+// Parts read whole into a document tree (all but the sheets, which are streamed).
+constexpr uint64_t WholePartBytes = 32ull << 20;
+// A sheet's XML besides its rows, kept to be written back.
+constexpr uint64_t SheetFrameBytes = 64ull << 20;
+// One piece of markup (a tag, a comment) that the parser must hold whole.
+constexpr uint64_t XmlTokenBytes = 16ull << 20;
+
+} // namespace sheets::limits

@@ -1,0 +1,62 @@
+#pragma once
+// A streaming, namespace-aware XML parser (expat) with the rules of a workbook part: UTF-8, no
+// document type declaration (so no entities to expand), and no single piece of markup larger
+// than MaxXmlTokenBytes, so that neither the parser nor its caller holds more than that at once.
+// Element and attribute names arrive as "uri\1local\1prefix" (QName() splits them).
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace sheets {
+
+struct QName {
+    std::string_view uri;    // empty: no namespace
+    std::string_view local;  // the name without its prefix
+    std::string_view prefix; // as written, empty for none
+};
+QName SplitName(const char* name);
+// "prefix:local", or "local".
+void AppendQName(std::string& out, const QName& n);
+
+class XmlParser {
+public:
+    XmlParser();
+    virtual ~XmlParser();
+    XmlParser(const XmlParser&) = delete;
+    XmlParser& operator=(const XmlParser&) = delete;
+
+    // Parses the next piece of the document (last: nothing follows). False once the document
+    // broke a rule or a handler stopped it; error() then says why and where.
+    bool feed(const char* data, size_t size, bool last);
+    const std::string& error() const { return error_; }
+
+protected:
+    // atts: name, value, name, value, ..., null. Namespace declarations come first, each
+    // through startNamespace(), and are not among atts.
+    virtual void startElement(const char* /*name*/, const char** /*atts*/) {}
+    virtual void endElement(const char* /*name*/) {}
+    // Text of an element, in pieces.
+    virtual void characters(std::string_view /*text*/) {}
+    // prefix null: the default namespace; uri null: undeclared.
+    virtual void startNamespace(const char* /*prefix*/, const char* /*uri*/) {}
+    // Ends the parse with the reason (and the place it was found at).
+    void stop(const std::string& why);
+    // The document as a whole broke a rule (after its last byte).
+    void fail(const std::string& why) {
+        if (error_.empty())
+            error_ = why;
+    }
+
+private:
+    struct Callbacks;
+    void* parser_;
+    std::string error_;
+    unsigned long long fed_ = 0;
+    unsigned long long lastEvent_ = 0; // where the parser last reported something
+    void noteEvent();
+};
+
+// Empty when the text is a well-formed part by the rules above, else why not.
+std::string XmlProblem(std::string_view xml);
+
+} // namespace sheets
