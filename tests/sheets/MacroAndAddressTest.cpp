@@ -46,6 +46,20 @@ TEST(CellAddresses, ParseWithTheServiceLetters) {
     EXPECT_EQ(r->cols(), 7u);
     EXPECT_FALSE(ParseRange(u"R5C1:R2C1", rc));
     EXPECT_FALSE(ParseRange(u"R1C1:R1048577C1", rc));
+    const struct {
+        const char16_t* range;
+        const char* why;
+    } refused[] = {
+        {u"R2C1:R1100002C7", "R2C1:R1100002C7 reaches past the last row of a sheet, 1048576"},
+        {u"R1048577C1", "R1048577C1 reaches past the last row of a sheet, 1048576"},
+        {u"R1C1:R2C16385", "R1C1:R2C16385 reaches past the last column of a sheet, 16384"},
+        {u"R5C1:R2C1", "R5C1:R2C1 is not a range of the sheet"},
+        {u"R1C1:R99999999999999C1", "R1C1:R99999999999999C1 is not a range of the sheet"},
+    };
+    for (const auto& r : refused) {
+        EXPECT_FALSE(ParseRange(r.range, rc));
+        EXPECT_EQ(RangeProblem(r.range, rc).toStdString(), r.why);
+    }
     EXPECT_EQ(FormatCell({1, 1}, zs), "Z1S1");
     std::string names;
     for (uint32_t c : {1u, 26u, 27u, 702u, 703u, 16384u}) {

@@ -124,7 +124,10 @@ TEST(SheetsService, FillsAWorkbookAsTheExportDoes) {
     EXPECT_EQ(data("R2C1"), "Number");
     EXPECT_EQ(data("R1002C5"), QString::number(999 * 37 - 5000));
     EXPECT_EQ(kind(Msg(MessageKind::Poke, "R2C1:R3C7", block)), MessageKind::Refused);
-    EXPECT_EQ(kind(Msg(MessageKind::Poke, "R1048576C1:R1048577C1", "1")), MessageKind::Refused);
+    const auto pastTheEnd = c.call(Msg(MessageKind::Poke, "R1048576C1:R1048577C1", "1"));
+    ASSERT_TRUE(pastTheEnd && pastTheEnd->kind == MessageKind::Refused);
+    EXPECT_TRUE(pastTheEnd->a.contains("past the last row of a sheet, 1048576"))
+        << pastTheEnd->a.toStdString();
     EXPECT_EQ(kind(Msg(MessageKind::Execute, "[SAVE]")), MessageKind::Refused);
     EXPECT_EQ(kind(Msg(MessageKind::Close)), MessageKind::Closed);
     ASSERT_EQ(kind(Msg(MessageKind::Connect, "Excel", "System")), MessageKind::Accepted);

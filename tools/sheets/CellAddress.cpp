@@ -1,24 +1,25 @@
 #include "CellAddress.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace sheets {
 
 namespace {
 
-// Reads decimal digits at pos into a value in 1..limit.
-bool ReadNumber(QStringView t, qsizetype& pos, uint32_t limit, uint32_t& value) {
+// Reads decimal digits at pos (at most 12, so a far row still reads as a number).
+bool ReadNumber(QStringView t, qsizetype& pos, uint64_t& value) {
     uint64_t v = 0;
     const qsizetype start = pos;
     while (pos < t.size() && t[pos] >= '0' && t[pos] <= '9') {
-        v = v * 10 + uint64_t(t[pos].unicode() - '0');
-        if (v > limit)
+        if (pos - start == 12)
             return false;
+        v = v * 10 + uint64_t(t[pos].unicode() - '0');
         ++pos;
     }
     if (pos == start || v == 0)
         return false;
-    value = uint32_t(v);
+    value = v;
     return true;
 }
 
@@ -26,22 +27,25 @@ bool IsLetter(QChar c, QChar letter) {
     return c.toUpper() == letter.toUpper();
 }
 
+// "R12C3" with any row and column number from 1 up.
+bool ReadCell(QStringView text, AddressLetters letters, uint64_t& row, uint64_t& col) {
+    qsizetype pos = 0;
+    if (text.isEmpty() || !IsLetter(text[0], letters.row))
+        return false;
+    ++pos;
+    if (!ReadNumber(text, pos, row) || pos >= text.size() || !IsLetter(text[pos], letters.col))
+        return false;
+    ++pos;
+    return ReadNumber(text, pos, col) && pos == text.size();
+}
+
 } // namespace
 
 std::optional<CellRef> ParseCell(QStringView text, AddressLetters letters) {
-    qsizetype pos = 0;
-    CellRef cell;
-    if (text.isEmpty() || !IsLetter(text[0], letters.row))
+    uint64_t row = 0, col = 0;
+    if (!ReadCell(text, letters, row, col) || row > MaxRows || col > MaxColumns)
         return std::nullopt;
-    ++pos;
-    if (!ReadNumber(text, pos, MaxRows, cell.row))
-        return std::nullopt;
-    if (pos >= text.size() || !IsLetter(text[pos], letters.col))
-        return std::nullopt;
-    ++pos;
-    if (!ReadNumber(text, pos, MaxColumns, cell.col) || pos != text.size())
-        return std::nullopt;
-    return cell;
+    return CellRef{uint32_t(row), uint32_t(col)};
 }
 
 std::optional<CellRef> ParseCellAnyLetters(QStringView text, AddressLetters letters) {
@@ -57,6 +61,24 @@ std::optional<CellRange> ParseRange(QStringView text, AddressLetters letters) {
     if (!first || !last || first->row > last->row || first->col > last->col)
         return std::nullopt;
     return CellRange{*first, *last};
+}
+
+QString RangeProblem(QStringView text, AddressLetters letters) {
+    const qsizetype colon = text.indexOf(':');
+    const QStringView first = colon < 0 ? text : text.left(colon);
+    const QStringView last = colon < 0 ? text : text.mid(colon + 1);
+    uint64_t row1 = 0, col1 = 0, row2 = 0, col2 = 0;
+    if (ReadCell(first, letters, row1, col1) && ReadCell(last, letters, row2, col2)) {
+        if (std::max(row1, row2) > MaxRows)
+            return QStringLiteral("%1 reaches past the last row of a sheet, %2")
+                .arg(text)
+                .arg(MaxRows);
+        if (std::max(col1, col2) > MaxColumns)
+            return QStringLiteral("%1 reaches past the last column of a sheet, %2")
+                .arg(text)
+                .arg(MaxColumns);
+    }
+    return QStringLiteral("%1 is not a range of the sheet").arg(text);
 }
 
 QString FormatCell(CellRef cell, AddressLetters letters) {

@@ -38,6 +38,8 @@ std::optional<CellRef> ParseCell(QStringView text, AddressLetters letters);
 std::optional<CellRef> ParseCellAnyLetters(QStringView text, AddressLetters letters);
 // "R1C1:R5C7" or a single cell; the first cell must not lie below or right of the last.
 std::optional<CellRange> ParseRange(QStringView text, AddressLetters letters);
+// Why ParseRange refuses the text: past the sheet's last row or column, or not a range at all.
+QString RangeProblem(QStringView text, AddressLetters letters);
 QString FormatCell(CellRef cell, AddressLetters letters);
 
 // "A", "Z", "AA", ..., "XFD".

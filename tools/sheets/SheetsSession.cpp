@@ -89,7 +89,7 @@ void SheetsSession::handle(const dde::Message& m) {
         if (topic_ != Topic::Sheet)
             why = QStringLiteral("pokes go to a sheet topic");
         else if (!range)
-            why = QStringLiteral("%1 is not a range of the sheet").arg(m.a);
+            why = RangeProblem(m.a, service_.options().letters);
         else
             topicBook_->poke(topicSheet_, *range, m.b, why);
         log(QStringLiteral("poke %1 (%2 characters) -> %3 in %4 ms")
