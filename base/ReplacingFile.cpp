@@ -1,11 +1,14 @@
 #include "base/ReplacingFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,7 +22,57 @@ bool MayWrite(const QByteArray& path, const struct stat& st) {
     return access(path.constData(), W_OK) == 0;
 }
 
+// Where the temporary files of a target go and how their names begin: the folder of the file
+// finally written (symbolic links followed), the name the caller gave.
+struct TempPlace {
+    QString folder;
+    QString prefix;
+};
+
+TempPlace TempPlaceOf(const QString& path, QByteArray* target = nullptr) {
+    const QFileInfo info(path);
+    const QByteArray finalFile = QFile::encodeName(info.exists() ? info.canonicalFilePath() : path);
+    if (target)
+        *target = finalFile;
+    return {QFileInfo(QFile::decodeName(finalFile)).absolutePath(),
+            QStringLiteral(".%1.tmp").arg(info.fileName())};
+}
+
+// Takes the lock of a temporary file just made, and checks that the name still leads to it (a
+// sweep may have taken it away between the two).
+bool LockTemp(int fd, const QByteArray& name) {
+    struct stat held {
+    }, named{};
+    return ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
+           ::lstat(name.constData(), &named) == 0 && held.st_dev == named.st_dev &&
+           held.st_ino == named.st_ino;
+}
+
 } // namespace
+
+int ReplacingFile::RemoveStaleTemps(const QString& path) {
+    const TempPlace place = TempPlaceOf(path);
+    const QStringList names =
+        QDir(place.folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    static const QRegularExpression random(QStringLiteral("^[0-9a-z]{1,7}$"));
+    int removed = 0;
+    for (const QString& name : names) {
+        if (!name.startsWith(place.prefix) ||
+            !random.match(QStringView(name).mid(place.prefix.size())).hasMatch())
+            continue;
+        const QByteArray file = QFile::encodeName(place.folder + '/' + name);
+        const int fd = ::open(file.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        // A live writer holds the lock; one that finished has renamed the file away.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+            LockTemp(fd, file) && ::unlink(file.constData()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    return removed;
+}
 
 ReplacingFile::ReplacingFile(const QString& path) : path_(path) {}
 
@@ -43,8 +96,7 @@ void ReplacingFile::Discard() {
 }
 
 bool ReplacingFile::Open() {
-    const QFileInfo info(path_);
-    target_ = QFile::encodeName(info.exists() ? info.canonicalFilePath() : path_);
+    const TempPlace place = TempPlaceOf(path_, &target_);
     struct stat st {};
     const bool exists = ::stat(target_.constData(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode))
@@ -57,10 +109,9 @@ bool ReplacingFile::Open() {
     if (exists && !MayWrite(target_, st))
         return Fail(EACCES);
 
-    const QString folder = QFileInfo(QFile::decodeName(target_)).absolutePath();
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        const QString name = QStringLiteral("%1/.%2.%3")
-                                 .arg(folder, info.fileName())
+        const QString name = QStringLiteral("%1/%2%3")
+                                 .arg(place.folder, place.prefix)
                                  .arg(QRandomGenerator::global()->generate(), 0, 36);
         temp_ = QFile::encodeName(name);
         // 0666 less the umask, as any new file; a replaced file's mode is set below.
@@ -70,6 +121,10 @@ bool ReplacingFile::Open() {
             temp_.clear();
             if (err != EEXIST)
                 return Fail(err);
+        } else if (!LockTemp(fd_, temp_)) { // a sweep got there first: take another name
+            ::close(fd_);
+            fd_ = -1;
+            temp_.clear();
         }
     }
     if (fd_ < 0)
@@ -103,13 +158,14 @@ bool ReplacingFile::Commit() {
     // Some file systems report a full disk only when the data reach it.
     if (!temp_.isEmpty() && ::fsync(fd_) != 0)
         return Fail(errno);
+    // Renamed while still open, so its lock keeps a sweep away until it has its final name.
+    if (!temp_.isEmpty() && ::rename(temp_.constData(), target_.constData()) != 0)
+        return Fail(errno);
+    temp_.clear();
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0)
         return Fail(errno);
-    if (!temp_.isEmpty() && ::rename(temp_.constData(), target_.constData()) != 0)
-        return Fail(errno);
-    temp_.clear();
     return true;
 }
 

@@ -6,6 +6,11 @@
 // forbids writing also when running as root (a rename would pass over the mode), and gives the
 // new file the mode of the one it replaces. A target that exists but is no regular file (a
 // device, a pipe) is written directly.
+//
+// The temporary file is ".<name>.tmp<random>" beside the target, locked (flock) while this object
+// holds it open, until it has its final name. A writer killed midway leaves it behind:
+// RemoveStaleTemps() removes those of a target, and only those whose lock it can take, so a
+// temporary file in use by a live writer (of any process) is never touched.
 #include <QByteArray>
 #include <QString>
 
@@ -32,6 +37,10 @@ public:
     bool Keep();
     QString KeptPath() const;
     bool Replace();
+
+    // Removes the temporary files that writers of this target left behind and no longer hold;
+    // returns how many.
+    static int RemoveStaleTemps(const QString& path);
 
 private:
     bool Fail(int err);

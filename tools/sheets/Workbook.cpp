@@ -8,6 +8,7 @@
 
 #include "ServiceLimits.h"
 #include "SheetReader.h"
+#include "base/ReplacingFile.h"
 
 namespace sheets {
 
@@ -32,6 +33,7 @@ void Split(std::string_view text, std::string_view sep, std::vector<std::string_
 
 std::unique_ptr<Workbook> Workbook::open(const QString& path, const QString& decimalSeparator,
                                          QString& error) {
+    ReplacingFile::RemoveStaleTemps(path); // what a save killed midway left beside the file
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());

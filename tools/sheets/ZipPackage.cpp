@@ -2,12 +2,14 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <memory>
 
 #include "ServiceLimits.h"
+#include "base/ReplacingFile.h"
 
 namespace sheets {
 
@@ -170,33 +172,41 @@ ZipPackage::Replacement ZipPackage::FromText(const std::string& text) {
 
 bool ZipPackage::save(const QString& path, const std::map<std::string, Replacement>& replaced,
                       const std::set<std::string>& dropped, QString& error) const {
-    const QFileInfo info(path);
-    if (info.exists() && (!info.isFile() || !info.isWritable())) {
-        error = QStringLiteral("cannot write %1: %2")
-                    .arg(path, info.isFile() ? QStringLiteral("read-only")
-                                             : QStringLiteral("not a file"));
-        return false;
-    }
-    int ze = 0;
-    const QByteArray native = QFile::encodeName(path);
-    zip_t* out = zip_open(native.constData(), ZIP_CREATE | ZIP_TRUNCATE, &ze);
-    if (!out) {
-        zip_error_t e;
-        zip_error_init_with_code(&e, ze);
-        error = QStringLiteral("cannot write %1: %2").arg(path, ZipErrorText(&e));
-        zip_error_fini(&e);
-        return false;
-    }
     auto fail = [&](const QString& why) {
         error = QStringLiteral("cannot write %1: %2").arg(path, why);
-        zip_discard(out); // removes the temporary file; the old one is untouched
         return false;
+    };
+    // A pipe or a device in the file's place would stall the save or swallow the workbook.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return fail(QStringLiteral("it is not a regular file"));
+    ReplacingFile::RemoveStaleTemps(path);
+
+    // The new package is made in memory, then written through ReplacingFile: beside the file,
+    // renamed over it when complete, with the file's mode and owner, through a symbolic link.
+    zip_error_t ze;
+    zip_error_init(&ze);
+    zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &ze);
+    zip_t* out = buffer ? zip_open_from_source(buffer, ZIP_CREATE | ZIP_TRUNCATE, &ze) : nullptr;
+    if (!out) {
+        const QString why = ZipErrorText(&ze);
+        zip_error_fini(&ze);
+        if (buffer)
+            zip_source_free(buffer);
+        return fail(why);
+    }
+    zip_error_fini(&ze);
+    zip_source_keep(buffer); // for reading it out after zip_close
+    const auto freeBuffer = qScopeGuard([buffer] { zip_source_free(buffer); });
+    auto discard = [&](const QString& why) {
+        zip_discard(out);
+        return fail(why);
     };
     const zip_int64_t count = zip_get_num_entries(zip_, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         const char* name = zip_get_name(zip_, zip_uint64_t(i), 0);
         if (!name)
-            return fail(ZipErrorText(zip_get_error(zip_)));
+            return discard(ZipErrorText(zip_get_error(zip_)));
         if (dropped.count(name))
             continue;
         zip_source_t* src = nullptr;
@@ -207,24 +217,47 @@ bool ZipPackage::save(const QString& path, const std::map<std::string, Replaceme
             src = zip_source_function(out, StreamCallback, state);
             if (!src) {
                 delete state;
-                return fail(ZipErrorText(zip_get_error(out)));
+                return discard(ZipErrorText(zip_get_error(out)));
             }
         } else {
             src = zip_source_zip(out, zip_, zip_uint64_t(i), ZIP_FL_COMPRESSED, 0, -1);
         }
         if (!src)
-            return fail(ZipErrorText(zip_get_error(out)));
+            return discard(ZipErrorText(zip_get_error(out)));
         const zip_int64_t idx = zip_file_add(out, name, src, ZIP_FL_ENC_GUESS);
         if (idx < 0) {
             zip_source_free(src);
-            return fail(ZipErrorText(zip_get_error(out)));
+            return discard(ZipErrorText(zip_get_error(out)));
         }
         if (rep != replaced.end())
             zip_set_file_compression(out, zip_uint64_t(idx), ZIP_CM_DEFLATE, 1);
     }
     if (zip_close(out) != 0)
-        return fail(ZipErrorText(zip_get_error(out)));
-    return true;
+        return discard(ZipErrorText(zip_get_error(out)));
+
+    ReplacingFile file(path);
+    if (!file.Open())
+        return fail(file.ErrorString());
+    if (zip_source_open(buffer) != 0)
+        return fail(ZipErrorText(zip_source_error(buffer)));
+    std::unique_ptr<char[]> chunk(new char[StreamChunk]);
+    QString readError;
+    bool written = true;
+    for (;;) {
+        const zip_int64_t n = zip_source_read(buffer, chunk.get(), StreamChunk);
+        if (n < 0)
+            readError = ZipErrorText(zip_source_error(buffer));
+        if (n <= 0)
+            break;
+        if (!file.Write(QByteArray::fromRawData(chunk.get(), qsizetype(n)))) {
+            written = false;
+            break;
+        }
+    }
+    zip_source_close(buffer);
+    if (!readError.isEmpty())
+        return fail(readError); // the temporary file goes with `file`
+    return (written && file.Commit()) || fail(file.ErrorString());
 }
 
 } // namespace sheets

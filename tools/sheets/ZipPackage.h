@@ -40,9 +40,10 @@ public:
     };
     // A replacement that hands out the bytes of `text` (which must outlive the save).
     static Replacement FromText(const std::string& text);
-    // Writes the package to path with the named parts replaced and the dropped ones left out: a
-    // new file beside it, renamed over the old one only when complete. On failure the old file
-    // stays as it was.
+    // Writes the package to path with the named parts replaced and the dropped ones left out,
+    // through ReplacingFile (a new file beside it, renamed over it only when complete; its mode,
+    // owner and symbolic link kept; temporary files that earlier saves left behind removed). On
+    // failure the old file stays as it was and no temporary file is left.
     bool save(const QString& path, const std::map<std::string, Replacement>& replaced,
               const std::set<std::string>& dropped, QString& error) const;
 
