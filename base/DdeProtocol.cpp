@@ -48,12 +48,30 @@ struct Reader {
         p += 4, left -= 4;
         return true;
     }
-    bool text(QString& s) {
+    // A field's bytes: its count, then the bytes.
+    bool span(const char*& at, qsizetype& size) {
         uint32_t n = 0;
         if (!u32(n) || n > uint64_t(left))
             return bad = true, false;
-        s = QString::fromUtf8(p, qsizetype(n));
+        at = p;
+        size = qsizetype(n);
         p += n, left -= n;
+        return true;
+    }
+    bool text(QString& s) {
+        const char* at = nullptr;
+        qsizetype n = 0;
+        if (!span(at, n))
+            return false;
+        s = QString::fromUtf8(at, n);
+        return true;
+    }
+    bool bytes(QByteArray& s) {
+        const char* at = nullptr;
+        qsizetype n = 0;
+        if (!span(at, n))
+            return false;
+        s = QByteArray(at, n);
         return true;
     }
 };
@@ -159,8 +177,10 @@ std::optional<Message> Decoder::next() {
     r.u32(m.seq);
     switch (m.kind) {
     case MessageKind::Connect:
-    case MessageKind::Poke:
         r.text(m.a) && r.text(m.b);
+        break;
+    case MessageKind::Poke:
+        r.text(m.a) && (rawPokeData_ ? r.bytes(m.data) : r.text(m.b));
         break;
     case MessageKind::Request:
     case MessageKind::Data:

@@ -26,7 +26,9 @@
 // it answers, so Accepted means "done" and a command that failed (a save that could not be
 // written) is Refused. Workbooks opened in a session are closed, unsaved changes dropped, when
 // the session's socket closes. A message that is too long, has another version or an unknown
-// kind, or whose fields do not fill it exactly ends the session.
+// kind, or whose fields do not fill it exactly ends the session. A service at one of its limits
+// answers Refused with the reason (as soon as it has read the seq, before the rest of the
+// message); a session beyond its session limit is closed after that first refusal.
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -59,6 +61,9 @@ struct Message {
     uint32_t seq = 0;
     QString a; // service, item, command, data text or refusal reason
     QString b; // topic, or poke data
+    // Poke data as it came (UTF-8, not checked), in place of b, from a decoder told to keep it
+    // so: a large block then costs no second, twice as large copy.
+    QByteArray data;
     bool wait = false;
 };
 
@@ -78,8 +83,10 @@ public:
     // The stream broke a rule; the session must end. error() says which.
     bool failed() const { return !error_.isEmpty(); }
     const QString& error() const { return error_; }
+    void keepPokeDataRaw(bool keep) { rawPokeData_ = keep; }
 
 private:
+    bool rawPokeData_ = false;
     QByteArray buf_;
     qsizetype pos_ = 0;
     QString error_;

@@ -6,7 +6,10 @@
 #include <QFile>
 #include <QLocalSocket>
 #include <QString>
+#include <cstring>
 #include <optional>
+#include <string>
+#include <zip.h>
 
 #include "base/DdeProtocol.h"
 
@@ -28,6 +31,25 @@ inline QByteArray ReadAll(const QString& path) {
 inline bool WriteAll(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// A copy of the template in folder with one part replaced by bytes (or removed when null).
+inline QString Variant(const QString& folder, const char* name, const char* bytes,
+                       size_t size = std::string::npos) {
+    static int count = 0;
+    const QString path = folder + QStringLiteral("/variant%1.xlsx").arg(++count);
+    QFile::copy(TemplatePath(), path);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    zip_t* z = zip_open(QFile::encodeName(path).constData(), 0, nullptr);
+    const zip_int64_t i = zip_name_locate(z, name, 0);
+    if (bytes)
+        zip_file_replace(
+            z, zip_uint64_t(i),
+            zip_source_buffer(z, bytes, size == std::string::npos ? strlen(bytes) : size, 0), 0);
+    else
+        zip_delete(z, zip_uint64_t(i));
+    zip_close(z);
+    return path;
 }
 
 // Talks the conversation protocol over one socket, one transaction at a time.

@@ -29,22 +29,6 @@ std::string Part(const QString& file, const std::string& name) {
     return zip.read(name).value_or(std::string());
 }
 
-// A copy of the template with one part replaced (or removed when bytes is null).
-QString Variant(const QString& folder, const char* name, const char* bytes) {
-    static int count = 0;
-    const QString path = folder + QStringLiteral("/variant%1.xlsx").arg(++count);
-    QFile::copy(TemplatePath(), path);
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    zip_t* z = zip_open(QFile::encodeName(path).constData(), 0, nullptr);
-    const zip_int64_t i = zip_name_locate(z, name, 0);
-    if (bytes)
-        zip_file_replace(z, zip_uint64_t(i), zip_source_buffer(z, bytes, strlen(bytes), 0), 0);
-    else
-        zip_delete(z, zip_uint64_t(i));
-    zip_close(z);
-    return path;
-}
-
 } // namespace
 
 TEST(WorkbookEngine, StoresTextsAsASpreadsheetDoes) {

@@ -6,9 +6,13 @@
 namespace sheets::limits {
 
 constexpr int Sessions = 16;
-// Bytes of unfinished messages held for one session (one message at a time) and for all.
-constexpr uint64_t SessionBufferBytes = 64ull << 20;
+// A session's messages are read one at a time, each at most dde::MaxMessageBytes (64 MiB; a
+// longer one ends the session). Those over SmallMessageBytes also draw on BufferedBytes, shared
+// by all sessions; one that does not fit is refused (and skipped) rather than buffered.
+constexpr uint64_t SmallMessageBytes = 1ull << 20;
 constexpr uint64_t BufferedBytes = 256ull << 20;
+// How much the socket layer reads ahead of the message being read, per session.
+constexpr uint64_t ReadAheadBytes = 1ull << 20;
 // A session whose replies are not being read is not read from either until they drain.
 constexpr uint64_t UnreadReplyBytes = 8ull << 20;
 

@@ -2,8 +2,10 @@
 
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <algorithm>
 #include <cstdio>
 
+#include "ServiceLimits.h"
 #include "SheetsSession.h"
 #include "Workbook.h"
 #include "base/DdeProtocol.h"
@@ -62,7 +64,19 @@ SheetsService::Start SheetsService::start(QString& error) {
 
 void SheetsService::accept() {
     while (QLocalSocket* socket = server_.nextPendingConnection()) {
-        auto* s = new SheetsSession(socket, *this, nextSessionId_++);
+        const auto refused = std::count_if(sessions_.begin(), sessions_.end(),
+                                           [](const SheetsSession* s) { return s->refused(); });
+        QString refusal;
+        if (qsizetype(sessions_.size()) - refused >= limits::Sessions) {
+            if (refused >= limits::Sessions) { // too many at once even to say why
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
+            refusal =
+                QStringLiteral("the service serves %1 sessions already").arg(limits::Sessions);
+        }
+        auto* s = new SheetsSession(socket, *this, nextSessionId_++, refusal);
         sessions_.push_back(s);
         idleTimer_.stop();
         connect(s, &SheetsSession::ended, this, [this, s] { sessionEnded(s); });
@@ -90,6 +104,13 @@ const SheetsSession* SheetsService::ownerOf(const QString& absolutePath) const {
             if (wb->path() == absolutePath)
                 return s;
     return nullptr;
+}
+
+bool SheetsService::reserveBuffer(uint64_t n) {
+    if (buffered_ + n > limits::BufferedBytes)
+        return false;
+    buffered_ += n;
+    return true;
 }
 
 void SheetsService::log(const QString& text) const {

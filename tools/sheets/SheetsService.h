@@ -36,6 +36,9 @@ public:
         ~BusyScope() { --s.busy_; }
     };
     void log(const QString& text) const;
+    // The budget for large messages that all sessions share; false when n does not fit.
+    bool reserveBuffer(uint64_t n);
+    void releaseBuffer(uint64_t n) { buffered_ -= n; }
 
 signals:
     void idle();
@@ -46,6 +49,7 @@ private:
     QTimer idleTimer_;
     std::vector<SheetsSession*> sessions_;
     int busy_ = 0;
+    uint64_t buffered_ = 0;
     int nextSessionId_ = 1;
 
     void accept();

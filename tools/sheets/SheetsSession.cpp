@@ -2,24 +2,44 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QtEndian>
 
+#include "ServiceLimits.h"
 #include "SheetsService.h"
 
 namespace sheets {
 
 using dde::MessageKind;
 
-SheetsSession::SheetsSession(QLocalSocket* socket, SheetsService& service, int id)
-    : socket_(socket), service_(service), id_(id) {
+namespace {
+
+constexpr qsizetype Prefix = 4;    // the length of what follows
+constexpr qsizetype SkipKeep = 10; // prefix, version, kind and seq of a skipped message
+constexpr qint64 ReadPiece = 1 << 20;
+
+} // namespace
+
+SheetsSession::SheetsSession(QLocalSocket* socket, SheetsService& service, int id, QString refusal)
+    : socket_(socket), service_(service), id_(id), refusal_(std::move(refusal)) {
     socket_->setParent(this);
+    // The socket layer reads ahead only this far; the rest waits in the kernel (and the client).
+    socket_->setReadBufferSize(qint64(limits::ReadAheadBytes));
+    decoder_.keepPokeDataRaw(true);
     connect(socket_, &QLocalSocket::readyRead, this, &SheetsSession::readMessages);
+    // Replies the client reads make room for the next message.
+    connect(socket_, &QLocalSocket::bytesWritten, this, &SheetsSession::readMessages);
     connect(socket_, &QLocalSocket::disconnected, this, [this] {
         readMessages();
         end(QStringLiteral("the client went"));
     });
-    log(QStringLiteral("session opened"));
+    log(refusal_.isEmpty() ? QStringLiteral("session opened")
+                           : QStringLiteral("session refused: ") + refusal_);
     if (socket_->bytesAvailable() > 0)
         readMessages();
+}
+
+SheetsSession::~SheetsSession() {
+    releaseBuffer();
 }
 
 void SheetsSession::log(const QString& text) const {
@@ -33,22 +53,112 @@ void SheetsSession::end(const QString& why) {
     log(QStringLiteral("ended (%1); %2 workbook(s) closed").arg(why).arg(workbooks_.size()));
     topicBook_ = active_ = nullptr;
     workbooks_.clear();
+    message_ = QByteArray();
+    releaseBuffer();
     socket_->abort();
     emit ended();
 }
 
+void SheetsSession::releaseBuffer() {
+    service_.releaseBuffer(reserved_);
+    reserved_ = 0;
+}
+
 void SheetsSession::readMessages() {
-    if (ended_)
-        return;
-    decoder_.feed(socket_->readAll());
-    while (!ended_) {
-        const std::optional<dde::Message> m = decoder_.next();
-        if (!m)
-            break;
-        handle(*m);
+    // A client that does not read its replies is not read from either, until they drain.
+    while (!ended_ && !closing_ && socket_->bytesToWrite() <= qint64(limits::UnreadReplyBytes) &&
+           readMessage())
+        finishMessage();
+}
+
+bool SheetsSession::readMessage() {
+    if (message_.size() < Prefix) {
+        message_ += socket_->read(Prefix - message_.size());
+        if (message_.size() < Prefix)
+            return false;
+        startMessage();
+        if (ended_)
+            return false;
     }
-    if (decoder_.failed())
+    if (skipping_) {
+        while (skipped_ < length_) {
+            const QByteArray got = socket_->read(qMin<qint64>(length_ - skipped_, ReadPiece));
+            if (got.isEmpty())
+                return false;
+            if (message_.size() < SkipKeep)
+                message_ += got.left(SkipKeep - message_.size());
+            skipped_ += uint64_t(got.size());
+            if (!skipAnswered_ && message_.size() == SkipKeep)
+                refuseSkipped();
+        }
+        return true;
+    }
+    const qsizetype whole = Prefix + qsizetype(length_);
+    while (message_.size() < whole) {
+        const qsizetype have = message_.size();
+        message_.resize(have + qMin<qsizetype>(whole - have, ReadPiece)); // within its capacity
+        const qint64 got = socket_->read(message_.data() + have, message_.size() - have);
+        message_.resize(have + qMax<qint64>(got, 0));
+        if (got <= 0)
+            return false;
+    }
+    return true;
+}
+
+void SheetsSession::startMessage() {
+    length_ = qFromLittleEndian<quint32>(message_.constData());
+    if (length_ > dde::MaxMessageBytes) {
+        end(QStringLiteral("bad input: a message of %1 bytes is over the limit").arg(length_));
+        return;
+    }
+    skipped_ = 0;
+    skipAnswered_ = false;
+    skipWhy_ = refusal_;
+    if (skipWhy_.isEmpty() && length_ > limits::SmallMessageBytes) {
+        if (service_.reserveBuffer(Prefix + length_))
+            reserved_ = Prefix + length_;
+        else
+            skipWhy_ = QStringLiteral("the service is holding %1 MiB of messages of other "
+                                      "sessions; a message of %2 bytes has to wait")
+                           .arg(limits::BufferedBytes >> 20)
+                           .arg(length_);
+    }
+    skipping_ = !skipWhy_.isEmpty();
+    if (skipping_)
+        log(QStringLiteral("message of %1 bytes skipped: %2").arg(length_).arg(skipWhy_));
+    else
+        message_.reserve(Prefix + qsizetype(length_));
+}
+
+void SheetsSession::refuseSkipped() {
+    // Answered as soon as its seq is known, while the rest of it is still being skipped.
+    skipAnswered_ = true;
+    const uint32_t seq =
+        message_.size() >= SkipKeep ? qFromLittleEndian<quint32>(message_.constData() + 6) : 0;
+    send(MessageKind::Refused, seq, skipWhy_);
+    if (!refusal_.isEmpty()) {
+        closing_ = true;
+        socket_->disconnectFromServer(); // once the refusal is out
+    }
+}
+
+void SheetsSession::finishMessage() {
+    if (skipping_) {
+        if (!skipAnswered_)
+            refuseSkipped();
+        skipping_ = false;
+        message_.clear();
+        return;
+    }
+    decoder_.feed(message_);
+    message_ = QByteArray(); // the decoder holds the only copy, freed once decoded
+    const std::optional<dde::Message> m = decoder_.next();
+    releaseBuffer();
+    if (!m) {
         end(QStringLiteral("bad input: ") + decoder_.error());
+        return;
+    }
+    handle(*m);
 }
 
 void SheetsSession::send(MessageKind kind, uint32_t seq, const QString& text) {
@@ -91,10 +201,11 @@ void SheetsSession::handle(const dde::Message& m) {
         else if (!range)
             why = RangeProblem(m.a, service_.options().letters);
         else
-            topicBook_->poke(topicSheet_, *range, m.b, why);
-        log(QStringLiteral("poke %1 (%2 characters) -> %3 in %4 ms")
+            topicBook_->poke(topicSheet_, *range,
+                             std::string_view(m.data.constData(), size_t(m.data.size())), why);
+        log(QStringLiteral("poke %1 (%2 bytes) -> %3 in %4 ms")
                 .arg(m.a)
-                .arg(m.b.size())
+                .arg(m.data.size())
                 .arg(why.isEmpty() ? QStringLiteral("accepted") : why)
                 .arg(clock.elapsed()));
         if (why.isEmpty())

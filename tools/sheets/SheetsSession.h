@@ -19,7 +19,11 @@ class SheetsService;
 class SheetsSession : public QObject {
     Q_OBJECT
 public:
-    SheetsSession(QLocalSocket* socket, SheetsService& service, int id);
+    // refusal: when not empty, the session is over the service's limit: its first transaction
+    // is refused with this reason, and the socket closed.
+    SheetsSession(QLocalSocket* socket, SheetsService& service, int id, QString refusal = {});
+    ~SheetsSession() override;
+    bool refused() const { return !refusal_.isEmpty(); }
 
     const std::vector<std::unique_ptr<Workbook>>& workbooks() const { return workbooks_; }
 
@@ -32,7 +36,18 @@ private:
     SheetsService& service_;
     int id_;
     dde::Decoder decoder_;
+    QString refusal_;
     bool ended_ = false;
+    // The message being read: its length prefix and as much of it as came. One that cannot be
+    // taken is skipped: only its kind and seq are kept, for the refusal.
+    QByteArray message_;
+    uint32_t length_ = 0;
+    bool skipping_ = false;
+    bool skipAnswered_ = false;
+    uint64_t skipped_ = 0;
+    QString skipWhy_;
+    bool closing_ = false;  // refused: nothing more is read
+    uint64_t reserved_ = 0; // of the service's shared buffer budget
     Topic topic_ = Topic::None;
     Workbook* topicBook_ = nullptr;
     int topicSheet_ = 0;
@@ -40,6 +55,12 @@ private:
     Workbook* active_ = nullptr;
 
     void readMessages();
+    // Reads the rest of the message being read; true once it is complete.
+    bool readMessage();
+    void startMessage();
+    void finishMessage();
+    void refuseSkipped();
+    void releaseBuffer();
     void end(const QString& why);
     void handle(const dde::Message& m);
     void send(dde::MessageKind kind, uint32_t seq, const QString& text = {});

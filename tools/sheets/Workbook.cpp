@@ -2,9 +2,15 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <map>
 #include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "ServiceLimits.h"
 #include "SheetReader.h"
@@ -29,21 +35,55 @@ void Split(std::string_view text, std::string_view sep, std::vector<std::string_
     }
 }
 
+// The bytes of a regular file of at most limits::WorkbookFileBytes. Opened without blocking, so
+// that a pipe or a device is refused at once instead of waited on or read without end.
+bool ReadWorkbookFile(const QString& path, QByteArray& bytes, QString& error) {
+    const auto fail = [&](const QString& why) {
+        error = QStringLiteral("cannot open %1: %2").arg(path, why);
+        return false;
+    };
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISREG(st.st_mode))
+        return fail(QStringLiteral("it is not a regular file"));
+    if (uint64_t(st.st_size) > limits::WorkbookFileBytes)
+        return fail(QStringLiteral("it holds %1 bytes, more than the %2 MiB the service takes")
+                        .arg(st.st_size)
+                        .arg(limits::WorkbookFileBytes >> 20));
+    bytes.resize(qsizetype(st.st_size));
+    qsizetype have = 0;
+    while (have < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + have, size_t(bytes.size() - have));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail(QString::fromLocal8Bit(std::strerror(errno)));
+        if (n == 0)
+            return fail(QStringLiteral("it was cut short while being read"));
+        have += n;
+    }
+    return true;
+}
+
 } // namespace
 
 std::unique_ptr<Workbook> Workbook::open(const QString& path, const QString& decimalSeparator,
                                          QString& error) {
     ReplacingFile::RemoveStaleTemps(path); // what a save killed midway left beside the file
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
+    QByteArray bytes;
+    if (!ReadWorkbookFile(path, bytes, error))
         return nullptr;
-    }
     auto wb = std::unique_ptr<Workbook>(new Workbook);
     wb->path_ = QFileInfo(path).absoluteFilePath();
     wb->name_ = QFileInfo(path).fileName();
     wb->decimalSeparator_ = decimalSeparator.toStdString();
-    if (!wb->zip_.open(file.readAll(), error))
+    if (!wb->zip_.open(std::move(bytes), error))
         return nullptr;
     PackageLayout layout;
     std::string why;
@@ -138,32 +178,38 @@ void Workbook::writeRow(Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols
     s.changed = true;
 }
 
-bool Workbook::poke(int sheet, CellRange range, QStringView data, QString& error) {
+bool Workbook::poke(int sheet, CellRange range, std::string_view data, QString& error) {
+    // Bytes that are not UTF-8 are read as UTF-8 with replacement characters, as any text.
+    QByteArray repaired;
+    if (!QByteArrayView(data.data(), qsizetype(data.size())).isValidUtf8()) {
+        repaired = QString::fromUtf8(data.data(), qsizetype(data.size())).toUtf8();
+        data = std::string_view(repaired.constData(), size_t(repaired.size()));
+    }
     Sheet& s = sheets_[size_t(sheet)];
     // Rows end in CR LF; a last row without it counts too. Checked whole before any write.
-    if (data.endsWith(u"\r\n"))
-        data.chop(2);
-    else if (data.endsWith(u'\n'))
-        data.chop(1);
-    const qsizetype rows = data.isEmpty() ? 0 : data.count(u'\n') + 1;
-    if (rows > qsizetype(range.rows())) {
+    if (data.ends_with("\r\n"))
+        data.remove_suffix(2);
+    else if (data.ends_with('\n'))
+        data.remove_suffix(1);
+    const size_t rows = data.empty() ? 0 : size_t(std::count(data.begin(), data.end(), '\n')) + 1;
+    if (rows > range.rows()) {
         error = QStringLiteral("%1 rows for a range of %2").arg(rows).arg(range.rows());
         return false;
     }
     // A lone LF ends a row too; a lone CR stays in its cell.
-    auto nextLine = [&data](qsizetype& at) {
-        const qsizetype end = data.indexOf(u'\n', at);
-        QStringView line = data.mid(at, (end < 0 ? data.size() : end) - at);
-        if (end >= 0 && line.endsWith(u'\r'))
-            line.chop(1);
-        at = end < 0 ? data.size() + 1 : end + 1;
+    auto nextLine = [&data](size_t& at) {
+        const size_t end = std::min(data.find('\n', at), data.size());
+        std::string_view line = data.substr(at, end - at);
+        if (end < data.size() && line.ends_with('\r'))
+            line.remove_suffix(1);
+        at = end + 1;
         return line;
     };
-    qsizetype at = 0;
-    for (qsizetype i = 0; i < rows; ++i) {
-        const QStringView line = nextLine(at);
-        const qsizetype n = line.count(u'\t') + 1;
-        if (n > qsizetype(range.cols())) {
+    size_t at = 0;
+    for (size_t i = 0; i < rows; ++i) {
+        const std::string_view line = nextLine(at);
+        const size_t n = size_t(std::count(line.begin(), line.end(), '\t')) + 1;
+        if (n > range.cols()) {
             error = QStringLiteral("row %1 has %2 cells for a range of %3 columns")
                         .arg(i + 1)
                         .arg(n)
@@ -174,14 +220,11 @@ bool Workbook::poke(int sheet, CellRange range, QStringView data, QString& error
     RowCells scratch;
     std::vector<std::string> payloads;
     std::vector<std::string_view> cells;
-    QByteArray utf8;
     at = 0;
     for (uint32_t r = 0; r < range.rows(); ++r) {
         cells.clear();
-        if (r < rows) {
-            utf8 = nextLine(at).toUtf8();
-            Split(std::string_view(utf8.constData(), size_t(utf8.size())), "\t", cells);
-        }
+        if (r < rows)
+            Split(nextLine(at), "\t", cells);
         writeRow(s, range.first.row + r, range.first.col, range.cols(), cells, scratch, payloads);
     }
     s.data.rows.commit();

@@ -36,7 +36,12 @@ public:
     // Writes the rectangle from rows of TAB-separated cells, each row ending in CR LF (a lone LF
     // counts as a row end too; the last row may lack it). Rows or cells short of the range clear
     // the rest of it; more rows or cells than the range refuse the whole poke, and nothing changes.
-    bool poke(int sheet, CellRange range, QStringView data, QString& error);
+    // data: UTF-8.
+    bool poke(int sheet, CellRange range, std::string_view data, QString& error);
+    bool poke(int sheet, CellRange range, QStringView data, QString& error) {
+        const QByteArray utf8 = data.toUtf8();
+        return poke(sheet, range, std::string_view(utf8.constData(), size_t(utf8.size())), error);
+    }
     // Writes one cell; the text is stored exactly (TAB, CR and LF included).
     void write(int sheet, CellRef cell, QStringView text);
     // The cell's value as text.
