@@ -66,14 +66,6 @@ struct Reader {
         s = QString::fromUtf8(at, n);
         return true;
     }
-    bool bytes(QByteArray& s) {
-        const char* at = nullptr;
-        qsizetype n = 0;
-        if (!span(at, n))
-            return false;
-        s = QByteArray(at, n);
-        return true;
-    }
 };
 
 bool KnownKind(uint8_t k) {
@@ -180,7 +172,16 @@ std::optional<Message> Decoder::next() {
         r.text(m.a) && r.text(m.b);
         break;
     case MessageKind::Poke:
-        r.text(m.a) && (rawPokeData_ ? r.bytes(m.data) : r.text(m.b));
+        if (r.text(m.a) && !rawPokeData_) {
+            r.text(m.b);
+        } else if (!r.bad) {
+            const char* at = nullptr;
+            qsizetype n = 0;
+            if (r.span(at, n)) {
+                m.holder = buf_;
+                m.data = QByteArray::fromRawData(at, n);
+            }
+        }
         break;
     case MessageKind::Request:
     case MessageKind::Data:

@@ -16,6 +16,9 @@ constexpr uint64_t ReadAheadBytes = 1ull << 20;
 // A session whose replies are not being read is not read from either until they drain.
 constexpr uint64_t UnreadReplyBytes = 8ull << 20;
 
+// The cells of all open workbooks, in the service's compact form (a full sheet of the export,
+// a million rows of seven cells, takes about 70 MiB): an OPEN or a poke beyond is refused.
+constexpr uint64_t CellBytes = 192ull << 20;
 // A workbook file is held in memory while it is open.
 constexpr uint64_t WorkbookFileBytes = 256ull << 20;
 // A part of the package, checked against its declared sizes before it is inflated and against

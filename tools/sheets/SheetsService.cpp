@@ -98,6 +98,19 @@ std::vector<const Workbook*> SheetsService::openWorkbooks() const {
     return out;
 }
 
+QString SheetsService::cellRoom(uint64_t more) const {
+    uint64_t held = uint64_t(heldCells_);
+    for (const Workbook* wb : openWorkbooks())
+        held += wb->cellBytes();
+    if (held + more <= limits::CellBytes)
+        return {};
+    return QStringLiteral("the open workbooks hold %1 MiB of cells and this needs %2 MiB more; "
+                          "the service keeps at most %3 MiB")
+        .arg(held >> 20)
+        .arg((more + (1 << 20) - 1) >> 20)
+        .arg(limits::CellBytes >> 20);
+}
+
 const SheetsSession* SheetsService::ownerOf(const QString& absolutePath) const {
     for (const SheetsSession* s : sessions_)
         for (const auto& wb : s->workbooks())

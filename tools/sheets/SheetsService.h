@@ -26,6 +26,11 @@ public:
     const ServiceOptions& options() const { return options_; }
     // Every workbook that some session has open, in opening order per session.
     std::vector<const Workbook*> openWorkbooks() const;
+    // Room for `more` bytes of cells beside those of every open workbook and of the pokes being
+    // written; why not when it does not fit the limit.
+    QString cellRoom(uint64_t more) const;
+    // A poke being written holds its room until it is done.
+    void holdCells(int64_t n) { heldCells_ += n; }
     // The session that has the file open, or null.
     const SheetsSession* ownerOf(const QString& absolutePath) const;
     bool busy() const { return busy_ > 0; }
@@ -50,6 +55,7 @@ private:
     std::vector<SheetsSession*> sessions_;
     int busy_ = 0;
     uint64_t buffered_ = 0;
+    int64_t heldCells_ = 0;
     int nextSessionId_ = 1;
 
     void accept();

@@ -16,6 +16,8 @@ namespace {
 constexpr qsizetype Prefix = 4;    // the length of what follows
 constexpr qsizetype SkipKeep = 10; // prefix, version, kind and seq of a skipped message
 constexpr qint64 ReadPiece = 1 << 20;
+// Rows of a large poke written between two looks at the other sessions (tens of milliseconds).
+constexpr uint32_t PokeSliceRows = 16384;
 
 } // namespace
 
@@ -28,6 +30,8 @@ SheetsSession::SheetsSession(QLocalSocket* socket, SheetsService& service, int i
     connect(socket_, &QLocalSocket::readyRead, this, &SheetsSession::readMessages);
     // Replies the client reads make room for the next message.
     connect(socket_, &QLocalSocket::bytesWritten, this, &SheetsSession::readMessages);
+    pokeTimer_.setInterval(0);
+    connect(&pokeTimer_, &QTimer::timeout, this, &SheetsSession::pokeSlice);
     connect(socket_, &QLocalSocket::disconnected, this, [this] {
         readMessages();
         end(QStringLiteral("the client went"));
@@ -36,6 +40,26 @@ SheetsSession::SheetsSession(QLocalSocket* socket, SheetsService& service, int i
                            : QStringLiteral("session refused: ") + refusal_);
     if (socket_->bytesAvailable() > 0)
         readMessages();
+}
+
+void SheetsSession::endPoke() {
+    pokeTimer_.stop();
+    poke_.reset();
+    service_.holdCells(-pokeRoom_);
+    pokeRoom_ = 0;
+}
+
+void SheetsSession::pokeSlice() {
+    if (!poke_->step(PokeSliceRows))
+        return;
+    endPoke();
+    log(QStringLiteral("poke %1 (%2 bytes) -> accepted in %3 ms")
+            .arg(pokeMessage_.a)
+            .arg(pokeMessage_.data.size())
+            .arg(pokeClock_.elapsed()));
+    send(MessageKind::Accepted, pokeMessage_.seq);
+    pokeMessage_ = dde::Message();
+    readMessages();
 }
 
 SheetsSession::~SheetsSession() {
@@ -51,6 +75,7 @@ void SheetsSession::end(const QString& why) {
         return;
     ended_ = true;
     log(QStringLiteral("ended (%1); %2 workbook(s) closed").arg(why).arg(workbooks_.size()));
+    endPoke();
     topicBook_ = active_ = nullptr;
     workbooks_.clear();
     message_ = QByteArray();
@@ -66,8 +91,8 @@ void SheetsSession::releaseBuffer() {
 
 void SheetsSession::readMessages() {
     // A client that does not read its replies is not read from either, until they drain.
-    while (!ended_ && !closing_ && socket_->bytesToWrite() <= qint64(limits::UnreadReplyBytes) &&
-           readMessage())
+    while (!ended_ && !closing_ && !poke_ &&
+           socket_->bytesToWrite() <= qint64(limits::UnreadReplyBytes) && readMessage())
         finishMessage();
 }
 
@@ -200,18 +225,26 @@ void SheetsSession::handle(const dde::Message& m) {
             why = QStringLiteral("pokes go to a sheet topic");
         else if (!range)
             why = RangeProblem(m.a, service_.options().letters);
-        else
-            topicBook_->poke(topicSheet_, *range,
-                             std::string_view(m.data.constData(), size_t(m.data.size())), why);
-        log(QStringLiteral("poke %1 (%2 bytes) -> %3 in %4 ms")
-                .arg(m.a)
-                .arg(m.data.size())
-                .arg(why.isEmpty() ? QStringLiteral("accepted") : why)
-                .arg(clock.elapsed()));
-        if (why.isEmpty())
-            send(MessageKind::Accepted, m.seq);
-        else
+        else // the cells take up to about twice the text of the block
+            why = service_.cellRoom(2 * uint64_t(m.data.size()));
+        if (why.isEmpty()) {
+            poke_ = std::make_unique<Workbook::PokeWriter>(
+                *topicBook_, topicSheet_, *range,
+                std::string_view(m.data.constData(), size_t(m.data.size())));
+            why = poke_->error();
+        }
+        if (!why.isEmpty()) {
+            poke_.reset();
+            log(QStringLiteral("poke %1 -> %2").arg(m.a, why));
             send(MessageKind::Refused, m.seq, why);
+            return;
+        }
+        // Written in slices between other sessions' work; this session waits for it.
+        pokeRoom_ = 2 * int64_t(m.data.size());
+        service_.holdCells(pokeRoom_);
+        pokeMessage_ = m;
+        pokeClock_.start();
+        pokeTimer_.start();
         return;
     }
     case MessageKind::Execute: {
@@ -367,6 +400,9 @@ QString SheetsSession::open(const QString& path) {
     QString why;
     std::unique_ptr<Workbook> wb = Workbook::open(path, service_.options().decimalSeparator, why);
     if (!wb)
+        return why;
+    why = service_.cellRoom(wb->cellBytes());
+    if (!why.isEmpty())
         return why;
     active_ = wb.get();
     workbooks_.push_back(std::move(wb));

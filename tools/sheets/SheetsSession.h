@@ -3,8 +3,10 @@
 // "System" or a sheet "[Book]Sheet"), the workbooks it opened and the one that is active.
 // The workbooks close, changes dropped, when the socket goes; a Close of the conversation
 // leaves them open, since a client switches topics in the middle of its work.
+#include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QObject>
+#include <QTimer>
 #include <memory>
 #include <vector>
 
@@ -48,6 +50,12 @@ private:
     QString skipWhy_;
     bool closing_ = false;  // refused: nothing more is read
     uint64_t reserved_ = 0; // of the service's shared buffer budget
+    // The poke being written, its message (which holds the data) and what drives its slices.
+    std::unique_ptr<Workbook::PokeWriter> poke_;
+    dde::Message pokeMessage_;
+    QTimer pokeTimer_;
+    QElapsedTimer pokeClock_;
+    int64_t pokeRoom_ = 0; // of the service's room for cells, held until the poke is done
     Topic topic_ = Topic::None;
     Workbook* topicBook_ = nullptr;
     int topicSheet_ = 0;
@@ -60,6 +68,8 @@ private:
     void startMessage();
     void finishMessage();
     void refuseSkipped();
+    void pokeSlice();
+    void endPoke();
     void releaseBuffer();
     void end(const QString& why);
     void handle(const dde::Message& m);

@@ -178,56 +178,69 @@ void Workbook::writeRow(Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols
     s.changed = true;
 }
 
-bool Workbook::poke(int sheet, CellRange range, std::string_view data, QString& error) {
-    // Bytes that are not UTF-8 are read as UTF-8 with replacement characters, as any text.
-    QByteArray repaired;
-    if (!QByteArrayView(data.data(), qsizetype(data.size())).isValidUtf8()) {
-        repaired = QString::fromUtf8(data.data(), qsizetype(data.size())).toUtf8();
-        data = std::string_view(repaired.constData(), size_t(repaired.size()));
+Workbook::PokeWriter::PokeWriter(Workbook& wb, int sheet, CellRange range, std::string_view data)
+    : wb_(wb), sheet_(sheet), range_(range), data_(data) {
+    if (!QByteArrayView(data_.data(), qsizetype(data_.size())).isValidUtf8()) {
+        repaired_ = QString::fromUtf8(data_.data(), qsizetype(data_.size())).toUtf8();
+        data_ = std::string_view(repaired_.constData(), size_t(repaired_.size()));
     }
-    Sheet& s = sheets_[size_t(sheet)];
     // Rows end in CR LF; a last row without it counts too. Checked whole before any write.
-    if (data.ends_with("\r\n"))
-        data.remove_suffix(2);
-    else if (data.ends_with('\n'))
-        data.remove_suffix(1);
-    const size_t rows = data.empty() ? 0 : size_t(std::count(data.begin(), data.end(), '\n')) + 1;
-    if (rows > range.rows()) {
-        error = QStringLiteral("%1 rows for a range of %2").arg(rows).arg(range.rows());
-        return false;
+    if (data_.ends_with("\r\n"))
+        data_.remove_suffix(2);
+    else if (data_.ends_with('\n'))
+        data_.remove_suffix(1);
+    rows_ = data_.empty() ? 0 : size_t(std::count(data_.begin(), data_.end(), '\n')) + 1;
+    if (rows_ > range.rows()) {
+        error_ = QStringLiteral("%1 rows for a range of %2").arg(rows_).arg(range.rows());
+        return;
     }
-    // A lone LF ends a row too; a lone CR stays in its cell.
-    auto nextLine = [&data](size_t& at) {
-        const size_t end = std::min(data.find('\n', at), data.size());
-        std::string_view line = data.substr(at, end - at);
-        if (end < data.size() && line.ends_with('\r'))
-            line.remove_suffix(1);
-        at = end + 1;
-        return line;
-    };
-    size_t at = 0;
-    for (size_t i = 0; i < rows; ++i) {
-        const std::string_view line = nextLine(at);
+    for (size_t i = 0; i < rows_; ++i) {
+        const std::string_view line = nextLine();
         const size_t n = size_t(std::count(line.begin(), line.end(), '\t')) + 1;
         if (n > range.cols()) {
-            error = QStringLiteral("row %1 has %2 cells for a range of %3 columns")
-                        .arg(i + 1)
-                        .arg(n)
-                        .arg(range.cols());
-            return false;
+            error_ = QStringLiteral("row %1 has %2 cells for a range of %3 columns")
+                         .arg(i + 1)
+                         .arg(n)
+                         .arg(range.cols());
+            return;
         }
     }
-    RowCells scratch;
-    std::vector<std::string> payloads;
-    std::vector<std::string_view> cells;
-    at = 0;
-    for (uint32_t r = 0; r < range.rows(); ++r) {
-        cells.clear();
-        if (r < rows)
-            Split(nextLine(at), "\t", cells);
-        writeRow(s, range.first.row + r, range.first.col, range.cols(), cells, scratch, payloads);
+    at_ = 0;
+}
+
+// A lone LF ends a row too; a lone CR stays in its cell.
+std::string_view Workbook::PokeWriter::nextLine() {
+    const size_t end = std::min(data_.find('\n', at_), data_.size());
+    std::string_view line = data_.substr(at_, end - at_);
+    if (end < data_.size() && line.ends_with('\r'))
+        line.remove_suffix(1);
+    at_ = end + 1;
+    return line;
+}
+
+bool Workbook::PokeWriter::step(uint32_t maxRows) {
+    Sheet& s = wb_.sheets_[size_t(sheet_)];
+    const uint32_t until = next_ + std::min(maxRows, range_.rows() - next_);
+    for (; next_ < until; ++next_) {
+        cells_.clear();
+        if (next_ < rows_)
+            Split(nextLine(), "\t", cells_);
+        wb_.writeRow(s, range_.first.row + next_, range_.first.col, range_.cols(), cells_, scratch_,
+                     payloads_);
     }
+    if (next_ < range_.rows())
+        return false;
     s.data.rows.commit();
+    return true;
+}
+
+bool Workbook::poke(int sheet, CellRange range, std::string_view data, QString& error) {
+    PokeWriter writer(*this, sheet, range, data);
+    error = writer.error();
+    if (!error.isEmpty())
+        return false;
+    while (!writer.step(range.rows())) {
+    }
     return true;
 }
 
@@ -270,6 +283,13 @@ QString Workbook::cellText(int sheet, CellRef cell) const {
         }
     }
     return {};
+}
+
+uint64_t Workbook::cellBytes() const {
+    uint64_t n = 0;
+    for (const Sheet& s : sheets_)
+        n += s.data.rows.bytes();
+    return n;
 }
 
 bool Workbook::save(QString& error) {

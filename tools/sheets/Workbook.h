@@ -36,8 +36,34 @@ public:
     // Writes the rectangle from rows of TAB-separated cells, each row ending in CR LF (a lone LF
     // counts as a row end too; the last row may lack it). Rows or cells short of the range clear
     // the rest of it; more rows or cells than the range refuse the whole poke, and nothing changes.
-    // data: UTF-8.
+    // data: UTF-8 (bytes that are not are read with replacement characters).
     bool poke(int sheet, CellRange range, std::string_view data, QString& error);
+    // The same in steps, so that a large block does not hold up everything else: checked whole
+    // when made (error() then says why it is refused, and nothing is written), then written a
+    // slice of rows at a time. data must outlive it; nothing else may change the workbook
+    // meanwhile.
+    class PokeWriter {
+    public:
+        PokeWriter(Workbook& wb, int sheet, CellRange range, std::string_view data);
+        const QString& error() const { return error_; }
+        // Writes up to maxRows more rows of the range; true once all are written.
+        bool step(uint32_t maxRows);
+
+    private:
+        Workbook& wb_;
+        int sheet_;
+        CellRange range_;
+        QByteArray repaired_;
+        std::string_view data_;
+        size_t rows_ = 0; // rows of data; the rest of the range is cleared
+        size_t at_ = 0;   // where the next row of data starts
+        uint32_t next_ = 0;
+        QString error_;
+        RowCells scratch_;
+        std::vector<std::string> payloads_;
+        std::vector<std::string_view> cells_;
+        std::string_view nextLine();
+    };
     bool poke(int sheet, CellRange range, QStringView data, QString& error) {
         const QByteArray utf8 = data.toUtf8();
         return poke(sheet, range, std::string_view(utf8.constData(), size_t(utf8.size())), error);
@@ -46,6 +72,9 @@ public:
     void write(int sheet, CellRef cell, QStringView text);
     // The cell's value as text.
     QString cellText(int sheet, CellRef cell) const;
+
+    // Bytes its cells take in memory.
+    uint64_t cellBytes() const;
 
     // Writes the file anew; false (and why) when it could not, the file then left as it was.
     bool save(QString& error);
