@@ -29,13 +29,13 @@ struct TempPlace {
     QString prefix;
 };
 
-TempPlace TempPlaceOf(const QString& path, QByteArray* target = nullptr) {
+TempPlace TempPlaceOf(const QString& path, QByteArray* target = nullptr, bool kept = false) {
     const QFileInfo info(path);
     const QByteArray finalFile = QFile::encodeName(info.exists() ? info.canonicalFilePath() : path);
     if (target)
         *target = finalFile;
     return {QFileInfo(QFile::decodeName(finalFile)).absolutePath(),
-            QStringLiteral(".%1.tmp").arg(info.fileName())};
+            (kept ? QStringLiteral(".%1.work") : QStringLiteral(".%1.tmp")).arg(info.fileName())};
 }
 
 // Takes the lock of a temporary file just made, and checks that the name still leads to it (a
@@ -96,7 +96,7 @@ void ReplacingFile::Discard() {
 }
 
 bool ReplacingFile::Open() {
-    const TempPlace place = TempPlaceOf(path_, &target_);
+    const TempPlace place = TempPlaceOf(path_, &target_, kept_);
     struct stat st {};
     const bool exists = ::stat(target_.constData(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode))
@@ -175,6 +175,7 @@ bool ReplacingFile::OpenKept() {
     const QByteArray native = QFile::encodeName(QFileInfo(path_).absoluteFilePath());
     if (::stat(native.constData(), &st) == 0 && !S_ISREG(st.st_mode))
         return Fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    kept_ = true;
     return Open();
 }
 

@@ -10,7 +10,9 @@
 // The temporary file is ".<name>.tmp<random>" beside the target, locked (flock) while this object
 // holds it open, until it has its final name. A writer killed midway leaves it behind:
 // RemoveStaleTemps() removes those of a target, and only those whose lock it can take, so a
-// temporary file in use by a live writer (of any process) is never touched.
+// temporary file in use by a live writer (of any process) is never touched. A kept working copy
+// (OpenKept) is named ".<name>.work<random>" instead: it is unlocked while another program works
+// on it, so the sweep leaves it alone and its removal stays with its owner.
 #include <QByteArray>
 #include <QString>
 
@@ -51,4 +53,5 @@ private:
     QByteArray temp_;   // empty when writing the target directly
     int fd_ = -1;
     QString error_;
+    bool kept_ = false; // made by OpenKept
 };

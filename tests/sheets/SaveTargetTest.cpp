@@ -110,11 +110,13 @@ TEST(SaveTarget, TemporaryFilesOfKilledSavesGoAtOpenAndSave) {
                              ".Data.xls.tmp"};
     for (const QString& name : stale + others)
         WriteAll(dir.filePath(name), "x");
-    // A live writer of the same file, in the middle of its work.
-    ReplacingFile live(data);
+    // A live writer of the same file, in the middle of its work, and a working copy kept for
+    // another program to finish.
+    ReplacingFile live(data), working(data);
     ASSERT_TRUE(live.Open());
+    ASSERT_TRUE(working.OpenKept() && working.Write("work") && working.Keep());
     const QStringList withLive = Hidden(dir.path());
-    ASSERT_EQ(withLive.size(), stale.size() + 4);
+    ASSERT_EQ(withLive.size(), stale.size() + 5);
 
     QString error;
     auto wb = Workbook::open(data, ".", error);
@@ -122,7 +124,7 @@ TEST(SaveTarget, TemporaryFilesOfKilledSavesGoAtOpenAndSave) {
     QStringList left = Hidden(dir.path());
     for (const QString& name : stale)
         EXPECT_FALSE(left.contains(name)) << name.toStdString();
-    EXPECT_EQ(left.size(), 4); // the live one and the look-alikes
+    EXPECT_EQ(left.size(), 5); // the live one, the working copy and the look-alikes
 
     WriteAll(dir.filePath(".Data.xls.tmp2y"), "x");
     wb->write(1, {3, 1}, u"saved");
@@ -132,4 +134,5 @@ TEST(SaveTarget, TemporaryFilesOfKilledSavesGoAtOpenAndSave) {
     EXPECT_EQ(ReadAll(data), "written last");
     for (const QString& name : others)
         EXPECT_TRUE(QFile::exists(dir.filePath(name))) << name.toStdString();
+    EXPECT_EQ(ReadAll(working.KeptPath()), "work");
 }
