@@ -93,21 +93,20 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path, const QString& dec
     }
     wb->calcChain_ = layout.calcChain;
     wb->workbookRels_ = layout.workbookRels;
-    if (!layout.styles.empty()) {
-        const auto xml = ReadXmlPart(wb->zip_, layout.styles, why);
-        if (!xml) {
-            error = QString::fromStdString(why);
-            return nullptr;
-        }
-        wb->textStyles_ = ReadTextStyles(*xml);
-    }
-    if (!layout.sharedStrings.empty()) {
-        const auto xml = ReadXmlPart(wb->zip_, layout.sharedStrings, why);
-        if (!xml) {
-            error = QString::fromStdString(why);
-            return nullptr;
-        }
-        wb->sharedStrings_ = ReadSharedStrings(*xml);
+    // The parts read whole, when the package has them.
+    const auto readWhole = [&](const std::string& part, const auto& use) {
+        const auto xml = part.empty() ? std::optional<std::string>(std::string())
+                                      : ReadXmlPart(wb->zip_, part, why);
+        if (xml && !part.empty())
+            use(*xml);
+        return xml.has_value();
+    };
+    if (!readWhole(layout.styles,
+                   [&](const std::string& xml) { wb->textStyles_ = ReadTextStyles(xml); }) ||
+        !readWhole(layout.sharedStrings,
+                   [&](const std::string& xml) { wb->sharedStrings_ = ReadSharedStrings(xml); })) {
+        error = QString::fromStdString(why);
+        return nullptr;
     }
     wb->sheets_.resize(layout.sheets.size());
     for (size_t i = 0; i < layout.sheets.size(); ++i) {
