@@ -181,3 +181,25 @@ TEST(ServiceLimits, AClientThatDoesNotReadItsRepliesIsNotReadFrom) {
     EXPECT_EQ(replies.back().kind, MessageKind::Accepted) << replies.back().a.toStdString();
     EXPECT_NE(ReadAll(target), ReadAll(TemplatePath()));
 }
+
+TEST(ServiceLimits, CellsOfAllOpenWorkbooksAreBounded) {
+    QTemporaryDir work;
+    SheetsProcess service({"--cell-limit-mib", "1"});
+    QString block;
+    for (int i = 0; i < 20000; ++i)
+        block += QStringLiteral("%1\t%2\t1.5\r\n").arg(i).arg(i * 7919);
+    // A session that opens a copy of the template and pokes the block; kept open with it.
+    const auto poke = [&](const QString& book) {
+        auto c = Session(service.Socket());
+        EXPECT_TRUE(c && QFile::copy(TemplatePath(), work.filePath(book)));
+        c->call(Msg(MessageKind::Execute, "[OPEN(\"" + work.filePath(book) + "\")]"));
+        c->call(Msg(MessageKind::Connect, "Excel", "[" + book + "]Channel_1"));
+        const auto r = c->call(Msg(MessageKind::Poke, "R3C1:R20002C3", block));
+        return std::make_pair(std::move(c), r.value_or(dde::Message()));
+    };
+    const auto [first, accepted] = poke("One.xls");
+    EXPECT_EQ(accepted.kind, MessageKind::Accepted) << accepted.a.toStdString();
+    const auto [second, refused] = poke("Two.xls");
+    EXPECT_EQ(refused.kind, MessageKind::Refused);
+    EXPECT_TRUE(refused.a.contains("the service keeps at most 1 MiB")) << refused.a.toStdString();
+}

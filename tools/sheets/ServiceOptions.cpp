@@ -3,10 +3,11 @@
 namespace sheets {
 
 const char* const ServiceUsage =
-    "usage: impix-sheets [--letters XY] [--idle-exit-ms N] [--verbose]\n"
+    "usage: impix-sheets [--letters XY] [--idle-exit-ms N] [--cell-limit-mib N] [--verbose]\n"
     "  The spreadsheet service \"Excel\" of the Impix II console.\n"
     "  --letters XY       answer with X for rows and Y for columns (default RC)\n"
     "  --idle-exit-ms N   exit after N ms without a session (default 60000)\n"
+    "  --cell-limit-mib N keep at most N MiB of cells in all open workbooks (default 192)\n"
     "  --verbose          log sessions, conversations and commands on standard error\n"
     "  --help             print this help and exit\n"
     "  --version          print the version and exit\n";
@@ -32,6 +33,14 @@ bool ParseServiceOptions(const QStringList& args, ServiceOptions& out, QString& 
                 error = QStringLiteral("--idle-exit-ms takes a count of milliseconds");
                 return false;
             }
+        } else if (a == QLatin1String("--cell-limit-mib") && hasValue) {
+            bool ok = false;
+            const uint v = args[++i].toUInt(&ok);
+            if (!ok || v == 0 || v > 4096) {
+                error = QStringLiteral("--cell-limit-mib takes a count of MiB from 1 to 4096");
+                return false;
+            }
+            out.cellBytes = uint64_t(v) << 20;
         } else {
             error = QStringLiteral("unknown option %1").arg(a);
             return false;

@@ -4,12 +4,14 @@
 #include <QStringList>
 
 #include "CellAddress.h"
+#include "ServiceLimits.h"
 
 namespace sheets {
 
 struct ServiceOptions {
     AddressLetters letters;
-    int idleExitMs = 60000; // exit after this long without a session
+    int idleExitMs = 60000;                 // exit after this long without a session
+    uint64_t cellBytes = limits::CellBytes; // of all open workbooks
     bool verbose = false;
     QString decimalSeparator{"."};
 };
