@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   libzip-dev libpugixml-dev libexpat1-dev libxlsxwriter-dev python3-openpyxl
   librsvg2-bin desktop-file-utils appstream dpkg-dev fakeroot
+  libsqlite3-dev
 )
 missing=()
 for p in "${packages[@]}"; do

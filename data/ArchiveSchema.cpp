@@ -1,0 +1,115 @@
+#include "data/ArchiveSchema.h"
+
+#include <sqlite3.h>
+
+#include "data/Sqlite.h"
+
+namespace {
+
+// Arrivals are kept compact (an archive grows by millions of rows a day): the receive time as
+// milliseconds, the source as a number; the views show both as text.
+constexpr const char* Schema = R"sql(
+CREATE TABLE IF NOT EXISTS source (
+    id   INTEGER PRIMARY KEY,
+    name TEXT NOT NULL UNIQUE
+);
+INSERT OR IGNORE INTO source (id, name)
+    VALUES (0, 'live'), (1, 'download'), (2, 'report'), (3, 'restored');
+CREATE TABLE IF NOT EXISTS session (
+    id              INTEGER PRIMARY KEY,
+    started_at      TEXT NOT NULL,
+    ended_at        TEXT,
+    clean_end       INTEGER NOT NULL DEFAULT 0,
+    console_version TEXT NOT NULL,
+    port            TEXT,
+    peer            TEXT,
+    live            INTEGER NOT NULL DEFAULT 0,
+    download        INTEGER NOT NULL DEFAULT 0,
+    report          INTEGER NOT NULL DEFAULT 0,
+    restored        INTEGER NOT NULL DEFAULT 0,
+    first_arrival   INTEGER,
+    last_arrival    INTEGER,
+    buffer_from     INTEGER NOT NULL DEFAULT 0,
+    buffer_items    INTEGER NOT NULL DEFAULT 0,
+    restore_asked   INTEGER NOT NULL DEFAULT 0,
+    measurements    INTEGER,
+    host            TEXT,
+    pid             INTEGER,
+    process_start   INTEGER,
+    boot_id         TEXT
+);
+CREATE TABLE IF NOT EXISTS arrival (
+    id          INTEGER PRIMARY KEY,
+    session     INTEGER NOT NULL REFERENCES session (id),
+    source      INTEGER NOT NULL REFERENCES source (id),
+    received_ms INTEGER NOT NULL,
+    board       INTEGER NOT NULL,
+    channel     INTEGER NOT NULL,
+    range       INTEGER NOT NULL,
+    rx          REAL,
+    xx          REAL,
+    counter     INTEGER,
+    logger_time TEXT,
+    image       BLOB
+);
+CREATE VIEW IF NOT EXISTS arrival_text AS
+SELECT a.id, a.session, s.name AS source,
+       strftime('%Y-%m-%dT%H:%M:%fZ', a.received_ms / 1000.0, 'unixepoch') AS received_at,
+       a.board, a.channel, a.range, a.rx, a.xx, a.counter, a.logger_time
+FROM arrival AS a JOIN source AS s ON s.id = a.source;
+)sql";
+
+// Arrivals with the same board, channel, logger time, range and values are one measurement,
+// unless their counters tell two logger items apart; an arrival without a counter (a report
+// item) joins the one with a counter.
+constexpr const char* MeasurementGroups = R"sql(
+SELECT board, channel, logger_time, range, rx, xx,
+       max(counter) AS counter,
+       strftime('%Y-%m-%dT%H:%M:%fZ', min(received_ms) / 1000.0, 'unixepoch') AS first_received_at,
+       count(*) AS arrivals,
+       sum(source = 0) AS live,
+       sum(source = 1) AS download,
+       sum(source = 2) AS report,
+       sum(source = 3) AS restored,
+       min(session) AS first_session
+FROM (SELECT *, coalesce(counter, max(counter) OVER (
+          PARTITION BY board, channel, logger_time, range, rx, xx)) AS item
+      FROM %ARRIVALS%)
+GROUP BY board, channel, logger_time, range, rx, xx, item
+)sql";
+
+int64_t PragmaValue(SqliteDb& db, const char* sql) {
+    SqliteStatement s = db.Prepare(sql);
+    return s.Step() ? s.Int(0) : 0;
+}
+
+} // namespace
+
+void PrepareArchiveSchema(SqliteDb& db) {
+    const int64_t app = PragmaValue(db, "PRAGMA application_id");
+    const int64_t version = PragmaValue(db, "PRAGMA user_version");
+    const int64_t tables = PragmaValue(db, "SELECT count(*) FROM sqlite_schema");
+    if ((app != ArchiveApplicationId && (app != 0 || tables != 0)) ||
+        version > ArchiveSchemaVersion)
+        throw SqliteFailure(SQLITE_MISMATCH, QStringLiteral("not a measurement archive"));
+    if (app == ArchiveApplicationId && version == ArchiveSchemaVersion)
+        return;
+    db.Exec("BEGIN IMMEDIATE");
+    try {
+        db.Exec(Schema);
+        db.Exec("CREATE VIEW IF NOT EXISTS measurement AS " + MeasurementsOf("arrival"));
+        db.Exec("PRAGMA application_id = " + std::to_string(ArchiveApplicationId));
+        db.Exec("PRAGMA user_version = " + std::to_string(ArchiveSchemaVersion));
+        db.Exec("COMMIT");
+    } catch (...) {
+        sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+std::string MeasurementsOf(const std::string& arrivals) {
+    std::string sql = MeasurementGroups;
+    const std::string mark = "%ARRIVALS%";
+    sql.replace(sql.find(mark), mark.size(), arrivals);
+    return sql;
+}

@@ -1,0 +1,120 @@
+#pragma once
+// The measurement archive: every record that enters the buffer is also written, with its source
+// and the time it arrived, into an SQLite file, where it survives a crash, a power cut or a
+// killed process. The UI thread only hands records over (Add never touches the disk); one writer
+// thread of its own commits them in batches, at most a quarter second after they arrived. While
+// the file cannot be written (full disk, read-only folder, locked) the records wait in a bounded
+// queue and the writer tries again every 10 seconds; what the queue cannot hold is counted. A
+// damaged file is moved aside and a new one started. All SQLite work runs on the writer thread;
+// the readers below hand their query to it and wait for the answer.
+#include <QString>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <thread>
+#include <vector>
+
+#include "data/ArchiveRow.h"
+#include "link/MeasRecord.h"
+
+class SqliteDb;
+
+struct ArchiveOptions {
+    QString path;
+    QString consoleVersion = QStringLiteral("3.2");
+    int retryMs = 10000; // a failed write is tried again after this
+    int batchMs = 100;   // the writer gathers arrivals this long between commits at most
+    int64_t queueLimit = 1000000;
+    int busyTimeoutMs = 2000; // waiting for another console's write lock
+    // Called on the writer thread with a message for the operator (a damaged file moved aside).
+    std::function<void(const QString&)> onMessage;
+};
+
+// What the label shows.
+struct ArchiveState {
+    QString path;
+    QString reason;       // why nothing is written now; empty while all is well
+    int64_t waiting = 0;  // handed over, not yet written
+    int64_t dropped = 0;  // lost: the queue was full
+    int64_t archived = 0; // written by this console
+};
+
+// "Archive: <path>", or "Archive: not written: <reason> (<n> not archived)".
+QString ArchiveLabelText(const ArchiveState& state);
+
+// A session whose console ended without closing it, as the restore question names it.
+struct UncleanSession {
+    int64_t id = 0;
+    QString startedAt; // UTC ISO 8601
+    int64_t items = 0; // in its buffer at the end
+    int64_t lastReceivedMs = 0;
+};
+
+struct SessionSummary {
+    int64_t id = 0;
+    QString startedAt; // UTC ISO 8601
+    QString endedAt;   // empty while running or after an unclean end
+    bool cleanEnd = false;
+    bool running = false; // a console (this one or another) still writes it
+    int64_t arrivals[ArrivalSourceCount] = {};
+    int64_t measurements = -1; // -1: not counted (a large session still running)
+    QString port;
+    QString peer;
+};
+
+class MeasurementArchive {
+public:
+    // Starts the writer, which opens (creating it and its folder when missing) the file and
+    // begins this console's session.
+    explicit MeasurementArchive(ArchiveOptions options);
+    // Writes what is waiting (a failing disk gets one more try) and ends the session cleanly.
+    ~MeasurementArchive();
+    MeasurementArchive(const MeasurementArchive&) = delete;
+    MeasurementArchive& operator=(const MeasurementArchive&) = delete;
+
+    // UI thread: never waits on the disk.
+    void Add(const TMeasRecord& rec, ArrivalSource source);
+    void Add(std::span<const TMeasRecord> records, ArrivalSource source);
+    // The buffer was emptied: what arrived before is not restored after a crash.
+    void BufferCleared();
+    void SetPort(const QString& port);
+    void SetPeer(const QString& peer);
+    ArchiveState State() const;
+    const QString& Path() const { return options_.path; }
+
+    // Waits until everything handed over so far is written (true) or the time is up.
+    bool Flush(int timeoutMs);
+
+    // Readers: run on the writer thread after what was handed over before; they fail with the
+    // archive's failure text when the file cannot be read.
+    // The last session of an earlier console that ended uncleanly and was not asked about yet,
+    // when its buffer held anything.
+    std::optional<UncleanSession> PreviousUncleanSession();
+    // The restore question was answered: it is not asked again.
+    void MarkRestoreAsked(int64_t session);
+    // The records of a session in arrival order: all of them, or those in its buffer at the end.
+    std::vector<TMeasRecord> LoadSession(int64_t session, bool bufferOnly);
+    // Every session, newest first.
+    std::vector<SessionSummary> Sessions();
+    // This console's session (0 until the file was opened).
+    int64_t SessionId() const;
+
+    // For tests and benchmarks: leaves the session without a clean end, as a crash would.
+    void Abandon();
+
+private:
+    struct Entry;
+    class Writer;
+
+    // Runs `job` on the writer thread and returns its result; its failure is rethrown here.
+    template <class T> T Call(std::function<T(Writer&)> job);
+
+    ArchiveOptions options_;
+    std::unique_ptr<Writer> writer_;
+};

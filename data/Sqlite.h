@@ -1,0 +1,96 @@
+#pragma once
+// A thin layer over SQLite's C API for the measurement archive: a connection and prepared
+// statements that close themselves, and failures that keep SQLite's result code, so that the
+// archive can tell a full disk from a damaged file.
+#include <QString>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "base/Failure.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+class SqliteFailure : public Failure {
+public:
+    SqliteFailure(int code, const QString& text) : Failure(text), code_(code) {}
+    // The primary result code (SQLITE_FULL, SQLITE_CORRUPT, ...).
+    int code() const { return code_ & 0xFF; }
+    // The file is not a database or is damaged beyond use.
+    bool Damaged() const;
+
+private:
+    int code_;
+};
+
+class SqliteStatement {
+public:
+    SqliteStatement() = default;
+    SqliteStatement(sqlite3* db, std::string_view sql);
+    SqliteStatement(SqliteStatement&& other) noexcept;
+    SqliteStatement& operator=(SqliteStatement&& other) noexcept;
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+    ~SqliteStatement();
+
+    // Parameters count from 1, as in SQL.
+    void BindNull(int i);
+    void Bind(int i, int64_t value);
+    void Bind(int i, double value);
+    // Copied, so the caller's text or bytes may go at once.
+    void Bind(int i, std::string_view utf8);
+    void Bind(int i, const QString& text);
+    void BindBlob(int i, std::span<const uint8_t> bytes);
+    // Binds the values to parameters 1, 2, ... in order.
+    template <class... T> void BindAll(const T&... values) {
+        int i = 0;
+        (Bind(++i, values), ...);
+    }
+    // Not copied: the text must stay as it is until the statement was stepped and reset.
+    void BindKept(int i, std::string_view utf8);
+    // True while a row is there to read; false when done. Fails on an error.
+    bool Step();
+    // Ready to run again; the bindings stay.
+    void Reset();
+
+    int ColumnCount() const;
+    bool IsNull(int column) const;
+    int64_t Int(int column) const;
+    double Real(int column) const;
+    QString Text(int column) const;
+    std::string_view TextView(int column) const;
+    std::span<const uint8_t> Blob(int column) const;
+
+private:
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+class SqliteDb {
+public:
+    SqliteDb() = default;
+    SqliteDb(SqliteDb&& other) noexcept;
+    SqliteDb& operator=(SqliteDb&& other) noexcept;
+    SqliteDb(const SqliteDb&) = delete;
+    SqliteDb& operator=(const SqliteDb&) = delete;
+    ~SqliteDb();
+
+    // Opens (creating when `create`) the database file; fails naming the file and the reason.
+    void Open(const QString& path, bool create);
+    void Close();
+    bool IsOpen() const { return db_ != nullptr; }
+
+    void Exec(std::string_view sql);
+    SqliteStatement Prepare(std::string_view sql) const;
+    int64_t LastInsertId() const;
+    // Waits for another connection's lock this long before failing with "database is locked".
+    void SetBusyTimeout(int ms);
+    sqlite3* Handle() const { return db_; }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+// Throws the failure of the last call on `db` that returned `rc`.
+[[noreturn]] void ThrowSqlite(sqlite3* db, int rc);
