@@ -16,6 +16,14 @@ int BufferTableModel::RowsFor(int64_t items) {
 }
 
 void BufferTableModel::RecordAppended(const TMeasRecord&) {
+    Grow();
+}
+
+void BufferTableModel::RecordsAppended(int64_t, int64_t) {
+    Grow(); // all the new rows in one insertion
+}
+
+void BufferTableModel::Grow() {
     const int64_t n = PoolCount();
     const int oldRows = RowsFor(shown_);
     const int newRows = RowsFor(n);

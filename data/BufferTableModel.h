@@ -20,6 +20,7 @@ public:
     // After the pool grew: the new rows appear below the shown ones, or replace the blank row
     // when the pool was empty.
     void RecordAppended(const TMeasRecord& rec) override;
+    void RecordsAppended(int64_t first, int64_t count) override;
     // After the pool was emptied: back to the one blank row.
     void StreamCleared() override;
     // Redraws every shown text with other number and time conventions.
@@ -39,6 +40,8 @@ public:
 private:
     static int RowsFor(int64_t items);
     int64_t PoolCount() const { return Stream() ? Stream()->Count() : 0; }
+    // The pool grew, by any number of records: the new rows appear below the shown ones.
+    void Grow();
 
     FormatSettings fs_;
     int64_t shown_ = 0;

@@ -30,16 +30,35 @@ RecordStream::~RecordStream() {
         listener->stream_ = nullptr;
 }
 
-void RecordStream::Append(const TMeasRecord& rec) {
+void RecordStream::Store(const TMeasRecord& rec) {
     const int64_t block = count_ / BlockRecords;
     if (block == static_cast<int64_t>(blocks_.size()))
         blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(BlockRecords * RecordSize));
     std::memcpy(&blocks_[static_cast<size_t>(block)][count_ % BlockRecords * RecordSize], &rec,
                 RecordSize);
     ++count_;
+}
+
+void RecordStream::Append(const TMeasRecord& rec) {
+    Store(rec);
     // By index: a listener that leaves meanwhile skips a turn instead of breaking the loop.
     for (size_t i = 0; i < listeners_.size(); ++i)
         listeners_[i]->RecordAppended(rec);
+}
+
+void RecordStream::Append(std::span<const TMeasRecord> records) {
+    const int64_t first = count_;
+    for (const TMeasRecord& rec : records)
+        Store(rec);
+    if (records.empty())
+        return;
+    for (size_t i = 0; i < listeners_.size(); ++i)
+        listeners_[i]->RecordsAppended(first, static_cast<int64_t>(records.size()));
+}
+
+void RecordStreamListener::RecordsAppended(int64_t first, int64_t count) {
+    for (int64_t k = first; k < first + count && stream_; ++k)
+        RecordAppended(stream_->At(k));
 }
 
 TMeasRecord RecordStream::At(int64_t k) const {

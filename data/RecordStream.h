@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "link/MeasRecord.h"
@@ -23,6 +24,9 @@ public:
 
     // After rec was appended: the stream's Count() includes it.
     virtual void RecordAppended(const TMeasRecord& rec) = 0;
+    // After `count` records were appended at once from item `first` on (a restore): Count()
+    // includes them all. By default RecordAppended for each, in order.
+    virtual void RecordsAppended(int64_t first, int64_t count);
     // After the stream was emptied.
     virtual void StreamCleared() = 0;
 
@@ -53,6 +57,8 @@ public:
     // Size in bytes.
     int64_t Size() const { return count_ * RecordSize; }
     void Append(const TMeasRecord& rec);
+    // Appends the records, then tells each listener once.
+    void Append(std::span<const TMeasRecord> records);
     // Item k; throws std::out_of_range unless 0 <= k < Count().
     TMeasRecord At(int64_t k) const;
     // Empties the stream and frees its memory.
@@ -65,6 +71,7 @@ public:
 
 private:
     friend class RecordStreamListener;
+    void Store(const TMeasRecord& rec);
     void NotifyCleared();
 
     // Raw bytes, left uninitialised until written: a record's default values would only be

@@ -34,6 +34,8 @@ public:
     // The pool's notifications: a new item is drawn at once while the plot shows; clearing does
     // not repaint, the next paint shows the empty pool.
     void RecordAppended(const TMeasRecord& rec) override;
+    // Many at once are drawn from the pool at the next paint.
+    void RecordsAppended(int64_t, int64_t) override { Invalidate(); }
     void StreamCleared() override { Invalidate(); }
 
     // Where PlotRecord writes the last record's channel and board ("%d", 1-based).

@@ -88,6 +88,16 @@ void TrendPlot::RecordAppended(const TMeasRecord& rec) {
     Changed();
 }
 
+void TrendPlot::RecordsAppended(int64_t first, int64_t count) {
+    bool added = false;
+    for (int64_t k = first; k < first + count; ++k)
+        added = series_.Add(Stream()->At(k), k) || added;
+    if (!added)
+        return;
+    synced_ = false;
+    Changed();
+}
+
 void TrendPlot::StreamCleared() {
     series_.Clear();
     synced_ = false;

@@ -65,6 +65,7 @@ public:
 
     // The buffer's notifications.
     void RecordAppended(const TMeasRecord& rec) override;
+    void RecordsAppended(int64_t first, int64_t count) override;
     void StreamCleared() override;
 
     QSize sizeHint() const override { return {900, 560}; }

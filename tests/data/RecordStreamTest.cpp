@@ -168,3 +168,19 @@ TEST(RecordStream, TellsItsListenersOfAppendsAndClearsUntilEitherSideGoes) {
     taken.Append(Numbered(5));
     EXPECT_EQ("a +1004 of 3", log.last());
 }
+
+TEST(RecordStream, ManyRecordsAtOnceAreStoredInOrderAndToldInOneCall) {
+    QStringList log;
+    RecordStream s;
+    Journal a("a", log);
+    a.Listen(&s);
+    s.Append(Numbered(1));
+    const TMeasRecord more[] = {Numbered(2), Numbered(3)};
+    s.Append(more);
+    s.Append(std::span<const TMeasRecord>());
+    ASSERT_EQ(3, s.Count());
+    for (int k = 0; k < 3; ++k)
+        ExpectSame(Numbered(k + 1), s.At(k), k);
+    // A listener that takes no batch hears each record, with the count after all of them.
+    EXPECT_EQ(QStringList({"a +1001 of 1", "a +1002 of 3", "a +1003 of 3"}), log);
+}
