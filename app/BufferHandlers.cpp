@@ -9,6 +9,7 @@
 #include "base/Rounding.h"
 #include "data/BufferTableModel.h"
 #include "data/BufferTextFile.h"
+#include "data/MeasurementArchive.h"
 #include "dialogs/SaveDialog.h"
 
 void TFImpixMain::ConnectBufferHandlers() {
@@ -18,8 +19,28 @@ void TFImpixMain::ConnectBufferHandlers() {
 }
 
 void TFImpixMain::AddRecord(const TMeasRecord& rec) {
+    AddRecord(rec, ArrivalSource::Live);
+}
+
+void TFImpixMain::AddReportedRecord(const TMeasRecord& rec) {
+    AddRecord(rec, ArrivalSource::Report);
+}
+
+void TFImpixMain::AddRecord(const TMeasRecord& rec, ArrivalSource source) {
+    if (archive_)
+        archive_->Add(rec, source);
     // The pool tells the item count, the table and the plots.
     Pool.Append(rec);
+}
+
+void TFImpixMain::AddRecords(std::span<const TMeasRecord> records, ArrivalSource source) {
+    if (archive_)
+        archive_->Add(records, source);
+    Pool.Append(records);
+}
+
+void TFImpixMain::RecordsAppended(int64_t, int64_t) {
+    RecordAppended(Pool.At(Pool.Count() - 1)); // the count and the newest row, once
 }
 
 void TFImpixMain::RecordAppended(const TMeasRecord&) {
@@ -49,6 +70,8 @@ void TFImpixMain::FollowNewestRow() {
 }
 
 void TFImpixMain::ClearBufBtnClick() {
+    if (archive_)
+        archive_->BufferCleared();
     // The pool tells the item count, the table and the plots.
     Pool.Clear();
 }

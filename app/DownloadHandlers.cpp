@@ -35,7 +35,7 @@ void TFImpixMain::DownloadRequested(int64_t first, int64_t amount) {
 
 void TFImpixMain::AddDownloadedRecord(const TMeasRecord& rec) {
     if (Download.Arrived(rec.Counter, downloadClock_.elapsed()))
-        AddRecord(rec);
+        AddRecord(rec, ArrivalSource::Download);
 }
 
 void TFImpixMain::DwnMissingBtnClick() {

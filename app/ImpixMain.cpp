@@ -180,6 +180,7 @@ void TFImpixMain::ConnectHandlers() {
     ConnectServerHandlers();
     ConnectDownloadHandlers();
     ConnectExportHandlers();
+    ConnectArchiveHandlers();
     ConnectTrendHandlers();
 }
 
@@ -227,6 +228,7 @@ void TFImpixMain::ShowConnectionState(bool connected) {
 
 void TFImpixMain::ReconnectBtnClick() {
     MB->ReopenPort();
+    NoteArchivePort();
 }
 
 void TFImpixMain::VersionInfoBtnClick() {

@@ -7,8 +7,10 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <span>
 
 #include "base/FormatSettings.h"
+#include "data/ArchiveRow.h"
 #include "data/DownloadTracker.h"
 #include "data/RecordStream.h"
 #include "export/Excels.h"
@@ -21,6 +23,7 @@ class QLabel;
 class QTabWidget;
 class QTimer;
 class BufferTableModel;
+class MeasurementArchive;
 class PreviewPlot;
 class ReportServer;
 
@@ -39,12 +42,14 @@ public:
 
     // ConsoleView
     void ShowConnectionState(bool connected) override;
+    // A measurement answer.
     void AddRecord(const TMeasRecord& rec) override;
     void ShowBoardMask() override;
     void ErrorDlg(const QString& msg) override;
     void CountReportItem() override;
     void CountDroppedReportItem() override;
     void AddDownloadedRecord(const TMeasRecord& rec) override;
+    void AddReportedRecord(const TMeasRecord& rec) override;
     void DownloadRequested(int64_t first, int64_t amount) override;
     void ShowLinkHealth(const LinkHealth& health) override;
     const FormatSettings& Format() const override { return format_; }
@@ -90,11 +95,23 @@ public:
     void SynchronizeBtnClick();
     void SetGPRSnetBtnClick();
 
-    // Buffer.
+    // Buffer. AddRecord appends a record to the pool, the table and the plot, and hands it to
+    // the archive with its source.
+    void AddRecord(const TMeasRecord& rec, ArrivalSource source);
+    // The same for many records, which the table and the plot learn of at once.
+    void AddRecords(std::span<const TMeasRecord> records, ArrivalSource source);
     void ClearBufBtnClick();
     void SaveBufBtnClick();
     void SaveBufBtnAllClick();
     void SavePoolRange(int64_t from, int64_t to);
+
+    // Measurement archive: none with --no-archive. It must outlive the window.
+    void SetArchive(MeasurementArchive* archive);
+    // After an unclean end of the previous session: "Restore measurements".
+    void OfferRestore();
+    void HistoryBtnClick();
+    // The serial port's name goes into the archive's session.
+    void NoteArchivePort();
 
     // Preview.
     void PwBrdEdChange();
@@ -128,11 +145,14 @@ private:
     void ConnectDownloadHandlers();
     void ShowDownloadState();
     void ConnectExportHandlers();
+    void ConnectArchiveHandlers();
+    void ShowArchiveState();
     void ConnectTrendHandlers();
     // Runs the handler for the button's clicks through the event guard.
     void OnClick(const QString& button, std::function<void()> handler);
     // The pool's notifications: the item count and the newest row of the table.
     void RecordAppended(const TMeasRecord& rec) override;
+    void RecordsAppended(int64_t first, int64_t count) override;
     void StreamCleared() override;
     void FollowNewestRow();
 
@@ -149,4 +169,6 @@ private:
     QElapsedTimer downloadClock_;
     bool requestingGaps_ = false;
     QString exportedWorkbook_; // what "Open" opens
+    MeasurementArchive* archive_ = nullptr;
+    QTimer* archiveTimer_ = nullptr;
 };

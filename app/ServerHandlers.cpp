@@ -6,6 +6,7 @@
 #include "app/ImpixMain.h"
 #include "base/EventGuard.h"
 #include "base/Rounding.h"
+#include "data/MeasurementArchive.h"
 #include "data/ReportServer.h"
 #include "link/ModBus.h"
 #include "widgets/PreviewPlot.h"
@@ -22,6 +23,10 @@ void TFImpixMain::ConnectServerHandlers() {
     hooks.reportItemCount = [this] { return static_cast<int64_t>(ReportItemCount); };
     hooks.stateText = [this](const QString& text) { SetText("SocketStateLabel", text); };
     hooks.countText = [this](const QString& text) { SetText("CntLabel", text); };
+    hooks.peerConnected = [this](const QString& peer) {
+        if (archive_)
+            archive_->SetPeer(peer);
+    };
     server_ = new ReportServer(std::move(hooks), this);
     OnClick("RunServerBtn", [this] { server_->Run(); });
     OnClick("StopServerBtn", [this] { server_->Stop(); });

@@ -10,8 +10,10 @@
 #include "app/ScriptRunner.h"
 #include "base/EventGuard.h"
 #include "base/Failure.h"
+#include "base/FileLocations.h"
 #include "base/ProgramVersion.h"
 #include "base/ScriptedDialogs.h"
+#include "data/MeasurementArchive.h"
 #include "dialogs/MessageBox.h"
 #include "link/ModBus.h"
 #include "serial/RS232.h"
@@ -19,12 +21,15 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: impix [--script FILE] [--report-port PORT]\n"
+    "Usage: impix [--script FILE] [--report-port PORT] [--archive FILE | --no-archive]\n"
     "The operator console of the Impix II impedance data logger.\n"
     "\n"
     "  --script FILE       drive the console by control name, one command a line\n"
     "                      (click, set, page, print, grab, wait, answer, quit)\n"
     "  --report-port PORT  listen for GPRS reports on PORT instead of 4000\n"
+    "  --archive FILE      keep the measurement archive in FILE instead of\n"
+    "                      $XDG_DATA_HOME/impix/archive.sqlite\n"
+    "  --no-archive        keep no measurement archive\n"
     "  --help              print this help and exit\n"
     "  --version           print the version and exit\n"
     "\n"
@@ -79,6 +84,21 @@ int main(int argc, char** argv) {
     SetFailureHandler([](const QString& text) { ShowMessage(text); });
     TRS232::FallbackMessage = [](const QString& text) { ShowMessage(text); };
 
+    // The archive outlives the window, which hands it every record until it closes.
+    std::unique_ptr<MeasurementArchive> archive;
+    const qsizetype archiveAt = args.indexOf("--archive");
+    if (archiveAt >= 0 && archiveAt + 1 >= args.size()) {
+        std::fprintf(stderr, "impix: --archive needs a file\n");
+        return 2;
+    }
+    if (!args.contains("--no-archive")) {
+        ArchiveOptions options;
+        options.path =
+            archiveAt >= 0 ? args[archiveAt + 1] : ImpixPath(Place::Archive, "archive.sqlite");
+        options.consoleVersion = QStringLiteral("%1.%2").arg(3).arg(2);
+        archive = std::make_unique<MeasurementArchive>(std::move(options));
+    }
+
     TFImpixMain window;
     const qsizetype portAt = args.indexOf("--report-port");
     if (portAt >= 0) {
@@ -93,6 +113,11 @@ int main(int argc, char** argv) {
     TMB link(window);
     window.SetLink(&link);
     Guarded([&link] { link.MBCreate(); });
+    window.SetArchive(archive.get());
+    Guarded([&window] {
+        window.NoteArchivePort();
+        window.OfferRestore();
+    });
     window.show();
     if (script)
         script->Start();

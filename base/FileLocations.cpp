@@ -39,6 +39,9 @@ RunMode DetectRunMode(const QString& programFolder) {
 
 QString PlaceFolder(const PathContext& context, Place place) {
     const QString program = WithSlash(context.programFolder);
+    // Measurements are the operator's, not the build's: one archive whichever way it runs.
+    if (place == Place::Archive)
+        return WithSlash(context.dataHome) + "impix/";
     if (DetectRunMode(program) == RunMode::BuildFolder)
         return program;
     switch (place) {
@@ -52,6 +55,8 @@ QString PlaceFolder(const PathContext& context, Place place) {
         return WithSlash(context.dataHome) + "impix/";
     case Place::Documents:
         return WithSlash(context.documents);
+    case Place::Archive:
+        break; // above
     }
     return program;
 }
@@ -59,7 +64,9 @@ QString PlaceFolder(const PathContext& context, Place place) {
 QString ImpixPath(Place place, const QString& name) {
     const PathContext context = RunningContext();
     const QString folder = PlaceFolder(context, place);
-    const bool users = place != Place::Programs && place != Place::Shipped;
+    // The archive's writer makes its folder itself and names what stops it.
+    const bool users =
+        place != Place::Programs && place != Place::Shipped && place != Place::Archive;
     if (users && DetectRunMode(context.programFolder) == RunMode::Installed)
         QDir().mkpath(folder);
     return folder + name;

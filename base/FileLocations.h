@@ -14,6 +14,7 @@ enum class Place {
     Config,    // Impix2.cfg and the dev/COM<n> links
     Data,      // BinConv.dat
     Documents, // the default Data.txt and workbook; where the save dialog starts
+    Archive,   // the measurement archive: the user's data folder in both modes
 };
 
 // What the places follow: the program's folder and the user's folders.

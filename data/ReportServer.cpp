@@ -50,6 +50,8 @@ ReportServer::ReportServer(Hooks hooks, QObject* parent)
         hooks_.stateText = [](const QString&) {};
     if (!hooks_.countText)
         hooks_.countText = [](const QString&) {};
+    if (!hooks_.peerConnected)
+        hooks_.peerConnected = [](const QString&) {};
 
     connect(&listener_, &QTcpServer::newConnection, this,
             [this] { Guarded([this] { SessionAvailable(); }); });
@@ -147,7 +149,9 @@ void ReportServer::SessionAvailable() {
                                           .arg(next->errorString()));
                     });
                 });
-        ShowState(QStringLiteral("Connected with ") + DottedAddress(next->peerAddress()));
+        const QString address = DottedAddress(next->peerAddress());
+        ShowState(QStringLiteral("Connected with ") + address);
+        hooks_.peerConnected(address);
         // An item cut off on the previous connection is dropped.
         hooks_.resetParser();
     }

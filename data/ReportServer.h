@@ -21,11 +21,12 @@ public:
 
     // What the server needs of the main window and the link module.
     struct Hooks {
-        std::function<void(uint8_t)> parseByte;        // ParseReportByte
-        std::function<void()> resetParser;             // ResetReportParser
-        std::function<int64_t()> reportItemCount;      // ReportItemCount
-        std::function<void(const QString&)> stateText; // SocketStateLabel
-        std::function<void(const QString&)> countText; // CntLabel
+        std::function<void(uint8_t)> parseByte;            // ParseReportByte
+        std::function<void()> resetParser;                 // ResetReportParser
+        std::function<int64_t()> reportItemCount;          // ReportItemCount
+        std::function<void(const QString&)> stateText;     // SocketStateLabel
+        std::function<void(const QString&)> countText;     // CntLabel
+        std::function<void(const QString&)> peerConnected; // a peer's address, once accepted
     };
 
     explicit ReportServer(Hooks hooks, QObject* parent = nullptr);

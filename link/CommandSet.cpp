@@ -211,5 +211,5 @@ void TMB::ReportItem(std::span<const uint8_t, ReportParser::ItemSize> item) {
     }
     Working = m.values;
     MeasRecord = m.record;
-    view_.AddRecord(MeasRecord);
+    view_.AddReportedRecord(MeasRecord);
 }

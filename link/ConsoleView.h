@@ -27,6 +27,8 @@ public:
     virtual const FormatSettings& Format() const = 0;
     // A downloaded item (answer 120): appended like any record unless the window knows better.
     virtual void AddDownloadedRecord(const TMeasRecord& rec) { AddRecord(rec); }
+    // An item of a GPRS report: appended like any record; the window notes where it came from.
+    virtual void AddReportedRecord(const TMeasRecord& rec) { AddRecord(rec); }
     // A Download request went out for `amount` items from item `first`.
     virtual void DownloadRequested(int64_t /*first*/, int64_t /*amount*/) {}
     // The link's error counts or its "no answer" state changed.

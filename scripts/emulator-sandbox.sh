@@ -3,8 +3,8 @@
 
 # Builds the console and the emulator when needed, sets the locale (en_GB where the machine has
 # it, so the console and the emulator format numbers and dates alike) and the offscreen display,
-# and enters a new folder /tmp/impix-NAME.XXXXXX holding a copy of the console. Sets $build and
-# $work.
+# and enters a new folder /tmp/impix-NAME.XXXXXX holding a copy of the console, whose measurement
+# archive stays in that folder ($XDG_DATA_HOME). Sets $build and $work.
 emulator_sandbox() {
     build=$root/build
     [ -f "$build/build.ninja" ] || cmake -S "$root" -B "$build" -G Ninja -DIMPIX_BENCH=OFF >/dev/null
@@ -18,6 +18,7 @@ emulator_sandbox() {
     work=$(mktemp -d "/tmp/impix-$1.XXXXXX")
     cp "$build/impix" "$work/impix"
     cd "$work"
+    export XDG_DATA_HOME=$work/data
 }
 
 # Waits up to 10 seconds for the emulator's link dev/COM2 in the current folder.

@@ -67,5 +67,16 @@ void BuildDataBufferPage(QWidget* page) {
     looks::SetBold(count);
     column->addLayout(MakeRow({MakeLabel(page, "Label46", "Items in buffer - "), count}));
 
+    // The measurement archive beside the buffer: where it writes (or why it cannot), and its
+    // sessions.
+    QLabel* archive = MakeLabel(page, "ArchiveTx", "Archive: off");
+    archive->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    archive->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    auto* archiveRow = new QHBoxLayout;
+    archiveRow->setSpacing(6);
+    archiveRow->addWidget(archive, 1);
+    archiveRow->addWidget(MakeButton(page, "HistoryBtn", "History..."));
+    column->addLayout(archiveRow);
+
     column->addWidget(Grid(page), 1);
 }

@@ -6,16 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "data/ReportServer.h"
-#include "support/ConsoleSandbox.h"
-#include "support/LoggerProcess.h"
+#include "support/ReportPort.h"
 
 namespace {
-// A TCP port that nothing listens on right now.
-quint16 FreeTcpPort() {
-    QTcpServer probe;
-    return probe.listen(QHostAddress::Any, 0) ? probe.serverPort() : 0;
-}
-
 // Sets the controls, sends them, scrambles the controls, reads the setting back.
 const char* const SetThenGet = R"(print ComStatusLx
 set PerHourEd 3
@@ -229,15 +222,9 @@ TEST(ConsoleWithLogger, AForcedReportLandsInTheBufferThroughTheServer) {
     // shows that it never depends on it: console and logger meet on a port of the test's own.
     QTcpServer holder;
     holder.listen(QHostAddress::Any, ReportServer::DefaultPort);
-    const quint16 port = FreeTcpPort();
-    ASSERT_NE(port, 0);
     ConsoleSandbox console;
-    ASSERT_TRUE(console.Ok());
-    console.SetArgs({"--report-port", QString::number(port)});
     LoggerProcess logger;
-    ASSERT_TRUE(logger.Start(console.DevFolder() + "/COM2",
-                             {"--period-ms", "200", "--report-host", "127.0.0.1", "--report-port",
-                              QString::number(port)}));
+    ASSERT_TRUE(StartWithReportPort(console, logger, {"--period-ms", "200"}));
     const ConsoleResult r = console.Run(R"(click RunServerBtn
 print SocketStateLabel
 set Ch5SelChck 1

@@ -20,31 +20,36 @@ TEST(FileLocations, ModeAndPlacesFollowTheProgramFolder) {
     struct Case {
         const char* program; // below the scratch folder
         RunMode mode;
-        // Programs, Shipped, Config, Data, Documents; "@" stands for the scratch folder.
-        std::array<const char*, 5> places;
+        // Programs, Shipped, Config, Data, Documents, Archive; "@" stands for the scratch
+        // folder.
+        std::array<const char*, 6> places;
     };
     const Case cases[] = {
         // A build folder, also one with a bin/ below it: the program's folder holds everything.
-        {"build/", RunMode::BuildFolder, {"@build/", "@build/", "@build/", "@build/", "@build/"}},
+        {"build/",
+         RunMode::BuildFolder,
+         {"@build/", "@build/", "@build/", "@build/", "@build/", "/home/op/.local/share/impix/"}},
         {"build/bin",
          RunMode::BuildFolder,
-         {"@build/bin/", "@build/bin/", "@build/bin/", "@build/bin/", "@build/bin/"}},
+         {"@build/bin/", "@build/bin/", "@build/bin/", "@build/bin/", "@build/bin/",
+          "/home/op/.local/share/impix/"}},
         // A bin/ without share/impix beside it is not an installation.
         {"opt/bin/",
          RunMode::BuildFolder,
-         {"@opt/bin/", "@opt/bin/", "@opt/bin/", "@opt/bin/", "@opt/bin/"}},
+         {"@opt/bin/", "@opt/bin/", "@opt/bin/", "@opt/bin/", "@opt/bin/",
+          "/home/op/.local/share/impix/"}},
         // Installed: shipped files from the prefix, the rest in the user's folders.
         {"usr/bin/",
          RunMode::Installed,
          {"@usr/bin/", "@usr/share/impix/", "/home/op/.config/impix/",
-          "/home/op/.local/share/impix/", "/home/op/Documents/"}},
+          "/home/op/.local/share/impix/", "/home/op/Documents/", "/home/op/.local/share/impix/"}},
         {"usr/bin",
          RunMode::Installed,
          {"@usr/bin/", "@usr/share/impix/", "/home/op/.config/impix/",
-          "/home/op/.local/share/impix/", "/home/op/Documents/"}},
+          "/home/op/.local/share/impix/", "/home/op/Documents/", "/home/op/.local/share/impix/"}},
     };
-    const Place places[] = {Place::Programs, Place::Shipped, Place::Config, Place::Data,
-                            Place::Documents};
+    const Place places[] = {Place::Programs, Place::Shipped,   Place::Config,
+                            Place::Data,     Place::Documents, Place::Archive};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.program);
         const QString program = root + c.program;

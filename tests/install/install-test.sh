@@ -140,6 +140,7 @@ grep -q "^\[COM\]" "$cfg/Impix2.cfg" || fail "no configuration in $cfg"
     { show; fail "export"; }
 [ "$(head -c 2 "$workbook")" = PK ] || fail "no workbook at $workbook"
 [ "$(stat -c %s "$XDG_DATA_HOME/impix/BinConv.dat")" = $((40 * items)) ] || fail "BinConv.dat"
+[ -s "$XDG_DATA_HOME/impix/archive.sqlite" ] || fail "no measurement archive in $XDG_DATA_HOME/impix"
 
 # Nothing written under the installation, nor in the working folder.
 state >"$work/after"

@@ -2,11 +2,13 @@
 // Runs the real console program with a script, in a folder of its own: the program is copied
 // there, so its program folder, configuration file and dev/COM<n> links belong to the test.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
+#include <utility>
 
 // Script lines that measure channels 1 and 2 of board 1 for 1.5 s against a logger emulator
 // started with a short period, and stop; the scripted console tests start from here, and so
@@ -42,6 +44,9 @@ public:
     QString Folder() const { return dir_.path(); }
     QString DevFolder() const { return dir_.path() + "/dev"; }
     QString ConfigFile() const { return dir_.path() + "/Impix2.cfg"; }
+    // The console's $XDG_DATA_HOME, which holds its measurement archive.
+    QString DataFolder() const { return dir_.path() + "/data"; }
+    QString ArchiveFile() const { return DataFolder() + "/impix/archive.sqlite"; }
     // Command-line options given to the console after the script.
     void SetArgs(const QStringList& args) { args_ = args; }
 
@@ -56,6 +61,8 @@ public:
         env.insert("ASAN_OPTIONS", "detect_leaks=0");
         // A fixed convention for dates and numbers, whatever the machine's locale.
         env.insert("LC_ALL", "en_GB.UTF-8");
+        // The measurement archive goes into the sandbox, never into the user's own.
+        env.insert("XDG_DATA_HOME", DataFolder());
         process_.setProcessEnvironment(env);
         process_.setWorkingDirectory(QDir::tempPath());
         process_.start(exe_, QStringList{"--script", f.fileName()} + args_);
@@ -71,9 +78,30 @@ public:
             process_.waitForFinished(5000);
         }
         r.exitCode = process_.exitCode();
-        r.out = QString::fromLocal8Bit(process_.readAllStandardOutput());
+        r.out = std::exchange(seen_, QString()) +
+                QString::fromLocal8Bit(process_.readAllStandardOutput());
         r.err = QString::fromLocal8Bit(process_.readAllStandardError());
         return r;
+    }
+
+    // Waits until the console printed `text` (true) or ended or the time is up.
+    bool WaitForOutput(const QString& text, int timeoutMs = 60000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!seen_.contains(text)) {
+            if (process_.state() == QProcess::NotRunning || clock.elapsed() > timeoutMs)
+                return false;
+            process_.waitForReadyRead(100);
+            seen_ += QString::fromLocal8Bit(process_.readAllStandardOutput());
+        }
+        return true;
+    }
+    // Ends the console as a crash would: no handler runs. Returns what it printed.
+    QString Kill() {
+        process_.kill();
+        process_.waitForFinished(10000);
+        seen_ += QString::fromLocal8Bit(process_.readAllStandardOutput());
+        return std::exchange(seen_, QString());
     }
 
     ConsoleResult Run(const QString& script, int timeoutMs = 60000) {
@@ -87,4 +115,5 @@ private:
     QStringList args_;
     bool ok_ = false;
     QProcess process_;
+    QString seen_; // output read while waiting for a text
 };

@@ -19,8 +19,12 @@ public:
             return false;
         return QTest::qWaitFor([&] { return QFileInfo(link).isSymLink(); }, 10000);
     }
+    // Freezes the emulator (SIGSTOP) and lets it go on (SIGCONT): a line that falls silent.
+    void Freeze() { ::kill(static_cast<pid_t>(process_.processId()), SIGSTOP); }
+    void Thaw() { ::kill(static_cast<pid_t>(process_.processId()), SIGCONT); }
     ~LoggerProcess() {
         if (process_.state() != QProcess::NotRunning) {
+            Thaw();
             ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
             if (!process_.waitForFinished(5000))
                 process_.kill();

@@ -1,0 +1,51 @@
+#include "dialogs/HistoryDlg.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "dialogs/DialogScript.h"
+
+HistoryDlg::HistoryDlg(const QStringList& sessions, QWidget* parent) : QDialog(parent) {
+    setObjectName("HistoryDlg");
+    setWindowTitle("History");
+    auto* column = new QVBoxLayout(this);
+    auto* caption = new QLabel("Sessions in the archive, newest first:", this);
+    column->addWidget(caption);
+    SessionLst = new QListWidget(this);
+    SessionLst->setObjectName("SessionLst");
+    SessionLst->addItems(sessions);
+    SessionLst->setMinimumWidth(640);
+    caption->setBuddy(SessionLst);
+    column->addWidget(SessionLst, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    LoadBtn = new QPushButton("Load", this);
+    LoadBtn->setObjectName("LoadBtn");
+    LoadBtn->setDefault(true);
+    CancelBtn = new QPushButton("Cancel", this);
+    CancelBtn->setObjectName("CancelBtn");
+    buttons->addWidget(LoadBtn);
+    buttons->addWidget(CancelBtn);
+    column->addLayout(buttons);
+    if (!sessions.isEmpty())
+        SessionLst->setCurrentRow(0);
+    LoadBtn->setEnabled(!sessions.isEmpty());
+    connect(LoadBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(SessionLst, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
+}
+
+void HistoryDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    ScriptDialogShown(this, LoadBtn, CancelBtn);
+}
+
+std::optional<int> AskHistorySession(QWidget* parent, const QStringList& sessions) {
+    HistoryDlg dialog(sessions, parent);
+    if (dialog.exec() != QDialog::Accepted || dialog.SessionLst->currentRow() < 0)
+        return std::nullopt;
+    return dialog.SessionLst->currentRow();
+}
