@@ -6,14 +6,25 @@
 # stored; the console's peak memory and CPU time are printed. Exits non-zero on any difference.
 #
 #   scripts/soak.sh MINUTES [SEED]      (SEED repeats an earlier run's electrodes and faults)
+#   scripts/soak.sh --kill [SEED]       (kill-and-restore run of the measurement archive)
+#
+# --kill: the console measures for a minute, then downloads everything over a slow line; in the
+# middle of the download the line falls silent (the emulator is stopped), the console prints its
+# table and is killed with SIGKILL. A second console in the same folder must ask "Restore
+# measurements" and, answered "Yes", show exactly the table the killed one showed.
 #
 # Runs in a temporary folder of its own with a copy of the console, so build/dev and
 # build/Impix2.cfg stay untouched; the folder is kept and named at the end.
 set -euo pipefail
 
 minutes=${1:-}
+kill_run=0
+if [ "$minutes" = --kill ]; then
+    kill_run=1
+    minutes=1
+fi
 if ! [[ $minutes =~ ^[0-9]+$ ]] || [ "$minutes" -lt 1 ]; then
-    echo "usage: $0 MINUTES [SEED]" >&2
+    echo "usage: $0 MINUTES [SEED] | $0 --kill [SEED]" >&2
     exit 2
 fi
 seed=${2:-$(od -An -N4 -tu4 /dev/urandom | tr -d ' ')}
@@ -36,6 +47,84 @@ cleanup() {
     [ -n "$logger_pid" ] && kill "$logger_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
+
+if [ "$kill_run" = 1 ]; then
+    echo "soak --kill: seed $seed, folder $work"
+    "$build/impix-logger" --link dev/COM2 --period-ms 250 --pause-ms 100 --seed "$seed" \
+        >logger.out 2>logger.err &
+    logger_pid=$!
+    wait_for_emulator_link || { echo "soak: the emulator did not start" >&2; cat logger.err >&2; exit 1; }
+    cat >kill-script.txt <<EOF
+set BoardGrp 0
+set Ch1SelChck 1
+set Ch2SelChck 1
+click SetMaskBtn
+click FormatBtn
+wait 1000
+click EnableBtn
+wait 60000
+click DisableBtn
+wait 2000
+print PoolItemsTx
+click ClearBufBtn
+set FromValEd 1
+set AmountValEd 16777215
+click DwnBtn
+wait 8000
+print DwnProgressTx
+wait 3000
+print BufGrid
+print ArchiveTx
+wait 600000
+EOF
+    ./impix --script kill-script.txt >killed.out 2>killed.err &
+    console_pid=$!
+    # Waits until the console printed a line starting with $1.
+    await() {
+        for _ in $(seq 1200); do
+            grep -q "^$1" killed.out && return 0
+            kill -0 "$console_pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        echo "soak: the console did not print $1" >&2
+        cat killed.err >&2
+        exit 1
+    }
+    await DwnProgressTx=
+    kill -STOP "$logger_pid"
+    await ArchiveTx=
+    kill -KILL "$console_pid"
+    wait "$console_pid" 2>/dev/null || true
+    console_pid=
+    kill -CONT "$logger_pid"
+    printf 'answer yes\nprint PoolItemsTx\nprint BufGrid\nprint ArchiveTx\nquit\n' >restore-script.txt
+    timeout 120 ./impix --script restore-script.txt >restored.out 2>restored.err || true
+    grep '^BufGrid\[' killed.out >shown.txt || true
+    grep '^BufGrid\[' restored.out >restored.txt || true
+    shown=$(($(wc -l <shown.txt) - 1))
+    echo "soak: measured live $(sed -n 's/^PoolItemsTx=//p' killed.out | head -1)," \
+        "download at the kill: $(sed -n 's/^DwnProgressTx=//p' killed.out | head -1)"
+    echo "soak: the killed console showed $shown items; $(($(wc -l <restored.txt) - 1)) after the restart"
+    grep '^dialog: ' restored.out || true
+    grep '^ArchiveTx=' killed.out restored.out || true
+    /usr/bin/python3 - "$XDG_DATA_HOME/impix/archive.sqlite" <<'EOF'
+import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+for row in db.execute("SELECT id, clean_end, live, download, report, restored, buffer_from, "
+                      "restore_asked FROM session ORDER BY id"):
+    print("soak: session %d clean_end %d live %d download %d report %d restored %d "
+          "buffer_from %d restore_asked %d" % row)
+print("soak: %d measurements in the view" % db.execute("SELECT count(*) FROM measurement").fetchone())
+EOF
+    if [ "$shown" -gt 0 ] && grep -q "^dialog: Restore measurements: .*Put the $shown items" restored.out &&
+        cmp -s shown.txt restored.txt; then
+        echo "soak: passed (the restored table is the killed console's, line for line)"
+        exit 0
+    fi
+    diff shown.txt restored.txt | head -20 || true
+    echo "soak: FAILED"
+    exit 1
+fi
 
 echo "soak: $minutes minutes, seed $seed, folder $work, $LC_ALL"
 "$build/impix-logger" --link dev/COM2 --noise 3 --bad-checksum-every 50 --pause-ms 300 \

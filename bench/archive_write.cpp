@@ -1,0 +1,48 @@
+// The archive's writer: a million arrivals handed over as fast as the UI thread can, timed until
+// the last one is committed; the file's size per arrival and the CPU time per arrival.
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include "archive_bench.h"
+#include "data/MeasurementArchive.h"
+
+namespace {
+
+void BM_ArchiveWrite(benchmark::State& state) {
+    const long long n = state.range(0);
+    double bytes = 0;
+    double cpu = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir dir;
+        ArchiveOptions options;
+        options.path = dir.filePath("archive.sqlite");
+        {
+            MeasurementArchive archive(options);
+            archive.Flush(10000);
+            const double cpuBefore = ProcessCpuSeconds();
+            state.ResumeTiming();
+            for (long long k = 0; k < n; ++k)
+                archive.Add(ArchiveRecord(k, k % 3 == 0),
+                            k % 3 == 0 ? ArrivalSource::Report : ArrivalSource::Download);
+            archive.Flush(600000);
+            state.PauseTiming();
+            cpu = ProcessCpuSeconds() - cpuBefore;
+        }
+        // Closed: the log is checked into the file.
+        bytes = static_cast<double>(QFileInfo(options.path).size() +
+                                    QFileInfo(options.path + "-wal").size());
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+    state.counters["bytes_per_arrival"] = bytes / static_cast<double>(n);
+    state.counters["cpu_ns_per_arrival"] = cpu * 1e9 / static_cast<double>(n);
+}
+BENCHMARK(BM_ArchiveWrite)
+    ->Arg(1'000'000)
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+} // namespace
