@@ -4,6 +4,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -50,6 +52,23 @@ PtyPort::PtyPort(QObject* parent) : QObject(parent) {
                 readNotifier_->setEnabled(true);
         });
     });
+    exclusiveCheck_.setInterval(1000);
+    connect(&exclusiveCheck_, &QTimer::timeout, this,
+            [this] { Guarded([this] { ReleaseStaleExclusiveMode(); }); });
+}
+
+void PtyPort::ReleaseStaleExclusiveMode() {
+    int exclusive = 0;
+    if (slave_ < 0 || ::ioctl(slave_, TIOCGEXCL, &exclusive) != 0 || exclusive == 0)
+        return;
+    // A running console holds a lock on its port; without one, nobody owns the exclusive mode.
+    if (::flock(slave_, LOCK_EX | LOCK_NB) != 0)
+        return;
+    ::ioctl(slave_, TIOCNXCL);
+    ::flock(slave_, LOCK_UN);
+    if (onLog)
+        onLog(QStringLiteral("exclusive mode of a console that ended without closing the port "
+                             "taken back"));
 }
 
 PtyPort::~PtyPort() {
@@ -76,11 +95,13 @@ void PtyPort::Open() {
     writeNotifier_->setEnabled(false);
     connect(writeNotifier_, &QSocketNotifier::activated, this,
             [this] { Guarded([this] { Flush(); }); });
+    exclusiveCheck_.start();
 }
 
 void PtyPort::Close() {
     pauseTimer_.stop();
     readRetry_.stop();
+    exclusiveCheck_.stop();
     delete readNotifier_;
     readNotifier_ = nullptr;
     delete writeNotifier_;

@@ -1,7 +1,9 @@
 #pragma once
 // The logger's end of a pseudo-terminal. The console opens the slave side as its serial port;
 // the logger reads and writes the master side. The slave is kept open here as well, so the
-// master never sees a hang-up when the console closes and reopens its port.
+// master never sees a hang-up when the console closes and reopens its port. Because of that the
+// terminal outlives a console that ends without closing its port (killed, crashed), and keeps
+// the exclusive mode that console set; it is taken back once no console holds the port's lock.
 #include <deque>
 #include <functional>
 
@@ -48,6 +50,7 @@ private:
     void ReadReady();
     void Flush();
     void Close();
+    void ReleaseStaleExclusiveMode();
 
     int master_ = -1;
     int slave_ = -1;
@@ -56,6 +59,7 @@ private:
     QSocketNotifier* writeNotifier_ = nullptr;
     QTimer pauseTimer_;
     QTimer readRetry_;
+    QTimer exclusiveCheck_;
     std::deque<Segment> queue_;
     qsizetype pending_ = 0;
     bool dropping_ = false;

@@ -1,5 +1,8 @@
 // The pseudo-terminal as the console sees it: a serial device that can be closed and reopened.
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <QTest>
@@ -74,4 +77,34 @@ TEST(PtyPort, QueuesWhatTheTerminalCannotTakeYet) {
     EXPECT_EQ(ReadSlave(fd, big.size()), big);
     EXPECT_EQ(port.Pending(), 0);
     ::close(fd);
+}
+
+TEST(PtyPort, TakesBackTheExclusiveModeOfAConsoleThatDied) {
+    PtyPort port;
+    port.Open();
+    const QString path = port.SlavePath();
+    // Whether a console opening the port now would find it in exclusive mode (root opens it
+    // regardless and asks).
+    const auto exclusive = [&] {
+        const int fd = OpenSlave(path);
+        if (fd < 0)
+            return errno == EBUSY;
+        int on = 0;
+        ::ioctl(fd, TIOCGEXCL, &on);
+        ::close(fd);
+        return on != 0;
+    };
+    // A console opens its port as the console does: the lock, then exclusive mode.
+    int console = OpenSlave(path);
+    ASSERT_GE(console, 0);
+    ASSERT_EQ(::flock(console, LOCK_EX | LOCK_NB), 0);
+    ASSERT_EQ(::ioctl(console, TIOCEXCL), 0);
+    QTest::qWait(2500); // a few checks pass while it runs
+    EXPECT_TRUE(exclusive());
+
+    ::close(console); // killed: no TIOCNXCL, only the kernel's close
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !exclusive(); }, 10000));
+    console = OpenSlave(path);
+    EXPECT_GE(console, 0);
+    ::close(console);
 }
