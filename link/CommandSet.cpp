@@ -1,7 +1,5 @@
 // The command set: request builders that read the settings controls, and the dispatcher that
 // acts on every good answer by its code alone.
-#include <QDate>
-
 #include "base/Failure.h"
 #include "link/AnswerDecode.h"
 #include "link/Encodings.h"
@@ -56,7 +54,7 @@ void TMB::SendDownloadRequest(int64_t first, int64_t amount) {
 }
 
 void TMB::DecodeMeasurement() {
-    const DecodedMeasurement m = ::DecodeMeasurement(Rx.RxData.data(), QDate::currentDate().year());
+    const DecodedMeasurement m = ::DecodeMeasurement(Rx.RxData.data(), year_.Current());
     Working = m.values;
     MeasRecord = m.record;
 }
@@ -204,7 +202,7 @@ void TMB::ReportItem(std::span<const uint8_t, ReportParser::ItemSize> item) {
     // cannot exist is dropped and counted where the operator sees it.
     DecodedMeasurement m;
     try {
-        m = DecodeReportItem(item, QDate::currentDate().year());
+        m = DecodeReportItem(item, year_.Current());
     } catch (const Failure&) {
         view_.CountDroppedReportItem();
         return;

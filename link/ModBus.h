@@ -13,6 +13,7 @@
 #include "link/ConsoleView.h"
 #include "link/Frame.h"
 #include "link/LinkHealth.h"
+#include "link/LocalYear.h"
 #include "link/MeasDecode.h"
 #include "link/MeasRecord.h"
 #include "link/ProtocolCodes.h"
@@ -87,5 +88,6 @@ private:
 
     ConsoleView& view_;
     ReportParser report_;
+    LocalYear year_;      // the year of the records, which carry none
     QElapsedTimer clock_; // for the answer deadline of Health
 };
