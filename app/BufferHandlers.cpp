@@ -1,7 +1,7 @@
 // The measurement buffer: appending records, the table, clearing, and saving as a text file.
 #include <QDateTime>
+#include <QLabel>
 #include <QTableView>
-#include <QTimer>
 
 #include "app/ImpixMain.h"
 #include "base/EventGuard.h"
@@ -40,27 +40,30 @@ void TFImpixMain::AddRecords(std::span<const TMeasRecord> records, ArrivalSource
 }
 
 void TFImpixMain::RecordsAppended(int64_t, int64_t) {
-    RecordAppended(Pool.At(Pool.Count() - 1)); // the count and the newest row, once
+    ShowPoolCount(); // many at once (a restore, a session from the history): shown at once
 }
 
 void TFImpixMain::RecordAppended(const TMeasRecord&) {
-    SetText("PoolItemsTx", QString::number(Pool.Count()));
-    // The newest row is selected and scrolled into view once per pass of the event loop: with
-    // millions of rows each selection costs milliseconds, and a burst of answers would
-    // otherwise stall the window.
-    if (!followPending_) {
-        followPending_ = true;
-        QTimer::singleShot(0, this, [this] { Guarded([this] { FollowNewestRow(); }); });
-    }
+    // Once per pass of the event loop: a report brings a million items a second, and the
+    // operator sees the window only as it is painted between passes anyway.
+    if (countQueued_)
+        return;
+    countQueued_ = true;
+    QMetaObject::invokeMethod(
+        this, [this] { Guarded([this] { ShowPoolCount(); }); }, Qt::QueuedConnection);
 }
 
 void TFImpixMain::StreamCleared() {
-    SetText("PoolItemsTx", "0");
+    ShowPoolCount();
+}
+
+void TFImpixMain::ShowPoolCount() {
+    countQueued_ = false;
+    poolItemsTx_->setText(QString::number(Pool.Count()));
 }
 
 void TFImpixMain::FollowNewestRow() {
-    followPending_ = false;
-    const int64_t n = Pool.Count();
+    const int64_t n = bufferModel_->ShownItems();
     if (n == 0)
         return;
     auto* grid = C<QTableView>("BufGrid");

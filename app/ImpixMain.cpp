@@ -55,6 +55,7 @@ TFImpixMain::TFImpixMain(const FormatSettings& format) : Ex(nullptr, format), fo
     ListenTo(&Pool);
     BuildWindow();
     IndexControls();
+    poolItemsTx_ = C<QLabel>("PoolItemsTx");
     ConnectHandlers();
     // FormCreate: the record streams start empty; the server is idle.
     SetText("SocketStateLabel", "Idle");
@@ -110,6 +111,8 @@ void TFImpixMain::BuildWindow() {
 
     bufferModel_ = std::make_unique<BufferTableModel>(Pool);
     bufferModel_->SetFormatSettings(format_);
+    connect(bufferModel_.get(), &BufferTableModel::rowsAppended, this,
+            [this] { Guarded([this] { FollowNewestRow(); }); });
 }
 
 void TFImpixMain::BuildBottom(QWidget* central) {

@@ -154,6 +154,8 @@ private:
     void RecordAppended(const TMeasRecord& rec) override;
     void RecordsAppended(int64_t first, int64_t count) override;
     void StreamCleared() override;
+    void ShowPoolCount();
+    // The newest row of the table selected and scrolled into view, as its rows grow.
     void FollowNewestRow();
 
     TMB* MB = nullptr;
@@ -161,7 +163,8 @@ private:
     QHash<QString, QWidget*> controls_;
     bool shown_ = false;
     bool showingMask_ = false;
-    bool followPending_ = false;
+    bool countQueued_ = false;
+    QLabel* poolItemsTx_ = nullptr;
     std::unique_ptr<BufferTableModel> bufferModel_;
     PreviewPlot* plot_ = nullptr;
     ReportServer* server_ = nullptr;

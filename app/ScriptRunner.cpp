@@ -16,6 +16,7 @@
 #include "app/ScriptLine.h"
 #include "base/Failure.h"
 #include "base/ScriptedDialogs.h"
+#include "data/BufferTableModel.h"
 #include "widgets/FileNameEdit.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/SpinEdit.h"
@@ -131,9 +132,12 @@ void ScriptRunner::Print(const QString& name, QWidget* w) const {
         return;
     }
     if (auto* table = qobject_cast<QTableView*>(w)) {
-        const QAbstractItemModel* model = table->model();
+        QAbstractItemModel* model = table->model();
         if (!model)
             return;
+        // The rows of the items that arrived, also those the table shows only a moment later.
+        if (auto* buffer = qobject_cast<BufferTableModel*>(model))
+            buffer->ShowAppendedRows();
         QStringList header;
         for (int c = 0; c < model->columnCount(); ++c)
             header << model->headerData(c, Qt::Horizontal).toString();

@@ -1,6 +1,8 @@
 #include "data/BufferTableModel.h"
 
+#include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <limits>
 
 #include "data/BufferCellText.h"
@@ -16,28 +18,44 @@ int BufferTableModel::RowsFor(int64_t items) {
 }
 
 void BufferTableModel::RecordAppended(const TMeasRecord&) {
-    Grow();
+    if (growQueued_)
+        return;
+    growQueued_ = true;
+    const int64_t pace = shown_ / RowsPerPaceMs;
+    if (pace == 0)
+        QMetaObject::invokeMethod(this, &BufferTableModel::ShowAppendedRows, Qt::QueuedConnection);
+    else
+        QTimer::singleShot(std::chrono::milliseconds(pace), this,
+                           &BufferTableModel::ShowAppendedRows);
 }
 
 void BufferTableModel::RecordsAppended(int64_t, int64_t) {
     Grow(); // all the new rows in one insertion
 }
 
+void BufferTableModel::ShowAppendedRows() {
+    growQueued_ = false;
+    Grow();
+}
+
 void BufferTableModel::Grow() {
     const int64_t n = PoolCount();
+    const int64_t before = shown_;
+    // The blank row becomes item 0 first (same row, new texts), so that the rows inserted after
+    // it leave it as it is.
+    if (shown_ == 0 && n > 0) {
+        shown_ = 1;
+        emit dataChanged(index(0, 0), index(0, BufferColumnCount - 1));
+    }
     const int oldRows = RowsFor(shown_);
     const int newRows = RowsFor(n);
-    const bool wasBlank = shown_ == 0;
     if (newRows > oldRows) {
         beginInsertRows(QModelIndex(), oldRows, newRows - 1);
         shown_ = std::min<int64_t>(n, newRows);
         endInsertRows();
-    } else {
-        shown_ = std::min<int64_t>(n, newRows);
     }
-    // The blank row became item 0: same row, new texts.
-    if (wasBlank && shown_ > 0)
-        emit dataChanged(index(0, 0), index(0, BufferColumnCount - 1));
+    if (shown_ != before)
+        emit rowsAppended();
 }
 
 void BufferTableModel::StreamCleared() {

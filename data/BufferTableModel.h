@@ -3,7 +3,11 @@
 // the record whenever a view asks, so the table costs nothing per item and stays fluid with
 // millions of records (views ask only for the rows they show). With no items it shows one
 // blank row, as the grid always keeps one row below its header. It hears of the pool's changes
-// from the pool itself.
+// from the pool itself. Items appended one by one become rows at the next pass of the event
+// loop, all in one insertion: a report brings a million items a second, and each insertion
+// makes a view add up the heights of all its rows again (milliseconds with millions), so with
+// more than RowsPerPaceMs rows the rows of new items come at most every rows / RowsPerPaceMs
+// milliseconds.
 #include <QAbstractTableModel>
 #include <cstdint>
 
@@ -17,10 +21,14 @@ public:
     // Listens to the pool from now on; a pool destroyed first leaves the model empty.
     explicit BufferTableModel(RecordStream& pool, QObject* parent = nullptr);
 
+    static constexpr int64_t RowsPerPaceMs = 50000;
+
     // After the pool grew: the new rows appear below the shown ones, or replace the blank row
-    // when the pool was empty.
+    // when the pool was empty; one record later (above), many at once.
     void RecordAppended(const TMeasRecord& rec) override;
     void RecordsAppended(int64_t first, int64_t count) override;
+    // Shows the rows of the items appended so far now.
+    void ShowAppendedRows();
     // After the pool was emptied: back to the one blank row.
     void StreamCleared() override;
     // Redraws every shown text with other number and time conventions.
@@ -37,6 +45,10 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+signals:
+    // Rows of new items were shown (the blank row becoming item 0 included).
+    void rowsAppended();
+
 private:
     static int RowsFor(int64_t items);
     int64_t PoolCount() const { return Stream() ? Stream()->Count() : 0; }
@@ -45,4 +57,5 @@ private:
 
     FormatSettings fs_;
     int64_t shown_ = 0;
+    bool growQueued_ = false;
 };

@@ -47,7 +47,12 @@ protected:
             link->RS232Receive(b);
     }
 
-    QString Text(const char* name) const { return window->Text(name); }
+    // As the operator sees it: after the window followed what happened (it follows the buffer
+    // once per pass of the event loop).
+    QString Text(const char* name) const {
+        QCoreApplication::sendPostedEvents();
+        return window->Text(name);
+    }
     void Click(const char* name) { window->C<QAbstractButton>(name)->click(); }
 
     QTemporaryDir devDir;

@@ -1,5 +1,8 @@
 // Answers from the logger land in their controls with their status texts.
 #include <QCheckBox>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTableView>
 
 #include "base/EventGuard.h"
 #include "tests/app/ConsoleFixture.h"
@@ -119,6 +122,41 @@ TEST_F(DispatchTest, MeasurementsAreShownAndBuffered) {
     EXPECT_EQ(Text("FRangeTx"), "1");
     EXPECT_EQ(Text("FRxTx"), "1000000.00");
     EXPECT_EQ(window->Pool.Count(), 2);
+}
+
+TEST_F(DispatchTest, ReportItemsArrivingTogetherAreShownTogetherEveryRowTheNewestSelected) {
+    window->C<QTabWidget>("PageCtrl")->setCurrentWidget(window->Control("BufSh"));
+    auto* grid = window->C<QTableView>("BufGrid");
+    QSignalSpy inserted(grid->model(), &QAbstractItemModel::rowsInserted);
+    // Items of board 1, channel 4 whose raw resistance counts them (range 1, exponent 1).
+    const auto report = [&](int from, int count) {
+        for (int k = from; k < from + count; ++k)
+            for (uint8_t b :
+                 {0xA5, 0x00, 0x03, 0x21, k >> 8, k & 0xFF, 0x80, 0x00, 0x3F, 0x8C, 0x72})
+                link->ParseReportByte(static_cast<uint8_t>(b));
+    };
+    const struct {
+        int count;
+        int rows;
+    } bursts[] = {{300, 299}, {1, 1}, {2000, 2000}};
+    int total = 0;
+    for (const auto& burst : bursts) {
+        const int insertions = static_cast<int>(inserted.count());
+        report(total, burst.count);
+        total += burst.count;
+        EXPECT_EQ(window->Pool.Count(), total);
+        EXPECT_EQ(Text("PoolItemsTx"), QString::number(total)); // after the pass
+        ASSERT_EQ(inserted.count(), insertions + 1) << total;
+        EXPECT_EQ(inserted.last()[2].toInt() - inserted.last()[1].toInt() + 1, burst.rows);
+        EXPECT_EQ(grid->model()->rowCount(), total);
+        EXPECT_EQ(grid->currentIndex().row(), total - 1);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex())));
+    }
+    for (int k = 0; k < total; ++k) {
+        ASSERT_EQ(grid->model()->index(k, 0).data().toString(), QString::number(k));
+        ASSERT_EQ(grid->model()->index(k, 6).data().toString(), QString::number(k * 1000) + ".00");
+    }
 }
 
 TEST_F(DispatchTest, AMeasurementWithAnImpossibleDateFailsAndBuffersNothing) {

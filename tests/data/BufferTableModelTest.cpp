@@ -1,7 +1,9 @@
 #include <QAbstractItemModelTester>
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 #include <memory>
+#include <vector>
 
 #include "BufferTestRecords.h"
 #include "data/BufferCellText.h"
@@ -18,7 +20,14 @@ struct Table {
     BufferTableModel model{pool};
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
 
+    // One item arrives; its row shows after the pass of the event loop.
     void Add(const TMeasRecord& r) { pool.Append(r); }
+    // Items, then the pass.
+    void Shown(const TMeasRecord& r) {
+        pool.Append(r);
+        Pass();
+    }
+    static void Pass() { QCoreApplication::processEvents(); }
     void Clear() { pool.Clear(); }
     QString Text(int row, int column) const {
         return model.data(model.index(row, column), Qt::DisplayRole).toString();
@@ -62,6 +71,9 @@ TEST(BufferTableModel, FirstRecordReplacesTheBlankRow) {
     QSignalSpy inserted(&t.model, &QAbstractItemModel::rowsInserted);
     QSignalSpy changed(&t.model, &QAbstractItemModel::dataChanged);
     t.Add(Numbered(5));
+    EXPECT_EQ(0, changed.count());
+    EXPECT_TRUE(IsBlank(t.Row(0)));
+    t.Pass();
     EXPECT_EQ(1, t.model.rowCount());
     EXPECT_EQ(0, inserted.count());
     ASSERT_EQ(1, changed.count());
@@ -72,31 +84,64 @@ TEST(BufferTableModel, FirstRecordReplacesTheBlankRow) {
     EXPECT_EQ("0", t.Text(0, 0));
 }
 
-TEST(BufferTableModel, AppendsAddOneRowEach) {
+TEST(BufferTableModel, TheItemsOfOnePassBecomeRowsInOneInsertion) {
     Table t;
     for (int k = 0; k < 5; ++k)
-        t.Add(Numbered(k));
+        t.Shown(Numbered(k));
+    EXPECT_EQ(5, t.model.rowCount());
     QSignalSpy inserted(&t.model, &QAbstractItemModel::rowsInserted);
     for (int k = 5; k < 105; ++k)
         t.Add(Numbered(k));
+    EXPECT_EQ(5, t.model.rowCount());
+    EXPECT_EQ(0, inserted.count());
+    t.Pass();
     EXPECT_EQ(105, t.model.rowCount());
     EXPECT_EQ(105, t.model.ShownItems());
-    ASSERT_EQ(100, inserted.count());
-    EXPECT_EQ(5, inserted.first()[1].toInt());
-    EXPECT_EQ(104, inserted.last()[2].toInt());
-    for (int row = 0; row < 105; ++row) {
+    ASSERT_EQ(1, inserted.count());
+    EXPECT_EQ(5, inserted[0][1].toInt());
+    EXPECT_EQ(104, inserted[0][2].toInt());
+    // One pass, one insertion; or at once when asked.
+    t.Shown(Numbered(105));
+    t.Add(Numbered(106));
+    t.Add(Numbered(107));
+    t.model.ShowAppendedRows();
+    EXPECT_EQ(108, t.model.rowCount());
+    t.Pass();
+    ASSERT_EQ(3, inserted.count());
+    EXPECT_EQ(105, inserted[1][1].toInt());
+    EXPECT_EQ(105, inserted[1][2].toInt());
+    EXPECT_EQ(106, inserted[2][1].toInt());
+    EXPECT_EQ(107, inserted[2][2].toInt());
+    for (int row = 0; row < 108; ++row) {
         EXPECT_EQ(QString::number(row), t.Text(row, 0));
         EXPECT_EQ(Expected(row, Numbered(row)), t.Row(row)) << row;
     }
     // Past the last row there is nothing.
-    EXPECT_FALSE(t.model.index(105, 0).isValid());
+    EXPECT_FALSE(t.model.index(108, 0).isValid());
     EXPECT_FALSE(t.model.data(t.model.index(0, 0), Qt::EditRole).isValid());
+}
+
+TEST(BufferTableModel, ManyAtOnceAreShownAtOnceTheFirstInTheBlankRow) {
+    Table t;
+    QSignalSpy inserted(&t.model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(&t.model, &QAbstractItemModel::dataChanged);
+    const std::vector<TMeasRecord> some = {Numbered(0), Numbered(1), Numbered(2)};
+    t.pool.Append(some);
+    EXPECT_EQ(3, t.model.rowCount());
+    ASSERT_EQ(1, changed.count());
+    EXPECT_EQ(0, changed[0][1].toModelIndex().row());
+    ASSERT_EQ(1, inserted.count());
+    EXPECT_EQ(1, inserted[0][1].toInt());
+    EXPECT_EQ(2, inserted[0][2].toInt());
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(Expected(row, Numbered(row)), t.Row(row)) << row;
 }
 
 TEST(BufferTableModel, ClearGoesBackToTheBlankRowAndStartsAgainAtItemZero) {
     Table t;
     for (int k = 0; k < 10; ++k)
         t.Add(Numbered(k));
+    t.Pass();
     QSignalSpy removed(&t.model, &QAbstractItemModel::rowsRemoved);
     t.Clear();
     EXPECT_EQ(1, t.model.rowCount());
@@ -109,10 +154,10 @@ TEST(BufferTableModel, ClearGoesBackToTheBlankRowAndStartsAgainAtItemZero) {
     t.Clear();
     EXPECT_EQ(1, t.model.rowCount());
 
-    t.Add(Numbered(42));
+    t.Shown(Numbered(42));
     EXPECT_EQ(1, t.model.rowCount());
     EXPECT_EQ(Expected(0, Numbered(42)), t.Row(0));
-    t.Add(Numbered(43));
+    t.Shown(Numbered(43));
     EXPECT_EQ(2, t.model.rowCount());
     EXPECT_EQ(Expected(1, Numbered(43)), t.Row(1));
 }
@@ -126,6 +171,7 @@ TEST(BufferTableModel, ModelOverAFilledPoolAndAPoolThatGoesFirst) {
     EXPECT_EQ(3, model.rowCount());
     EXPECT_EQ("2", model.data(model.index(2, 0)).toString());
     pool->Append(Numbered(3));
+    QCoreApplication::processEvents();
     EXPECT_EQ(4, model.rowCount());
     EXPECT_EQ(1003, model.data(model.index(3, 1)).toInt());
 
@@ -138,7 +184,7 @@ TEST(BufferTableModel, ModelOverAFilledPoolAndAPoolThatGoesFirst) {
 TEST(BufferTableModel, FormatSettingsRedrawTheShownTexts) {
     Table t;
     t.Add(buffertest::Record(1, 0, 0, 0, 1.2345, -0.0123, buffertest::At(2026, 12, 7, 14, 5, 9)));
-    t.Add(Numbered(1));
+    t.Shown(Numbered(1));
     QSignalSpy changed(&t.model, &QAbstractItemModel::dataChanged);
     FormatSettings fs;
     fs.decimalSeparator = ',';
@@ -155,7 +201,7 @@ TEST(BufferTableModel, FormatSettingsRedrawTheShownTexts) {
 
 TEST(BufferTableModel, CellsAreSelectableButNotEditable) {
     Table t;
-    t.Add(Numbered(0));
+    t.Shown(Numbered(0));
     const Qt::ItemFlags f = t.model.flags(t.model.index(0, 3));
     EXPECT_TRUE(f.testFlag(Qt::ItemIsSelectable));
     EXPECT_TRUE(f.testFlag(Qt::ItemIsEnabled));
