@@ -27,6 +27,9 @@ void TFImpixMain::ConnectServerHandlers() {
         if (archive_)
             archive_->SetPeer(peer);
     };
+    // A report that comes faster than the archive can write waits in the connection instead of
+    // leaving measurements out of the archive.
+    hooks.holdBack = [this] { return archive_ && archive_->Behind(); };
     server_ = new ReportServer(std::move(hooks), this);
     OnClick("RunServerBtn", [this] { server_->Run(); });
     OnClick("StopServerBtn", [this] { server_->Stop(); });

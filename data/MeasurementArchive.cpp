@@ -197,6 +197,13 @@ public:
         return s;
     }
 
+    bool Behind() const {
+        std::lock_guard l(m_);
+        return started_ && reason_.isEmpty() &&
+               static_cast<int64_t>(pending_.size()) >= options_.holdBackAt &&
+               Clock::now() - lastWritten_ < std::chrono::milliseconds(options_.stuckMs);
+    }
+
     int64_t SessionId() const {
         std::lock_guard l(m_);
         return sessionId_;
@@ -273,8 +280,9 @@ private:
     bool stopped_ = false;
     int64_t dropped_ = 0;
     int64_t archived_ = 0;
-    int64_t handled_ = 0;  // entries written, markers included
-    bool started_ = false; // the file was tried once
+    int64_t handled_ = 0;           // entries written, markers included
+    Clock::time_point lastWritten_; // the end of the last batch written
+    bool started_ = false;          // the file was tried once
     QString reason_;
     QString port_;
     QString peer_;
@@ -344,8 +352,10 @@ void MeasurementArchive::Writer::Run() {
             sessionDirty = sessionDirty_;
         }
         if (!batch.empty() || sessionDirty || failing_) {
-            TryWrite(batch);
+            // Counted from the start of this write: when writing takes longer than the pause
+            // between commits (a flood of arrivals), the next one starts at once.
             lastCommit = Clock::now();
+            TryWrite(batch);
         }
         for (auto& job : jobs)
             job();
@@ -381,6 +391,7 @@ void MeasurementArchive::Writer::TryWrite(std::vector<Entry>& batch) {
         taken_ = 0;
         archived_ += written;
         handled_ += handled;
+        lastWritten_ = Clock::now();
         reason_.clear();
         failing_ = false;
         doneCv_.notify_all();
@@ -747,6 +758,10 @@ void MeasurementArchive::SetPeer(const QString& peer) {
 
 ArchiveState MeasurementArchive::State() const {
     return writer_->State();
+}
+
+bool MeasurementArchive::Behind() const {
+    return writer_->Behind();
 }
 
 bool MeasurementArchive::Flush(int timeoutMs) {

@@ -31,6 +31,10 @@ struct ArchiveOptions {
     int retryMs = 10000; // a failed write is tried again after this
     int batchMs = 100;   // the writer gathers arrivals this long between commits at most
     int64_t queueLimit = 1000000;
+    // Arrivals waiting beyond the batch being written at which Behind() asks a source that can
+    // wait to wait, unless the writer has not finished a batch for stuckMs (it is stuck).
+    int64_t holdBackAt = 100000;
+    int stuckMs = 2000;
     int busyTimeoutMs = 2000; // waiting for another console's write lock
     // Called on the writer thread with a message for the operator (a damaged file moved aside).
     std::function<void(const QString&)> onMessage;
@@ -87,6 +91,11 @@ public:
     void SetPeer(const QString& peer);
     ArchiveState State() const;
     const QString& Path() const { return options_.path; }
+    // True while the writer writes well but more than holdBackAt arrivals wait for it: a source
+    // that can wait without losing anything (a TCP peer) should pause rather than fill the
+    // queue beyond what the writer can take. False while the file cannot be written or the
+    // writer is stuck: then measuring goes on regardless.
+    bool Behind() const;
 
     // Waits until everything handed over so far is written (true) or the time is up.
     bool Flush(int timeoutMs);

@@ -16,6 +16,10 @@ namespace {
 const QString IdleText = QStringLiteral("Idle");
 const QString ListenText = QStringLiteral("Listen");
 const QString DisconnectedText = QStringLiteral("Disconnected / Listen");
+// What the server takes from the kernel ahead of the parser; beyond it a peer that is held back
+// fills its connection's window and waits.
+constexpr qint64 ReadAheadBytes = 1 << 20;
+constexpr int HoldBackMs = 2;
 
 [[noreturn]] void FailSocket(const char* function, int error) {
     throw Failure(QStringLiteral("Socket error %1 in function %2: %3")
@@ -52,6 +56,14 @@ ReportServer::ReportServer(Hooks hooks, QObject* parent)
         hooks_.countText = [](const QString&) {};
     if (!hooks_.peerConnected)
         hooks_.peerConnected = [](const QString&) {};
+    if (!hooks_.holdBack)
+        hooks_.holdBack = [] { return false; };
+    readOn_.setSingleShot(true);
+    readOn_.setInterval(HoldBackMs);
+    connect(&readOn_, &QTimer::timeout, this, [this] {
+        if (peer_)
+            Guarded([this] { DataAvailable(); });
+    });
 
     connect(&listener_, &QTcpServer::newConnection, this,
             [this] { Guarded([this] { SessionAvailable(); }); });
@@ -128,6 +140,7 @@ void ReportServer::SessionAvailable() {
         }
         byteCount_ = 0;
         peer_ = next;
+        next->setReadBufferSize(ReadAheadBytes);
         // Only the socket being served reaches the handlers.
         connect(next, &QTcpSocket::readyRead, this, [this, next] {
             if (next == peer_)
@@ -160,7 +173,7 @@ void ReportServer::SessionAvailable() {
 }
 
 void ReportServer::DataAvailable() {
-    if (std::exception_ptr failure = Drain())
+    if (std::exception_ptr failure = Drain(true))
         std::rethrow_exception(failure);
 }
 
@@ -173,12 +186,16 @@ void ReportServer::ClientSessionClosed() {
         std::rethrow_exception(failure);
 }
 
-std::exception_ptr ReportServer::Drain() {
+std::exception_ptr ReportServer::Drain(bool mayWait) {
     std::exception_ptr failure;
     const QPointer<QTcpSocket> socket = peer_;
     char block[4096];
     // The parser may run the event loop (a message box); stop if the peer went meanwhile.
     while (socket && socket == peer_) {
+        if (mayWait && hooks_.holdBack()) {
+            readOn_.start();
+            break;
+        }
         const qint64 n = socket->read(block, sizeof block);
         if (n <= 0)
             break;

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QString>
 #include <QTcpServer>
+#include <QTimer>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -27,6 +28,9 @@ public:
         std::function<void(const QString&)> stateText;     // SocketStateLabel
         std::function<void(const QString&)> countText;     // CntLabel
         std::function<void(const QString&)> peerConnected; // a peer's address, once accepted
+        // True while the bytes should wait where they are (the archive is behind): the server
+        // reads on a moment later, and the peer's own TCP flow control holds its sending.
+        std::function<bool()> holdBack;
     };
 
     explicit ReportServer(Hooks hooks, QObject* parent = nullptr);
@@ -55,8 +59,9 @@ private:
     void DataAvailable();       // WSclientDataAvailable
     void ClientSessionClosed(); // WSclientSessionClosed, closed by the peer
     // Parses and counts every byte the peer's socket holds; the first failure of the parser is
-    // returned once all bytes are through, so no byte is lost or reordered by it.
-    std::exception_ptr Drain();
+    // returned once all bytes are through, so no byte is lost or reordered by it. With `mayWait`
+    // it stops while holdBack says so and reads on after a moment.
+    std::exception_ptr Drain(bool mayWait = false);
     // Closes the peer, reporting it as the session-closed handler does.
     std::exception_ptr ClosePeer();
     void Forget(QTcpSocket* socket);
@@ -67,4 +72,5 @@ private:
     QTcpServer listener_;
     QPointer<QTcpSocket> peer_;
     int64_t byteCount_ = 0;
+    QTimer readOn_; // after holding back
 };

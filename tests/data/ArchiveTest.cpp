@@ -196,6 +196,7 @@ TEST(Archive, ALockedFileIsWaitedForAndAFullQueueIsCounted) {
     const QString path = dir.filePath("archive.sqlite");
     ArchiveOptions options = Options(path);
     options.queueLimit = 100;
+    options.holdBackAt = 10;
     MeasurementArchive archive(options);
     ASSERT_TRUE(archive.Flush(30000));
 
@@ -207,6 +208,8 @@ TEST(Archive, ALockedFileIsWaitedForAndAFullQueueIsCounted) {
     ASSERT_TRUE(WaitFor(archive, [](const ArchiveState& s) { return !s.reason.isEmpty(); }));
     const ArchiveState locked = archive.State();
     EXPECT_EQ(locked.reason, "database is locked");
+    // Nobody waits for a writer that cannot write.
+    EXPECT_FALSE(archive.Behind());
     EXPECT_EQ(locked.dropped, 50);
     EXPECT_EQ(ArchiveLabelText(locked),
               "Archive: not written: database is locked (150 not archived)");
@@ -216,6 +219,34 @@ TEST(Archive, ALockedFileIsWaitedForAndAFullQueueIsCounted) {
     EXPECT_EQ(archive.State().reason, QString());
     EXPECT_EQ(ArchiveLabelText(archive.State()), "Archive: " + path + " (50 not archived)");
     EXPECT_EQ(archive.LoadSession(archive.SessionId(), false).size(), 100u);
+}
+
+TEST(Archive, AWriterBehindAsksForAPauseAndWritesEverything) {
+    QTemporaryDir dir;
+    ArchiveOptions options = Options(dir.filePath("archive.sqlite"));
+    options.holdBackAt = 100;
+    // After its first batch the writer waits a minute before the next: it falls behind.
+    options.batchMs = 60000;
+    options.stuckMs = 600000;
+    int64_t session = 0;
+    {
+        MeasurementArchive archive(options);
+        archive.Add(Numbered(0), ArrivalSource::Report);
+        ASSERT_TRUE(WaitFor(archive, [](const ArchiveState& s) { return s.archived == 1; }));
+        session = archive.SessionId();
+        for (int k = 1; k < 100; ++k)
+            archive.Add(Numbered(k), ArrivalSource::Report);
+        EXPECT_FALSE(archive.Behind());
+        archive.Add(Numbered(100), ArrivalSource::Report);
+        EXPECT_TRUE(archive.Behind());
+        EXPECT_EQ(archive.State().dropped, 0);
+    }
+    options.batchMs = 20;
+    MeasurementArchive reopened(options);
+    const std::vector<TMeasRecord> written = reopened.LoadSession(session, false);
+    ASSERT_EQ(written.size(), 101u);
+    for (int k = 0; k <= 100; ++k)
+        EXPECT_TRUE(SameBytes(written[static_cast<size_t>(k)], Numbered(k))) << k;
 }
 
 TEST(Archive, ADamagedFileIsMovedAsideAndANewOneStarted) {

@@ -34,6 +34,7 @@ struct Window {
     int resets = 0;
     std::vector<QString> states;
     QString count = QStringLiteral("(untouched)");
+    bool holdBack = false;
     std::unique_ptr<ReportServer> server;
 
     Window() {
@@ -55,6 +56,7 @@ struct Window {
         hooks.reportItemCount = [this] { return reportItemCount; };
         hooks.stateText = [this](const QString& s) { states.push_back(s); };
         hooks.countText = [this](const QString& s) { count = s; };
+        hooks.holdBack = [this] { return holdBack; };
         server = std::make_unique<ReportServer>(hooks);
         server->SetPort(0);
     }
@@ -135,6 +137,42 @@ TEST(ReportServer, SecondPeerReplacesTheFirstAndCountsAfresh) {
     ASSERT_EQ(w.items.size(), 2u);
     EXPECT_EQ(w.items[1], ItemB);
     EXPECT_EQ(second->state(), QAbstractSocket::ConnectedState);
+}
+
+TEST(ReportServer, APeerHeldBackWaitsInItsConnectionAndLosesNothing) {
+    Window w;
+    w.server->Run();
+    w.holdBack = true;
+    auto client = Connect(w.server->Port());
+    ASSERT_TRUE(WaitFor([&] { return w.State() == Connected; }));
+    // More than the server reads ahead and both ends' socket buffers hold: the peer must wait.
+    const QByteArray filler(40 << 20, '\0');
+    const QByteArray stream = Framed(ItemA) + filler + Framed(ItemB);
+    client->write(stream);
+    QTest::qWait(300);
+    EXPECT_TRUE(w.parsed.empty());
+    EXPECT_GT(client->bytesToWrite(), 0);
+
+    w.holdBack = false;
+    client->disconnectFromHost(); // once everything is written
+    ASSERT_TRUE(WaitFor([&] { return w.State() == Disconnected; })) << w.parsed.size();
+    EXPECT_EQ(w.server->ByteCount(), stream.size());
+    ASSERT_EQ(w.parsed.size(), static_cast<size_t>(stream.size()));
+    EXPECT_TRUE(QByteArray(reinterpret_cast<const char*>(w.parsed.data()), stream.size()) ==
+                stream);
+    ASSERT_EQ(w.items.size(), 2u);
+    EXPECT_EQ(w.items[1], ItemB);
+
+    // A peer that closes while held back: what it sent before the close still arrives.
+    w.holdBack = true;
+    auto next = Connect(w.server->Port());
+    ASSERT_TRUE(WaitFor([&] { return w.State() == Connected; }));
+    next->write(Framed(ItemA));
+    next->disconnectFromHost();
+    ASSERT_TRUE(WaitFor([&] { return w.State() == Disconnected; }));
+    w.holdBack = false;
+    EXPECT_TRUE(WaitFor([&] { return w.items.size() == 3; }));
+    EXPECT_EQ(w.count, "11 bytes  3 records");
 }
 
 TEST(ReportServer, PeerClosingLeavesTheServerListening) {
