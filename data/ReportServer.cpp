@@ -190,6 +190,7 @@ std::exception_ptr ReportServer::Drain(bool mayWait) {
     std::exception_ptr failure;
     const QPointer<QTcpSocket> socket = peer_;
     char block[4096];
+    bool read = false;
     // The parser may run the event loop (a message box); stop if the peer went meanwhile.
     while (socket && socket == peer_) {
         if (mayWait && hooks_.holdBack()) {
@@ -208,9 +209,12 @@ std::exception_ptr ReportServer::Drain(bool mayWait) {
             }
             ++byteCount_;
         }
+        read = true;
+    }
+    // Once for all the bytes taken here: the operator sees the label as it is painted after.
+    if (read)
         hooks_.countText(
             QStringLiteral("%1 bytes  %2 records").arg(byteCount_).arg(hooks_.reportItemCount()));
-    }
     return failure;
 }
 
