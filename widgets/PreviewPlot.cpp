@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPoint>
+#include <optional>
 #include <vector>
 
 #include "base/EventGuard.h"
@@ -95,9 +96,12 @@ void PreviewPlot::SetPool(RecordStream* pool) {
     Invalidate();
 }
 
-void PreviewPlot::RecordAppended(const TMeasRecord& rec) {
-    if (isVisible())
-        PlotNewRecord(rec);
+void PreviewPlot::RecordAppended(const TMeasRecord&) {
+    if (!isVisible() || drawQueued_)
+        return;
+    drawQueued_ = true;
+    QMetaObject::invokeMethod(
+        this, [this] { Guarded([this] { PlotNewRecords(); }); }, Qt::QueuedConnection);
 }
 
 void PreviewPlot::SetBoard(int board) {
@@ -128,34 +132,53 @@ bool PreviewPlot::Stale() const {
     return dirty_ || backing_.size() != size() || count != shownCount_;
 }
 
-void PreviewPlot::PlotNewRecord(const TMeasRecord& rec) {
+void PreviewPlot::PlotNewRecords() {
+    drawQueued_ = false;
     const int64_t count = Stream() ? Stream()->Count() : 0;
-    // The picture can only be extended when it holds every item before this one.
-    if (dirty_ || backing_.size() != size() || count != shownCount_ + 1) {
-        ShowTexts(static_cast<int64_t>(rec.Channel) + 1, static_cast<int64_t>(rec.Board) + 1);
+    if (count <= shownCount_)
+        return; // emptied meanwhile: the next paint draws afresh
+    // The picture can only be extended when it holds every item before the new ones.
+    if (dirty_ || backing_.size() != size()) {
+        const TMeasRecord last = Stream()->At(count - 1);
+        ShowTexts(static_cast<int64_t>(last.Channel) + 1, static_cast<int64_t>(last.Board) + 1);
         Invalidate();
         return;
     }
-    state_.NoteAppended(rec);
-    const PlotStep step = state_.Record(rec);
-    shownCount_ = count;
-    ShowTexts(step.channelNumber, step.boardNumber);
-    if (!step.fits) {
-        if (state_.RepaintMovesScroll())
-            Invalidate();
-        return;
-    }
-    if (!step.segment && !step.label)
-        return;
-    {
-        QPainter painter(&backing_);
-        PlotPainter plot(painter, backing_.size(), labelFont_, QSize(labelWidth_, labelHeight_));
+    std::optional<QPainter> painter;
+    std::optional<PlotPainter> plot;
+    PlotStep step;
+    while (shownCount_ < count) {
+        const TMeasRecord rec = Stream()->At(shownCount_++);
+        state_.NoteAppended(rec);
+        step = state_.Record(rec);
+        if (!step.fits) {
+            if (state_.RepaintMovesScroll()) {
+                // The full paint draws the rest.
+                Invalidate();
+                const TMeasRecord last = Stream()->At(count - 1);
+                step.channelNumber = static_cast<int64_t>(last.Channel) + 1;
+                step.boardNumber = static_cast<int64_t>(last.Board) + 1;
+                break;
+            }
+            continue;
+        }
+        if (!step.segment && !step.label)
+            continue;
+        if (!plot) {
+            painter.emplace(&backing_);
+            plot.emplace(*painter, backing_.size(), labelFont_, QSize(labelWidth_, labelHeight_));
+        }
         if (step.segment)
-            plot.Segment(*step.segment);
+            plot->Segment(*step.segment);
         if (step.label)
-            plot.Label(*step.label);
+            plot->Label(*step.label);
     }
-    update();
+    ShowTexts(step.channelNumber, step.boardNumber);
+    if (plot) {
+        plot.reset(); // draws what it gathered, before the painter ends
+        painter.reset();
+        update();
+    }
 }
 
 void PreviewPlot::Repaint() {
@@ -202,6 +225,8 @@ void PreviewPlot::Repaint() {
 }
 
 const QImage& PreviewPlot::Picture() {
+    if (drawQueued_)
+        PlotNewRecords();
     if (Stale())
         Repaint();
     return backing_;

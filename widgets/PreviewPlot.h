@@ -3,8 +3,9 @@
 // board, sixteen strips on a log scale. The picture lives in a backing image: it is drawn in full
 // (PBPaint) only when the pool, the board or the size changed, or when showing the page, and is
 // extended point by point while items arrive; a paint event only copies it to the screen. It
-// hears of new items from the pool and draws them at once while it is showing (its page is the
-// active one); otherwise the next paint draws them.
+// hears of new items from the pool and, while it is showing (its page is the active one), draws
+// them once per pass of the event loop, all of a pass with one painter, or when the picture is
+// asked for; otherwise the next paint draws them.
 #include <QFont>
 #include <QImage>
 #include <QString>
@@ -25,14 +26,14 @@ public:
     // PwBrdEdChange: the board (1..8) whose items are drawn; repaints in full.
     void SetBoard(int board);
     int Board() const { return board_; }
-    // Called after rec was appended to the pool while the page is active: draws its point, or
-    // repaints in full when the point no longer fits.
-    void PlotNewRecord(const TMeasRecord& rec);
+    // After items were appended to the pool while the page is active: draws their points one
+    // after the other, or repaints in full when a point no longer fits.
+    void PlotNewRecords();
     // The pool was emptied or refilled behind the plot's back: the next paint draws it afresh.
     void Invalidate();
 
-    // The pool's notifications: a new item is drawn at once while the plot shows; clearing does
-    // not repaint, the next paint shows the empty pool.
+    // The pool's notifications: a new item is drawn at the next pass while the plot shows;
+    // clearing does not repaint, the next paint shows the empty pool.
     void RecordAppended(const TMeasRecord& rec) override;
     // Many at once are drawn from the pool at the next paint.
     void RecordsAppended(int64_t, int64_t) override { Invalidate(); }
@@ -70,6 +71,7 @@ private:
     QImage backing_;
     bool dirty_ = true;
     int64_t shownCount_ = 0; // pool items the picture holds
+    bool drawQueued_ = false;
     int64_t fullPaints_ = 0;
     QFont numberFont_;
     QFont labelFont_;

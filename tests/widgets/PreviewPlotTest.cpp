@@ -1,4 +1,5 @@
 // The preview plot widget, rendered offscreen and read back pixel by pixel.
+#include <QCoreApplication>
 #include <QImage>
 #include <QPalette>
 #include <gtest/gtest.h>
@@ -150,6 +151,27 @@ TEST(PreviewPlot, DrawsTheSelectedBoardOnly) {
     EXPECT_EQ(CountColour(p.Picture(), Yellow, 0, 0, 433, 493), 10);
     EXPECT_EQ(p.channelText, "201");
     EXPECT_EQ(p.boardText, "2");
+}
+
+TEST(PreviewPlot, TheItemsOfOnePassAreDrawnTogetherAsAFullPaintWouldDrawThem) {
+    Plot p;
+    p.Add(Rec(0, 0, 1.0));
+    p.Picture();
+    const int64_t paints = p.widget.FullPaints();
+    // Three channels, overflows among them, another board, and a last record without a strip.
+    for (int k = 0; k < 150; ++k)
+        p.Add(Rec(k % 11 == 0 ? 1 : 0, k % 3 + 8 * (k % 2), k % 13 == 0 ? 65535.0 : 0.1 + k % 7));
+    p.Add(Rec(2, 40, 1.0));
+    QCoreApplication::processEvents(); // the pass
+    EXPECT_EQ(p.channelText, "41");
+    EXPECT_EQ(p.boardText, "3");
+    const QImage live = p.Picture();
+    EXPECT_EQ(p.widget.FullPaints(), paints);
+    p.widget.Invalidate();
+    const QImage full = p.Picture();
+    EXPECT_EQ(p.widget.FullPaints(), paints + 1);
+    EXPECT_EQ(live, full);
+    EXPECT_GT(CountColour(full, Yellow, 0, 0, 433, 493), 100);
 }
 
 TEST(PreviewPlot, FollowsThePoolAndTheSize) {
