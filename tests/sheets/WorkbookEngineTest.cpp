@@ -248,3 +248,40 @@ TEST(WorkbookEngine, SavesUnusualSheetsSoTheyOpenAgainEverywhere) {
     EXPECT_EQ(python.readAllStandardOutput(), "' a ' 'x&y'\n' a ' 'x&y'\nNone 'x&y'\n")
         << python.readAllStandardError().toStdString();
 }
+
+TEST(WorkbookEngine, ALargeSheetSavesIntoAFileOtherReadersTake) {
+    // Many chunks of the deflated sheet, the other parts copied still compressed.
+    Fixture f;
+    QString error;
+    auto wb = Workbook::open(f.path, ".", error);
+    ASSERT_TRUE(wb) << error.toStdString();
+    const int rows = 40000;
+    std::string block;
+    for (int r = 1; r <= rows; ++r)
+        block += std::to_string(r) + "\t01.02\t03:04:05\t1\t" + std::to_string(r * 7919) + "\t-" +
+                 std::to_string(r % 1000) + "\tok <&>\r\n";
+    ASSERT_TRUE(wb->poke(1, {{3, 1}, {uint32_t(rows + 2), 7}}, block, error));
+    ASSERT_TRUE(wb->save(error)) << error.toStdString();
+
+    auto again = Workbook::open(f.path, ".", error);
+    ASSERT_TRUE(again) << error.toStdString();
+    EXPECT_EQ(again->cellText(1, {uint32_t(rows + 2), 5}), QString::number(rows * 7919));
+    EXPECT_EQ(again->cellText(1, {uint32_t(rows + 2), 7}), "ok <&>");
+    QProcess python;
+    python.start(
+        "/usr/bin/python3",
+        {"-c",
+         "import sys, zipfile, openpyxl\n"
+         "print(zipfile.ZipFile(sys.argv[1]).testzip())\n"
+         "ws = openpyxl.load_workbook(open(sys.argv[1], 'rb'), read_only=True)['Channel_1']\n"
+         "rows = list(ws.iter_rows(min_row=3, values_only=True))\n"
+         "print(len(rows), rows[0], rows[-1])\n",
+         f.path});
+    ASSERT_TRUE(python.waitForFinished(120000));
+    EXPECT_EQ(python.readAllStandardOutput().toStdString(),
+              "None\n40000 (1, '01.02', '03:04:05', 1, 7919, -1, 'ok <&>') (40000, '01.02', "
+              "'03:04:05', 1, 316760000, 0, 'ok <&>')\n")
+        << python.readAllStandardError().toStdString();
+    for (const char* part : {"xl/styles.xml", "xl/charts/chart1.xml", "docProps/app.xml"})
+        EXPECT_EQ(Part(f.path, part), Part(TemplatePath(), part)) << part;
+}

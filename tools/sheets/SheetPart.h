@@ -24,11 +24,11 @@ public:
     // Style (index + 1, 0 none) that a row's attributes give to new cells.
     static uint32_t rowStyle(std::string_view attrs);
 
-    // Streams the whole part; read() returns 0 at the end.
+    // Streams the whole part; read() returns 0 at the end. Rows are written straight into the
+    // caller's buffer where they fit, else through a buffer of its own.
     class Writer {
     public:
         explicit Writer(const SheetPart& part);
-        void restart();
         size_t read(char* out, size_t max);
 
     private:
@@ -36,14 +36,16 @@ public:
         std::string pending_;
         size_t pendingPos_ = 0;
         size_t nextRow_ = 0;
-        int phase_ = 0;
+        enum class Phase { Head, Rows, Done } phase_ = Phase::Head;
         RowCells scratch_;
-        // The element tags with the part's prefix, made once.
+        // The element tags with the part's prefix, made once, and the column names.
         std::string rowOpen_, rowClose_, cellOpen_, cellClose_, valueOpen_, valueClose_,
             stringOpen_, stringClose_, formulaOpen_, formulaClose_;
         std::vector<std::string> columnNames_;
-        void fill(size_t want);
-        void appendRow(const SheetRows::Entry& e);
+        size_t cellMarkup_ = 0; // the most bytes of a cell's markup besides its texts
+        std::string head() const;
+        size_t rowBound(const SheetRows::Entry& e) const;
+        char* writeRow(char* out, const SheetRows::Entry& e);
     };
 
 private:
@@ -58,8 +60,5 @@ private:
     std::string tail_;                       // after sheetData
     std::vector<ColumnStyle> cols_;
 };
-
-// Attribute value text: &, <, " as entities, TAB, LF and CR as character references.
-void AppendXmlAttr(std::string& out, std::string_view value);
 
 } // namespace sheets

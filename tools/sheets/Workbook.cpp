@@ -6,9 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
-#include <map>
-#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -143,15 +142,17 @@ bool Workbook::isText(uint32_t style) const {
 }
 
 void Workbook::writeRow(Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols,
-                        const std::vector<std::string_view>& texts, RowCells& scratch,
-                        std::vector<std::string>& payloads) {
-    RowCells old;
+                        const std::vector<std::string_view>& texts, RowScratch& rs) {
+    RowCells& old = rs.old;
+    RowCells& scratch = rs.fresh;
+    old.attrs = {};
+    old.cells.clear();
     if (const SheetRows::Entry* e = s.data.rows.find(row))
         s.data.rows.decode(*e, old);
     const uint32_t rowStyle = SheetPart::rowStyle(old.attrs);
     scratch.attrs = old.attrs;
     scratch.cells.clear();
-    payloads.resize(cols);
+    rs.numbers.resize(std::max<size_t>(rs.numbers.size(), cols));
     const uint32_t lastCol = firstCol + cols - 1;
     size_t k = 0;
     while (k < old.cells.size() && old.cells[k].col < firstCol)
@@ -165,11 +166,10 @@ void Workbook::writeRow(Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols
                                           : s.data.columnStyle(c);
         const size_t i = c - firstCol;
         const std::string_view text = i < texts.size() ? texts[i] : std::string_view();
-        CellValue v = ClassifyCellText(text, decimalSeparator_, isText(style));
+        const CellValue v = ClassifyCellText(text, decimalSeparator_, isText(style), rs.numbers[i]);
         if (v.kind == CellKind::Empty && (!existing || style == 0))
             continue;
-        payloads[i] = std::move(v.payload);
-        scratch.cells.push_back({c, v.kind, style, payloads[i]});
+        scratch.cells.push_back({c, v.kind, style, v.payload, {}});
     }
     while (k < old.cells.size())
         scratch.cells.push_back(old.cells[k++]);
@@ -205,6 +205,11 @@ Workbook::PokeWriter::PokeWriter(Workbook& wb, int sheet, CellRange range, std::
         }
     }
     at_ = 0;
+    // Room for the rows of data that come after the sheet's last row.
+    SheetRows& rows = wb_.sheets_[size_t(sheet_)].data.rows;
+    const uint32_t last = std::max(rows.lastRow(), range.first.row - 1);
+    if (rows_ > 0 && range.first.row + rows_ - 1 > last)
+        rows.reserve(range.first.row + rows_ - 1 - last);
 }
 
 // A lone LF ends a row too; a lone CR stays in its cell.
@@ -224,8 +229,8 @@ bool Workbook::PokeWriter::step(uint32_t maxRows) {
         cells_.clear();
         if (next_ < rows_)
             Split(nextLine(), "\t", cells_);
-        wb_.writeRow(s, range_.first.row + next_, range_.first.col, range_.cols(), cells_, scratch_,
-                     payloads_);
+        wb_.writeRow(s, range_.first.row + next_, range_.first.col, range_.cols(), cells_,
+                     scratch_);
     }
     if (next_ < range_.rows())
         return false;
@@ -247,9 +252,8 @@ void Workbook::write(int sheet, CellRef cell, QStringView text) {
     Sheet& s = sheets_[size_t(sheet)];
     const std::string utf8 = text.toUtf8().toStdString();
     const std::vector<std::string_view> texts{utf8};
-    RowCells scratch;
-    std::vector<std::string> payloads;
-    writeRow(s, cell.row, cell.col, 1, texts, scratch, payloads);
+    RowScratch scratch;
+    writeRow(s, cell.row, cell.col, 1, texts, scratch);
     s.data.rows.commit();
 }
 
@@ -271,14 +275,8 @@ QString Workbook::cellText(int sheet, CellRef cell) const {
             return QString::fromUtf8(c.payload.data(), qsizetype(c.payload.size()));
         case CellKind::Formula:
             return '=' + QString::fromUtf8(c.payload.data(), qsizetype(c.payload.size()));
-        case CellKind::Raw: {
-            const size_t zero = c.payload.find('\0');
-            const std::string text = RawCellText(
-                c.payload.substr(0, zero),
-                zero == std::string_view::npos ? std::string_view() : c.payload.substr(zero + 1),
-                sharedStrings_);
-            return QString::fromStdString(text);
-        }
+        case CellKind::Raw:
+            return QString::fromStdString(RawCellText(c.attrs, c.payload, sharedStrings_));
         }
     }
     return {};
@@ -292,32 +290,39 @@ uint64_t Workbook::cellBytes() const {
 }
 
 bool Workbook::save(QString& error) {
-    std::vector<std::unique_ptr<SheetPart::Writer>> writers;
-    std::map<std::string, ZipPackage::Replacement> replaced;
-    for (const Sheet& s : sheets_) {
-        if (!s.changed)
-            continue;
-        writers.push_back(std::make_unique<SheetPart::Writer>(s.data));
-        SheetPart::Writer* w = writers.back().get();
-        replaced[s.part] = {[w] { w->restart(); },
-                            [w](char* out, size_t max) { return w->read(out, max); }};
-    }
     // Written cells may have held formulas: the chain goes, and Excel makes a new one.
-    std::set<std::string> dropped;
-    std::string rels, types;
+    const bool written =
+        std::any_of(sheets_.begin(), sheets_.end(), [](const Sheet& s) { return s.changed; });
+    const bool dropChain = written && !calcChain_.empty() && zip_.contains(calcChain_);
     const std::string typesPart = "[Content_Types].xml";
-    if (!replaced.empty() && !calcChain_.empty() && zip_.contains(calcChain_)) {
-        dropped.insert(calcChain_);
-        if (const auto xml = zip_.read(workbookRels_)) {
-            rels = WithoutCalcChainRelationship(*xml);
-            replaced[workbookRels_] = ZipPackage::FromText(rels);
+    std::deque<std::string> texts;
+    std::deque<SheetPart::Writer> writers;
+    const auto fromText = [&texts](std::string text) {
+        texts.push_back(std::move(text));
+        return ZipPackage::FromText(texts.back());
+    };
+    // Every part of the file passes here, in its order, and gets what the new file holds for it:
+    // the part as it is (no producer), or new bytes.
+    std::vector<ZipPackage::SavedPart> parts;
+    for (const std::string& name : zip_.names()) {
+        ZipPackage::SavedPart part{name, {}};
+        const auto sheet = std::find_if(sheets_.begin(), sheets_.end(),
+                                        [&](const Sheet& s) { return s.part == name; });
+        if (dropChain && name == calcChain_) {
+            continue;
+        } else if (sheet != sheets_.end() && sheet->changed) {
+            SheetPart::Writer& w = writers.emplace_back(sheet->data);
+            part.produce = [&w](char* out, size_t max) { return w.read(out, max); };
+        } else if (dropChain && name == workbookRels_) {
+            if (const auto xml = zip_.read(name))
+                part.produce = fromText(WithoutCalcChainRelationship(*xml));
+        } else if (dropChain && name == typesPart) {
+            if (const auto xml = zip_.read(name))
+                part.produce = fromText(WithoutContentType(*xml, calcChain_));
         }
-        if (const auto xml = zip_.read(typesPart)) {
-            types = WithoutContentType(*xml, calcChain_);
-            replaced[typesPart] = ZipPackage::FromText(types);
-        }
+        parts.push_back(std::move(part));
     }
-    return zip_.save(path_, replaced, dropped, error);
+    return zip_.save(path_, parts, error);
 }
 
 } // namespace sheets
