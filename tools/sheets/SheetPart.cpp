@@ -11,9 +11,34 @@ namespace sheets {
 
 namespace {
 
-char* Put(char* out, std::string_view s) {
-    std::memcpy(out, s.data(), s.size());
-    return out + s.size();
+using Piece = SheetPart::Writer::Piece;
+
+[[gnu::always_inline]] inline char* Put(char* out, const Piece& p) {
+    if (p.size > Piece::Room) {
+        std::memcpy(out, p.longer.data(), p.size);
+        return out + p.size;
+    }
+    std::memcpy(out, p.bytes, Piece::Room); // the room past the piece is written over next
+    return out + p.size;
+}
+
+// A text of the cells: mostly short, copied without a call where it is.
+[[gnu::always_inline]] inline char* Put(char* out, std::string_view s) {
+    const char* p = s.data();
+    const size_t n = s.size();
+    if (n >= 8 && n <= 16) {
+        std::memcpy(out, p, 8);
+        std::memcpy(out + n - 8, p + n - 8, 8);
+    } else if (n >= 4 && n < 8) {
+        std::memcpy(out, p, 4);
+        std::memcpy(out + n - 4, p + n - 4, 4);
+    } else if (n > 16) {
+        std::memcpy(out, p, n);
+    } else {
+        for (size_t i = 0; i < n; ++i)
+            out[i] = p[i];
+    }
+    return out + n;
 }
 
 bool IsBlank(char c) {
@@ -21,11 +46,16 @@ bool IsBlank(char c) {
 }
 
 constexpr std::string_view Preserve = " xml:space=\"preserve\"";
-constexpr std::string_view LargestStyle = " s=\"4294967295\"";
-constexpr size_t RowDigits = 10;
-constexpr size_t ColumnLetters = 3;
+constexpr size_t NumberRoom = 16; // a row or style number, written with room to spare
 
 } // namespace
+
+SheetPart::Writer::Piece::Piece(std::string_view text) : size(text.size()) {
+    if (size <= Room)
+        std::memcpy(bytes, text.data(), size);
+    else
+        longer = text;
+}
 
 bool SheetPart::load(std::string_view xml, std::string& error) {
     SheetReader reader(*this);
@@ -56,26 +86,32 @@ uint32_t SheetPart::rowStyle(std::string_view attrs) {
 
 SheetPart::Writer::Writer(const SheetPart& part) : part_(part) {
     const std::string& p = part.prefix_;
-    rowOpen_ = '<' + p + "row r=\"";
-    rowClose_ = "</" + p + "row>";
-    cellOpen_ = '<' + p + "c r=\"";
-    cellClose_ = "</" + p + "c>";
-    valueOpen_ = "><" + p + "v>";
-    valueClose_ = "</" + p + "v>";
-    stringOpen_ = " t=\"inlineStr\"><" + p + "is><" + p + "t";
-    stringClose_ = "</" + p + "t></" + p + "is>";
-    formulaOpen_ = "><" + p + "f>";
-    formulaClose_ = "</" + p + "f>";
-    columnNames_.resize(part.rows.lastColumn() + 1);
-    for (uint32_t c = 1; c < columnNames_.size(); ++c)
-        AppendColumnName(columnNames_[c], c);
-    cellMarkup_ = cellOpen_.size() + ColumnLetters + RowDigits + 1 + LargestStyle.size() +
-                  std::max({valueOpen_.size() + valueClose_.size(),
-                            stringOpen_.size() + Preserve.size() + 1 + stringClose_.size(),
-                            formulaOpen_.size() + formulaClose_.size(), size_t(2)}) +
-                  cellClose_.size();
+    rowOpen_ = Piece('<' + p + "row r=\"");
+    rowClose_ = Piece("</" + p + "row>");
+    emptyClose_ = Piece("/>");
+    cellClose_ = Piece("</" + p + "c>");
+    valueOpen_ = Piece("><" + p + "v>");
+    valueClose_ = Piece("</" + p + "v>");
+    stringOpen_ = Piece(" t=\"inlineStr\"><" + p + "is><" + p + "t");
+    stringClose_ = Piece("</" + p + "t></" + p + "is>");
+    formulaOpen_ = Piece("><" + p + "f>");
+    formulaClose_ = Piece("</" + p + "f>");
+    styleOpen_ = Piece("\" s=\"");
+    cellOpens_.resize(part.rows.lastColumn() + 1);
+    std::string open;
+    for (uint32_t c = 1; c < cellOpens_.size(); ++c) {
+        open = '<' + p + "c r=\"";
+        AppendColumnName(open, c);
+        cellOpens_[c] = Piece(open);
+    }
+    const auto room = [](const Piece& piece) { return std::max(piece.size, Piece::Room); };
+    cellMarkup_ = room(cellOpens_.empty() ? Piece() : cellOpens_.back()) + NumberRoom +
+                  room(styleOpen_) + NumberRoom + 1 +
+                  std::max({room(valueOpen_) + room(valueClose_),
+                            room(stringOpen_) + Preserve.size() + 1 + room(stringClose_),
+                            room(formulaOpen_) + room(formulaClose_), room(emptyClose_)}) +
+                  room(cellClose_);
 }
-
 std::string SheetPart::Writer::head() const {
     const SheetPart& p = part_;
     std::string out;
@@ -133,42 +169,42 @@ size_t SheetPart::Writer::read(char* out, size_t max) {
 size_t SheetPart::Writer::rowBound(const SheetRows::Entry& e) const {
     // Every cell takes at least two bytes of the record; no text is longer than the record.
     const size_t record = part_.rows.recordBytes(e);
-    return rowOpen_.size() + RowDigits + 3 + rowClose_.size() + record * XmlEscapeGrowth +
-           (record / 2 + 1) * cellMarkup_;
+    const auto room = [](const Piece& piece) { return std::max(piece.size, Piece::Room); };
+    return room(rowOpen_) + NumberRoom + 2 + room(emptyClose_) + room(rowClose_) +
+           record * XmlEscapeGrowth + (record / 2 + 1) * cellMarkup_;
 }
 
-char* SheetPart::Writer::writeRow(char* o, const SheetRows::Entry& e) {
-    part_.rows.decode(e, scratch_);
-    char number[RowDigits];
-    const std::string_view row(
-        number, size_t(std::to_chars(number, number + RowDigits, e.row).ptr - number));
+char* SheetPart::Writer::writeRow(char* o, const SheetRows::Entry& e) const {
+    SheetRows::Cursor cells = part_.rows.cursor(e);
+    char number[NumberRoom];
+    const size_t digits = size_t(std::to_chars(number, number + NumberRoom, e.row).ptr - number);
     o = Put(o, rowOpen_);
-    o = Put(o, row);
+    std::memcpy(o, number, NumberRoom);
+    o += digits;
     *o++ = '"';
-    o = Put(o, scratch_.attrs);
-    if (scratch_.cells.empty())
-        return Put(o, "/>");
+    o = Put(o, cells.attrs);
+    Cell c;
+    if (!cells.next(c))
+        return Put(o, emptyClose_);
     *o++ = '>';
-    std::string name;
-    for (const Cell& c : scratch_.cells) {
-        o = Put(o, cellOpen_);
-        if (c.col < columnNames_.size()) {
-            o = Put(o, columnNames_[c.col]);
-        } else {
-            name.clear();
-            AppendColumnName(name, c.col);
-            o = Put(o, name);
+    do {
+        if (c.col < cellOpens_.size()) {
+            o = Put(o, cellOpens_[c.col]);
+        } else { // not after the last column: only a damaged record
+            std::string open = "<" + part_.prefix_ + "c r=\"";
+            AppendColumnName(open, c.col);
+            o = Put(o, Piece(open));
         }
-        o = Put(o, row);
-        *o++ = '"';
+        std::memcpy(o, number, NumberRoom);
+        o += digits;
         if (c.style > 0) {
-            o = Put(o, " s=\"");
-            o = std::to_chars(o, o + RowDigits, c.style - 1).ptr;
-            *o++ = '"';
+            o = Put(o, styleOpen_);
+            o = std::to_chars(o, o + NumberRoom, c.style - 1).ptr;
         }
+        *o++ = '"';
         switch (c.kind) {
         case CellKind::Empty:
-            o = Put(o, "/>");
+            o = Put(o, emptyClose_);
             continue;
         case CellKind::Number:
             o = Put(o, valueOpen_);
@@ -191,7 +227,7 @@ char* SheetPart::Writer::writeRow(char* o, const SheetRows::Entry& e) {
         case CellKind::Raw:
             o = Put(o, c.attrs);
             if (c.payload.empty()) {
-                o = Put(o, "/>");
+                o = Put(o, emptyClose_);
                 continue;
             }
             *o++ = '>';
@@ -199,7 +235,7 @@ char* SheetPart::Writer::writeRow(char* o, const SheetRows::Entry& e) {
             break;
         }
         o = Put(o, cellClose_);
-    }
+    } while (cells.next(c));
     return Put(o, rowClose_);
 }
 

@@ -104,28 +104,41 @@ size_t SheetRows::storedBytes(const Entry& e) const {
     return VarintBytes(body) + body;
 }
 
-void SheetRows::decode(const Entry& e, RowCells& out) const {
-    out.cells.clear();
-    const char* p = blocks_[e.block].get() + e.offset;
+SheetRows::Cursor SheetRows::cursor(const Entry& e) const {
+    Cursor c;
+    c.p_ = blocks_[e.block].get() + e.offset;
     const char* end = blocks_[e.block].get() + blockSizes_[e.block];
-    const uint64_t body = GetVarint(p, end);
-    end = p + std::min<uint64_t>(body, uint64_t(end - p));
-    out.attrs = GetBytes(p, end);
-    uint32_t previous = 0;
-    while (p < end) {
-        const uint8_t tag = uint8_t(*p++);
-        Cell& c = out.cells.emplace_back();
-        c.kind = CellKind(tag & KindBits);
-        c.col = (tag & ColumnGiven) ? uint32_t(GetVarint(p, end)) : previous + 1;
-        c.style = (tag & StyleGiven) ? uint32_t(GetVarint(p, end)) : 0;
-        if (tag & AttrsGiven)
-            c.attrs = GetBytes(p, end);
-        c.payload = GetBytes(p, end);
-        previous = c.col;
+    const uint64_t body = GetVarint(c.p_, end);
+    c.end_ = c.p_ + std::min<uint64_t>(body, uint64_t(end - c.p_));
+    c.attrs = GetBytes(c.p_, c.end_);
+    return c;
+}
+
+bool SheetRows::Cursor::next(Cell& c) {
+    if (p_ >= end_)
+        return false;
+    const uint8_t tag = uint8_t(*p_++);
+    c.kind = CellKind(tag & KindBits);
+    c.col = (tag & ColumnGiven) ? uint32_t(GetVarint(p_, end_)) : previous_ + 1;
+    c.style = (tag & StyleGiven) ? uint32_t(GetVarint(p_, end_)) : 0;
+    c.attrs = (tag & AttrsGiven) ? GetBytes(p_, end_) : std::string_view();
+    c.payload = GetBytes(p_, end_);
+    previous_ = c.col;
+    return true;
+}
+
+void SheetRows::decode(const Entry& e, RowCells& out) const {
+    Cursor cells = cursor(e);
+    out.attrs = cells.attrs;
+    out.cells.clear();
+    while (cells.next(out.cells.emplace_back())) {
     }
+    out.cells.pop_back();
 }
 
 const SheetRows::Entry* SheetRows::find(uint32_t row) const {
+    if (entries_.empty() || row > entries_.back().row) // appending
+        return nullptr;
     auto it = std::lower_bound(entries_.begin(), entries_.end(), row,
                                [](const Entry& e, uint32_t r) { return e.row < r; });
     return it != entries_.end() && it->row == row ? &*it : nullptr;

@@ -35,9 +35,22 @@ public:
         uint32_t offset; // of the record's length, which precedes it
     };
 
-    // Rows in ascending order; each is decoded into `out` (cleared first).
+    // Rows in ascending order; each is decoded into `out` (cleared first), or read cell by cell.
     const std::vector<Entry>& entries() const { return entries_; }
     void decode(const Entry& e, RowCells& out) const;
+    class Cursor {
+    public:
+        std::string_view attrs;
+        // The next cell; false after the last.
+        bool next(Cell& c);
+
+    private:
+        friend class SheetRows;
+        const char* p_ = nullptr;
+        const char* end_ = nullptr;
+        uint32_t previous_ = 0;
+    };
+    Cursor cursor(const Entry& e) const;
     // Bytes of the row's record: an upper bound for each of its texts and for its cell count.
     size_t recordBytes(const Entry& e) const;
     // The entry of a row, or null.

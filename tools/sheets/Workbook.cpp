@@ -19,19 +19,18 @@ namespace sheets {
 
 namespace {
 
-// Cuts text at sep; an empty text gives one empty piece.
-void Split(std::string_view text, std::string_view sep, std::vector<std::string_view>& out) {
+// Cuts a row of a poke at its TABs; an empty row gives one empty cell. Cells are short: a
+// loop over their bytes beats a search call apiece.
+void SplitCells(std::string_view row, std::vector<std::string_view>& out) {
     out.clear();
     size_t start = 0;
-    for (;;) {
-        const size_t at = text.find(sep, start);
-        if (at == std::string_view::npos) {
-            out.push_back(text.substr(start));
-            return;
+    for (size_t i = 0; i < row.size(); ++i) {
+        if (row[i] == '\t') {
+            out.push_back(row.substr(start, i - start));
+            start = i + 1;
         }
-        out.push_back(text.substr(start, at - start));
-        start = at + sep.size();
     }
+    out.push_back(row.substr(start));
 }
 
 // The bytes of a regular file of at most limits::WorkbookFileBytes. Opened without blocking, so
@@ -153,6 +152,12 @@ void Workbook::writeRow(Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols
     scratch.attrs = old.attrs;
     scratch.cells.clear();
     rs.numbers.resize(std::max<size_t>(rs.numbers.size(), cols));
+    if (rs.columnStyles.size() != cols || rs.stylesFrom != firstCol) {
+        rs.columnStyles.resize(cols);
+        for (uint32_t i = 0; i < cols; ++i)
+            rs.columnStyles[i] = s.data.columnStyle(firstCol + i);
+        rs.stylesFrom = firstCol;
+    }
     const uint32_t lastCol = firstCol + cols - 1;
     size_t k = 0;
     while (k < old.cells.size() && old.cells[k].col < firstCol)
@@ -161,10 +166,10 @@ void Workbook::writeRow(Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols
         const Cell* existing = nullptr;
         if (k < old.cells.size() && old.cells[k].col == c)
             existing = &old.cells[k++];
+        const size_t i = c - firstCol;
         const uint32_t style = existing   ? existing->style
                                : rowStyle ? rowStyle
-                                          : s.data.columnStyle(c);
-        const size_t i = c - firstCol;
+                                          : rs.columnStyles[i];
         const std::string_view text = i < texts.size() ? texts[i] : std::string_view();
         const CellValue v = ClassifyCellText(text, decimalSeparator_, isText(style), rs.numbers[i]);
         if (v.kind == CellKind::Empty && (!existing || style == 0))
@@ -188,23 +193,29 @@ Workbook::PokeWriter::PokeWriter(Workbook& wb, int sheet, CellRange range, std::
         data_.remove_suffix(2);
     else if (data_.ends_with('\n'))
         data_.remove_suffix(1);
-    rows_ = data_.empty() ? 0 : size_t(std::count(data_.begin(), data_.end(), '\n')) + 1;
+    // The rows, and the first row with more cells than the range.
+    size_t wideRow = 0, wideCells = 0;
+    for (size_t at = 0; !data_.empty() && at <= data_.size(); ++rows_) {
+        const size_t end = std::min(data_.find('\n', at), data_.size());
+        const size_t cells =
+            size_t(std::count(data_.begin() + long(at), data_.begin() + long(end), '\t')) + 1;
+        if (cells > range.cols() && wideRow == 0) {
+            wideRow = rows_ + 1;
+            wideCells = cells;
+        }
+        at = end + 1;
+    }
     if (rows_ > range.rows()) {
         error_ = QStringLiteral("%1 rows for a range of %2").arg(rows_).arg(range.rows());
         return;
     }
-    for (size_t i = 0; i < rows_; ++i) {
-        const std::string_view line = nextLine();
-        const size_t n = size_t(std::count(line.begin(), line.end(), '\t')) + 1;
-        if (n > range.cols()) {
-            error_ = QStringLiteral("row %1 has %2 cells for a range of %3 columns")
-                         .arg(i + 1)
-                         .arg(n)
-                         .arg(range.cols());
-            return;
-        }
+    if (wideRow != 0) {
+        error_ = QStringLiteral("row %1 has %2 cells for a range of %3 columns")
+                     .arg(wideRow)
+                     .arg(wideCells)
+                     .arg(range.cols());
+        return;
     }
-    at_ = 0;
     // Room for the rows of data that come after the sheet's last row.
     SheetRows& rows = wb_.sheets_[size_t(sheet_)].data.rows;
     const uint32_t last = std::max(rows.lastRow(), range.first.row - 1);
@@ -228,7 +239,7 @@ bool Workbook::PokeWriter::step(uint32_t maxRows) {
     for (; next_ < until; ++next_) {
         cells_.clear();
         if (next_ < rows_)
-            Split(nextLine(), "\t", cells_);
+            SplitCells(nextLine(), cells_);
         wb_.writeRow(s, range_.first.row + next_, range_.first.col, range_.cols(), cells_,
                      scratch_);
     }

@@ -17,7 +17,9 @@ class Workbook {
     // What writing a row needs besides the texts, kept from row to row.
     struct RowScratch {
         RowCells old, fresh;
-        std::vector<std::string> numbers; // a column's number in the package's notation
+        std::vector<std::string> numbers;   // a column's number in the package's notation
+        std::vector<uint32_t> columnStyles; // of the columns from stylesFrom on
+        uint32_t stylesFrom = 0;
     };
 
 public:
