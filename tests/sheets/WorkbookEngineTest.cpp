@@ -88,19 +88,24 @@ TEST(WorkbookEngine, RefusesFilesItCannotRead) {
     QTemporaryDir dir;
     const QString notZip = dir.filePath("text.xls");
     WriteAll(notZip, "Number\tDate\r\n1\t2\r\n");
+    // The start of an Excel 97-2003 workbook: a compound file.
+    const QString binary = dir.filePath("old.xls");
+    WriteAll(binary, QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(4096, '\0'));
     struct Case {
         const char* what;
         QString path;
+        const char* reason;
     } cases[] = {
-        {"missing", dir.filePath("none.xls")},
-        {"not a zip", notZip},
-        {"no workbook", Variant(dir.path(), "xl/workbook.xml", nullptr)},
-        {"no sheet part", Variant(dir.path(), "xl/worksheets/sheet5.xml", nullptr)},
+        {"missing", dir.filePath("none.xls"), "No such file"},
+        {"not a zip", notZip, "not a workbook file"},
+        {"old binary format", binary, "save it as .xlsx"},
+        {"no workbook", Variant(dir.path(), "xl/workbook.xml", nullptr), "xl/workbook.xml"},
+        {"no sheet part", Variant(dir.path(), "xl/worksheets/sheet5.xml", nullptr), "missing"},
     };
     for (const Case& c : cases) {
         QString error;
         EXPECT_FALSE(Workbook::open(c.path, ".", error)) << c.what;
-        EXPECT_FALSE(error.isEmpty()) << c.what;
+        EXPECT_TRUE(error.contains(c.reason)) << c.what << ": " << error.toStdString();
     }
     const char* badSheets[] = {
         "<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></row></sheetData></worksheet>",

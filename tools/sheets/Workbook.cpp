@@ -77,6 +77,13 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path, const QString& dec
     QByteArray bytes;
     if (!ReadWorkbookFile(path, bytes, error))
         return nullptr;
+    // An Excel 97-2003 workbook is a compound file, not a zip: say what to do with it.
+    if (bytes.startsWith(QByteArrayLiteral("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))) {
+        error = QStringLiteral("cannot open %1: it is in the old binary Excel format; open it in "
+                               "the spreadsheet program and save it as .xlsx (Excel Workbook)")
+                    .arg(path);
+        return nullptr;
+    }
     auto wb = std::unique_ptr<Workbook>(new Workbook);
     wb->path_ = QFileInfo(path).absoluteFilePath();
     wb->name_ = QFileInfo(path).fileName();
