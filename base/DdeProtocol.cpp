@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QtEndian>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -12,14 +13,13 @@ namespace dde {
 namespace {
 
 void PutU32(QByteArray& out, uint32_t v) {
-    const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF),
-                       char((v >> 24) & 0xFF)};
+    char b[4];
+    qToLittleEndian<quint32>(v, b);
     out.append(b, 4);
 }
 
 uint32_t GetU32(const char* p) {
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return uint32_t(u[0]) | uint32_t(u[1]) << 8 | uint32_t(u[2]) << 16 | uint32_t(u[3]) << 24;
+    return qFromLittleEndian<quint32>(p);
 }
 
 void PutText(QByteArray& out, const QString& s) {
