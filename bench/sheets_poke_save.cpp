@@ -24,12 +24,7 @@ struct Conversation {
     uint32_t seq = 0;
 
     dde::MessageKind call(dde::MessageKind kind, const QString& a, const QString& b = {}) {
-        dde::Message m;
-        m.kind = kind;
-        m.seq = ++seq;
-        m.a = a;
-        m.b = b;
-        return send(dde::Encode(m));
+        return send(dde::Encode({.kind = kind, .seq = ++seq, .a = a, .b = b}));
     }
     // A block of UTF-8 goes after its head, as the console sends it.
     dde::MessageKind poke(const QString& item, const QByteArray& data) {

@@ -30,6 +30,22 @@ char* Put(char* out, std::string_view s) {
     return out + s.size();
 }
 
+// The entity or character reference that stands for c in element text or an attribute value;
+// null where c stands for itself (or takes the package's escape).
+const char* Entity(unsigned char c, bool attribute) {
+    static constexpr struct {
+        unsigned char c;
+        const char* text;
+        const char* attribute;
+    } Entities[] = {{'&', "&amp;", "&amp;"},  {'<', "&lt;", "&lt;"},    {'>', "&gt;", nullptr},
+                    {'"', nullptr, "&quot;"}, {'\r', "&#13;", "&#13;"}, {'\t', nullptr, "&#9;"},
+                    {'\n', nullptr, "&#10;"}};
+    for (const auto& e : Entities)
+        if (e.c == c)
+            return attribute ? e.attribute : e.text;
+    return nullptr;
+}
+
 // The package's escape of one UTF-16 code unit: "_x" + four hex digits + "_".
 char* PutEscape(char* out, unsigned code) {
     static const char hex[] = "0123456789ABCDEF";
@@ -78,41 +94,18 @@ char* WriteXml(char* o, std::string_view t, XmlEscape how) {
         return Put(o, t);
     for (size_t i = 0; i < t.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(t[i]);
-        switch (c) {
-        case '&':
-            o = Put(o, "&amp;");
-            break;
-        case '<':
-            o = Put(o, "&lt;");
-            break;
-        case '>':
-            o = attribute ? Put(o, ">") : Put(o, "&gt;");
-            break;
-        case '"':
-            o = attribute ? Put(o, "&quot;") : Put(o, "\"");
-            break;
-        case '\r':
-            o = Put(o, "&#13;");
-            break;
-        case '\t':
-            o = attribute ? Put(o, "&#9;") : Put(o, "\t");
-            break;
-        case '\n':
-            o = attribute ? Put(o, "&#10;") : Put(o, "\n");
-            break;
-        case '_':
-            o = underscores && IsUnderscoreEscape(t, i) ? PutEscape(o, '_') : Put(o, "_");
-            break;
-        default:
-            if (c < 0x20) {
-                o = PutEscape(o, c);
-            } else if (c == 0xEF && i + 2 < t.size() && uint8_t(t[i + 1]) == 0xBF &&
-                       (uint8_t(t[i + 2]) == 0xBE || uint8_t(t[i + 2]) == 0xBF)) {
-                o = PutEscape(o, 0xFFFEu + (uint8_t(t[i + 2]) - 0xBEu)); // U+FFFE, U+FFFF
-                i += 2;
-            } else {
-                *o++ = char(c);
-            }
+        if (const char* entity = Entity(c, attribute)) {
+            o = Put(o, entity);
+        } else if (c == '_' && underscores && IsUnderscoreEscape(t, i)) {
+            o = PutEscape(o, '_');
+        } else if (c < 0x20 && c != '\t' && c != '\n') {
+            o = PutEscape(o, c);
+        } else if (c == 0xEF && i + 2 < t.size() && uint8_t(t[i + 1]) == 0xBF &&
+                   (uint8_t(t[i + 2]) == 0xBE || uint8_t(t[i + 2]) == 0xBF)) {
+            o = PutEscape(o, 0xFFFEu + (uint8_t(t[i + 2]) - 0xBEu)); // U+FFFE, U+FFFF
+            i += 2;
+        } else {
+            *o++ = char(c);
         }
     }
     return o;
