@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QtEndian>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -12,14 +13,13 @@ namespace dde {
 namespace {
 
 void PutU32(QByteArray& out, uint32_t v) {
-    const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF),
-                       char((v >> 24) & 0xFF)};
+    char b[4];
+    qToLittleEndian<quint32>(v, b);
     out.append(b, 4);
 }
 
 uint32_t GetU32(const char* p) {
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return uint32_t(u[0]) | uint32_t(u[1]) << 8 | uint32_t(u[2]) << 16 | uint32_t(u[3]) << 24;
+    return qFromLittleEndian<quint32>(p);
 }
 
 void PutText(QByteArray& out, const QString& s) {
@@ -73,6 +73,27 @@ bool KnownKind(uint8_t k) {
            (k >= uint8_t(MessageKind::Data) && k <= uint8_t(MessageKind::Closed));
 }
 
+// The fields a kind carries after its seq, in this order: text a, text b, the wait flag.
+struct Fields {
+    bool a = false, b = false, wait = false;
+};
+
+Fields FieldsOf(MessageKind kind) {
+    switch (kind) {
+    case MessageKind::Connect:
+    case MessageKind::Poke:
+        return {true, true, false};
+    case MessageKind::Request:
+    case MessageKind::Data:
+    case MessageKind::Refused:
+        return {true, false, false};
+    case MessageKind::Execute:
+        return {true, false, true};
+    default:
+        return {};
+    }
+}
+
 QByteArray Head(MessageKind kind, uint32_t seq) {
     QByteArray body;
     body.append(char(Version));
@@ -95,28 +116,13 @@ QByteArray EncodePokeHead(uint32_t seq, const QString& item, uint32_t dataBytes)
 
 QByteArray Encode(const Message& m) {
     QByteArray body = Head(m.kind, m.seq);
-    switch (m.kind) {
-    case MessageKind::Connect:
-    case MessageKind::Poke:
+    const Fields f = FieldsOf(m.kind);
+    if (f.a)
         PutText(body, m.a);
+    if (f.b)
         PutText(body, m.b);
-        break;
-    case MessageKind::Request:
-    case MessageKind::Data:
-    case MessageKind::Refused:
-        PutText(body, m.a);
-        break;
-    case MessageKind::Execute:
-        PutText(body, m.a);
+    if (f.wait)
         body.append(char(m.wait ? 1 : 0));
-        break;
-    case MessageKind::Close:
-    case MessageKind::NoReply:
-    case MessageKind::Accepted:
-    case MessageKind::Completed:
-    case MessageKind::Closed:
-        break;
-    }
     QByteArray out;
     out.reserve(body.size() + 4);
     PutU32(out, uint32_t(body.size()));
@@ -167,35 +173,23 @@ std::optional<Message> Decoder::next() {
     }
     m.kind = MessageKind(kind);
     r.u32(m.seq);
-    switch (m.kind) {
-    case MessageKind::Connect:
-        r.text(m.a) && r.text(m.b);
-        break;
-    case MessageKind::Poke:
-        if (r.text(m.a) && !rawPokeData_) {
-            r.text(m.b);
-        } else if (!r.bad) {
-            const char* at = nullptr;
-            qsizetype n = 0;
-            if (r.span(at, n)) {
-                m.holder = buf_;
-                m.data = QByteArray::fromRawData(at, n);
-            }
-        }
-        break;
-    case MessageKind::Request:
-    case MessageKind::Data:
-    case MessageKind::Refused:
+    const Fields f = FieldsOf(m.kind);
+    if (f.a)
         r.text(m.a);
-        break;
-    case MessageKind::Execute: {
-        uint8_t w = 0;
-        r.text(m.a) && r.u8(w);
-        m.wait = w != 0;
-        break;
+    if (f.b && m.kind == MessageKind::Poke && rawPokeData_) {
+        const char* at = nullptr;
+        qsizetype n = 0;
+        if (!r.bad && r.span(at, n)) {
+            m.holder = buf_;
+            m.data = QByteArray::fromRawData(at, n);
+        }
+    } else if (f.b) {
+        r.text(m.b);
     }
-    default:
-        break;
+    if (f.wait) {
+        uint8_t w = 0;
+        r.u8(w);
+        m.wait = w != 0;
     }
     if (r.bad || r.left != 0) {
         error_ = QStringLiteral("malformed message of kind %1").arg(kind);

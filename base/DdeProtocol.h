@@ -59,12 +59,12 @@ enum class MessageKind : uint8_t {
 struct Message {
     MessageKind kind = MessageKind::Close;
     uint32_t seq = 0;
-    QString a; // service, item, command, data text or refusal reason
-    QString b; // topic, or poke data
+    QString a{}; // service, item, command, data text or refusal reason
+    QString b{}; // topic, or poke data
     // Poke data as it came (UTF-8, not checked), in place of b, from a decoder told to keep it
     // so: a large block then costs no copy at all. It points into `holder`, the message's bytes.
-    QByteArray data;
-    QByteArray holder;
+    QByteArray data{};
+    QByteArray holder{};
     bool wait = false;
 };
 

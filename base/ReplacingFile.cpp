@@ -155,13 +155,19 @@ bool ReplacingFile::Write(const QByteArray& bytes) {
 }
 
 bool ReplacingFile::Commit() {
+    return Finish(true);
+}
+
+bool ReplacingFile::Finish(bool rename) {
     // Some file systems report a full disk only when the data reach it.
     if (!temp_.isEmpty() && ::fsync(fd_) != 0)
         return Fail(errno);
     // Renamed while still open, so its lock keeps a sweep away until it has its final name.
-    if (!temp_.isEmpty() && ::rename(temp_.constData(), target_.constData()) != 0)
-        return Fail(errno);
-    temp_.clear();
+    if (rename && !temp_.isEmpty()) {
+        if (::rename(temp_.constData(), target_.constData()) != 0)
+            return Fail(errno);
+        temp_.clear();
+    }
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0)
@@ -182,13 +188,7 @@ bool ReplacingFile::OpenKept() {
 bool ReplacingFile::Keep() {
     if (temp_.isEmpty())
         return Fail(EINVAL);
-    if (::fsync(fd_) != 0)
-        return Fail(errno);
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0)
-        return Fail(errno);
-    return true;
+    return Finish(false);
 }
 
 QString ReplacingFile::KeptPath() const {

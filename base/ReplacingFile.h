@@ -47,6 +47,8 @@ public:
 private:
     bool Fail(int err);
     void Discard();
+    // Completes the file: synced, renamed over the target when asked, closed.
+    bool Finish(bool rename);
 
     QString path_;
     QByteArray target_; // the file finally written (symbolic links followed)

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -313,45 +314,40 @@ void TExcel::PokeBlock(int row1, int col1, int row2, int col2, const QStringList
     // The sheet conversation replaces the control conversation for a moment; the link's state
     // and events must not notice.
     DetachEvents();
-    const auto restore = [this] {
+    // Whatever happens from here on, the link goes back to the control conversation.
+    const auto restore = qScopeGuard([this] {
         FConv->setService(ServiceName);
         FConv->setTopic(SystemTopic);
         // A service that does not respond is not asked again.
         if ((FConv->notResponding() || !FConv->open()) && OnClose)
             OnClose(this);
         AttachEvents();
-    };
-    try {
-        FConv->setService(ServiceName);
-        FConv->setTopic(sel.left(bang));
-        if (!FConv->open()) {
-            CheckResponding();
-            throw Failure(QStringLiteral("Excel cannot linked  ") + sel);
-        }
-        const QString range = rowLetter + QString::number(row1) + colLetter +
-                              QString::number(col1) + ':' + rowLetter + QString::number(row2) +
-                              colLetter + QString::number(col2);
-        PumpMessages();
-        // Poked once more only when the poke could not be started: what the service refused it
-        // would refuse again, and a block may be many megabytes.
-        if (!FConv->poke(range, lines)) {
-            CheckResponding();
-            if (FConv->refusal() || !FConv->poke(range, lines)) {
-                CheckResponding();
-                throw Failure(WithReason(QStringLiteral("\"Block ") + range +
-                                             QStringLiteral("\" not accepted by Excel"),
-                                         FConv->refusal()));
-            }
-        }
-        PumpMessages();
-        // Answered only once the poke is processed: the block is in the sheet on return.
-        if (!FConv->request(range.left(range.indexOf(':'))))
-            CheckResponding();
-    } catch (...) {
-        restore();
-        throw;
+    });
+    FConv->setService(ServiceName);
+    FConv->setTopic(sel.left(bang));
+    if (!FConv->open()) {
+        CheckResponding();
+        throw Failure(QStringLiteral("Excel cannot linked  ") + sel);
     }
-    restore();
+    const QString range = rowLetter + QString::number(row1) + colLetter + QString::number(col1) +
+                          ':' + rowLetter + QString::number(row2) + colLetter +
+                          QString::number(col2);
+    PumpMessages();
+    // Poked once more only when the poke could not be started: what the service refused it
+    // would refuse again, and a block may be many megabytes.
+    if (!FConv->poke(range, lines)) {
+        CheckResponding();
+        if (FConv->refusal() || !FConv->poke(range, lines)) {
+            CheckResponding();
+            throw Failure(WithReason(QStringLiteral("\"Block ") + range +
+                                         QStringLiteral("\" not accepted by Excel"),
+                                     FConv->refusal()));
+        }
+    }
+    PumpMessages();
+    // Answered only once the poke is processed: the block is in the sheet on return.
+    if (!FConv->request(range.left(range.indexOf(':'))))
+        CheckResponding();
 }
 
 void TExcel::GetWorkbooks(QStringList& list) {

@@ -91,8 +91,7 @@ void LocalDdeConversation::endConversation(bool waitClosed) {
     if (!open_)
         return;
     if (!lost_ && sessionUp()) {
-        dde::Message m;
-        m.kind = dde::MessageKind::Close;
+        dde::Message m{.kind = dde::MessageKind::Close};
         if (waitClosed)
             transact(m, std::min(CloseWaitMs, replyTimeoutMs_));
         else {
@@ -121,11 +120,8 @@ bool LocalDdeConversation::open() {
     refusal_.reset();
     if (!ensureSession())
         return false;
-    dde::Message m;
-    m.kind = dde::MessageKind::Connect;
-    m.a = service_;
-    m.b = topic_;
-    const std::optional<dde::Message> reply = transact(m, replyTimeoutMs_);
+    const std::optional<dde::Message> reply =
+        transact({.kind = dde::MessageKind::Connect, .a = service_, .b = topic_}, replyTimeoutMs_);
     if (!reply)
         return false;
     if (reply->kind != dde::MessageKind::Accepted) {
@@ -238,10 +234,8 @@ bool LocalDdeConversation::canTransact() {
 std::optional<QString> LocalDdeConversation::request(const QString& item) {
     if (!canTransact())
         return std::nullopt;
-    dde::Message m;
-    m.kind = dde::MessageKind::Request;
-    m.a = item;
-    const std::optional<dde::Message> reply = transact(m, replyTimeoutMs_);
+    const std::optional<dde::Message> reply =
+        transact({.kind = dde::MessageKind::Request, .a = item}, replyTimeoutMs_);
     if (!reply || reply->kind != dde::MessageKind::Data)
         return std::nullopt;
     return reply->a;
@@ -277,24 +271,16 @@ bool LocalDdeConversation::poke(const QString& item, const QStringList& lines) {
     const std::optional<dde::Message> reply =
         exchange({dde::EncodePokeHead(seq, item, uint32_t(data.size())), data}, seq,
                  dde::MessageKind::Poke, UntilSilent);
-    if (reply && reply->kind == dde::MessageKind::Refused)
-        refusal_ = reply->a;
-    return reply && reply->kind == dde::MessageKind::Accepted;
+    return accepted(reply);
 }
 
 bool LocalDdeConversation::execute(const QString& command, bool wait) {
     if (!canTransact())
         return false;
-    dde::Message m;
-    m.kind = dde::MessageKind::Execute;
-    m.a = command;
-    m.wait = wait;
     const uint32_t seq = nextSeq_;
     // The reply comes once the command is done: a save of a big workbook takes a while.
-    const std::optional<dde::Message> reply = transact(std::move(m), UntilSilent);
-    if (reply && reply->kind == dde::MessageKind::Refused)
-        refusal_ = reply->a;
-    if (!reply || reply->kind != dde::MessageKind::Accepted)
+    if (!accepted(
+            transact({.kind = dde::MessageKind::Execute, .a = command, .wait = wait}, UntilSilent)))
         return false;
     if (wait) {
         busy_ = true;
@@ -302,6 +288,12 @@ bool LocalDdeConversation::execute(const QString& command, bool wait) {
         busyUntil_ = QDeadlineTimer(replyTimeoutMs_);
     }
     return true;
+}
+
+bool LocalDdeConversation::accepted(const std::optional<dde::Message>& reply) {
+    if (reply && reply->kind == dde::MessageKind::Refused)
+        refusal_ = reply->a;
+    return reply && reply->kind == dde::MessageKind::Accepted;
 }
 
 uint32_t LocalDdeConversation::takeSeq() {

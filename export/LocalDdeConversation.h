@@ -84,6 +84,8 @@ private:
     void endStartedService();
     bool sessionUp() const;
     bool canTransact();
+    // Whether the reply accepts the transaction; a refusal's reason is kept for refusal().
+    bool accepted(const std::optional<dde::Message>& reply);
     void readIncoming();
     void onReadyRead();
     void onDisconnected();

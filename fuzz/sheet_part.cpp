@@ -33,7 +33,8 @@ bool SameCells(const sheets::SheetRows& a, const sheets::SheetRows& b) {
             return false;
         for (size_t k = 0; k < x.cells.size(); ++k)
             if (x.cells[k].col != y.cells[k].col || x.cells[k].kind != y.cells[k].kind ||
-                x.cells[k].style != y.cells[k].style || x.cells[k].payload != y.cells[k].payload)
+                x.cells[k].style != y.cells[k].style || x.cells[k].payload != y.cells[k].payload ||
+                x.cells[k].attrs != y.cells[k].attrs)
                 return false;
     }
     return true;
@@ -57,11 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const sheets::Cell& c : row.cells) {
             if (c.kind != sheets::CellKind::Raw)
                 std::abort();
-            const size_t zero = c.payload.find('\0');
-            sheets::RawCellText(c.payload.substr(0, zero),
-                                zero == std::string_view::npos ? std::string_view()
-                                                               : c.payload.substr(zero + 1),
-                                shared);
+            sheets::RawCellText(c.attrs, c.payload, shared);
         }
     }
     return 0;

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
   clang libclang-rt-14-dev
-  libzip-dev libpugixml-dev libexpat1-dev libxlsxwriter-dev python3-openpyxl
+  libzip-dev libpugixml-dev libexpat1-dev libisal-dev zlib1g-dev libxlsxwriter-dev python3-openpyxl
   librsvg2-bin desktop-file-utils appstream dpkg-dev fakeroot
   libsqlite3-dev
 )

@@ -66,11 +66,7 @@ private:
         }
     }
     void send(QLocalSocket& s, MessageKind kind, uint32_t seq, const QString& a = {}) {
-        Message m;
-        m.kind = kind;
-        m.seq = seq;
-        m.a = a;
-        s.write(dde::Encode(m));
+        s.write(dde::Encode({.kind = kind, .seq = seq, .a = a}));
         s.waitForBytesWritten(1000);
     }
     void serve(QLocalSocket& s) {

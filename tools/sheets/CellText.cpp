@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <optional>
 
 #include "base/DecimalText.h"
@@ -24,84 +25,96 @@ bool IsUnderscoreEscape(std::string_view t, size_t i) {
            IsHex(t[i + 3]) && IsHex(t[i + 4]) && IsHex(t[i + 5]) && t[i + 6] == '_';
 }
 
-void AppendEscape(std::string& out, unsigned code) {
+char* Put(char* out, std::string_view s) {
+    std::memcpy(out, s.data(), s.size());
+    return out + s.size();
+}
+
+// The entity or character reference that stands for c in element text or an attribute value;
+// null where c stands for itself (or takes the package's escape).
+const char* Entity(unsigned char c, bool attribute) {
+    static constexpr struct {
+        unsigned char c;
+        const char* text;
+        const char* attribute;
+    } Entities[] = {{'&', "&amp;", "&amp;"},  {'<', "&lt;", "&lt;"},    {'>', "&gt;", nullptr},
+                    {'"', nullptr, "&quot;"}, {'\r', "&#13;", "&#13;"}, {'\t', nullptr, "&#9;"},
+                    {'\n', nullptr, "&#10;"}};
+    for (const auto& e : Entities)
+        if (e.c == c)
+            return attribute ? e.attribute : e.text;
+    return nullptr;
+}
+
+// The package's escape of one UTF-16 code unit: "_x" + four hex digits + "_".
+char* PutEscape(char* out, unsigned code) {
     static const char hex[] = "0123456789ABCDEF";
-    out += "_x";
+    *out++ = '_';
+    *out++ = 'x';
     for (int shift = 12; shift >= 0; shift -= 4)
-        out += hex[(code >> shift) & 0xF];
-    out += '_';
+        *out++ = hex[(code >> shift) & 0xF];
+    *out++ = '_';
+    return out;
 }
 
 } // namespace
 
 CellValue ClassifyCellText(std::string_view text, std::string_view decimalSeparator,
-                           bool formattedAsText) {
+                           bool formattedAsText, std::string& scratch) {
     if (text.empty())
         return {};
     if (!formattedAsText && text.size() > 1 && text[0] == '=')
-        return {CellKind::Formula, std::string(text.substr(1))};
+        return {CellKind::Formula, text.substr(1)};
     if (!formattedAsText) {
         // Plain integers of up to 15 digits are already in the package's notation.
         const size_t sign = text[0] == '-' ? 1 : 0;
         const size_t digits = text.size() - sign;
         if (digits > 0 && digits <= 15 && (text[sign] != '0' || digits == 1) &&
             std::all_of(text.begin() + long(sign), text.end(), IsDigit))
-            return {CellKind::Number, std::string(text)};
+            return {CellKind::Number, text};
         if (const std::optional<double> v = ReadDecimal(text, {".", decimalSeparator})) {
             char buf[32];
             const auto w = std::to_chars(buf, buf + sizeof buf, *v);
-            return {CellKind::Number, std::string(buf, w.ptr)};
+            scratch.assign(buf, w.ptr);
+            return {CellKind::Number, scratch};
         }
     }
-    return {CellKind::String, std::string(text)};
+    return {CellKind::String, text};
 }
 
-void AppendXmlText(std::string& out, std::string_view t, bool escapeUnderscores) {
+char* WriteXml(char* o, std::string_view t, XmlEscape how) {
+    const bool attribute = how == XmlEscape::Attribute;
+    const bool underscores = how == XmlEscape::CellText;
     // Most texts need no escape at all.
-    if (std::none_of(t.begin(), t.end(), [](char ch) {
+    if (std::none_of(t.begin(), t.end(), [&](char ch) {
             const auto c = static_cast<unsigned char>(ch);
-            return c < 0x20 || c == '&' || c == '<' || c == '>' || c == '_' || c == 0xEF;
-        })) {
-        out += t;
-        return;
-    }
+            return c < 0x20 || c == '&' || c == '<' || c == '>' || c == '"' || c == 0xEF ||
+                   (c == '_' && underscores);
+        }))
+        return Put(o, t);
     for (size_t i = 0; i < t.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(t[i]);
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '\r':
-            out += "&#13;";
-            break;
-        case '\t':
-        case '\n':
-            out += char(c);
-            break;
-        case '_':
-            if (escapeUnderscores && IsUnderscoreEscape(t, i))
-                AppendEscape(out, '_');
-            else
-                out += '_';
-            break;
-        default:
-            if (c < 0x20) {
-                AppendEscape(out, c);
-            } else if (c == 0xEF && i + 2 < t.size() && uint8_t(t[i + 1]) == 0xBF &&
-                       (uint8_t(t[i + 2]) == 0xBE || uint8_t(t[i + 2]) == 0xBF)) {
-                AppendEscape(out, 0xFFFEu + (uint8_t(t[i + 2]) - 0xBEu)); // U+FFFE, U+FFFF
-                i += 2;
-            } else {
-                out += char(c);
-            }
+        if (const char* entity = Entity(c, attribute)) {
+            o = Put(o, entity);
+        } else if (c == '_' && underscores && IsUnderscoreEscape(t, i)) {
+            o = PutEscape(o, '_');
+        } else if (c < 0x20 && c != '\t' && c != '\n') {
+            o = PutEscape(o, c);
+        } else if (c == 0xEF && i + 2 < t.size() && uint8_t(t[i + 1]) == 0xBF &&
+                   (uint8_t(t[i + 2]) == 0xBE || uint8_t(t[i + 2]) == 0xBF)) {
+            o = PutEscape(o, 0xFFFEu + (uint8_t(t[i + 2]) - 0xBEu)); // U+FFFE, U+FFFF
+            i += 2;
+        } else {
+            *o++ = char(c);
         }
     }
+    return o;
+}
+
+void AppendXml(std::string& out, std::string_view text, XmlEscape how) {
+    const size_t at = out.size();
+    out.resize(at + text.size() * XmlEscapeGrowth);
+    out.resize(size_t(WriteXml(out.data() + at, text, how) - out.data()));
 }
 
 std::string DecodeUnderscoreEscapes(std::string_view t) {

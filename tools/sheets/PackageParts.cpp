@@ -26,6 +26,12 @@ std::string Folder(const std::string& part) {
     return slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
 }
 
+// The part that holds a part's relationships: "_rels/<name>.rels" in its folder.
+std::string RelationshipsPart(const std::string& part) {
+    const std::string folder = Folder(part);
+    return folder + "_rels/" + part.substr(folder.size()) + ".rels";
+}
+
 // A relationship target relative to the folder of its source part, as a zip entry name.
 std::string Resolve(const std::string& folder, std::string target) {
     std::string path = target.starts_with('/') ? target.substr(1) : folder + target;
@@ -63,7 +69,7 @@ bool Load(pugi::xml_document& doc, const ZipPackage& zip, const std::string& par
 std::vector<std::pair<std::string, std::string>>
 Relationships(const ZipPackage& zip, const std::string& part, std::string& error) {
     const std::string folder = Folder(part);
-    const std::string relsPart = folder + "_rels/" + part.substr(folder.size()) + ".rels";
+    const std::string relsPart = RelationshipsPart(part);
     pugi::xml_document doc;
     std::vector<std::pair<std::string, std::string>> out;
     if (!zip.contains(relsPart) || !Load(doc, zip, relsPart, error))
@@ -122,7 +128,7 @@ bool ReadLayout(const ZipPackage& zip, PackageLayout& out, std::string& error) {
     std::vector<std::string> relIds;
     {
         const std::string folder = Folder(workbook);
-        const std::string relsPart = folder + "_rels/" + workbook.substr(folder.size()) + ".rels";
+        const std::string relsPart = RelationshipsPart(workbook);
         out.workbookRels = relsPart;
         pugi::xml_document r;
         if (zip.contains(relsPart) && !Load(r, zip, relsPart, error))

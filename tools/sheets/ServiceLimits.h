@@ -17,7 +17,7 @@ constexpr uint64_t ReadAheadBytes = 1ull << 20;
 constexpr uint64_t UnreadReplyBytes = 8ull << 20;
 
 // The cells of all open workbooks, in the service's compact form (a full sheet of the export,
-// a million rows of seven cells, takes about 70 MiB): an OPEN or a poke beyond is refused. The
+// a million rows of seven cells, takes about 50 MiB): an OPEN or a poke beyond is refused. The
 // default of the option --cell-limit-mib.
 constexpr uint64_t CellBytes = 192ull << 20;
 // A workbook file is held in memory while it is open.

@@ -9,31 +9,52 @@
 
 namespace sheets {
 
-void AppendXmlAttr(std::string& out, std::string_view v) {
-    for (char c : v) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\t':
-            out += "&#9;";
-            break;
-        case '\n':
-            out += "&#10;";
-            break;
-        case '\r':
-            out += "&#13;";
-            break;
-        default:
-            out += c;
-        }
+namespace {
+
+using Piece = SheetPart::Writer::Piece;
+
+[[gnu::always_inline]] inline char* Put(char* out, const Piece& p) {
+    if (p.size > Piece::Room) {
+        std::memcpy(out, p.longer.data(), p.size);
+        return out + p.size;
     }
+    std::memcpy(out, p.bytes, Piece::Room); // the room past the piece is written over next
+    return out + p.size;
+}
+
+// A text of the cells: mostly short, copied without a call where it is.
+[[gnu::always_inline]] inline char* Put(char* out, std::string_view s) {
+    const char* p = s.data();
+    const size_t n = s.size();
+    if (n >= 8 && n <= 16) {
+        std::memcpy(out, p, 8);
+        std::memcpy(out + n - 8, p + n - 8, 8);
+    } else if (n >= 4 && n < 8) {
+        std::memcpy(out, p, 4);
+        std::memcpy(out + n - 4, p + n - 4, 4);
+    } else if (n > 16) {
+        std::memcpy(out, p, n);
+    } else {
+        for (size_t i = 0; i < n; ++i)
+            out[i] = p[i];
+    }
+    return out + n;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+constexpr std::string_view Preserve = " xml:space=\"preserve\"";
+constexpr size_t NumberRoom = 16; // a row or style number, written with room to spare
+
+} // namespace
+
+SheetPart::Writer::Piece::Piece(std::string_view text) : size(text.size()) {
+    if (size <= Room)
+        std::memcpy(bytes, text.data(), size);
+    else
+        longer = text;
 }
 
 bool SheetPart::load(std::string_view xml, std::string& error) {
@@ -63,142 +84,159 @@ uint32_t SheetPart::rowStyle(std::string_view attrs) {
     return ParseUint(attrs.substr(s + 4, end - s - 4), v) ? v + 1 : 0;
 }
 
-void SheetPart::Writer::restart() {
-    pending_.clear();
-    pendingPos_ = 0;
-    nextRow_ = 0;
-    phase_ = 0;
+SheetPart::Writer::Writer(const SheetPart& part) : part_(part) {
+    const std::string& p = part.prefix_;
+    rowOpen_ = Piece('<' + p + "row r=\"");
+    rowClose_ = Piece("</" + p + "row>");
+    emptyClose_ = Piece("/>");
+    cellClose_ = Piece("</" + p + "c>");
+    valueOpen_ = Piece("><" + p + "v>");
+    valueClose_ = Piece("</" + p + "v>");
+    stringOpen_ = Piece(" t=\"inlineStr\"><" + p + "is><" + p + "t");
+    stringClose_ = Piece("</" + p + "t></" + p + "is>");
+    formulaOpen_ = Piece("><" + p + "f>");
+    formulaClose_ = Piece("</" + p + "f>");
+    styleOpen_ = Piece("\" s=\"");
+    cellOpens_.resize(part.rows.lastColumn() + 1);
+    std::string open;
+    for (uint32_t c = 1; c < cellOpens_.size(); ++c) {
+        open = '<' + p + "c r=\"";
+        AppendColumnName(open, c);
+        cellOpens_[c] = Piece(open);
+    }
+    const auto room = [](const Piece& piece) { return std::max(piece.size, Piece::Room); };
+    cellMarkup_ = room(cellOpens_.empty() ? Piece() : cellOpens_.back()) + NumberRoom +
+                  room(styleOpen_) + NumberRoom + 1 +
+                  std::max({room(valueOpen_) + room(valueClose_),
+                            room(stringOpen_) + Preserve.size() + 1 + room(stringClose_),
+                            room(formulaOpen_) + room(formulaClose_), room(emptyClose_)}) +
+                  room(cellClose_);
+}
+std::string SheetPart::Writer::head() const {
+    const SheetPart& p = part_;
+    std::string out;
+    const size_t at = std::min(p.dimensionAt_, p.head_.size());
+    out.append(p.head_, 0, at);
+    if (at < p.head_.size()) {
+        out += "A1";
+        if (p.rows.lastRow() > 0 && p.rows.lastColumn() > 0) {
+            out += ':';
+            AppendColumnName(out, p.rows.lastColumn());
+            out += std::to_string(p.rows.lastRow());
+        }
+        out.append(p.head_, at);
+    }
+    out += p.sheetDataTag_;
+    out += '>';
+    return out;
 }
 
 size_t SheetPart::Writer::read(char* out, size_t max) {
-    if (pending_.size() - pendingPos_ < max)
-        fill(max);
-    const size_t n = std::min(max, pending_.size() - pendingPos_);
-    std::memcpy(out, pending_.data() + pendingPos_, n);
-    pendingPos_ += n;
+    const auto& entries = part_.rows.entries();
+    size_t n = 0;
+    while (n < max) {
+        if (pendingPos_ < pending_.size()) {
+            const size_t k = std::min(max - n, pending_.size() - pendingPos_);
+            std::memcpy(out + n, pending_.data() + pendingPos_, k);
+            n += k;
+            pendingPos_ += k;
+            continue;
+        }
+        pending_.clear();
+        pendingPos_ = 0;
+        if (phase_ == Phase::Head) {
+            pending_ = head();
+            phase_ = Phase::Rows;
+        } else if (phase_ == Phase::Rows && nextRow_ < entries.size()) {
+            const SheetRows::Entry& e = entries[nextRow_++];
+            const size_t bound = rowBound(e);
+            if (max - n >= bound) {
+                n = size_t(writeRow(out + n, e) - out);
+            } else {
+                pending_.resize(bound);
+                pending_.resize(size_t(writeRow(pending_.data(), e) - pending_.data()));
+            }
+        } else if (phase_ == Phase::Rows) {
+            pending_ = "</" + part_.prefix_ + "sheetData>" + part_.tail_;
+            phase_ = Phase::Done;
+        } else {
+            break;
+        }
+    }
     return n;
 }
 
-void SheetPart::Writer::fill(size_t want) {
-    pending_.erase(0, pendingPos_);
-    pendingPos_ = 0;
-    const SheetPart& p = part_;
-    const auto& entries = p.rows.entries();
-    while (pending_.size() < want && phase_ < 3) {
-        if (phase_ == 0) {
-            const size_t at = std::min(p.dimensionAt_, p.head_.size());
-            pending_.append(p.head_, 0, at);
-            if (at < p.head_.size()) {
-                pending_ += "A1";
-                if (p.rows.lastRow() > 0 && p.rows.lastColumn() > 0) {
-                    pending_ += ':';
-                    AppendColumnName(pending_, p.rows.lastColumn());
-                    pending_ += std::to_string(p.rows.lastRow());
-                }
-                pending_.append(p.head_, at);
-            }
-            pending_ += p.sheetDataTag_;
-            pending_ += '>';
-            phase_ = 1;
-        } else if (phase_ == 1) {
-            if (nextRow_ < entries.size()) {
-                appendRow(entries[nextRow_++]);
-            } else {
-                pending_ += "</" + p.prefix_ + "sheetData>";
-                pending_ += p.tail_;
-                phase_ = 3;
-            }
+size_t SheetPart::Writer::rowBound(const SheetRows::Entry& e) const {
+    // Every cell takes at least two bytes of the record; no text is longer than the record.
+    const size_t record = part_.rows.recordBytes(e);
+    const auto room = [](const Piece& piece) { return std::max(piece.size, Piece::Room); };
+    return room(rowOpen_) + NumberRoom + 2 + room(emptyClose_) + room(rowClose_) +
+           record * XmlEscapeGrowth + (record / 2 + 1) * cellMarkup_;
+}
+
+char* SheetPart::Writer::writeRow(char* o, const SheetRows::Entry& e) const {
+    SheetRows::Cursor cells = part_.rows.cursor(e);
+    char number[NumberRoom];
+    const size_t digits = size_t(std::to_chars(number, number + NumberRoom, e.row).ptr - number);
+    o = Put(o, rowOpen_);
+    std::memcpy(o, number, NumberRoom);
+    o += digits;
+    *o++ = '"';
+    o = Put(o, cells.attrs);
+    Cell c;
+    if (!cells.next(c))
+        return Put(o, emptyClose_);
+    *o++ = '>';
+    do {
+        if (c.col < cellOpens_.size()) {
+            o = Put(o, cellOpens_[c.col]);
+        } else { // not after the last column: only a damaged record
+            std::string open = "<" + part_.prefix_ + "c r=\"";
+            AppendColumnName(open, c.col);
+            o = Put(o, Piece(open));
         }
-    }
-}
-
-SheetPart::Writer::Writer(const SheetPart& part) : part_(part) {
-    const std::string& p = part.prefix_;
-    rowOpen_ = '<' + p + "row r=\"";
-    rowClose_ = "</" + p + "row>";
-    cellOpen_ = '<' + p + "c r=\"";
-    cellClose_ = "</" + p + "c>";
-    valueOpen_ = "><" + p + "v>";
-    valueClose_ = "</" + p + "v>";
-    stringOpen_ = " t=\"inlineStr\"><" + p + "is><" + p + "t";
-    stringClose_ = "</" + p + "t></" + p + "is>";
-    formulaOpen_ = "><" + p + "f>";
-    formulaClose_ = "</" + p + "f>";
-    columnNames_.resize(std::min<size_t>(part.rows.lastColumn() + 1, 1024));
-    for (uint32_t c = 1; c < columnNames_.size(); ++c)
-        AppendColumnName(columnNames_[c], c);
-}
-
-void SheetPart::Writer::appendRow(const SheetRows::Entry& e) {
-    std::string& o = pending_;
-    part_.rows.decode(e, scratch_);
-    char rowNumber[16];
-    const size_t rowDigits =
-        size_t(std::to_chars(rowNumber, rowNumber + 16, e.row).ptr - rowNumber);
-    o += rowOpen_;
-    o.append(rowNumber, rowDigits);
-    o += '"';
-    o += scratch_.attrs;
-    if (scratch_.cells.empty()) {
-        o += "/>";
-        return;
-    }
-    o += '>';
-    for (const Cell& c : scratch_.cells) {
-        o += cellOpen_;
-        if (c.col < columnNames_.size())
-            o += columnNames_[c.col];
-        else
-            AppendColumnName(o, c.col);
-        o.append(rowNumber, rowDigits);
-        o += '"';
+        std::memcpy(o, number, NumberRoom);
+        o += digits;
         if (c.style > 0) {
-            char style[16];
-            o += " s=\"";
-            o.append(style, size_t(std::to_chars(style, style + 16, c.style - 1).ptr - style));
-            o += '"';
+            o = Put(o, styleOpen_);
+            o = std::to_chars(o, o + NumberRoom, c.style - 1).ptr;
         }
+        *o++ = '"';
         switch (c.kind) {
         case CellKind::Empty:
-            o += "/>";
+            o = Put(o, emptyClose_);
             continue;
         case CellKind::Number:
-            o += valueOpen_;
-            o += c.payload;
-            o += valueClose_;
+            o = Put(o, valueOpen_);
+            o = Put(o, c.payload);
+            o = Put(o, valueClose_);
             break;
-        case CellKind::String: {
-            o += stringOpen_;
-            const char first = c.payload.front(), last = c.payload.back();
-            if (std::strchr(" \t\n\r", first) || std::strchr(" \t\n\r", last))
-                o += " xml:space=\"preserve\"";
-            o += '>';
-            AppendXmlText(o, c.payload);
-            o += stringClose_;
+        case CellKind::String:
+            o = Put(o, stringOpen_);
+            if (!c.payload.empty() && (IsBlank(c.payload.front()) || IsBlank(c.payload.back())))
+                o = Put(o, Preserve);
+            *o++ = '>';
+            o = WriteXml(o, c.payload, XmlEscape::CellText);
+            o = Put(o, stringClose_);
             break;
-        }
         case CellKind::Formula:
-            o += formulaOpen_;
-            AppendXmlText(o, c.payload, false);
-            o += formulaClose_;
+            o = Put(o, formulaOpen_);
+            o = WriteXml(o, c.payload, XmlEscape::Text);
+            o = Put(o, formulaClose_);
             break;
-        case CellKind::Raw: {
-            const size_t zero = c.payload.find('\0');
-            o += c.payload.substr(0, zero);
-            const std::string_view inner =
-                zero == std::string_view::npos ? std::string_view() : c.payload.substr(zero + 1);
-            if (inner.empty()) {
-                o += "/>";
+        case CellKind::Raw:
+            o = Put(o, c.attrs);
+            if (c.payload.empty()) {
+                o = Put(o, emptyClose_);
                 continue;
             }
-            o += '>';
-            o += inner;
+            *o++ = '>';
+            o = Put(o, c.payload);
             break;
         }
-        }
-        o += cellClose_;
-    }
-    o += rowClose_;
+        o = Put(o, cellClose_);
+    } while (cells.next(c));
+    return Put(o, rowClose_);
 }
 
 } // namespace sheets

@@ -24,26 +24,38 @@ public:
     // Style (index + 1, 0 none) that a row's attributes give to new cells.
     static uint32_t rowStyle(std::string_view attrs);
 
-    // Streams the whole part; read() returns 0 at the end.
+    // Streams the whole part; read() returns 0 at the end. Rows are written straight into the
+    // caller's buffer where they fit, else through a buffer of its own.
     class Writer {
     public:
         explicit Writer(const SheetPart& part);
-        void restart();
         size_t read(char* out, size_t max);
+
+        // A piece of markup made once, with room to be copied in one move of a fixed size (a
+        // row is made of many short pieces).
+        struct Piece {
+            static constexpr size_t Room = 48;
+            char bytes[Room] = {};
+            size_t size = 0;
+            std::string longer; // a piece over Room bytes (a long prefix)
+            Piece() = default;
+            explicit Piece(std::string_view text);
+        };
 
     private:
         const SheetPart& part_;
         std::string pending_;
         size_t pendingPos_ = 0;
         size_t nextRow_ = 0;
-        int phase_ = 0;
-        RowCells scratch_;
-        // The element tags with the part's prefix, made once.
-        std::string rowOpen_, rowClose_, cellOpen_, cellClose_, valueOpen_, valueClose_,
-            stringOpen_, stringClose_, formulaOpen_, formulaClose_;
-        std::vector<std::string> columnNames_;
-        void fill(size_t want);
-        void appendRow(const SheetRows::Entry& e);
+        enum class Phase { Head, Rows, Done } phase_ = Phase::Head;
+        // The element tags with the part's prefix.
+        Piece rowOpen_, rowClose_, emptyClose_, cellClose_, valueOpen_, valueClose_, stringOpen_,
+            stringClose_, formulaOpen_, formulaClose_, styleOpen_;
+        std::vector<Piece> cellOpens_; // with the column's name, by column
+        size_t cellMarkup_ = 0;        // the most bytes of a cell's markup besides its texts
+        std::string head() const;
+        size_t rowBound(const SheetRows::Entry& e) const;
+        char* writeRow(char* out, const SheetRows::Entry& e) const;
     };
 
 private:
@@ -58,8 +70,5 @@ private:
     std::string tail_;                       // after sheetData
     std::vector<ColumnStyle> cols_;
 };
-
-// Attribute value text: &, <, " as entities, TAB, LF and CR as character references.
-void AppendXmlAttr(std::string& out, std::string_view value);
 
 } // namespace sheets

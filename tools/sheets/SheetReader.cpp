@@ -20,7 +20,7 @@ void AppendNamespaces(std::string& out,
             out += prefix;
         }
         out += "=\"";
-        AppendXmlAttr(out, uri);
+        AppendXml(out, uri, XmlEscape::Attribute);
         out += '"';
     }
 }
@@ -29,7 +29,7 @@ void AppendAttribute(std::string& out, const QName& name, std::string_view value
     out += ' ';
     AppendQName(out, name);
     out += "=\"";
-    AppendXmlAttr(out, value);
+    AppendXml(out, value, XmlEscape::Attribute);
     out += '"';
 }
 
@@ -136,7 +136,7 @@ void SheetReader::startElement(const char* name, const char** atts) {
         else if (skipFrom_ == 0 && depth_ == 4)
             skipFrom_ = depth_; // not a cell: left out with everything in it
         else if (skipFrom_ == 0)
-            appendStart(cellText_, n, atts);
+            appendStart(rawCells_.back().inner, n, atts);
     } else {
         size_t ref = std::string::npos;
         const bool dimension = where_ == Where::Head && depth_ == 2 && n.uri == uri_ &&
@@ -190,7 +190,7 @@ void SheetReader::startRow(const QName& n, const char** atts) {
     row_ = lastRow_ = r;
     lastCol_ = 0;
     cells_.clear();
-    cellTexts_.clear();
+    rawCells_.clear();
 }
 
 void SheetReader::startCell(const char** atts) {
@@ -199,8 +199,8 @@ void SheetReader::startCell(const char** atts) {
     Cell cell;
     cell.col = lastCol_ + 1;
     cell.kind = CellKind::Raw;
-    cellText_.clear();
-    AppendNamespaces(cellText_, namespaces_);
+    RawCell& raw = rawCells_.emplace_back();
+    AppendNamespaces(raw.attrs, namespaces_);
     for (size_t i = 0; atts[i]; i += 2) {
         const QName a = SplitName(atts[i]);
         uint32_t style = 0;
@@ -211,13 +211,12 @@ void SheetReader::startCell(const char** atts) {
             if (ParseUint(atts[i + 1], style))
                 cell.style = style + 1;
         } else {
-            AppendAttribute(cellText_, a, atts[i + 1]);
+            AppendAttribute(raw.attrs, a, atts[i + 1]);
         }
     }
     if (cell.col <= lastCol_ || cell.col > MaxColumns)
         return stop("cells out of order or off the sheet");
     lastCol_ = cell.col;
-    cellText_ += '\0';
     cells_.push_back(cell);
     justOpened_ = false;
 }
@@ -226,8 +225,10 @@ void SheetReader::endRow() {
     RowCells row;
     row.attrs = rowAttrs_;
     row.cells.swap(cells_);
-    for (size_t i = 0; i < row.cells.size(); ++i)
-        row.cells[i].payload = cellTexts_[i];
+    for (size_t i = 0; i < row.cells.size(); ++i) {
+        row.cells[i].attrs = rawCells_[i].attrs;
+        row.cells[i].payload = rawCells_[i].inner;
+    }
     part_.rows.stage(row_, row);
     row.cells.swap(cells_);
     if (++stagedRows_ % RowsPerCommit == 0)
@@ -246,11 +247,8 @@ void SheetReader::endElement(const char* name) {
         } else if (skipFrom_ != 0) {
             if (depth_ == skipFrom_)
                 skipFrom_ = 0;
-        } else if (depth_ == 4) {
-            cellTexts_.push_back(std::move(cellText_));
-            cellText_.clear();
-        } else {
-            appendEnd(cellText_, n);
+        } else if (depth_ > 4) {
+            appendEnd(rawCells_.back().inner, n);
         }
     } else if (out_) {
         appendEnd(*out_, n);
@@ -262,14 +260,14 @@ void SheetReader::endElement(const char* name) {
 void SheetReader::characters(std::string_view text) {
     if (where_ == Where::Rows) {
         if (depth_ >= 4 && skipFrom_ == 0) { // the text of a cell, or of an element in it
-            AppendXmlText(cellText_, text, false);
+            AppendXml(rawCells_.back().inner, text, XmlEscape::Text);
             justOpened_ = false;
         }
         return;
     }
     if (!out_ || depth_ == 0)
         return;
-    AppendXmlText(*out_, text, false);
+    AppendXml(*out_, text, XmlEscape::Text);
     justOpened_ = false;
     checkFrame();
 }

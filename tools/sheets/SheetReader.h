@@ -35,11 +35,12 @@ private:
     uint32_t row_ = 0, lastRow_ = 0, lastCol_ = 0;
     std::string rowAttrs_;
     std::vector<Cell> cells_;
-    std::vector<std::string> cellTexts_;
+    // The cells' attributes (besides r and s) and inner XML, as written back.
+    struct RawCell {
+        std::string attrs, inner;
+    };
+    std::vector<RawCell> rawCells_;
     size_t stagedRows_ = 0;
-    // The cell being read: attributes, '\0', inner XML.
-    int cellDepth_ = 0;
-    std::string cellText_;
 
     void startElement(const char* name, const char** atts) override;
     void endElement(const char* name) override;

@@ -5,14 +5,39 @@
 
 namespace sheets {
 
+// A record: its length (varint), the row's attributes (varint length, bytes), then per cell a
+// tag byte (the kind, and which of the fields below it has), the column when it is not the one
+// after the previous cell's, the style when it has one, a raw cell's attributes when it has
+// any (varint length, bytes), and the payload (varint length, bytes). A poked cell so costs
+// three bytes besides its text.
 namespace {
 
-void PutVarint(std::string& out, uint64_t v) {
-    while (v >= 0x80) {
-        out += char(0x80 | (v & 0x7F));
-        v >>= 7;
-    }
-    out += char(v);
+constexpr uint8_t KindBits = 7;
+constexpr uint8_t ColumnGiven = 1 << 3;
+constexpr uint8_t StyleGiven = 1 << 4;
+constexpr uint8_t AttrsGiven = 1 << 5;
+// Marks a staged removal, which has no record.
+constexpr uint32_t Removed = UINT32_MAX;
+
+size_t VarintBytes(uint64_t v) {
+    size_t n = 1;
+    for (; v >= 0x80; v >>= 7)
+        ++n;
+    return n;
+}
+
+char* PutVarint(char* p, uint64_t v) {
+    for (; v >= 0x80; v >>= 7)
+        *p++ = char(0x80 | (v & 0x7F));
+    *p++ = char(v);
+    return p;
+}
+
+char* PutBytes(char* p, std::string_view s) {
+    p = PutVarint(p, s.size());
+    if (!s.empty())
+        std::memcpy(p, s.data(), s.size());
+    return p + s.size();
 }
 
 uint64_t GetVarint(const char*& p, const char* end) {
@@ -33,58 +58,106 @@ std::string_view GetBytes(const char*& p, const char* end) {
     return s;
 }
 
+size_t BodyBytes(const RowCells& row) {
+    size_t n = VarintBytes(row.attrs.size()) + row.attrs.size();
+    uint32_t previous = 0;
+    for (const Cell& c : row.cells) {
+        n += 1 + VarintBytes(c.payload.size()) + c.payload.size();
+        if (c.col != previous + 1)
+            n += VarintBytes(c.col);
+        if (c.style != 0)
+            n += VarintBytes(c.style);
+        if (!c.attrs.empty())
+            n += VarintBytes(c.attrs.size()) + c.attrs.size();
+        previous = c.col;
+    }
+    return n;
+}
+
+void PutBody(char* p, const RowCells& row) {
+    p = PutBytes(p, row.attrs);
+    uint32_t previous = 0;
+    for (const Cell& c : row.cells) {
+        const bool column = c.col != previous + 1;
+        *p++ = char(uint8_t(c.kind) | (column ? ColumnGiven : 0) | (c.style ? StyleGiven : 0) |
+                    (c.attrs.empty() ? 0 : AttrsGiven));
+        if (column)
+            p = PutVarint(p, c.col);
+        if (c.style != 0)
+            p = PutVarint(p, c.style);
+        if (!c.attrs.empty())
+            p = PutBytes(p, c.attrs);
+        p = PutBytes(p, c.payload);
+        previous = c.col;
+    }
+}
+
 } // namespace
 
-void EncodeRow(const RowCells& row, std::string& out) {
-    out.clear();
-    PutVarint(out, row.attrs.size());
-    out.append(row.attrs);
-    for (const Cell& c : row.cells) {
-        PutVarint(out, c.col);
-        out += char(c.kind);
-        PutVarint(out, c.style);
-        PutVarint(out, c.payload.size());
-        out.append(c.payload);
-    }
+size_t SheetRows::recordBytes(const Entry& e) const {
+    const char* p = blocks_[e.block].get() + e.offset;
+    return size_t(GetVarint(p, blocks_[e.block].get() + blockSizes_[e.block]));
+}
+
+size_t SheetRows::storedBytes(const Entry& e) const {
+    const size_t body = recordBytes(e);
+    return VarintBytes(body) + body;
+}
+
+SheetRows::Cursor SheetRows::cursor(const Entry& e) const {
+    Cursor c;
+    c.p_ = blocks_[e.block].get() + e.offset;
+    const char* end = blocks_[e.block].get() + blockSizes_[e.block];
+    const uint64_t body = GetVarint(c.p_, end);
+    c.end_ = c.p_ + std::min<uint64_t>(body, uint64_t(end - c.p_));
+    c.attrs = GetBytes(c.p_, c.end_);
+    return c;
+}
+
+bool SheetRows::Cursor::next(Cell& c) {
+    if (p_ >= end_)
+        return false;
+    const uint8_t tag = uint8_t(*p_++);
+    c.kind = CellKind(tag & KindBits);
+    c.col = (tag & ColumnGiven) ? uint32_t(GetVarint(p_, end_)) : previous_ + 1;
+    c.style = (tag & StyleGiven) ? uint32_t(GetVarint(p_, end_)) : 0;
+    c.attrs = (tag & AttrsGiven) ? GetBytes(p_, end_) : std::string_view();
+    c.payload = GetBytes(p_, end_);
+    previous_ = c.col;
+    return true;
 }
 
 void SheetRows::decode(const Entry& e, RowCells& out) const {
+    Cursor cells = cursor(e);
+    out.attrs = cells.attrs;
     out.cells.clear();
-    const char* p = blocks_[e.block].get() + e.offset;
-    const char* end = p + e.size;
-    out.attrs = GetBytes(p, end);
-    while (p < end) {
-        Cell c;
-        c.col = uint32_t(GetVarint(p, end));
-        c.kind = p < end ? CellKind(*p++) : CellKind::Empty;
-        c.style = uint32_t(GetVarint(p, end));
-        c.payload = GetBytes(p, end);
-        out.cells.push_back(c);
+    while (cells.next(out.cells.emplace_back())) {
     }
+    out.cells.pop_back();
 }
 
 const SheetRows::Entry* SheetRows::find(uint32_t row) const {
+    if (entries_.empty() || row > entries_.back().row) // appending
+        return nullptr;
     auto it = std::lower_bound(entries_.begin(), entries_.end(), row,
                                [](const Entry& e, uint32_t r) { return e.row < r; });
     return it != entries_.end() && it->row == row ? &*it : nullptr;
 }
 
-SheetRows::Entry SheetRows::store(uint32_t row, const std::string& record) {
-    if (blocks_.empty() || fill_ + record.size() > blockSizes_.back()) {
+char* SheetRows::room(size_t size, Entry& e) {
+    if (blocks_.empty() || fill_ + size > blockSizes_.back()) {
         // Blocks grow with the sheet: small sheets stay small, large ones take few blocks.
-        size_t size = std::clamp(used_, MinBlockSize, BlockSize);
-        size = std::max(size, record.size());
-        blocks_.push_back(std::unique_ptr<char[]>(new char[size])); // not cleared: written next
-        blockSizes_.push_back(size);
+        const size_t block = std::max(std::clamp(used_, MinBlockSize, BlockSize), size);
+        blocks_.push_back(std::unique_ptr<char[]>(new char[block])); // not cleared: written next
+        blockSizes_.push_back(block);
         fill_ = 0;
     }
-    Entry e{row, uint32_t(blocks_.size() - 1), uint32_t(fill_), uint32_t(record.size())};
-    if (!record.empty())
-        std::memcpy(blocks_.back().get() + fill_, record.data(), record.size());
-    fill_ += record.size();
-    used_ += record.size();
-    live_ += record.size();
-    return e;
+    e.block = uint32_t(blocks_.size() - 1);
+    e.offset = uint32_t(fill_);
+    fill_ += size;
+    used_ += size;
+    live_ += size;
+    return blocks_.back().get() + e.offset;
 }
 
 void SheetRows::put(const std::vector<NewRow>& rows) {
@@ -94,26 +167,27 @@ void SheetRows::put(const std::vector<NewRow>& rows) {
 }
 
 void SheetRows::stage(uint32_t row, const RowCells& content) {
-    EncodeRow(content, scratch_);
-    staged_.push_back(store(row, scratch_));
-    if (!content.cells.empty())
-        lastCol_ = std::max(lastCol_, content.cells.back().col);
+    const bool appended = entries_.empty() || row > entries_.back().row;
+    Entry e{row, Removed, 0};
+    if (content.attrs.empty() && content.cells.empty()) {
+        if (!appended) // a row after the last has nothing to remove
+            staged_.push_back(e);
+        return;
+    }
+    const size_t body = BodyBytes(content);
+    PutBody(PutVarint(room(VarintBytes(body) + body, e), body), content);
+    lastCol_ = std::max(lastCol_, content.cells.empty() ? 0 : content.cells.back().col);
+    if (appended)
+        entries_.push_back(e);
+    else
+        staged_.push_back(e);
 }
 
 void SheetRows::commit() {
-    std::vector<Entry> fresh;
-    fresh.swap(staged_);
-    // Rows after the last one (loading, appending pokes) need no merge.
-    if (entries_.empty() || fresh.empty() || fresh.front().row > entries_.back().row) {
-        entries_.reserve(entries_.size() + fresh.size());
-        for (const Entry& f : fresh) {
-            if (f.size <= 1)
-                live_ -= f.size;
-            else
-                entries_.push_back(f);
-        }
-    } else {
-        // A fresh entry replaces an old one of the same row.
+    if (!staged_.empty()) {
+        // A staged entry replaces (or removes) the old one of the same row.
+        std::vector<Entry> fresh;
+        fresh.swap(staged_);
         std::vector<Entry> merged;
         merged.reserve(entries_.size() + fresh.size());
         size_t i = 0, j = 0;
@@ -123,11 +197,9 @@ void SheetRows::commit() {
                 continue;
             }
             if (i < entries_.size() && entries_[i].row == fresh[j].row)
-                live_ -= entries_[i++].size;
+                live_ -= storedBytes(entries_[i++]);
             const Entry& f = fresh[j++];
-            if (f.size <= 1) // only the empty attribute length: nothing left in the row
-                live_ -= f.size;
-            else
+            if (f.block != Removed)
                 merged.push_back(f);
         }
         entries_.swap(merged);
@@ -139,11 +211,12 @@ void SheetRows::commit() {
 void SheetRows::compact() {
     SheetRows fresh;
     fresh.lastCol_ = lastCol_;
-    std::string record;
     fresh.entries_.reserve(entries_.size());
     for (const Entry& e : entries_) {
-        record.assign(blocks_[e.block].get() + e.offset, e.size);
-        fresh.entries_.push_back(fresh.store(e.row, record));
+        const size_t size = storedBytes(e);
+        Entry moved{e.row, 0, 0};
+        std::memcpy(fresh.room(size, moved), blocks_[e.block].get() + e.offset, size);
+        fresh.entries_.push_back(moved);
     }
     *this = std::move(fresh);
 }

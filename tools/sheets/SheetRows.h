@@ -17,6 +17,7 @@ struct Cell {
     CellKind kind = CellKind::Empty;
     uint32_t style = 0; // 0: none, else the package's style index + 1
     std::string_view payload;
+    std::string_view attrs; // Raw: its attributes other than r and s, as XML (` t="s"`)
 };
 
 // A decoded row: its attributes other than r (raw XML, e.g. ` ht="20" customHeight="1"`) and
@@ -31,13 +32,27 @@ public:
     struct Entry {
         uint32_t row;
         uint32_t block;
-        uint32_t offset;
-        uint32_t size;
+        uint32_t offset; // of the record's length, which precedes it
     };
 
-    // Rows in ascending order; each is decoded into `out` (cleared first).
+    // Rows in ascending order; each is decoded into `out` (cleared first), or read cell by cell.
     const std::vector<Entry>& entries() const { return entries_; }
     void decode(const Entry& e, RowCells& out) const;
+    class Cursor {
+    public:
+        std::string_view attrs;
+        // The next cell; false after the last.
+        bool next(Cell& c);
+
+    private:
+        friend class SheetRows;
+        const char* p_ = nullptr;
+        const char* end_ = nullptr;
+        uint32_t previous_ = 0;
+    };
+    Cursor cursor(const Entry& e) const;
+    // Bytes of the row's record: an upper bound for each of its texts and for its cell count.
+    size_t recordBytes(const Entry& e) const;
     // The entry of a row, or null.
     const Entry* find(uint32_t row) const;
 
@@ -49,9 +64,11 @@ public:
     };
     void put(const std::vector<NewRow>& rows);
     // The same in steps, for large edits: stage rows in ascending order, then commit them all.
-    // Views of rows decoded before stay valid until commit.
+    // Views of rows decoded before stay valid until commit. Rows after the last one go in at
+    // once (found by find() before the commit); `reserve` makes room for that many of them.
     void stage(uint32_t row, const RowCells& content);
     void commit();
+    void reserve(size_t rows) { entries_.reserve(entries_.size() + rows); }
 
     uint32_t lastRow() const { return entries_.empty() ? 0 : entries_.back().row; }
     uint32_t lastColumn() const { return lastCol_; }
@@ -68,13 +85,12 @@ private:
     uint32_t lastCol_ = 0;
     std::vector<Entry> entries_;
     std::vector<Entry> staged_;
-    std::string scratch_;
 
-    Entry store(uint32_t row, const std::string& record);
+    // Room for `size` bytes in the last block; where they go.
+    char* room(size_t size, Entry& e);
+    Entry store(uint32_t row, const char* record, size_t size);
+    size_t storedBytes(const Entry& e) const;
     void compact();
 };
-
-// One record's bytes; exposed for the loader, which builds records straight from the file.
-void EncodeRow(const RowCells& row, std::string& out);
 
 } // namespace sheets

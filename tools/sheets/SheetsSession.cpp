@@ -187,11 +187,7 @@ void SheetsSession::finishMessage() {
 }
 
 void SheetsSession::send(MessageKind kind, uint32_t seq, const QString& text) {
-    dde::Message m;
-    m.kind = kind;
-    m.seq = seq;
-    m.a = text;
-    socket_->write(dde::Encode(m));
+    socket_->write(dde::Encode({.kind = kind, .seq = seq, .a = text}));
 }
 
 void SheetsSession::handle(const dde::Message& m) {

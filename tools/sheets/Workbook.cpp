@@ -6,9 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
-#include <map>
-#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,19 +19,18 @@ namespace sheets {
 
 namespace {
 
-// Cuts text at sep; an empty text gives one empty piece.
-void Split(std::string_view text, std::string_view sep, std::vector<std::string_view>& out) {
+// Cuts a row of a poke at its TABs; an empty row gives one empty cell. Cells are short: a
+// loop over their bytes beats a search call apiece.
+void SplitCells(std::string_view row, std::vector<std::string_view>& out) {
     out.clear();
     size_t start = 0;
-    for (;;) {
-        const size_t at = text.find(sep, start);
-        if (at == std::string_view::npos) {
-            out.push_back(text.substr(start));
-            return;
+    for (size_t i = 0; i < row.size(); ++i) {
+        if (row[i] == '\t') {
+            out.push_back(row.substr(start, i - start));
+            start = i + 1;
         }
-        out.push_back(text.substr(start, at - start));
-        start = at + sep.size();
     }
+    out.push_back(row.substr(start));
 }
 
 // The bytes of a regular file of at most limits::WorkbookFileBytes. Opened without blocking, so
@@ -79,6 +77,13 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path, const QString& dec
     QByteArray bytes;
     if (!ReadWorkbookFile(path, bytes, error))
         return nullptr;
+    // An Excel 97-2003 workbook is a compound file, not a zip: say what to do with it.
+    if (bytes.startsWith(QByteArrayLiteral("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))) {
+        error = QStringLiteral("cannot open %1: it is in the old binary Excel format; open it in "
+                               "the spreadsheet program and save it as .xlsx (Excel Workbook)")
+                    .arg(path);
+        return nullptr;
+    }
     auto wb = std::unique_ptr<Workbook>(new Workbook);
     wb->path_ = QFileInfo(path).absoluteFilePath();
     wb->name_ = QFileInfo(path).fileName();
@@ -143,15 +148,23 @@ bool Workbook::isText(uint32_t style) const {
 }
 
 void Workbook::writeRow(Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols,
-                        const std::vector<std::string_view>& texts, RowCells& scratch,
-                        std::vector<std::string>& payloads) {
-    RowCells old;
+                        const std::vector<std::string_view>& texts, RowScratch& rs) {
+    RowCells& old = rs.old;
+    RowCells& scratch = rs.fresh;
+    old.attrs = {};
+    old.cells.clear();
     if (const SheetRows::Entry* e = s.data.rows.find(row))
         s.data.rows.decode(*e, old);
     const uint32_t rowStyle = SheetPart::rowStyle(old.attrs);
     scratch.attrs = old.attrs;
     scratch.cells.clear();
-    payloads.resize(cols);
+    rs.numbers.resize(std::max<size_t>(rs.numbers.size(), cols));
+    if (rs.columnStyles.size() != cols || rs.stylesFrom != firstCol) {
+        rs.columnStyles.resize(cols);
+        for (uint32_t i = 0; i < cols; ++i)
+            rs.columnStyles[i] = s.data.columnStyle(firstCol + i);
+        rs.stylesFrom = firstCol;
+    }
     const uint32_t lastCol = firstCol + cols - 1;
     size_t k = 0;
     while (k < old.cells.size() && old.cells[k].col < firstCol)
@@ -160,16 +173,15 @@ void Workbook::writeRow(Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols
         const Cell* existing = nullptr;
         if (k < old.cells.size() && old.cells[k].col == c)
             existing = &old.cells[k++];
+        const size_t i = c - firstCol;
         const uint32_t style = existing   ? existing->style
                                : rowStyle ? rowStyle
-                                          : s.data.columnStyle(c);
-        const size_t i = c - firstCol;
+                                          : rs.columnStyles[i];
         const std::string_view text = i < texts.size() ? texts[i] : std::string_view();
-        CellValue v = ClassifyCellText(text, decimalSeparator_, isText(style));
+        const CellValue v = ClassifyCellText(text, decimalSeparator_, isText(style), rs.numbers[i]);
         if (v.kind == CellKind::Empty && (!existing || style == 0))
             continue;
-        payloads[i] = std::move(v.payload);
-        scratch.cells.push_back({c, v.kind, style, payloads[i]});
+        scratch.cells.push_back({c, v.kind, style, v.payload, {}});
     }
     while (k < old.cells.size())
         scratch.cells.push_back(old.cells[k++]);
@@ -188,23 +200,34 @@ Workbook::PokeWriter::PokeWriter(Workbook& wb, int sheet, CellRange range, std::
         data_.remove_suffix(2);
     else if (data_.ends_with('\n'))
         data_.remove_suffix(1);
-    rows_ = data_.empty() ? 0 : size_t(std::count(data_.begin(), data_.end(), '\n')) + 1;
+    // The rows, and the first row with more cells than the range.
+    size_t wideRow = 0, wideCells = 0;
+    for (size_t at = 0; !data_.empty() && at <= data_.size(); ++rows_) {
+        const size_t end = std::min(data_.find('\n', at), data_.size());
+        const size_t cells =
+            size_t(std::count(data_.begin() + long(at), data_.begin() + long(end), '\t')) + 1;
+        if (cells > range.cols() && wideRow == 0) {
+            wideRow = rows_ + 1;
+            wideCells = cells;
+        }
+        at = end + 1;
+    }
     if (rows_ > range.rows()) {
         error_ = QStringLiteral("%1 rows for a range of %2").arg(rows_).arg(range.rows());
         return;
     }
-    for (size_t i = 0; i < rows_; ++i) {
-        const std::string_view line = nextLine();
-        const size_t n = size_t(std::count(line.begin(), line.end(), '\t')) + 1;
-        if (n > range.cols()) {
-            error_ = QStringLiteral("row %1 has %2 cells for a range of %3 columns")
-                         .arg(i + 1)
-                         .arg(n)
-                         .arg(range.cols());
-            return;
-        }
+    if (wideRow != 0) {
+        error_ = QStringLiteral("row %1 has %2 cells for a range of %3 columns")
+                     .arg(wideRow)
+                     .arg(wideCells)
+                     .arg(range.cols());
+        return;
     }
-    at_ = 0;
+    // Room for the rows of data that come after the sheet's last row.
+    SheetRows& rows = wb_.sheets_[size_t(sheet_)].data.rows;
+    const uint32_t last = std::max(rows.lastRow(), range.first.row - 1);
+    if (rows_ > 0 && range.first.row + rows_ - 1 > last)
+        rows.reserve(range.first.row + rows_ - 1 - last);
 }
 
 // A lone LF ends a row too; a lone CR stays in its cell.
@@ -223,9 +246,9 @@ bool Workbook::PokeWriter::step(uint32_t maxRows) {
     for (; next_ < until; ++next_) {
         cells_.clear();
         if (next_ < rows_)
-            Split(nextLine(), "\t", cells_);
-        wb_.writeRow(s, range_.first.row + next_, range_.first.col, range_.cols(), cells_, scratch_,
-                     payloads_);
+            SplitCells(nextLine(), cells_);
+        wb_.writeRow(s, range_.first.row + next_, range_.first.col, range_.cols(), cells_,
+                     scratch_);
     }
     if (next_ < range_.rows())
         return false;
@@ -247,9 +270,8 @@ void Workbook::write(int sheet, CellRef cell, QStringView text) {
     Sheet& s = sheets_[size_t(sheet)];
     const std::string utf8 = text.toUtf8().toStdString();
     const std::vector<std::string_view> texts{utf8};
-    RowCells scratch;
-    std::vector<std::string> payloads;
-    writeRow(s, cell.row, cell.col, 1, texts, scratch, payloads);
+    RowScratch scratch;
+    writeRow(s, cell.row, cell.col, 1, texts, scratch);
     s.data.rows.commit();
 }
 
@@ -271,14 +293,8 @@ QString Workbook::cellText(int sheet, CellRef cell) const {
             return QString::fromUtf8(c.payload.data(), qsizetype(c.payload.size()));
         case CellKind::Formula:
             return '=' + QString::fromUtf8(c.payload.data(), qsizetype(c.payload.size()));
-        case CellKind::Raw: {
-            const size_t zero = c.payload.find('\0');
-            const std::string text = RawCellText(
-                c.payload.substr(0, zero),
-                zero == std::string_view::npos ? std::string_view() : c.payload.substr(zero + 1),
-                sharedStrings_);
-            return QString::fromStdString(text);
-        }
+        case CellKind::Raw:
+            return QString::fromStdString(RawCellText(c.attrs, c.payload, sharedStrings_));
         }
     }
     return {};
@@ -292,32 +308,39 @@ uint64_t Workbook::cellBytes() const {
 }
 
 bool Workbook::save(QString& error) {
-    std::vector<std::unique_ptr<SheetPart::Writer>> writers;
-    std::map<std::string, ZipPackage::Replacement> replaced;
-    for (const Sheet& s : sheets_) {
-        if (!s.changed)
-            continue;
-        writers.push_back(std::make_unique<SheetPart::Writer>(s.data));
-        SheetPart::Writer* w = writers.back().get();
-        replaced[s.part] = {[w] { w->restart(); },
-                            [w](char* out, size_t max) { return w->read(out, max); }};
-    }
     // Written cells may have held formulas: the chain goes, and Excel makes a new one.
-    std::set<std::string> dropped;
-    std::string rels, types;
+    const bool written =
+        std::any_of(sheets_.begin(), sheets_.end(), [](const Sheet& s) { return s.changed; });
+    const bool dropChain = written && !calcChain_.empty() && zip_.contains(calcChain_);
     const std::string typesPart = "[Content_Types].xml";
-    if (!replaced.empty() && !calcChain_.empty() && zip_.contains(calcChain_)) {
-        dropped.insert(calcChain_);
-        if (const auto xml = zip_.read(workbookRels_)) {
-            rels = WithoutCalcChainRelationship(*xml);
-            replaced[workbookRels_] = ZipPackage::FromText(rels);
+    std::deque<std::string> texts;
+    std::deque<SheetPart::Writer> writers;
+    const auto fromText = [&texts](std::string text) {
+        texts.push_back(std::move(text));
+        return ZipPackage::FromText(texts.back());
+    };
+    // Every part of the file passes here, in its order, and gets what the new file holds for it:
+    // the part as it is (no producer), or new bytes.
+    std::vector<ZipPackage::SavedPart> parts;
+    for (const std::string& name : zip_.names()) {
+        ZipPackage::SavedPart part{name, {}};
+        const auto sheet = std::find_if(sheets_.begin(), sheets_.end(),
+                                        [&](const Sheet& s) { return s.part == name; });
+        if (dropChain && name == calcChain_) {
+            continue;
+        } else if (sheet != sheets_.end() && sheet->changed) {
+            SheetPart::Writer& w = writers.emplace_back(sheet->data);
+            part.produce = [&w](char* out, size_t max) { return w.read(out, max); };
+        } else if (dropChain && name == workbookRels_) {
+            if (const auto xml = zip_.read(name))
+                part.produce = fromText(WithoutCalcChainRelationship(*xml));
+        } else if (dropChain && name == typesPart) {
+            if (const auto xml = zip_.read(name))
+                part.produce = fromText(WithoutContentType(*xml, calcChain_));
         }
-        if (const auto xml = zip_.read(typesPart)) {
-            types = WithoutContentType(*xml, calcChain_);
-            replaced[typesPart] = ZipPackage::FromText(types);
-        }
+        parts.push_back(std::move(part));
     }
-    return zip_.save(path_, replaced, dropped, error);
+    return zip_.save(path_, parts, error);
 }
 
 } // namespace sheets

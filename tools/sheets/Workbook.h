@@ -14,6 +14,14 @@
 namespace sheets {
 
 class Workbook {
+    // What writing a row needs besides the texts, kept from row to row.
+    struct RowScratch {
+        RowCells old, fresh;
+        std::vector<std::string> numbers;   // a column's number in the package's notation
+        std::vector<uint32_t> columnStyles; // of the columns from stylesFrom on
+        uint32_t stylesFrom = 0;
+    };
+
 public:
     // Opens the file; null (and why) when it is not a workbook the service can read.
     // decimalSeparator: the operator's, taken as a decimal point in numbers besides ".".
@@ -59,8 +67,7 @@ public:
         size_t at_ = 0;   // where the next row of data starts
         uint32_t next_ = 0;
         QString error_;
-        RowCells scratch_;
-        std::vector<std::string> payloads_;
+        RowScratch scratch_;
         std::vector<std::string_view> cells_;
         std::string_view nextLine();
     };
@@ -100,8 +107,7 @@ private:
 
     // Row r of a rectangle write: the texts for columns first..first+n-1 (fewer: cleared).
     void writeRow(Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols,
-                  const std::vector<std::string_view>& texts, RowCells& scratch,
-                  std::vector<std::string>& payloads);
+                  const std::vector<std::string_view>& texts, RowScratch& scratch);
     bool isText(uint32_t style) const;
 };
 

@@ -3,14 +3,16 @@
 // did not change byte for byte while the file on disk is being replaced.
 #include <QByteArray>
 #include <QString>
-#include <functional>
-#include <map>
 #include <optional>
-#include <set>
 #include <string>
+#include <vector>
 #include <zip.h>
 
+#include "PartDeflater.h"
+
 namespace sheets {
+
+class ZipWriter;
 
 class ZipPackage {
 public:
@@ -32,23 +34,27 @@ public:
     // The part's bytes, for parts read whole (limits::WholePartBytes); nothing (and why) as above.
     std::optional<std::string> read(const std::string& name, std::string* error = nullptr) const;
 
-    // Streams a replaced part: fills up to max bytes, returns how many (0 at the end).
-    using Producer = std::function<size_t(char* out, size_t max)>;
-    struct Replacement {
-        std::function<void()> restart;
-        Producer produce;
+    // The names of its parts, in the order of the archive.
+    std::vector<std::string> names() const;
+
+    // What SAVE writes for one part: the bytes that `produce` hands out, deflated as they come,
+    // or, without a producer, the part as it is in this package, copied still compressed.
+    struct SavedPart {
+        std::string name;
+        PartProducer produce;
     };
-    // A replacement that hands out the bytes of `text` (which must outlive the save).
-    static Replacement FromText(const std::string& text);
-    // Writes the package to path with the named parts replaced and the dropped ones left out,
-    // through ReplacingFile (a new file beside it, renamed over it only when complete; its mode,
-    // owner and symbolic link kept; temporary files that earlier saves left behind removed). On
-    // failure the old file stays as it was and no temporary file is left.
-    bool save(const QString& path, const std::map<std::string, Replacement>& replaced,
-              const std::set<std::string>& dropped, QString& error) const;
+    // A producer that hands out the bytes of `text` (which must outlive the save).
+    static PartProducer FromText(const std::string& text);
+    // Writes a package of the given parts, in that order, to path through ReplacingFile (a new
+    // file beside it, renamed over it only when complete; its mode, owner and symbolic link
+    // kept; temporary files that earlier saves left behind removed). On failure the old file
+    // stays as it was and no temporary file is left.
+    bool save(const QString& path, const std::vector<SavedPart>& parts, QString& error) const;
 
 private:
     QByteArray bytes_;
+    // Adds the part as it is here to out; false when it cannot be read.
+    bool copyCompressed(const std::string& name, ZipWriter& out) const;
     zip_t* zip_ = nullptr;
 };
 

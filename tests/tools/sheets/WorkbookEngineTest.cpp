@@ -88,19 +88,24 @@ TEST(WorkbookEngine, RefusesFilesItCannotRead) {
     QTemporaryDir dir;
     const QString notZip = dir.filePath("text.xls");
     WriteAll(notZip, "Number\tDate\r\n1\t2\r\n");
+    // The start of an Excel 97-2003 workbook: a compound file.
+    const QString binary = dir.filePath("old.xls");
+    WriteAll(binary, QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(4096, '\0'));
     struct Case {
         const char* what;
         QString path;
+        const char* reason;
     } cases[] = {
-        {"missing", dir.filePath("none.xls")},
-        {"not a zip", notZip},
-        {"no workbook", Variant(dir.path(), "xl/workbook.xml", nullptr)},
-        {"no sheet part", Variant(dir.path(), "xl/worksheets/sheet5.xml", nullptr)},
+        {"missing", dir.filePath("none.xls"), "No such file"},
+        {"not a zip", notZip, "not a workbook file"},
+        {"old binary format", binary, "save it as .xlsx"},
+        {"no workbook", Variant(dir.path(), "xl/workbook.xml", nullptr), "xl/workbook.xml"},
+        {"no sheet part", Variant(dir.path(), "xl/worksheets/sheet5.xml", nullptr), "missing"},
     };
     for (const Case& c : cases) {
         QString error;
         EXPECT_FALSE(Workbook::open(c.path, ".", error)) << c.what;
-        EXPECT_FALSE(error.isEmpty()) << c.what;
+        EXPECT_TRUE(error.contains(c.reason)) << c.what << ": " << error.toStdString();
     }
     const char* badSheets[] = {
         "<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></row></sheetData></worksheet>",
@@ -247,4 +252,41 @@ TEST(WorkbookEngine, SavesUnusualSheetsSoTheyOpenAgainEverywhere) {
     ASSERT_TRUE(python.waitForFinished(60000));
     EXPECT_EQ(python.readAllStandardOutput(), "' a ' 'x&y'\n' a ' 'x&y'\nNone 'x&y'\n")
         << python.readAllStandardError().toStdString();
+}
+
+TEST(WorkbookEngine, ALargeSheetSavesIntoAFileOtherReadersTake) {
+    // Many chunks of the deflated sheet, the other parts copied still compressed.
+    Fixture f;
+    QString error;
+    auto wb = Workbook::open(f.path, ".", error);
+    ASSERT_TRUE(wb) << error.toStdString();
+    const int rows = 40000;
+    std::string block;
+    for (int r = 1; r <= rows; ++r)
+        block += std::to_string(r) + "\t01.02\t03:04:05\t1\t" + std::to_string(r * 7919) + "\t-" +
+                 std::to_string(r % 1000) + "\tok <&>\r\n";
+    ASSERT_TRUE(wb->poke(1, {{3, 1}, {uint32_t(rows + 2), 7}}, block, error));
+    ASSERT_TRUE(wb->save(error)) << error.toStdString();
+
+    auto again = Workbook::open(f.path, ".", error);
+    ASSERT_TRUE(again) << error.toStdString();
+    EXPECT_EQ(again->cellText(1, {uint32_t(rows + 2), 5}), QString::number(rows * 7919));
+    EXPECT_EQ(again->cellText(1, {uint32_t(rows + 2), 7}), "ok <&>");
+    QProcess python;
+    python.start(
+        "/usr/bin/python3",
+        {"-c",
+         "import sys, zipfile, openpyxl\n"
+         "print(zipfile.ZipFile(sys.argv[1]).testzip())\n"
+         "ws = openpyxl.load_workbook(open(sys.argv[1], 'rb'), read_only=True)['Channel_1']\n"
+         "rows = list(ws.iter_rows(min_row=3, values_only=True))\n"
+         "print(len(rows), rows[0], rows[-1])\n",
+         f.path});
+    ASSERT_TRUE(python.waitForFinished(120000));
+    EXPECT_EQ(python.readAllStandardOutput().toStdString(),
+              "None\n40000 (1, '01.02', '03:04:05', 1, 7919, -1, 'ok <&>') (40000, '01.02', "
+              "'03:04:05', 1, 316760000, 0, 'ok <&>')\n")
+        << python.readAllStandardError().toStdString();
+    for (const char* part : {"xl/styles.xml", "xl/charts/chart1.xml", "docProps/app.xml"})
+        EXPECT_EQ(Part(f.path, part), Part(TemplatePath(), part)) << part;
 }

@@ -39,8 +39,9 @@ TEST(CellText, ClassifiesLikeTypedText) {
         {".", ".", false, CellKind::String, "."},
         {"", ".", false, CellKind::Empty, ""},
     };
+    std::string scratch;
     for (const Case& c : cases) {
-        const CellValue v = ClassifyCellText(c.text, c.sep, c.asText);
+        const CellValue v = ClassifyCellText(c.text, c.sep, c.asText, scratch);
         EXPECT_EQ(v.kind, c.kind) << c.text;
         EXPECT_EQ(v.payload, c.payload) << c.text;
     }
@@ -57,7 +58,7 @@ TEST(CellText, EscapedTextReadsBackExactly) {
     };
     for (const std::string& t : texts) {
         std::string xml = "<t>";
-        AppendXmlText(xml, t);
+        AppendXml(xml, t, XmlEscape::CellText);
         xml += "</t>";
         pugi::xml_document doc;
         ASSERT_TRUE(doc.load_buffer(xml.data(), xml.size())) << xml;

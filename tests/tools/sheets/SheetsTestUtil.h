@@ -88,12 +88,7 @@ private:
 
 inline dde::Message Msg(dde::MessageKind kind, const QString& a = {}, const QString& b = {},
                         bool wait = false) {
-    dde::Message m;
-    m.kind = kind;
-    m.a = a;
-    m.b = b;
-    m.wait = wait;
-    return m;
+    return {.kind = kind, .a = a, .b = b, .wait = wait};
 }
 
 } // namespace sheets::test

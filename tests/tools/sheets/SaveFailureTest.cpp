@@ -3,6 +3,7 @@
 // folder, and a full file system.
 #include <gtest/gtest.h>
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <cstring>
@@ -35,10 +36,7 @@ TEST(SaveFailure, FullFileSystem) {
     const QByteArray mountPoint = QFile::encodeName(dir.path());
     if (mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=128k") != 0)
         GTEST_SKIP() << "cannot mount a small tmpfs here: " << strerror(errno);
-    struct Unmount {
-        const QByteArray& at;
-        ~Unmount() { umount(at.constData()); }
-    } unmount{mountPoint};
+    const auto unmount = qScopeGuard([&mountPoint] { umount(mountPoint.constData()); });
 
     const QString path = dir.filePath("Data.xls");
     ASSERT_TRUE(QFile::copy(TemplatePath(), path));
