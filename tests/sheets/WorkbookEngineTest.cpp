@@ -78,8 +78,8 @@ TEST(WorkbookEngine, StoresTextsAsASpreadsheetDoes) {
           "<dimension ref=\"A1:G5\"/>", "<drawing r:id=\"rId1\"/>"})
         EXPECT_NE(xml.find(piece), std::string::npos) << piece << "\n" << xml;
 
-    // Parts the save did not touch are the template's bytes.
-    for (const char* part : {"xl/worksheets/sheet3.xml", "xl/styles.xml", "xl/charts/chart1.xml",
+    // Parts the save did not touch are the template's bytes: the chart of Channel_2 too.
+    for (const char* part : {"xl/worksheets/sheet3.xml", "xl/styles.xml", "xl/charts/chart2.xml",
                              "xl/sharedStrings.xml", "[Content_Types].xml"})
         EXPECT_EQ(Part(f.path, part), Part(TemplatePath(), part)) << part;
 }
@@ -102,6 +102,13 @@ TEST(WorkbookEngine, RefusesFilesItCannotRead) {
         EXPECT_FALSE(Workbook::open(c.path, ".", error)) << c.what;
         EXPECT_FALSE(error.isEmpty()) << c.what;
     }
+    // A workbook of Excel 97 to 2003: the reason says what to do.
+    const QString binary = dir.filePath("Table1.xls");
+    WriteAll(binary, QByteArray::fromHex("d0cf11e0a1b11ae1") + QByteArray(4096, '\0'));
+    QString error;
+    EXPECT_FALSE(Workbook::open(binary, ".", error));
+    EXPECT_TRUE(error.contains("old binary format") && error.contains("save it as .xlsx"))
+        << error.toStdString();
     const char* badSheets[] = {
         "<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></row></sheetData></worksheet>",
         "<worksheet><sheetData><row r=\"2\"/><row r=\"1\"/></sheetData></worksheet>",

@@ -79,6 +79,13 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path, const QString& dec
     QByteArray bytes;
     if (!ReadWorkbookFile(path, bytes, error))
         return nullptr;
+    // The binary workbooks of Excel 97 to 2003 are compound files, with this signature.
+    if (bytes.startsWith(QByteArray::fromHex("d0cf11e0a1b11ae1"))) {
+        error = QStringLiteral("cannot open %1: it is a workbook in the old binary format (Excel "
+                               "97-2003); save it as .xlsx (Office Open XML) and use that")
+                    .arg(path);
+        return nullptr;
+    }
     auto wb = std::unique_ptr<Workbook>(new Workbook);
     wb->path_ = QFileInfo(path).absoluteFilePath();
     wb->name_ = QFileInfo(path).fileName();
@@ -291,6 +298,13 @@ uint64_t Workbook::cellBytes() const {
     return n;
 }
 
+std::vector<BookSheet> Workbook::bookSheets() const {
+    std::vector<BookSheet> out;
+    for (const Sheet& s : sheets_)
+        out.push_back({s.name.toStdString(), s.part, &s.data.rows, s.changed});
+    return out;
+}
+
 bool Workbook::save(QString& error) {
     std::vector<std::unique_ptr<SheetPart::Writer>> writers;
     std::map<std::string, ZipPackage::Replacement> replaced;
@@ -302,6 +316,8 @@ bool Workbook::save(QString& error) {
         replaced[s.part] = {[w] { w->restart(); },
                             [w](char* out, size_t max) { return w->read(out, max); }};
     }
+    // The charts over written sheets end at their last filled rows.
+    FitCharts(zip_, bookSheets(), replaced);
     // Written cells may have held formulas: the chain goes, and Excel makes a new one.
     std::set<std::string> dropped;
     std::string rels, types;

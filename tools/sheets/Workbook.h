@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "CellAddress.h"
+#include "ChartRanges.h"
 #include "PackageParts.h"
 #include "SheetPart.h"
 #include "ZipPackage.h"
@@ -103,6 +104,8 @@ private:
                   const std::vector<std::string_view>& texts, RowCells& scratch,
                   std::vector<std::string>& payloads);
     bool isText(uint32_t style) const;
+    // The sheets as the fitting of charts on SAVE sees them.
+    std::vector<BookSheet> bookSheets() const;
 };
 
 } // namespace sheets

@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "ServiceLimits.h"
+#include "SheetPart.h"
 
 namespace sheets {
 
@@ -36,6 +37,27 @@ void AppendQName(std::string& out, const QName& n) {
         out += ':';
     }
     out += n.local;
+}
+
+void AppendNamespaces(std::string& out, const Namespaces& namespaces) {
+    for (const auto& [prefix, uri] : namespaces) {
+        out += " xmlns";
+        if (!prefix.empty()) {
+            out += ':';
+            out += prefix;
+        }
+        out += "=\"";
+        AppendXmlAttr(out, uri);
+        out += '"';
+    }
+}
+
+void AppendAttribute(std::string& out, const QName& name, std::string_view value) {
+    out += ' ';
+    AppendQName(out, name);
+    out += "=\"";
+    AppendXmlAttr(out, value);
+    out += '"';
 }
 
 struct XmlParser::Callbacks {
