@@ -92,6 +92,9 @@ public:
     void DropBatch();
     // Writes a rectangle of the active sheet in one transfer.
     void PokeBlock(int row1, int col1, int row2, int col2, const QStringList& lines);
+    // The same with the rows as the transfer carries them, in UTF-8, each followed by CR LF:
+    // made so by whoever has a million of them.
+    void PokeBlock(int row1, int col1, int row2, int col2, const QByteArray& rows);
     // Appends the names of the open workbooks.
     void GetWorkbooks(QStringList& list);
     // Appends the sheet names of the workbook.

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "export/DdeConversation.h"
+#include "export/PokedLines.h"
 
 class FakeSpreadsheet : public DdeConversation {
 public:
@@ -63,7 +64,8 @@ public:
         }
         return QString();
     }
-    bool poke(const QString& item, const QStringList& lines) override {
+    bool poke(const QString& item, const QByteArray& rows) override {
+        const QStringList lines = PokedLines(rows);
         if (refusePokesFrom >= 0 && pokeCount >= refusePokesFrom)
             return Refuse("refused poke " + item);
         ++pokeCount;
