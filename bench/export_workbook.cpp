@@ -81,9 +81,10 @@ void BM_ExportMillionRecords(benchmark::State& state) {
         pool.Append(r);
     }
     QTemporaryDir dir;
-    const ExportRequest request{dir.filePath("Data.xls"),
-                                qEnvironmentVariable("IMPIX_BUILD_DIR") + "/Forms/Table1.xls", 1,
-                                false, "Measure Settings: F=1000Hz, U=0.50V, T=0:15, Repeat=3"};
+    ExportRequest request;
+    request.target = dir.filePath("Data.xlsx");
+    request.templatePath = qEnvironmentVariable("IMPIX_BUILD_DIR") + "/Forms/Table1.xlsx";
+    request.settingsLine = "Measure Settings: F=1000Hz, U=0.50V, T=0:15, Repeat=3";
     TExcel ex;
     NoDialogs feedback;
     int64_t rows = 0;

@@ -1,12 +1,16 @@
-// Charts fitted to the rows a save wrote: the range references of a chart part one by one, and
-// the last filled row of a column.
+// Charts fitted to the rows a save wrote: the range references of a chart part one by one, the
+// last filled row of a column, and a workbook saved twice with its charts following the rows.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <map>
 
 #include "ChartRanges.h"
+#include "SheetsTestUtil.h"
+#include "Workbook.h"
 
 using namespace sheets;
+using namespace sheets::test;
 
 namespace {
 
@@ -113,4 +117,36 @@ TEST(ChartRanges, LastFilledRowOfAColumn) {
     for (uint32_t col = 1; col <= 4; ++col)
         EXPECT_EQ(want[col], LastFilledRow(rows, col)) << col;
     EXPECT_EQ(0u, LastFilledRow(SheetRows(), 1));
+}
+
+TEST(ChartRanges, SavesFitTheChartsOfWrittenSheets) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Data.xlsx");
+    ASSERT_TRUE(QFile::copy(TemplatePath(), path));
+    const auto chart = [&](const char* part) {
+        ZipPackage zip;
+        QString error;
+        return zip.open(ReadAll(path), error) ? zip.read(part).value_or("") : std::string();
+    };
+    const std::string untouched = chart("xl/charts/chart2.xml");
+    for (const int rows : {10, 11}) {
+        QString error;
+        auto wb = Workbook::open(path, ".", error);
+        ASSERT_TRUE(wb) << error.toStdString();
+        QString block = "Number\tDate\tTime\tRange\tRp\tXp\tTimestamp\r\n";
+        for (int r = 0; r < rows; ++r)
+            block +=
+                QStringLiteral("%1\t08.12\t14:05:09\t1\t%2\t-%2\t46364.5\r\n").arg(r).arg(r * 7);
+        ASSERT_TRUE(
+            wb->poke(wb->findSheet(u"Channel_1"), {{2, 1}, {2 + uint32_t(rows), 7}}, block, error));
+        ASSERT_TRUE(wb->save(error)) << error.toStdString();
+        const std::string xml = chart("xl/charts/chart1.xml");
+        const std::string last = std::to_string(2 + rows);
+        for (const char col : {'G', 'E', 'F'}) {
+            const std::string f = std::string("'Channel_1'!$") + col + "$3:$" + col + "$" + last;
+            EXPECT_NE(xml.find("<c:f>" + f + "</c:f>"), std::string::npos) << f << "\n" << xml;
+        }
+        EXPECT_EQ(xml.find("Cache"), std::string::npos) << xml;
+        EXPECT_EQ(untouched, chart("xl/charts/chart2.xml"));
+    }
 }
