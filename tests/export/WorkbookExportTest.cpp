@@ -13,6 +13,7 @@
 #include "export/Excels.h"
 #include "export/FakeSpreadsheet.h"
 #include "export/MeasurementRow.h"
+#include "export/PokedLines.h"
 #include "export/WorkbookExport.h"
 
 using buffertest::At;
@@ -147,21 +148,44 @@ TEST(WorkbookExport, FillsEverySheetOfTheBoardAndSaves) {
               rig.feedback.progress);
     EXPECT_EQ(QStringList({SheetHeaderRow, "1\t07.12\t14:05:09\t1\t1235\t-1\t46363.586909722",
                            "5\t07.12\t14:05:09\t0\t2147483648\t0\t46363.586909722"}),
-              rig.sheet->pokes["Channel_1"]);
+              PokedLines(rig.sheet->pokes["Channel_1"]));
     EXPECT_EQ(QStringList({SheetHeaderRow, "4\t07.12\t14:05:09\t3\t0\t0\t46363.586909722"}),
-              rig.sheet->pokes["Channel_5"]);
-    EXPECT_EQ(QStringList({SheetHeaderRow}), rig.sheet->pokes["Channel_16"]);
+              PokedLines(rig.sheet->pokes["Channel_5"]));
+    EXPECT_EQ(QStringList({SheetHeaderRow}), PokedLines(rig.sheet->pokes["Channel_16"]));
     EXPECT_EQ(
         QStringList({"Source\t/data/measured.txt", "Board\t3", "Exported at\t2026-12-07 14:05:09",
                      "Console version\t" + ProgramVersion(),
                      "Rows per channel\t2\t0\t0\t0\t1\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0"}),
-        rig.sheet->pokes["Desc"]);
+        PokedLines(rig.sheet->pokes["Desc"]));
     EXPECT_EQ(ExportResult::Outcome::Saved, rig.result.outcome);
     EXPECT_EQ(3, rig.result.rows);
     EXPECT_EQ("template", rig.Target());
     EXPECT_EQ(QStringList{"Data.xls"}, rig.Folder());
     EXPECT_FALSE(rig.ex.Connected());
     EXPECT_FALSE(rig.ex.Batching());
+}
+
+TEST(WorkbookExport, RowsBeyondOneTransferGoInBlocksThatFollowOn) {
+    // A full sheet of rows of 78 bytes: more than one message to the service carries.
+    Rig rig;
+    const TMeasRecord rec = Record(16777215, 2, 0, 1, 1e12, -1e12, At(2026, 12, 7, 14, 5, 9));
+    for (int64_t k = 0; k < SheetRowLimit; ++k)
+        rig.source.Append(rec);
+    EXPECT_EQ("", rig.Run());
+    static const QRegularExpression pokeRe(R"(^poke \[<book>\]Channel_1 R(\d+)C1:R(\d+)C7 (\d+)$)");
+    const QStringList pokes = rig.Trace().filter(pokeRe);
+    ASSERT_EQ(2, pokes.size()) << pokes.join('\n').toStdString();
+    int next = 2;
+    for (const QString& poke : pokes) {
+        const QRegularExpressionMatch m = pokeRe.match(poke);
+        EXPECT_EQ(next, m.captured(1).toInt()) << poke.toStdString();
+        EXPECT_EQ(m.captured(2).toInt() - next + 1, m.captured(3).toInt()) << poke.toStdString();
+        // Each block within what one message carries (64 MiB).
+        EXPECT_LE(m.captured(3).toLongLong() * 78, 64 << 20) << poke.toStdString();
+        next = m.captured(2).toInt() + 1;
+    }
+    EXPECT_EQ(1048577, next); // the sheet's last row filled
+    EXPECT_EQ(SheetRowLimit, rig.result.rows);
 }
 
 TEST(WorkbookExport, EarlyEndsAndFailures) {
