@@ -50,10 +50,11 @@ public:
     bool Connected() const { return FConnected; }
     bool Batching() const { return FBatching; }
 
-    // Rightmost sheet column a batch block covers; the export sets it directly.
+    // Rightmost sheet column a batch block covers; may be set directly.
     int BatchLastCol = 0;
     // The batch's rows: entry i is sheet row FBatchRow + i, its cells from column FBatchCol on
-    // joined by TAB. The export appends whole rows directly.
+    // joined by TAB; whole rows may be appended directly. (The export makes its million rows as
+    // bytes and pokes them with the other PokeBlock.)
     QStringList Rows;
 
     // Operations. Rows and columns are 1-based sheet coordinates.

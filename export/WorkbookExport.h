@@ -1,8 +1,8 @@
 #pragma once
 // The workbook export: a copy of the template workbook is opened in the spreadsheet, the sheet
-// "Desc" gets the measurement settings and each sheet "Channel_<n>" one row per measurement of
-// channel n of one board, as one block per sheet. Free of widgets: the dialogs and the progress
-// display come through ExportFeedback.
+// "Desc" gets the measurement settings and a description of the export, and each sheet
+// "Channel_<n>" one row per measurement of channel n of one board, as one block per sheet. Free
+// of widgets: the dialogs and the progress display come through ExportFeedback.
 #include <QDateTime>
 #include <QString>
 #include <cstdint>
