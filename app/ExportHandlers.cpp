@@ -1,6 +1,7 @@
 // The workbook export page: "Fill Table" from the buffer or from a saved text file, its status
 // line, and "Open" for the filled workbook.
 #include <QDate>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QPushButton>
@@ -77,10 +78,11 @@ void TFImpixMain::ExExpBtnClick() {
     try {
         ExportResult result;
         if (source == 0) {
-            ConvertDataFile(Text("SrcFileEd"));
-            result = ExportWorkbook(FilePool);
+            const QString file = Text("SrcFileEd");
+            ConvertDataFile(file);
+            result = ExportWorkbook(FilePool, QFileInfo(file).absoluteFilePath());
         } else {
-            result = ExportWorkbook(Pool);
+            result = ExportWorkbook(Pool, QStringLiteral("buffer"));
         }
         SetText("ExStatusTx", OutcomeText(result, target, source == 0 && FilePool.Count() == 0));
         if (result.outcome == ExportResult::Outcome::Saved ||
@@ -104,7 +106,7 @@ void TFImpixMain::ConvertDataFile(const QString& fileName) {
                       QDate::currentDate().year());
 }
 
-ExportResult TFImpixMain::ExportWorkbook(const RecordStream& source) {
+ExportResult TFImpixMain::ExportWorkbook(const RecordStream& source, const QString& sourceName) {
     SetText("ExStatusTx", QStringLiteral("Exporting"));
     ExportRequest request;
     request.target = Text("ExFileNameEd");
@@ -113,6 +115,8 @@ ExportResult TFImpixMain::ExportWorkbook(const RecordStream& source) {
     request.skipVoid = Checked("SkipVoidChck");
     request.settingsLine = SettingsLine(Value("FreqEd"), Value("VoltageEd"), Value("PerHourEd"),
                                         Value("PerMinEd"), Value("RepEd"), format_);
+    request.source = sourceName;
+    request.exportedAt = QDateTime::currentDateTime();
     PageFeedback feedback(*this);
     return ::ExportWorkbook(Ex, source, request, format_, feedback);
 }

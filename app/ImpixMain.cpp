@@ -203,7 +203,7 @@ void TFImpixMain::FormShow() {
     pages->setCurrentWidget(Control("ConnSheet"));
     SetText("ComStatusTx", "Idle");
     C<FileNameEdit>("SrcFileEd")->SetFileName(ImpixPath(Place::Documents, "Data.txt"));
-    C<FileNameEdit>("ExFileNameEd")->SetFileName(ImpixPath(Place::Documents, "Data.xls"));
+    C<FileNameEdit>("ExFileNameEd")->SetFileName(ImpixPath(Place::Documents, "Data.xlsx"));
     C<RadioGroup>("ConGrp")->SetItemIndex(0);
     setWindowTitle(QString::asprintf("Impix II.  version %d.%d", 3, 2));
     auto* grid = C<QTableView>("BufGrid");

@@ -128,7 +128,8 @@ public:
     // Refills FilePool from the text file and writes BinConv.dat.
     void ConvertDataFile(const QString& fileName);
     // Fills the workbook named in ExFileNameEd from the source, showing progress in ExStatusTx.
-    ExportResult ExportWorkbook(const RecordStream& source);
+    // `sourceName`: "buffer", or the converted file's path, for the workbook's description.
+    ExportResult ExportWorkbook(const RecordStream& source, const QString& sourceName);
     void ExOpenBtnClick();
 
 protected:

@@ -1,5 +1,9 @@
 #include "base/ProgramVersion.h"
 
+QString ProgramVersion() {
+    return QStringLiteral(IMPIX_VERSION);
+}
+
 QString VersionLine(const QString& program) {
-    return program + QStringLiteral(" " IMPIX_VERSION "\n");
+    return program + ' ' + ProgramVersion() + '\n';
 }

@@ -1,5 +1,6 @@
 #include "base/ReplacingFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -48,10 +49,11 @@ bool LockTemp(int fd, const QByteArray& name) {
            held.st_ino == named.st_ino;
 }
 
-} // namespace
-
-int ReplacingFile::RemoveStaleTemps(const QString& path) {
-    const TempPlace place = TempPlaceOf(path);
+// Hands every file beside the target named as one of its temporary files (kept: its working
+// copies) to `stale`, opened without following a link, if it is a regular file of this user;
+// removes those it calls stale and returns how many.
+template <class Stale> int Sweep(const QString& path, bool kept, Stale stale) {
+    const TempPlace place = TempPlaceOf(path, nullptr, kept);
     const QStringList names =
         QDir(place.folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
     static const QRegularExpression random(QStringLiteral("^[0-9a-z]{1,7}$"));
@@ -65,13 +67,33 @@ int ReplacingFile::RemoveStaleTemps(const QString& path) {
         if (fd < 0)
             continue;
         struct stat st {};
-        // A live writer holds the lock; one that finished has renamed the file away.
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
-            LockTemp(fd, file) && ::unlink(file.constData()) == 0)
+            stale(fd, file, st) && ::unlink(file.constData()) == 0)
             ++removed;
         ::close(fd);
     }
     return removed;
+}
+
+} // namespace
+
+int ReplacingFile::RemoveStaleTemps(const QString& path) {
+    // A live writer holds the lock; one that finished has renamed the file away.
+    return Sweep(path, false, [](int fd, const QByteArray& file, const struct stat&) {
+        return LockTemp(fd, file);
+    });
+}
+
+int ReplacingFile::RemoveStaleWorkingCopies(const QString& path, const QDateTime& changedBefore) {
+    // The status change time, since a working copy takes its template's modification time.
+    const qint64 before = changedBefore.toSecsSinceEpoch();
+    return Sweep(path, true, [before](int, const QByteArray& file, const struct stat& st) {
+        if (st.st_ctim.tv_sec >= before)
+            return false;
+        // What a save of the working copy left beside it goes with it.
+        RemoveStaleTemps(QFile::decodeName(file));
+        return true;
+    });
 }
 
 ReplacingFile::ReplacingFile(const QString& path) : path_(path) {}

@@ -12,8 +12,10 @@
 // RemoveStaleTemps() removes those of a target, and only those whose lock it can take, so a
 // temporary file in use by a live writer (of any process) is never touched. A kept working copy
 // (OpenKept) is named ".<name>.work<random>" instead: it is unlocked while another program works
-// on it, so the sweep leaves it alone and its removal stays with its owner.
+// on it, so the sweep leaves it alone and its removal stays with its owner (or, once it has long
+// been left alone, with RemoveStaleWorkingCopies).
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 class ReplacingFile {
@@ -43,6 +45,10 @@ public:
     // Removes the temporary files that writers of this target left behind and no longer hold;
     // returns how many.
     static int RemoveStaleTemps(const QString& path);
+    // Removes the working copies of this target (with what saves of them left) whose status last
+    // changed before `changedBefore`: left by an owner that was killed, since a live one is never
+    // idle that long. Returns how many.
+    static int RemoveStaleWorkingCopies(const QString& path, const QDateTime& changedBefore);
 
 private:
     bool Fail(int err);

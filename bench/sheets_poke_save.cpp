@@ -133,7 +133,7 @@ void BM_PokeAndSaveMillionRows(benchmark::State& state) {
         state.PauseTiming();
         QTemporaryDir work;
         const QString target = work.filePath("Data.xls");
-        QFile::copy(BuildDir + "/Forms/Table1.xls", target);
+        QFile::copy(BuildDir + "/Forms/Table1.xlsx", target);
         auto service = std::make_unique<Service>();
         service->open(target);
         const double cpuBefore = CpuSeconds(service->process.processId());
@@ -159,7 +159,7 @@ void BM_OpenMillionRowWorkbook(benchmark::State& state) {
     const int rows = int(state.range(0));
     QTemporaryDir work;
     const QString target = work.filePath("Data.xls");
-    QFile::copy(BuildDir + "/Forms/Table1.xls", target);
+    QFile::copy(BuildDir + "/Forms/Table1.xlsx", target);
     {
         Service filler;
         if (!filler.open(target) || !filler.pokeAndSave(Block(rows), rows))

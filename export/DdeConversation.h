@@ -6,8 +6,8 @@
 // All transactions are synchronous for the caller. Replies, completion notices and the end of a
 // conversation that the service announces by itself reach the client through the event queue:
 // they are acted on when the queue runs (the spreadsheet link's PumpMessages).
+#include <QByteArray>
 #include <QString>
-#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -37,8 +37,9 @@ public:
     // The item's text, or nothing when the service refuses, does not answer in time or the
     // conversation is not open or busy.
     virtual std::optional<QString> request(const QString& item) = 0;
-    // Pokes the lines to the item as text, each line followed by CR LF. True when accepted.
-    virtual bool poke(const QString& item, const QStringList& lines) = 0;
+    // Pokes rows of text to the item: `rows` in UTF-8, each row followed by CR LF. True when
+    // accepted.
+    virtual bool poke(const QString& item, const QByteArray& rows) = 0;
     // Executes the command. True when accepted. With wait, the conversation stays busy until the
     // service reports the command complete.
     virtual bool execute(const QString& command, bool wait) = 0;

@@ -302,6 +302,15 @@ void TExcel::DropBatch() {
 }
 
 void TExcel::PokeBlock(int row1, int col1, int row2, int col2, const QStringList& lines) {
+    QByteArray rows;
+    for (const QString& line : lines) {
+        rows += line.toUtf8();
+        rows += "\r\n";
+    }
+    PokeBlock(row1, col1, row2, col2, rows);
+}
+
+void TExcel::PokeBlock(int row1, int col1, int row2, int col2, const QByteArray& rows) {
     SelectCell(1, 1);
     const QString sel = GetSelection();
     const qsizetype bang = sel.indexOf('!');
@@ -335,9 +344,9 @@ void TExcel::PokeBlock(int row1, int col1, int row2, int col2, const QStringList
     PumpMessages();
     // Poked once more only when the poke could not be started: what the service refused it
     // would refuse again, and a block may be many megabytes.
-    if (!FConv->poke(range, lines)) {
+    if (!FConv->poke(range, rows)) {
         CheckResponding();
-        if (FConv->refusal() || !FConv->poke(range, lines)) {
+        if (FConv->refusal() || !FConv->poke(range, rows)) {
             CheckResponding();
             throw Failure(WithReason(QStringLiteral("\"Block ") + range +
                                          QStringLiteral("\" not accepted by Excel"),

@@ -50,10 +50,11 @@ public:
     bool Connected() const { return FConnected; }
     bool Batching() const { return FBatching; }
 
-    // Rightmost sheet column a batch block covers; the export sets it directly.
+    // Rightmost sheet column a batch block covers; may be set directly.
     int BatchLastCol = 0;
     // The batch's rows: entry i is sheet row FBatchRow + i, its cells from column FBatchCol on
-    // joined by TAB. The export appends whole rows directly.
+    // joined by TAB; whole rows may be appended directly. (The export makes its million rows as
+    // bytes and pokes them with the other PokeBlock.)
     QStringList Rows;
 
     // Operations. Rows and columns are 1-based sheet coordinates.
@@ -92,6 +93,9 @@ public:
     void DropBatch();
     // Writes a rectangle of the active sheet in one transfer.
     void PokeBlock(int row1, int col1, int row2, int col2, const QStringList& lines);
+    // The same with the rows as the transfer carries them, in UTF-8, each followed by CR LF:
+    // made so by whoever has a million of them.
+    void PokeBlock(int row1, int col1, int row2, int col2, const QByteArray& rows);
     // Appends the names of the open workbooks.
     void GetWorkbooks(QStringList& list);
     // Appends the sheet names of the workbook.

@@ -18,8 +18,6 @@ namespace {
 constexpr int CloseWaitMs = 1000;
 // Pause between connection attempts while a started service comes up.
 constexpr int RetryPauseMs = 50;
-// Lines of a block encoded between two rounds of the event queue.
-constexpr int PokeLinesPerRound = 8192;
 // The time for a reply that only the service's silence limits (a command, a block).
 constexpr int UntilSilent = -1;
 // Bytes handed to the socket at a time.
@@ -241,35 +239,20 @@ std::optional<QString> LocalDdeConversation::request(const QString& item) {
     return reply->a;
 }
 
-bool LocalDdeConversation::poke(const QString& item, const QStringList& lines) {
+bool LocalDdeConversation::poke(const QString& item, const QByteArray& rows) {
     if (!canTransact())
         return false;
-    // A block may be a million lines: encoded a share at a time, the event queue running in
-    // between, and sent after its head without being copied into one message.
-    QByteArray data;
-    qsizetype size = 0;
-    for (const QString& line : lines)
-        size += line.size() + 2;
-    data.reserve(size);
-    const bool wasWaiting = waiting_;
-    waiting_ = true;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        data += lines[i].toUtf8();
-        data += "\r\n";
-        if (i % PokeLinesPerRound == PokeLinesPerRound - 1)
-            QCoreApplication::processEvents();
-    }
-    waiting_ = wasWaiting;
     const qsizetype head = dde::EncodePokeHead(0, item, 0).size() - 4;
-    if (uint64_t(head) + uint64_t(data.size()) > dde::MaxMessageBytes) {
+    if (uint64_t(head) + uint64_t(rows.size()) > dde::MaxMessageBytes) {
         // The service would end the session over it; refuse it here and keep the session.
         lastError_ =
-            QStringLiteral("The block of %1 bytes is too long for the service").arg(data.size());
+            QStringLiteral("The block of %1 bytes is too long for the service").arg(rows.size());
         return false;
     }
+    // A block may be many megabytes: sent after its head, never copied into one message.
     const uint32_t seq = takeSeq();
     const std::optional<dde::Message> reply =
-        exchange({dde::EncodePokeHead(seq, item, uint32_t(data.size())), data}, seq,
+        exchange({dde::EncodePokeHead(seq, item, uint32_t(rows.size())), rows}, seq,
                  dde::MessageKind::Poke, UntilSilent);
     return accepted(reply);
 }
@@ -352,7 +335,7 @@ bool LocalDdeConversation::sendAll(const QList<QByteArray>& bytes) {
         while (part < bytes.size() && socket_->bytesToWrite() < WriteSliceBytes) {
             const QByteArray& b = bytes[part];
             const qsizetype n = std::min(WriteSliceBytes, b.size() - at);
-            socket_->write(n == b.size() ? b : b.mid(at, n));
+            socket_->write(b.constData() + at, n); // copied into the socket's buffer
             at += n;
             if (at == b.size()) {
                 ++part;

@@ -42,7 +42,7 @@ public:
     void close() override;
     bool isOpen() const override { return open_ && !lost_; }
     std::optional<QString> request(const QString& item) override;
-    bool poke(const QString& item, const QStringList& lines) override;
+    bool poke(const QString& item, const QByteArray& rows) override;
     bool execute(const QString& command, bool wait) override;
     bool busy() const override;
     QString lastError() const override { return lastError_; }

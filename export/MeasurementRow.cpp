@@ -1,15 +1,77 @@
 #include "export/MeasurementRow.h"
 
+#include <charconv>
 #include <cmath>
+#include <optional>
 
 #include "base/Rounding.h"
-#include "data/BufferCellText.h"
 
 namespace {
 
 // The value before rounding: value * 1000, or 0 for the overflow mark.
 double Scaled(double value) {
     return value == OverflowValue ? 0.0 : value * 1000;
+}
+
+char* PutInt(char* p, int64_t value) {
+    return std::to_chars(p, p + 20, value).ptr;
+}
+
+char* PutTwoDigits(char* p, int value) {
+    p[0] = char('0' + value / 10 % 10);
+    p[1] = char('0' + value % 10);
+    return p + 2;
+}
+
+// The character's UTF-8 bytes; half a surrogate pair is no character.
+int Utf8(QChar c, char* out) {
+    const char16_t u = c.unicode();
+    if (u < 0x80) {
+        out[0] = char(u);
+        return 1;
+    }
+    if (u < 0x800) {
+        out[0] = char(0xC0 | u >> 6);
+        out[1] = char(0x80 | (u & 0x3F));
+        return 2;
+    }
+    if (c.isSurrogate()) {
+        out[0] = '?';
+        return 1;
+    }
+    out[0] = char(0xE0 | u >> 12);
+    out[1] = char(0x80 | (u >> 6 & 0x3F));
+    out[2] = char(0x80 | (u & 0x3F));
+    return 3;
+}
+
+// The first day after the calendar's last, 1 January 10000.
+constexpr double EndOfDays = 2958466;
+
+// `time` is a valid record time (years 1 to 9999).
+char* PutTimestamp(char* p, double time) {
+    // A record before 30 December 1899 counts its time of day away from zero, a spreadsheet
+    // forward: -1.25 is 29 December 06:00 in a record, -0.75 in a sheet.
+    const double whole = std::trunc(time);
+    const double serial = whole + std::fabs(time - whole);
+    // Below 3e6 days, so the count of nanodays stays below 2^53: an exact integer.
+    const int64_t nanodays = std::llround(serial * 1e9);
+    uint64_t n = uint64_t(nanodays < 0 ? -nanodays : nanodays);
+    if (nanodays < 0)
+        *p++ = '-';
+    p = PutInt(p, int64_t(n / 1000000000));
+    n %= 1000000000;
+    if (n == 0)
+        return p;
+    *p++ = '.';
+    int digits = 9;
+    while (n % 10 == 0) {
+        n /= 10;
+        --digits;
+    }
+    for (int i = digits - 1; i >= 0; --i, n /= 10)
+        p[i] = char('0' + n % 10);
+    return p + digits;
 }
 
 } // namespace
@@ -33,21 +95,66 @@ bool SelectedForSheet(const TMeasRecord& rec, int board, int sheet, bool skipVoi
     return !(skipVoid && Scaled(rec.Rx) == 0 && Scaled(rec.Xx) == 0);
 }
 
-QString MeasurementRow(const TMeasRecord& rec, const FormatSettings& fs) {
-    // "dd.mm-hh:nn:ss": the date is its first five characters, the time its last eight.
-    const QString when = RecordTimeText(rec.Time, fs);
-    QString row;
-    row.reserve(48);
-    row += QString::number(rec.Counter);
-    row += '\t';
-    row += QStringView(when).left(5);
-    row += '\t';
-    row += QStringView(when).mid(6);
-    row += '\t';
-    row += QString::number(rec.Range);
-    row += '\t';
-    row += QString::number(SheetValue(rec.Rx));
-    row += '\t';
-    row += QString::number(SheetValue(rec.Xx));
-    return row;
+MeasurementRowWriter::MeasurementRowWriter(const FormatSettings& fs)
+    : separatorBytes_(Utf8(fs.timeSeparator, separator_)) {}
+
+std::optional<RecordClock> MeasurementRowWriter::Clock(double time) {
+    // A time after 30 December 1899 whose rounding stays within its day, split as the decoder
+    // splits it: milliseconds rounded, then the second rounded from them.
+    if (time >= 0 && time < EndOfDays) {
+        const double whole = std::trunc(time);
+        const int64_t second = (std::llround((time - whole) * 86400000.0) + 500) / 1000;
+        if (second < 86400) {
+            if (whole != day_) {
+                const std::optional<RecordClock> date = RecordClockOf(whole);
+                if (!date)
+                    return RecordClockOf(time);
+                day_ = whole;
+                dayOfMonth_ = date->day;
+                month_ = date->month;
+            }
+            return RecordClock{dayOfMonth_, month_, int(second / 3600), int(second / 60 % 60),
+                               int(second % 60)};
+        }
+    }
+    return RecordClockOf(time);
+}
+
+char* MeasurementRowWriter::Put(char* out, const TMeasRecord& rec) {
+    // The longest row, every number at its longest and separators of three bytes, is 102 bytes.
+    const auto sep = [this](char* p) {
+        for (int i = 0; i < separatorBytes_; ++i)
+            *p++ = separator_[i];
+        return p;
+    };
+    char* p = PutInt(out, rec.Counter);
+    *p++ = '\t';
+    // The date and the clock as the buffer's time column shows them.
+    const std::optional<RecordClock> c = Clock(rec.Time);
+    if (c) {
+        p = PutTwoDigits(p, c->day);
+        *p++ = '.';
+        p = PutTwoDigits(p, c->month);
+        *p++ = '\t';
+        p = PutTwoDigits(sep(PutTwoDigits(sep(PutTwoDigits(p, c->hour)), c->minute)), c->second);
+    } else {
+        for (const char* q = "??.??\t??"; *q; ++q)
+            *p++ = *q;
+        p = sep(p);
+        *p++ = '?';
+        *p++ = '?';
+        p = sep(p);
+        *p++ = '?';
+        *p++ = '?';
+    }
+    *p++ = '\t';
+    p = PutInt(p, rec.Range);
+    *p++ = '\t';
+    p = PutInt(p, SheetValue(rec.Rx));
+    *p++ = '\t';
+    p = PutInt(p, SheetValue(rec.Xx));
+    *p++ = '\t';
+    if (c)
+        p = PutTimestamp(p, rec.Time);
+    return p;
 }

@@ -39,7 +39,9 @@ bool MakeFolders(const QString& folder) {
 } // namespace
 
 QString TemplateWorkbookPath(const QString& programFolder) {
-    return programFolder + QStringLiteral("Forms/Table1.xls");
+    const QString shipped = programFolder + QStringLiteral("Forms/Table1.xlsx");
+    const QString own = programFolder + QStringLiteral("Forms/Table1.xls");
+    return !QFileInfo::exists(shipped) && QFileInfo::exists(own) ? own : shipped;
 }
 
 std::unique_ptr<ReplacingFile> CopyTemplate(const QString& templatePath, const QString& target) {

@@ -5,7 +5,8 @@
 
 #include "base/ReplacingFile.h"
 
-// programFolder + "Forms/Table1.xls".
+// programFolder + "Forms/Table1.xlsx", or an operator's own "Forms/Table1.xls" in its place
+// when there is no "Table1.xlsx".
 QString TemplateWorkbookPath(const QString& programFolder);
 
 // Copies `templatePath` into a working copy beside `target` (beside the file it names, when it

@@ -4,9 +4,14 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QStringList>
+#include <algorithm>
 #include <array>
+#include <cstring>
+#include <vector>
 
+#include "base/DdeProtocol.h"
 #include "base/Failure.h"
+#include "base/ProgramVersion.h"
 #include "export/Excels.h"
 #include "export/MeasurementRow.h"
 #include "export/TemplateCopy.h"
@@ -15,8 +20,16 @@ namespace {
 
 constexpr int Channels = 16;
 constexpr int Yes = 6;
-// The table block of a channel sheet spans one column more than its six cells.
+// The table block of a channel sheet: seven columns, the timestamp last.
 constexpr int BlockLastCol = 7;
+// A block stays below what one transfer to the service carries; a sheet of a million rows
+// (about 55 MB) is one block. Rows take about this many bytes.
+constexpr qsizetype BlockBytes = dde::MaxMessageBytes - (1 << 16);
+constexpr qsizetype TypicalRow = 64;
+// The rows of "Desc" below its settings line.
+constexpr int DescFirstRow = 3;
+// A working copy whose status has not changed for this long is left over.
+constexpr qint64 StaleWorkingCopySecs = 3600;
 // Long loops over the source let the event queue run this often.
 constexpr qint64 PumpEveryMs = 10;
 
@@ -54,46 +67,136 @@ private:
                       .arg(SheetRowLimit));
 }
 
-// Refuses a source with a channel that its sheet cannot hold, before anything is copied or sent.
-void CheckRowLimit(TExcel& ex, const RecordStream& source, const ExportRequest& request) {
-    std::array<int64_t, Channels + 1> rows{};
-    Pacer pacer(ex);
-    for (int64_t k = 0; k < source.Count(); ++k) {
-        const TMeasRecord rec = source.At(k);
-        const int sheet = rec.Channel + 1;
-        if (sheet >= 1 && sheet <= Channels &&
-            SelectedForSheet(rec, request.board, sheet, request.skipVoid) &&
-            ++rows[sheet] > SheetRowLimit)
-            TooManyRows(sheet, rows[sheet]);
-        pacer.Step();
+// The records of each channel sheet, by their place in the source, in source order: one pass
+// over the source instead of one per sheet. Each update reads on to the source's end as it is
+// then, so records that arrive while the export runs show up on the sheets filled after them.
+class SheetSelection {
+public:
+    SheetSelection(const RecordStream& source, const ExportRequest& request)
+        : source_(source), request_(request) {}
+    // Refuses a channel that its sheet cannot hold.
+    void Update(Pacer& pacer) {
+        for (; read_ < source_.Count(); ++read_) {
+            pacer.Step();
+            const TMeasRecord rec = source_.At(read_);
+            const int64_t sheet = int64_t(rec.Channel) + 1;
+            if (sheet < 1 || sheet > Channels ||
+                !SelectedForSheet(rec, request_.board, int(sheet), request_.skipVoid))
+                continue;
+            std::vector<int64_t>& rows = rows_[size_t(sheet)];
+            if (int64_t(rows.size()) == SheetRowLimit)
+                TooManyRows(int(sheet), SheetRowLimit + 1);
+            rows.push_back(read_);
+        }
     }
+    const std::vector<int64_t>& Rows(int sheet) const { return rows_[size_t(sheet)]; }
+
+private:
+    const RecordStream& source_;
+    const ExportRequest& request_;
+    int64_t read_ = 0;
+    std::array<std::vector<int64_t>, Channels + 1> rows_;
+};
+
+// The blocks of a channel sheet's rows, written in place: appending a million rows one by one
+// to a byte array would cost more than making them. The bytes are kept from sheet to sheet.
+class SheetBlock {
+public:
+    explicit SheetBlock(const FormatSettings& fs) : writer_(fs) {}
+    // Starts the sheet's first block at row 2 with the header, for `rows` rows to follow.
+    void Start(int64_t rows) {
+        const qsizetype want = qsizetype(sizeof SheetHeaderRow) + 1 + qsizetype(rows) * TypicalRow;
+        bytes_.resize(std::min(std::max(want, bytes_.size()), BlockBytes));
+        used_ = 0;
+        first_ = 2;
+        count_ = 0;
+        Put(SheetHeaderRow, sizeof SheetHeaderRow - 1);
+        EndRow();
+    }
+    void Add(const TMeasRecord& rec) {
+        Room(MaxMeasurementRowBytes + 2);
+        used_ = writer_.Put(bytes_.data() + used_, rec) - bytes_.data();
+        EndRow();
+    }
+    // A block more would not fit into one transfer.
+    bool Full() const { return used_ > BlockBytes - MaxMeasurementRowBytes - 2; }
+    // Pokes the rows so far, columns 1 to 7; the next block starts below them.
+    void Send(TExcel& ex) {
+        const qsizetype room = bytes_.size();
+        bytes_.resize(used_);
+        ex.PokeBlock(first_, 1, first_ + count_ - 1, BlockLastCol, bytes_);
+        bytes_.resize(room);
+        first_ += count_;
+        count_ = 0;
+        used_ = 0;
+    }
+    bool Empty() const { return count_ == 0; }
+
+private:
+    MeasurementRowWriter writer_;
+    QByteArray bytes_;
+    qsizetype used_ = 0;
+    int first_ = 2;
+    int count_ = 0;
+
+    void Room(qsizetype n) {
+        if (bytes_.size() - used_ < n)
+            bytes_.resize(std::max(bytes_.size() * 2, used_ + n));
+    }
+    void Put(const char* text, qsizetype n) {
+        Room(n);
+        std::memcpy(bytes_.data() + used_, text, size_t(n));
+        used_ += n;
+    }
+    void EndRow() {
+        Put("\r\n", 2);
+        ++count_;
+    }
+};
+
+// The header and the rows of a channel sheet, rows 2 onward, columns 1 to 7: one block, or
+// more when the rows are more than one transfer carries.
+void PokeSheet(TExcel& ex, SheetBlock& block, const RecordStream& source,
+               const std::vector<int64_t>& rows, Pacer& pacer) {
+    block.Start(int64_t(rows.size()));
+    for (const int64_t k : rows) {
+        pacer.Step();
+        block.Add(source.At(k));
+        if (block.Full())
+            block.Send(ex);
+    }
+    if (!block.Empty())
+        block.Send(ex);
 }
 
-// Fills the batch's rows with the header and the rows of the records selected for the sheet,
-// read from the start of the source to its current end.
-int64_t AppendSheetRows(TExcel& ex, const RecordStream& source, const ExportRequest& request,
-                        int sheet, const FormatSettings& fs) {
-    ex.Rows.append(QString::fromLatin1(SheetHeaderRow));
-    int64_t rows = 0;
-    Pacer pacer(ex);
-    for (int64_t k = 0; k < source.Count(); ++k) {
-        pacer.Step();
-        const TMeasRecord rec = source.At(k);
-        if (!SelectedForSheet(rec, request.board, sheet, request.skipVoid))
-            continue;
-        // Records that came in while the export ran may not fit any more.
-        if (++rows > SheetRowLimit)
-            TooManyRows(sheet, rows);
-        ex.Rows.append(MeasurementRow(rec, fs));
-    }
-    return rows;
+// Rows 3 onward of "Desc", below the settings line: labels in column 1, values beside them.
+// `rows[n]` is what sheet n got, for the sheets filled.
+void DescribeExport(TExcel& ex, const ExportRequest& request, const QList<int64_t>& rows) {
+    // A name may hold what would cut the block into other cells.
+    QString source = request.source;
+    source.replace('\t', ' ').replace('\r', ' ').replace('\n', ' ');
+    const QDateTime at =
+        request.exportedAt.isValid() ? request.exportedAt : QDateTime::currentDateTime();
+    QString counts = QStringLiteral("Rows per channel");
+    for (const int64_t n : rows)
+        counts += '\t' + QString::number(n);
+    const QStringList lines{
+        "Source\t" + source,
+        QStringLiteral("Board\t%1").arg(request.board),
+        "Exported at\t" + at.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+        "Console version\t" + ProgramVersion(),
+        counts,
+    };
+    ex.ExecMacro(QStringLiteral("[WORKBOOK.SELECT(\"Desc\")]"));
+    ex.WaitReady();
+    ex.PokeBlock(DescFirstRow, 1, DescFirstRow + int(lines.size()) - 1, 1 + Channels, lines);
 }
 
 // Steps 4 to 11: the target checked, the template copied into `copy`, the copy opened and
 // filled. An early end before the copy returns its outcome with `copy` empty.
-ExportResult FillWorkbook(TExcel& ex, const RecordStream& source, const ExportRequest& request,
-                          const FormatSettings& fs, ExportFeedback& feedback,
-                          std::unique_ptr<ReplacingFile>& copy) {
+ExportResult FillWorkbook(TExcel& ex, SheetSelection& selection, const RecordStream& source,
+                          const ExportRequest& request, const FormatSettings& fs,
+                          ExportFeedback& feedback, std::unique_ptr<ReplacingFile>& copy) {
     ExportResult result;
     const QString& target = request.target;
     const QFileInfo targetInfo(target);
@@ -110,6 +213,10 @@ ExportResult FillWorkbook(TExcel& ex, const RecordStream& source, const ExportRe
         result.outcome = ExportResult::Outcome::Declined;
         return result;
     }
+    // Nobody owns these any more: an export that lives is never idle for so long.
+    if (!target.isEmpty())
+        ReplacingFile::RemoveStaleWorkingCopies(
+            target, QDateTime::currentDateTime().addSecs(-StaleWorkingCopySecs));
     // The service works on a copy beside the target, which replaces the target only once it is
     // saved; until then the target stays as it is, whatever fails.
     copy = CopyTemplate(request.templatePath, target);
@@ -125,10 +232,14 @@ ExportResult FillWorkbook(TExcel& ex, const RecordStream& source, const ExportRe
     ex.WaitReady();
     ex.PutText(1, 1, request.settingsLine);
 
+    QList<int64_t> filled;
+    Pacer pacer(ex);
+    SheetBlock block(fs);
     for (int n = 1; n <= Channels; ++n) {
         feedback.ExportProgress(n, Channels);
         const QString sheet = QStringLiteral("Channel_%1").arg(n);
         if (!ContainsName(sheets, sheet)) {
+            DescribeExport(ex, request, filled);
             feedback.ErrorDlg("Table >" + target + "<   does not contains sheet >" + sheet + "< ");
             result.outcome = ExportResult::Outcome::MissingSheet;
             result.missingSheet = sheet;
@@ -137,11 +248,12 @@ ExportResult FillWorkbook(TExcel& ex, const RecordStream& source, const ExportRe
         ex.ExecMacro("[WORKBOOK.SELECT(" + Quoted(sheet) + ")]");
         ex.WaitReady();
         ex.PutText(1, 1, QStringLiteral("Board %1").arg(request.board));
-        ex.BeginBatch(2, 1);
-        ex.BatchLastCol = BlockLastCol;
-        result.rows += AppendSheetRows(ex, source, request, n, fs);
-        ex.EndBatch();
+        selection.Update(pacer);
+        PokeSheet(ex, block, source, selection.Rows(n), pacer);
+        filled << int64_t(selection.Rows(n).size());
+        result.rows += filled.back();
     }
+    DescribeExport(ex, request, filled);
     return result;
 }
 
@@ -149,7 +261,13 @@ ExportResult FillWorkbook(TExcel& ex, const RecordStream& source, const ExportRe
 
 ExportResult ExportWorkbook(TExcel& ex, const RecordStream& source, const ExportRequest& request,
                             const FormatSettings& fs, ExportFeedback& feedback) {
-    CheckRowLimit(ex, source, request);
+    // Which records go where, and a refusal of a channel its sheet cannot hold, before anything
+    // is copied or sent.
+    SheetSelection selection(source, request);
+    {
+        Pacer pacer(ex);
+        selection.Update(pacer);
+    }
     ex.Connect();
     ex.WaitReady();
 
@@ -163,7 +281,7 @@ ExportResult ExportWorkbook(TExcel& ex, const RecordStream& source, const Export
         ex.DropBatch();
         ex.Disconnect();
     });
-    const ExportResult result = FillWorkbook(ex, source, request, fs, feedback, copy);
+    const ExportResult result = FillWorkbook(ex, selection, source, request, fs, feedback, copy);
 
     // The closing sequence. A failure in it ends it and is the one reported.
     ex.DropBatch();

@@ -1,8 +1,9 @@
 #pragma once
 // The workbook export: a copy of the template workbook is opened in the spreadsheet, the sheet
-// "Desc" gets the measurement settings and each sheet "Channel_<n>" one row per measurement of
-// channel n of one board, as one block per sheet. Free of widgets: the dialogs and the progress
-// display come through ExportFeedback.
+// "Desc" gets the measurement settings and a description of the export, and each sheet
+// "Channel_<n>" one row per measurement of channel n of one board, as one block per sheet. Free
+// of widgets: the dialogs and the progress display come through ExportFeedback.
+#include <QDateTime>
 #include <QString>
 #include <cstdint>
 
@@ -32,6 +33,10 @@ struct ExportRequest {
     int board = 1;        // as shown, 1-based
     bool skipVoid = false;
     QString settingsLine; // the cell of "Desc"
+    // For the rows below it: where the records come from ("buffer", or the converted file's
+    // path) and when the export ran (invalid: now).
+    QString source = QStringLiteral("buffer");
+    QDateTime exportedAt;
 };
 
 struct ExportResult {
@@ -46,8 +51,12 @@ struct ExportResult {
     QString missingSheet; // for MissingSheet
 };
 
-// Fills the workbook `request.target` from `source` through `ex`. The template is copied into a
-// working copy beside the target, which the spreadsheet opens, fills and saves; only then, with
+// Fills the workbook `request.target` from `source` through `ex`: on each channel sheet the
+// header and the measurement rows (rows 2 onward, columns 1 to 7, one block unless the rows are
+// more than one transfer carries), on "Desc" the settings line and, from row 3, the source, the
+// board, when, the console's version and the rows of each channel sheet. The template is copied
+// into a working copy beside the target (working copies that an export killed midway left there
+// an hour or more ago go first), which the spreadsheet opens, fills and saves; only then, with
 // the conversation ended, does it replace the target (keeping the target's mode and owner, and
 // a symbolic link pointing at it). A failure at any step leaves the target as it was and no
 // working copy behind.

@@ -18,7 +18,7 @@ import time
 import zipfile
 
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
-TEMPLATE = os.path.join(BUILD, "Forms", "Table1.xls")
+TEMPLATE = os.path.join(BUILD, "Forms", "Table1.xlsx")
 MAX_MESSAGE = 64 << 20
 CONNECT, CLOSE, REQUEST, POKE, EXECUTE = 1, 2, 3, 4, 5
 KINDS = {16: "Data", 17: "NoReply", 18: "Accepted", 19: "Refused", 20: "Completed", 21: "Closed"}

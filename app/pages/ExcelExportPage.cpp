@@ -26,6 +26,7 @@ void BuildExcelExportPage(QWidget* page) {
     auto* target = new FileNameEdit(page);
     target->setObjectName("ExFileNameEd");
     target->SetMode(FileNameEdit::Mode::Save);
+    target->SetFilter(kWorkbookFilter);
     column->addWidget(target);
 
     QGroupBox* extract = MakeGroup(page, "GroupBox12", " Extract: ");

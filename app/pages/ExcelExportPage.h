@@ -7,6 +7,11 @@ class QWidget;
 inline const QString kSrcFileFilter =
     QStringLiteral("All files (*.*)|*.*|Text files (*.txt)|*.txt|Binary files (*.dat)|*.dat");
 
+// The filter of ExFileNameEd's browse dialog: workbooks are Office Open XML, named .xlsx; a
+// name ending in .xls is written the same way.
+inline const QString kWorkbookFilter = QStringLiteral(
+    "Workbooks (*.xlsx)|*.xlsx|Workbooks named .xls (*.xls)|*.xls|All files (*.*)|*.*");
+
 // Fills the page "Excel export" (TabSheet4): the workbook to create, the board to extract,
 // the source of the measurements and "Fill Table". The two file names are set by the main
 // window when it is first shown.

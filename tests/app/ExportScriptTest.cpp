@@ -1,9 +1,12 @@
 // An operator's export, scripted: the console fills its buffer from the logger emulator, fills a
 // workbook from the buffer (starting the spreadsheet service it ships with) and another from the
-// buffer saved as a text file; both workbooks are read back and compared with the buffer table.
+// buffer saved as a text file; both workbooks are read back with openpyxl and compared with the
+// buffer table, their charts read by name, and LibreOffice opens them.
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -26,7 +29,7 @@ TEST(ConsoleExport, BufferFromTheLoggerIntoWorkbooks) {
     const QString build = qEnvironmentVariable("IMPIX_BUILD_DIR");
     ASSERT_TRUE(QFile::copy(build + "/impix-sheets", console.Folder() + "/impix-sheets"));
     ASSERT_TRUE(QDir().mkpath(console.Folder() + "/Forms"));
-    ASSERT_TRUE(QFile::copy(build + "/Forms/Table1.xls", console.Folder() + "/Forms/Table1.xls"));
+    ASSERT_TRUE(QFile::copy(build + "/Forms/Table1.xlsx", console.Folder() + "/Forms/Table1.xlsx"));
     // The service the console starts listens in a folder of this test's own.
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
@@ -34,8 +37,8 @@ TEST(ConsoleExport, BufferFromTheLoggerIntoWorkbooks) {
     LoggerProcess logger;
     ASSERT_TRUE(logger.Start(console.DevFolder() + "/COM2", {"--period-ms", "200"}));
     const QString text = console.Folder() + "/saved.txt";
-    const QString fromBuffer = console.Folder() + "/Data.xls";
-    const QString fromFile = console.Folder() + "/out/file.xls";
+    const QString fromBuffer = console.Folder() + "/Data.xlsx";
+    const QString fromFile = console.Folder() + "/out/file.xlsx";
     // A file without a single item line.
     const QString empty = console.Folder() + "/empty.txt";
     const QString emptyBook = console.Folder() + "/empty.xls";
@@ -85,11 +88,13 @@ quit
               statuses[3]);
     EXPECT_EQ(QFileInfo(console.Folder() + "/BinConv.dat").size(), 0);
 
-    // Every row of the table is a row of its channel's sheet in both workbooks.
+    // Every row of the table is a row of its channel's sheet in both workbooks, with the record's
+    // date and time again in the timestamp, year included.
     const auto buffer = ReadWorkbook(fromBuffer);
     const auto file = ReadWorkbook(fromFile);
     ASSERT_EQ(17, buffer.size());
     ASSERT_EQ(17, file.size());
+    const QDateTime now = QDateTime::currentDateTime();
     QMap<QString, int> next;
     for (int item = 1; item <= items; ++item) {
         const QStringList cells = r.Printed(QString("BufGrid[%1]").arg(item)).split('|');
@@ -99,22 +104,65 @@ quit
         const int row = 2 + next[sheet]++;
         for (const auto* book : {&buffer, &file}) {
             const QStringList got = book->value(sheet).value(row).split('\t');
-            ASSERT_EQ(6, got.size()) << sheet.toStdString() << " row " << row;
+            ASSERT_EQ(7, got.size()) << sheet.toStdString() << " row " << row;
             EXPECT_EQ(cells[1], got[0]);
             EXPECT_EQ(cells[2].left(5), got[1]);
             EXPECT_EQ(cells[2].mid(6), got[2]);
             EXPECT_EQ(cells[5], got[3]);
             EXPECT_LE(std::abs(Cell(cells[6]) - got[4].toLongLong()), 1) << cells[6].toStdString();
             EXPECT_LE(std::abs(Cell(cells[7]) - got[5].toLongLong()), 1) << cells[7].toStdString();
+            const QDateTime stamp = QDateTime::fromString(got[6], "yyyy-MM-dd hh:mm:ss");
+            ASSERT_TRUE(stamp.isValid()) << got[6].toStdString();
+            EXPECT_EQ(cells[2], stamp.toString("dd.MM-hh:mm:ss"));
+            // The logger's clock started at this computer's time.
+            EXPECT_LE(std::abs(stamp.secsTo(now)), 3600) << got[6].toStdString();
         }
+        EXPECT_EQ(buffer.value(sheet).value(row).section('\t', 6),
+                  file.value(sheet).value(row).section('\t', 6));
     }
     for (const auto* book : {&buffer, &file}) {
-        EXPECT_EQ(QStringList{"Measure Settings: F=100Hz, U=0.10V, T=0:1, Repeat=1"},
-                  book->value("Desc"));
+        const QStringList desc = book->value("Desc");
+        ASSERT_EQ(7, desc.size()) << desc.join('\n').toStdString();
+        EXPECT_EQ("Measure Settings: F=100Hz, U=0.10V, T=0:1, Repeat=1", desc[0]);
+        EXPECT_EQ("Board\t1", desc[3]);
+        QString counts = "Rows per channel";
         for (int n = 1; n <= 16; ++n) {
             const QString sheet = QString("Channel_%1").arg(n);
             EXPECT_EQ(2 + next[sheet], book->value(sheet).size()) << sheet.toStdString();
             EXPECT_EQ("Board 1", book->value(sheet).value(0));
+            EXPECT_EQ("Number\tDate\tTime\tRange\tRp\tXp\tTimestamp", book->value(sheet).value(1));
+            counts += QString("\t%1").arg(next[sheet]);
+        }
+        EXPECT_EQ(counts, desc[6]);
+    }
+    EXPECT_EQ("Source\tbuffer", buffer.value("Desc").value(2));
+    EXPECT_EQ("Source\t" + text, file.value("Desc").value(2));
+
+    // Each chart plots Rp and Xp against the timestamp over exactly the filled rows, from the
+    // cells (no cached values left over from the template); an empty sheet keeps its first row.
+    // LibreOffice opens both workbooks and reads the same ranges, with a value for each row.
+    for (const QString& path : {fromBuffer, fromFile}) {
+        QTemporaryDir office;
+        QString error;
+        const QString copy = LibreOfficeCopy(path, office.path(), &error);
+        EXPECT_EQ("", error.toStdString());
+        const auto charts = ReadChartRanges(path, &error);
+        ASSERT_EQ(17, charts.size()) << error.toStdString();
+        const auto copied = ReadChartRanges(copy, &error);
+        ASSERT_EQ(17, copied.size()) << error.toStdString();
+        for (int n = 1; n <= 16; ++n) {
+            const QString sheet = QString("Channel_%1").arg(n);
+            const int rows = std::max(1, next[sheet]);
+            const QString range = QString("'%1'!$%3$3:$%3$%2").arg(sheet).arg(2 + rows);
+            EXPECT_EQ(QStringList({range.arg("G") + ' ' + range.arg("E"),
+                                   range.arg("G") + ' ' + range.arg("F")}),
+                      charts.value(sheet));
+            // LibreOffice writes the names unquoted, and the values it read.
+            const auto read = [&](const char* col) {
+                return range.arg(col).remove('\'') + QString(" cached %1").arg(rows);
+            };
+            EXPECT_EQ(QStringList({read("G") + ' ' + read("E"), read("G") + ' ' + read("F")}),
+                      copied.value(sheet));
         }
     }
 }

@@ -422,6 +422,8 @@ TEST(ExcelExportPage, ControlsAsDescribed) {
               "All files (*);;Text files (*.txt);;Binary files (*.dat)");
     EXPECT_EQ(Get<FileNameEdit>(&page, "SrcFileEd")->GetMode(), FileNameEdit::Mode::Open);
     EXPECT_EQ(Get<FileNameEdit>(&page, "ExFileNameEd")->GetMode(), FileNameEdit::Mode::Save);
+    EXPECT_EQ(Get<FileNameEdit>(&page, "ExFileNameEd")->Filter(),
+              "Workbooks (*.xlsx);;Workbooks named .xls (*.xls);;All files (*)");
 }
 
 // ----------------------------------------------------------------------------------------

@@ -21,7 +21,7 @@ TEST_F(ConsoleFixture, FirstShowAppliesTheDefaults) {
     EXPECT_EQ(Text("ChannelGrp"), " Board 1 ");
     EXPECT_EQ(Text("PoolItemsTx"), "0");
     EXPECT_TRUE(Text("SrcFileEd").endsWith("/Data.txt"));
-    EXPECT_TRUE(Text("ExFileNameEd").endsWith("/Data.xls"));
+    EXPECT_TRUE(Text("ExFileNameEd").endsWith("/Data.xlsx"));
     EXPECT_EQ(Text("ComStatusLx"), "Connected");
     EXPECT_EQ(looks::TextColor(window->Control("ComStatusLx")), QColor(0, 128, 0));
 

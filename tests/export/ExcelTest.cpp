@@ -384,7 +384,7 @@ TEST_F(Excel, BlockFailures) {
         fake->selection = c.selection;
         fake->failTopic = c.failTopic;
         fake->refusePokes = c.refusePokes;
-        EXPECT_EQ(failureOf([&] { ex->PokeBlock(2, 1, 3, 7, {"a", "b"}); }), c.failure);
+        EXPECT_EQ(failureOf([&] { ex->PokeBlock(2, 1, 3, 7, QStringList{"a", "b"}); }), c.failure);
         EXPECT_EQ(int(fake->log.filter("poke ").size()), c.pokes);
         // However it ended, the link is back on the control conversation.
         EXPECT_EQ(fake->topic(), "System");
@@ -394,7 +394,8 @@ TEST_F(Excel, BlockFailures) {
     // The first case never left the control conversation.
     fake->log.clear();
     fake->selection = "no sheet";
-    EXPECT_EQ(failureOf([&] { ex->PokeBlock(2, 1, 3, 7, {"a"}); }), "Table is not opened");
+    EXPECT_EQ(failureOf([&] { ex->PokeBlock(2, 1, 3, 7, QStringList{"a"}); }),
+              "Table is not opened");
     EXPECT_EQ(fake->log, QStringList({"execute [SELECT(\"R1C1\")]", "request Selection"}));
 
     // The control conversation does not come back: OnClose fires, the flag stays, and the next
@@ -403,7 +404,7 @@ TEST_F(Excel, BlockFailures) {
     ex->OnClose = [&](TExcel*) { ++closed; };
     fake->selection = "[Data.xls]Sheet1!R1C1";
     fake->failTopic = "System";
-    ex->PokeBlock(2, 1, 3, 7, {"a"});
+    ex->PokeBlock(2, 1, 3, 7, QStringList{"a"});
     EXPECT_EQ(closed, 1);
     EXPECT_TRUE(ex->Connected());
     fake->failTopic.clear();
@@ -438,7 +439,7 @@ TEST_F(Excel, SilentServiceAndRefusalsWithAReason) {
              fake->reason = "rows beyond the sheet";
          },
          [&] {
-             ex->PokeBlock(2, 1, 3, 7, {"a", "b"});
+             ex->PokeBlock(2, 1, 3, 7, QStringList{"a", "b"});
          },
          "\"Block R2C1:R3C7\" not accepted by Excel\rrows beyond the sheet",
          pokeLog + QStringList{"close [Data.xls]Sheet1", "open System"}},
@@ -455,7 +456,7 @@ TEST_F(Excel, SilentServiceAndRefusalsWithAReason) {
         {"silent at a block: the service is not asked again",
          [&] { fake->onPump = [&] { fake->silent = fake->log.size() >= 4; }; },
          [&] {
-             ex->PokeBlock(2, 1, 3, 7, {"a", "b"});
+             ex->PokeBlock(2, 1, 3, 7, QStringList{"a", "b"});
          },
          "Excel not responding", pokeLog + QStringList{"close [Data.xls]Sheet1"}},
         {"silent at the sheet list",

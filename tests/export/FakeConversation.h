@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "export/DdeConversation.h"
+#include "export/PokedLines.h"
 
 class FakeConversation : public DdeConversation {
 public:
@@ -67,7 +68,8 @@ public:
             return topics;
         return QString();
     }
-    bool poke(const QString& item, const QStringList& lines) override {
+    bool poke(const QString& item, const QByteArray& rows) override {
+        const QStringList lines = PokedLines(rows);
         log << QString("poke %1 %2 (%3)").arg(topic_, item).arg(lines.size());
         refused_.reset();
         if (!open_ || busy_ > 0 || silent)

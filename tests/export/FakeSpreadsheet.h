@@ -16,10 +16,10 @@ public:
     };
     std::vector<Book> books; // open workbooks, the last one active
     QString activeSheet;
-    QStringList templateSheets;           // the sheets a workbook opened by OPEN has
-    QStringList trace;                    // "exec <command>", "poke <topic> <item> <rows>"
-    std::map<QString, QStringList> pokes; // sheet -> rows of its last block
-    int refusePokesFrom = -1;             // pokes from this count on are refused
+    QStringList templateSheets;          // the sheets a workbook opened by OPEN has
+    QStringList trace;                   // "exec <command>", "poke <topic> <item> <rows>"
+    std::map<QString, QByteArray> pokes; // sheet -> rows of its last block, as poked
+    int refusePokesFrom = -1;            // pokes from this count on are refused
     int pokeCount = 0;
     QString refusedCommand; // a command that is refused
     QString refuseReason;   // the service's reason for a refusal; without one, as if not started
@@ -63,12 +63,12 @@ public:
         }
         return QString();
     }
-    bool poke(const QString& item, const QStringList& lines) override {
+    bool poke(const QString& item, const QByteArray& rows) override {
         if (refusePokesFrom >= 0 && pokeCount >= refusePokesFrom)
             return Refuse("refused poke " + item);
         ++pokeCount;
-        trace << QStringLiteral("poke %1 %2 %3").arg(topic_, item).arg(lines.size());
-        pokes[activeSheet] = lines;
+        trace << QStringLiteral("poke %1 %2 %3").arg(topic_, item).arg(rows.count("\r\n"));
+        pokes[activeSheet] = rows;
         return true;
     }
     bool execute(const QString& command, bool) override {

@@ -197,9 +197,9 @@ TEST_F(LocalConversation, TransactionsGetTheirReplies) {
     EXPECT_EQ(conv.request("Status"), QString("Ready"));
     EXPECT_EQ(conv.request("R2C1"), QString("=R2C1"));
     EXPECT_EQ(conv.request("Missing"), std::nullopt);
-    EXPECT_TRUE(conv.poke("R1C1:R2C2", {"a\tb", "c"}));
+    EXPECT_TRUE(conv.poke("R1C1:R2C2", "a\tb\r\nc\r\n"));
     EXPECT_EQ(service->pokedData(), "a\tb\r\nc\r\n");
-    EXPECT_FALSE(conv.poke("Bad", {"x"}));
+    EXPECT_FALSE(conv.poke("Bad", "x\r\n"));
     EXPECT_TRUE(conv.execute("[SELECT(\"R1C1\")]", false));
     EXPECT_FALSE(conv.busy());
     EXPECT_FALSE(conv.execute("[BAD]", false));
@@ -209,7 +209,7 @@ TEST_F(LocalConversation, TransactionsGetTheirReplies) {
     EXPECT_TRUE(conv.busy());
     const size_t sent = service->received().size();
     EXPECT_EQ(conv.request("Status"), std::nullopt);
-    EXPECT_FALSE(conv.poke("R1C1:R1C1", {"x"}));
+    EXPECT_FALSE(conv.poke("R1C1:R1C1", "x\r\n"));
     EXPECT_FALSE(conv.execute("[SAVE]", false));
     EXPECT_EQ(service->received().size(), sent);
     EXPECT_TRUE(pumpUntil([&] { return !conv.busy(); }));
@@ -248,9 +248,9 @@ TEST_F(LocalConversation, RefusalReasonsAndASilentServiceGivenUp) {
     ASSERT_TRUE(conv.open());
     EXPECT_FALSE(conv.execute("[BAD]", false));
     EXPECT_EQ(conv.refusal(), QString("unknown command"));
-    EXPECT_FALSE(conv.poke("Bad", {"x"}));
+    EXPECT_FALSE(conv.poke("Bad", "x\r\n"));
     EXPECT_EQ(conv.refusal(), QString("bad range"));
-    EXPECT_TRUE(conv.poke("R1C1:R1C1", {"x"}));
+    EXPECT_TRUE(conv.poke("R1C1:R1C1", "x\r\n"));
     EXPECT_EQ(conv.refusal(), std::nullopt);
 
     // A command that is never answered: the event queue runs while the service is waited for,

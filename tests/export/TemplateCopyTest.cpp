@@ -43,7 +43,7 @@ QStringList Tree(const QString& root) {
 TEST(TemplateCopy, WorkingCopyReplacesTheTargetOnlyWhenAsked) {
     QTemporaryDir dir;
     const QString folder = dir.path() + '/';
-    ASSERT_EQ(folder + "Forms/Table1.xls", TemplateWorkbookPath(folder));
+    ASSERT_EQ(folder + "Forms/Table1.xlsx", TemplateWorkbookPath(folder));
     ASSERT_TRUE(QDir().mkpath(folder + "Forms"));
     const QString tmpl = TemplateWorkbookPath(folder);
     // Several chunks and a ragged end.
@@ -97,9 +97,30 @@ TEST(TemplateCopy, WorkingCopyReplacesTheTargetOnlyWhenAsked) {
     EXPECT_EQ(linked, QFileInfo(folder + "links/Data.xls").symLinkTarget());
     EXPECT_EQ(0640u, Mode(linked));
     EXPECT_EQ(
-        QStringList({"Data.xls", "Forms", "Forms/Table1.xls", "a", "a/b", "a/b/c", "a/b/c/Data.xls",
-                     "books", "books/Linked.xls", "links", "links/Data.xls"}),
+        QStringList({"Data.xls", "Forms", "Forms/Table1.xlsx", "a", "a/b", "a/b/c",
+                     "a/b/c/Data.xls", "books", "books/Linked.xls", "links", "links/Data.xls"}),
         Tree(folder));
+}
+
+TEST(TemplateCopy, TheShippedTemplateOrAnOperatorsOwn) {
+    struct Case {
+        QStringList files; // in Forms/
+        const char* want;
+    } cases[] = {
+        {{}, "Table1.xlsx"},
+        {{"Table1.xlsx"}, "Table1.xlsx"},
+        {{"Table1.xls"}, "Table1.xls"},
+        {{"Table1.xls", "Table1.xlsx"}, "Table1.xlsx"},
+        {{"table1.xls", "Table1.XLS"}, "Table1.xlsx"},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + '/';
+        ASSERT_TRUE(QDir().mkpath(folder + "Forms"));
+        for (const QString& f : c.files)
+            ASSERT_TRUE(WriteAll(folder + "Forms/" + f, "workbook"));
+        EXPECT_EQ(folder + "Forms/" + c.want, TemplateWorkbookPath(folder)) << c.want;
+    }
 }
 
 TEST(TemplateCopy, FailuresLeaveTheDiskAsItWas) {

@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 
 #include "base/Failure.h"
+#include "base/ProgramVersion.h"
 #include "data/BufferTestRecords.h"
 #include "data/BufferTextFile.h"
 #include "export/DataFileConversion.h"
@@ -26,10 +27,11 @@ using buffertest::Record;
 namespace {
 
 const QString Settings = "Measure Settings: F=1000Hz, U=0.50V, T=0:15, Repeat=3";
-const QString Header = "Number\tDate\tTime\tRange\tRp\tXp";
+const QString Header = "Number\tDate\tTime\tRange\tRp\tXp\tTimestamp";
+const QDateTime ExportedAt(QDate(2026, 12, 7), QTime(15, 0));
 
 QString TemplatePath() {
-    return qEnvironmentVariable("IMPIX_BUILD_DIR") + "/Forms/Table1.xls";
+    return qEnvironmentVariable("IMPIX_BUILD_DIR") + "/Forms/Table1.xlsx";
 }
 
 struct Feedback : ExportFeedback {
@@ -56,8 +58,9 @@ Outcome Export(TExcel& ex, const RecordStream& source, const QString& target, in
                bool skipVoid, Feedback& feedback, const QString& tmpl = TemplatePath()) {
     Outcome run;
     try {
-        run.result =
-            ExportWorkbook(ex, source, {target, tmpl, board, skipVoid, Settings}, {}, feedback);
+        run.result = ExportWorkbook(ex, source,
+                                    {target, tmpl, board, skipVoid, Settings, "buffer", ExportedAt},
+                                    {}, feedback);
     } catch (const Failure& f) {
         run.failure = f.text();
     }
@@ -128,7 +131,7 @@ TEST(WorkbookExportEndToEnd, BoardSheetsFromBufferAndFromFile) {
     pool.Append(Record(4, 2, 4, 3, 0.0004, 0.0, t));        // 0.4 before rounding: kept
     pool.Append(Record(5, 2, 0, 0, 3000000.0, 65535.0, t)); // Rp beyond 32 bits
     pool.Append(Record(6, 2, 15, 0, 0.5, 0.0125, t + 0.5)); // halves to even
-    const QString first = work.filePath("new/folder/Data.xls");
+    const QString first = work.filePath("new/folder/Data.xlsx");
     const Outcome a = Export(ex, pool, first, 3, true, feedback);
     ASSERT_EQ("", a.failure);
     EXPECT_EQ(ExportResult::Outcome::Saved, a.result.outcome);
@@ -137,16 +140,21 @@ TEST(WorkbookExportEndToEnd, BoardSheetsFromBufferAndFromFile) {
     QString error;
     const QMap<QString, QStringList> book = ReadWorkbook(first, &error);
     ASSERT_EQ(17, book.size()) << error.toStdString();
-    EXPECT_EQ(QStringList{Settings}, book["Desc"]);
+    EXPECT_EQ(
+        QStringList({Settings, "", "Source\tbuffer", "Board\t3", "Exported at\t2026-12-07 15:00:00",
+                     "Console version\t" + ProgramVersion(),
+                     "Rows per channel\t2\t0\t0\t0\t1\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t1"}),
+        book["Desc"]);
     for (int n = 1; n <= 16; ++n) {
         const QString name = QStringLiteral("Channel_%1").arg(n);
         QStringList rows;
         if (n == 1)
-            rows = {"1\t07.12\t14:05:09\t1\t1235\t-1", "5\t07.12\t14:05:09\t0\t3000000000\t0"};
+            rows = {"1\t07.12\t14:05:09\t1\t1235\t-1\t2026-12-07 14:05:09",
+                    "5\t07.12\t14:05:09\t0\t3000000000\t0\t2026-12-07 14:05:09"};
         else if (n == 5)
-            rows = {"4\t07.12\t14:05:09\t3\t0\t0"};
+            rows = {"4\t07.12\t14:05:09\t3\t0\t0\t2026-12-07 14:05:09"};
         else if (n == 16)
-            rows = {"6\t08.12\t02:05:09\t0\t500\t12"};
+            rows = {"6\t08.12\t02:05:09\t0\t500\t12\t2026-12-08 02:05:09"};
         EXPECT_EQ(Sheet(rows), book[name]) << name.toStdString();
     }
     EXPECT_FALSE(ex.Connected());
@@ -182,8 +190,11 @@ TEST(WorkbookExportEndToEnd, BoardSheetsFromBufferAndFromFile) {
                 continue;
             }
             ++rows;
-            ASSERT_EQ(6, bc.size());
+            ASSERT_EQ(7, bc.size());
             EXPECT_EQ(bc.mid(0, 4), fc.mid(0, 4)) << sheet.toStdString() << " row " << r;
+            // The file has no year: the conversion takes this one.
+            EXPECT_EQ(QString(bc[6]).replace(0, 4, QString::number(QDate::currentDate().year())),
+                      fc[6]);
             for (int c : {4, 5})
                 EXPECT_LE(std::abs(bc[c].toLongLong() - fc[c].toLongLong()), 1)
                     << sheet.toStdString() << " row " << r << ": " << b[sheet][r].toStdString()
@@ -218,7 +229,13 @@ TEST(WorkbookExportEndToEnd, EarlyEndsAndTheServiceGoingAway) {
     EXPECT_EQ(QStringList{"Table >" + target + "<   does not contains sheet >Channel_9< "},
               feedback.dialogs);
     const QMap<QString, QStringList> book = ReadWorkbook(target);
-    EXPECT_EQ(QStringList{Settings}, book["Desc"]) << Joined(book).toStdString();
+    // The description counts the sheets filled.
+    EXPECT_EQ(
+        QStringList({Settings, "", "Source\tbuffer", "Board\t3", "Exported at\t2026-12-07 15:00:00",
+                     "Console version\t" + ProgramVersion(),
+                     "Rows per channel\t4\t4\t4\t4\t4\t4\t4\t4"}),
+        book["Desc"])
+        << Joined(book).toStdString();
     EXPECT_FALSE(book.contains("Channel_9"));
     for (int n = 1; n <= 16; ++n) {
         const QStringList sheet = book.value(QStringLiteral("Channel_%1").arg(n));
@@ -354,7 +371,8 @@ TEST(WorkbookExportEndToEnd, FailuresKeepTheOldWorkbookAndASilentServiceIsEnded)
         EXPECT_EQ(64, after.result.rows);
         QStringList rows;
         for (int k = 3; k < 64; k += 16)
-            rows << QStringLiteral("%1\t04.03\t05:06:07\t0\t1000\t2000").arg(k);
+            rows
+                << QStringLiteral("%1\t04.03\t05:06:07\t0\t1000\t2000\t2026-03-04 05:06:07").arg(k);
         EXPECT_EQ(Sheet(rows), ReadWorkbook(target).value("Channel_4"));
         EXPECT_EQ(QStringList{"Data.xls"}, Hidden(work.path()));
         // Ends the service this test had the link start.

@@ -8,10 +8,12 @@
 #include <gtest/gtest.h>
 
 #include "base/Failure.h"
+#include "base/ProgramVersion.h"
 #include "data/BufferTestRecords.h"
 #include "export/Excels.h"
 #include "export/FakeSpreadsheet.h"
 #include "export/MeasurementRow.h"
+#include "export/PokedLines.h"
 #include "export/WorkbookExport.h"
 
 using buffertest::At;
@@ -49,7 +51,13 @@ struct Rig {
     TExcel ex{std::unique_ptr<DdeConversation>(sheet), FormatSettings{}, [] { return 0.0; }};
     Feedback feedback;
     RecordStream source;
-    ExportRequest request{target, tmpl, 3, true, "Measure Settings: F=1000Hz"};
+    ExportRequest request{target,
+                          tmpl,
+                          3,
+                          true,
+                          "Measure Settings: F=1000Hz",
+                          "/data/measured.txt",
+                          QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))};
     ExportResult result;
 
     Rig() {
@@ -110,6 +118,10 @@ QStringList SheetTrace(int n, int rows, int board = 3) {
 const QStringList OpeningTrace = {"exec [OPEN(\"<copy>\")]", "exec [WORKBOOK.SELECT(\"Desc\")]",
                                   "exec [FORMULA(\"Measure Settings: F=1000Hz\",\"R1C1\")]"};
 
+// The rows below the settings line of "Desc".
+const QStringList DescTrace = {"exec [WORKBOOK.SELECT(\"Desc\")]", "exec [SELECT(\"R1C1\")]",
+                               "poke [<book>]Desc R3C1:R7C17 5"};
+
 const QStringList ClosingTrace = {"exec [SAVE]", "exec [SELECT(\"R21C2\")]"};
 
 } // namespace
@@ -128,24 +140,52 @@ TEST(WorkbookExport, FillsEverySheetOfTheBoardAndSaves) {
     QStringList want = OpeningTrace;
     for (int n = 1; n <= 16; ++n)
         want += SheetTrace(n, n == 1 ? 2 : n == 5 ? 1 : 0);
-    want += ClosingTrace;
+    want += DescTrace + ClosingTrace;
     EXPECT_EQ(want, rig.Trace());
     EXPECT_EQ(QStringList({"confirm: File >" + rig.target + "< Exists. Owerwrite??"}),
               rig.feedback.dialogs);
     EXPECT_EQ(QList<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}),
               rig.feedback.progress);
-    EXPECT_EQ(QStringList({SheetHeaderRow, "1\t07.12\t14:05:09\t1\t1235\t-1",
-                           "5\t07.12\t14:05:09\t0\t2147483648\t0"}),
-              rig.sheet->pokes["Channel_1"]);
-    EXPECT_EQ(QStringList({SheetHeaderRow, "4\t07.12\t14:05:09\t3\t0\t0"}),
-              rig.sheet->pokes["Channel_5"]);
-    EXPECT_EQ(QStringList({SheetHeaderRow}), rig.sheet->pokes["Channel_16"]);
+    EXPECT_EQ(QStringList({SheetHeaderRow, "1\t07.12\t14:05:09\t1\t1235\t-1\t46363.586909722",
+                           "5\t07.12\t14:05:09\t0\t2147483648\t0\t46363.586909722"}),
+              PokedLines(rig.sheet->pokes["Channel_1"]));
+    EXPECT_EQ(QStringList({SheetHeaderRow, "4\t07.12\t14:05:09\t3\t0\t0\t46363.586909722"}),
+              PokedLines(rig.sheet->pokes["Channel_5"]));
+    EXPECT_EQ(QStringList({SheetHeaderRow}), PokedLines(rig.sheet->pokes["Channel_16"]));
+    EXPECT_EQ(
+        QStringList({"Source\t/data/measured.txt", "Board\t3", "Exported at\t2026-12-07 14:05:09",
+                     "Console version\t" + ProgramVersion(),
+                     "Rows per channel\t2\t0\t0\t0\t1\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0"}),
+        PokedLines(rig.sheet->pokes["Desc"]));
     EXPECT_EQ(ExportResult::Outcome::Saved, rig.result.outcome);
     EXPECT_EQ(3, rig.result.rows);
     EXPECT_EQ("template", rig.Target());
     EXPECT_EQ(QStringList{"Data.xls"}, rig.Folder());
     EXPECT_FALSE(rig.ex.Connected());
     EXPECT_FALSE(rig.ex.Batching());
+}
+
+TEST(WorkbookExport, RowsBeyondOneTransferGoInBlocksThatFollowOn) {
+    // A full sheet of rows of 78 bytes: more than one message to the service carries.
+    Rig rig;
+    const TMeasRecord rec = Record(16777215, 2, 0, 1, 1e12, -1e12, At(2026, 12, 7, 14, 5, 9));
+    for (int64_t k = 0; k < SheetRowLimit; ++k)
+        rig.source.Append(rec);
+    EXPECT_EQ("", rig.Run());
+    static const QRegularExpression pokeRe(R"(^poke \[<book>\]Channel_1 R(\d+)C1:R(\d+)C7 (\d+)$)");
+    const QStringList pokes = rig.Trace().filter(pokeRe);
+    ASSERT_EQ(2, pokes.size()) << pokes.join('\n').toStdString();
+    int next = 2;
+    for (const QString& poke : pokes) {
+        const QRegularExpressionMatch m = pokeRe.match(poke);
+        EXPECT_EQ(next, m.captured(1).toInt()) << poke.toStdString();
+        EXPECT_EQ(m.captured(2).toInt() - next + 1, m.captured(3).toInt()) << poke.toStdString();
+        // Each block within what one message carries (64 MiB).
+        EXPECT_LE(m.captured(3).toLongLong() * 78, 64 << 20) << poke.toStdString();
+        next = m.captured(2).toInt() + 1;
+    }
+    EXPECT_EQ(1048577, next); // the sheet's last row filled
+    EXPECT_EQ(SheetRowLimit, rig.result.rows);
 }
 
 TEST(WorkbookExport, EarlyEndsAndFailures) {
@@ -199,7 +239,7 @@ TEST(WorkbookExport, EarlyEndsAndFailures) {
                                 "error: Table >" + r.target +
                                     "<   does not contains sheet >Channel_9< "};
          },
-         sheets(8) + ClosingTrace, "template"},
+         sheets(8) + DescTrace + ClosingTrace, "template"},
         {"a block that cannot be started: poked twice, then the failure; nothing saved",
          [](Rig& r) {
              r.OldTarget();
@@ -225,7 +265,7 @@ TEST(WorkbookExport, EarlyEndsAndFailures) {
              r.sheet->refuseReason = "No space left on device";
          },
          "\"[SAVE]\" not accepted by Excel\rNo space left on device", ExportResult::Outcome::Saved,
-         confirm, sheets(16) + QStringList{"refused exec [SAVE]"}, "old"},
+         confirm, sheets(16) + DescTrace + QStringList{"refused exec [SAVE]"}, "old"},
         {"no template: nothing opened, the old workbook kept",
          [](Rig& r) {
              r.OldTarget();

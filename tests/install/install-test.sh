@@ -49,7 +49,7 @@ for f in bin/impix bin/impix-logger bin/impix-sheets \
     share/icons/hicolor/scalable/apps/impix.svg share/doc/impix/README.Debian; do
     [ -s "$usr/$f" ] || fail "not installed: $f"
 done
-compgen -G "$usr/share/impix/Forms/Table1.*" >/dev/null || fail "no template in share/impix/Forms"
+[ -s "$usr/share/impix/Forms/Table1.xlsx" ] || fail "no template share/impix/Forms/Table1.xlsx"
 for size in 16 22 24 32 48 64 128 256; do
     png=$usr/share/icons/hicolor/${size}x${size}/apps/impix.png
     # A PNG's width and height are the big-endian words at bytes 16 and 20.
@@ -128,7 +128,7 @@ show() { cat "$work/console.out" >&2; }
 
 [ "$(printed SrcFileEd)" = "$docs/Data.txt" ] || { show; fail "default text file"; }
 workbook=$(printed ExFileNameEd)
-[ "$(dirname "$workbook")" = "$docs" ] || { show; fail "default workbook $workbook"; }
+[ "$workbook" = "$docs/Data.xlsx" ] || { show; fail "default workbook $workbook"; }
 [ "$(printed DevicePathTx | head -n 1)" = "$cfg/dev/COM2" ] || { show; fail "port dialog path"; }
 [ "$(printed ComStatusLx)" = Connected ] || { show; fail "not connected"; }
 items=$(printed PoolItemsTx)

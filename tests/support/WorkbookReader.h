@@ -1,7 +1,6 @@
 #pragma once
-// Reads a filled workbook back with openpyxl (Debian's python3): every sheet as its rows, each
-// row its cells joined by TAB with trailing empty cells dropped; whole numbers show without a
-// fraction. A workbook that cannot be read gives an empty map and the reason in `error`.
+// Reads filled workbooks back with openpyxl (Debian's python3) and LibreOffice.
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -9,6 +8,28 @@
 #include <QProcess>
 #include <QStringList>
 
+// Runs a python3 program on the workbook that prints a JSON object of lists of texts, one per
+// sheet; the lists by sheet (a sheet with an empty list too), or an empty map and why in `error`.
+inline QMap<QString, QStringList> SheetLists(const char* script, const QString& path,
+                                             QString* error) {
+    QProcess py;
+    py.start("/usr/bin/python3", {"-c", script, path});
+    py.waitForFinished(120000);
+    QMap<QString, QStringList> sheets;
+    const QJsonObject obj = QJsonDocument::fromJson(py.readAllStandardOutput()).object();
+    for (auto it = obj.begin(); it != obj.end(); ++it) {
+        QStringList& list = sheets[it.key()];
+        for (const QJsonValue& text : it.value().toArray())
+            list << text.toString();
+    }
+    if (error)
+        *error = QString::fromUtf8(py.readAllStandardError());
+    return sheets;
+}
+
+// Every sheet as its rows, each row its cells joined by TAB with trailing empty cells dropped;
+// whole numbers show without a fraction, a date-time as "yyyy-mm-dd hh:mm:ss". Opened whatever
+// its name says.
 inline QMap<QString, QStringList> ReadWorkbook(const QString& path, QString* error = nullptr) {
     static const char* const script = R"(
 import sys, json, openpyxl
@@ -28,17 +49,49 @@ for ws in wb.worksheets:
     out[ws.title] = rows
 print(json.dumps(out))
 )";
-    QProcess py;
-    py.start("/usr/bin/python3", {"-c", script, path});
-    py.waitForFinished(120000);
-    QMap<QString, QStringList> sheets;
-    const QJsonObject obj = QJsonDocument::fromJson(py.readAllStandardOutput()).object();
-    for (auto it = obj.begin(); it != obj.end(); ++it)
-        for (const QJsonValue& row : it.value().toArray())
-            sheets[it.key()] << row.toString();
-    if (error)
-        *error = QString::fromUtf8(py.readAllStandardError());
-    return sheets;
+    return SheetLists(script, path, error);
+}
+
+// The data ranges of the charts on every sheet, from a workbook opened by its name (so the name
+// must say what the file is): per sheet, for each series, its x range and its y range, joined by
+// a blank, and "cached <n>" after a range that carries n cached values.
+inline QMap<QString, QStringList> ReadChartRanges(const QString& path, QString* error = nullptr) {
+    static const char* const script = R"(
+import sys, json, openpyxl
+wb = openpyxl.load_workbook(sys.argv[1])
+def ref(data):
+    if data is None or data.numRef is None: return '-'
+    cache = data.numRef.numCache
+    return data.numRef.f + (' cached %d' % cache.ptCount if cache is not None else '')
+out = {}
+for ws in wb.worksheets:
+    out[ws.title] = [ref(s.xVal or s.cat) + ' ' + ref(s.yVal or s.val)
+                     for chart in ws._charts for s in chart.series]
+print(json.dumps(out))
+)";
+    return SheetLists(script, path, error);
+}
+
+// Has LibreOffice (soffice --headless, a profile of its own in `work`) open the workbook and save
+// it again as it reads it, into `work`: the copy's path, or empty and what it said in `problem`.
+// (It exits with 0 even when it cannot load a file, and warns about its Java helper anywhere.)
+inline QString LibreOfficeCopy(const QString& path, const QString& work, QString* problem) {
+    QProcess office;
+    office.setProcessChannelMode(QProcess::MergedChannels);
+    office.start("soffice", {"-env:UserInstallation=file://" + work + "/profile", "--headless",
+                             "--convert-to", "xlsx", "--outdir", work + "/copy", path});
+    if (!office.waitForFinished(180000)) {
+        *problem = "soffice did not finish: " + office.errorString();
+        return {};
+    }
+    const QString said = QString::fromLocal8Bit(office.readAll()).trimmed();
+    const QString copy = work + "/copy/" + QFileInfo(path).completeBaseName() + ".xlsx";
+    if (office.exitStatus() != QProcess::NormalExit || office.exitCode() != 0 ||
+        said.contains("Error", Qt::CaseInsensitive) || QFileInfo(copy).size() == 0) {
+        *problem = QStringLiteral("soffice exit %1: %2").arg(office.exitCode()).arg(said);
+        return {};
+    }
+    return copy;
 }
 
 // Runs a short python3 program with openpyxl on the arguments; true when it exits with 0.

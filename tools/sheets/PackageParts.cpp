@@ -64,24 +64,6 @@ bool Load(pugi::xml_document& doc, const ZipPackage& zip, const std::string& par
     return bytes && doc.load_buffer(bytes->data(), bytes->size());
 }
 
-// Relationships of a part: (type suffix match) -> target entries. A part without relationships
-// has none; one whose relationships cannot be read fails.
-std::vector<std::pair<std::string, std::string>>
-Relationships(const ZipPackage& zip, const std::string& part, std::string& error) {
-    const std::string folder = Folder(part);
-    const std::string relsPart = RelationshipsPart(part);
-    pugi::xml_document doc;
-    std::vector<std::pair<std::string, std::string>> out;
-    if (!zip.contains(relsPart) || !Load(doc, zip, relsPart, error))
-        return out;
-    for (const pugi::xml_node& r : doc.document_element().children())
-        if (Local(r.name()) == "Relationship" &&
-            std::string_view(r.attribute("TargetMode").value()) != "External")
-            out.emplace_back(r.attribute("Type").value(),
-                             Resolve(folder, r.attribute("Target").value()));
-    return out;
-}
-
 std::string ItemText(const pugi::xml_node& item) {
     std::string out;
     for (const pugi::xml_node& c : item.children()) {
@@ -97,6 +79,22 @@ std::string ItemText(const pugi::xml_node& item) {
 }
 
 } // namespace
+
+std::vector<std::pair<std::string, std::string>>
+Relationships(const ZipPackage& zip, const std::string& part, std::string& error) {
+    const std::string folder = Folder(part);
+    const std::string relsPart = RelationshipsPart(part);
+    pugi::xml_document doc;
+    std::vector<std::pair<std::string, std::string>> out;
+    if (!zip.contains(relsPart) || !Load(doc, zip, relsPart, error))
+        return out;
+    for (const pugi::xml_node& r : doc.document_element().children())
+        if (Local(r.name()) == "Relationship" &&
+            std::string_view(r.attribute("TargetMode").value()) != "External")
+            out.emplace_back(r.attribute("Type").value(),
+                             Resolve(folder, r.attribute("Target").value()));
+    return out;
+}
 
 std::optional<std::string> ReadXmlPart(const ZipPackage& zip, const std::string& part,
                                        std::string& error) {

@@ -3,6 +3,7 @@
 // its sheets are, which cell styles format as text, and the shared strings.
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ZipPackage.h"
@@ -26,6 +27,11 @@ struct PackageLayout {
 // is missing, over the limits or not well-formed.
 std::optional<std::string> ReadXmlPart(const ZipPackage& zip, const std::string& part,
                                        std::string& error);
+// The relationships of a part to others in the package, as (type, target entry name); external
+// targets are left out. A part without relationships has none; relationships that cannot be read
+// give none and why.
+std::vector<std::pair<std::string, std::string>>
+Relationships(const ZipPackage& zip, const std::string& part, std::string& error);
 // Reads the package relationships and the workbook part; false (and why) when there is no
 // workbook with at least one worksheet, or a part on the way cannot be read.
 bool ReadLayout(const ZipPackage& zip, PackageLayout& out, std::string& error);

@@ -11,28 +11,6 @@ constexpr size_t RowsPerCommit = 65536;
 constexpr const char* Declaration =
     "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
 
-void AppendNamespaces(std::string& out,
-                      const std::vector<std::pair<std::string, std::string>>& namespaces) {
-    for (const auto& [prefix, uri] : namespaces) {
-        out += " xmlns";
-        if (!prefix.empty()) {
-            out += ':';
-            out += prefix;
-        }
-        out += "=\"";
-        AppendXml(out, uri, XmlEscape::Attribute);
-        out += '"';
-    }
-}
-
-void AppendAttribute(std::string& out, const QName& name, std::string_view value) {
-    out += ' ';
-    AppendQName(out, name);
-    out += "=\"";
-    AppendXml(out, value, XmlEscape::Attribute);
-    out += '"';
-}
-
 // An attribute of the worksheet's own vocabulary: one without a prefix.
 bool Plain(const QName& a, std::string_view local) {
     return a.uri.empty() && a.local == local;

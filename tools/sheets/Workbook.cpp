@@ -307,7 +307,16 @@ uint64_t Workbook::cellBytes() const {
     return n;
 }
 
+std::vector<BookSheet> Workbook::bookSheets() const {
+    std::vector<BookSheet> out;
+    for (const Sheet& s : sheets_)
+        out.push_back({s.name.toStdString(), s.part, &s.data.rows, s.changed});
+    return out;
+}
+
 bool Workbook::save(QString& error) {
+    // The charts over written sheets end at their last filled rows.
+    const std::map<std::string, std::string> charts = FitCharts(zip_, bookSheets());
     // Written cells may have held formulas: the chain goes, and Excel makes a new one.
     const bool written =
         std::any_of(sheets_.begin(), sheets_.end(), [](const Sheet& s) { return s.changed; });
@@ -331,6 +340,8 @@ bool Workbook::save(QString& error) {
         } else if (sheet != sheets_.end() && sheet->changed) {
             SheetPart::Writer& w = writers.emplace_back(sheet->data);
             part.produce = [&w](char* out, size_t max) { return w.read(out, max); };
+        } else if (const auto chart = charts.find(name); chart != charts.end()) {
+            part.produce = ZipPackage::FromText(chart->second);
         } else if (dropChain && name == workbookRels_) {
             if (const auto xml = zip_.read(name))
                 part.produce = fromText(WithoutCalcChainRelationship(*xml));

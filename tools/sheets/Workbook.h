@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "CellAddress.h"
+#include "ChartRanges.h"
 #include "PackageParts.h"
 #include "SheetPart.h"
 #include "ZipPackage.h"
@@ -109,6 +110,8 @@ private:
     void writeRow(Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols,
                   const std::vector<std::string_view>& texts, RowScratch& scratch);
     bool isText(uint32_t style) const;
+    // The sheets as the fitting of charts on SAVE sees them.
+    std::vector<BookSheet> bookSheets() const;
 };
 
 } // namespace sheets

@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "ServiceLimits.h"
+#include "CellText.h"
 
 namespace sheets {
 
@@ -36,6 +37,27 @@ void AppendQName(std::string& out, const QName& n) {
         out += ':';
     }
     out += n.local;
+}
+
+void AppendNamespaces(std::string& out, const Namespaces& namespaces) {
+    for (const auto& [prefix, uri] : namespaces) {
+        out += " xmlns";
+        if (!prefix.empty()) {
+            out += ':';
+            out += prefix;
+        }
+        out += "=\"";
+        AppendXml(out, uri, XmlEscape::Attribute);
+        out += '"';
+    }
+}
+
+void AppendAttribute(std::string& out, const QName& name, std::string_view value) {
+    out += ' ';
+    AppendQName(out, name);
+    out += "=\"";
+    AppendXml(out, value, XmlEscape::Attribute);
+    out += '"';
 }
 
 struct XmlParser::Callbacks {

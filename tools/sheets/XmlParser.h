@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace sheets {
 
@@ -17,6 +19,11 @@ struct QName {
 QName SplitName(const char* name);
 // "prefix:local", or "local".
 void AppendQName(std::string& out, const QName& n);
+// Namespace declarations (prefix, uri; an empty prefix is the default namespace) and an
+// attribute, as they stand in a start tag, each with its leading blank.
+using Namespaces = std::vector<std::pair<std::string, std::string>>;
+void AppendNamespaces(std::string& out, const Namespaces& namespaces);
+void AppendAttribute(std::string& out, const QName& name, std::string_view value);
 
 class XmlParser {
 public:

@@ -22,7 +22,7 @@ inline QString SourceDir() {
     return qEnvironmentVariable("IMPIX_SOURCE_DIR", QStringLiteral(IMPIX_TEST_SOURCE_DIR));
 }
 inline QString TemplatePath() {
-    return BuildDir() + QStringLiteral("/Forms/Table1.xls");
+    return BuildDir() + QStringLiteral("/Forms/Table1.xlsx");
 }
 inline QByteArray ReadAll(const QString& path) {
     QFile f(path);

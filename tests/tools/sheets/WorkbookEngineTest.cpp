@@ -68,18 +68,18 @@ TEST(WorkbookEngine, StoresTextsAsASpreadsheetDoes) {
 
     const std::string xml = Part(f.path, "xl/worksheets/sheet2.xml");
     for (const char* piece :
-         {"<c r=\"A2\" s=\"2\" t=\"inlineStr\"><is><t>Nr</t></is></c>", // header keeps bold
-          "<c r=\"C2\" s=\"2\"/>",     // cleared by the short row, its style kept
+         {"<c r=\"A2\" s=\"3\" t=\"inlineStr\"><is><t>Nr</t></is></c>", // header keeps bold
+          "<c r=\"C2\" s=\"3\"/>",     // cleared by the short row, its style kept
           "<c r=\"A3\"><v>12</v></c>", // number
           "<c r=\"B3\" s=\"1\" t=\"inlineStr\"><is><t>08.12</t></is></c>", // "@" column
-          "<c r=\"D3\"><v>1.5</v></c>",                  // operator's decimal separator
-          "<c r=\"E3\"><f>A3*2</f></c>",                 // formula
-          "<row r=\"4\"><c r=\"A4\"><v>8</v></c></row>", // cleared by the short poke
+          "<c r=\"D3\"><v>1.5</v></c>",  // operator's decimal separator
+          "<c r=\"E3\"><f>A3*2</f></c>", // formula
+          "<row r=\"4\"><c r=\"A4\"><v>8</v></c><c r=\"G4\" s=\"2\"/></row>", // cleared
           "<dimension ref=\"A1:G5\"/>", "<drawing r:id=\"rId1\"/>"})
         EXPECT_NE(xml.find(piece), std::string::npos) << piece << "\n" << xml;
 
-    // Parts the save did not touch are the template's bytes.
-    for (const char* part : {"xl/worksheets/sheet3.xml", "xl/styles.xml", "xl/charts/chart1.xml",
+    // Parts the save did not touch are the template's bytes: the chart of Channel_2 too.
+    for (const char* part : {"xl/worksheets/sheet3.xml", "xl/styles.xml", "xl/charts/chart2.xml",
                              "xl/sharedStrings.xml", "[Content_Types].xml"})
         EXPECT_EQ(Part(f.path, part), Part(TemplatePath(), part)) << part;
 }
@@ -287,6 +287,6 @@ TEST(WorkbookEngine, ALargeSheetSavesIntoAFileOtherReadersTake) {
               "None\n40000 (1, '01.02', '03:04:05', 1, 7919, -1, 'ok <&>') (40000, '01.02', "
               "'03:04:05', 1, 316760000, 0, 'ok <&>')\n")
         << python.readAllStandardError().toStdString();
-    for (const char* part : {"xl/styles.xml", "xl/charts/chart1.xml", "docProps/app.xml"})
+    for (const char* part : {"xl/styles.xml", "xl/charts/chart2.xml", "docProps/app.xml"})
         EXPECT_EQ(Part(f.path, part), Part(TemplatePath(), part)) << part;
 }
