@@ -269,7 +269,8 @@ uint32_t LastFilledRow(const SheetRows& rows, uint32_t col) {
             if (c.col != col)
                 continue;
             // A cell kept from the file holds a value when it has anything inside.
-            const bool value = c.kind == CellKind::Raw ? !c.payload.empty() : c.kind != CellKind::Empty;
+            const bool value =
+                c.kind == CellKind::Raw ? !c.payload.empty() : c.kind != CellKind::Empty;
             if (value)
                 return it->row;
             break;

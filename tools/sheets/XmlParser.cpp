@@ -5,8 +5,8 @@
 #include <expat.h>
 #include <strings.h>
 
-#include "ServiceLimits.h"
 #include "CellText.h"
+#include "ServiceLimits.h"
 
 namespace sheets {
 

@@ -107,7 +107,8 @@ TEST(ChartRanges, LastFilledRowOfAColumn) {
     SheetRows rows;
     rows.put({
         {2, {{}, {{1, CellKind::String, 0, "Number", ""}, {2, CellKind::String, 0, "Date", ""}}}},
-        {3, {{}, {{1, CellKind::Number, 0, "1", ""}, {3, CellKind::Raw, 0, "<v>0</v>", " t=\"s\""}}}},
+        {3,
+         {{}, {{1, CellKind::Number, 0, "1", ""}, {3, CellKind::Raw, 0, "<v>0</v>", " t=\"s\""}}}},
         {4, {{}, {{1, CellKind::Formula, 0, "A3+1", ""}, {2, CellKind::Empty, 5, "", ""}}}},
         {5, {{}, {{3, CellKind::Raw, 1, "", ""}}}},
     });
