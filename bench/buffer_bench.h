@@ -1,9 +1,14 @@
 #pragma once
 // Shared by the buffer benchmarks: plausible records (a download's worth of boards, channels and
 // times) and the process's resident memory.
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <unistd.h>
 
+#include "data/BufferTextFile.h"
+#include "data/RecordStream.h"
 #include "link/MeasRecord.h"
 
 inline TMeasRecord BenchRecord(long long k) {
@@ -16,6 +21,31 @@ inline TMeasRecord BenchRecord(long long k) {
     r.Counter = static_cast<int32_t>(k & 0xFFFFFF);
     r.Time = 46000.0 + static_cast<double>(k) / 86400.0 * 60; // one a minute
     return r;
+}
+
+// A buffer of n such records.
+inline void FillBenchPool(RecordStream& pool, long long n) {
+    for (long long k = 0; k < n; ++k)
+        pool.Append(BenchRecord(k));
+}
+
+// A buffer of n records and where a benchmark saves it, with the operator's formats.
+struct BenchBufferFile {
+    RecordStream pool;
+    QTemporaryDir dir;
+    QString folder = dir.path() + '/';
+    QString path = folder + "Data.txt";
+    FormatSettings fs;
+    QString settings = SettingsLine(1000, 0.5, 0, 15, 3, fs);
+    explicit BenchBufferFile(long long n) { FillBenchPool(pool, n); }
+};
+
+// Items and bytes per second of a benchmark that reads or writes the buffer file at path.
+inline void CountFileRate(benchmark::State& state, const QString& path, long long items) {
+    const double bytes = static_cast<double>(QFile(path).size());
+    state.counters["file_MB"] = bytes / 1e6;
+    state.SetItemsProcessed(state.iterations() * items);
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes));
 }
 
 inline double ResidentBytes() {

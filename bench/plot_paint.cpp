@@ -19,12 +19,20 @@ void Fill(RecordStream& pool, int64_t n) {
         pool.Append(Item(i));
 }
 
-void BM_FullPaint(benchmark::State& state) {
+// The plot at its design size over a buffer of n items.
+struct PlotOverPool {
     RecordStream pool;
-    Fill(pool, state.range(0));
     PreviewPlot plot;
-    plot.resize(433, 493);
-    plot.SetPool(&pool);
+    explicit PlotOverPool(int64_t n) {
+        Fill(pool, n);
+        plot.resize(433, 493);
+        plot.SetPool(&pool);
+    }
+};
+
+void BM_FullPaint(benchmark::State& state) {
+    PlotOverPool b(state.range(0));
+    PreviewPlot& plot = b.plot;
     for (auto _ : state) {
         plot.Invalidate();
         benchmark::DoNotOptimize(plot.Picture().constBits());
@@ -36,11 +44,9 @@ BENCHMARK(BM_FullPaint)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 // Live items on a buffer of a million, the occasional full repaint included.
 void BM_PlotNewRecord(benchmark::State& state) {
-    RecordStream pool;
-    Fill(pool, state.range(0));
-    PreviewPlot plot;
-    plot.resize(433, 493);
-    plot.SetPool(&pool);
+    PlotOverPool b(state.range(0));
+    RecordStream& pool = b.pool;
+    PreviewPlot& plot = b.plot;
     plot.show(); // as with its page active
     plot.Picture();
     int64_t i = pool.Count();

@@ -112,32 +112,21 @@ std::optional<ClockFields> ShownClock(const QString& text, const FormatSettings&
 } // namespace
 
 int AnswerDataSize(uint8_t code) {
-    switch (static_cast<Answer>(code)) {
-    case Answer::Measurement:
-    case Answer::DownloadItem:
-    case Answer::FreqParams:
-        return 13;
-    case Answer::SweepPoint:
-        return 10;
-    case Answer::DataSize:
-    case Answer::ReportSettings:
-        return 3;
-    case Answer::MeasureState:
-        return 1;
-    case Answer::GprsNet: // access point and server address fields
-        return 48;
-    case Answer::Time:
-        return 8;
-    case Answer::Mask: // sixteen masks
-        return 32;
-    case Answer::Params:
-        return 7;
-    case Answer::Period:
-    case Answer::Version:
-        return 2;
-    default: // MemoryCleared, ReportForced and unknown codes carry nothing the console reads
-        return 0;
-    }
+    // Data bytes each answer the console reads needs; the others carry nothing it reads.
+    static constexpr struct {
+        Answer answer;
+        int bytes;
+    } Sizes[] = {
+        {Answer::Measurement, 13}, {Answer::DownloadItem, 13}, {Answer::FreqParams, 13},
+        {Answer::SweepPoint, 10},  {Answer::DataSize, 3},      {Answer::ReportSettings, 3},
+        {Answer::MeasureState, 1}, {Answer::GprsNet, 48},      {Answer::Time, 8},
+        {Answer::Mask, 32},        {Answer::Params, 7},        {Answer::Period, 2},
+        {Answer::Version, 2},
+    };
+    for (const auto& s : Sizes)
+        if (CodeOf(s.answer) == code)
+            return s.bytes;
+    return 0;
 }
 
 QString ClockAnswerText(const uint8_t* d, const FormatSettings& fs) {

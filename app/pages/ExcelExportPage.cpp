@@ -23,11 +23,7 @@ void BuildExcelExportPage(QWidget* page) {
     column->setSpacing(6);
 
     column->addWidget(MakeLabel(page, "Label30", "New excel doc name"));
-    auto* target = new FileNameEdit(page);
-    target->setObjectName("ExFileNameEd");
-    target->SetMode(FileNameEdit::Mode::Save);
-    target->SetFilter(kWorkbookFilter);
-    column->addWidget(target);
+    column->addWidget(MakeFileName(page, "ExFileNameEd", true, kWorkbookFilter));
 
     QGroupBox* extract = MakeGroup(page, "GroupBox12", " Extract: ");
     auto* grid = MakeGrid(extract);
@@ -38,11 +34,7 @@ void BuildExcelExportPage(QWidget* page) {
     column->addWidget(extract);
 
     column->addWidget(MakeRadio(page, "SourceRg", " Source: ", {"from file", "from buffer"}, 1, 2));
-    auto* source = new FileNameEdit(page);
-    source->setObjectName("SrcFileEd");
-    source->SetMode(FileNameEdit::Mode::Open);
-    source->SetFilter(kSrcFileFilter);
-    column->addWidget(source);
+    column->addWidget(MakeFileName(page, "SrcFileEd", false, kSrcFileFilter));
 
     QPushButton* fill = MakeButton(page, "ExExpBtn", "Fill Table");
     fill->setIcon(page->style()->standardIcon(QStyle::SP_FileDialogDetailedView));

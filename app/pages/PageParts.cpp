@@ -1,5 +1,6 @@
 #include "app/pages/PageParts.h"
 
+#include "widgets/FileNameEdit.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/SpinEdit.h"
 
@@ -36,6 +37,14 @@ QCheckBox* MakeCheck(QWidget* parent, const QString& name, const QString& text) 
 QLineEdit* MakeEdit(QWidget* parent, const QString& name, const QString& text) {
     auto* w = new QLineEdit(text, parent);
     w->setObjectName(name);
+    return w;
+}
+
+FileNameEdit* MakeFileName(QWidget* parent, const QString& name, bool save, const QString& filter) {
+    auto* w = new FileNameEdit(parent);
+    w->setObjectName(name);
+    w->SetMode(save ? FileNameEdit::Mode::Save : FileNameEdit::Mode::Open);
+    w->SetFilter(filter);
     return w;
 }
 

@@ -15,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QWidget;
+class FileNameEdit;
 class RadioGroup;
 class SpinEdit;
 
@@ -24,6 +25,8 @@ QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text);
 QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& text);
 QCheckBox* MakeCheck(QWidget* parent, const QString& name, const QString& text);
 QLineEdit* MakeEdit(QWidget* parent, const QString& name, const QString& text);
+// A file-name edit whose browse button saves (or opens, when `save` is false) with the filter.
+FileNameEdit* MakeFileName(QWidget* parent, const QString& name, bool save, const QString& filter);
 SpinEdit* MakeSpin(QWidget* parent, const QString& name, const SpinValue& rules, double value);
 // A group box; "&&" in the caption shows as one "&".
 QGroupBox* MakeGroup(QWidget* parent, const QString& name, const QString& caption);

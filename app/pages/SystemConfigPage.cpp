@@ -15,14 +15,18 @@ using namespace pages;
 
 namespace {
 
+// The "Get" and "Set" buttons of a group's setting, side by side.
+QHBoxLayout* GetSetRow(QWidget* g, const QString& setting) {
+    return MakeRow({MakeButton(g, "Get" + setting + "Btn", "Get"),
+                    MakeButton(g, "Set" + setting + "Btn", "Set")});
+}
+
 QGroupBox* ClockGroup(QWidget* page) {
     QGroupBox* g = MakeGroup(page, "DateTimeBox", " Date time: ");
     auto* grid = MakeGrid(g);
     AddRow(grid, 0, MakeEdit(g, "ClockEd", "???"), "Device time:");
     grid->addWidget(MakeButton(g, "SynchronizeBtn", "Local"), 0, 2);
-    grid->addLayout(
-        MakeRow({MakeButton(g, "GetTimeBtn", "Get"), MakeButton(g, "SetTimeBtn", "Set")}), 1, 1, 1,
-        2);
+    grid->addLayout(GetSetRow(g, "Time"), 1, 1, 1, 2);
     grid->setColumnStretch(1, 1);
     return g;
 }
@@ -32,9 +36,7 @@ QGroupBox* NetGroup(QWidget* page) {
     auto* grid = MakeGrid(g);
     AddRow(grid, 0, MakeEdit(g, "APNEd", "???"), "APN:");
     AddRow(grid, 1, MakeEdit(g, "ServIPEd", "???"), "Server IP:");
-    grid->addLayout(
-        MakeRow({MakeButton(g, "GetGPRSnetBtn", "Get"), MakeButton(g, "SetGPRSnetBtn", "Set")}), 2,
-        1);
+    grid->addLayout(GetSetRow(g, "GPRSnet"), 2, 1);
     grid->setColumnStretch(1, 1);
     return g;
 }
@@ -53,9 +55,7 @@ QGroupBox* ReportGroup(QWidget* page) {
     grid->addWidget(MakeLabel(g, "RepHourEdCaption", "Send report every day at:"), 0, 0);
     grid->addLayout(at, 0, 1, 1, 2);
     AddRow(grid, 1, MakeSpin(g, "RetryRepEd", SpinValue(), 0), "Number of retries:", "times");
-    grid->addLayout(
-        MakeRow({MakeButton(g, "GetGPRSrepBtn", "Get"), MakeButton(g, "SetGPRSrepBtn", "Set")}), 2,
-        1, 1, 2);
+    grid->addLayout(GetSetRow(g, "GPRSrep"), 2, 1, 1, 2);
     grid->addLayout(MakeRow({MakeButton(g, "GPRSforceBtn", "Force GPRS report now")}), 3, 1, 1, 2);
     grid->setColumnStretch(2, 1);
     return g;
