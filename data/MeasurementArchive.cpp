@@ -19,6 +19,7 @@
 
 #include "data/ArchiveSchema.h"
 #include "data/Sqlite.h"
+#include "data/WalCheckpointer.h"
 
 namespace {
 
@@ -126,7 +127,8 @@ struct MeasurementArchive::Entry {
 
 class MeasurementArchive::Writer {
 public:
-    explicit Writer(const ArchiveOptions& options) : options_(options) {
+    explicit Writer(const ArchiveOptions& options)
+        : options_(options), checkpointer_(options.walStartFrames, options.walCapFrames) {
         startWallMs_ = WallMs();
         startClock_ = Clock::now();
         pid_ = ::getpid();
@@ -292,6 +294,7 @@ private:
 
     // Writer thread only.
     std::thread thread_;
+    WalCheckpointer checkpointer_;
     SqliteDb db_;
     SqliteStatement insert_;     // one row
     SqliteStatement insertMany_; // RowsPerInsert rows
@@ -546,7 +549,11 @@ void MeasurementArchive::Writer::OpenFile() {
     // A commit is on the disk when it returns: a power cut loses at most the last quarter
     // second, never a committed batch.
     db_.Exec("PRAGMA synchronous = FULL");
+    // A flood leaves a long WAL behind; it is cut back once it starts anew.
+    db_.Exec("PRAGMA journal_size_limit = " +
+             std::to_string(int64_t{options_.walCapFrames} * 4096));
     PrepareArchiveSchema(db_);
+    checkpointer_.Attach(db_, options_.path);
     insert_ = db_.Prepare(InsertSql(1));
     insertMany_ = db_.Prepare(InsertSql(RowsPerInsert));
     updateSession_ = db_.Prepare(
@@ -584,6 +591,7 @@ void MeasurementArchive::Writer::StartSession() {
 }
 
 void MeasurementArchive::Writer::CloseDb() {
+    checkpointer_.Detach();
     insert_ = SqliteStatement();
     insertMany_ = SqliteStatement();
     updateSession_ = SqliteStatement();

@@ -36,6 +36,10 @@ struct ArchiveOptions {
     int64_t holdBackAt = 100000;
     int stuckMs = 2000;
     int busyTimeoutMs = 2000; // waiting for another console's write lock
+    // WAL length in pages at which a second thread copies it back into the database, and at
+    // which the writer finishes that itself so that the WAL starts anew (64 MiB).
+    int walStartFrames = 1000;
+    int walCapFrames = 16384;
     // Called on the writer thread with a message for the operator (a damaged file moved aside).
     std::function<void(const QString&)> onMessage;
 };

@@ -1,0 +1,84 @@
+#include "data/WalCheckpointer.h"
+
+#include <sqlite3.h>
+
+WalCheckpointer::WalCheckpointer(int startFrames, int capFrames)
+    : startFrames_(startFrames), capFrames_(capFrames), thread_([this] { Run(); }) {}
+
+WalCheckpointer::~WalCheckpointer() {
+    {
+        std::lock_guard l(m_);
+        stop_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+}
+
+void WalCheckpointer::Attach(SqliteDb& writer, const QString& path) {
+    {
+        std::lock_guard l(m_);
+        path_ = path;
+    }
+    sqlite3_wal_hook(writer.Handle(), &WalCheckpointer::Hook, this);
+}
+
+void WalCheckpointer::Detach() {
+    std::unique_lock l(m_);
+    path_.clear();
+    wanted_ = false;
+    cv_.notify_all();
+    cv_.wait(l, [this] { return !busy_ && !open_; });
+}
+
+int WalCheckpointer::Hook(void* self, sqlite3* db, const char* name, int frames) {
+    auto* c = static_cast<WalCheckpointer*>(self);
+    if (frames >= c->capFrames_) {
+        // Waits (within the writer's busy timeout) for the checkpointer to finish its run, then
+        // copies the rest; the next transaction starts the WAL from its beginning. A failure
+        // here loses nothing: the pages stay in the WAL for the next try.
+        sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_FULL, nullptr, nullptr);
+    } else if (frames >= c->startFrames_) {
+        {
+            std::lock_guard l(c->m_);
+            c->wanted_ = true;
+        }
+        c->cv_.notify_all();
+    }
+    return SQLITE_OK;
+}
+
+void WalCheckpointer::Run() {
+    std::unique_lock l(m_);
+    for (;;) {
+        cv_.wait(l, [this] {
+            return stop_ || (wanted_ && !path_.isEmpty()) || (path_.isEmpty() && open_);
+        });
+        if (stop_)
+            break;
+        if (path_.isEmpty()) {
+            db_.Close();
+            open_ = false;
+            cv_.notify_all();
+            continue;
+        }
+        wanted_ = false;
+        busy_ = true;
+        const QString path = path_;
+        l.unlock();
+        try {
+            if (!db_.IsOpen())
+                db_.Open(path, false);
+            // Passive: copies what no reader still needs and never waits for a lock.
+            sqlite3_wal_checkpoint_v2(db_.Handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
+                                      nullptr);
+        } catch (const SqliteFailure&) {
+            // The file went away or cannot be opened: the writer's own checkpoint at the cap
+            // and at its close still copy everything.
+        }
+        l.lock();
+        busy_ = false;
+        open_ = db_.IsOpen();
+        cv_.notify_all();
+    }
+    db_.Close();
+}
