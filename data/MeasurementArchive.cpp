@@ -157,6 +157,7 @@ public:
         bool wake = false;
         {
             std::lock_guard l(m_);
+            const bool wasBehind = static_cast<int64_t>(pending_.size()) >= options_.holdBackAt;
             for (const TMeasRecord& rec : records) {
                 if (static_cast<int64_t>(pending_.size()) + taken_ >= options_.queueLimit &&
                     source != ClearMark) {
@@ -165,7 +166,8 @@ public:
                 }
                 pending_.push_back(Entry{rec, ms, source});
             }
-            wake = idle_;
+            wake = idle_ ||
+                   (!wasBehind && static_cast<int64_t>(pending_.size()) >= options_.holdBackAt);
         }
         if (wake)
             cv_.notify_one();
@@ -335,7 +337,10 @@ void MeasurementArchive::Writer::Run() {
                 }
                 if (!pending_.empty() || !batch.empty() || sessionDirty_) {
                     const auto due = lastCommit + std::chrono::milliseconds(options_.batchMs);
-                    if (now >= due)
+                    // So many wait that a source holds back for them: a commit's cost is
+                    // shared by enough rows already, and waiting out the pause would only
+                    // keep the source waiting.
+                    if (now >= due || static_cast<int64_t>(pending_.size()) >= options_.holdBackAt)
                         break;
                     cv_.wait_until(l, due);
                     continue;

@@ -32,7 +32,8 @@ struct ArchiveOptions {
     int batchMs = 100;   // the writer gathers arrivals this long between commits at most
     int64_t queueLimit = 1000000;
     // Arrivals waiting beyond the batch being written at which Behind() asks a source that can
-    // wait to wait, unless the writer has not finished a batch for stuckMs (it is stuck).
+    // wait to wait, unless the writer has not finished a batch for stuckMs (it is stuck). So
+    // many waiting are written without waiting out batchMs.
     int64_t holdBackAt = 100000;
     int stuckMs = 2000;
     int busyTimeoutMs = 2000; // waiting for another console's write lock
