@@ -103,10 +103,13 @@ void ScriptRunner::Fail(const QString& message) {
 QWidget* ScriptRunner::Find(const QString& name) const {
     if (name.isEmpty())
         return nullptr;
-    // An open modal dialog first, then the other windows, newest first.
+    // An open modal dialog first, then the active window (a window just opened, such as a
+    // second trend window, is activated), then the others.
     QWidgetList tops;
     if (QWidget* modal = QApplication::activeModalWidget())
         tops << modal;
+    if (QWidget* active = QApplication::activeWindow(); active && !tops.contains(active))
+        tops << active;
     const QWidgetList all = QApplication::topLevelWidgets();
     for (auto it = all.rbegin(); it != all.rend(); ++it)
         if ((*it)->isVisible() && !tops.contains(*it))

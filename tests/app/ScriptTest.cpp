@@ -95,12 +95,19 @@ TEST(Script, OpensATrendWindowChoosesItsChannelAndTakesItsPicture) {
                                         "print FTrend\n"
                                         "print TrendItemsTx\n"
                                         "grab FTrend " +
-                                        picture + "\n");
+                                        picture +
+                                        "\n"
+                                        // A second window: the script reaches the newer one.
+                                        "set PwBrdEd 5\n"
+                                        "click TrendBtn\n"
+                                        "set TrendChEd 7\n"
+                                        "print FTrend\n");
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QStringList titles = r.out.split('\n').filter("FTrend=");
     EXPECT_EQ(titles, QStringList({"FTrend=Trend - Board 3, Channel 1",
-                                   "FTrend=Trend - Board 3, Channel 12"}));
+                                   "FTrend=Trend - Board 3, Channel 12",
+                                   "FTrend=Trend - Board 5, Channel 7"}));
     EXPECT_EQ(r.Printed("TrendItemsTx"), "0 measurements");
     // A PNG picture of the whole window: its size from the header.
     QFile png(picture);
