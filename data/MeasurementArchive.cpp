@@ -4,20 +4,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
-#include <QSysInfo>
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <set>
 #include <sqlite3.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "data/ArchiveSchema.h"
+#include "data/ArchiveSessions.h"
+#include "data/ConsoleProcess.h"
 #include "data/Sqlite.h"
 #include "data/WalCheckpointer.h"
 
@@ -29,8 +27,6 @@ using Clock = std::chrono::steady_clock;
 constexpr uint8_t ClearMark = 0xFF;
 
 constexpr size_t RowsPerInsert = 64;
-// A running session's measurements are counted for the history only up to this many arrivals.
-constexpr int64_t CountWhileRunning = 200000;
 constexpr int ColumnsPerRow = 11;
 
 std::string InsertSql(size_t rows) {
@@ -47,47 +43,6 @@ QString UtcIso(int64_t ms) {
 
 int64_t WallMs() {
     return QDateTime::currentMSecsSinceEpoch();
-}
-
-QByteArray ReadSmallFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.read(4096) : QByteArray();
-}
-
-// The start time of a process in clock ticks since boot (field 22 of /proc/<pid>/stat), or -1:
-// with the boot it tells a running console from one whose number was reused.
-int64_t ProcessStart(int64_t pid) {
-    const QByteArray stat = ReadSmallFile(QStringLiteral("/proc/%1/stat").arg(pid));
-    const qsizetype close = stat.lastIndexOf(')');
-    if (close < 0)
-        return -1;
-    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
-    bool ok = false;
-    const int64_t start = fields.size() > 19 ? fields[19].toLongLong(&ok) : -1;
-    return ok ? start : -1;
-}
-
-QString BootId() {
-    return QString::fromLatin1(ReadSmallFile("/proc/sys/kernel/random/boot_id").trimmed());
-}
-
-// The sessions that archives of this process write now. Another process's sessions are told by
-// their process; ours by this list, as one process may hold several archives (tests do).
-std::mutex liveMutex;
-std::set<std::pair<QString, int64_t>>& LiveSessions() {
-    static std::set<std::pair<QString, int64_t>> live;
-    return live;
-}
-void SetLive(const QString& path, int64_t session, bool live) {
-    std::lock_guard l(liveMutex);
-    if (live)
-        LiveSessions().emplace(path, session);
-    else
-        LiveSessions().erase({path, session});
-}
-bool IsLiveHere(const QString& path, int64_t session) {
-    std::lock_guard l(liveMutex);
-    return LiveSessions().count({path, session}) != 0;
 }
 
 // Creates the missing folders of `folder` (mode 0700, as for the user's data folders); fails
@@ -131,10 +86,7 @@ public:
         : options_(options), checkpointer_(options.walStartFrames, options.walCapFrames) {
         startWallMs_ = WallMs();
         startClock_ = Clock::now();
-        pid_ = ::getpid();
-        processStart_ = ProcessStart(pid_);
-        bootId_ = BootId();
-        host_ = QSysInfo::machineHostName();
+        self_ = ConsoleProcess::Current();
         thread_ = std::thread([this] { Run(); });
     }
 
@@ -243,12 +195,12 @@ public:
         EnsureOpen();
         return db_;
     }
-    bool Running(int64_t session, const QString& host, int64_t pid, int64_t start,
-                 const QString& boot) const;
-    std::optional<UncleanSession> PreviousUnclean();
-    void MarkAsked(int64_t session);
-    std::vector<TMeasRecord> Load(int64_t session, bool bufferOnly);
-    std::vector<SessionSummary> Sessions();
+    SessionRunning RunningCheck() const {
+        return [this](int64_t session, const ConsoleProcess& writer) {
+            return session == SessionId() ||
+                   SessionStillRunning(options_.path, session, writer, self_);
+        };
+    }
 
 private:
     void Run();
@@ -267,10 +219,7 @@ private:
     ArchiveOptions options_;
     int64_t startWallMs_ = 0;
     Clock::time_point startClock_;
-    int64_t pid_ = 0;
-    int64_t processStart_ = -1;
-    QString bootId_;
-    QString host_;
+    ConsoleProcess self_;
 
     // Shared with the UI thread, under m_.
     mutable std::mutex m_;
@@ -381,7 +330,7 @@ void MeasurementArchive::Writer::Run() {
         }
     }
     CloseDb();
-    SetLive(options_.path, SessionId(), false);
+    SetSessionLive(options_.path, SessionId(), false);
     std::lock_guard l(m_);
     stopped_ = true;
     doneCv_.notify_all();
@@ -574,22 +523,23 @@ void MeasurementArchive::Writer::StartSession() {
         SqliteStatement mine =
             db_.Prepare("SELECT count(*) FROM session WHERE id = ?1 AND pid = ?2 AND "
                         "process_start = ?3 AND boot_id = ?4");
-        mine.BindAll(id, pid_, processStart_, bootId_);
+        mine.BindAll(id, self_.pid, self_.start, self_.boot);
         if (mine.Step() && mine.Int(0) == 1)
             return;
     }
     SqliteStatement add = db_.Prepare(
         "INSERT INTO session (started_at, console_version, host, pid, process_start, boot_id) "
         "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
-    add.BindAll(UtcIso(startWallMs_), options_.consoleVersion, host_, pid_, processStart_, bootId_);
+    add.BindAll(UtcIso(startWallMs_), options_.consoleVersion, self_.host, self_.pid, self_.start,
+                self_.boot);
     add.Step();
     id = db_.LastInsertId();
     std::fill(std::begin(counts_), std::end(counts_), 0);
     firstArrival_ = lastArrival_ = bufferFrom_ = bufferItems_ = 0;
     const int64_t old = SessionId();
     if (old != 0)
-        SetLive(options_.path, old, false);
-    SetLive(options_.path, id, true);
+        SetSessionLive(options_.path, old, false);
+    SetSessionLive(options_.path, id, true);
     std::lock_guard l(m_);
     sessionId_ = id;
     sessionDirty_ = true; // port and peer
@@ -631,114 +581,6 @@ void MeasurementArchive::Writer::EndSession() {
         db_.Prepare("UPDATE session SET ended_at = ?1, clean_end = 1 WHERE id = ?2");
     end.BindAll(UtcIso(WallMs()), SessionId());
     end.Step();
-}
-
-bool MeasurementArchive::Writer::Running(int64_t session, const QString& host, int64_t pid,
-                                         int64_t start, const QString& boot) const {
-    if (session == SessionId() || IsLiveHere(options_.path, session))
-        return true;
-    if (pid == pid_ && start == processStart_ && boot == bootId_)
-        return false; // an archive of this process that is closed
-    // A console on another computer sharing the file cannot be checked: taken as running.
-    if (host != host_)
-        return true;
-    return boot == bootId_ && start >= 0 && ProcessStart(pid) == start;
-}
-
-std::optional<UncleanSession> MeasurementArchive::Writer::PreviousUnclean() {
-    SqliteDb& db = Db();
-    SqliteStatement s =
-        db.Prepare("SELECT s.id, s.started_at, s.clean_end, s.restore_asked, s.host, s.pid, "
-                   "s.process_start, s.boot_id, s.buffer_items, a.received_ms FROM session AS s "
-                   "LEFT JOIN arrival AS a ON a.id = s.last_arrival ORDER BY s.id DESC");
-    while (s.Step()) {
-        if (Running(s.Int(0), s.Text(4), s.Int(5), s.Int(6), s.Text(7)))
-            continue;
-        if (s.Int(2) != 0 || s.Int(3) != 0 || s.Int(8) == 0)
-            return std::nullopt;
-        return UncleanSession{s.Int(0), s.Text(1), s.Int(8), s.Int(9)};
-    }
-    return std::nullopt;
-}
-
-void MeasurementArchive::Writer::MarkAsked(int64_t session) {
-    SqliteStatement s = Db().Prepare("UPDATE session SET restore_asked = 1 WHERE id = ?1");
-    s.Bind(1, session);
-    s.Step();
-}
-
-std::vector<TMeasRecord> MeasurementArchive::Writer::Load(int64_t session, bool bufferOnly) {
-    SqliteDb& db = Db();
-    SqliteStatement range = db.Prepare(
-        "SELECT ifnull(first_arrival, 0), buffer_from, ifnull(last_arrival, 0) FROM session "
-        "WHERE id = ?1");
-    range.Bind(1, session);
-    if (!range.Step())
-        return {};
-    const int64_t from = bufferOnly ? std::max(range.Int(0), range.Int(1)) : range.Int(0);
-    const int64_t to = range.Int(2);
-    SqliteStatement rows =
-        db.Prepare("SELECT board, channel, range, rx, xx, counter, logger_time, image FROM arrival "
-                   "WHERE id BETWEEN ?1 AND ?2 AND session = ?3 ORDER BY id");
-    rows.BindAll(from, to, session);
-    std::vector<TMeasRecord> out;
-    out.reserve(static_cast<size_t>(std::max<int64_t>(0, to - from + 1)));
-    auto optional = [&](int c) -> std::optional<double> {
-        return rows.IsNull(c) ? std::nullopt : std::optional<double>(rows.Real(c));
-    };
-    while (rows.Step()) {
-        const std::optional<int64_t> counter =
-            rows.IsNull(5) ? std::nullopt : std::optional<int64_t>(rows.Int(5));
-        out.push_back(RecordOf(rows.Int(0), rows.Int(1), static_cast<int32_t>(rows.Int(2)),
-                               optional(3), optional(4), counter, rows.TextView(6), rows.Blob(7)));
-    }
-    return out;
-}
-
-std::vector<SessionSummary> MeasurementArchive::Writer::Sessions() {
-    SqliteDb& db = Db();
-    SqliteStatement s =
-        db.Prepare("SELECT id, started_at, ended_at, clean_end, live, download, report, restored, "
-                   "ifnull(first_arrival, 0), ifnull(last_arrival, 0), port, peer, host, pid, "
-                   "process_start, boot_id, measurements FROM session ORDER BY id DESC");
-    SqliteStatement measurements = db.Prepare(
-        "SELECT count(*) FROM (" +
-        MeasurementsOf("(SELECT * FROM arrival WHERE id BETWEEN ?1 AND ?2 AND session = ?3)") +
-        ")");
-    SqliteStatement keep = db.Prepare("UPDATE session SET measurements = ?2 WHERE id = ?1");
-    std::vector<SessionSummary> out;
-    while (s.Step()) {
-        SessionSummary m;
-        m.id = s.Int(0);
-        m.startedAt = s.Text(1);
-        m.endedAt = s.Text(2);
-        m.cleanEnd = s.Int(3) != 0;
-        for (int i = 0; i < ArrivalSourceCount; ++i)
-            m.arrivals[i] = s.Int(4 + i);
-        m.port = s.Text(10);
-        m.peer = s.Text(11);
-        m.running = !m.cleanEnd && Running(m.id, s.Text(12), s.Int(13), s.Int(14), s.Text(15));
-        int64_t arrivals = 0;
-        for (int64_t n : m.arrivals)
-            arrivals += n;
-        if (!s.IsNull(16)) {
-            m.measurements = s.Int(16);
-        } else if (!m.running || arrivals <= CountWhileRunning) {
-            // Counting takes a pass over the session's arrivals: once for a session that ended,
-            // and for a running one only while that is quick.
-            measurements.BindAll(s.Int(8), s.Int(9), m.id);
-            if (measurements.Step())
-                m.measurements = measurements.Int(0);
-            measurements.Reset();
-            if (!m.running) {
-                keep.BindAll(m.id, m.measurements);
-                keep.Step();
-                keep.Reset();
-            }
-        }
-        out.push_back(m);
-    }
-    return out;
 }
 
 // The archive.
@@ -798,21 +640,24 @@ template <class T> T MeasurementArchive::Call(std::function<T(Writer&)> job) {
 }
 
 std::optional<UncleanSession> MeasurementArchive::PreviousUncleanSession() {
-    return Call<std::optional<UncleanSession>>([](Writer& w) { return w.PreviousUnclean(); });
+    return Call<std::optional<UncleanSession>>(
+        [](Writer& w) { return ::PreviousUncleanSession(w.Db(), w.RunningCheck()); });
 }
 
 void MeasurementArchive::MarkRestoreAsked(int64_t session) {
     Call<bool>([session](Writer& w) {
-        w.MarkAsked(session);
+        ::MarkRestoreAsked(w.Db(), session);
         return true;
     });
 }
 
 std::vector<TMeasRecord> MeasurementArchive::LoadSession(int64_t session, bool bufferOnly) {
-    return Call<std::vector<TMeasRecord>>(
-        [session, bufferOnly](Writer& w) { return w.Load(session, bufferOnly); });
+    return Call<std::vector<TMeasRecord>>([session, bufferOnly](Writer& w) {
+        return LoadSessionRecords(w.Db(), session, bufferOnly);
+    });
 }
 
 std::vector<SessionSummary> MeasurementArchive::Sessions() {
-    return Call<std::vector<SessionSummary>>([](Writer& w) { return w.Sessions(); });
+    return Call<std::vector<SessionSummary>>(
+        [](Writer& w) { return ListSessions(w.Db(), w.RunningCheck()); });
 }

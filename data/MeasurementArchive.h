@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "data/ArchiveRow.h"
+#include "data/ArchiveSessions.h"
 #include "link/MeasRecord.h"
 
 class SqliteDb;
@@ -56,26 +57,6 @@ struct ArchiveState {
 
 // "Archive: <path>", or "Archive: not written: <reason> (<n> not archived)".
 QString ArchiveLabelText(const ArchiveState& state);
-
-// A session whose console ended without closing it, as the restore question names it.
-struct UncleanSession {
-    int64_t id = 0;
-    QString startedAt; // UTC ISO 8601
-    int64_t items = 0; // in its buffer at the end
-    int64_t lastReceivedMs = 0;
-};
-
-struct SessionSummary {
-    int64_t id = 0;
-    QString startedAt; // UTC ISO 8601
-    QString endedAt;   // empty while running or after an unclean end
-    bool cleanEnd = false;
-    bool running = false; // a console (this one or another) still writes it
-    int64_t arrivals[ArrivalSourceCount] = {};
-    int64_t measurements = -1; // -1: not counted (a large session still running)
-    QString port;
-    QString peer;
-};
 
 class MeasurementArchive {
 public:
