@@ -33,10 +33,16 @@ void WalCheckpointer::Detach() {
 int WalCheckpointer::Hook(void* self, sqlite3* db, const char* name, int frames) {
     auto* c = static_cast<WalCheckpointer*>(self);
     if (frames >= c->capFrames_) {
-        // Waits (within the writer's busy timeout) for the checkpointer to finish its run, then
-        // copies the rest; the next transaction starts the WAL from its beginning. A failure
-        // here loses nothing: the pages stay in the WAL for the next try.
-        sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_FULL, nullptr, nullptr);
+        // Lets the checkpointer's run end, then copies the rest; the next transaction starts the
+        // WAL from its beginning. Passive: a reader that holds an old snapshot (a user's long
+        // query) keeps its pages in the WAL rather than stalling the writer. Nothing is lost
+        // when it copies less: the pages stay in the WAL for the next try.
+        {
+            std::unique_lock l(c->m_);
+            c->cv_.wait(l, [c] { return !c->busy_; });
+            c->wanted_ = false;
+        }
+        sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
     } else if (frames >= c->startFrames_) {
         {
             std::lock_guard l(c->m_);

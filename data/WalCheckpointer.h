@@ -6,9 +6,9 @@
 // The writer turns SQLite's own checkpoints off and calls Attach(): after each commit SQLite
 // tells the hook how long the WAL is. Past `startFrames` the checkpointer is woken (a passive
 // checkpoint on a second connection, which never blocks the writer). Past `capFrames` the
-// writer itself finishes the checkpoint, waiting for the checkpointer's run first: while
-// arrivals keep coming the checkpointer never quite catches up, and the WAL is only started
-// anew once every frame in it is back in the database.
+// writer itself finishes the checkpoint, after the checkpointer's run: while arrivals keep
+// coming the checkpointer never quite catches up, and the WAL is only started anew once every
+// frame in it is back in the database.
 #include <QString>
 #include <condition_variable>
 #include <mutex>
