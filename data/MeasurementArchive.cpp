@@ -109,7 +109,7 @@ public:
         bool wake = false;
         {
             std::lock_guard l(m_);
-            const bool wasBehind = static_cast<int64_t>(pending_.size()) >= options_.holdBackAt;
+            const bool wasCrowded = Crowded();
             for (const TMeasRecord& rec : records) {
                 if (static_cast<int64_t>(pending_.size()) + taken_ >= options_.queueLimit &&
                     source != ClearMark) {
@@ -118,8 +118,7 @@ public:
                 }
                 pending_.push_back(Entry{rec, ms, source});
             }
-            wake = idle_ ||
-                   (!wasBehind && static_cast<int64_t>(pending_.size()) >= options_.holdBackAt);
+            wake = idle_ || (!wasCrowded && Crowded());
         }
         if (wake)
             cv_.notify_one();
@@ -155,8 +154,7 @@ public:
 
     bool Behind() const {
         std::lock_guard l(m_);
-        return started_ && reason_.isEmpty() &&
-               static_cast<int64_t>(pending_.size()) >= options_.holdBackAt &&
+        return started_ && reason_.isEmpty() && Crowded() &&
                Clock::now() - lastWritten_ < std::chrono::milliseconds(options_.stuckMs);
     }
 
@@ -203,6 +201,8 @@ public:
     }
 
 private:
+    // Under m_: so many wait that a source is asked to hold back, and the writer starts at once.
+    bool Crowded() const { return static_cast<int64_t>(pending_.size()) >= options_.holdBackAt; }
     void Run();
     // Writes the batch in one transaction; on failure it stays for the next try.
     void TryWrite(std::vector<Entry>& batch);
@@ -289,7 +289,7 @@ void MeasurementArchive::Writer::Run() {
                     // So many wait that a source holds back for them: a commit's cost is
                     // shared by enough rows already, and waiting out the pause would only
                     // keep the source waiting.
-                    if (now >= due || static_cast<int64_t>(pending_.size()) >= options_.holdBackAt)
+                    if (now >= due || Crowded())
                         break;
                     cv_.wait_until(l, due);
                     continue;
