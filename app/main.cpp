@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "app/ConsoleOptions.h"
 #include "app/ImpixMain.h"
 #include "app/ScriptRunner.h"
 #include "base/EventGuard.h"
@@ -20,26 +21,11 @@
 
 namespace {
 
-const char kUsage[] =
-    "Usage: impix [--script FILE] [--report-port PORT] [--archive FILE | --no-archive]\n"
-    "The operator console of the Impix II impedance data logger.\n"
-    "\n"
-    "  --script FILE       drive the console by control name, one command a line\n"
-    "                      (click, set, page, print, grab, wait, answer, quit)\n"
-    "  --report-port PORT  listen for GPRS reports on PORT instead of 4000\n"
-    "  --archive FILE      keep the measurement archive in FILE instead of\n"
-    "                      $XDG_DATA_HOME/impix/archive.sqlite\n"
-    "  --no-archive        keep no measurement archive\n"
-    "  --help              print this help and exit\n"
-    "  --version           print the version and exit\n"
-    "\n"
-    "Qt's own options (such as -platform offscreen) are taken too. See impix(1).\n";
-
 // --help and --version answer before the application exists, so they need no display.
 bool PrintedInfo(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0) {
-            std::fputs(kUsage, stdout);
+            std::fputs(kConsoleUsage, stdout);
             return true;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
@@ -63,16 +49,18 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(":/icons/impix.png"));
     QGuiApplication::setDesktopFileName("org.impix.Console");
 
+    // Qt has taken its own options out; anything else we do not know stops here, before the
+    // archive or the port is touched.
+    const ConsoleOptions options = ParseConsoleOptions(QApplication::arguments());
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "impix: %s\n", options.error.toLocal8Bit().constData());
+        return 2;
+    }
+
     std::unique_ptr<ScriptRunner> script;
-    const QStringList args = QApplication::arguments();
-    const qsizetype at = args.indexOf("--script");
-    if (at >= 0) {
-        if (at + 1 >= args.size()) {
-            std::fprintf(stderr, "impix: --script needs a file\n");
-            return 2;
-        }
+    if (!options.scriptPath.isEmpty()) {
         try {
-            script = std::make_unique<ScriptRunner>(ScriptRunner::ReadScript(args[at + 1]));
+            script = std::make_unique<ScriptRunner>(ScriptRunner::ReadScript(options.scriptPath));
         } catch (const Failure& f) {
             std::fprintf(stderr, "impix: %s\n", f.text().toLocal8Bit().constData());
             return 2;
@@ -86,30 +74,18 @@ int main(int argc, char** argv) {
 
     // The archive outlives the window, which hands it every record until it closes.
     std::unique_ptr<MeasurementArchive> archive;
-    const qsizetype archiveAt = args.indexOf("--archive");
-    if (archiveAt >= 0 && archiveAt + 1 >= args.size()) {
-        std::fprintf(stderr, "impix: --archive needs a file\n");
-        return 2;
-    }
-    if (!args.contains("--no-archive")) {
-        ArchiveOptions options;
-        options.path =
-            archiveAt >= 0 ? args[archiveAt + 1] : ImpixPath(Place::Archive, "archive.sqlite");
-        options.consoleVersion = QStringLiteral("%1.%2").arg(3).arg(2);
-        archive = std::make_unique<MeasurementArchive>(std::move(options));
+    if (!options.noArchive) {
+        ArchiveOptions archiveOptions;
+        archiveOptions.path = !options.archivePath.isEmpty()
+                                  ? options.archivePath
+                                  : ImpixPath(Place::Archive, "archive.sqlite");
+        archiveOptions.consoleVersion = QStringLiteral("%1.%2").arg(3).arg(2);
+        archive = std::make_unique<MeasurementArchive>(std::move(archiveOptions));
     }
 
     TFImpixMain window;
-    const qsizetype portAt = args.indexOf("--report-port");
-    if (portAt >= 0) {
-        bool ok = false;
-        const uint port = portAt + 1 < args.size() ? args[portAt + 1].toUInt(&ok) : 0;
-        if (!ok || port < 1 || port > 65535) {
-            std::fprintf(stderr, "impix: --report-port needs a port number from 1 to 65535\n");
-            return 2;
-        }
-        window.SetReportPort(static_cast<quint16>(port));
-    }
+    if (options.reportPort != 0)
+        window.SetReportPort(options.reportPort);
     TMB link(window);
     window.SetLink(&link);
     Guarded([&link] { link.MBCreate(); });
