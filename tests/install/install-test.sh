@@ -75,6 +75,8 @@ for exe in impix impix-logger impix-sheets; do
     help=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$usr/bin/$exe" --help) ||
         fail "$exe --help failed"
     grep -q -- --version <<<"$help" || fail "$exe --help does not list --version"
+    grep -q "exit status 2" <<<"$help" || fail "$exe --help does not tell how it refuses options"
+    zcat "$usr/share/man/man1/$exe.1.gz" | grep -q "^\.SH EXIT STATUS" || fail "$exe(1): no EXIT STATUS"
 done
 
 # A user of its own: home, XDG folders, runtime folder (the spreadsheet service's socket).
