@@ -91,13 +91,13 @@ void TFImpixMain::OfferRestore() {
     if (!previous)
         return;
     const QString text =
-        QStringLiteral("The console was not closed properly last time (session started %1). "
-                       "Put the %2 items its buffer held back into the buffer? The last one "
-                       "arrived %3.")
-            .arg(LocalTime(previous->startedAt, format_))
+        QStringLiteral("The console was not closed properly last time. Its buffer held %1 "
+                       "items, the last one received %2 (session started %3). Put them back "
+                       "into the buffer?")
             .arg(previous->items)
             .arg(LocalTime(QDateTime::fromMSecsSinceEpoch(previous->lastReceivedMs, Qt::UTC),
-                           format_));
+                           format_))
+            .arg(LocalTime(previous->startedAt, format_));
     const int answer = ShowStdDlg(text, QuestionType, YesNo, stddlg::kResultYes,
                                   QStringLiteral("Restore measurements"), English, 0, -1, -1);
     archive_->MarkRestoreAsked(previous->id);

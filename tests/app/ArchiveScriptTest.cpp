@@ -134,7 +134,7 @@ print PoolItemsTx
     ASSERT_EQ(dialogs.size(), 1) << before.toStdString() << r.out.toStdString();
     EXPECT_TRUE(dialogs[0].startsWith("dialog: Restore measurements: "))
         << dialogs[0].toStdString();
-    EXPECT_TRUE(dialogs[0].contains(QString("Put the %1 items").arg(items)))
+    EXPECT_TRUE(dialogs[0].contains(QString("Its buffer held %1 items").arg(items)))
         << dialogs[0].toStdString();
     EXPECT_EQ(Lines(r.out, "BufGrid["), shown);
     const QStringList sessions = Lines(r.out, "SessionLst[");
