@@ -1,11 +1,11 @@
 // Program start: the application title, the main window, then the link module (which opens
 // the port and reports to the window), then the message loop.
 #include <QApplication>
-#include <QIcon>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
+#include "app/ApplicationIdentity.h"
 #include "app/ConsoleOptions.h"
 #include "app/ImpixMain.h"
 #include "app/ScriptRunner.h"
@@ -42,12 +42,7 @@ int main(int argc, char** argv) {
     if (PrintedInfo(argc, argv))
         return 0;
     QApplication app(argc, argv);
-    // The name only: a display name would be appended to the window caption by the
-    // window system's integration ("... — Impix II.").
-    QApplication::setApplicationName("Impix II.");
-    // The window's icon, and the desktop entry it belongs to (the shell's icon and grouping).
-    QApplication::setWindowIcon(QIcon(":/icons/impix.png"));
-    QGuiApplication::setDesktopFileName("org.impix.Console");
+    SetApplicationIdentity();
 
     // Qt has taken its own options out; anything else we do not know stops here, before the
     // archive or the port is touched.
