@@ -91,15 +91,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "impix: --archive needs a file\n");
         return 2;
     }
+
+    TFImpixMain window;
     if (!args.contains("--no-archive")) {
         ArchiveOptions options;
         options.path =
             archiveAt >= 0 ? args[archiveAt + 1] : ImpixPath(Place::Archive, "archive.sqlite");
         options.consoleVersion = QStringLiteral("%1.%2").arg(3).arg(2);
+        window.HookArchive(options);
         archive = std::make_unique<MeasurementArchive>(std::move(options));
     }
-
-    TFImpixMain window;
     const qsizetype portAt = args.indexOf("--report-port");
     if (portAt >= 0) {
         bool ok = false;
