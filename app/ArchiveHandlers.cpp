@@ -169,6 +169,9 @@ void TFImpixMain::OfferRestore() {
         const int answer =
             ShowStdDlg(RestoreQuestion(s, format_), QuestionType, YesNo, stddlg::kResultYes,
                        QStringLiteral("Restore measurements"), English, 0, -1, -1);
+        // A signal ended the question, not the operator: it is asked next time.
+        if (ShutdownSignals::Received() != 0)
+            return;
         if (answer != stddlg::kResultYes) {
             archive_->MarkRestoreAsked(s);
             continue;

@@ -13,6 +13,7 @@
 #include "base/FileLocations.h"
 #include "base/ProgramVersion.h"
 #include "base/ScriptedDialogs.h"
+#include "base/ShutdownSignals.h"
 #include "data/MeasurementArchive.h"
 #include "dialogs/MessageBox.h"
 #include "link/ModBus.h"
@@ -62,6 +63,9 @@ int main(int argc, char** argv) {
     // The window's icon, and the desktop entry it belongs to (the shell's icon and grouping).
     QApplication::setWindowIcon(QIcon(":/icons/impix.png"));
     QGuiApplication::setDesktopFileName("org.impix.Console");
+    // SIGTERM, SIGHUP and SIGINT end the event loop: the archive writes what waits and the
+    // session is marked as ended by the signal.
+    ShutdownSignals shutdown;
 
     std::unique_ptr<ScriptRunner> script;
     const QStringList args = QApplication::arguments();
@@ -119,8 +123,18 @@ int main(int argc, char** argv) {
         window.NoteArchivePort();
         window.OfferRestore();
     });
-    window.show();
-    if (script)
-        script->Start();
-    return app.exec();
+    // A signal during the restore question ends the program before its loop starts.
+    int rc = 0;
+    if (ShutdownSignals::Received() == 0) {
+        window.show();
+        if (script)
+            script->Start();
+        rc = app.exec();
+    }
+    if (const int signal = ShutdownSignals::Received()) {
+        if (archive)
+            archive->EndBySignal(signal);
+        rc = 128 + signal; // as a shell reports a program ended by the signal
+    }
+    return rc;
 }

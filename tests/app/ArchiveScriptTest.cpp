@@ -240,6 +240,9 @@ TEST(ConsoleWithArchive, EveryWayOfEndingUnclosedIsOfferedWithWhatTheBufferHeld)
         bool damage;    // after it ended
         const char* how;
     } cases[] = {
+        {SIGTERM, false, false, "The console was ended by SIGTERM"},
+        {SIGHUP, false, false, "The console was ended by SIGHUP"},
+        {SIGINT, false, false, "The console was ended by SIGINT"},
         {SIGKILL, true, false, "The console was not closed properly"},
         {SIGKILL, false, true, "The console was not closed properly"},
     };
