@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTimer>
+#include <algorithm>
 #include <utility>
 
 #include "app/ImpixMain.h"
@@ -133,14 +134,21 @@ void TFImpixMain::HookArchive(ArchiveOptions& options) {
 void TFImpixMain::GiveArchiveTheBuffer() {
     if (!archive_)
         return;
-    std::vector<TMeasRecord> buffer;
-    buffer.reserve(static_cast<size_t>(Pool.Count()));
-    for (int64_t k = 0; k < Pool.Count(); ++k)
-        buffer.push_back(Pool.At(k));
     std::optional<DownloadState> download;
     if (Download.Active())
         download = DownloadState{Download.First(), Download.Requested(), Download.Arrived()};
-    archive_->StartAnew(buffer, download);
+    // In blocks, the first starting anew: the pool may hold millions.
+    constexpr int64_t Block = 65536;
+    std::vector<TMeasRecord> part;
+    for (int64_t from = 0; from == 0 || from < Pool.Count(); from += Block) {
+        part.clear();
+        for (int64_t k = from; k < std::min(from + Block, Pool.Count()); ++k)
+            part.push_back(Pool.At(k));
+        if (from == 0)
+            archive_->StartAnew(part, download);
+        else
+            archive_->Add(part, ArrivalSource::Restored);
+    }
 }
 
 void TFImpixMain::OfferRestore() {
