@@ -14,6 +14,7 @@
 #include "base/FileLocations.h"
 #include "base/ProgramVersion.h"
 #include "base/ScriptedDialogs.h"
+#include "base/ShutdownSignals.h"
 #include "data/MeasurementArchive.h"
 #include "dialogs/MessageBox.h"
 #include "link/ModBus.h"
@@ -51,6 +52,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "impix: %s\n", options.error.toLocal8Bit().constData());
         return 2;
     }
+    // SIGTERM, SIGHUP and SIGINT end the event loop: the archive writes what waits and the
+    // session is marked as ended by the signal.
+    ShutdownSignals shutdown;
 
     std::unique_ptr<ScriptRunner> script;
     if (!options.scriptPath.isEmpty()) {
@@ -69,16 +73,16 @@ int main(int argc, char** argv) {
 
     // The archive outlives the window, which hands it every record until it closes.
     std::unique_ptr<MeasurementArchive> archive;
+    TFImpixMain window;
     if (!options.noArchive) {
         ArchiveOptions archiveOptions;
         archiveOptions.path = !options.archivePath.isEmpty()
                                   ? options.archivePath
                                   : ImpixPath(Place::Archive, "archive.sqlite");
         archiveOptions.consoleVersion = QStringLiteral("%1.%2").arg(3).arg(2);
+        window.HookArchive(archiveOptions);
         archive = std::make_unique<MeasurementArchive>(std::move(archiveOptions));
     }
-
-    TFImpixMain window;
     if (options.reportPort != 0)
         window.SetReportPort(options.reportPort);
     TMB link(window);
@@ -89,8 +93,18 @@ int main(int argc, char** argv) {
         window.NoteArchivePort();
         window.OfferRestore();
     });
-    window.show();
-    if (script)
-        script->Start();
-    return app.exec();
+    // A signal during the restore question ends the program before its loop starts.
+    int rc = 0;
+    if (ShutdownSignals::Received() == 0) {
+        window.show();
+        if (script)
+            script->Start();
+        rc = app.exec();
+    }
+    if (const int signal = ShutdownSignals::Received()) {
+        if (archive)
+            archive->EndBySignal(signal);
+        rc = 128 + signal; // as a shell reports a program ended by the signal
+    }
+    return rc;
 }

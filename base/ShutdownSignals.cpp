@@ -1,5 +1,6 @@
-#include "tools/logger/ShutdownSignals.h"
+#include "base/ShutdownSignals.h"
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -11,19 +12,19 @@
 #include "base/EventGuard.h"
 #include "base/Failure.h"
 
-namespace logger {
-
 namespace {
 
 int pipeFds[2] = {-1, -1};
 volatile std::sig_atomic_t received = 0;
 
 void OnSignal(int sig) {
+    const int savedErrno = errno; // the interrupted code may be about to read it
     if (sig != SIGUSR1)
         received = sig;
     char b = static_cast<char>(sig);
     // Nothing can be done about a failed write inside a signal handler.
     [[maybe_unused]] ssize_t n = ::write(pipeFds[0], &b, 1);
+    errno = savedErrno;
 }
 
 } // namespace
@@ -42,8 +43,9 @@ ShutdownSignals::ShutdownSignals(QObject* parent) : QObject(parent) {
                     (buf[i] == SIGUSR1 ? user1 : quit) = true;
             if (user1 && onUser1)
                 onUser1();
+            // exit, not quit: it also ends a modal dialog's loop, and asks no window to close.
             if (quit)
-                QCoreApplication::quit();
+                QCoreApplication::exit(0);
         });
     });
     struct sigaction sa {};
@@ -75,4 +77,15 @@ int ShutdownSignals::Received() {
     return received;
 }
 
-} // namespace logger
+QString SignalName(int signal) {
+    switch (signal) {
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+    case SIGHUP:
+        return QStringLiteral("SIGHUP");
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+    default:
+        return QStringLiteral("signal %1").arg(signal);
+    }
+}
