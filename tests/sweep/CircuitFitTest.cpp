@@ -39,7 +39,7 @@ TEST(CircuitFit, RecoversEmulatedElectrodes) {
                         EXPECT_GT(errors[k], 0.0);
                         EXPECT_LT(std::fabs(found[k] - truths[k]), 4 * errors[k]);
                     }
-                    EXPECT_LT(fit->residual, 0.002);
+                    EXPECT_LT(fit->residual, 0.001);
                     EXPECT_EQ(fit->points, static_cast<int>(sweep.Samples().size()));
                     ++fitted;
                 }

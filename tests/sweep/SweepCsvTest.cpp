@@ -24,6 +24,7 @@ std::vector<double> FitNumbers(const QString& line) {
 
 TEST(SweepCsv, RoundTripsEveryNumber) {
     // Numbers must not follow the operator's locale.
+    const QLocale operators;
     QLocale::setDefault(QLocale(QLocale::German));
     EmulatedSweeps rig(3);
     rig.synth.overflowShare = 0.2; // void points among them
@@ -40,7 +41,7 @@ TEST(SweepCsv, RoundTripsEveryNumber) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-    QLocale::setDefault(QLocale::c());
+    QLocale::setDefault(operators);
 
     QStringList comments;
     qsizetype at = 0;

@@ -89,7 +89,7 @@ Impedance ImpedanceSynth::Measure(int board, int channel, double hz, double volt
         return {z.rx, Inf};
     }
     // Relative noise: smaller at higher excitation, averaged over the repetitions.
-    double sigma = 0.0005 * std::sqrt(0.1 / std::max(volts, 0.02)) /
+    double sigma = 0.0002 * std::sqrt(0.1 / std::max(volts, 0.02)) /
                    std::sqrt(static_cast<double>(std::max(repeat, 1)));
     std::normal_distribution<double> noise(0.0, std::min(sigma, 0.05));
     Impedance z = Ideal(board, channel, hz, twoElectrodes, when);
