@@ -140,13 +140,18 @@ Result<CircuitFit> FitCircuit(std::span<const ImpedanceSample> input, int maxIte
         if (std::isfinite(s.hz) && s.hz > 0 && std::isfinite(s.z.real()) &&
             std::isfinite(s.z.imag()) && std::abs(s.z) > 0)
             samples.push_back(s);
-    if (samples.size() < ParamCount)
-        return Result<CircuitFit>::Fail(
-            QString("a fit needs at least %1 points with values, this sweep has %2")
-                .arg(ParamCount)
-                .arg(samples.size()));
+    // Repeated readings at one frequency tell no more about the circuit than one of them.
     std::sort(samples.begin(), samples.end(),
               [](const ImpedanceSample& a, const ImpedanceSample& b) { return a.hz < b.hz; });
+    size_t frequencies = 0;
+    for (size_t i = 0; i < samples.size(); ++i)
+        if (i == 0 || samples[i].hz != samples[i - 1].hz)
+            ++frequencies;
+    if (frequencies < ParamCount)
+        return Result<CircuitFit>::Fail(
+            QString("a fit needs values at %1 frequencies at least, this sweep has %2")
+                .arg(ParamCount)
+                .arg(frequencies));
 
     const size_t n = 2 * samples.size();
     gsl_multifit_nlinear_fdf fdf{};
@@ -173,7 +178,7 @@ Result<CircuitFit> FitCircuit(std::span<const ImpedanceSample> input, int maxIte
     const int iterations = static_cast<int>(gsl_multifit_nlinear_niter(w.get()));
     if (status == GSL_EMAXITER)
         return Result<CircuitFit>::Fail(
-            QString("the fit did not converge within %1 iterations").arg(iterations));
+            QString("the fit did not converge (%1 iterations)").arg(iterations));
     if (status != GSL_SUCCESS)
         return Result<CircuitFit>::Fail(
             QString("the fit did not converge: %1").arg(gsl_strerror(status)));

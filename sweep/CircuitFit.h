@@ -38,7 +38,7 @@ struct CircuitFit {
 };
 
 // Fits the circuit to the samples, each weighted by 1/|Z| so that every frequency counts alike.
-// Samples with a non-finite value or |Z| = 0 are left out. Fails with a reason for fewer
-// samples than the circuit has parameters (four), and when the solver does not converge within
-// maxIterations.
+// Samples with a non-finite value or |Z| = 0 are left out. Fails with a reason for values at
+// fewer frequencies than the circuit has parameters (four), and when the solver does not
+// converge within maxIterations.
 Result<CircuitFit> FitCircuit(std::span<const ImpedanceSample> samples, int maxIterations = 200);
