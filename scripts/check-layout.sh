@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Fails when a floor includes from a floor it may not use (lowest floor first:
-# base, serial, link, data, export, widgets, dialogs, app; tools/ may use any floor but app, and
-# the spreadsheet service in tools/sheets/ only base, where the conversation protocol lives).
+# Fails when a floor includes from a floor it may not use (lowest floor first: base, serial,
+# link, sweep, data, export, widgets, dialogs, app; tools/ may use any floor but app, and the
+# spreadsheet service in tools/sheets/ only base, where the conversation protocol lives).
 # Usage: scripts/check-layout.sh [ROOT]   (the repository by default)
 set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
@@ -9,15 +9,16 @@ declare -A may=(
   [base]=""
   [serial]="base"
   [link]="base serial"
-  [data]="base link"
-  [export]="base link data"
-  [widgets]="base link data"
-  [dialogs]="base serial widgets"
-  [app]="base serial link data export widgets dialogs"
-  [tools]="base serial link data export widgets dialogs"
+  [sweep]="base link"
+  [data]="base link sweep"
+  [export]="base link sweep data"
+  [widgets]="base link sweep data"
+  [dialogs]="base serial sweep widgets"
+  [app]="base serial link sweep data export widgets dialogs"
+  [tools]="base serial link sweep data export widgets dialogs"
   [tools/sheets]="base"
 )
-floors="base serial link data export widgets dialogs app tools tools/sheets"
+floors="base serial link sweep data export widgets dialogs app tools tools/sheets"
 bad=0
 for floor in $floors; do
   [ -d "$root/$floor" ] || continue

@@ -12,6 +12,7 @@ packages=(
   libreoffice-calc-nogui
   librsvg2-bin desktop-file-utils appstream dpkg-dev fakeroot lintian
   libsqlite3-dev
+  libgsl-dev
 )
 missing=()
 for p in "${packages[@]}"; do
