@@ -1,24 +1,20 @@
 #!/usr/bin/env bash
-# Fails when a floor includes from a floor it may not use (lowest floor first: base, serial,
-# link, sweep, data, export, widgets, dialogs, app; tools/ may use any floor but app, and the
-# spreadsheet service in tools/sheets/ only base, where the conversation protocol lives).
+# Fails when a floor includes from a floor it may not use. The floors and what each may use are
+# those of floors.txt (the one CMakeLists.txt builds the libraries from): FLOORS names another.
 # Usage: scripts/check-layout.sh [ROOT]   (the repository by default)
 set -euo pipefail
-root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
-declare -A may=(
-  [base]=""
-  [serial]="base"
-  [link]="base serial"
-  [sweep]="base link"
-  [data]="base link sweep"
-  [export]="base link sweep data"
-  [widgets]="base link sweep data"
-  [dialogs]="base serial sweep widgets"
-  [app]="base serial link sweep data export widgets dialogs"
-  [tools]="base serial link sweep data export widgets dialogs"
-  [tools/sheets]="base"
-)
-floors="base serial link sweep data export widgets dialogs app tools tools/sheets"
+here=$(cd "$(dirname "$0")/.." && pwd)
+root=${1:-$here}
+rules=${FLOORS:-$here/floors.txt}
+declare -A may=()
+floors=""
+while IFS=: read -r floor uses _; do
+  [[ "$floor" =~ ^[[:space:]]*(#|$) ]] && continue
+  floor=${floor//[[:space:]]/}
+  may[$floor]=$uses
+  floors="$floors $floor"
+done <"$rules"
+[ -n "$floors" ] || { echo "$rules: no floors"; exit 2; }
 bad=0
 for floor in $floors; do
   [ -d "$root/$floor" ] || continue

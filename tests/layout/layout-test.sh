@@ -31,5 +31,10 @@ expect ok app '#include "dialogs/StdDlg.h"'
 expect ok link '#include <QString>'
 expect fault sweep '#include "data/RecordStream.h"'
 expect ok data '#include "sweep/SweepRecorder.h"'
-[ $fails -eq 0 ] && echo "13 passed, 0 failed"
+# The rules are those of the floors file: another file, other verdicts.
+printf '# a comment\nbase : : Core\nserial : : Core\nlink : base serial : Core\n' >"$tmp.floors"
+FLOORS=$tmp.floors expect fault serial '#include "base/Failure.h"'
+FLOORS=$tmp.floors expect ok link '#include "serial/RS232.h"'
+rm -f "$tmp.floors"
+[ $fails -eq 0 ] && echo "15 passed, 0 failed"
 exit $fails
