@@ -12,7 +12,7 @@
 #include <optional>
 #include <unistd.h>
 
-#include "base/DdeProtocol.h"
+#include "protocol/DdeProtocol.h"
 
 namespace {
 

@@ -21,8 +21,8 @@
 #include <deque>
 #include <optional>
 
-#include "base/DdeProtocol.h"
 #include "export/DdeConversation.h"
+#include "protocol/DdeProtocol.h"
 
 class QLocalSocket;
 

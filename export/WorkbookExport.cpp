@@ -9,12 +9,12 @@
 #include <cstring>
 #include <vector>
 
-#include "base/DdeProtocol.h"
 #include "base/Failure.h"
 #include "base/ProgramVersion.h"
 #include "export/Excels.h"
 #include "export/MeasurementRow.h"
 #include "export/TemplateCopy.h"
+#include "protocol/DdeProtocol.h"
 
 namespace {
 

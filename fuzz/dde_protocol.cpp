@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "base/DdeProtocol.h"
+#include "protocol/DdeProtocol.h"
 
 namespace {
 bool Same(const dde::Message& x, const dde::Message& y) {

@@ -16,8 +16,8 @@
 #include <mutex>
 #include <thread>
 
-#include "base/DdeProtocol.h"
 #include "export/LocalDdeConversation.h"
+#include "protocol/DdeProtocol.h"
 
 using dde::Message;
 using dde::MessageKind;

@@ -8,7 +8,7 @@
 #include "ServiceLimits.h"
 #include "SheetsSession.h"
 #include "Workbook.h"
-#include "base/DdeProtocol.h"
+#include "protocol/DdeProtocol.h"
 
 namespace sheets {
 

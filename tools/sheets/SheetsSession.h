@@ -12,7 +12,7 @@
 
 #include "MacroParser.h"
 #include "Workbook.h"
-#include "base/DdeProtocol.h"
+#include "protocol/DdeProtocol.h"
 
 namespace sheets {
 

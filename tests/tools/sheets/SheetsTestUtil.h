@@ -11,7 +11,7 @@
 #include <string>
 #include <zip.h>
 
-#include "base/DdeProtocol.h"
+#include "protocol/DdeProtocol.h"
 
 namespace sheets::test {
 

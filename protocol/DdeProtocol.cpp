@@ -1,4 +1,4 @@
-#include "base/DdeProtocol.h"
+#include "protocol/DdeProtocol.h"
 
 #include <QDir>
 #include <QFile>
