@@ -7,8 +7,8 @@
 #include "base/EventGuard.h"
 #include "base/FileLocations.h"
 #include "base/Rounding.h"
-#include "data/BufferTableModel.h"
-#include "data/BufferTextFile.h"
+#include "buffer/BufferTableModel.h"
+#include "buffer/BufferTextFile.h"
 #include "data/MeasurementArchive.h"
 #include "dialogs/SaveDialog.h"
 

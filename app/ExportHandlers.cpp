@@ -11,7 +11,7 @@
 #include "base/Failure.h"
 #include "base/FileLocations.h"
 #include "base/Rounding.h"
-#include "data/BufferTextFile.h"
+#include "buffer/BufferTextFile.h"
 #include "dialogs/StdDlg.h"
 #include "export/DataFileConversion.h"
 #include "export/TemplateCopy.h"

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "base/FormatSettings.h"
+#include "buffer/DownloadTracker.h"
+#include "buffer/RecordStream.h"
 #include "data/ArchiveRow.h"
-#include "data/DownloadTracker.h"
-#include "data/RecordStream.h"
 #include "export/Excels.h"
 #include "export/WorkbookExport.h"
 #include "link/ConsoleView.h"

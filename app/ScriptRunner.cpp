@@ -16,7 +16,7 @@
 #include "app/ScriptLine.h"
 #include "base/Failure.h"
 #include "base/ScriptedDialogs.h"
-#include "data/BufferTableModel.h"
+#include "buffer/BufferTableModel.h"
 #include "widgets/FileNameEdit.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/SpinEdit.h"

@@ -11,7 +11,7 @@
 #include "app/pages/PageParts.h"
 #include "base/EventGuard.h"
 #include "base/FileLocations.h"
-#include "data/RecordStream.h"
+#include "buffer/RecordStream.h"
 #include "dialogs/SaveDialog.h"
 #include "widgets/SpinEdit.h"
 #include "widgets/TrendPlot.h"

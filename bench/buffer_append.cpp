@@ -1,8 +1,8 @@
 // Appending records to the pool with the table model listening, as AddRecord does.
 #include <benchmark/benchmark.h>
 
+#include "buffer/BufferTableModel.h"
 #include "buffer_bench.h"
-#include "data/BufferTableModel.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <unistd.h>
 
-#include "data/BufferTextFile.h"
-#include "data/RecordStream.h"
+#include "buffer/BufferTextFile.h"
+#include "buffer/RecordStream.h"
 #include "link/MeasRecord.h"
 
 inline TMeasRecord BenchRecord(long long k) {

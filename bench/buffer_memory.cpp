@@ -2,8 +2,8 @@
 // growth per record, and the stream's own bytes per record.
 #include <benchmark/benchmark.h>
 
+#include "buffer/BufferTableModel.h"
 #include "buffer_bench.h"
-#include "data/BufferTableModel.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include "buffer/BufferTextFile.h"
 #include "buffer_bench.h"
-#include "data/BufferTextFile.h"
 
 namespace {
 

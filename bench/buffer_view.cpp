@@ -7,9 +7,9 @@
 #include <benchmark/benchmark.h>
 #include <memory>
 
+#include "buffer/BufferCellText.h"
+#include "buffer/BufferTableModel.h"
 #include "buffer_bench.h"
-#include "data/BufferCellText.h"
-#include "data/BufferTableModel.h"
 
 namespace {
 

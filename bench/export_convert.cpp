@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include "buffer/BufferTextFile.h"
 #include "buffer_bench.h"
-#include "data/BufferTextFile.h"
 #include "export/DataFileConversion.h"
 
 namespace {

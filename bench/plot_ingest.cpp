@@ -5,7 +5,7 @@
 #include <QTcpSocket>
 #include <benchmark/benchmark.h>
 
-#include "data/RecordStream.h"
+#include "buffer/RecordStream.h"
 #include "data/ReportServer.h"
 #include "link/ReportParser.h"
 

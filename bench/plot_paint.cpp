@@ -2,7 +2,7 @@
 #include <benchmark/benchmark.h>
 #include <cmath>
 
-#include "data/RecordStream.h"
+#include "buffer/RecordStream.h"
 #include "widgets/PreviewPlot.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <vector>
 
-#include "data/RecordStream.h"
+#include "buffer/RecordStream.h"
 #include "widgets/TrendPlot.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <optional>
 #include <vector>
 
+#include "buffer/DownloadTracker.h"
 #include "data/ArchiveRow.h"
 #include "data/ConsoleProcess.h"
-#include "data/DownloadTracker.h"
 #include "link/MeasRecord.h"
 
 class SqliteDb;

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "base/Rounding.h"
-#include "data/RecordStream.h"
+#include "buffer/RecordStream.h"
 
 namespace {
 // Far enough beyond any screen; keeps absurd values from overflowing the pixel arithmetic.

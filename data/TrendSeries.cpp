@@ -5,7 +5,7 @@
 #include <limits>
 #include <numeric>
 
-#include "data/RecordStream.h"
+#include "buffer/RecordStream.h"
 
 namespace {
 // Days since 30 December 1899 of 1 January 0001 and of 31 December 9999 (end of day): the dates

@@ -14,7 +14,7 @@
 #include "base/Failure.h"
 #include "base/ReplacingFile.h"
 #include "base/StrToInt.h"
-#include "data/BufferTextFile.h"
+#include "buffer/BufferTextFile.h"
 #include "export/RuntimeIoText.h"
 #include "link/DateTime.h"
 

@@ -7,7 +7,7 @@
 
 #include "base/Failure.h"
 #include "base/FormatSettings.h"
-#include "data/RecordStream.h"
+#include "buffer/RecordStream.h"
 #include "link/MeasRecord.h"
 
 // The longest line read, without its line end.

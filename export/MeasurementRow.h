@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "base/FormatSettings.h"
-#include "data/BufferCellText.h"
+#include "buffer/BufferCellText.h"
 #include "link/MeasRecord.h"
 
 // The header row of every channel sheet, its cells joined by TAB.

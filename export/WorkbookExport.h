@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "base/FormatSettings.h"
-#include "data/RecordStream.h"
+#include "buffer/RecordStream.h"
 
 class TExcel;
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/EventGuard.h"
-#include "data/RecordStream.h"
+#include "buffer/RecordStream.h"
 
 namespace {
 const QColor Navy(0, 0, 128);

@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "buffer/RecordStream.h"
 #include "data/PlotGeometry.h"
-#include "data/RecordStream.h"
 
 class PreviewPlot : public QWidget, public RecordStreamListener {
     Q_OBJECT

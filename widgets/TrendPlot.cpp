@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/EventGuard.h"
-#include "data/BufferCellText.h"
+#include "buffer/BufferCellText.h"
 
 namespace {
 const QColor Background(255, 255, 255);

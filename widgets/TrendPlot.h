@@ -17,7 +17,7 @@
 #include <optional>
 
 #include "base/FormatSettings.h"
-#include "data/RecordStream.h"
+#include "buffer/RecordStream.h"
 #include "data/TrendSeries.h"
 #include "data/TrendTrace.h"
 #include "data/TrendView.h"

@@ -20,7 +20,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
-#include "BufferTestRecords.h"
+#include "buffer/BufferTestRecords.h"
 #include "data/MeasurementArchive.h"
 #include "data/Sqlite.h"
 #include "support/ArchiveQuery.h"

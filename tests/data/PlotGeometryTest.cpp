@@ -6,8 +6,8 @@
 #include <set>
 #include <vector>
 
+#include "buffer/RecordStream.h"
 #include "data/PlotGeometry.h"
-#include "data/RecordStream.h"
 
 namespace {
 TMeasRecord Rec(int board, int channel, double rx) {

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <limits>
 
-#include "BufferTestRecords.h"
-#include "data/RecordStream.h"
+#include "buffer/BufferTestRecords.h"
+#include "buffer/RecordStream.h"
 #include "data/TrendAxes.h"
 #include "data/TrendSeries.h"
 #include "data/TrendTrace.h"

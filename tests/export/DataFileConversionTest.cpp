@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 
 #include "base/Failure.h"
-#include "data/BufferTestRecords.h"
-#include "data/BufferTextFile.h"
+#include "buffer/BufferTestRecords.h"
+#include "buffer/BufferTextFile.h"
 #include "export/DataFileConversion.h"
 #include "support/TestFiles.h"
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 
-#include "data/BufferTestRecords.h"
+#include "buffer/BufferTestRecords.h"
 #include "export/MeasurementRow.h"
 
 using buffertest::At;

@@ -12,8 +12,8 @@
 
 #include "base/Failure.h"
 #include "base/ProgramVersion.h"
-#include "data/BufferTestRecords.h"
-#include "data/BufferTextFile.h"
+#include "buffer/BufferTestRecords.h"
+#include "buffer/BufferTextFile.h"
 #include "export/DataFileConversion.h"
 #include "export/Excels.h"
 #include "export/LocalDdeConversation.h"

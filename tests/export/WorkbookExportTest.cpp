@@ -9,7 +9,7 @@
 
 #include "base/Failure.h"
 #include "base/ProgramVersion.h"
-#include "data/BufferTestRecords.h"
+#include "buffer/BufferTestRecords.h"
 #include "export/Excels.h"
 #include "export/FakeSpreadsheet.h"
 #include "export/MeasurementRow.h"

@@ -4,7 +4,7 @@
 #include <QPalette>
 #include <gtest/gtest.h>
 
-#include "data/RecordStream.h"
+#include "buffer/RecordStream.h"
 #include "widgets/PreviewPlot.h"
 
 namespace {

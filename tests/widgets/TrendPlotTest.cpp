@@ -7,7 +7,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
-#include "data/RecordStream.h"
+#include "buffer/RecordStream.h"
 #include "widgets/TrendPlot.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <QSaveFile>
 
 #include "base/Failure.h"
-#include "data/BufferTextFile.h"
+#include "buffer/BufferTextFile.h"
 #include "link/MeasDecode.h"
 
 namespace logger {

@@ -17,7 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "LoggerTestUtil.h"
-#include "data/BufferTextFile.h"
+#include "buffer/BufferTextFile.h"
 #include "link/MeasDecode.h"
 
 namespace {

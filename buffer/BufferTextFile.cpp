@@ -1,4 +1,4 @@
-#include "data/BufferTextFile.h"
+#include "buffer/BufferTextFile.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,7 +7,7 @@
 #include "base/Failure.h"
 #include "base/ReplacingFile.h"
 #include "base/Rounding.h"
-#include "data/BufferCellText.h"
+#include "buffer/BufferCellText.h"
 
 namespace {
 

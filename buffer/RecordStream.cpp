@@ -1,4 +1,4 @@
-#include "data/RecordStream.h"
+#include "buffer/RecordStream.h"
 
 #include <algorithm>
 #include <cstring>

@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "base/FormatSettings.h"
-#include "data/RecordStream.h"
+#include "buffer/RecordStream.h"
 
 class BufferTableModel : public QAbstractTableModel, public RecordStreamListener {
     Q_OBJECT

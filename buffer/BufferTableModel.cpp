@@ -1,11 +1,11 @@
-#include "data/BufferTableModel.h"
+#include "buffer/BufferTableModel.h"
 
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <limits>
 
-#include "data/BufferCellText.h"
+#include "buffer/BufferCellText.h"
 
 BufferTableModel::BufferTableModel(RecordStream& pool, QObject* parent)
     : QAbstractTableModel(parent), shown_(std::min<int64_t>(pool.Count(), RowsFor(pool.Count()))) {

@@ -1,4 +1,4 @@
-#include "data/DownloadTracker.h"
+#include "buffer/DownloadTracker.h"
 
 #include <algorithm>
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "BufferTestRecords.h"
-#include "data/BufferCellText.h"
-#include "data/BufferTableModel.h"
+#include "buffer/BufferCellText.h"
+#include "buffer/BufferTableModel.h"
 
 using buffertest::Numbered;
 

@@ -13,7 +13,7 @@
 
 #include "BufferTestRecords.h"
 #include "base/Failure.h"
-#include "data/BufferTextFile.h"
+#include "buffer/BufferTextFile.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // that takes each missing counter once.
 #include <gtest/gtest.h>
 
-#include "data/DownloadTracker.h"
+#include "buffer/DownloadTracker.h"
 
 TEST(DownloadTracker, FindsTheGapsAndFillsThemWithoutRepeats) {
     DownloadTracker t;

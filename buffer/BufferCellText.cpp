@@ -1,4 +1,4 @@
-#include "data/BufferCellText.h"
+#include "buffer/BufferCellText.h"
 
 #include <QStringList>
 #include <array>

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "BufferTestRecords.h"
-#include "data/RecordStream.h"
+#include "buffer/RecordStream.h"
 
 using buffertest::Numbered;
 

@@ -9,8 +9,8 @@
 
 #include "BufferTestRecords.h"
 #include "base/Failure.h"
-#include "data/BufferCellText.h"
-#include "data/BufferTextFile.h"
+#include "buffer/BufferCellText.h"
+#include "buffer/BufferTextFile.h"
 
 using buffertest::At;
 using buffertest::Numbered;

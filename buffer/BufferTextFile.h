@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "base/FormatSettings.h"
-#include "data/RecordStream.h"
+#include "buffer/RecordStream.h"
 #include "link/MeasRecord.h"
 
 // "Measure Settings: F=%dHz, U=%.2fV, T=%d:%d, Repeat=%d" from the Measure Config controls;

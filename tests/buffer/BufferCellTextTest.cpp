@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "BufferTestRecords.h"
-#include "data/BufferCellText.h"
+#include "buffer/BufferCellText.h"
 
 using buffertest::At;
 using buffertest::Record;
