@@ -7,8 +7,8 @@
 #include "base/EventGuard.h"
 #include "base/Rounding.h"
 #include "data/MeasurementArchive.h"
-#include "data/ReportServer.h"
 #include "link/ModBus.h"
+#include "net/ReportServer.h"
 #include "widgets/PreviewPlot.h"
 #include "widgets/SpinEdit.h"
 

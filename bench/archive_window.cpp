@@ -15,8 +15,8 @@
 #include "archive_bench.h"
 #include "base/ScriptedDialogs.h"
 #include "data/MeasurementArchive.h"
-#include "data/ReportServer.h"
 #include "link/ModBus.h"
+#include "net/ReportServer.h"
 
 namespace {
 

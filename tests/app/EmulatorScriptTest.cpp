@@ -5,7 +5,7 @@
 #include <QTcpServer>
 #include <gtest/gtest.h>
 
-#include "data/ReportServer.h"
+#include "net/ReportServer.h"
 #include "support/ReportPort.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "data/ReportServer.h"
+#include "net/ReportServer.h"
 
 #include <QHostAddress>
 #include <QPointer>

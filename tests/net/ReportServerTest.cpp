@@ -9,8 +9,8 @@
 
 #include "base/EventGuard.h"
 #include "base/Failure.h"
-#include "data/ReportServer.h"
 #include "link/ReportParser.h"
+#include "net/ReportServer.h"
 
 namespace {
 using Item = std::array<uint8_t, ReportParser::ItemSize>;
