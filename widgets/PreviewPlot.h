@@ -14,7 +14,7 @@
 #include <functional>
 
 #include "buffer/RecordStream.h"
-#include "data/PlotGeometry.h"
+#include "plot/PlotGeometry.h"
 
 class PreviewPlot : public QWidget, public RecordStreamListener {
     Q_OBJECT

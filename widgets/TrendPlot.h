@@ -18,9 +18,9 @@
 
 #include "base/FormatSettings.h"
 #include "buffer/RecordStream.h"
-#include "data/TrendSeries.h"
-#include "data/TrendTrace.h"
-#include "data/TrendView.h"
+#include "plot/TrendSeries.h"
+#include "plot/TrendTrace.h"
+#include "plot/TrendView.h"
 
 class QPainter;
 

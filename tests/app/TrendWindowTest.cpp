@@ -10,7 +10,7 @@
 #include "app/TrendImage.h"
 #include "app/TrendWindow.h"
 #include "base/Failure.h"
-#include "data/PlotGeometry.h"
+#include "plot/PlotGeometry.h"
 #include "tests/app/ConsoleFixture.h"
 #include "widgets/SpinEdit.h"
 #include "widgets/TrendPlot.h"

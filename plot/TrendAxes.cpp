@@ -1,4 +1,4 @@
-#include "data/TrendAxes.h"
+#include "plot/TrendAxes.h"
 
 #include <QDate>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "data/TrendTrace.h"
+#include "plot/TrendTrace.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,10 +6,10 @@
 
 #include "buffer/BufferTestRecords.h"
 #include "buffer/RecordStream.h"
-#include "data/TrendAxes.h"
-#include "data/TrendSeries.h"
-#include "data/TrendTrace.h"
-#include "data/TrendView.h"
+#include "plot/TrendAxes.h"
+#include "plot/TrendSeries.h"
+#include "plot/TrendTrace.h"
+#include "plot/TrendView.h"
 
 namespace {
 constexpr double Minute = 1.0 / 1440;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "buffer/RecordStream.h"
-#include "data/PlotGeometry.h"
+#include "plot/PlotGeometry.h"
 
 namespace {
 TMeasRecord Rec(int board, int channel, double rx) {

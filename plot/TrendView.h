@@ -5,7 +5,7 @@
 // A value range is automatic until the operator picks one with the rubber band.
 #include <optional>
 
-#include "data/TrendAxes.h"
+#include "plot/TrendAxes.h"
 
 class TrendView {
 public:

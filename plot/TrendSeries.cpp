@@ -1,4 +1,4 @@
-#include "data/TrendSeries.h"
+#include "plot/TrendSeries.h"
 
 #include <algorithm>
 #include <cmath>

@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "data/TrendAxes.h"
+#include "plot/TrendAxes.h"
 
 struct TrendColumn {
     bool any = false;   // holds a value

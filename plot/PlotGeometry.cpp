@@ -1,4 +1,4 @@
-#include "data/PlotGeometry.h"
+#include "plot/PlotGeometry.h"
 
 #include <cmath>
 

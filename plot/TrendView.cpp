@@ -1,4 +1,4 @@
-#include "data/TrendView.h"
+#include "plot/TrendView.h"
 
 #include <algorithm>
 #include <cmath>
