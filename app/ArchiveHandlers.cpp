@@ -12,10 +12,10 @@
 #include <utility>
 
 #include "app/ImpixMain.h"
+#include "archive/MeasurementArchive.h"
 #include "base/EventGuard.h"
 #include "base/Failure.h"
 #include "base/ShutdownSignals.h"
-#include "data/MeasurementArchive.h"
 #include "dialogs/HistoryDlg.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/StdDlg.h"

@@ -4,12 +4,12 @@
 #include <QTableView>
 
 #include "app/ImpixMain.h"
+#include "archive/MeasurementArchive.h"
 #include "base/EventGuard.h"
 #include "base/FileLocations.h"
 #include "base/Rounding.h"
 #include "buffer/BufferTableModel.h"
 #include "buffer/BufferTextFile.h"
-#include "data/MeasurementArchive.h"
 #include "dialogs/SaveDialog.h"
 
 void TFImpixMain::ConnectBufferHandlers() {

@@ -6,8 +6,8 @@
 #include <QTimer>
 
 #include "app/ImpixMain.h"
+#include "archive/MeasurementArchive.h"
 #include "base/EventGuard.h"
-#include "data/MeasurementArchive.h"
 #include "link/LinkHealth.h"
 #include "link/ModBus.h"
 

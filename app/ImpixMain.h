@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
+#include "archive/ArchiveRow.h"
 #include "base/FormatSettings.h"
 #include "buffer/DownloadTracker.h"
 #include "buffer/RecordStream.h"
-#include "data/ArchiveRow.h"
 #include "export/Excels.h"
 #include "export/WorkbookExport.h"
 #include "link/ConsoleView.h"

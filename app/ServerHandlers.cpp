@@ -4,9 +4,9 @@
 #include <QLabel>
 
 #include "app/ImpixMain.h"
+#include "archive/MeasurementArchive.h"
 #include "base/EventGuard.h"
 #include "base/Rounding.h"
-#include "data/MeasurementArchive.h"
 #include "link/ModBus.h"
 #include "net/ReportServer.h"
 #include "widgets/PreviewPlot.h"

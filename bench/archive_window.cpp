@@ -12,9 +12,9 @@
 #include <memory>
 
 #include "app/ImpixMain.h"
+#include "archive/MeasurementArchive.h"
 #include "archive_bench.h"
 #include "base/ScriptedDialogs.h"
-#include "data/MeasurementArchive.h"
 #include "link/ModBus.h"
 #include "net/ReportServer.h"
 

@@ -6,8 +6,8 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include "archive/MeasurementArchive.h"
 #include "archive_bench.h"
-#include "data/MeasurementArchive.h"
 
 namespace {
 

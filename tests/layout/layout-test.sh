@@ -23,7 +23,7 @@ expect() { # expect <ok|fault> <folder> <include line>
 expect fault link '#include "app/ImpixMain.h"'
 expect fault base '#include "serial/RS232.h"'
 expect fault serial '#include "dialogs/ComDlg.h"'
-expect fault data '#include "widgets/SpinEdit.h"'
+expect fault archive '#include "widgets/SpinEdit.h"'
 expect fault export '#include "widgets/PreviewPlot.h"'
 expect fault widgets '#include "dialogs/StdDlg.h"'
 expect fault tools '  #  include "app/ImpixMain.h"'
@@ -38,7 +38,8 @@ expect fault plot '#include "widgets/TrendPlot.h"'
 expect fault protocol '#include "link/Frame.h"'
 expect ok tools/sheets '#include "protocol/DdeProtocol.h"'
 expect fault tools/sheets '#include "link/Frame.h"'
-expect ok data '#include "sweep/SweepRecorder.h"'
+expect ok archive '#include "buffer/DownloadTracker.h"'
+expect fault archive '#include "net/ReportServer.h"'
 # The rules are those of the floors file: another file, other verdicts.
 printf '# a comment\nbase : : Core\nserial : : Core\nlink : base serial : Core\n' >"$tmp.floors"
 FLOORS=$tmp.floors expect fault serial '#include "base/Failure.h"'

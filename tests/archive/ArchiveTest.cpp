@@ -20,9 +20,9 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
+#include "archive/MeasurementArchive.h"
+#include "archive/Sqlite.h"
 #include "buffer/BufferTestRecords.h"
-#include "data/MeasurementArchive.h"
-#include "data/Sqlite.h"
 #include "support/ArchiveQuery.h"
 #include "support/TestFiles.h"
 

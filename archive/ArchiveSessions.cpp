@@ -1,9 +1,9 @@
-#include "data/ArchiveSessions.h"
+#include "archive/ArchiveSessions.h"
 
 #include <algorithm>
 
-#include "data/ArchiveSchema.h"
-#include "data/Sqlite.h"
+#include "archive/ArchiveSchema.h"
+#include "archive/Sqlite.h"
 
 namespace {
 // A running session's measurements are counted for the history only up to this many arrivals.

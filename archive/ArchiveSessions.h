@@ -8,9 +8,9 @@
 #include <optional>
 #include <vector>
 
+#include "archive/ArchiveRow.h"
+#include "archive/ConsoleProcess.h"
 #include "buffer/DownloadTracker.h"
-#include "data/ArchiveRow.h"
-#include "data/ConsoleProcess.h"
 #include "link/MeasRecord.h"
 
 class SqliteDb;

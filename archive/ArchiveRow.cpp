@@ -1,4 +1,4 @@
-#include "data/ArchiveRow.h"
+#include "archive/ArchiveRow.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "data/Sqlite.h"
+#include "archive/Sqlite.h"
 
 #include <QFile>
 #include <cstring>

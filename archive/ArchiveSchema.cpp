@@ -1,8 +1,8 @@
-#include "data/ArchiveSchema.h"
+#include "archive/ArchiveSchema.h"
 
 #include <sqlite3.h>
 
-#include "data/Sqlite.h"
+#include "archive/Sqlite.h"
 
 namespace {
 

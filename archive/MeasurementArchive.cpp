@@ -1,4 +1,4 @@
-#include "data/MeasurementArchive.h"
+#include "archive/MeasurementArchive.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -14,11 +14,11 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-#include "data/ArchiveSchema.h"
-#include "data/ArchiveSessions.h"
-#include "data/ConsoleProcess.h"
-#include "data/Sqlite.h"
-#include "data/WalCheckpointer.h"
+#include "archive/ArchiveSchema.h"
+#include "archive/ArchiveSessions.h"
+#include "archive/ConsoleProcess.h"
+#include "archive/Sqlite.h"
+#include "archive/WalCheckpointer.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "data/WalCheckpointer.h"
+#include "archive/WalCheckpointer.h"
 
 #include <sqlite3.h>
 

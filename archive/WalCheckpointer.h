@@ -14,7 +14,7 @@
 #include <mutex>
 #include <thread>
 
-#include "data/Sqlite.h"
+#include "archive/Sqlite.h"
 
 class WalCheckpointer {
 public:

@@ -22,8 +22,8 @@
 #include <thread>
 #include <vector>
 
-#include "data/ArchiveRow.h"
-#include "data/ArchiveSessions.h"
+#include "archive/ArchiveRow.h"
+#include "archive/ArchiveSessions.h"
 #include "link/MeasRecord.h"
 
 class SqliteDb;

@@ -1,4 +1,4 @@
-#include "data/ConsoleProcess.h"
+#include "archive/ConsoleProcess.h"
 
 #include <QFile>
 #include <QSysInfo>
