@@ -7,8 +7,8 @@
 #include <QTest>
 
 #include "app/ControlText.h"
-#include "app/TrendImage.h"
-#include "app/TrendWindow.h"
+#include "app/features/TrendImage.h"
+#include "app/features/TrendWindow.h"
 #include "base/Failure.h"
 #include "plot/PlotGeometry.h"
 #include "tests/app/ConsoleFixture.h"

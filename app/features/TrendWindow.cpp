@@ -1,4 +1,4 @@
-#include "app/TrendWindow.h"
+#include "app/features/TrendWindow.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/TrendImage.h"
+#include "app/features/TrendImage.h"
 #include "app/pages/PageParts.h"
 #include "base/EventGuard.h"
 #include "base/FileLocations.h"

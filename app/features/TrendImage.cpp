@@ -1,4 +1,4 @@
-#include "app/TrendImage.h"
+#include "app/features/TrendImage.h"
 
 #include <QBuffer>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // The trend view: "Trend..." on the "Data Preview" page and a double click on one of its strips
 // open a trend window on the buffer.
 #include "app/ImpixMain.h"
-#include "app/TrendWindow.h"
+#include "app/features/TrendWindow.h"
 #include "base/EventGuard.h"
 #include "base/Rounding.h"
 #include "widgets/PreviewPlot.h"
