@@ -15,9 +15,9 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "app/ControlText.h"
 #include "app/pages/Looks.h"
 #include "app/pages/Pages.h"
+#include "app/script/ControlText.h"
 #include "base/EventGuard.h"
 #include "base/FileLocations.h"
 #include "buffer/BufferCellText.h"

@@ -8,7 +8,7 @@
 #include "app/ApplicationIdentity.h"
 #include "app/ConsoleOptions.h"
 #include "app/ImpixMain.h"
-#include "app/ScriptRunner.h"
+#include "app/script/ScriptRunner.h"
 #include "archive/MeasurementArchive.h"
 #include "base/EventGuard.h"
 #include "base/Failure.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/ScriptLine.h"
+#include "app/script/ScriptLine.h"
 
 namespace {
 bool Same(const ScriptCommand& x, const ScriptCommand& y) {

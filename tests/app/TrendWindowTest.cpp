@@ -6,9 +6,9 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "app/ControlText.h"
 #include "app/features/TrendImage.h"
 #include "app/features/TrendWindow.h"
+#include "app/script/ControlText.h"
 #include "base/Failure.h"
 #include "plot/PlotGeometry.h"
 #include "tests/app/ConsoleFixture.h"

@@ -1,4 +1,4 @@
-#include "app/ControlText.h"
+#include "app/script/ControlText.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "app/ScriptLine.h"
+#include "app/script/ScriptLine.h"
 
 #include <QTextStream>
 

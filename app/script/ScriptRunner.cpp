@@ -1,4 +1,4 @@
-#include "app/ScriptRunner.h"
+#include "app/script/ScriptRunner.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -12,8 +12,8 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "app/ControlText.h"
-#include "app/ScriptLine.h"
+#include "app/script/ControlText.h"
+#include "app/script/ScriptLine.h"
 #include "base/Failure.h"
 #include "base/ScriptedDialogs.h"
 #include "buffer/BufferTableModel.h"
