@@ -20,6 +20,7 @@
 #include "app/script/ControlText.h"
 #include "base/EventGuard.h"
 #include "base/FileLocations.h"
+#include "base/ProgramVersion.h"
 #include "buffer/BufferCellText.h"
 #include "buffer/BufferTableModel.h"
 #include "dialogs/ComDlg.h"
@@ -205,7 +206,8 @@ void TFImpixMain::FormShow() {
     C<FileNameEdit>("SrcFileEd")->SetFileName(ImpixPath(Place::Documents, "Data.txt"));
     C<FileNameEdit>("ExFileNameEd")->SetFileName(ImpixPath(Place::Documents, "Data.xlsx"));
     C<RadioGroup>("ConGrp")->SetItemIndex(0);
-    setWindowTitle(QString::asprintf("Impix II.  version %d.%d", 3, 2));
+    setWindowTitle(QString::asprintf("Impix II.  version %d.%d", ProgramMajorVersion(),
+                                     ProgramMinorVersion()));
     auto* grid = C<QTableView>("BufGrid");
     grid->setModel(bufferModel_.get());
     for (int c = 0; c < bufferModel_->columnCount(); ++c)

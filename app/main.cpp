@@ -79,7 +79,6 @@ int main(int argc, char** argv) {
         archiveOptions.path = !options.archivePath.isEmpty()
                                   ? options.archivePath
                                   : ImpixPath(Place::Archive, "archive.sqlite");
-        archiveOptions.consoleVersion = QStringLiteral("%1.%2").arg(3).arg(2);
         window.HookArchive(archiveOptions);
         archive = std::make_unique<MeasurementArchive>(std::move(archiveOptions));
     }

@@ -24,13 +24,14 @@
 
 #include "archive/ArchiveRow.h"
 #include "archive/ArchiveSessions.h"
+#include "base/ProgramVersion.h"
 #include "link/MeasRecord.h"
 
 class SqliteDb;
 
 struct ArchiveOptions {
     QString path;
-    QString consoleVersion = QStringLiteral("3.2");
+    QString consoleVersion = ProgramShortVersion();
     int retryMs = 10000; // a failed write is tried again after this
     int batchMs = 100;   // the writer gathers arrivals this long between commits at most
     int64_t queueLimit = 1000000;
