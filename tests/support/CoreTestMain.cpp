@@ -2,8 +2,11 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include "support/GuardedFailures.h"
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
+    FailTestsOnGuardedFailures();
     return RUN_ALL_TESTS();
 }
