@@ -44,6 +44,21 @@ expect fault archive '#include "net/ReportServer.h"'
 printf '# a comment\nbase : : Core\nserial : : Core\nlink : base serial : Core\n' >"$tmp.floors"
 FLOORS=$tmp.floors expect fault serial '#include "base/Failure.h"'
 FLOORS=$tmp.floors expect ok link '#include "serial/RS232.h"'
+# The floors table of docs/ARCHITECTURE.md says what the floors file says.
+expect_doc() { # expect_doc <ok|fault> <rows of the table>
+  rm -rf "${tmp:?}"/*
+  mkdir -p "$tmp/docs"
+  printf '## Floors\n%b## Next\n| `link/` | app | x |\n' "$2" >"$tmp/docs/ARCHITECTURE.md"
+  if FLOORS=$tmp.floors "$check" "$tmp" >/dev/null; then got=ok; else got=fault; fi
+  runs=$((runs + 1))
+  if [ "$got" != "$1" ]; then
+    echo "FAIL: the table '$2' gave $got, expected $1"
+    fails=$((fails + 1))
+  fi
+}
+expect_doc ok '| `base/` | (nothing) | x |\n| `serial/` | | x |\n| `link/` | base  serial | x |\n'
+expect_doc fault '| `base/` | (nothing) | x |\n| `serial/` | | x |\n| `link/` | base | x |\n'
+expect_doc fault '| `base/` | (nothing) | x |\n| `link/` | base serial | x |\n'
 rm -f "$tmp.floors"
 echo "$((runs - fails)) passed, $fails failed"
 exit $fails
