@@ -1,6 +1,7 @@
 // Program start: the application title, the main window, then the link module (which opens
 // the port and reports to the window), then the message loop.
 #include <QApplication>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "base/ProgramVersion.h"
 #include "base/ScriptedDialogs.h"
 #include "data/MeasurementArchive.h"
+#include "data/ReportServer.h"
 #include "dialogs/MessageBox.h"
 #include "link/ModBus.h"
 #include "serial/RS232.h"
@@ -81,6 +83,11 @@ int main(int argc, char** argv) {
     TFImpixMain window;
     if (options.reportPort != 0)
         window.SetReportPort(options.reportPort);
+    if (!options.reportListen.isNull())
+        window.Server().SetListenAddress(options.reportListen);
+    window.Server().SetAllowedPeers(options.reportAllow);
+    if (options.reportIdleSeconds > 0)
+        window.Server().SetIdleTimeout(std::chrono::seconds(options.reportIdleSeconds));
     TMB link(window);
     window.SetLink(&link);
     Guarded([&link] { link.MBCreate(); });

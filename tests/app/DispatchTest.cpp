@@ -1,10 +1,14 @@
 // Answers from the logger land in their controls with their status texts.
 #include <QCheckBox>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTcpSocket>
 
 #include "base/EventGuard.h"
+#include "data/PeerAddresses.h"
+#include "data/ReportServer.h"
 #include "tests/app/ConsoleFixture.h"
 
 class DispatchTest : public ConsoleFixture {
@@ -178,9 +182,10 @@ TEST_F(DispatchTest, AMeasurementWithAnImpossibleDateFailsAndBuffersNothing) {
     EXPECT_EQ(Text("PerMinEd"), "30");
 }
 
-// Report items the logger cannot have sent (a board or channel it lacks, a date that cannot be)
-// are dropped and counted.
-TEST_F(DispatchTest, ServerGroupCountsDroppedItems) {
+// The server group's own rows: report items the logger cannot have sent (a board or channel it
+// lacks, a date that cannot be) are dropped and counted, a sender outside the allowed ranges is
+// counted and named in the tooltip.
+TEST_F(DispatchTest, ServerGroupCountsDroppedItemsAndRefusedSenders) {
     const struct {
         uint8_t board; // byte 0: 0-based board, bits 3-0
         uint8_t channel;
@@ -206,4 +211,14 @@ TEST_F(DispatchTest, ServerGroupCountsDroppedItems) {
         EXPECT_EQ(Text("DroppedItemsTx"), QString::number(dropped));
     }
     EXPECT_EQ(window->ReportItemCount, buffered + dropped);
+
+    window->Server().SetPort(0);
+    window->Server().SetAllowedPeers(AllowedPeers::Parse("192.0.2.0/24").value());
+    window->Server().Run();
+    QTcpSocket sender;
+    sender.connectToHost(QHostAddress::LocalHost, window->Server().Port());
+    ASSERT_TRUE(sender.waitForConnected(5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Text("RefusedSendersTx") == "1"; }, 5000));
+    EXPECT_TRUE(
+        window->C<QLabel>("RefusedSendersTx")->toolTip().startsWith("Last refused: 127.0.0.1 on "));
 }
