@@ -156,16 +156,9 @@ TEST(CommandLine, EveryProgramRefusesUnknownOptionsAndMissingValues) {
          {"--script", script, "--report-listen", "127.1"},
          "impix: --report-listen needs a numeric IPv4 or IPv6 address, not '127.1'"},
         {"impix",
-         {"--script", script, "--report-listen", "localhost"},
-         "impix: --report-listen needs a numeric IPv4 or IPv6 address, not 'localhost'"},
-        {"impix",
          {"--script", script, "--report-allow", "10.0.0.0/8,127.0.0.1/33"},
          "impix: --report-allow needs addresses or ranges such as 10.0.0.0/8 or 2001:db8::/32, "
          "separated by commas, not '10.0.0.0/8,127.0.0.1/33'"},
-        {"impix",
-         {"--script", script, "--report-allow", "::1/129"},
-         "impix: --report-allow needs addresses or ranges such as 10.0.0.0/8 or 2001:db8::/32, "
-         "separated by commas, not '::1/129'"},
         {"impix",
          {"--script", script, "--report-allow", "010.0.0.1,"},
          "impix: --report-allow needs addresses or ranges such as 10.0.0.0/8 or 2001:db8::/32, "
@@ -173,9 +166,6 @@ TEST(CommandLine, EveryProgramRefusesUnknownOptionsAndMissingValues) {
         {"impix",
          {"--script", script, "--report-idle-timeout", "0"},
          "impix: --report-idle-timeout needs seconds from 1 to 86400, not '0'"},
-        {"impix",
-         {"--script", script, "--report-idle-timeout", "2m"},
-         "impix: --report-idle-timeout needs seconds from 1 to 86400, not '2m'"},
         {"impix",
          {"--script", script, "--archive", "a.db", "--no-archive"},
          "impix: --archive and --no-archive exclude each other"},
