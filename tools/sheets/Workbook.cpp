@@ -13,6 +13,7 @@
 
 #include "ServiceLimits.h"
 #include "SheetReader.h"
+#include "ShownText.h"
 #include "base/ReplacingFile.h"
 
 namespace sheets {
@@ -37,7 +38,7 @@ void SplitCells(std::string_view row, std::vector<std::string_view>& out) {
 // that a pipe or a device is refused at once instead of waited on or read without end.
 bool ReadWorkbookFile(const QString& path, QByteArray& bytes, QString& error) {
     const auto fail = [&](const QString& why) {
-        error = QStringLiteral("cannot open %1: %2").arg(path, why);
+        error = QStringLiteral("cannot open %1: %2").arg(Shown(path), why);
         return false;
     };
     const int fd =
@@ -81,7 +82,7 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path, const QString& dec
     if (bytes.startsWith(QByteArrayLiteral("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))) {
         error = QStringLiteral("cannot open %1: it is in the old binary Excel format; open it in "
                                "the spreadsheet program and save it as .xlsx (Excel Workbook)")
-                    .arg(path);
+                    .arg(Shown(path));
         return nullptr;
     }
     auto wb = std::unique_ptr<Workbook>(new Workbook);
