@@ -146,10 +146,10 @@ TEST(WorkbookExport, FillsEverySheetOfTheBoardAndSaves) {
               rig.feedback.dialogs);
     EXPECT_EQ(QList<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}),
               rig.feedback.progress);
-    EXPECT_EQ(QStringList({SheetHeaderRow, "1\t07.12\t14:05:09\t1\t1235\t-1\t46363.586909722",
-                           "5\t07.12\t14:05:09\t0\t2147483648\t0\t46363.586909722"}),
+    EXPECT_EQ(QStringList({SheetHeaderRow, "1\t07.12\t14:05:09\t1\t1235\t-1\t46363.586909722224",
+                           "5\t07.12\t14:05:09\t0\t2147483648\t0\t46363.586909722224"}),
               PokedLines(rig.sheet->pokes["Channel_1"]));
-    EXPECT_EQ(QStringList({SheetHeaderRow, "4\t07.12\t14:05:09\t3\t0\t0\t46363.586909722"}),
+    EXPECT_EQ(QStringList({SheetHeaderRow, "4\t07.12\t14:05:09\t3\t0\t0\t46363.586909722224"}),
               PokedLines(rig.sheet->pokes["Channel_5"]));
     EXPECT_EQ(QStringList({SheetHeaderRow}), PokedLines(rig.sheet->pokes["Channel_16"]));
     EXPECT_EQ(

@@ -1,5 +1,6 @@
 #pragma once
 // Reads filled workbooks back with openpyxl (Debian's python3) and LibreOffice.
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -71,27 +72,55 @@ print(json.dumps(out))
     return SheetLists(script, path, error);
 }
 
-// Has LibreOffice (soffice --headless, a profile of its own in `work`) open the workbook and save
-// it again as it reads it, into `work`: the copy's path, or empty and what it said in `problem`.
-// (It exits with 0 even when it cannot load a file, and warns about its Java helper anywhere.)
-inline QString LibreOfficeCopy(const QString& path, const QString& work, QString* problem) {
+// Has LibreOffice (soffice --headless, a profile of its own in `work`) open the workbook and
+// save it with `filter` in `work`/copy as the file `made` (of that folder): the file's path, or
+// empty and what it said in `problem`. (It exits with 0 even when it cannot load a file, and
+// warns about its Java helper anywhere.)
+inline QString LibreOfficeConvert(const QString& path, const QString& work, const QString& filter,
+                                  const QString& made, QString* problem) {
     const ProgramRun office =
         RunProgram("/usr/bin/soffice",
                    {"-env:UserInstallation=file://" + work + "/profile", "--headless",
-                    "--convert-to", "xlsx", "--outdir", work + "/copy", path},
+                    "--convert-to", filter, "--outdir", work + "/copy", path},
                    {}, 180000);
     if (!office.finished) {
         *problem = "soffice did not finish";
         return {};
     }
     const QString said = QString::fromLocal8Bit(office.output + office.errors).trimmed();
-    const QString copy = work + "/copy/" + QFileInfo(path).completeBaseName() + ".xlsx";
+    const QString copy = work + "/copy/" + made;
     if (office.exitCode != 0 || said.contains("Error", Qt::CaseInsensitive) ||
         QFileInfo(copy).size() == 0) {
         *problem = QStringLiteral("soffice exit %1: %2").arg(office.exitCode).arg(said);
         return {};
     }
     return copy;
+}
+
+// The workbook as LibreOffice reads it, saved again as a workbook: the copy's path.
+inline QString LibreOfficeCopy(const QString& path, const QString& work, QString* problem) {
+    return LibreOfficeConvert(path, work, "xlsx", QFileInfo(path).completeBaseName() + ".xlsx",
+                              problem);
+}
+
+// Sheet `name`, the `sheet`-th (from 1), as LibreOffice shows it: its rows, each its cells as
+// shown (in their number formats) joined by TAB; empty and what it said in `problem` when it
+// could not.
+inline QStringList LibreOfficeSheet(const QString& path, int sheet, const QString& name,
+                                    const QString& work, QString* problem) {
+    // Separator TAB, no quotes, UTF-8, cells as shown, only that sheet.
+    const QString csv = LibreOfficeConvert(
+        path, work,
+        QStringLiteral("csv:Text - txt - csv (StarCalc):9,,76,1,,0,false,true,true,false,false,%1")
+            .arg(sheet),
+        QFileInfo(path).completeBaseName() + "-" + name + ".csv", problem);
+    QFile file(csv);
+    if (csv.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList rows = QString::fromUtf8(file.readAll()).split('\n');
+    while (!rows.isEmpty() && rows.back().isEmpty())
+        rows.removeLast();
+    return rows;
 }
 
 // Runs a short python3 program with openpyxl on the arguments; true when it exits with 0.
