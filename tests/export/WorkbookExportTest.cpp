@@ -286,15 +286,16 @@ TEST(WorkbookExport, EarlyEndsAndFailures) {
          confirm,
          {},
          "old"},
-        {"a channel with more rows than a sheet holds: nothing copied or sent",
+        {"channels with more rows than a sheet holds: their real counts, nothing copied or sent",
          [](Rig& r) {
              r.OldTarget();
-             const TMeasRecord rec = Record(1, 2, 1, 0, 1.0, 1.0, 46000.0);
+             for (int64_t k = 0; k < 1100000; ++k)
+                 r.source.Append(Record(1, 2, 1, 0, 1.0, 1.0, 46000.0));
              for (int64_t k = 0; k <= SheetRowLimit; ++k)
-                 r.source.Append(rec);
+                 r.source.Append(Record(1, 2, 15, 0, 1.0, 1.0, 46000.0));
          },
-         "Channel 2 has 1048575 measurements, more than the 1048574 rows a sheet holds below its "
-         "header",
+         "Channel 2 has 1100000 measurements, channel 16 has 1048575, more than the 1048574 rows "
+         "a sheet holds below its header",
          ExportResult::Outcome::Saved,
          [](Rig&) { return QStringList{}; },
          {},
