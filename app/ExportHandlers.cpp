@@ -48,6 +48,9 @@ QString OutcomeText(const ExportResult& r, const QString& target, bool noMeasure
         return QStringLiteral("Not exported: %1 is already open").arg(QFileInfo(target).fileName());
     case ExportResult::Outcome::Declined:
         return QStringLiteral("Not exported: %1 kept").arg(target);
+    case ExportResult::Outcome::HeldOpen:
+        return QStringLiteral("Not exported: %1 is open in %2")
+            .arg(QFileInfo(target).fileName(), r.heldBy);
     }
     return {};
 }

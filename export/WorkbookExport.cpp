@@ -15,6 +15,7 @@
 #include "export/Excels.h"
 #include "export/MeasurementRow.h"
 #include "export/TemplateCopy.h"
+#include "export/WorkbookLock.h"
 
 namespace {
 
@@ -211,10 +212,23 @@ ExportResult FillWorkbook(TExcel& ex, SheetSelection& selection, const RecordStr
         result.outcome = ExportResult::Outcome::AlreadyOpen;
         return result;
     }
-    if (targetInfo.exists() && !targetInfo.isDir() &&
-        feedback.ConfirmDlg("File >" + target + "< Exists. Owerwrite??") != Yes) {
-        result.outcome = ExportResult::Outcome::Declined;
-        return result;
+    if (targetInfo.exists()) {
+        // Nothing but a workbook is replaced, and a pipe would hold the export up.
+        if (!targetInfo.isFile())
+            throw Failure(QStringLiteral("Cannot create file %1").arg(target));
+        // Neither program's unsaved work goes over the other's.
+        if (const std::optional<WorkbookHolder> holder = WorkbookHeldBy(target)) {
+            feedback.ErrorDlg(HeldMessage(target, *holder));
+            result.outcome = ExportResult::Outcome::HeldOpen;
+            result.heldBy = holder->program;
+            if (!holder->user.isEmpty())
+                result.heldBy += QStringLiteral(" by ") + holder->user;
+            return result;
+        }
+        if (feedback.ConfirmDlg("File >" + target + "< Exists. Owerwrite??") != Yes) {
+            result.outcome = ExportResult::Outcome::Declined;
+            return result;
+        }
     }
     // Nobody owns these any more: an export that lives is never idle for so long.
     if (!target.isEmpty())

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "base/Failure.h"
 #include "base/ProgramVersion.h"
@@ -77,6 +78,8 @@ struct Rig {
     }
     QByteArray Target() const {
         QFile f(target);
+        if (QFileInfo(target).exists() && !QFileInfo(target).isFile())
+            return "<no file>"; // and not to be opened: it may be a pipe
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
     }
     // The trace with the working copy, which must lie beside the target under another name,
@@ -93,10 +96,27 @@ struct Rig {
         out.replaceInStrings(copy, "<copy>");
         return out.replaceInStrings(QFileInfo(copy).fileName(), "<book>");
     }
-    // The entries of the target's folder, hidden ones included.
+    // The entries of the target's folder, hidden ones and pipes included, but for the lock
+    // files a case makes.
     QStringList Folder() const {
-        return QDir(QFileInfo(target).absolutePath())
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        static const QRegularExpression lock(R"(^(\.~lock\..*#|~\$.*)$)");
+        QStringList names =
+            QDir(QFileInfo(target).absolutePath())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        names.removeIf([](const QString& n) { return lock.match(n).hasMatch(); });
+        return names;
+    }
+    // Puts `bytes` beside the target as the file `name` (a pipe for null).
+    void Beside(const QString& name, const char* bytes, qsizetype size = -1) {
+        OldTarget();
+        const QString path = QFileInfo(target).absolutePath() + '/' + name;
+        if (!bytes) {
+            ::mkfifo(QFile::encodeName(path).constData(), 0600);
+            return;
+        }
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes, size < 0 ? qsizetype(strlen(bytes)) : size);
     }
     void OldTarget() {
         QDir().mkpath(QFileInfo(target).absolutePath());
@@ -207,7 +227,73 @@ TEST(WorkbookExport, EarlyEndsAndFailures) {
     const auto confirm = [](Rig& r) {
         return QStringList{"confirm: File >" + r.target + "< Exists. Owerwrite??"};
     };
+    // Held open by another program: the message, and nothing copied or asked.
+    const auto held = [](const QString& program, const QString& by, const QString& lock) {
+        return [=](Rig& r) {
+            return QStringList{"error: Data.xls is open in " + program + by +
+                               ". Close it there first; if " + program +
+                               " no longer runs, remove " + QFileInfo(r.target).absolutePath() +
+                               "/" + lock + "."};
+        };
+    };
     const Case cases[] = {
+        {"LibreOffice holds the target: its lock file names the user",
+         [](Rig& r) {
+             r.Beside(".~lock.Data.xls#",
+                      "Jane Doe,jdoe,lab-pc,09.12.2026 03:56,file:///home/jdoe/.config/lo/4;");
+         },
+         "",
+         ExportResult::Outcome::HeldOpen,
+         held("LibreOffice", " by Jane Doe (jdoe) on lab-pc", ".~lock.Data.xls#"),
+         {},
+         "old"},
+        {"a lock file without an author: the account",
+         [](Rig& r) { r.Beside(".~lock.Data.xls#", ",root,vm,09.12.2026 03:56,file:///tmp/p;"); },
+         "",
+         ExportResult::Outcome::HeldOpen,
+         held("LibreOffice", " by root on vm", ".~lock.Data.xls#"),
+         {},
+         "old"},
+        {"a hostile lock file: escapes read, controls dropped, names cut short",
+         [](Rig& r) {
+             const QByteArray host(100, 'h');
+             r.Beside(".~lock.Data.xls#", QByteArray("Doe\\, Jane\x1b[2J\n\x7f,,") + host + ",x;" +
+                                              QByteArray(1 << 20, 'x'));
+         },
+         "",
+         ExportResult::Outcome::HeldOpen,
+         held("LibreOffice", " by Doe, Jane[2J on " + QString(64, 'h') + "...", ".~lock.Data.xls#"),
+         {},
+         "old"},
+        {"a lock file that is a pipe: held, by an unknown user, and not waited on",
+         [](Rig& r) { r.Beside(".~lock.Data.xls#", nullptr); },
+         "",
+         ExportResult::Outcome::HeldOpen,
+         held("LibreOffice", "", ".~lock.Data.xls#"),
+         {},
+         "old"},
+        {"Excel's owner file: the name in UTF-16",
+         [](Rig& r) {
+             QByteArray owner = "\x04Jane" + QByteArray(49, ' ') + QByteArray("\x04\0", 2);
+             for (const char16_t c : u"Jan\u00e9")
+                 owner += QByteArray(reinterpret_cast<const char*>(&c), 2);
+             r.Beside("~$Data.xls", owner.constData(), owner.size() - 2);
+         },
+         "",
+         ExportResult::Outcome::HeldOpen,
+         held("Excel", " by Jan\u00e9", "~$Data.xls"),
+         {},
+         "old"},
+        {"a target that is a pipe: refused at once, nothing asked",
+         [](Rig& r) {
+             QDir().mkpath(QFileInfo(r.target).absolutePath());
+             ::mkfifo(QFile::encodeName(r.target).constData(), 0600);
+         },
+         "Cannot create file %2",
+         ExportResult::Outcome::Saved,
+         [](Rig&) { return QStringList{}; },
+         {},
+         "<no file>"},
         {"a workbook of the target's name open elsewhere: nothing saved",
          [](Rig& r) {
              r.sheet->books.push_back({"DATA.XLS", {"Sheet1"}});
@@ -309,6 +395,9 @@ TEST(WorkbookExport, EarlyEndsAndFailures) {
         EXPECT_EQ(QString(c.failure).replace("%1", rig.tmpl).replace("%2", rig.target), failure);
         if (failure.isEmpty()) {
             EXPECT_EQ(c.outcome, rig.result.outcome);
+            EXPECT_EQ(c.outcome == ExportResult::Outcome::HeldOpen,
+                      rig.result.heldBy.startsWith("LibreOffice") ||
+                          rig.result.heldBy.startsWith("Excel"));
         }
         EXPECT_EQ(c.dialogs(rig), rig.feedback.dialogs);
         EXPECT_EQ(c.trace, rig.Trace());
