@@ -44,10 +44,13 @@ QStringList List(const QString& value) {
     return value.split(';', Qt::SkipEmptyParts);
 }
 
-// Whether the program a desktop entry starts is there.
+// Whether the program a desktop entry starts is there: the first word of its command, or what
+// stands in double quotes at its start (a path with blanks).
 bool Runnable(const QString& command) {
-    QString program = command.section(' ', 0, 0, QString::SectionSkipEmpty);
-    program.remove('"');
+    const QString line = command.trimmed();
+    const QString program = line.startsWith('"')
+                                ? line.mid(1).section('"', 0, 0)
+                                : line.section(' ', 0, 0, QString::SectionSkipEmpty);
     if (program.isEmpty())
         return false;
     if (program.contains('/'))

@@ -45,6 +45,10 @@ TEST(RegisteredProgram, FollowsTheDesktopsRules) {
         {"an entry whose program is missing",
          {{"data/applications/calc.desktop", Entry(sheet, "TryExec=/nonexistent/calc\n")}},
          ""},
+        {"an entry whose program's path has a blank",
+         {{"data/applications/calc.desktop",
+           QByteArray(Entry(sheet)).replace("/bin/true", "\"%1\"")}},
+         "calc.desktop"},
         {"an entry that starts a missing program",
          {{"data/applications/calc.desktop",
            QByteArray(Entry(sheet)).replace("/bin/true", "no-such-program-here")}},
@@ -69,9 +73,14 @@ TEST(RegisteredProgram, FollowsTheDesktopsRules) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         QTemporaryDir dir;
+        // A program in a folder with a blank in its name, for the entries that start it ("%1").
+        const QString program = dir.filePath("my apps/calc");
+        ASSERT_TRUE(QDir().mkpath(dir.filePath("my apps")));
+        ASSERT_TRUE(QFile::copy("/bin/true", program));
         for (const auto& [name, bytes] : c.files) {
             ASSERT_TRUE(QDir().mkpath(QFileInfo(dir.filePath(name)).path()));
-            ASSERT_TRUE(WriteAll(dir.filePath(name), bytes));
+            ASSERT_TRUE(
+                WriteAll(dir.filePath(name), QByteArray(bytes).replace("%1", program.toUtf8())));
         }
         const QString book = dir.filePath("Data.xlsx");
         ASSERT_TRUE(WriteAll(book, "PK"));
