@@ -41,6 +41,8 @@ public:
     void SetLink(TMB* mb) { MB = mb; }
     // The report server's port, 4000 unless the command line names another (tests, labs).
     void SetReportPort(quint16 port);
+    // The report server, for what the command line sets beyond the port.
+    ReportServer& Server() { return *server_; }
     TMB* Link() const { return MB; }
 
     // ConsoleView
@@ -122,6 +124,8 @@ public:
 
     // Preview.
     void PwBrdEdChange();
+    // RefusedSendersTx and its tooltip, from the report server.
+    void ShowRefusedSenders();
     // Trend view: a window on the board and channel (1-based) that follows the buffer.
     void TrendBtnClick();
     void OpenTrend(int board, int channel);

@@ -1,6 +1,7 @@
 // Program start: the application title, the main window, then the link module (which opens
 // the port and reports to the window), then the message loop.
 #include <QApplication>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "base/ShutdownSignals.h"
 #include "dialogs/MessageBox.h"
 #include "link/ModBus.h"
+#include "net/ReportServer.h"
 #include "serial/RS232.h"
 
 namespace {
@@ -84,6 +86,11 @@ int main(int argc, char** argv) {
     }
     if (options.reportPort != 0)
         window.SetReportPort(options.reportPort);
+    if (!options.reportListen.isNull())
+        window.Server().SetListenAddress(options.reportListen);
+    window.Server().SetAllowedPeers(options.reportAllow);
+    if (options.reportIdleSeconds > 0)
+        window.Server().SetIdleTimeout(std::chrono::seconds(options.reportIdleSeconds));
     TMB link(window);
     window.SetLink(&link);
     Guarded([&link] { link.MBCreate(); });

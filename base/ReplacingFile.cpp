@@ -13,6 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/RegularFile.h"
+
 namespace {
 
 // Whether the mode lets the file be written. Root passes every access check, so for root a
@@ -21,6 +23,20 @@ bool MayWrite(const QByteArray& path, const struct stat& st) {
     if (geteuid() == 0)
         return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
     return access(path.constData(), W_OK) == 0;
+}
+
+QString ErrorText(int err) {
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+// Why a target that is there may not be replaced; empty when it may. A folder, a device or a
+// pipe is no file to be replaced by a plain one (nor, a pipe, to be waited on).
+QString Unfit(const QByteArray& target, const struct stat& st) {
+    if (S_ISDIR(st.st_mode))
+        return ErrorText(EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return NotRegularFileText();
+    return MayWrite(target, st) ? QString() : ErrorText(EACCES);
 }
 
 // Where the temporary files of a target go and how their names begin: the folder of the file
@@ -103,7 +119,11 @@ ReplacingFile::~ReplacingFile() {
 }
 
 bool ReplacingFile::Fail(int err) {
-    error_ = QString::fromLocal8Bit(std::strerror(err));
+    return Fail(ErrorText(err));
+}
+
+bool ReplacingFile::Fail(const QString& why) {
+    error_ = why;
     Discard();
     return false;
 }
@@ -121,15 +141,8 @@ bool ReplacingFile::Open() {
     const TempPlace place = TempPlaceOf(path_, &target_, kept_);
     struct stat st {};
     const bool exists = ::stat(target_.constData(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode))
-        return Fail(EISDIR);
-    if (exists && !S_ISREG(st.st_mode)) {
-        // Nothing to keep, and a rename would put a plain file in the device's place.
-        fd_ = ::open(target_.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-        return fd_ >= 0 || Fail(errno);
-    }
-    if (exists && !MayWrite(target_, st))
-        return Fail(EACCES);
+    if (const QString why = exists ? Unfit(target_, st) : QString(); !why.isEmpty())
+        return Fail(why);
 
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         const QString name = QStringLiteral("%1/%2%3")
@@ -186,6 +199,10 @@ bool ReplacingFile::Finish(bool rename) {
         return Fail(errno);
     // Renamed while still open, so its lock keeps a sweep away until it has its final name.
     if (rename && !temp_.isEmpty()) {
+        // Whatever took the target's place meanwhile is looked at again.
+        struct stat st {};
+        if (::stat(target_.constData(), &st) == 0 && !S_ISREG(st.st_mode))
+            return Fail(Unfit(target_, st));
         if (::rename(temp_.constData(), target_.constData()) != 0)
             return Fail(errno);
         temp_.clear();
@@ -198,11 +215,6 @@ bool ReplacingFile::Finish(bool rename) {
 }
 
 bool ReplacingFile::OpenKept() {
-    // A device or a pipe cannot be worked on under another name; a pipe could block the open.
-    struct stat st {};
-    const QByteArray native = QFile::encodeName(QFileInfo(path_).absoluteFilePath());
-    if (::stat(native.constData(), &st) == 0 && !S_ISREG(st.st_mode))
-        return Fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     kept_ = true;
     return Open();
 }
@@ -222,10 +234,8 @@ bool ReplacingFile::Replace() {
         return Fail(EINVAL);
     struct stat st {};
     if (::stat(target_.constData(), &st) == 0) {
-        if (!S_ISREG(st.st_mode))
-            return Fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-        if (!MayWrite(target_, st))
-            return Fail(EACCES);
+        if (const QString why = Unfit(target_, st); !why.isEmpty())
+            return Fail(why);
         if (geteuid() == 0) {
             [[maybe_unused]] const int ignored = ::chown(temp_.constData(), st.st_uid, st.st_gid);
         }

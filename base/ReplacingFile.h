@@ -5,7 +5,8 @@
 // failure ("No space left on device", not "Unknown error"), refuses to replace a file whose mode
 // forbids writing also when running as root (a rename would pass over the mode), and gives the
 // new file the mode of the one it replaces. A target that exists but is no regular file (a
-// device, a pipe) is written directly.
+// device, a pipe) is refused ("Not a regular file"): it is never opened, so a pipe without a
+// reader cannot hold the writer up, and never replaced by a plain file.
 //
 // The temporary file is ".<name>.tmp<random>" beside the target, locked (flock) while this object
 // holds it open, until it has its final name. A writer killed midway leaves it behind:
@@ -32,7 +33,7 @@ public:
     QString ErrorString() const { return error_; }
 
     // A working copy that another program finishes before it replaces the target: OpenKept is
-    // Open for a target that is missing or a regular file (anything else is refused), Keep
+    // Open, Keep
     // completes the file as Commit does but leaves it under its own name (KeptPath), and Replace
     // later renames it over the target, giving it the target's mode and owner as they are then
     // and refusing a target that has meanwhile lost its write permission. Until Replace the
@@ -52,6 +53,7 @@ public:
 
 private:
     bool Fail(int err);
+    bool Fail(const QString& why);
     void Discard();
     // Completes the file: synced, renamed over the target when asked, closed.
     bool Finish(bool rename);

@@ -51,7 +51,7 @@ std::optional<RecordClock> RecordClockOf(double dateTime) {
     } catch (const Failure&) {
         return std::nullopt;
     }
-    RecordClock c{p.day, p.month, p.hour, p.minute, p.second};
+    RecordClock c{p.day, p.month, p.hour, p.minute, p.second, p.year};
     // The decoder rounds to milliseconds; the display rounds to the nearest second, so that a
     // time stored a hair below a whole second does not show the second before it.
     if (p.msec < 500)
@@ -66,10 +66,10 @@ std::optional<RecordClock> RecordClockOf(double dateTime) {
         return c;
     if (p.year == 9999 && p.month == 12 && p.day == 31) {
         // No next day to carry into: keep the last second of the calendar.
-        return RecordClock{31, 12, 23, 59, 59};
+        return RecordClock{31, 12, 23, 59, 59, 9999};
     }
     const dt::DateTimeParts next = dt::DecodeDateTime(dt::EncodeDate(p.year, p.month, p.day) + 1);
-    return RecordClock{next.day, next.month, 0, 0, 0};
+    return RecordClock{next.day, next.month, 0, 0, 0, next.year};
 }
 
 QString RecordTimeText(double dateTime, const FormatSettings& fs) {

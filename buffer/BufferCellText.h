@@ -22,13 +22,15 @@ QString BufferCellText(const TMeasRecord& rec, int64_t item, int column, const F
 QString BufferItemSummary(const TMeasRecord& rec, int64_t item, std::initializer_list<int> columns,
                           const FormatSettings& fs);
 
-// Day, month and clock of a record's time, rounded to the nearest whole second.
+// Day, month and clock of a record's time, rounded to the nearest whole second, and the year of
+// that day.
 struct RecordClock {
     int day = 0;
     int month = 0;
     int hour = 0;
     int minute = 0;
     int second = 0;
+    int year = 0;
 };
 // Nothing for a value that is no date (not a number, outside the years 1 to 9999).
 std::optional<RecordClock> RecordClockOf(double dateTime);

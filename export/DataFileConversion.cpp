@@ -12,6 +12,7 @@
 
 #include "base/DecimalText.h"
 #include "base/Failure.h"
+#include "base/RegularFile.h"
 #include "base/ReplacingFile.h"
 #include "base/StrToInt.h"
 #include "buffer/BufferTextFile.h"
@@ -167,21 +168,13 @@ private:
 };
 
 // Opens a regular file for reading; anything else (a folder, a device, a pipe) is refused before
-// a byte is read. The open does not wait for a pipe's writer.
+// a byte is read, without waiting for a pipe's writer.
 int OpenForReading(const QString& fileName) {
-    const QByteArray native = QFile::encodeName(fileName);
-    const int fd =
-        native.isEmpty() ? -1 : ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        throw Failure(RuntimeIoText(native.isEmpty() ? ENOENT : errno));
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int err = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
-        ::close(fd);
-        throw Failure(RuntimeIoText(err));
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
+    const RegularFileOpen file = fileName.isEmpty() ? RegularFileOpen{-1, ENOENT}
+                                                    : OpenRegularFile(QFile::encodeName(fileName));
+    if (!file.Ok())
+        throw Failure(RuntimeIoText(file.error == 0 || file.error == EISDIR ? EACCES : file.error));
+    return file.fd;
 }
 
 // The records go to a new file beside BinConv.dat that replaces it once complete, so a failure

@@ -56,6 +56,9 @@ public:
     // up (and ended a service that it had started itself). Cleared by the next open that
     // reaches a service.
     virtual bool notResponding() const { return false; }
+    // Why the session with the service ended from the service's side (it went away, or broke the
+    // protocol), when it did since the last open that reached a service; nothing otherwise.
+    virtual std::optional<QString> serviceLost() const { return std::nullopt; }
 
     // Fired when a conversation opens, and when it ends for any reason (close, a change of
     // service or topic, the service ending it, the service going away).

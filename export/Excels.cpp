@@ -98,14 +98,20 @@ void TExcel::ConvClose() {
 }
 
 void TExcel::CheckConnected() {
-    if (!FConnected)
+    if (!FConnected) {
+        // A conversation that ended because the service went is no caller's mistake.
+        CheckResponding();
         throw Failure(QStringLiteral("Excel not connected"));
+    }
     PumpMessages();
 }
 
 void TExcel::CheckResponding() {
     if (FConv->notResponding())
         throw Failure(QStringLiteral("Excel not responding"));
+    // Gone (killed, crashed): what the socket said, rather than a refusal of what was asked.
+    if (const std::optional<QString> why = FConv->serviceLost())
+        throw Failure(WithReason(QStringLiteral("Excel not responding"), why));
 }
 
 void TExcel::LocateExeName() {

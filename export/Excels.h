@@ -58,7 +58,8 @@ public:
     QStringList Rows;
 
     // Operations. Rows and columns are 1-based sheet coordinates.
-    // Fails with "Excel not connected" unless connected; else runs the event queue once.
+    // Fails with "Excel not connected" unless connected ("Excel not responding" when the service
+    // went away); else runs the event queue once.
     virtual void CheckConnected();
     // Finds the bundled spreadsheet service next to the program and makes it ExeName.
     virtual void LocateExeName();
@@ -102,8 +103,9 @@ public:
     void GetSheets(const QString& workbook, QStringList& list);
 
 protected:
-    // Fails with "Excel not responding" when the service stayed silent past its limit; every
-    // transaction that fails checks it, so a silent service ends what it was asked at once.
+    // Fails with "Excel not responding" when the service stayed silent past its limit, or went
+    // away (with what the socket said on a line of its own); every transaction that fails checks
+    // it, so a silent or lost service ends what it was asked at once.
     void CheckResponding();
     void AddToBatch(int row, int col, const QString& text);
     void SendOverflow();

@@ -116,6 +116,7 @@ bool LocalDdeConversation::open() {
         return true;
     lastError_.clear();
     refusal_.reset();
+    serviceLost_.reset();
     if (!ensureSession())
         return false;
     const std::optional<dde::Message> reply =
@@ -191,6 +192,7 @@ bool LocalDdeConversation::connectSocket() {
     inbox_.clear();
     owed_ = 0;
     notResponding_ = false;
+    serviceLost_.reset();
     connect(s, &QLocalSocket::readyRead, this, &LocalDdeConversation::onReadyRead);
     connect(s, &QLocalSocket::disconnected, this, &LocalDdeConversation::onDisconnected);
     // The service taking what is sent counts as being heard.
@@ -466,6 +468,7 @@ void LocalDdeConversation::onDisconnected() {
 
 void LocalDdeConversation::markLost(const QString& why) {
     lastError_ = why;
+    serviceLost_ = why;
     if (open_)
         lost_ = true;
     busy_ = false;

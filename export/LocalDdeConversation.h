@@ -48,6 +48,7 @@ public:
     QString lastError() const override { return lastError_; }
     std::optional<QString> refusal() const override { return refusal_; }
     bool notResponding() const override { return notResponding_; }
+    std::optional<QString> serviceLost() const override { return serviceLost_; }
 
     // Longest wait for the reply to a request or an open (10 s), for a started service to
     // answer (5 s), and the longest silence of a service that owes a reply (30 s), which is
@@ -117,6 +118,7 @@ private:
     int owed_ = 0;        // messages sent whose reply has not come
     QElapsedTimer heard_; // since the service was last heard while it owed a reply
     bool notResponding_ = false;
+    std::optional<QString> serviceLost_;
     qint64 startedPid_ = 0; // the service this conversation started, and when it started
     QByteArray startedStamp_;
 };

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "base/Rounding.h"
+#include "link/DateTime.h"
 
 namespace {
 
@@ -48,30 +49,15 @@ int Utf8(QChar c, char* out) {
 // The first day after the calendar's last, 1 January 10000.
 constexpr double EndOfDays = 2958466;
 
-// `time` is a valid record time (years 1 to 9999).
-char* PutTimestamp(char* p, double time) {
-    // A record before 30 December 1899 counts its time of day away from zero, a spreadsheet
-    // forward: -1.25 is 29 December 06:00 in a record, -0.75 in a sheet.
-    const double whole = std::trunc(time);
-    const double serial = whole + std::fabs(time - whole);
-    // Below 3e6 days, so the count of nanodays stays below 2^53: an exact integer.
-    const int64_t nanodays = std::llround(serial * 1e9);
-    uint64_t n = uint64_t(nanodays < 0 ? -nanodays : nanodays);
-    if (nanodays < 0)
-        *p++ = '-';
-    p = PutInt(p, int64_t(n / 1000000000));
-    n %= 1000000000;
-    if (n == 0)
-        return p;
-    *p++ = '.';
-    int digits = 9;
-    while (n % 10 == 0) {
-        n /= 10;
-        --digits;
-    }
-    for (int i = digits - 1; i >= 0; --i, n /= 10)
-        p[i] = char('0' + n % 10);
-    return p + digits;
+// The date and second the row shows as a spreadsheet counts them: days since 30 December 1899
+// on one straight line (so before that day the time of day counts forward, unlike in a record:
+// -1.25 is 29 December 06:00 in a record, -0.75 in a sheet), as the double nearest to it, in the
+// shortest decimal that reads back as that double. Being the shown second itself, not the
+// stored time cut to some decimals, it shows that second in every program, whether it rounds
+// the fraction of a second or cuts it off.
+char* PutTimestamp(char* p, const RecordClock& c, double day) {
+    const int64_t seconds = int64_t(day) * 86400 + c.hour * 3600 + c.minute * 60 + c.second;
+    return std::to_chars(p, p + 32, double(seconds) / 86400.0, std::chars_format::fixed).ptr;
 }
 
 } // namespace
@@ -112,16 +98,24 @@ std::optional<RecordClock> MeasurementRowWriter::Clock(double time) {
                 day_ = whole;
                 dayOfMonth_ = date->day;
                 month_ = date->month;
+                year_ = date->year;
             }
-            return RecordClock{dayOfMonth_, month_, int(second / 3600), int(second / 60 % 60),
-                               int(second % 60)};
+            return RecordClock{dayOfMonth_,           month_,           int(second / 3600),
+                               int(second / 60 % 60), int(second % 60), year_};
         }
     }
     return RecordClockOf(time);
 }
 
+double MeasurementRowWriter::DayOf(const RecordClock& c) {
+    if (c.day != dayOfMonth_ || c.month != month_ || c.year != year_)
+        return dt::EncodeDate(c.year, c.month, c.day);
+    return day_;
+}
+
 char* MeasurementRowWriter::Put(char* out, const TMeasRecord& rec) {
-    // The longest row, every number at its longest and separators of three bytes, is 102 bytes.
+    // The longest row, every number at its longest and separators of three bytes, is about 110
+    // bytes.
     const auto sep = [this](char* p) {
         for (int i = 0; i < separatorBytes_; ++i)
             *p++ = separator_[i];
@@ -155,6 +149,6 @@ char* MeasurementRowWriter::Put(char* out, const TMeasRecord& rec) {
     p = PutInt(p, SheetValue(rec.Xx));
     *p++ = '\t';
     if (c)
-        p = PutTimestamp(p, rec.Time);
+        p = PutTimestamp(p, *c, DayOf(*c));
     return p;
 }

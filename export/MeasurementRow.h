@@ -32,18 +32,21 @@ public:
     // Writes the row's cells joined by TAB at `out`, in UTF-8, without a line end, and returns
     // where it ended (at most MaxMeasurementRowBytes on): number, "dd.mm", "hh:nn:ss" (the
     // operator's time separator; the buffer's time column rounded to the second), range, Rp, Xp
-    // and the timestamp. The timestamp is the record's date and time as a spreadsheet counts it,
-    // days since 30 December 1899 on one straight line (so before that day the time of day counts
-    // forward, unlike in a record), in decimal with "." and up to nine decimals, which keep every
-    // millisecond; empty for a time that is no date.
+    // and the timestamp. The timestamp is the date and the second that the Date and Time cells
+    // show, as a spreadsheet counts them: days since 30 December 1899 on one straight line (so
+    // before that day the time of day counts forward, unlike in a record), as the shortest decimal
+    // with "." that reads back as the nearest double; empty for a time that is no date.
     char* Put(char* out, const TMeasRecord& rec);
 
 private:
     // RecordClockOf, with the calendar looked up once a day: rows come day by day.
     std::optional<RecordClock> Clock(double time);
+    // The day number of the clock's date, without the calendar when it is the day kept.
+    double DayOf(const RecordClock& c);
     char separator_[3];
     int separatorBytes_ = 0;
     double day_ = -1; // whole day whose date is kept, -1 for none
     int dayOfMonth_ = 0;
     int month_ = 0;
+    int year_ = 0;
 };

@@ -5,8 +5,10 @@
 #include <QFileInfo>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "base/Failure.h"
+#include "base/RegularFile.h"
 
 namespace {
 
@@ -45,11 +47,16 @@ QString TemplateWorkbookPath(const QString& programFolder) {
 }
 
 std::unique_ptr<ReplacingFile> CopyTemplate(const QString& templatePath, const QString& target) {
-    QFile source(templatePath);
+    // Only a regular file: a pipe in the template's place would hold the copy up for good.
+    const RegularFileOpen opened = OpenRegularFile(QFile::encodeName(templatePath));
+    QFile source;
     struct stat sourceStat {};
-    if (!Stat(templatePath, sourceStat) || S_ISDIR(sourceStat.st_mode) ||
-        !source.open(QIODevice::ReadOnly))
+    if (!opened.Ok() || ::fstat(opened.fd, &sourceStat) != 0 ||
+        !source.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (opened.Ok())
+            ::close(opened.fd);
         throw Failure(QStringLiteral("Cannot open file %1").arg(templatePath));
+    }
 
     if (target.isEmpty() || !MakeFolders(QFileInfo(target).absolutePath()))
         CannotCreate(target);

@@ -14,6 +14,7 @@
 #include "export/Excels.h"
 #include "export/MeasurementRow.h"
 #include "export/TemplateCopy.h"
+#include "export/WorkbookLock.h"
 #include "protocol/DdeProtocol.h"
 
 namespace {
@@ -59,14 +60,6 @@ private:
     int steps_ = 0;
 };
 
-[[noreturn]] void TooManyRows(int sheet, int64_t rows) {
-    throw Failure(QStringLiteral("Channel %1 has %2 measurements, more than the %3 rows a sheet "
-                                 "holds below its header")
-                      .arg(sheet)
-                      .arg(rows)
-                      .arg(SheetRowLimit));
-}
-
 // The records of each channel sheet, by their place in the source, in source order: one pass
 // over the source instead of one per sheet. Each update reads on to the source's end as it is
 // then, so records that arrive while the export runs show up on the sheets filled after them.
@@ -74,7 +67,8 @@ class SheetSelection {
 public:
     SheetSelection(const RecordStream& source, const ExportRequest& request)
         : source_(source), request_(request) {}
-    // Refuses a channel that its sheet cannot hold.
+    // Refuses, after the whole pass, the channels that their sheets cannot hold, with the count
+    // of each: a sheet's rows are kept up to its limit, the rest only counted.
     void Update(Pacer& pacer) {
         for (; read_ < source_.Count(); ++read_) {
             pacer.Step();
@@ -83,11 +77,20 @@ public:
             if (sheet < 1 || sheet > Channels ||
                 !SelectedForSheet(rec, request_.board, int(sheet), request_.skipVoid))
                 continue;
-            std::vector<int64_t>& rows = rows_[size_t(sheet)];
-            if (int64_t(rows.size()) == SheetRowLimit)
-                TooManyRows(int(sheet), SheetRowLimit + 1);
-            rows.push_back(read_);
+            if (++counts_[size_t(sheet)] <= SheetRowLimit)
+                rows_[size_t(sheet)].push_back(read_);
         }
+        QStringList over;
+        for (int n = 1; n <= Channels; ++n)
+            if (counts_[size_t(n)] > SheetRowLimit)
+                over << (over.isEmpty() ? QStringLiteral("Channel %1 has %2 measurements")
+                                        : QStringLiteral("channel %1 has %2"))
+                            .arg(n)
+                            .arg(counts_[size_t(n)]);
+        if (!over.isEmpty())
+            throw Failure(QStringLiteral("%1, more than the %2 rows a sheet holds below its header")
+                              .arg(over.join(QStringLiteral(", ")))
+                              .arg(SheetRowLimit));
     }
     const std::vector<int64_t>& Rows(int sheet) const { return rows_[size_t(sheet)]; }
 
@@ -96,6 +99,7 @@ private:
     const ExportRequest& request_;
     int64_t read_ = 0;
     std::array<std::vector<int64_t>, Channels + 1> rows_;
+    std::array<int64_t, Channels + 1> counts_{};
 };
 
 // The blocks of a channel sheet's rows, written in place: appending a million rows one by one
@@ -208,10 +212,23 @@ ExportResult FillWorkbook(TExcel& ex, SheetSelection& selection, const RecordStr
         result.outcome = ExportResult::Outcome::AlreadyOpen;
         return result;
     }
-    if (targetInfo.exists() && !targetInfo.isDir() &&
-        feedback.ConfirmDlg("File >" + target + "< Exists. Owerwrite??") != Yes) {
-        result.outcome = ExportResult::Outcome::Declined;
-        return result;
+    if (targetInfo.exists()) {
+        // Nothing but a workbook is replaced, and a pipe would hold the export up.
+        if (!targetInfo.isFile())
+            throw Failure(QStringLiteral("Cannot create file %1").arg(target));
+        // Neither program's unsaved work goes over the other's.
+        if (const std::optional<WorkbookHolder> holder = WorkbookHeldBy(target)) {
+            feedback.ErrorDlg(HeldMessage(target, *holder));
+            result.outcome = ExportResult::Outcome::HeldOpen;
+            result.heldBy = holder->program;
+            if (!holder->user.isEmpty())
+                result.heldBy += QStringLiteral(" by ") + holder->user;
+            return result;
+        }
+        if (feedback.ConfirmDlg("File >" + target + "< Exists. Owerwrite??") != Yes) {
+            result.outcome = ExportResult::Outcome::Declined;
+            return result;
+        }
     }
     // Nobody owns these any more: an export that lives is never idle for so long.
     if (!target.isEmpty())

@@ -45,10 +45,12 @@ struct ExportResult {
         AlreadyOpen,  // a workbook of the target's name is open: nothing done
         Declined,     // the operator kept the existing file: nothing done
         MissingSheet, // the template lacks a channel sheet: the sheets before it filled and saved
+        HeldOpen,     // another program has the existing target open: nothing done
     };
     Outcome outcome = Outcome::Saved;
     int64_t rows = 0;     // measurement rows written
     QString missingSheet; // for MissingSheet
+    QString heldBy;       // for HeldOpen: the program, and by whom ("LibreOffice by ann on lab")
 };
 
 // Fills the workbook `request.target` from `source` through `ex`: on each channel sheet the
@@ -62,9 +64,12 @@ struct ExportResult {
 // working copy behind.
 //
 // A channel with more rows than a sheet holds ends the export before anything is copied or
-// sent. Early ends with a message (already open, a missing sheet) and the declined overwrite
-// return their outcome; a missing sheet still saves the sheets filled before it, and that
-// workbook replaces the target. Failures of the link and of the files are thrown once the
+// sent, and so does a target that is there but no regular file ("Cannot create file <target>",
+// before any question). An existing target that LibreOffice or Excel has open (its lock file
+// beside it) is not replaced: a message names the program and the user, before anything is
+// copied. Early ends with a message (already open here or there, a missing sheet) and the
+// declined overwrite return their outcome; a missing sheet still saves the sheets filled before it,
+// and that workbook replaces the target. Failures of the link and of the files are thrown once the
 // conversation has ended; the closing sequence saves only when the export opened its copy and
 // nothing failed.
 ExportResult ExportWorkbook(TExcel& ex, const RecordStream& source, const ExportRequest& request,

@@ -1,5 +1,6 @@
 // The GPRS report stream: any bytes. Every completed item is either a record or a dropped item
-// (a date that cannot be), never both, never lost; records carry no counter and sane fields.
+// (a date that cannot be, a board or channel the logger lacks), never both, never lost; records
+// carry no counter and sane fields.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -16,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const DecodedMeasurement m = DecodeReportItem(item, 2024);
             ++records;
             const TMeasRecord& r = m.record;
-            if (r.Counter != 0 || r.Board < 0 || r.Board > 15 || r.Channel < 0 || r.Channel > 255 ||
-                r.Range < 0 || r.Range > 3)
+            if (r.Counter != 0 || r.Board < 0 || r.Board >= LoggerBoards || r.Channel < 0 ||
+                r.Channel >= BoardChannels || r.Range < 0 || r.Range > 3)
                 std::abort();
         } catch (const Failure&) {
             ++dropped;

@@ -191,7 +191,8 @@ void TMB::DispatchAnswer() {
 void TMB::ReportItem(std::span<const uint8_t, ReportParser::ItemSize> item) {
     view_.CountReportItem();
     // A remote logger must not be able to flood the operator with messages: an item whose date
-    // cannot exist is dropped and counted where the operator sees it.
+    // cannot exist, or whose board or channel the logger lacks, is dropped and counted where the
+    // operator sees it.
     DecodedMeasurement m;
     try {
         m = DecodeReportItem(item, year_.Current());

@@ -28,4 +28,8 @@ static_assert(offsetof(TMeasRecord, Counter) == 28);
 static_assert(offsetof(TMeasRecord, Time) == 32);
 
 constexpr int RecordSize = 40;
+// The logger as the console addresses it: boards 1 to 8 of sixteen channels each (0 to 7 and 0 to
+// 15 as stored), although the record's fields could hold more.
+constexpr int LoggerBoards = 8;
+constexpr int BoardChannels = 16;
 constexpr double OverflowValue = 65535.0;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/Failure.h"
+
 void ReportParser::ParseReportByte(uint8_t value) {
     switch (ReportState) {
     case 0:
@@ -32,5 +34,10 @@ DecodedMeasurement DecodeReportItem(std::span<const uint8_t, ReportParser::ItemS
                                     int currentYear) {
     std::array<uint8_t, 13> bytes{};
     std::copy(item.begin(), item.end(), bytes.begin());
-    return DecodeMeasurement(bytes.data(), currentYear);
+    DecodedMeasurement m = DecodeMeasurement(bytes.data(), currentYear);
+    if (m.record.Board >= LoggerBoards || m.record.Channel >= BoardChannels)
+        throw Failure(QStringLiteral("Board %1, channel %2 not on the logger")
+                          .arg(m.record.Board + 1)
+                          .arg(m.record.Channel + 1));
+    return m;
 }

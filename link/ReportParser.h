@@ -32,6 +32,8 @@ private:
 };
 
 // Decodes a report item as a measurement. An item carries no counter: the record's Counter is 0.
-// Fails like DecodeMeasurement for a date or time that cannot be.
+// Fails like DecodeMeasurement for a date or time that cannot be, and for a board or channel
+// that the logger does not have: the stream has no checksum and reaches any host on the port, so
+// bytes from anyone else must not become measurements of boards and channels that do not exist.
 DecodedMeasurement DecodeReportItem(std::span<const uint8_t, ReportParser::ItemSize> item,
                                     int currentYear);

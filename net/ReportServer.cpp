@@ -1,5 +1,6 @@
 #include "net/ReportServer.h"
 
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QPointer>
 #include <QTcpSocket>
@@ -36,11 +37,16 @@ constexpr int HoldBackMs = 2;
     FailSocket(function, error);
 }
 
+// Bytes received that nobody has read yet: in the socket's buffer or still in the system's.
+bool BytesWaiting(QTcpSocket& socket) {
+    char byte = 0;
+    return socket.bytesAvailable() > 0 || ::recv(static_cast<int>(socket.socketDescriptor()), &byte,
+                                                 1, MSG_PEEK | MSG_DONTWAIT) > 0;
+}
+
 // A peer of an IPv6 socket may show as ::ffff:a.b.c.d; the operator reads plain IPv4.
 QString DottedAddress(const QHostAddress& address) {
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4).toString() : address.toString();
+    return Unmapped(address).toString();
 }
 } // namespace
 
@@ -51,6 +57,7 @@ struct ReportServer::Connection {
     int64_t bytes = 0;     // ServerByteCount of this connection
     bool draining = false; // a nested event loop must not read on ahead of the bytes in hand
     bool closeWhenDrained = false; // the peer closed while its bytes were being parsed
+    QDeadlineTimer quietUntil;     // closed as idle when this passes with nothing received
 };
 
 ReportServer::ReportServer(Hooks hooks, QObject* parent)
@@ -67,6 +74,8 @@ ReportServer::ReportServer(Hooks hooks, QObject* parent)
         hooks_.peerConnected = [](const QString&) {};
     if (!hooks_.holdBack)
         hooks_.holdBack = [] { return false; };
+    if (!hooks_.peerRefused)
+        hooks_.peerRefused = [] {};
     readOn_.setSingleShot(true);
     readOn_.setInterval(HoldBackMs);
     // Every connection held back reads on, the oldest first.
@@ -75,6 +84,9 @@ ReportServer::ReportServer(Hooks hooks, QObject* parent)
         for (const ConnectionPtr& c : held)
             Guarded([&] { DataAvailable(c); });
     });
+
+    idleCheck_.setSingleShot(true);
+    connect(&idleCheck_, &QTimer::timeout, this, [this] { Guarded([this] { CloseIdlePeers(); }); });
 
     connect(&listener_, &QTcpServer::newConnection, this,
             [this] { Guarded([this] { SessionAvailable(); }); });
@@ -108,11 +120,22 @@ int64_t ReportServer::ByteCount() const {
     return connections_.empty() ? closedBytes_ : connections_.back()->bytes;
 }
 
+QString ReportServer::RefusedHint(const FormatSettings& fs) const {
+    if (refused_ == 0)
+        return {};
+    return QStringLiteral("Last refused: %1 on %2 at %3")
+        .arg(lastRefused_, lastRefusedAt_.date().toString(fs.shortDateFormat),
+             lastRefusedAt_.time().toString(fs.longTimeFormat));
+}
+
 void ReportServer::Run() {
     if (Listening())
         return;
+    const QHostAddress local =
+        listenAddress_.isNull() ? QHostAddress(QHostAddress::AnyIPv4) : Unmapped(listenAddress_);
+    const bool v6 = local.protocol() == QAbstractSocket::IPv6Protocol;
     // The socket is made by hand because QTcpServer::listen offers no way to set the backlog.
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         FailSocket("socket", errno);
     // On Linux this only lets the port be bound again while connections that the server closed
@@ -120,11 +143,27 @@ void ReportServer::Run() {
     const int on = 1;
     if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) < 0)
         FailAndClose(fd, "setsockopt");
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port_);
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) < 0)
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    if (v6) {
+        // "::" takes IPv4 senders too, whatever the system's default.
+        const int off = 0;
+        if (::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off) < 0)
+            FailAndClose(fd, "setsockopt");
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&address);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(port_);
+        const Q_IPV6ADDR bytes = local.toIPv6Address();
+        std::memcpy(&in6->sin6_addr, bytes.c, sizeof bytes.c);
+        length = sizeof *in6;
+    } else {
+        auto* in4 = reinterpret_cast<sockaddr_in*>(&address);
+        in4->sin_family = AF_INET;
+        in4->sin_port = htons(port_);
+        in4->sin_addr.s_addr = htonl(local.toIPv4Address());
+        length = sizeof *in4;
+    }
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) < 0)
         FailAndClose(fd, "bind");
     if (::listen(fd, ListenBacklog) < 0)
         FailAndClose(fd, "listen");
@@ -149,6 +188,7 @@ void ReportServer::Stop() {
     if (!open.empty())
         ShowState(DisconnectedText);
     listener_.close();
+    idleCheck_.stop();
     ShowState(IdleText);
     if (failure)
         std::rethrow_exception(failure);
@@ -160,6 +200,10 @@ void ReportServer::SessionAvailable() {
 }
 
 void ReportServer::Accept(QTcpSocket* socket) {
+    if (!allowed_.Allows(socket->peerAddress())) {
+        Refuse(socket, DottedAddress(socket->peerAddress()));
+        return;
+    }
     if (static_cast<int>(connections_.size()) >= peerLimit_) {
         socket->abort();
         socket->deleteLater();
@@ -169,7 +213,9 @@ void ReportServer::Accept(QTcpSocket* socket) {
     c->socket = socket;
     c->address = DottedAddress(socket->peerAddress());
     c->parser.onItem = [this](Item item) { hooks_.reportItem(item); };
+    c->quietUntil = QDeadlineTimer(idleTimeout_);
     connections_.push_back(c);
+    ArmIdleCheck();
     socket->setReadBufferSize(ReadAheadBytes);
     // A weak reference: the socket's connections must not keep their own record alive.
     const std::weak_ptr<Connection> weak = c;
@@ -237,6 +283,7 @@ std::exception_ptr ReportServer::Drain(const ConnectionPtr& c, bool mayWait) {
             ++c->bytes;
         }
         read = true;
+        c->quietUntil = QDeadlineTimer(idleTimeout_);
     }
     c->draining = false;
     // Once for all the bytes taken here: the operator sees the label as it is painted after.
@@ -270,6 +317,48 @@ void ReportServer::Forget(const ConnectionPtr& c) {
                        connections_.end());
     if (connections_.empty())
         closedBytes_ = c->bytes;
+}
+
+void ReportServer::Refuse(QTcpSocket* socket, const QString& address) {
+    socket->abort();
+    socket->deleteLater();
+    ++refused_;
+    lastRefused_ = address;
+    lastRefusedAt_ = QDateTime::currentDateTime();
+    hooks_.peerRefused();
+}
+
+void ReportServer::CloseIdlePeers() {
+    std::exception_ptr failure;
+    const std::vector<ConnectionPtr> open = connections_;
+    for (const ConnectionPtr& c : open) {
+        // Closed meanwhile (a message box of an earlier one ran the event loop), or not due.
+        if (!c->socket || !c->quietUntil.hasExpired())
+            continue;
+        // Bytes in hand are no silence: the peer waits for us (held back behind the archive, a
+        // message box open over its parser, or its bytes came in just as this check fell due).
+        if (c->draining || BytesWaiting(*c->socket)) {
+            c->quietUntil = QDeadlineTimer(idleTimeout_);
+            continue;
+        }
+        std::exception_ptr closing = Close(c);
+        if (!failure)
+            failure = closing;
+    }
+    ArmIdleCheck();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void ReportServer::ArmIdleCheck() {
+    if (connections_.empty()) {
+        idleCheck_.stop();
+        return;
+    }
+    qint64 soonest = connections_.front()->quietUntil.remainingTime();
+    for (const ConnectionPtr& c : connections_)
+        soonest = std::min(soonest, c->quietUntil.remainingTime());
+    idleCheck_.start(static_cast<int>(std::max<qint64>(soonest, 0)));
 }
 
 void ReportServer::ShowState(const QString& text) {

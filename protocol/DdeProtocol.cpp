@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QtEndian>
 #include <cerrno>
 #include <cstring>
@@ -22,10 +23,16 @@ uint32_t GetU32(const char* p) {
     return qFromLittleEndian<quint32>(p);
 }
 
+// The text's count and its UTF-8 bytes, made in place: a text of many megabytes is never held
+// twice over.
 void PutText(QByteArray& out, const QString& s) {
-    const QByteArray u = s.toUtf8();
-    PutU32(out, uint32_t(u.size()));
-    out.append(u);
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    const qsizetype at = out.size();
+    out.resize(at + 4 + utf8.requiredSpace(s.size()));
+    char* const start = out.data() + at + 4;
+    const qsizetype n = utf8.appendToBuffer(start, s) - start;
+    qToLittleEndian<quint32>(uint32_t(n), out.data() + at);
+    out.resize(at + 4 + n);
 }
 
 // Reads fields from one message body; any read past its end marks it bad.
@@ -94,40 +101,41 @@ Fields FieldsOf(MessageKind kind) {
     }
 }
 
-QByteArray Head(MessageKind kind, uint32_t seq) {
-    QByteArray body;
-    body.append(char(Version));
-    body.append(char(kind));
-    PutU32(body, seq);
-    return body;
+// Starts a message: a length to be filled in by Finish, version, kind and seq.
+QByteArray Start(MessageKind kind, uint32_t seq) {
+    QByteArray out;
+    PutU32(out, 0);
+    out.append(char(Version));
+    out.append(char(kind));
+    PutU32(out, seq);
+    return out;
+}
+
+// Fills in the length of what follows it, plus `more` bytes sent after the message's own.
+QByteArray Finish(QByteArray out, uint32_t more = 0) {
+    qToLittleEndian<quint32>(uint32_t(out.size() - 4) + more, out.data());
+    return out;
 }
 
 } // namespace
 
 QByteArray EncodePokeHead(uint32_t seq, const QString& item, uint32_t dataBytes) {
-    QByteArray body = Head(MessageKind::Poke, seq);
-    PutText(body, item);
-    PutU32(body, dataBytes);
-    QByteArray out;
-    PutU32(out, uint32_t(body.size()) + dataBytes);
-    out.append(body);
-    return out;
+    QByteArray out = Start(MessageKind::Poke, seq);
+    PutText(out, item);
+    PutU32(out, dataBytes);
+    return Finish(std::move(out), dataBytes);
 }
 
 QByteArray Encode(const Message& m) {
-    QByteArray body = Head(m.kind, m.seq);
+    QByteArray out = Start(m.kind, m.seq);
     const Fields f = FieldsOf(m.kind);
     if (f.a)
-        PutText(body, m.a);
+        PutText(out, m.a);
     if (f.b)
-        PutText(body, m.b);
+        PutText(out, m.b);
     if (f.wait)
-        body.append(char(m.wait ? 1 : 0));
-    QByteArray out;
-    out.reserve(body.size() + 4);
-    PutU32(out, uint32_t(body.size()));
-    out.append(body);
-    return out;
+        out.append(char(m.wait ? 1 : 0));
+    return Finish(std::move(out));
 }
 
 void Decoder::feed(const QByteArray& bytes) {

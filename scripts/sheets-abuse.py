@@ -190,8 +190,8 @@ def unread_replies(svc, work):
     """A client asks for a 4 MiB cell 100 times and never reads the replies."""
     c = Client(svc.path)
     open_copy(c, work, "Data.xls")
-    c.call(EXECUTE, '[FORMULA("%s","R1C1")]' % ("x" * (4 << 20)))
     c.call(CONNECT, "Excel", "[Data.xls]Desc")
+    c.call(POKE, "R1C1", "x" * (4 << 20))
     c.sock.setblocking(False)
     sent = 0
     wire = b"".join(encode(REQUEST, 1000 + i, "R1C1") for i in range(100))
@@ -204,6 +204,54 @@ def unread_replies(svc, work):
     time.sleep(2)  # let the service do what it will with the requests it could read
     c.close()
     return "%d of %d request bytes taken" % (sent, len(wire))
+
+
+def big_messages(svc, kind, clients):
+    """`clients` clients at once each send one message of 64 MiB of `kind`; their answers and
+    the longest reason among them."""
+    if kind == EXECUTE:
+        fields = ['[OPEN("%s")]' % ("x" * (MAX_MESSAGE - 6 - 4 - 1 - 10))]
+    else:
+        fields = ["x" * (MAX_MESSAGE - 6 - 4)]
+    wire = encode(kind, 1, *fields, wait=False)
+    assert len(wire) == 4 + MAX_MESSAGE
+    conns = []
+    for _ in range(clients):
+        c = Client(svc.path)
+        c.call(CONNECT, "Excel", "System")
+        c.seq = 0
+        conns.append(c)
+    del fields
+    threads = [threading.Thread(target=c.sock.sendall, args=(wire,)) for c in conns]
+    for t in threads:
+        t.start()
+    answers = [c.reply() for c in conns]
+    for t in threads:
+        t.join()
+    for c in conns:
+        c.close()
+    longest = max(len(a[2]) for a in answers)
+    return "%s; longest reason %d bytes" % (" ".join(a[0] for a in answers), longest)
+
+
+def one_big_execute(svc, work):
+    """One client sends an EXECUTE of 64 MiB (an OPEN of a name that long)."""
+    return big_messages(svc, EXECUTE, 1)
+
+
+def six_big_executes(svc, work):
+    """Six clients send an EXECUTE of 64 MiB each, at once."""
+    return big_messages(svc, EXECUTE, 6)
+
+
+def one_big_request(svc, work):
+    """One client sends a REQUEST of 64 MiB (an item name that long)."""
+    return big_messages(svc, REQUEST, 1)
+
+
+def six_big_requests(svc, work):
+    """Six clients send a REQUEST of 64 MiB each, at once."""
+    return big_messages(svc, REQUEST, 6)
 
 
 def make_bomb(work):
@@ -270,8 +318,9 @@ def main():
         sys.exit("sheets-abuse: build first (no %s)" % TEMPLATE)
     failed = False
     print("%-22s %9s %10s  %s" % ("abuse", "peak MB", "stall ms", "outcome"))
-    for abuse in (six_almost_complete, six_complete_pokes, unread_replies, bomb, fifo,
-                  dev_zero, too_many_sessions):
+    for abuse in (six_almost_complete, six_complete_pokes, one_big_execute, six_big_executes,
+                  one_big_request, six_big_requests, unread_replies, bomb, fifo, dev_zero,
+                  too_many_sessions):
         work = tempfile.mkdtemp(prefix="sheets-abuse-work-")
         if abuse is bomb:
             make_bomb(work)  # before the service starts: its making is no stall of the service

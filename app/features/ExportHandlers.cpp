@@ -14,6 +14,7 @@
 #include "buffer/BufferTextFile.h"
 #include "dialogs/StdDlg.h"
 #include "export/DataFileConversion.h"
+#include "export/RegisteredProgram.h"
 #include "export/TemplateCopy.h"
 
 namespace {
@@ -48,6 +49,9 @@ QString OutcomeText(const ExportResult& r, const QString& target, bool noMeasure
         return QStringLiteral("Not exported: %1 is already open").arg(QFileInfo(target).fileName());
     case ExportResult::Outcome::Declined:
         return QStringLiteral("Not exported: %1 kept").arg(target);
+    case ExportResult::Outcome::HeldOpen:
+        return QStringLiteral("Not exported: %1 is open in %2")
+            .arg(QFileInfo(target).fileName(), r.heldBy);
     }
     return {};
 }
@@ -124,6 +128,14 @@ ExportResult TFImpixMain::ExportWorkbook(const RecordStream& source, const QStri
 void TFImpixMain::ExOpenBtnClick() {
     if (exportedWorkbook_.isEmpty())
         return;
+    // The desktop's opener says nothing when no program takes the type.
+    const FileOpener opener = RegisteredProgram(exportedWorkbook_);
+    if (opener.program.isEmpty()) {
+        ErrorDlg(QStringLiteral("No program is registered to open %1 (%2, %3). Install one for "
+                                "spreadsheets, such as LibreOffice Calc.")
+                     .arg(exportedWorkbook_, opener.description, opener.type));
+        return;
+    }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(exportedWorkbook_)))
         ErrorDlg("No program opens " + exportedWorkbook_);
 }

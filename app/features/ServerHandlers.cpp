@@ -29,22 +29,28 @@ void TFImpixMain::ConnectServerHandlers() {
     // A report that comes faster than the archive can write waits in the connection instead of
     // leaving measurements out of the archive.
     hooks.holdBack = [this] { return archive_ && archive_->Behind(); };
+    hooks.peerRefused = [this] { ShowRefusedSenders(); };
     server_ = new ReportServer(std::move(hooks), this);
     OnClick("RunServerBtn", [this] { server_->Run(); });
     OnClick("StopServerBtn", [this] { server_->Stop(); });
 
-    // Report items whose date cannot exist are dropped; the operator sees how many.
+    // Rows of their own below the specified ones: report items dropped (a date that cannot
+    // exist, a board or channel the logger lacks) and senders refused (outside --report-allow).
     auto* box = C<QGroupBox>("ServerBox");
     if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
-        auto* caption = new QLabel("Dropped items:", box);
-        caption->setObjectName("DroppedCaptionTx");
-        auto* count = new QLabel("0", box);
-        count->setObjectName("DroppedItemsTx");
-        const int row = grid->rowCount();
-        grid->addWidget(caption, row, 0);
-        grid->addWidget(count, row, 1);
-        controls_.insert(caption->objectName(), caption);
-        controls_.insert(count->objectName(), count);
+        const auto addRow = [&](const char* captionName, const char* caption, const char* name) {
+            auto* captionLabel = new QLabel(caption, box);
+            captionLabel->setObjectName(captionName);
+            auto* value = new QLabel("0", box);
+            value->setObjectName(name);
+            const int row = grid->rowCount();
+            grid->addWidget(captionLabel, row, 0);
+            grid->addWidget(value, row, 1);
+            controls_.insert(captionLabel->objectName(), captionLabel);
+            controls_.insert(value->objectName(), value);
+        };
+        addRow("DroppedCaptionTx", "Dropped items:", "DroppedItemsTx");
+        addRow("RefusedCaptionTx", "Refused senders:", "RefusedSendersTx");
     }
 
     plot_->SetPool(&Pool);
@@ -61,6 +67,12 @@ void TFImpixMain::CountReportItem() {
 void TFImpixMain::CountDroppedReportItem() {
     ++DroppedReportItems;
     SetText("DroppedItemsTx", QString::number(DroppedReportItems));
+}
+
+void TFImpixMain::ShowRefusedSenders() {
+    auto* label = C<QLabel>("RefusedSendersTx");
+    label->setText(QString::number(server_->RefusedPeers()));
+    label->setToolTip(server_->RefusedHint(format_));
 }
 
 void TFImpixMain::PwBrdEdChange() {

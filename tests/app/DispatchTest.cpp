@@ -1,10 +1,14 @@
 // Answers from the logger land in their controls with their status texts.
 #include <QCheckBox>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTcpSocket>
 
 #include "base/EventGuard.h"
+#include "net/PeerAddresses.h"
+#include "net/ReportServer.h"
 #include "tests/app/ConsoleFixture.h"
 
 class DispatchTest : public ConsoleFixture {
@@ -176,4 +180,45 @@ TEST_F(DispatchTest, AMeasurementWithAnImpossibleDateFailsAndBuffersNothing) {
     // The receiver is ready for the next answer.
     Receive({0x5A, 0xFE, 0x05, 0x02, 0x1E, 0xBD});
     EXPECT_EQ(Text("PerMinEd"), "30");
+}
+
+// The server group's own rows: report items the logger cannot have sent (a board or channel it
+// lacks, a date that cannot be) are dropped and counted, a sender outside the allowed ranges is
+// counted and named in the tooltip.
+TEST_F(DispatchTest, ServerGroupCountsDroppedItemsAndRefusedSenders) {
+    const struct {
+        uint8_t board; // byte 0: 0-based board, bits 3-0
+        uint8_t channel;
+        uint8_t dayMonth;
+        bool buffered;
+    } items[] = {
+        {0x00, 0x03, 0x72, true},  {0x07, 0x0F, 0x72, true},  {0x08, 0x00, 0x72, false},
+        {0x0F, 0x03, 0x72, false}, {0x00, 0x10, 0x72, false}, {0x00, 0xFF, 0x72, false},
+        {0x00, 0x03, 0x70, false}, // month 0
+    };
+    ReportParser parser;
+    parser.onItem = [&](std::span<const uint8_t, ReportParser::ItemSize> item) {
+        link->ReportItem(item);
+    };
+    int buffered = 0, dropped = 0;
+    for (const auto& i : items) {
+        for (uint8_t b :
+             {uint8_t(0xA5), i.board, i.channel, uint8_t(0x21), uint8_t(0x30), uint8_t(0x39),
+              uint8_t(0x80), uint8_t(0x00), uint8_t(0x3F), uint8_t(0x8C), i.dayMonth})
+            parser.ParseReportByte(b);
+        (i.buffered ? buffered : dropped) += 1;
+        EXPECT_EQ(window->Pool.Count(), buffered) << int(i.board) << " " << int(i.channel);
+        EXPECT_EQ(Text("DroppedItemsTx"), QString::number(dropped));
+    }
+    EXPECT_EQ(window->ReportItemCount, buffered + dropped);
+
+    window->Server().SetPort(0);
+    window->Server().SetAllowedPeers(AllowedPeers::Parse("192.0.2.0/24").value());
+    window->Server().Run();
+    QTcpSocket sender;
+    sender.connectToHost(QHostAddress::LocalHost, window->Server().Port());
+    ASSERT_TRUE(sender.waitForConnected(5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Text("RefusedSendersTx") == "1"; }, 5000));
+    EXPECT_TRUE(
+        window->C<QLabel>("RefusedSendersTx")->toolTip().startsWith("Last refused: 127.0.0.1 on "));
 }

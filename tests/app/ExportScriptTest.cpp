@@ -42,6 +42,12 @@ TEST(ConsoleExport, BufferFromTheLoggerIntoWorkbooks) {
     // A file without a single item line.
     const QString empty = console.Folder() + "/empty.txt";
     const QString emptyBook = console.Folder() + "/empty.xls";
+    // A desktop without a program for workbooks: the types known, no program installed.
+    const QString desktop = console.Folder() + "/desktop";
+    ASSERT_TRUE(QDir().mkpath(desktop + "/applications"));
+    ASSERT_TRUE(QFile::link("/usr/share/mime", desktop + "/mime"));
+    console.SetEnv("XDG_DATA_DIRS", desktop);
+    console.SetEnv("XDG_CONFIG_DIRS", desktop);
     QFile emptyFile(empty);
     ASSERT_TRUE(emptyFile.open(QIODevice::WriteOnly));
     emptyFile.write("Data Saved: 08.12.2026-140509\r\nMeasure Settings: F=1000Hz\r\n");
@@ -68,6 +74,7 @@ set SrcFileEd %4
 set ExFileNameEd %5
 click ExExpBtn
 print ExStatusTx
+click ExOpenBtn
 quit
 )")
                             .arg(text, fromFile, console.Folder() + "/none.txt", empty, emptyBook),
@@ -87,6 +94,10 @@ quit
     EXPECT_EQ(QString("ExStatusTx=Saved %1: 0 rows: the file holds no measurements").arg(emptyBook),
               statuses[3]);
     EXPECT_EQ(QFileInfo(console.Folder() + "/BinConv.dat").size(), 0);
+    // "Open" with no program for the type says so, naming the file.
+    EXPECT_TRUE(r.out.contains("dialog: Impix II. - Chyba: No program is registered to open " +
+                               emptyBook + " ("))
+        << r.out.toStdString();
 
     // Every row of the table is a row of its channel's sheet in both workbooks, with the record's
     // date and time again in the timestamp, year included.

@@ -1,4 +1,5 @@
-// Working copies left beside a target by exports that were killed: which ones the sweep takes.
+// What a target may be (only a regular file, never waited on), and the working copies left
+// beside a target by exports that were killed: which ones the sweep takes.
 #include "base/ReplacingFile.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 #include "support/TestFiles.h"
 
@@ -48,5 +50,52 @@ TEST(ReplacingFile, StaleWorkingCopiesGoWithWhatTheirSavesLeft) {
                 want.removeAll(gone);
         EXPECT_EQ(c.removed ? int(copies.size()) : 0, n);
         EXPECT_EQ(want, Hidden(dir.path()));
+    }
+}
+
+TEST(ReplacingFile, RefusesWhatIsNoRegularFileAtOnce) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe");
+    ASSERT_EQ(0, ::mkfifo(QFile::encodeName(fifo).constData(), 0600));
+    ASSERT_TRUE(QFile::link(fifo, dir.filePath("link")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    ASSERT_TRUE(WriteAll(dir.filePath("file"), "old"));
+    struct Case {
+        QString target;
+        bool kept;
+        QString whyNot;
+    } cases[] = {
+        {fifo, false, "Not a regular file"},
+        {fifo, true, "Not a regular file"},
+        {dir.filePath("link"), false, "Not a regular file"},
+        {"/dev/null", false, "Not a regular file"},
+        {dir.filePath("folder"), true, "Is a directory"},
+        // A pipe put in the file's place between the open and the commit.
+        {dir.filePath("file"), false, "Not a regular file"},
+    };
+    const QStringList before = Hidden(dir.path());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target.toStdString());
+        const QString why = ResultWithin(
+            [&] {
+                ReplacingFile file(c.target);
+                if (!(c.kept ? file.OpenKept() : file.Open()))
+                    return file.ErrorString();
+                if (c.target == dir.filePath("file") &&
+                    (!QFile::remove(c.target) ||
+                     ::mkfifo(QFile::encodeName(c.target).constData(), 0600) != 0))
+                    return QStringLiteral("<no pipe made>");
+                return file.Write("new") && file.Commit() ? QStringLiteral("<written>")
+                                                          : file.ErrorString();
+            },
+            {fifo, dir.filePath("file")});
+        EXPECT_EQ(c.whyNot.toStdString(), why.toStdString());
+    }
+    // Nothing left beside them, nothing put in their place.
+    EXPECT_EQ(before, Hidden(dir.path()));
+    struct stat st {};
+    for (const QString& pipe : {fifo, dir.filePath("file")}) {
+        ASSERT_EQ(0, ::lstat(QFile::encodeName(pipe).constData(), &st));
+        EXPECT_TRUE(S_ISFIFO(st.st_mode));
     }
 }

@@ -14,6 +14,7 @@
 #include "BufferTestRecords.h"
 #include "base/Failure.h"
 #include "buffer/BufferTextFile.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -161,13 +162,22 @@ TEST(BufferTextFileFailure, FullDiskIsNamedAndKeepsTheEarlierFile) {
     EXPECT_EQ(text, "Cannot write file " + path + ": No space left on device");
     EXPECT_EQ(Earlier, left);
     EXPECT_EQ(QStringList{"Data.txt"}, files);
+}
 
-    // A device is written in place, never replaced by a plain file.
-    EXPECT_EQ(SaveFailure("/dev/full", Pool(3)),
-              "Cannot write file /dev/full: No space left on device");
-    struct stat st {};
-    ASSERT_EQ(0, stat("/dev/full", &st));
-    EXPECT_TRUE(S_ISCHR(st.st_mode));
+TEST(BufferTextFileFailure, WhatIsNoRegularFileIsRefusedAtOnce) {
+    // "Save All" to a pipe that nobody reads, or to a device: refused, never written into,
+    // waited on or replaced by a plain file.
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe.txt");
+    ASSERT_EQ(0, mkfifo(QFile::encodeName(fifo).constData(), 0600));
+    for (const QString& path : {fifo, QStringLiteral("/dev/full")}) {
+        EXPECT_EQ("Cannot create file " + path + ": Not a regular file",
+                  ResultWithin([&] { return SaveFailure(path, Pool(3)); }, {fifo}));
+        struct stat st {};
+        ASSERT_EQ(0, stat(QFile::encodeName(path).constData(), &st));
+        EXPECT_FALSE(S_ISREG(st.st_mode));
+    }
+    EXPECT_EQ(QStringList{"pipe.txt"}, FilesIn(dir.path()));
 }
 
 TEST(BufferTextFileFailure, ReadOnlyFileIsRefusedAndAReplacedFileKeepsItsMode) {

@@ -192,6 +192,14 @@ TEST(DataFileConversion, FilesAndBinConv) {
     EXPECT_EQ("Cannot create file " + d.binConv, d.Run(head + item));
     EXPECT_EQ(QStringList({"BinConv.dat", "Data.txt"}),
               QDir(d.folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot));
+    // A pipe in its place: refused at once, neither written into nor waited on.
+    Conversion e;
+    ASSERT_EQ(0, ::mkfifo(QFile::encodeName(e.binConv).constData(), 0600));
+    EXPECT_EQ("Cannot create file " + e.binConv,
+              ResultWithin([&] { return e.Run(head + item); }, {e.binConv}));
+    EXPECT_EQ(QStringList({"BinConv.dat", "Data.txt"}),
+              QDir(e.folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                       QDir::NoDotAndDotDot));
 }
 
 TEST(DataFileConversion, OnlyBoundedLinesOfRegularFilesAndWhereAFailureHappened) {

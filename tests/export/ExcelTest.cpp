@@ -464,6 +464,32 @@ TEST_F(Excel, SilentServiceAndRefusalsWithAReason) {
          [&] { ex->GetSheets("Data.xls", list); },
          "Excel not responding",
          {"request Topics"}},
+        // Killed: what the socket said, not a refusal of what was asked.
+        {"gone at a command",
+         [&] { fake->gone = "The service Excel went away"; },
+         [&] { ex->ExecMacro("[SAVE]"); },
+         "Excel not responding\rThe service Excel went away",
+         {"execute [SAVE]"}},
+        {"gone in the middle of a block",
+         [&] {
+             fake->onPump = [&] {
+                 if (fake->log.size() >= 4)
+                     fake->gone = "The service Excel went away";
+             };
+         },
+         [&] {
+             ex->PokeBlock(2, 1, 3, 7, QStringList{"a", "b"});
+         },
+         "Excel not responding\rThe service Excel went away",
+         pokeLog + QStringList{"close [Data.xls]Sheet1", "open System"}},
+        {"gone and its conversation ended",
+         [&] {
+             fake->gone = "The service Excel went away";
+             fake->endByService();
+         },
+         [&] { ex->WaitReady(); },
+         "Excel not responding\rThe service Excel went away",
+         {"close System"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -473,6 +499,7 @@ TEST_F(Excel, SilentServiceAndRefusalsWithAReason) {
         EXPECT_EQ(failureOf(c.call), c.failure);
         EXPECT_EQ(fake->log, c.log);
         fake->silent = false;
+        fake->gone.reset();
         fake->reason.clear();
         fake->onPump = nullptr;
         ex->Disconnect();

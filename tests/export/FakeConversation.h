@@ -22,6 +22,7 @@ public:
     std::function<void()> onPump; // runs at every pump round
     QString reason;               // the service's reason for refusals; none when empty
     bool silent = false;          // transactions go unanswered: the service is not responding
+    std::optional<QString> gone;  // the service went away, the socket saying this; all fails
 
     QStringList log;
     QList<QStringList> pokes;
@@ -42,7 +43,7 @@ public:
         if (open_)
             return true;
         log << "open " + topic_;
-        if (openFailures > 0 || topic_ == failTopic) {
+        if (openFailures > 0 || topic_ == failTopic || gone) {
             openFailures = std::max(0, openFailures - 1);
             return false;
         }
@@ -58,7 +59,7 @@ public:
     bool isOpen() const override { return open_; }
     std::optional<QString> request(const QString& item) override {
         log << "request " + item;
-        if (!open_ || busy_ > 0 || silent)
+        if (!open_ || busy_ > 0 || silent || gone)
             return std::nullopt;
         if (item == "Status")
             return status;
@@ -72,7 +73,7 @@ public:
         const QStringList lines = PokedLines(rows);
         log << QString("poke %1 %2 (%3)").arg(topic_, item).arg(lines.size());
         refused_.reset();
-        if (!open_ || busy_ > 0 || silent)
+        if (!open_ || busy_ > 0 || silent || gone)
             return false;
         if (refusePokes-- > 0)
             return Refuse();
@@ -82,7 +83,7 @@ public:
     bool execute(const QString& cmd, bool wait) override {
         log << (wait ? "execute-wait " : "execute ") + cmd;
         refused_.reset();
-        if (!open_ || busy_ > 0 || silent)
+        if (!open_ || busy_ > 0 || silent || gone)
             return false;
         if (refuseExecs-- > 0)
             return Refuse();
@@ -94,6 +95,7 @@ public:
     QString lastError() const override { return error; }
     std::optional<QString> refusal() const override { return refused_; }
     bool notResponding() const override { return silent; }
+    std::optional<QString> serviceLost() const override { return gone; }
 
     // One round of the event queue: a completion notice may arrive.
     void pump() {

@@ -1,4 +1,5 @@
 #include <QByteArray>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -44,10 +45,14 @@ TEST(MeasurementRow, RowBytes) {
     } cases[] = {
         {Record(17, 0, 3, 1, 1.23456, 65535.0, At(2026, 12, 7, 14, 5, 9)),
          {},
-         "17\t07.12\t14:05:09\t1\t1235\t0\t46363.586909722"},
-        // The timestamp is the stored time, to nine decimals; the clock shows it rounded.
+         "17\t07.12\t14:05:09\t1\t1235\t0\t46363.586909722224"},
+        // A time stored a hair below the second: the timestamp is the second the clock shows.
         {Record(16777215, 2, 0, 3, -0.0012, 2147483.648, At(2027, 2, 1, 3, 4, 5) - 1e-9), points,
-         "16777215\t01.02\t03.04.05\t3\t-1\t2147483648\t46419.127835647"},
+         "16777215\t01.02\t03.04.05\t3\t-1\t2147483648\t46419.12783564815"},
+        // Half a second past 23:59:59 shows the next day, and so does the timestamp.
+        {Record(7, 0, 0, 0, 0, 0, At(2026, 12, 31, 23, 59, 59) + 0.5 / 86400),
+         {},
+         "7\t01.01\t00:00:00\t0\t0\t0\t46388"},
         {Record(1, 0, 0, 0, 0, 0, At(2026, 1, 1, 0, 0, 0)), ratio,
          "1\t01.01\t00\xe2\x88\xb6"
          "00\xe2\x88\xb6"
@@ -87,6 +92,17 @@ TEST(MeasurementRow, DateAndClockAsTheBufferShowsThem) {
                 QByteArray(row, writer.Put(row, Record(1, 0, 0, 0, 0, 0, time)) - row).split('\t');
             EXPECT_EQ(RecordTimeText(time, {}), cells[1] + '-' + cells[2])
                 << day << " + " << second << " s";
+            // The timestamp is the double nearest to that very second, in a sheet's count.
+            if (cells[6].isEmpty()) {
+                EXPECT_EQ("??.??", cells[1]);
+                continue;
+            }
+            const double serial = cells[6].toDouble();
+            EXPECT_EQ(serial, double(std::llround(serial * 86400)) / 86400) << cells[6].data();
+            const double whole = std::floor(serial);
+            EXPECT_EQ(RecordTimeText(whole < 0 ? 2 * whole - serial : serial, {}),
+                      cells[1] + '-' + cells[2])
+                << cells[6].data();
         }
     EXPECT_EQ(7, QByteArray(SheetHeaderRow).count('\t') + 1);
 }

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "base/Failure.h"
 #include "base/ProgramVersion.h"
@@ -77,6 +78,8 @@ struct Rig {
     }
     QByteArray Target() const {
         QFile f(target);
+        if (QFileInfo(target).exists() && !QFileInfo(target).isFile())
+            return "<no file>"; // and not to be opened: it may be a pipe
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
     }
     // The trace with the working copy, which must lie beside the target under another name,
@@ -93,10 +96,27 @@ struct Rig {
         out.replaceInStrings(copy, "<copy>");
         return out.replaceInStrings(QFileInfo(copy).fileName(), "<book>");
     }
-    // The entries of the target's folder, hidden ones included.
+    // The entries of the target's folder, hidden ones and pipes included, but for the lock
+    // files a case makes.
     QStringList Folder() const {
-        return QDir(QFileInfo(target).absolutePath())
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        static const QRegularExpression lock(R"(^(\.~lock\..*#|~\$.*)$)");
+        QStringList names =
+            QDir(QFileInfo(target).absolutePath())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        names.removeIf([](const QString& n) { return lock.match(n).hasMatch(); });
+        return names;
+    }
+    // Puts `bytes` beside the target as the file `name` (a pipe for null).
+    void Beside(const QString& name, const char* bytes, qsizetype size = -1) {
+        OldTarget();
+        const QString path = QFileInfo(target).absolutePath() + '/' + name;
+        if (!bytes) {
+            ::mkfifo(QFile::encodeName(path).constData(), 0600);
+            return;
+        }
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes, size < 0 ? qsizetype(strlen(bytes)) : size);
     }
     void OldTarget() {
         QDir().mkpath(QFileInfo(target).absolutePath());
@@ -146,10 +166,10 @@ TEST(WorkbookExport, FillsEverySheetOfTheBoardAndSaves) {
               rig.feedback.dialogs);
     EXPECT_EQ(QList<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}),
               rig.feedback.progress);
-    EXPECT_EQ(QStringList({SheetHeaderRow, "1\t07.12\t14:05:09\t1\t1235\t-1\t46363.586909722",
-                           "5\t07.12\t14:05:09\t0\t2147483648\t0\t46363.586909722"}),
+    EXPECT_EQ(QStringList({SheetHeaderRow, "1\t07.12\t14:05:09\t1\t1235\t-1\t46363.586909722224",
+                           "5\t07.12\t14:05:09\t0\t2147483648\t0\t46363.586909722224"}),
               PokedLines(rig.sheet->pokes["Channel_1"]));
-    EXPECT_EQ(QStringList({SheetHeaderRow, "4\t07.12\t14:05:09\t3\t0\t0\t46363.586909722"}),
+    EXPECT_EQ(QStringList({SheetHeaderRow, "4\t07.12\t14:05:09\t3\t0\t0\t46363.586909722224"}),
               PokedLines(rig.sheet->pokes["Channel_5"]));
     EXPECT_EQ(QStringList({SheetHeaderRow}), PokedLines(rig.sheet->pokes["Channel_16"]));
     EXPECT_EQ(
@@ -207,7 +227,73 @@ TEST(WorkbookExport, EarlyEndsAndFailures) {
     const auto confirm = [](Rig& r) {
         return QStringList{"confirm: File >" + r.target + "< Exists. Owerwrite??"};
     };
+    // Held open by another program: the message, and nothing copied or asked.
+    const auto held = [](const QString& program, const QString& by, const QString& lock) {
+        return [=](Rig& r) {
+            return QStringList{"error: Data.xls is open in " + program + by +
+                               ". Close it there first; if " + program +
+                               " no longer runs, remove " + QFileInfo(r.target).absolutePath() +
+                               "/" + lock + "."};
+        };
+    };
     const Case cases[] = {
+        {"LibreOffice holds the target: its lock file names the user",
+         [](Rig& r) {
+             r.Beside(".~lock.Data.xls#",
+                      "Jane Doe,jdoe,lab-pc,09.12.2026 03:56,file:///home/jdoe/.config/lo/4;");
+         },
+         "",
+         ExportResult::Outcome::HeldOpen,
+         held("LibreOffice", " by Jane Doe (jdoe) on lab-pc", ".~lock.Data.xls#"),
+         {},
+         "old"},
+        {"a lock file without an author: the account",
+         [](Rig& r) { r.Beside(".~lock.Data.xls#", ",root,vm,09.12.2026 03:56,file:///tmp/p;"); },
+         "",
+         ExportResult::Outcome::HeldOpen,
+         held("LibreOffice", " by root on vm", ".~lock.Data.xls#"),
+         {},
+         "old"},
+        {"a hostile lock file: escapes read, controls dropped, names cut short",
+         [](Rig& r) {
+             const QByteArray host(100, 'h');
+             r.Beside(".~lock.Data.xls#", QByteArray("Doe\\, Jane\x1b[2J\n\x7f,,") + host + ",x;" +
+                                              QByteArray(1 << 20, 'x'));
+         },
+         "",
+         ExportResult::Outcome::HeldOpen,
+         held("LibreOffice", " by Doe, Jane[2J on " + QString(64, 'h') + "...", ".~lock.Data.xls#"),
+         {},
+         "old"},
+        {"a lock file that is a pipe: held, by an unknown user, and not waited on",
+         [](Rig& r) { r.Beside(".~lock.Data.xls#", nullptr); },
+         "",
+         ExportResult::Outcome::HeldOpen,
+         held("LibreOffice", "", ".~lock.Data.xls#"),
+         {},
+         "old"},
+        {"Excel's owner file: the name in UTF-16",
+         [](Rig& r) {
+             QByteArray owner = "\x04Jane" + QByteArray(49, ' ') + QByteArray("\x04\0", 2);
+             for (const char16_t c : u"Jan\u00e9")
+                 owner += QByteArray(reinterpret_cast<const char*>(&c), 2);
+             r.Beside("~$Data.xls", owner.constData(), owner.size() - 2);
+         },
+         "",
+         ExportResult::Outcome::HeldOpen,
+         held("Excel", " by Jan\u00e9", "~$Data.xls"),
+         {},
+         "old"},
+        {"a target that is a pipe: refused at once, nothing asked",
+         [](Rig& r) {
+             QDir().mkpath(QFileInfo(r.target).absolutePath());
+             ::mkfifo(QFile::encodeName(r.target).constData(), 0600);
+         },
+         "Cannot create file %2",
+         ExportResult::Outcome::Saved,
+         [](Rig&) { return QStringList{}; },
+         {},
+         "<no file>"},
         {"a workbook of the target's name open elsewhere: nothing saved",
          [](Rig& r) {
              r.sheet->books.push_back({"DATA.XLS", {"Sheet1"}});
@@ -286,15 +372,16 @@ TEST(WorkbookExport, EarlyEndsAndFailures) {
          confirm,
          {},
          "old"},
-        {"a channel with more rows than a sheet holds: nothing copied or sent",
+        {"channels with more rows than a sheet holds: their real counts, nothing copied or sent",
          [](Rig& r) {
              r.OldTarget();
-             const TMeasRecord rec = Record(1, 2, 1, 0, 1.0, 1.0, 46000.0);
+             for (int64_t k = 0; k < 1100000; ++k)
+                 r.source.Append(Record(1, 2, 1, 0, 1.0, 1.0, 46000.0));
              for (int64_t k = 0; k <= SheetRowLimit; ++k)
-                 r.source.Append(rec);
+                 r.source.Append(Record(1, 2, 15, 0, 1.0, 1.0, 46000.0));
          },
-         "Channel 2 has 1048575 measurements, more than the 1048574 rows a sheet holds below its "
-         "header",
+         "Channel 2 has 1100000 measurements, channel 16 has 1048575, more than the 1048574 rows "
+         "a sheet holds below its header",
          ExportResult::Outcome::Saved,
          [](Rig&) { return QStringList{}; },
          {},
@@ -308,6 +395,9 @@ TEST(WorkbookExport, EarlyEndsAndFailures) {
         EXPECT_EQ(QString(c.failure).replace("%1", rig.tmpl).replace("%2", rig.target), failure);
         if (failure.isEmpty()) {
             EXPECT_EQ(c.outcome, rig.result.outcome);
+            EXPECT_EQ(c.outcome == ExportResult::Outcome::HeldOpen,
+                      rig.result.heldBy.startsWith("LibreOffice") ||
+                          rig.result.heldBy.startsWith("Excel"));
         }
         EXPECT_EQ(c.dialogs(rig), rig.feedback.dialogs);
         EXPECT_EQ(c.trace, rig.Trace());

@@ -1,8 +1,12 @@
 // The report server over real loopback connections, with the link's report parser behind it.
+#include <QElapsedTimer>
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTest>
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -10,6 +14,7 @@
 #include "base/EventGuard.h"
 #include "base/Failure.h"
 #include "link/ReportParser.h"
+#include "net/PeerAddresses.h"
 #include "net/ReportServer.h"
 
 namespace {
@@ -32,6 +37,7 @@ struct Window {
     std::vector<QString> states;
     QString count = QStringLiteral("(untouched)");
     bool holdBack = false;
+    int refusals = 0;
     std::unique_ptr<ReportServer> server;
 
     Window() {
@@ -46,6 +52,7 @@ struct Window {
         hooks.stateText = [this](const QString& s) { states.push_back(s); };
         hooks.countText = [this](const QString& s) { count = s; };
         hooks.holdBack = [this] { return holdBack; };
+        hooks.peerRefused = [this] { ++refusals; };
         server = std::make_unique<ReportServer>(hooks);
         server->SetPort(0);
     }
@@ -328,4 +335,112 @@ TEST(ReportServer, DestroyingTheServerReportsNothing) {
     w.server.reset();
     EXPECT_TRUE(w.states.empty());
     EXPECT_TRUE(WaitFor([&] { return client->state() == QAbstractSocket::UnconnectedState; }));
+}
+
+// A peer that sends nothing for the idle time is closed, whatever it sent before; one that keeps
+// sending is not, nor one whose bytes wait for the server to read on.
+TEST(ReportServer, SilentPeersAreClosedAfterTheIdleTimeWhileOthersGoOn) {
+    Window w;
+    w.server->SetIdleTimeout(std::chrono::seconds(1));
+    w.server->Run();
+    const struct {
+        const char* what;
+        QByteArray first;
+        bool talks; // an item every 50 ms
+    } cases[] = {{"silent from the start", {}, false},
+                 {"silent within an item", Framed(ItemB).left(4), false},
+                 {"talking", Framed(ItemA), true}};
+    std::vector<std::unique_ptr<QTcpSocket>> peers;
+    for (const auto& c : cases) {
+        peers.push_back(Connect(w.server->Port()));
+        ASSERT_TRUE(WaitFor([&] { return w.server->Peers() == int(peers.size()); }));
+        peers.back()->write(c.first);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 2500) {
+        for (size_t i = 0; i < peers.size(); ++i)
+            if (cases[i].talks)
+                Send(*peers[i], Framed(ItemA));
+        QTest::qWait(50);
+    }
+    for (size_t i = 0; i < peers.size(); ++i)
+        EXPECT_EQ(peers[i]->state() == QAbstractSocket::ConnectedState, cases[i].talks)
+            << cases[i].what;
+    EXPECT_EQ(w.server->Peers(), 1);
+    EXPECT_EQ(w.State(), Connected);
+    // The item begun by the silent peer went with its connection.
+    EXPECT_GT(w.items.size(), 10u);
+    EXPECT_EQ(std::count(w.items.begin(), w.items.end(), ItemB), 0);
+
+    w.holdBack = true;
+    Send(*peers[2], Framed(ItemB));
+    QTest::qWait(2000);
+    EXPECT_EQ(peers[2]->state(), QAbstractSocket::ConnectedState);
+    w.holdBack = false;
+    EXPECT_TRUE(WaitFor([&] { return !w.server->Serving(); })); // read on, then silent
+    EXPECT_EQ(w.items.back(), ItemB);
+    EXPECT_EQ(w.State(), Disconnected);
+}
+
+// Connections are taken on the listen address only, and from senders in the allowed ranges (an
+// IPv4 sender on an IPv6 listener matched as IPv4); others are closed unread, counted, the last
+// one named.
+TEST(ReportServer, ConnectionsAreTakenOnTheListenAddressFromAllowedSendersOnly) {
+    enum Outcome { Served, Refused, NotListening };
+    const struct {
+        const char* listen;
+        const char* allow;
+        const char* from;
+        const char* to;
+        Outcome outcome;
+    } cases[] = {
+        {"127.0.0.2", "", "127.0.0.1", "127.0.0.2", Served},
+        {"127.0.0.2", "", "127.0.0.1", "127.0.0.1", NotListening},
+        {"::1", "", "::1", "::1", Served},
+        {"::1", "", "127.0.0.1", "127.0.0.1", NotListening},
+        {"", "127.0.0.2", "127.0.0.2", "127.0.0.1", Served},
+        {"", "127.0.0.2", "127.0.0.1", "127.0.0.1", Refused},
+        {"", "10.0.0.0/8,127.0.0.0/30", "127.0.0.3", "127.0.0.1", Served},
+        {"", "10.0.0.0/8,127.0.0.0/30", "127.0.0.4", "127.0.0.1", Refused},
+        {"::", "127.0.0.0/8", "127.0.0.1", "127.0.0.1", Served},
+        {"::", "127.0.0.0/8", "::1", "::1", Refused},
+        {"::", "::1", "127.0.0.1", "127.0.0.1", Refused},
+        {"::", "::ffff:127.0.0.1", "127.0.0.1", "127.0.0.1", Served},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "listen '" << c.listen << "', allow '" << c.allow
+                                        << "', from " << c.from << " to " << c.to);
+        Window w;
+        if (*c.listen)
+            w.server->SetListenAddress(ParseNumericAddress(c.listen));
+        if (*c.allow)
+            w.server->SetAllowedPeers(AllowedPeers::Parse(c.allow).value());
+        w.server->Run();
+        QTcpSocket client;
+        ASSERT_TRUE(client.bind(ParseNumericAddress(c.from)));
+        client.connectToHost(ParseNumericAddress(c.to), w.server->Port());
+        ASSERT_EQ(client.waitForConnected(5000), c.outcome != NotListening);
+        if (c.outcome == NotListening)
+            continue;
+        client.write(Framed(ItemA));
+        if (c.outcome == Served) {
+            EXPECT_TRUE(WaitFor([&] { return w.items.size() == 1; }));
+            EXPECT_EQ(w.State(), QStringLiteral("Connected with ") + c.from);
+        } else {
+            EXPECT_TRUE(
+                WaitFor([&] { return client.state() == QAbstractSocket::UnconnectedState; }));
+            QTest::qWait(20);
+            EXPECT_TRUE(w.items.empty());
+            EXPECT_EQ(w.State(), "Listen");
+            const QString hint = w.server->RefusedHint(FormatSettings{});
+            EXPECT_TRUE(QRegularExpression("^Last refused: " + QRegularExpression::escape(c.from) +
+                                           " on \\d\\d\\.\\d\\d\\.\\d{4} at \\d\\d:\\d\\d:\\d\\d$")
+                            .match(hint)
+                            .hasMatch())
+                << hint.toStdString();
+        }
+        EXPECT_EQ(w.server->RefusedPeers(), c.outcome == Refused ? 1 : 0);
+        EXPECT_EQ(w.refusals, w.server->RefusedPeers());
+    }
 }

@@ -50,6 +50,8 @@ public:
     QString ArchiveFile() const { return DataFolder() + "/impix/archive.sqlite"; }
     // Command-line options given to the console after the script.
     void SetArgs(const QStringList& args) { args_ = args; }
+    // An environment variable of the console's own.
+    void SetEnv(const QString& name, const QString& value) { env_.insert(name, value); }
 
     // Starts the console on the script and returns at once.
     void Start(const QString& script) {
@@ -64,6 +66,8 @@ public:
         env.insert("LC_ALL", "en_GB.UTF-8");
         // The measurement archive goes into the sandbox, never into the user's own.
         env.insert("XDG_DATA_HOME", DataFolder());
+        for (const QString& name : env_.keys())
+            env.insert(name, env_.value(name));
         process_.setProcessEnvironment(env);
         process_.setWorkingDirectory(QDir::tempPath());
         process_.start(exe_, QStringList{"--script", f.fileName()} + args_);
@@ -118,6 +122,7 @@ private:
     QTemporaryDir dir_;
     QString exe_;
     QStringList args_;
+    QProcessEnvironment env_;
     bool ok_ = false;
     QProcess process_;
     QString seen_; // output read while waiting for a text

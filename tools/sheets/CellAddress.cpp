@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "ShownText.h"
+
 namespace sheets {
 
 namespace {
@@ -71,14 +73,14 @@ QString RangeProblem(QStringView text, AddressLetters letters) {
     if (ReadCell(first, letters, row1, col1) && ReadCell(last, letters, row2, col2)) {
         if (std::max(row1, row2) > MaxRows)
             return QStringLiteral("%1 reaches past the last row of a sheet, %2")
-                .arg(text)
+                .arg(Shown(text))
                 .arg(MaxRows);
         if (std::max(col1, col2) > MaxColumns)
             return QStringLiteral("%1 reaches past the last column of a sheet, %2")
-                .arg(text)
+                .arg(Shown(text))
                 .arg(MaxColumns);
     }
-    return QStringLiteral("%1 is not a range of the sheet").arg(text);
+    return QStringLiteral("%1 is not a range of the sheet").arg(Shown(text));
 }
 
 QString FormatCell(CellRef cell, AddressLetters letters) {

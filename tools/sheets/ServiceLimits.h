@@ -7,14 +7,18 @@ namespace sheets::limits {
 
 constexpr int Sessions = 16;
 // A session's messages are read one at a time, each at most dde::MaxMessageBytes (64 MiB; a
-// longer one ends the session). Those over SmallMessageBytes also draw on BufferedBytes, shared
-// by all sessions; one that does not fit is refused (and skipped) rather than buffered.
+// longer one ends the session). Only a poke may be over SmallMessageBytes: anything else so long
+// is refused on its head and skipped unread. Those pokes draw on BufferedBytes, shared by all
+// sessions; one that does not fit is refused (and skipped) rather than buffered.
 constexpr uint64_t SmallMessageBytes = 1ull << 20;
 constexpr uint64_t BufferedBytes = 256ull << 20;
 // How much the socket layer reads ahead of the message being read, per session.
 constexpr uint64_t ReadAheadBytes = 1ull << 20;
 // A session whose replies are not being read is not read from either until they drain.
 constexpr uint64_t UnreadReplyBytes = 8ull << 20;
+// A session whose client has sent nothing since its last answer for this long is closed. The
+// default of the option --session-idle-ms.
+constexpr int SessionIdleMs = 10 * 60 * 1000;
 
 // The cells of all open workbooks, in the service's compact form (a full sheet of the export,
 // a million rows of seven cells, takes about 50 MiB): an OPEN or a poke beyond is refused. The

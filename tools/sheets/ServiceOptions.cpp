@@ -3,14 +3,16 @@
 namespace sheets {
 
 const char* const ServiceUsage =
-    "usage: impix-sheets [--letters XY] [--idle-exit-ms N] [--cell-limit-mib N] [--verbose]\n"
+    "usage: impix-sheets [--letters XY] [--idle-exit-ms N] [--session-idle-ms N]\n"
+    "                    [--cell-limit-mib N] [--verbose]\n"
     "  The spreadsheet service \"Excel\" of the Impix II console.\n"
-    "  --letters XY       answer with X for rows and Y for columns (default RC)\n"
-    "  --idle-exit-ms N   exit after N ms without a session (default 60000)\n"
-    "  --cell-limit-mib N keep at most N MiB of cells in all open workbooks (default 192)\n"
-    "  --verbose          log sessions, conversations and commands on standard error\n"
-    "  --help             print this help and exit\n"
-    "  --version          print the version and exit\n"
+    "  --letters XY        answer with X for rows and Y for columns (default RC)\n"
+    "  --idle-exit-ms N    exit after N ms without a session (default 60000)\n"
+    "  --session-idle-ms N close a session whose client is silent N ms (default 600000)\n"
+    "  --cell-limit-mib N  keep at most N MiB of cells in all open workbooks (default 192)\n"
+    "  --verbose           log sessions, conversations and commands on standard error\n"
+    "  --help              print this help and exit\n"
+    "  --version           print the version and exit\n"
     "  An unknown option, a missing or bad value is refused with one line on standard\n"
     "  error and exit status 2.\n";
 
@@ -19,6 +21,7 @@ bool ParseServiceOptions(const QStringList& args, ServiceOptions& out, QString& 
         const QString& a = args[i];
         const bool takesValue = a == QLatin1String("--letters") ||
                                 a == QLatin1String("--idle-exit-ms") ||
+                                a == QLatin1String("--session-idle-ms") ||
                                 a == QLatin1String("--cell-limit-mib");
         if (takesValue && i + 1 >= args.size()) {
             error = QStringLiteral("%1 needs a value").arg(a);
@@ -39,6 +42,13 @@ bool ParseServiceOptions(const QStringList& args, ServiceOptions& out, QString& 
             out.idleExitMs = args[++i].toInt(&ok);
             if (!ok || out.idleExitMs < 0) {
                 error = QStringLiteral("--idle-exit-ms takes a count of milliseconds");
+                return false;
+            }
+        } else if (a == QLatin1String("--session-idle-ms")) {
+            bool ok = false;
+            out.sessionIdleMs = args[++i].toInt(&ok);
+            if (!ok || out.sessionIdleMs <= 0) {
+                error = QStringLiteral("--session-idle-ms takes a count of milliseconds");
                 return false;
             }
         } else if (a == QLatin1String("--cell-limit-mib")) {

@@ -10,8 +10,9 @@ namespace sheets {
 
 struct ServiceOptions {
     AddressLetters letters;
-    int idleExitMs = 60000;                 // exit after this long without a session
-    uint64_t cellBytes = limits::CellBytes; // of all open workbooks
+    int idleExitMs = 60000;                    // exit after this long without a session
+    int sessionIdleMs = limits::SessionIdleMs; // close a session silent this long
+    uint64_t cellBytes = limits::CellBytes;    // of all open workbooks
     bool verbose = false;
     QString decimalSeparator{"."};
 };

@@ -3,9 +3,11 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QtEndian>
+#include <algorithm>
 
 #include "ServiceLimits.h"
 #include "SheetsService.h"
+#include "ShownText.h"
 
 namespace sheets {
 
@@ -16,6 +18,7 @@ namespace {
 constexpr qsizetype Prefix = 4;    // the length of what follows
 constexpr qsizetype SkipKeep = 10; // prefix, version, kind and seq of a skipped message
 constexpr qint64 ReadPiece = 1 << 20;
+constexpr qsizetype SkipPiece = 64 * 1024;
 // Rows of a large poke written between two looks at the other sessions (tens of milliseconds).
 constexpr uint32_t PokeSliceRows = 16384;
 
@@ -36,6 +39,14 @@ SheetsSession::SheetsSession(QLocalSocket* socket, SheetsService& service, int i
         readMessages();
         end(QStringLiteral("the client went"));
     });
+    // A client that says nothing for so long holds a session that others may need.
+    silence_.setSingleShot(true);
+    silence_.setInterval(service_.options().sessionIdleMs);
+    connect(&silence_, &QTimer::timeout, this, [this] {
+        end(QStringLiteral("silent for %1 ms").arg(service_.options().sessionIdleMs));
+    });
+    connect(socket_, &QLocalSocket::readyRead, &silence_, qOverload<>(&QTimer::start));
+    silence_.start();
     log(refusal_.isEmpty() ? QStringLiteral("session opened")
                            : QStringLiteral("session refused: ") + refusal_);
     if (socket_->bytesAvailable() > 0)
@@ -54,7 +65,7 @@ void SheetsSession::pokeSlice() {
         return;
     endPoke();
     log(QStringLiteral("poke %1 (%2 bytes) -> accepted in %3 ms")
-            .arg(pokeMessage_.a)
+            .arg(Shown(pokeMessage_.a))
             .arg(pokeMessage_.data.size())
             .arg(pokeClock_.elapsed()));
     send(MessageKind::Accepted, pokeMessage_.seq);
@@ -75,6 +86,7 @@ void SheetsSession::end(const QString& why) {
         return;
     ended_ = true;
     log(QStringLiteral("ended (%1); %2 workbook(s) closed").arg(why).arg(workbooks_.size()));
+    silence_.stop();
     endPoke();
     topicBook_ = active_ = nullptr;
     workbooks_.clear();
@@ -97,26 +109,44 @@ void SheetsSession::readMessages() {
 }
 
 bool SheetsSession::readMessage() {
-    if (message_.size() < Prefix) {
-        message_ += socket_->read(Prefix - message_.size());
-        if (message_.size() < Prefix)
-            return false;
+    // The length prefix, and of a message that is not small its version, kind and seq too: they
+    // decide whether it is taken before a byte more of it is read.
+    if (!decided_) {
+        if (message_.size() < Prefix) {
+            message_ += socket_->read(Prefix - message_.size());
+            if (message_.size() < Prefix)
+                return false;
+            length_ = qFromLittleEndian<quint32>(message_.constData());
+            if (length_ > dde::MaxMessageBytes) {
+                end(QStringLiteral("bad input: a message of %1 bytes is over the limit")
+                        .arg(length_));
+                return false;
+            }
+        }
+        const qsizetype head = length_ > limits::SmallMessageBytes ? SkipKeep : Prefix;
+        if (message_.size() < head) {
+            message_ += socket_->read(head - message_.size());
+            if (message_.size() < head)
+                return false;
+        }
         startMessage();
-        if (ended_)
-            return false;
     }
     if (skipping_) {
-        while (skipped_ < length_) {
-            const QByteArray got = socket_->read(qMin<qint64>(length_ - skipped_, ReadPiece));
-            if (got.isEmpty())
-                return false;
-            if (message_.size() < SkipKeep)
-                message_ += got.left(SkipKeep - message_.size());
-            skipped_ += uint64_t(got.size());
+        skipped_ = std::max<uint64_t>(skipped_, uint64_t(message_.size() - Prefix));
+        for (;;) {
             if (!skipAnswered_ && message_.size() == SkipKeep)
                 refuseSkipped();
+            if (skipped_ >= length_)
+                return true;
+            // Read into one small buffer and dropped: a skipped message takes no memory.
+            char piece[SkipPiece];
+            const qint64 got = socket_->read(piece, qMin<qint64>(length_ - skipped_, SkipPiece));
+            if (got <= 0)
+                return false;
+            if (message_.size() < SkipKeep)
+                message_.append(piece, qMin<qint64>(got, SkipKeep - message_.size()));
+            skipped_ += uint64_t(got);
         }
-        return true;
     }
     const qsizetype whole = Prefix + qsizetype(length_);
     while (message_.size() < whole) {
@@ -131,16 +161,20 @@ bool SheetsSession::readMessage() {
 }
 
 void SheetsSession::startMessage() {
-    length_ = qFromLittleEndian<quint32>(message_.constData());
-    if (length_ > dde::MaxMessageBytes) {
-        end(QStringLiteral("bad input: a message of %1 bytes is over the limit").arg(length_));
-        return;
-    }
+    decided_ = true;
     skipped_ = 0;
     skipAnswered_ = false;
     skipWhy_ = refusal_;
     if (skipWhy_.isEmpty() && length_ > limits::SmallMessageBytes) {
-        if (service_.reserveBuffer(Prefix + length_))
+        const auto kind = MessageKind(uint8_t(message_[5]));
+        if (kind != MessageKind::Poke)
+            // Only a block of rows needs more; anything else so long is a client gone wrong, and
+            // is not held at all.
+            skipWhy_ = QStringLiteral("a message of %1 bytes is longer than the %2 MiB the "
+                                      "service takes but for a poke")
+                           .arg(length_)
+                           .arg(limits::SmallMessageBytes >> 20);
+        else if (service_.reserveBuffer(Prefix + length_))
             reserved_ = Prefix + length_;
         else
             skipWhy_ = QStringLiteral("the service is holding %1 MiB of messages of other "
@@ -172,9 +206,11 @@ void SheetsSession::finishMessage() {
         if (!skipAnswered_)
             refuseSkipped();
         skipping_ = false;
+        decided_ = false;
         message_.clear();
         return;
     }
+    decided_ = false;
     decoder_.feed(message_);
     message_ = QByteArray(); // the decoder holds the only copy, freed once decoded
     const std::optional<dde::Message> m = decoder_.next();
@@ -188,6 +224,10 @@ void SheetsSession::finishMessage() {
 
 void SheetsSession::send(MessageKind kind, uint32_t seq, const QString& text) {
     socket_->write(dde::Encode({.kind = kind, .seq = seq, .a = text}));
+    // The client's silence counts from the last answer it had: a long poke or save is no
+    // silence of its own.
+    if (!ended_)
+        silence_.start();
 }
 
 void SheetsSession::handle(const dde::Message& m) {
@@ -207,7 +247,7 @@ void SheetsSession::handle(const dde::Message& m) {
         bool answered = false;
         const QString text = request(m.a, answered);
         log(QStringLiteral("request %1 -> %2")
-                .arg(m.a, answered ? text : QStringLiteral("no reply")));
+                .arg(Shown(m.a), answered ? Shown(text) : QStringLiteral("no reply")));
         if (answered)
             send(MessageKind::Data, m.seq, text);
         else
@@ -231,7 +271,7 @@ void SheetsSession::handle(const dde::Message& m) {
         }
         if (!why.isEmpty()) {
             poke_.reset();
-            log(QStringLiteral("poke %1 -> %2").arg(m.a, why));
+            log(QStringLiteral("poke %1 -> %2").arg(Shown(m.a), why));
             send(MessageKind::Refused, m.seq, why);
             return;
         }
@@ -241,6 +281,7 @@ void SheetsSession::handle(const dde::Message& m) {
         pokeMessage_ = m;
         pokeClock_.start();
         pokeTimer_.start();
+        silence_.stop();
         return;
     }
     case MessageKind::Execute: {
@@ -252,7 +293,7 @@ void SheetsSession::handle(const dde::Message& m) {
             why = macros.error.isEmpty() ? execute(macros.macros) : macros.error;
         }
         log(QStringLiteral("execute %1 -> %2 in %3 ms")
-                .arg(m.a, why.isEmpty() ? QStringLiteral("done") : why)
+                .arg(Shown(m.a), why.isEmpty() ? QStringLiteral("done") : why)
                 .arg(clock.elapsed()));
         if (!why.isEmpty()) {
             send(MessageKind::Refused, m.seq, why);
@@ -274,7 +315,7 @@ void SheetsSession::connectTopic(const dde::Message& m) {
     topicBook_ = nullptr;
     QString why;
     if (m.a.compare(QLatin1String("Excel"), Qt::CaseInsensitive) != 0) {
-        why = QStringLiteral("no service %1 here").arg(m.a);
+        why = QStringLiteral("no service %1 here").arg(Shown(m.a));
     } else if (m.b.compare(QLatin1String("System"), Qt::CaseInsensitive) == 0) {
         topic_ = Topic::System;
     } else {
@@ -291,10 +332,10 @@ void SheetsSession::connectTopic(const dde::Message& m) {
             }
         }
         if (topic_ == Topic::None)
-            why = QStringLiteral("no open sheet %1 in this session").arg(m.b);
+            why = QStringLiteral("no open sheet %1 in this session").arg(Shown(m.b));
     }
     log(QStringLiteral("connect %1|%2 -> %3")
-            .arg(m.a, m.b, why.isEmpty() ? QStringLiteral("accepted") : why));
+            .arg(Shown(m.a), Shown(m.b), why.isEmpty() ? QStringLiteral("accepted") : why));
     if (why.isEmpty())
         send(MessageKind::Accepted, m.seq);
     else
@@ -387,11 +428,11 @@ QString SheetsSession::open(const QString& path) {
         }
     }
     if (service_.ownerOf(absolute))
-        return QStringLiteral("%1 is open in another session").arg(path);
+        return QStringLiteral("%1 is open in another session").arg(Shown(path));
     const QString name = QFileInfo(path).fileName();
     for (const Workbook* wb : service_.openWorkbooks())
         if (wb->name().compare(name, Qt::CaseInsensitive) == 0)
-            return QStringLiteral("a workbook named %1 is already open").arg(name);
+            return QStringLiteral("a workbook named %1 is already open").arg(Shown(name));
     SheetsService::BusyScope busy(service_);
     QString why;
     std::unique_ptr<Workbook> wb = Workbook::open(path, service_.options().decimalSeparator, why);

@@ -44,6 +44,7 @@ private:
     // taken is skipped: only its kind and seq are kept, for the refusal.
     QByteArray message_;
     uint32_t length_ = 0;
+    bool decided_ = false; // whether the message being read is taken or skipped
     bool skipping_ = false;
     bool skipAnswered_ = false;
     uint64_t skipped_ = 0;
@@ -54,6 +55,7 @@ private:
     std::unique_ptr<Workbook::PokeWriter> poke_;
     dde::Message pokeMessage_;
     QTimer pokeTimer_;
+    QTimer silence_; // since the client was last heard or answered
     QElapsedTimer pokeClock_;
     int64_t pokeRoom_ = 0; // of the service's room for cells, held until the poke is done
     Topic topic_ = Topic::None;

@@ -13,6 +13,8 @@
 
 #include "ServiceLimits.h"
 #include "SheetReader.h"
+#include "ShownText.h"
+#include "base/RegularFile.h"
 #include "base/ReplacingFile.h"
 
 namespace sheets {
@@ -33,23 +35,23 @@ void SplitCells(std::string_view row, std::vector<std::string_view>& out) {
     out.push_back(row.substr(start));
 }
 
-// The bytes of a regular file of at most limits::WorkbookFileBytes. Opened without blocking, so
-// that a pipe or a device is refused at once instead of waited on or read without end.
+// The bytes of a regular file of at most limits::WorkbookFileBytes: a pipe or a device is refused
+// at once instead of waited on or read without end.
 bool ReadWorkbookFile(const QString& path, QByteArray& bytes, QString& error) {
     const auto fail = [&](const QString& why) {
-        error = QStringLiteral("cannot open %1: %2").arg(path, why);
+        error = QStringLiteral("cannot open %1: %2").arg(Shown(path), why);
         return false;
     };
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    const RegularFileOpen file = OpenRegularFile(QFile::encodeName(path));
+    if (!file.Ok())
+        return fail(file.error == 0 || file.error == EISDIR
+                        ? QStringLiteral("it is not a regular file")
+                        : file.ErrorText());
+    const int fd = file.fd;
     const auto closeFile = qScopeGuard([fd] { ::close(fd); });
     struct stat st {};
     if (::fstat(fd, &st) != 0)
         return fail(QString::fromLocal8Bit(std::strerror(errno)));
-    if (!S_ISREG(st.st_mode))
-        return fail(QStringLiteral("it is not a regular file"));
     if (uint64_t(st.st_size) > limits::WorkbookFileBytes)
         return fail(QStringLiteral("it holds %1 bytes, more than the %2 MiB the service takes")
                         .arg(st.st_size)
@@ -81,7 +83,7 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path, const QString& dec
     if (bytes.startsWith(QByteArrayLiteral("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))) {
         error = QStringLiteral("cannot open %1: it is in the old binary Excel format; open it in "
                                "the spreadsheet program and save it as .xlsx (Excel Workbook)")
-                    .arg(path);
+                    .arg(Shown(path));
         return nullptr;
     }
     auto wb = std::unique_ptr<Workbook>(new Workbook);

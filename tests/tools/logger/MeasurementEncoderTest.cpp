@@ -163,10 +163,11 @@ TEST(MeasurementEncoder, ReportItemsParseBackIntoTheSameMeasurement) {
     std::vector<MeasurementBytes> items = {
         EncodeMeasurement(2, 5, EncodeImpedance(0.25, -0.01), CalendarTime(2024, 5, 20, 1, 2, 3),
                           41),
-        // 0xA5 inside an item is data.
-        EncodeMeasurement(5, 0xA5, EncodeImpedance(4200, -Inf), CalendarTime(2024, 8, 31, 22, 0, 0),
+        // 0xA5 inside an item is data: the low byte of the second of the day 421 (00:07:01).
+        EncodeMeasurement(5, 15, EncodeImpedance(4200, -Inf), CalendarTime(2024, 8, 31, 0, 7, 1),
                           42),
     };
+    ASSERT_EQ(items[1][7], 0xA5);
     std::vector<uint8_t> stream = {0x00, 0x13};
     for (const MeasurementBytes& m : items) {
         ReportItemBytes r = ReportItem(m);

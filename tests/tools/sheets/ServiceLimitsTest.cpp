@@ -4,6 +4,7 @@
 // The checks wait for replies or for a second session's round trips, never for a time.
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtEndian>
@@ -56,11 +57,11 @@ void Barrier(const QString& socket) {
 }
 
 // The start of a message that announces `length` bytes: prefix, version, kind, seq.
-QByteArray MessageStart(uint32_t length, uint32_t seq) {
+QByteArray MessageStart(uint32_t length, uint32_t seq, MessageKind kind = MessageKind::Poke) {
     QByteArray out(10, '\0');
     qToLittleEndian<quint32>(length, out.data());
     out[4] = char(dde::Version);
-    out[5] = char(MessageKind::Poke);
+    out[5] = char(kind);
     qToLittleEndian<quint32>(seq, out.data() + 6);
     return out;
 }
@@ -138,6 +139,51 @@ TEST(ServiceLimits, SessionsAndTheirBuffersAreBounded) {
     EXPECT_EQ(small->call(Msg(MessageKind::Request, "Status"))->a, "Ready");
 }
 
+TEST(ServiceLimits, LongMessagesButPokesAreRefusedUnreadAndNothingIsEchoed) {
+    SheetsProcess service;
+    const auto c = Session(service.Socket());
+    ASSERT_TRUE(c);
+    // Of 64 MiB each: refused on their head alone, the rest passed over, the session going on.
+    const QByteArray rest(dde::MaxMessageBytes - 6, 'x');
+    for (const MessageKind kind :
+         {MessageKind::Execute, MessageKind::Request, MessageKind::Connect}) {
+        SCOPED_TRACE(int(kind));
+        c->sendRaw(MessageStart(dde::MaxMessageBytes, 42, kind));
+        const auto refused = c->next();
+        ASSERT_TRUE(refused && refused->kind == MessageKind::Refused && refused->seq == 42);
+        EXPECT_EQ(refused->a, "a message of 67108864 bytes is longer than the 1 MiB the service "
+                              "takes but for a poke");
+        c->socket().write(rest);
+        while (c->socket().bytesToWrite() > 0 && c->socket().waitForBytesWritten(30000)) {
+        }
+        EXPECT_EQ(c->call(Msg(MessageKind::Request, "Status"))->a, "Ready");
+    }
+    // Names of half a megabyte: quoted short in the reasons.
+    const QString name = "/" + QString(512 * 1024, 'n');
+    for (const dde::Message& m : {Msg(MessageKind::Execute, "[OPEN(\"" + name + "\")]"),
+                                  Msg(MessageKind::Connect, "Excel", name)}) {
+        const auto refused = c->call(m);
+        ASSERT_TRUE(refused && refused->kind == MessageKind::Refused);
+        EXPECT_LT(refused->a.size(), 400) << refused->a.left(400).toStdString();
+        EXPECT_TRUE(refused->a.contains("... (524289 characters)"));
+    }
+}
+
+TEST(ServiceLimits, ASilentSessionIsClosed) {
+    SheetsProcess service({"--session-idle-ms", "1500"});
+    const auto silent = Session(service.Socket());
+    const auto talking = Session(service.Socket());
+    ASSERT_TRUE(silent && talking);
+    // One that keeps asking stays while the silent one is closed (a minute at most).
+    const QDeadlineTimer guard(60000);
+    while (silent->socket().state() == QLocalSocket::ConnectedState && !guard.hasExpired()) {
+        ASSERT_EQ(talking->call(Msg(MessageKind::Request, "Status"))->a, "Ready");
+        silent->socket().waitForDisconnected(50);
+    }
+    EXPECT_EQ(silent->socket().state(), QLocalSocket::UnconnectedState);
+    EXPECT_EQ(talking->call(Msg(MessageKind::Request, "Status"))->a, "Ready");
+}
+
 TEST(ServiceLimits, AClientThatDoesNotReadItsRepliesIsNotReadFrom) {
     QTemporaryDir work;
     const QString target = work.filePath("Data.xls");
@@ -147,10 +193,10 @@ TEST(ServiceLimits, AClientThatDoesNotReadItsRepliesIsNotReadFrom) {
     ASSERT_TRUE(c.connect(service.Socket()));
     c.call(Msg(MessageKind::Connect, "Excel", "System"));
     const QString big(4 << 20, 'x');
-    ASSERT_EQ(c.call(Msg(MessageKind::Execute,
-                         "[OPEN(\"" + target + "\")][FORMULA(\"" + big + "\",\"R1C1\")]"))
-                  ->kind,
+    ASSERT_EQ(c.call(Msg(MessageKind::Execute, "[OPEN(\"" + target + "\")]"))->kind,
               MessageKind::Accepted);
+    c.call(Msg(MessageKind::Connect, "Excel", "[Data.xls]Desc"));
+    ASSERT_EQ(c.call(Msg(MessageKind::Poke, "R1C1", big))->kind, MessageKind::Accepted);
     // 16 MiB of replies that are not read, then a SAVE.
     QByteArray pipeline;
     uint32_t seq = 100;

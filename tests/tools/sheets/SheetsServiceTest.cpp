@@ -3,13 +3,13 @@
 // saved file is then read back with openpyxl and compared part by part with the template.
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <zip.h>
 
 #include "SheetsTestUtil.h"
 #include "ZipPackage.h"
+#include "support/ChildProcess.h"
 #include "support/SheetsProcess.h"
 
 using namespace sheets;
@@ -144,14 +144,11 @@ TEST(SheetsService, FillsAWorkbookAsTheExportDoes) {
         bad.sendRaw(QByteArray("\xff\xff\xff\xff garbage", 12));
         EXPECT_FALSE(bad.next(5000));
         EXPECT_EQ(bad.socket().state(), QLocalSocket::UnconnectedState);
-        QProcess second;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_RUNTIME_DIR", service.RuntimeDir());
-        second.setProcessEnvironment(env);
-        second.start(BuildDir() + "/impix-sheets");
-        ASSERT_TRUE(second.waitForFinished(10000));
-        EXPECT_EQ(second.exitCode(), 0);
-        EXPECT_TRUE(second.readAll().isEmpty());
+        const ProgramRun second = RunProgram(BuildDir() + "/impix-sheets", {},
+                                             {"XDG_RUNTIME_DIR=" + service.RuntimeDir()}, 10000);
+        ASSERT_TRUE(second.finished);
+        EXPECT_EQ(second.exitCode, 0);
+        EXPECT_TRUE(second.output.isEmpty());
     }
     EXPECT_EQ(data("Status"), "Ready");
 
@@ -160,11 +157,9 @@ TEST(SheetsService, FillsAWorkbookAsTheExportDoes) {
     c.socket().disconnectFromServer();
 
     // What another program sees in the saved file.
-    QProcess python;
-    python.start("/usr/bin/python3", {"-c", Check, target});
-    ASSERT_TRUE(python.waitForFinished(60000));
-    EXPECT_EQ(python.readAllStandardOutput().trimmed(), "ok")
-        << python.readAllStandardError().toStdString();
+    const ProgramRun python = RunProgram("/usr/bin/python3", {"-c", Check, target});
+    ASSERT_TRUE(python.finished);
+    EXPECT_EQ(python.output.trimmed(), "ok") << python.errors.toStdString();
     EXPECT_EQ(QFile::permissions(target) & QFile::ReadGroup, QFile::ReadGroup);
 
     // Every part but the two written sheets and the chart drawn on the channel sheet (fitted to
@@ -210,12 +205,9 @@ TEST(SheetsService, AnswersWithOtherLettersAndRefusesAnUnfitFolder) {
     const QString folder = runtime.filePath("open/impix-dde");
     QDir().mkdir(folder);
     QFile::setPermissions(folder, QFile::Permissions(0x7777));
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime.filePath("open"));
-    p.setProcessEnvironment(env);
-    p.start(BuildDir() + "/impix-sheets");
-    ASSERT_TRUE(p.waitForFinished(10000));
-    EXPECT_EQ(p.exitCode(), 1);
-    EXPECT_TRUE(p.readAllStandardError().contains("open to other users"));
+    const ProgramRun p = RunProgram(BuildDir() + "/impix-sheets", {},
+                                    {"XDG_RUNTIME_DIR=" + runtime.filePath("open")}, 10000);
+    ASSERT_TRUE(p.finished);
+    EXPECT_EQ(p.exitCode, 1);
+    EXPECT_TRUE(p.errors.contains("open to other users"));
 }

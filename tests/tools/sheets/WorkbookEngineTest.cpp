@@ -3,12 +3,12 @@
 // the engine cannot read are refused.
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <zip.h>
 
 #include "SheetsTestUtil.h"
 #include "Workbook.h"
+#include "support/ChildProcess.h"
 
 using namespace sheets;
 using namespace sheets::test;
@@ -242,16 +242,16 @@ TEST(WorkbookEngine, SavesUnusualSheetsSoTheyOpenAgainEverywhere) {
         saved << path;
     }
     // And what another program reads from them.
-    QProcess python;
-    python.start("/usr/bin/python3",
-                 QStringList{"-c", "import sys, openpyxl\n"
-                                   "for f in sys.argv[1:]:\n"
-                                   "    ws = openpyxl.load_workbook(f)['Channel_1']\n"
-                                   "    print(repr(ws['A1'].value), repr(ws['B2'].value))\n"} +
-                     saved);
-    ASSERT_TRUE(python.waitForFinished(60000));
-    EXPECT_EQ(python.readAllStandardOutput(), "' a ' 'x&y'\n' a ' 'x&y'\nNone 'x&y'\n")
-        << python.readAllStandardError().toStdString();
+    const ProgramRun python =
+        RunProgram("/usr/bin/python3",
+                   QStringList{"-c", "import sys, openpyxl\n"
+                                     "for f in sys.argv[1:]:\n"
+                                     "    ws = openpyxl.load_workbook(f)['Channel_1']\n"
+                                     "    print(repr(ws['A1'].value), repr(ws['B2'].value))\n"} +
+                       saved);
+    ASSERT_TRUE(python.finished);
+    EXPECT_EQ(python.output, "' a ' 'x&y'\n' a ' 'x&y'\nNone 'x&y'\n")
+        << python.errors.toStdString();
 }
 
 TEST(WorkbookEngine, ALargeSheetSavesIntoAFileOtherReadersTake) {
@@ -272,8 +272,7 @@ TEST(WorkbookEngine, ALargeSheetSavesIntoAFileOtherReadersTake) {
     ASSERT_TRUE(again) << error.toStdString();
     EXPECT_EQ(again->cellText(1, {uint32_t(rows + 2), 5}), QString::number(rows * 7919));
     EXPECT_EQ(again->cellText(1, {uint32_t(rows + 2), 7}), "ok <&>");
-    QProcess python;
-    python.start(
+    const ProgramRun python = RunProgram(
         "/usr/bin/python3",
         {"-c",
          "import sys, zipfile, openpyxl\n"
@@ -282,11 +281,11 @@ TEST(WorkbookEngine, ALargeSheetSavesIntoAFileOtherReadersTake) {
          "rows = list(ws.iter_rows(min_row=3, values_only=True))\n"
          "print(len(rows), rows[0], rows[-1])\n",
          f.path});
-    ASSERT_TRUE(python.waitForFinished(120000));
-    EXPECT_EQ(python.readAllStandardOutput().toStdString(),
+    ASSERT_TRUE(python.finished);
+    EXPECT_EQ(python.output.toStdString(),
               "None\n40000 (1, '01.02', '03:04:05', 1, 7919, -1, 'ok <&>') (40000, '01.02', "
               "'03:04:05', 1, 316760000, 0, 'ok <&>')\n")
-        << python.readAllStandardError().toStdString();
+        << python.errors.toStdString();
     for (const char* part : {"xl/styles.xml", "xl/charts/chart2.xml", "docProps/app.xml"})
         EXPECT_EQ(Part(f.path, part), Part(TemplatePath(), part)) << part;
 }
