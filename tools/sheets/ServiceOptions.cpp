@@ -19,10 +19,9 @@ const char* const ServiceUsage =
 bool ParseServiceOptions(const QStringList& args, ServiceOptions& out, QString& error) {
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        const bool takesValue = a == QLatin1String("--letters") ||
-                                a == QLatin1String("--idle-exit-ms") ||
-                                a == QLatin1String("--session-idle-ms") ||
-                                a == QLatin1String("--cell-limit-mib");
+        const bool takesValue =
+            a == QLatin1String("--letters") || a == QLatin1String("--idle-exit-ms") ||
+            a == QLatin1String("--session-idle-ms") || a == QLatin1String("--cell-limit-mib");
         if (takesValue && i + 1 >= args.size()) {
             error = QStringLiteral("%1 needs a value").arg(a);
             return false;
