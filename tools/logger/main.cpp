@@ -6,10 +6,10 @@
 
 #include "base/Failure.h"
 #include "base/ProgramVersion.h"
+#include "base/ShutdownSignals.h"
 #include "tools/logger/LoggerOptions.h"
 #include "tools/logger/LoggerProgram.h"
 #include "tools/logger/PortLink.h"
-#include "tools/logger/ShutdownSignals.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     }
 
     try {
-        logger::ShutdownSignals shutdown;
+        ShutdownSignals shutdown;
         logger::LoggerProgram program(options);
         // A failed dump is told, and the logger goes on.
         shutdown.onUser1 = [&program] {

@@ -1,4 +1,4 @@
-#include "tools/logger/ShutdownSignals.h"
+#include "base/ShutdownSignals.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -10,8 +10,6 @@
 
 #include "base/EventGuard.h"
 #include "base/Failure.h"
-
-namespace logger {
 
 namespace {
 
@@ -42,8 +40,12 @@ ShutdownSignals::ShutdownSignals(QObject* parent) : QObject(parent) {
                     (buf[i] == SIGUSR1 ? user1 : quit) = true;
             if (user1 && onUser1)
                 onUser1();
-            if (quit)
-                QCoreApplication::quit();
+            if (quit) {
+                if (onShutdown)
+                    onShutdown();
+                else
+                    QCoreApplication::quit();
+            }
         });
     });
     struct sigaction sa {};
@@ -74,5 +76,3 @@ ShutdownSignals::~ShutdownSignals() {
 int ShutdownSignals::Received() {
     return received;
 }
-
-} // namespace logger
