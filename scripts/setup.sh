@@ -12,6 +12,7 @@ packages=(
   libreoffice-calc-nogui
   librsvg2-bin desktop-file-utils appstream dpkg-dev fakeroot
   libsqlite3-dev
+  libpq-dev postgresql-15
 )
 missing=()
 for p in "${packages[@]}"; do
