@@ -27,6 +27,7 @@ Delivery::~Delivery() {
 }
 
 void Delivery::Start() {
+    woken_ = true; // what waits in the spool from before goes first
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -59,6 +60,8 @@ void Delivery::Run() {
         Log("spool not readable: " + r.error().text);
         return;
     }
+    // The database is reached (and its tables made) at once, not with the first report.
+    Connected();
     for (;;) {
         bool finishing = false;
         {
@@ -157,16 +160,23 @@ Delivery::Outcome Delivery::DeliverBatch() {
         down_ = false;
     }
     failures_ = 0;
-    std::lock_guard lock(mutex_);
-    totals_.databaseSeconds += static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    DeliveryTotals batchTotals;
+    batchTotals.databaseSeconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     for (const StoredReport& r : *stored) {
+        if (r.empty)
+            continue;
         Log(ReportLine(r, now));
         if (r.earlier)
             continue;
-        ++totals_.reports;
-        totals_.items += r.counts.counts.items;
-        totals_.newItems += r.counts.newItems;
+        ++batchTotals.reports;
+        batchTotals.items += r.counts.counts.items;
+        batchTotals.newItems += r.counts.newItems;
     }
+    std::lock_guard lock(mutex_);
+    totals_.reports += batchTotals.reports;
+    totals_.items += batchTotals.items;
+    totals_.newItems += batchTotals.newItems;
+    totals_.databaseSeconds += batchTotals.databaseSeconds;
     return Outcome::Delivered;
 }
 

@@ -111,6 +111,9 @@ Result<std::vector<StoredReport>> ReportStore::Write(std::span<const SpooledRepo
         if (out[k].earlier)
             continue;
         out[k].counts = (*counts)[d++];
+        out[k].empty = !out[k].logger && out[k].counts.counts.bytes == 0;
+        if (out[k].empty)
+            continue;
         written.push_back(out[k]);
         notify.push_back(out[k].id);
     }
@@ -179,7 +182,7 @@ Result<std::vector<QString>> ReportStore::RegisterUnknown(std::span<const Spoole
     QSet<QString> seen;
     for (const SpooledReport& s : batch) {
         const QString address = PlainAddress(s.peer).toString();
-        if (loggers->Match(s.peer) || seen.contains(address))
+        if (s.bytes == 0 || loggers->Match(s.peer) || seen.contains(address))
             continue;
         seen.insert(address);
         Result<PgResult> r = db_.Exec("INSERT INTO logger (name, address) VALUES ($1, $1::inet) "

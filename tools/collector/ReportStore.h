@@ -21,6 +21,9 @@ struct StoredReport {
     std::optional<KnownLogger> logger; // none: an unknown peer
     DecodedCounts counts;
     bool earlier = false; // stored before; nothing was written now
+    // A connection of an unknown address that brought no byte (a load balancer's health
+    // check, a port scan): there is nothing to keep, so nothing is written.
+    bool empty = false;
 };
 
 class ReportStore {
@@ -31,9 +34,9 @@ public:
     // Stores the batch, read from `spool`; the outcome per report, in the batch's order.
     Result<std::vector<StoredReport>> Store(std::span<const SpooledReport> batch, RawSource& spool);
 
-    // --accept-unknown: the batch's peers that no logger matches become loggers, named after
-    // their address, each in a statement of its own (so two collectors may do it at once). The
-    // names added.
+    // --accept-unknown: the batch's peers that no logger matches and that sent something become
+    // loggers, named after their address, each in a statement of its own (so two collectors may
+    // do it at once). The names added.
     Result<std::vector<QString>> RegisterUnknown(std::span<const SpooledReport> batch);
 
 private:

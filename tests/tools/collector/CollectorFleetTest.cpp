@@ -1,7 +1,8 @@
 // The fleet collector end to end, against a real PostgreSQL 15 that pg_virtualenv started for
 // this test, with the emulator's fleet as the loggers: two collectors on one database, reports
-// sent again and again, an unknown peer filed later, connections that idle, send garbage or too
-// much, a collector killed with SIGKILL mid-flood, the database stopped mid-flood, --reparse.
+// sent again and again while a thousand silent connections are open, an unknown peer filed
+// later, connections that idle, send garbage or too much, a collector killed with SIGKILL
+// mid-flood, the database stopped mid-flood, --reparse.
 // Throughout, every measurement a fleet logger delivered is in the database exactly once.
 #include <QDate>
 #include <QHostAddress>
@@ -13,6 +14,7 @@
 #include <QTimeZone>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/resource.h>
 
 #include "link/MeasDecode.h"
 #include "tools/collector/DatabaseSchema.h"
@@ -171,6 +173,15 @@ std::vector<SpooledConnection> ReadSpool(const QString& path) {
     return out;
 }
 
+// As many as the test may open (the usual soft limit of 1,024 files is raised), up to 1,100.
+int SilentConnections() {
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+    return static_cast<int>(std::min<rlim_t>(1100, limit.rlim_cur - 200));
+}
+
 bool PgCtl(const QString& action) {
     return QProcess::execute("pg_ctlcluster", {qEnvironmentVariable("PGVERSION", "15"), "regress",
                                                action, "-m", "fast"}) == 0;
@@ -212,12 +223,20 @@ TEST(CollectorFleet, EveryMeasurementOnceThroughFaults) {
 
     // --- Two collectors; twin fleets send the same measurements to both, three times each.
     CollectorProcess a(dir.filePath("a.log"),
-                       stateA + QStringList{"--idle-timeout", "2", "--max-report", "64K"});
+                       stateA + QStringList{"--idle-timeout", "5", "--max-report", "64K"});
     CollectorProcess b(dir.filePath("b.log"), {"--state", dir.filePath("b")});
     const quint16 portA = a.Start();
     const quint16 portB = b.Start();
     ASSERT_NE(portA, 0) << a.Log().toStdString();
     ASSERT_NE(portB, 0) << b.Log().toStdString();
+    // A thousand and more silent connections stay open while the fleets report; they leave
+    // nothing behind (no byte, unknown address).
+    std::vector<std::unique_ptr<QTcpSocket>> silent;
+    for (int k = 0; k < SilentConnections(); ++k) {
+        silent.push_back(std::make_unique<QTcpSocket>());
+        silent.back()->connectToHost(QHostAddress::LocalHost, portA);
+        ASSERT_TRUE(silent.back()->waitForConnected(30000)) << k;
+    }
     FleetProcess fleetA, fleetB;
     fleetA.Start(FleetArgs(10, portA, dir.filePath("1a.txt"), 0, 3, 200, "11"));
     fleetB.Start(FleetArgs(10, portB, dir.filePath("1b.txt"), 0, 3, 200, "11"));
@@ -233,6 +252,8 @@ TEST(CollectorFleet, EveryMeasurementOnceThroughFaults) {
     EXPECT_EQ(fleetA.Wait(), 0);
     EXPECT_EQ(fleetB.Wait(), 0);
     EXPECT_TRUE(Closed(idle.get()) && Closed(noisy.get()) && Closed(flood.get()));
+    for (const auto& s : silent)
+        EXPECT_TRUE(Closed(s.get()));
     EXPECT_EQ(a.Term(), 0);
     EXPECT_EQ(b.Term(), 0);
 
