@@ -1,53 +1,71 @@
 #include "tools/collector/Delivery.h"
 
+#include <limits>
+
 #include <QDateTime>
 #include <QElapsedTimer>
 
 #include "tools/collector/CollectorLog.h"
 #include "tools/collector/DatabaseSchema.h"
 #include "tools/collector/ReportLine.h"
-#include "tools/collector/ReportStore.h"
 
 namespace collector {
 
 namespace {
 
 constexpr int BatchReports = 1000;
-constexpr int64_t BatchBytes = int64_t{4} << 20;
+constexpr int64_t BatchBytes = int64_t{2} << 20;
 // The pause after a failure grows to this; a look at the spool at least this often anyway.
 constexpr int MaxPauseMs = 5000;
 
 } // namespace
 
 Delivery::Delivery(DeliverySettings settings, SpoolWriter& spool)
-    : settings_(std::move(settings)), spool_(spool), store_(db_, settings_.collectorName) {}
+    : settings_(std::move(settings)), spool_(spool) {}
 
 Delivery::~Delivery() {
     Finish();
 }
 
 void Delivery::Start() {
-    woken_ = true; // what waits in the spool from before goes first
-    thread_ = std::thread([this] { Run(); });
+    wakes_ = 1; // what waits in the spool from before goes first
+    for (int k = 0; k < Workers; ++k) {
+        auto w = std::make_unique<Worker>();
+        w->store = std::make_unique<ReportStore>(w->db, settings_.collectorName);
+        workers_.push_back(std::move(w));
+    }
+    for (const auto& w : workers_)
+        w->thread = std::thread([this, worker = w.get()] { Run(*worker); });
 }
 
 void Delivery::Wake() {
     {
         std::lock_guard lock(mutex_);
-        woken_ = true;
+        ++wakes_;
     }
-    wake_.notify_one();
+    wake_.notify_all();
 }
 
 void Delivery::Finish() {
     {
         std::lock_guard lock(mutex_);
-        if (!thread_.joinable())
+        if (workers_.empty() || finish_)
             return;
         finish_ = true;
     }
-    wake_.notify_one();
-    thread_.join();
+    wake_.notify_all();
+    for (const auto& w : workers_)
+        w->thread.join();
+    // What no worker could deliver: given back, or never taken.
+    int64_t left = 0;
+    for (const auto& [seq, batch] : giveBack_)
+        left += static_cast<int64_t>(batch.size());
+    Result<std::vector<SpooledReport>> untaken = workers_.front()->reader.Complete(
+        claimedSeq_, std::numeric_limits<int>::max(), std::numeric_limits<int64_t>::max());
+    if (untaken)
+        left += static_cast<int64_t>(untaken->size());
+    if (left > 0)
+        Log(QString("%1 reports stay in the spool for the next start").arg(left));
 }
 
 DeliveryTotals Delivery::Totals() const {
@@ -55,13 +73,14 @@ DeliveryTotals Delivery::Totals() const {
     return totals_;
 }
 
-void Delivery::Run() {
-    if (Result<void> r = reader_.Open(settings_.spoolPath); !r) {
+void Delivery::Run(Worker& w) {
+    if (Result<void> r = w.reader.Open(settings_.spoolPath); !r) {
         Log("spool not readable: " + r.error().text);
         return;
     }
     // The database is reached (and its tables made) at once, not with the first report.
-    Connected();
+    Connected(w);
+    uint64_t seen = 0;
     for (;;) {
         bool finishing = false;
         {
@@ -69,35 +88,29 @@ void Delivery::Run() {
             const int pauseMs =
                 failures_ == 0 ? MaxPauseMs : std::min(MaxPauseMs, 500 << std::min(failures_, 4));
             wake_.wait_for(lock, std::chrono::milliseconds(pauseMs),
-                           [this] { return woken_ || finish_; });
-            woken_ = false;
+                           [&] { return wakes_ != seen || finish_; });
+            seen = wakes_;
             finishing = finish_;
         }
-        Outcome last;
-        while ((last = DeliverBatch()) == Outcome::Delivered) {
+        while (DeliverBatch(w) == Outcome::Delivered) {
         }
-        if (finishing) {
-            if (last == Outcome::Failed) {
-                if (Result<int64_t> left = reader_.Waiting(); left && *left > 0)
-                    Log(QString("%1 reports stay in the spool for the next start").arg(*left));
-            }
+        if (finishing)
             return;
-        }
     }
 }
 
-bool Delivery::Connected() {
-    if (!db_.Broken())
+bool Delivery::Connected(Worker& w) {
+    if (!w.db.Broken())
         return true;
     Result<PgConnection> db = PgConnection::Connect(settings_.database);
     if (!db) {
         Unavailable(db.error());
         return false;
     }
-    db_ = std::move(*db);
-    if (Result<int> before = Migrate(db_); !before) {
+    w.db = std::move(*db);
+    if (Result<int> before = Migrate(w.db); !before) {
         Unavailable(before.error());
-        db_ = PgConnection();
+        w.db = PgConnection();
         return false;
     } else if (*before < SchemaVersion()) {
         Log(QString("database schema made version %1 (was %2)").arg(SchemaVersion()).arg(*before));
@@ -106,6 +119,7 @@ bool Delivery::Connected() {
 }
 
 void Delivery::Unavailable(const Error& e) {
+    std::lock_guard lock(mutex_);
     ++failures_;
     if (down_)
         return;
@@ -114,21 +128,45 @@ void Delivery::Unavailable(const Error& e) {
     Log("database unavailable: " + e.text + "; reports wait in the spool");
 }
 
-Delivery::Outcome Delivery::DeliverBatch() {
-    if (!Connected())
+Result<std::vector<SpooledReport>> Delivery::Claim(Worker& w) {
+    if (!giveBack_.empty()) {
+        std::vector<SpooledReport> batch = std::move(giveBack_.begin()->second);
+        giveBack_.erase(giveBack_.begin());
+        return batch;
+    }
+    Result<std::vector<SpooledReport>> batch =
+        w.reader.Complete(claimedSeq_, BatchReports, BatchBytes);
+    if (batch && !batch->empty())
+        claimedSeq_ = batch->back().closedSeq;
+    return batch;
+}
+
+void Delivery::GiveBack(std::vector<SpooledReport> batch) {
+    std::lock_guard lock(mutex_);
+    giveBack_[batch.front().closedSeq] = std::move(batch);
+}
+
+Delivery::Outcome Delivery::DeliverBatch(Worker& w) {
+    if (!Connected(w))
         return Outcome::Failed;
-    Result<std::vector<SpooledReport>> batch = reader_.Complete(lastSeq_, BatchReports, BatchBytes);
+    Result<std::vector<SpooledReport>> batch;
+    {
+        std::lock_guard lock(mutex_);
+        batch = Claim(w);
+    }
     if (!batch) {
         Log("spool not readable: " + batch.error().text);
+        std::lock_guard lock(mutex_);
         ++failures_;
         return Outcome::Failed;
     }
     if (batch->empty())
         return Outcome::Nothing;
     if (settings_.acceptUnknown) {
-        Result<std::vector<QString>> added = store_.RegisterUnknown(*batch);
+        Result<std::vector<QString>> added = w.store->RegisterUnknown(*batch);
         if (!added) {
             Unavailable(added.error());
+            GiveBack(std::move(*batch));
             return Outcome::Failed;
         }
         for (const QString& name : *added)
@@ -136,30 +174,25 @@ Delivery::Outcome Delivery::DeliverBatch() {
     }
     QElapsedTimer clock;
     clock.start();
-    Result<std::vector<StoredReport>> stored = store_.Store(*batch, reader_);
+    Result<std::vector<StoredReport>> stored = w.store->Store(*batch, w.reader);
     if (!stored) {
+        GiveBack(std::move(*batch));
         const QString state = stored.error().sqlState;
-        // Two collectors that wrote the same measurements in a different order: the database
-        // gave up one of the transactions; it is simply done again.
+        // Two transactions that wrote the same measurements in a different order (two workers,
+        // two collectors): the database gave one up; it is simply done again.
         if (state == sqlstate::Deadlock || state == sqlstate::SerializationFailure)
             return Outcome::Delivered;
         Unavailable(stored.error());
-        if (db_.Broken())
-            db_ = PgConnection();
+        if (w.db.Broken())
+            w.db = PgConnection();
         return Outcome::Failed;
     }
     const int64_t now = QDateTime::currentMSecsSinceEpoch();
-    lastSeq_ = batch->back().closedSeq;
     std::vector<int64_t> delivered;
     for (const SpooledReport& s : *batch)
         delivered.push_back(s.spoolId);
     spool_.Forget(std::move(delivered));
-    if (down_) {
-        Log(QString("database back after %1 s; the spooled reports go in")
-                .arg((now - downSinceMs_ + 500) / 1000));
-        down_ = false;
-    }
-    failures_ = 0;
+
     DeliveryTotals batchTotals;
     batchTotals.databaseSeconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     for (const StoredReport& r : *stored) {
@@ -173,6 +206,12 @@ Delivery::Outcome Delivery::DeliverBatch() {
         batchTotals.newItems += r.counts.newItems;
     }
     std::lock_guard lock(mutex_);
+    if (down_) {
+        Log(QString("database back after %1 s; the spooled reports go in")
+                .arg((now - downSinceMs_ + 500) / 1000));
+        down_ = false;
+    }
+    failures_ = 0;
     totals_.reports += batchTotals.reports;
     totals_.items += batchTotals.items;
     totals_.newItems += batchTotals.newItems;
