@@ -32,7 +32,9 @@ FleetLogger::FleetLogger(int index, const FleetOptions& fleet, const FleetTarget
 
 void FleetLogger::Start() {
     reportsLeft_ = fleet_.reports;
-    next_.start(0);
+    // The first report is measured here, so a fleet's loggers all connect at the same moment.
+    Measure(fleet_.items);
+    reporter_.Request([this] { return Prepare(); });
 }
 
 void FleetLogger::Measure(int items) {

@@ -32,7 +32,8 @@ public:
     FleetLogger(int index, const FleetOptions& fleet, const FleetTarget& target, uint64_t seed,
                 QDateTime clockStart, QObject* parent = nullptr);
 
-    // Measures and sends the first report; the others follow one interval after each ends.
+    // Measures and sends the first report (connecting once the event loop runs); the others
+    // follow one interval after each ends.
     void Start();
 
     QHostAddress Address() const { return address_; }

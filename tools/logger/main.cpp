@@ -32,6 +32,9 @@ int RunFleet(const logger::LoggerOptions& options) {
             }
         };
         program.Start();
+        // Every first report is measured: from here on the loggers only send.
+        std::printf("impix-logger: fleet of %d loggers reporting\n", options.fleet.loggers);
+        std::fflush(stdout);
         const int rc = QCoreApplication::exec();
         program.DumpItems();
         std::printf("impix-logger: %s\n", program.Summary().toLocal8Bit().constData());
