@@ -103,11 +103,17 @@ void CollectorService::Stop() {
     delivery_->Finish();
     spool_->Stop();
     const DeliveryTotals t = delivery_->Totals();
-    Log(QString("stopped: %1 reports stored, %2 items, %3 new; %4 s in database transactions")
+    const SpoolWriter::Stats spooled = spool_->Statistics();
+    Log(QString("stopped: %1 reports stored, %2 items, %3 new; %4 s in database transactions; "
+                "%5 spool commits, bytes on disk at most %6 ms after arrival (%7 commits later "
+                "than 100 ms)")
             .arg(t.reports)
             .arg(t.items)
             .arg(t.newItems)
-            .arg(t.databaseSeconds, 0, 'f', 1));
+            .arg(t.databaseSeconds, 0, 'f', 1)
+            .arg(spooled.commits)
+            .arg(spooled.longestMs)
+            .arg(spooled.later));
     QCoreApplication::exit(0);
 }
 

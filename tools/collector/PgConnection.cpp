@@ -14,7 +14,7 @@ QString OneLine(const char* message) {
     QStringList parts;
     for (const QString& line : QString::fromUtf8(message).split('\n', Qt::SkipEmptyParts))
         parts << line.trimmed();
-    return parts.join("; ");
+    return parts.join(QLatin1Char(' '));
 }
 
 } // namespace

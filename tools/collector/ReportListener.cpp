@@ -1,5 +1,7 @@
 #include "tools/collector/ReportListener.h"
 
+#include <algorithm>
+
 #include <QDateTime>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -14,7 +16,7 @@ namespace {
 // What Qt may keep of a connection's bytes while it is not read; with 4,096 connections a
 // quarter of the memory bound at most.
 constexpr qint64 SocketBuffer = 16 * 1024;
-constexpr qint64 ReadPiece = 64 * 1024;
+constexpr qint64 PieceSize = 64 * 1024;
 // A burst of loggers that all report at the same minute waits here, not in SYN retries.
 constexpr int ListenBacklog = 4096;
 
@@ -93,28 +95,53 @@ void ReportListener::Read(QTcpSocket* socket, bool evenIfBehind) {
     if (it == peers_.end())
         return;
     Peer& peer = it->second;
+    if (peer.held && !evenIfBehind)
+        return; // its turn comes in Resume
     while (socket->bytesAvailable() > 0) {
-        if (spool_.Congested() && !evenIfBehind) {
-            peer.held = true;
-            spool_.WantRelief();
+        if (!evenIfBehind && (spool_.Congested() || !held_.empty())) {
+            Hold(socket, peer);
             return;
         }
-        const int64_t room = limits_.maxReport - peer.bytes;
-        if (room <= 0) {
-            Close(socket, Ending::Cut);
+        if (!ReadPiece(socket, peer))
             return;
-        }
-        QByteArray bytes =
-            socket->read(std::min<qint64>({socket->bytesAvailable(), room, ReadPiece}));
-        if (bytes.isEmpty())
-            break;
+    }
+    if (peer.peerClosed)
+        Close(socket, Ending::Closed);
+}
+
+bool ReportListener::ReadPiece(QTcpSocket* socket, Peer& peer) {
+    const int64_t room = limits_.maxReport - peer.bytes;
+    if (room <= 0) {
+        Close(socket, Ending::Cut);
+        return false;
+    }
+    QByteArray bytes = socket->read(std::min<qint64>({socket->bytesAvailable(), room, PieceSize}));
+    if (!bytes.isEmpty()) {
         peer.bytes += bytes.size();
         peer.lastActivityMs = NowMs();
         spool_.Append(peer.spoolId, std::move(bytes), peer.lastActivityMs);
     }
-    peer.held = false;
-    if (peer.peerClosed)
-        Close(socket, Ending::Closed);
+    return true;
+}
+
+void ReportListener::Hold(QTcpSocket* socket, Peer& peer) {
+    if (!peer.held)
+        held_.push_back(socket);
+    peer.held = true;
+    spool_.WantRelief();
+    // Held behind others while the spool keeps up: their turn comes at once.
+    if (!spool_.Congested() && !resumeQueued_) {
+        resumeQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                Guarded([this] {
+                    resumeQueued_ = false;
+                    Resume();
+                });
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void ReportListener::PeerClosed(QTcpSocket* socket) {
@@ -131,6 +158,8 @@ void ReportListener::Close(QTcpSocket* socket, Ending ending) {
     if (it == peers_.end())
         return;
     spool_.End(it->second.spoolId, ending, NowMs());
+    if (it->second.held)
+        held_.erase(std::find(held_.begin(), held_.end(), socket));
     peers_.erase(it);
     socket->disconnect(this);
     socket->abort();
@@ -155,12 +184,22 @@ void ReportListener::CloseAll(Ending ending) {
 }
 
 void ReportListener::Resume() {
-    std::vector<QTcpSocket*> held;
-    for (const auto& [socket, peer] : peers_)
-        if (peer.held)
-            held.push_back(socket);
-    for (QTcpSocket* socket : held)
-        Read(socket);
+    while (!held_.empty() && !spool_.Congested()) {
+        QTcpSocket* socket = held_.front();
+        held_.pop_front();
+        Peer& peer = peers_.at(socket);
+        peer.held = false;
+        if (!ReadPiece(socket, peer))
+            continue;
+        if (socket->bytesAvailable() > 0) {
+            held_.push_back(socket);
+            peer.held = true;
+        } else if (peer.peerClosed) {
+            Close(socket, Ending::Closed);
+        }
+    }
+    if (!held_.empty())
+        spool_.WantRelief();
 }
 
 void ReportListener::Sweep() {

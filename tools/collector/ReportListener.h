@@ -4,8 +4,10 @@
 // connection is one report, complete when the logger closes it. Bounds: a connection silent for
 // the idle timeout is closed, one that sends more than the largest report is cut there, and at
 // most maxConnections are open (further loggers wait in the listen queue). While the spool is
-// behind, nothing is read: the bytes wait in the loggers' TCP connections.
+// behind, nothing is read: the bytes wait in the loggers' TCP connections, and the connections
+// held back are read again in turn, a piece each, so that none waits for long while others go on.
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <unordered_map>
@@ -49,7 +51,7 @@ public:
     int Open() const { return static_cast<int>(peers_.size()); }
     // Closes every open connection as ending.
     void CloseAll(Ending ending);
-    // The spool caught up: read what was held back.
+    // The spool caught up: read what was held back, in turn.
     void Resume();
 
 private:
@@ -65,6 +67,10 @@ private:
     // With `evenIfBehind` the bytes go to the spool even while it is behind (at the end, when
     // the connection is closed anyway).
     void Read(QTcpSocket* socket, bool evenIfBehind = false);
+    // One piece of at most 64 KiB into the spool; false when that closed the connection (cut).
+    bool ReadPiece(QTcpSocket* socket, Peer& peer);
+    // Waits for its turn, behind those held back before.
+    void Hold(QTcpSocket* socket, Peer& peer);
     void PeerClosed(QTcpSocket* socket);
     void Close(QTcpSocket* socket, Ending ending);
     void Sweep();
@@ -74,6 +80,8 @@ private:
     SpoolWriter& spool_;
     std::vector<std::unique_ptr<QTcpServer>> servers_;
     std::unordered_map<QTcpSocket*, Peer> peers_;
+    std::deque<QTcpSocket*> held_; // in the order they were held back
+    bool resumeQueued_ = false;
     bool accepting_ = true;
     QTimer sweep_;
 };

@@ -1,7 +1,10 @@
 #include "tools/collector/SpoolWriter.h"
 
 #include <chrono>
+#include <limits>
 #include <map>
+
+#include <QDateTime>
 
 #include "tools/collector/CollectorLog.h"
 #include "tools/collector/SpoolSchema.h"
@@ -128,6 +131,11 @@ void SpoolWriter::Stop() {
     thread_.join();
 }
 
+SpoolWriter::Stats SpoolWriter::Statistics() const {
+    std::lock_guard lock(mutex_);
+    return stats_;
+}
+
 void SpoolWriter::Run() {
     std::vector<Event> events;
     int failures = 0;
@@ -146,9 +154,12 @@ void SpoolWriter::Run() {
             writing_ = true;
         }
         qsizetype bytes = 0;
+        int64_t oldestMs = std::numeric_limits<int64_t>::max();
         for (const Event& e : events)
-            if (const auto* chunk = std::get_if<ChunkEvent>(&e))
+            if (const auto* chunk = std::get_if<ChunkEvent>(&e)) {
                 bytes += chunk->bytes.size();
+                oldestMs = std::min(oldestMs, chunk->ms);
+            }
         int64_t seq = seq_;
         bool completed = false;
         const Result<void> written = Write(events, seq, completed);
@@ -157,6 +168,14 @@ void SpoolWriter::Run() {
             std::lock_guard lock(mutex_);
             writing_ = false;
             stopping = stop_;
+            if (written) {
+                ++stats_.commits;
+                if (bytes > 0) {
+                    const int64_t age = QDateTime::currentMSecsSinceEpoch() - oldestMs;
+                    stats_.longestMs = std::max(stats_.longestMs, age);
+                    stats_.later += age > 100 ? 1 : 0;
+                }
+            }
         }
         if (written) {
             seq_ = seq;
