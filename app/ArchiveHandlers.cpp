@@ -1,15 +1,23 @@
-// The measurement archive beside the buffer: its state in ArchiveTx, the restore question after
-// an unclean end, and "History..." that loads an archived session into the buffer.
+// The measurement archive beside the buffer: its state in ArchiveTx, its messages, the restore
+// question after an unclean end, and "History..." that loads an archived session into the
+// buffer.
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
+#include <algorithm>
+#include <utility>
 
 #include "app/ImpixMain.h"
 #include "base/EventGuard.h"
 #include "base/Failure.h"
+#include "base/ShutdownSignals.h"
 #include "data/MeasurementArchive.h"
 #include "dialogs/HistoryDlg.h"
+#include "dialogs/MessageBox.h"
 #include "dialogs/StdDlg.h"
 #include "link/ModBus.h"
 
@@ -28,9 +36,10 @@ QString LocalTime(const QString& utcIso, const FormatSettings& fs) {
 }
 
 QString SessionLine(const SessionSummary& s, const FormatSettings& fs) {
-    QString end = s.running    ? QStringLiteral("running")
-                  : s.cleanEnd ? LocalTime(s.endedAt, fs)
-                               : QStringLiteral("no clean end");
+    QString end = s.running     ? QStringLiteral("running")
+                  : s.cleanEnd  ? LocalTime(s.endedAt, fs)
+                  : s.endSignal ? QStringLiteral("ended by ") + SignalName(s.endSignal)
+                                : QStringLiteral("no clean end");
     QString line =
         QStringLiteral("%1 - %2: live %3, download %4, report %5, restored %6; %7")
             .arg(LocalTime(s.startedAt, fs), end)
@@ -45,6 +54,23 @@ QString SessionLine(const SessionSummary& s, const FormatSettings& fs) {
     if (!s.peer.isEmpty())
         line += QStringLiteral("; reports from ") + s.peer;
     return line;
+}
+
+QString RestoreQuestion(const UncleanSession& s, const FormatSettings& fs) {
+    const QString how =
+        s.endSignal != 0
+            ? QStringLiteral("The console was ended by %1").arg(SignalName(s.endSignal))
+            : QStringLiteral("The console was not closed properly");
+    QString text = QStringLiteral("%1 (session started %2). Its buffer held %3 items")
+                       .arg(how, LocalTime(s.startedAt, fs))
+                       .arg(s.items);
+    if (s.lastReceivedMs > 0)
+        text += QStringLiteral(", the last one received %1")
+                    .arg(LocalTime(QDateTime::fromMSecsSinceEpoch(s.lastReceivedMs, Qt::UTC), fs));
+    text += QStringLiteral(". Put them back into the buffer?");
+    if (!s.file.isEmpty())
+        text += QStringLiteral(" They are read from the damaged archive %1.").arg(s.file);
+    return text;
 }
 } // namespace
 
@@ -79,30 +105,95 @@ void TFImpixMain::NoteArchivePort() {
         archive_->SetPort(MB->RS232.GetPortName());
 }
 
-void TFImpixMain::OfferRestore() {
+void TFImpixMain::HookArchive(ArchiveOptions& options) {
+    // The writer's thread posts to this one; a window gone by then hears nothing.
+    const QPointer<TFImpixMain> self(this);
+    options.onMessage = [self](const QString& text) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, text] {
+                if (self)
+                    Guarded([&] { ShowMessage(text); });
+            },
+            Qt::QueuedConnection);
+    };
+    options.onRestart = [self] {
+        QMetaObject::invokeMethod(
+            qApp,
+            [self] {
+                if (!self)
+                    return;
+                Guarded([&] { self->GiveArchiveTheBuffer(); });
+                // A damaged file moved aside may hold a crashed session to offer.
+                Guarded([&] { self->OfferRestore(); });
+            },
+            Qt::QueuedConnection);
+    };
+}
+
+void TFImpixMain::GiveArchiveTheBuffer() {
     if (!archive_)
         return;
-    std::optional<UncleanSession> previous;
+    std::optional<DownloadState> download;
+    if (Download.Active())
+        download = DownloadState{Download.First(), Download.Requested(), Download.Arrived()};
+    // In blocks, the first starting anew: the pool may hold millions.
+    constexpr int64_t Block = 65536;
+    std::vector<TMeasRecord> part;
+    for (int64_t from = 0; from == 0 || from < Pool.Count(); from += Block) {
+        part.clear();
+        for (int64_t k = from; k < std::min(from + Block, Pool.Count()); ++k)
+            part.push_back(Pool.At(k));
+        if (from == 0)
+            archive_->StartAnew(part, download);
+        else
+            archive_->Add(part, ArrivalSource::Restored);
+    }
+}
+
+void TFImpixMain::OfferRestore() {
+    // Not inside itself: a question already open asks about every session it found.
+    if (!archive_ || holdArrivals_)
+        return;
+    std::vector<UncleanSession> sessions;
     try {
-        previous = archive_->PreviousUncleanSession();
+        sessions = archive_->UncleanSessions();
     } catch (const Failure&) {
         return; // the archive cannot be read: ArchiveTx says why
     }
-    if (!previous)
-        return;
-    const QString text =
-        QStringLiteral("The console was not closed properly last time (session started %1). "
-                       "Put the %2 items its buffer held back into the buffer? The last one "
-                       "arrived %3.")
-            .arg(LocalTime(previous->startedAt, format_))
-            .arg(previous->items)
-            .arg(LocalTime(QDateTime::fromMSecsSinceEpoch(previous->lastReceivedMs, Qt::UTC),
-                           format_));
-    const int answer = ShowStdDlg(text, QuestionType, YesNo, stddlg::kResultYes,
-                                  QStringLiteral("Restore measurements"), English, 0, -1, -1);
-    archive_->MarkRestoreAsked(previous->id);
-    if (answer == stddlg::kResultYes)
-        AddRecords(archive_->LoadSession(previous->id, true), ArrivalSource::Restored);
+    // What the archive had to say while it opened (a damaged file moved aside) comes first.
+    QCoreApplication::sendPostedEvents(qApp, QEvent::MetaCall);
+    holdArrivals_ = true;
+    const auto release = qScopeGuard([this] {
+        holdArrivals_ = false;
+        for (const auto& [rec, source] : std::exchange(heldArrivals_, {})) {
+            if (source == ArrivalSource::Download)
+                AddDownloadedRecord(rec);
+            else
+                AddRecord(rec, source);
+        }
+    });
+    for (const UncleanSession& s : sessions) {
+        const int answer =
+            ShowStdDlg(RestoreQuestion(s, format_), QuestionType, YesNo, stddlg::kResultYes,
+                       QStringLiteral("Restore measurements"), English, 0, -1, -1);
+        // A signal ended the question, not the operator: it is asked next time.
+        if (ShutdownSignals::Received() != 0)
+            return;
+        if (answer != stddlg::kResultYes) {
+            archive_->MarkRestoreAsked(s);
+            continue;
+        }
+        const RestoredSession restored = archive_->Restore(s);
+        AddRecords(restored.records, ArrivalSource::Restored);
+        if (restored.download) {
+            const DownloadState& d = *restored.download;
+            Download.Restore(d.first, d.amount, d.arrived, downloadClock_.elapsed());
+            NoteArchiveDownload();
+            ShowDownloadState();
+            downloadTimer_->start();
+        }
+    }
 }
 
 void TFImpixMain::HistoryBtnClick() {

@@ -27,6 +27,10 @@ void TFImpixMain::AddReportedRecord(const TMeasRecord& rec) {
 }
 
 void TFImpixMain::AddRecord(const TMeasRecord& rec, ArrivalSource source) {
+    if (holdArrivals_) {
+        heldArrivals_.emplace_back(rec, source);
+        return;
+    }
     if (archive_)
         archive_->Add(rec, source);
     // The pool tells the item count, the table and the plots.

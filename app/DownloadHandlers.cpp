@@ -7,6 +7,7 @@
 
 #include "app/ImpixMain.h"
 #include "base/EventGuard.h"
+#include "data/MeasurementArchive.h"
 #include "link/LinkHealth.h"
 #include "link/ModBus.h"
 
@@ -29,11 +30,22 @@ void TFImpixMain::DownloadRequested(int64_t first, int64_t amount) {
         return;
     // The logger's reported size, when asked before, bounds what can come.
     Download.Start(first, amount, MB->DataSize.value_or(-1), downloadClock_.elapsed());
+    NoteArchiveDownload();
     ShowDownloadState();
     downloadTimer_->start();
 }
 
+void TFImpixMain::NoteArchiveDownload() {
+    if (archive_)
+        archive_->DownloadStarted({Download.First(), Download.Requested(), Download.Arrived()});
+}
+
 void TFImpixMain::AddDownloadedRecord(const TMeasRecord& rec) {
+    // During the restore question it waits, to be counted in the download restored.
+    if (holdArrivals_) {
+        heldArrivals_.emplace_back(rec, ArrivalSource::Download);
+        return;
+    }
     if (Download.Arrived(rec.Counter, downloadClock_.elapsed()))
         AddRecord(rec, ArrivalSource::Download);
 }

@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <utility>
+#include <vector>
 
 #include "base/FormatSettings.h"
 #include "data/ArchiveRow.h"
@@ -24,6 +26,7 @@ class QTabWidget;
 class QTimer;
 class BufferTableModel;
 class MeasurementArchive;
+struct ArchiveOptions;
 class PreviewPlot;
 class ReportServer;
 
@@ -107,7 +110,11 @@ public:
 
     // Measurement archive: none with --no-archive. It must outlive the window.
     void SetArchive(MeasurementArchive* archive);
-    // After an unclean end of the previous session: "Restore measurements".
+    // Fills the archive's hooks: its messages are shown, and when it starts anew it is given
+    // the buffer, both on this window's thread.
+    void HookArchive(ArchiveOptions& options);
+    // After unclean ends of earlier sessions: "Restore measurements", once for each. What
+    // arrives meanwhile waits and follows the restored items.
     void OfferRestore();
     void HistoryBtnClick();
     // The serial port's name goes into the archive's session.
@@ -148,6 +155,10 @@ private:
     void ConnectExportHandlers();
     void ConnectArchiveHandlers();
     void ShowArchiveState();
+    // The archive lost its file: the buffer and its download for the new one.
+    void GiveArchiveTheBuffer();
+    // The buffer follows the download the tracker holds, as far as the archive is concerned.
+    void NoteArchiveDownload();
     void ConnectTrendHandlers();
     // Runs the handler for the button's clicks through the event guard.
     void OnClick(const QString& button, std::function<void()> handler);
@@ -175,4 +186,7 @@ private:
     QString exportedWorkbook_; // what "Open" opens
     MeasurementArchive* archive_ = nullptr;
     QTimer* archiveTimer_ = nullptr;
+    // While the restore question is open, arrivals wait here to follow the restored items.
+    bool holdArrivals_ = false;
+    std::vector<std::pair<TMeasRecord, ArrivalSource>> heldArrivals_;
 };

@@ -18,8 +18,7 @@ void TFImpixMain::SetReportPort(quint16 port) {
 
 void TFImpixMain::ConnectServerHandlers() {
     ReportServer::Hooks hooks;
-    hooks.parseByte = [this](uint8_t b) { MB->ParseReportByte(b); };
-    hooks.resetParser = [this] { MB->ResetReportParser(); };
+    hooks.reportItem = [this](ReportServer::Item item) { MB->ReportItem(item); };
     hooks.reportItemCount = [this] { return static_cast<int64_t>(ReportItemCount); };
     hooks.stateText = [this](const QString& text) { SetText("SocketStateLabel", text); };
     hooks.countText = [this](const QString& text) { SetText("CntLabel", text); };

@@ -1,11 +1,12 @@
 // Program start: the application title, the main window, then the link module (which opens
 // the port and reports to the window), then the message loop.
 #include <QApplication>
-#include <QIcon>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
+#include "app/ApplicationIdentity.h"
+#include "app/ConsoleOptions.h"
 #include "app/ImpixMain.h"
 #include "app/ScriptRunner.h"
 #include "base/EventGuard.h"
@@ -13,6 +14,7 @@
 #include "base/FileLocations.h"
 #include "base/ProgramVersion.h"
 #include "base/ScriptedDialogs.h"
+#include "base/ShutdownSignals.h"
 #include "data/MeasurementArchive.h"
 #include "dialogs/MessageBox.h"
 #include "link/ModBus.h"
@@ -20,26 +22,11 @@
 
 namespace {
 
-const char kUsage[] =
-    "Usage: impix [--script FILE] [--report-port PORT] [--archive FILE | --no-archive]\n"
-    "The operator console of the Impix II impedance data logger.\n"
-    "\n"
-    "  --script FILE       drive the console by control name, one command a line\n"
-    "                      (click, set, page, print, grab, wait, answer, quit)\n"
-    "  --report-port PORT  listen for GPRS reports on PORT instead of 4000\n"
-    "  --archive FILE      keep the measurement archive in FILE instead of\n"
-    "                      $XDG_DATA_HOME/impix/archive.sqlite\n"
-    "  --no-archive        keep no measurement archive\n"
-    "  --help              print this help and exit\n"
-    "  --version           print the version and exit\n"
-    "\n"
-    "Qt's own options (such as -platform offscreen) are taken too. See impix(1).\n";
-
 // --help and --version answer before the application exists, so they need no display.
 bool PrintedInfo(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0) {
-            std::fputs(kUsage, stdout);
+            std::fputs(kConsoleUsage, stdout);
             return true;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
@@ -56,23 +43,23 @@ int main(int argc, char** argv) {
     if (PrintedInfo(argc, argv))
         return 0;
     QApplication app(argc, argv);
-    // The name only: a display name would be appended to the window caption by the
-    // window system's integration ("... — Impix II.").
-    QApplication::setApplicationName("Impix II.");
-    // The window's icon, and the desktop entry it belongs to (the shell's icon and grouping).
-    QApplication::setWindowIcon(QIcon(":/icons/impix.png"));
-    QGuiApplication::setDesktopFileName("org.impix.Console");
+    SetApplicationIdentity();
+
+    // Qt has taken its own options out; anything else we do not know stops here, before the
+    // archive or the port is touched.
+    const ConsoleOptions options = ParseConsoleOptions(QApplication::arguments());
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "impix: %s\n", options.error.toLocal8Bit().constData());
+        return 2;
+    }
+    // SIGTERM, SIGHUP and SIGINT end the event loop: the archive writes what waits and the
+    // session is marked as ended by the signal.
+    ShutdownSignals shutdown;
 
     std::unique_ptr<ScriptRunner> script;
-    const QStringList args = QApplication::arguments();
-    const qsizetype at = args.indexOf("--script");
-    if (at >= 0) {
-        if (at + 1 >= args.size()) {
-            std::fprintf(stderr, "impix: --script needs a file\n");
-            return 2;
-        }
+    if (!options.scriptPath.isEmpty()) {
         try {
-            script = std::make_unique<ScriptRunner>(ScriptRunner::ReadScript(args[at + 1]));
+            script = std::make_unique<ScriptRunner>(ScriptRunner::ReadScript(options.scriptPath));
         } catch (const Failure& f) {
             std::fprintf(stderr, "impix: %s\n", f.text().toLocal8Bit().constData());
             return 2;
@@ -86,30 +73,18 @@ int main(int argc, char** argv) {
 
     // The archive outlives the window, which hands it every record until it closes.
     std::unique_ptr<MeasurementArchive> archive;
-    const qsizetype archiveAt = args.indexOf("--archive");
-    if (archiveAt >= 0 && archiveAt + 1 >= args.size()) {
-        std::fprintf(stderr, "impix: --archive needs a file\n");
-        return 2;
-    }
-    if (!args.contains("--no-archive")) {
-        ArchiveOptions options;
-        options.path =
-            archiveAt >= 0 ? args[archiveAt + 1] : ImpixPath(Place::Archive, "archive.sqlite");
-        options.consoleVersion = QStringLiteral("%1.%2").arg(3).arg(2);
-        archive = std::make_unique<MeasurementArchive>(std::move(options));
-    }
-
     TFImpixMain window;
-    const qsizetype portAt = args.indexOf("--report-port");
-    if (portAt >= 0) {
-        bool ok = false;
-        const uint port = portAt + 1 < args.size() ? args[portAt + 1].toUInt(&ok) : 0;
-        if (!ok || port < 1 || port > 65535) {
-            std::fprintf(stderr, "impix: --report-port needs a port number from 1 to 65535\n");
-            return 2;
-        }
-        window.SetReportPort(static_cast<quint16>(port));
+    if (!options.noArchive) {
+        ArchiveOptions archiveOptions;
+        archiveOptions.path = !options.archivePath.isEmpty()
+                                  ? options.archivePath
+                                  : ImpixPath(Place::Archive, "archive.sqlite");
+        archiveOptions.consoleVersion = QStringLiteral("%1.%2").arg(3).arg(2);
+        window.HookArchive(archiveOptions);
+        archive = std::make_unique<MeasurementArchive>(std::move(archiveOptions));
     }
+    if (options.reportPort != 0)
+        window.SetReportPort(options.reportPort);
     TMB link(window);
     window.SetLink(&link);
     Guarded([&link] { link.MBCreate(); });
@@ -118,8 +93,18 @@ int main(int argc, char** argv) {
         window.NoteArchivePort();
         window.OfferRestore();
     });
-    window.show();
-    if (script)
-        script->Start();
-    return app.exec();
+    // A signal during the restore question ends the program before its loop starts.
+    int rc = 0;
+    if (ShutdownSignals::Received() == 0) {
+        window.show();
+        if (script)
+            script->Start();
+        rc = app.exec();
+    }
+    if (const int signal = ShutdownSignals::Received()) {
+        if (archive)
+            archive->EndBySignal(signal);
+        rc = 128 + signal; // as a shell reports a program ended by the signal
+    }
+    return rc;
 }

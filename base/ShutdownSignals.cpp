@@ -1,5 +1,6 @@
 #include "base/ShutdownSignals.h"
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -17,11 +18,13 @@ int pipeFds[2] = {-1, -1};
 volatile std::sig_atomic_t received = 0;
 
 void OnSignal(int sig) {
+    const int savedErrno = errno; // the interrupted code may be about to read it
     if (sig != SIGUSR1)
         received = sig;
     char b = static_cast<char>(sig);
     // Nothing can be done about a failed write inside a signal handler.
     [[maybe_unused]] ssize_t n = ::write(pipeFds[0], &b, 1);
+    errno = savedErrno;
 }
 
 } // namespace
@@ -40,12 +43,11 @@ ShutdownSignals::ShutdownSignals(QObject* parent) : QObject(parent) {
                     (buf[i] == SIGUSR1 ? user1 : quit) = true;
             if (user1 && onUser1)
                 onUser1();
-            if (quit) {
-                if (onShutdown)
-                    onShutdown();
-                else
-                    QCoreApplication::quit();
-            }
+            // exit, not quit: it also ends a modal dialog's loop, and asks no window to close.
+            if (quit && onShutdown)
+                onShutdown();
+            else if (quit)
+                QCoreApplication::exit(0);
         });
     });
     struct sigaction sa {};
@@ -75,4 +77,17 @@ ShutdownSignals::~ShutdownSignals() {
 
 int ShutdownSignals::Received() {
     return received;
+}
+
+QString SignalName(int signal) {
+    switch (signal) {
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+    case SIGHUP:
+        return QStringLiteral("SIGHUP");
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+    default:
+        return QStringLiteral("signal %1").arg(signal);
+    }
 }

@@ -12,20 +12,13 @@
 namespace {
 void BM_ReportIngest(benchmark::State& state) {
     RecordStream pool;
-    ReportParser parser;
     int64_t items = 0;
-    int64_t parsed = 0;
-    parser.onItem = [&](std::span<const uint8_t, ReportParser::ItemSize> item) {
+    QString countText;
+    ReportServer::Hooks hooks;
+    hooks.reportItem = [&](ReportServer::Item item) {
         ++items;
         pool.Append(DecodeReportItem(item, 2024).record);
     };
-    QString countText;
-    ReportServer::Hooks hooks;
-    hooks.parseByte = [&](uint8_t b) {
-        ++parsed;
-        parser.ParseReportByte(b);
-    };
-    hooks.resetParser = [&] { parser.ResetReportParser(); };
     hooks.reportItemCount = [&] { return items; };
     hooks.countText = [&](const QString& s) { countText = s; };
     ReportServer server(hooks);
@@ -45,9 +38,9 @@ void BM_ReportIngest(benchmark::State& state) {
     const QByteArray item("\xA5\x00\x03\x21\x30\x39\x80\x00\x3F\x8C\x72", 11);
     const QByteArray chunk = item.repeated(static_cast<qsizetype>(state.range(0) / item.size()));
     for (auto _ : state) {
-        const int64_t target = parsed + chunk.size();
+        const int64_t target = items + chunk.size() / item.size();
         client.write(chunk);
-        while (parsed < target)
+        while (items < target)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (pool.Count() > 1000000) {
             state.PauseTiming();

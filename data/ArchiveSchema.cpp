@@ -36,7 +36,16 @@ CREATE TABLE IF NOT EXISTS session (
     host            TEXT,
     pid             INTEGER,
     process_start   INTEGER,
-    boot_id         TEXT
+    boot_id         TEXT,
+    download_first  INTEGER,
+    download_amount INTEGER,
+    download_from   INTEGER,
+    end_signal      INTEGER
+);
+CREATE TABLE IF NOT EXISTS download_carried (
+    session       INTEGER NOT NULL REFERENCES session (id),
+    first_counter INTEGER NOT NULL,
+    last_counter  INTEGER NOT NULL
 );
 CREATE TABLE IF NOT EXISTS arrival (
     id          INTEGER PRIMARY KEY,
@@ -78,24 +87,52 @@ FROM (SELECT *, coalesce(counter, max(counter) OVER (
 GROUP BY board, channel, logger_time, range, rx, xx, item
 )sql";
 
+// What version 2 added to the session table of version 1.
+constexpr const char* SessionColumnsOf2 = R"sql(
+ALTER TABLE session ADD COLUMN download_first INTEGER;
+ALTER TABLE session ADD COLUMN download_amount INTEGER;
+ALTER TABLE session ADD COLUMN download_from INTEGER;
+ALTER TABLE session ADD COLUMN end_signal INTEGER;
+)sql";
+
 int64_t PragmaValue(SqliteDb& db, const char* sql) {
     SqliteStatement s = db.Prepare(sql);
     return s.Step() ? s.Int(0) : 0;
 }
 
-} // namespace
-
-void PrepareArchiveSchema(SqliteDb& db) {
+// The schema version of an archive of ours, 0 for an empty database; fails for anything else.
+int64_t OwnVersion(SqliteDb& db) {
     const int64_t app = PragmaValue(db, "PRAGMA application_id");
     const int64_t version = PragmaValue(db, "PRAGMA user_version");
     const int64_t tables = PragmaValue(db, "SELECT count(*) FROM sqlite_schema");
     if ((app != ArchiveApplicationId && (app != 0 || tables != 0)) ||
         version > ArchiveSchemaVersion)
         throw SqliteFailure(SQLITE_MISMATCH, QStringLiteral("not a measurement archive"));
-    if (app == ArchiveApplicationId && version == ArchiveSchemaVersion)
+    return app == ArchiveApplicationId ? version : 0;
+}
+
+} // namespace
+
+void CheckArchiveSchema(SqliteDb& db) {
+    OwnVersion(db);
+}
+
+void ReadNewestArrival(SqliteDb& db) {
+    if (OwnVersion(db) == 0)
+        return;
+    SqliteStatement newest = db.Prepare("SELECT * FROM arrival ORDER BY id DESC LIMIT 1");
+    newest.Step();
+}
+
+void PrepareArchiveSchema(SqliteDb& db) {
+    if (OwnVersion(db) == ArchiveSchemaVersion)
         return;
     db.Exec("BEGIN IMMEDIATE");
     try {
+        // Read again under the write lock: another console may have done it meanwhile.
+        const int64_t version = OwnVersion(db);
+        if (version == 1)
+            db.Exec(SessionColumnsOf2);
         db.Exec(Schema);
         db.Exec("CREATE VIEW IF NOT EXISTS measurement AS " + MeasurementsOf("arrival"));
         db.Exec("PRAGMA application_id = " + std::to_string(ArchiveApplicationId));

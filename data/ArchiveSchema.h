@@ -8,12 +8,18 @@ class SqliteDb;
 // Marks the file as ours (PRAGMA application_id) so that another program's database is never
 // taken for an archive.
 inline constexpr int ArchiveApplicationId = 0x494D5058; // "IMPX"
-inline constexpr int ArchiveSchemaVersion = 1;
+// 2: a session keeps the download it followed and the signal that ended it.
+inline constexpr int ArchiveSchemaVersion = 2;
 
 // The query behind the view `measurement` over `arrivals` (a table name or a subquery): each
 // measurement once, however often and from wherever it arrived.
 std::string MeasurementsOf(const std::string& arrivals);
 
-// Creates what is missing in an empty or current archive. Fails with "not a measurement
-// archive" for another program's database or a newer schema.
+// Reads, and changes nothing: fails with "not a measurement archive" for another program's
+// database or a newer schema; an empty database passes.
+void CheckArchiveSchema(SqliteDb& db);
+// Reads the newest arrival of an archive (none in an empty database): fails where the end of the
+// table, where the next arrival goes, is damaged.
+void ReadNewestArrival(SqliteDb& db);
+// Checks, then creates what is missing in an empty archive or brings an older one up to date.
 void PrepareArchiveSchema(SqliteDb& db);

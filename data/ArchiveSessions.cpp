@@ -10,19 +10,28 @@ namespace {
 constexpr int64_t CountWhileRunning = 200000;
 } // namespace
 
-std::optional<UncleanSession> PreviousUncleanSession(SqliteDb& db, const SessionRunning& running) {
-    SqliteStatement s =
-        db.Prepare("SELECT s.id, s.started_at, s.clean_end, s.restore_asked, s.host, s.pid, "
-                   "s.process_start, s.boot_id, s.buffer_items, a.received_ms FROM session AS s "
-                   "LEFT JOIN arrival AS a ON a.id = s.last_arrival ORDER BY s.id DESC");
+std::vector<UncleanSession> UncleanSessions(SqliteDb& db, const SessionRunning& running) {
+    SqliteStatement s = db.Prepare(
+        "SELECT id, started_at, buffer_items, ifnull(end_signal, 0), ifnull(last_arrival, 0), "
+        "host, pid, process_start, boot_id FROM session WHERE clean_end = 0 AND "
+        "restore_asked = 0 AND buffer_items > 0 ORDER BY id");
+    SqliteStatement last = db.Prepare("SELECT received_ms FROM arrival WHERE id = ?1");
+    std::vector<UncleanSession> out;
     while (s.Step()) {
-        if (running(s.Int(0), {s.Text(4), s.Int(5), s.Int(6), s.Text(7)}))
+        if (running(s.Int(0), {s.Text(5), s.Int(6), s.Int(7), s.Text(8)}))
             continue;
-        if (s.Int(2) != 0 || s.Int(3) != 0 || s.Int(8) == 0)
-            return std::nullopt;
-        return UncleanSession{s.Int(0), s.Text(1), s.Int(8), s.Int(9)};
+        UncleanSession u{s.Int(0), s.Text(1), s.Int(2), 0, static_cast<int>(s.Int(3)), {}};
+        // Only the question's wording needs it: a page that cannot be read costs the sentence.
+        try {
+            last.Bind(1, s.Int(4));
+            if (last.Step())
+                u.lastReceivedMs = last.Int(0);
+        } catch (const SqliteFailure&) {
+        }
+        last.Reset();
+        out.push_back(u);
     }
-    return std::nullopt;
+    return out;
 }
 
 void MarkRestoreAsked(SqliteDb& db, int64_t session) {
@@ -31,38 +40,87 @@ void MarkRestoreAsked(SqliteDb& db, int64_t session) {
     s.Step();
 }
 
-std::vector<TMeasRecord> LoadSessionRecords(SqliteDb& db, int64_t session, bool bufferOnly) {
+std::vector<TMeasRecord> LoadSessionRecords(SqliteDb& db, int64_t session, bool bufferOnly,
+                                            bool salvage) {
     SqliteStatement range = db.Prepare(
         "SELECT ifnull(first_arrival, 0), buffer_from, ifnull(last_arrival, 0) FROM session "
         "WHERE id = ?1");
     range.Bind(1, session);
     if (!range.Step())
         return {};
-    const int64_t from = bufferOnly ? std::max(range.Int(0), range.Int(1)) : range.Int(0);
+    int64_t from = bufferOnly ? std::max(range.Int(0), range.Int(1)) : range.Int(0);
     const int64_t to = range.Int(2);
-    SqliteStatement rows =
-        db.Prepare("SELECT board, channel, range, rx, xx, counter, logger_time, image FROM arrival "
-                   "WHERE id BETWEEN ?1 AND ?2 AND session = ?3 ORDER BY id");
-    rows.BindAll(from, to, session);
+    SqliteStatement rows = db.Prepare(
+        "SELECT board, channel, range, rx, xx, counter, logger_time, image, id FROM arrival "
+        "WHERE id BETWEEN ?1 AND ?2 AND session = ?3 ORDER BY id");
     std::vector<TMeasRecord> out;
-    out.reserve(static_cast<size_t>(std::max<int64_t>(0, to - from + 1)));
+    out.reserve(static_cast<size_t>(std::clamp<int64_t>(to - from + 1, 0, 1 << 20)));
     auto optional = [&](int c) -> std::optional<double> {
         return rows.IsNull(c) ? std::nullopt : std::optional<double>(rows.Real(c));
     };
-    while (rows.Step()) {
-        const std::optional<int64_t> counter =
-            rows.IsNull(5) ? std::nullopt : std::optional<int64_t>(rows.Int(5));
-        out.push_back(RecordOf(rows.Int(0), rows.Int(1), static_cast<int32_t>(rows.Int(2)),
-                               optional(3), optional(4), counter, rows.TextView(6), rows.Blob(7)));
+    // In a damaged file a page that cannot be read fails the scan: it goes on behind it, the
+    // step growing while it keeps failing, so that a large hole costs few tries.
+    int64_t skip = 1;
+    while (from <= to) {
+        try {
+            rows.BindAll(from, to, session);
+            while (rows.Step()) {
+                const std::optional<int64_t> counter =
+                    rows.IsNull(5) ? std::nullopt : std::optional<int64_t>(rows.Int(5));
+                out.push_back(RecordOf(rows.Int(0), rows.Int(1), static_cast<int32_t>(rows.Int(2)),
+                                       optional(3), optional(4), counter, rows.TextView(6),
+                                       rows.Blob(7)));
+                from = rows.Int(8) + 1;
+                skip = 1;
+            }
+            break;
+        } catch (const SqliteFailure&) {
+            if (!salvage)
+                throw;
+            rows.Reset();
+            from += skip;
+            skip *= 2;
+        }
     }
     return out;
+}
+
+std::optional<DownloadState> SessionDownload(SqliteDb& db, int64_t session) {
+    SqliteStatement s =
+        db.Prepare("SELECT download_first, download_amount, ifnull(download_from, 0), "
+                   "ifnull(last_arrival, 0) FROM session WHERE id = ?1");
+    s.Bind(1, session);
+    // No download, or values no console writes (a request carries 24 bits).
+    constexpr int64_t Field24 = 0xFFFFFF;
+    if (!s.Step() || s.IsNull(0) || s.Int(0) < 1 || s.Int(0) > Field24 || s.Int(1) < 1 ||
+        s.Int(1) > Field24)
+        return std::nullopt;
+    DownloadState d{s.Int(0), s.Int(1), {}};
+    // Its own downloaded items, as runs of counters.
+    SqliteStatement runs = db.Prepare(
+        "SELECT min(counter), max(counter) FROM (SELECT counter, counter - row_number() OVER "
+        "(ORDER BY counter) AS run FROM (SELECT DISTINCT counter FROM arrival WHERE id BETWEEN "
+        "?1 AND ?2 AND session = ?3 AND source = 1 AND counter BETWEEN ?4 AND ?5)) "
+        "GROUP BY run ORDER BY 1");
+    runs.BindAll(s.Int(2), s.Int(3), session, d.first, d.first + d.amount - 1);
+    while (runs.Step())
+        d.arrived.push_back({runs.Int(0), runs.Int(1) - runs.Int(0) + 1});
+    SqliteStatement carried =
+        db.Prepare("SELECT first_counter, last_counter FROM download_carried WHERE session = ?1 "
+                   "AND first_counter BETWEEN ?2 AND last_counter AND last_counter <= ?3 "
+                   "ORDER BY 1");
+    carried.BindAll(session, d.first, d.first + d.amount - 1);
+    while (carried.Step())
+        d.arrived.push_back({carried.Int(0), carried.Int(1) - carried.Int(0) + 1});
+    return d;
 }
 
 std::vector<SessionSummary> ListSessions(SqliteDb& db, const SessionRunning& running) {
     SqliteStatement s =
         db.Prepare("SELECT id, started_at, ended_at, clean_end, live, download, report, restored, "
                    "ifnull(first_arrival, 0), ifnull(last_arrival, 0), port, peer, host, pid, "
-                   "process_start, boot_id, measurements FROM session ORDER BY id DESC");
+                   "process_start, boot_id, measurements, ifnull(end_signal, 0) FROM session "
+                   "ORDER BY id DESC");
     SqliteStatement measurements = db.Prepare(
         "SELECT count(*) FROM (" +
         MeasurementsOf("(SELECT * FROM arrival WHERE id BETWEEN ?1 AND ?2 AND session = ?3)") +
@@ -75,11 +133,13 @@ std::vector<SessionSummary> ListSessions(SqliteDb& db, const SessionRunning& run
         m.startedAt = s.Text(1);
         m.endedAt = s.Text(2);
         m.cleanEnd = s.Int(3) != 0;
+        m.endSignal = static_cast<int>(s.Int(17));
         for (int i = 0; i < ArrivalSourceCount; ++i)
             m.arrivals[i] = s.Int(4 + i);
         m.port = s.Text(10);
         m.peer = s.Text(11);
-        m.running = !m.cleanEnd && running(m.id, {s.Text(12), s.Int(13), s.Int(14), s.Text(15)});
+        m.running =
+            m.endedAt.isEmpty() && running(m.id, {s.Text(12), s.Int(13), s.Int(14), s.Text(15)});
         int64_t arrivals = 0;
         for (int64_t n : m.arrivals)
             arrivals += n;

@@ -10,6 +10,7 @@
 
 #include "data/ArchiveRow.h"
 #include "data/ConsoleProcess.h"
+#include "data/DownloadTracker.h"
 #include "link/MeasRecord.h"
 
 class SqliteDb;
@@ -17,16 +18,27 @@ class SqliteDb;
 // A session whose console ended without closing it, as the restore question names it.
 struct UncleanSession {
     int64_t id = 0;
-    QString startedAt; // UTC ISO 8601
-    int64_t items = 0; // in its buffer at the end
-    int64_t lastReceivedMs = 0;
+    QString startedAt;          // UTC ISO 8601
+    int64_t items = 0;          // in its buffer at the end
+    int64_t lastReceivedMs = 0; // 0 when it cannot be read
+    int endSignal = 0;          // the signal that ended its console; 0 for a crash
+    QString file;               // empty: the archive itself; else a damaged file moved aside
+};
+
+// The download a session's buffer followed: the counters first..first+amount-1 it expected, and
+// the runs of them that arrived (its own download arrivals and those it carried over).
+struct DownloadState {
+    int64_t first = 0;
+    int64_t amount = 0;
+    std::vector<CounterSpan> arrived;
 };
 
 struct SessionSummary {
     int64_t id = 0;
     QString startedAt; // UTC ISO 8601
-    QString endedAt;   // empty while running or after an unclean end
+    QString endedAt;   // empty while running or after a crash
     bool cleanEnd = false;
+    int endSignal = 0;    // the signal that ended its console, if one did
     bool running = false; // a console (this one or another) still writes it
     int64_t arrivals[ArrivalSourceCount] = {};
     int64_t measurements = -1; // -1: not counted (a large session still running)
@@ -37,13 +49,18 @@ struct SessionSummary {
 // True while `writer`, the console that wrote `session`, still runs.
 using SessionRunning = std::function<bool(int64_t session, const ConsoleProcess& writer)>;
 
-// The last session of an earlier console that ended uncleanly and was not asked about yet, when
-// its buffer held anything.
-std::optional<UncleanSession> PreviousUncleanSession(SqliteDb& db, const SessionRunning& running);
+// Every session of an earlier console that ended uncleanly (a crash, a kill, a power cut or a
+// signal), was not asked about yet and whose buffer held anything, oldest first: whatever ended
+// after it.
+std::vector<UncleanSession> UncleanSessions(SqliteDb& db, const SessionRunning& running);
 // The restore question was answered: it is not asked again.
 void MarkRestoreAsked(SqliteDb& db, int64_t session);
 // The records of a session in arrival order: all of them, or those in its buffer at the end.
-std::vector<TMeasRecord> LoadSessionRecords(SqliteDb& db, int64_t session, bool bufferOnly);
+// `salvage` (a damaged file): reads on past what cannot be read instead of failing.
+std::vector<TMeasRecord> LoadSessionRecords(SqliteDb& db, int64_t session, bool bufferOnly,
+                                            bool salvage = false);
+// The download the session's buffer followed, if it followed one.
+std::optional<DownloadState> SessionDownload(SqliteDb& db, int64_t session);
 // Every session, newest first. The measurements of a session that ended are counted once and
 // kept; those of a running one only while it is small.
 std::vector<SessionSummary> ListSessions(SqliteDb& db, const SessionRunning& running);

@@ -61,11 +61,15 @@ ConsoleProcess ConsoleProcess::Current() {
     return p;
 }
 
+bool SameProcess(const ConsoleProcess& a, const ConsoleProcess& b) {
+    return a.pid == b.pid && a.start == b.start && a.boot == b.boot;
+}
+
 bool SessionStillRunning(const QString& path, int64_t session, const ConsoleProcess& writer,
                          const ConsoleProcess& self) {
     if (IsLiveHere(path, session))
         return true;
-    if (writer.pid == self.pid && writer.start == self.start && writer.boot == self.boot)
+    if (SameProcess(writer, self))
         return false; // an archive of this process that is closed
     // A console on another computer sharing the file cannot be checked: taken as running.
     if (writer.host != self.host)

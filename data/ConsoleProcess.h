@@ -13,6 +13,9 @@ struct ConsoleProcess {
     static ConsoleProcess Current();
 };
 
+// The same process: the number, its start and the boot agree (the host is not looked at).
+bool SameProcess(const ConsoleProcess& a, const ConsoleProcess& b);
+
 // Marks a session of the archive at `path` as written by this process now, or no longer.
 void SetSessionLive(const QString& path, int64_t session, bool live);
 // True while `writer`, which wrote `session` of the archive at `path`, still runs, as far as

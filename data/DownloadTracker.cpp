@@ -33,6 +33,35 @@ void DownloadTracker::Start(int64_t first, int64_t amount, int64_t stored, int64
     runStartCount_ = 0;
 }
 
+void DownloadTracker::Restore(int64_t first, int64_t amount, std::span<const CounterSpan> arrived,
+                              int64_t nowMs) {
+    // The archive's values, which another program may have written: kept within what a
+    // request can carry.
+    first_ = std::clamp<int64_t>(first, 1, Field24);
+    amount_ = std::clamp<int64_t>(amount, 0, Field24);
+    got_.assign(static_cast<size_t>(amount_), false);
+    received_ = 0;
+    for (const CounterSpan& run : arrived) {
+        // The run's overlap with ours, computed so that no value can overflow.
+        const int64_t end = first_ + amount_;
+        if (run.count <= 0 || run.first >= end)
+            continue;
+        const uint64_t room = static_cast<uint64_t>(end) - static_cast<uint64_t>(run.first);
+        const int64_t runEnd =
+            static_cast<uint64_t>(run.count) >= room ? end : run.first + run.count;
+        const int64_t from = std::max(run.first, first_) - first_;
+        const int64_t to = runEnd - first_;
+        for (int64_t k = from; k < to; ++k) {
+            received_ += got_[static_cast<size_t>(k)] ? 0 : 1;
+            got_[static_cast<size_t>(k)] = true;
+        }
+    }
+    fillingGaps_ = false;
+    running_ = received_ < amount_;
+    runStartMs_ = lastItemMs_ = nowMs;
+    runStartCount_ = received_;
+}
+
 void DownloadTracker::Resume(int64_t nowMs) {
     if (!Active() || received_ == amount_)
         return;
@@ -65,15 +94,15 @@ bool DownloadTracker::Check(int64_t nowMs) {
     return false;
 }
 
-std::vector<CounterSpan> DownloadTracker::Missing() const {
+std::vector<CounterSpan> DownloadTracker::Runs(bool arrived) const {
     std::vector<CounterSpan> out;
     for (size_t i = 0; i < got_.size();) {
-        if (got_[i]) {
+        if (got_[i] != arrived) {
             ++i;
             continue;
         }
         size_t j = i;
-        while (j < got_.size() && !got_[j])
+        while (j < got_.size() && got_[j] == arrived)
             ++j;
         out.push_back({first_ + static_cast<int64_t>(i), static_cast<int64_t>(j - i)});
         i = j;

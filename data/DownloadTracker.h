@@ -4,6 +4,7 @@
 // exactly the gaps can be asked for again. Answers dropped on a noisy line would otherwise be
 // lost without a trace.
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include <QString>
@@ -23,6 +24,11 @@ public:
     // bits; item 0 is the first). `stored` is the number of items the logger reported holding,
     // or -1 when unknown: no item beyond it can come. Forgets the download before.
     void Start(int64_t first, int64_t amount, int64_t stored, int64_t nowMs);
+    // Takes over the download of a console that ended before it was complete: the counters
+    // first..first+amount-1 as Start() left them, of which the `arrived` runs are in. It runs on
+    // as if items were still coming (a logger goes on sending), and stops after StallMs without.
+    void Restore(int64_t first, int64_t amount, std::span<const CounterSpan> arrived,
+                 int64_t nowMs);
     // The missing spans were asked for again: the stream runs on, and a counter that already
     // arrived is not taken a second time.
     void Resume(int64_t nowMs);
@@ -32,11 +38,14 @@ public:
     bool Check(int64_t nowMs);
 
     bool Active() const { return amount_ > 0; }
+    int64_t First() const { return first_; }
     bool Running() const { return running_; }
     int64_t Requested() const { return amount_; }
     int64_t Received() const { return received_; }
     // The missing counters as runs, in order: one Download request each.
-    std::vector<CounterSpan> Missing() const;
+    std::vector<CounterSpan> Missing() const { return Runs(false); }
+    // The counters that arrived, as runs in order.
+    std::vector<CounterSpan> Arrived() const { return Runs(true); }
 
     // "3,120 of 9,600 - 52 items/s - 1:09 left" while running, "9,408 of 9,600 arrived" after.
     QString ProgressText(int64_t nowMs) const;
@@ -45,6 +54,8 @@ public:
     QString MissingText(int maxRuns = 24) const;
 
 private:
+    std::vector<CounterSpan> Runs(bool arrived) const;
+
     int64_t first_ = 0;
     int64_t amount_ = 0;
     std::vector<bool> got_;

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <set>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -23,8 +24,18 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The marker that the buffer was emptied, in the place of a source.
+// Markers in the place of a source: the buffer was emptied; the buffer follows a download (the
+// next of the notes that wait with the arrivals).
 constexpr uint8_t ClearMark = 0xFF;
+constexpr uint8_t DownloadMark = 0xFE;
+bool IsMark(uint8_t source) {
+    return source >= DownloadMark;
+}
+
+// With nothing to write, the writer looks this often whether its files are still there.
+constexpr auto LookInterval = std::chrono::seconds(1);
+// How long the last write after a signal waits for another console's lock.
+constexpr int SignalBusyMs = 500;
 
 constexpr size_t RowsPerInsert = 64;
 constexpr int ColumnsPerRow = 11;
@@ -43,6 +54,32 @@ QString UtcIso(int64_t ms) {
 
 int64_t WallMs() {
     return QDateTime::currentMSecsSinceEpoch();
+}
+
+// A file by its device and inode, to tell it from another file put in its place.
+struct FileId {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+std::optional<FileId> IdOf(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return FileId{st.st_dev, st.st_ino};
+}
+
+// The first of the archive's files that exists and is no regular file (a FIFO, a device, a
+// folder), or empty. SQLite would open a FIFO and wait on it for ever.
+QString NotRegularFile(const QString& path) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        const QString name = path + QLatin1String(suffix);
+        struct stat st {};
+        if (::stat(QFile::encodeName(name).constData(), &st) == 0 && !S_ISREG(st.st_mode))
+            return name;
+    }
+    return {};
 }
 
 // Creates the missing folders of `folder` (mode 0700, as for the user's data folders); fails
@@ -65,6 +102,10 @@ void MakeFolder(const QString& folder) {
 
 } // namespace
 
+int64_t ArrivalWallMs(int64_t startWallMs, std::chrono::steady_clock::duration sinceStart) {
+    return startWallMs + std::chrono::duration_cast<std::chrono::milliseconds>(sinceStart).count();
+}
+
 QString ArchiveLabelText(const ArchiveState& state) {
     const int64_t lost = state.dropped + (state.reason.isEmpty() ? 0 : state.waiting);
     QString text = state.reason.isEmpty() ? QStringLiteral("Archive: ") + state.path
@@ -76,8 +117,8 @@ QString ArchiveLabelText(const ArchiveState& state) {
 
 struct MeasurementArchive::Entry {
     TMeasRecord rec;
-    uint32_t msFromStart; // the arrival time, counted from the archive's start
-    uint8_t source;
+    int64_t receivedMs; // ms since 1970 UTC
+    uint8_t source;     // an ArrivalSource or a mark
 };
 
 class MeasurementArchive::Writer {
@@ -103,26 +144,44 @@ public:
     }
 
     void Add(std::span<const TMeasRecord> records, uint8_t source) {
-        const auto ms = static_cast<uint32_t>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - startClock_)
-                .count());
         bool wake = false;
         {
             std::lock_guard l(m_);
-            const bool wasCrowded = Crowded();
-            for (const TMeasRecord& rec : records) {
-                if (static_cast<int64_t>(pending_.size()) + taken_ >= options_.queueLimit &&
-                    source != ClearMark) {
-                    ++dropped_;
-                    continue;
-                }
-                pending_.push_back(Entry{rec, ms, source});
-            }
-            wake = idle_ || (!wasCrowded && Crowded());
+            wake = Queue(records, source);
         }
         if (wake)
             cv_.notify_one();
     }
+
+    void DownloadStarted(const DownloadState& download) {
+        {
+            std::lock_guard l(m_);
+            notes_.push_back(download);
+            Queue({}, DownloadMark);
+        }
+        cv_.notify_one();
+    }
+
+    void StartAnew(std::span<const TMeasRecord> buffer,
+                   const std::optional<DownloadState>& download) {
+        {
+            std::lock_guard l(m_);
+            // Everything handed over meanwhile is in the buffer too.
+            handled_ += static_cast<int64_t>(pending_.size());
+            pending_.clear();
+            notes_.clear();
+            awaitingBuffer_ = false;
+            sessionDirty_ = true; // the new session is written even with an empty buffer
+            if (download) {
+                notes_.push_back(*download);
+                Queue({}, DownloadMark);
+            }
+            Queue(buffer, static_cast<uint8_t>(ArrivalSource::Restored));
+        }
+        cv_.notify_all();
+    }
+
+    void EndBySignal(int signal) { endSignal_ = signal; }
 
     void SetPort(const QString& port) {
         {
@@ -200,9 +259,17 @@ public:
         };
     }
 
+    // The sessions of earlier consoles to offer for restore, and their restore.
+    std::vector<UncleanSession> UncleanSessions();
+    RestoredSession Restore(const UncleanSession& session);
+    void MarkRestoreAsked(const UncleanSession& session);
+
 private:
     // Under m_: so many wait that a source is asked to hold back, and the writer starts at once.
     bool Crowded() const { return static_cast<int64_t>(pending_.size()) >= options_.holdBackAt; }
+    // Under m_: appends the records (a mark: one entry) as arrived now; true when the writer
+    // should be woken.
+    bool Queue(std::span<const TMeasRecord> records, uint8_t source);
     void Run();
     // Writes the batch in one transaction; on failure it stays for the next try.
     void TryWrite(std::vector<Entry>& batch);
@@ -211,10 +278,21 @@ private:
     void EnsureOpen();
     void OpenFile();
     void StartSession();
-    void CloseDb();
-    void MoveAside();
+    // `keepWal`: the files by the archive's name may no longer be ours; nothing is copied into
+    // or removed from them.
+    void CloseDb(bool keepWal = false);
+    void MoveAside(std::vector<Entry>& batch);
+    // What tells that the open file is no longer the archive at the path: a message for the
+    // operator, empty while it is.
+    QString LostFile();
+    // With the file lost: closes it, starts a new session in what is at the path now, and asks
+    // for the buffer again.
+    void StartOver(std::vector<Entry>& batch, const QString& message);
+    // This session's rows are gone from the archive: the owner is asked for the buffer.
+    void AskForBuffer(std::vector<Entry>& batch);
     void EndSession();
     void Failed(const QString& reason, bool retryNow);
+    void Tell(const QString& message) const;
 
     ArchiveOptions options_;
     int64_t startWallMs_ = 0;
@@ -226,7 +304,9 @@ private:
     std::condition_variable cv_;     // wakes the writer
     std::condition_variable doneCv_; // wakes Flush
     std::vector<Entry> pending_;
-    int64_t taken_ = 0; // entries the writer took and has not written yet
+    std::deque<DownloadState> notes_; // one for each DownloadMark in pending_
+    int64_t taken_ = 0;               // entries the writer took and has not written yet
+    bool awaitingBuffer_ = false;     // after onRestart, until StartAnew
     std::deque<std::function<void()>> jobs_;
     bool idle_ = false;
     bool stop_ = false;
@@ -242,6 +322,7 @@ private:
     bool sessionDirty_ = false;
     int64_t sessionId_ = 0;
     std::atomic<bool> abandon_ = false;
+    std::atomic<int> endSignal_ = 0;
 
     // Writer thread only.
     std::thread thread_;
@@ -257,7 +338,35 @@ private:
     int64_t lastArrival_ = 0;
     int64_t bufferFrom_ = 0;
     int64_t bufferItems_ = 0;
+    int64_t downloadFirst_ = 0;
+    int64_t downloadAmount_ = 0;
+    int64_t downloadFrom_ = 0;             // 0: the buffer follows no download
+    std::deque<DownloadState> batchNotes_; // one for each DownloadMark in the batch
+    bool freshSession_ = false;            // the next session is a new one, in a new file
+    int busyMs_ = options_.busyTimeoutMs;
+    std::optional<FileId> dbId_, walId_, shmId_;
+    QString toldReason_; // the last refusal told by a message
+    // Damaged files moved aside in this run, and their sessions already answered.
+    std::vector<QString> aside_;
+    std::set<std::pair<QString, int64_t>> askedAside_;
 };
+
+bool MeasurementArchive::Writer::Queue(std::span<const TMeasRecord> records, uint8_t source) {
+    const int64_t ms = ArrivalWallMs(startWallMs_, Clock::now() - startClock_);
+    const bool wasCrowded = Crowded();
+    if (IsMark(source)) {
+        pending_.push_back(Entry{TMeasRecord{}, ms, source});
+    } else {
+        for (const TMeasRecord& rec : records) {
+            if (static_cast<int64_t>(pending_.size()) + taken_ >= options_.queueLimit) {
+                ++dropped_;
+                continue;
+            }
+            pending_.push_back(Entry{rec, ms, source});
+        }
+    }
+    return idle_ || (!wasCrowded && Crowded());
+}
 
 void MeasurementArchive::Writer::Run() {
     std::vector<Entry> batch;
@@ -272,6 +381,7 @@ void MeasurementArchive::Writer::Run() {
         std::deque<std::function<void()>> jobs;
         bool stopping = false;
         bool sessionDirty = false;
+        bool look = false;
         {
             std::unique_lock l(m_);
             for (;;) {
@@ -284,35 +394,53 @@ void MeasurementArchive::Writer::Run() {
                     cv_.wait_until(l, nextTry_);
                     continue;
                 }
-                if (!pending_.empty() || !batch.empty() || sessionDirty_) {
+                // Awaiting the buffer, what waits is superseded by it.
+                const bool arrivals = !pending_.empty() && !awaitingBuffer_;
+                if (arrivals || !batch.empty() || sessionDirty_) {
                     const auto due = lastCommit + std::chrono::milliseconds(options_.batchMs);
                     // So many wait that a source holds back for them: a commit's cost is
                     // shared by enough rows already, and waiting out the pause would only
                     // keep the source waiting.
-                    if (now >= due || Crowded())
+                    if (now >= due || (arrivals && Crowded()))
                         break;
                     cv_.wait_until(l, due);
                     continue;
                 }
                 idle_ = true;
-                cv_.wait(l);
+                look = cv_.wait_for(l, LookInterval) == std::cv_status::timeout;
                 idle_ = false;
+                if (look)
+                    break;
             }
-            if (batch.empty())
-                batch.swap(pending_);
-            else
-                batch.insert(batch.end(), pending_.begin(), pending_.end());
-            pending_.clear();
+            if (!awaitingBuffer_ || stop_) {
+                if (batch.empty())
+                    batch.swap(pending_);
+                else
+                    batch.insert(batch.end(), pending_.begin(), pending_.end());
+                pending_.clear();
+                std::move(notes_.begin(), notes_.end(), std::back_inserter(batchNotes_));
+                notes_.clear();
+            }
             taken_ = static_cast<int64_t>(batch.size());
             jobs.swap(jobs_);
             stopping = stop_;
             sessionDirty = sessionDirty_;
+        }
+        // Ending on a signal, another console's lock is waited for briefly: the program is to
+        // be gone within two seconds.
+        if (stopping && endSignal_ != 0 && busyMs_ > SignalBusyMs) {
+            busyMs_ = SignalBusyMs;
+            if (db_.IsOpen())
+                db_.SetBusyTimeout(busyMs_);
         }
         if (!batch.empty() || sessionDirty || failing_) {
             // Counted from the start of this write: when writing takes longer than the pause
             // between commits (a flood of arrivals), the next one starts at once.
             lastCommit = Clock::now();
             TryWrite(batch);
+        } else if (look && db_.IsOpen()) {
+            if (const QString lost = LostFile(); !lost.isEmpty())
+                StartOver(batch, lost);
         }
         for (auto& job : jobs)
             job();
@@ -326,7 +454,7 @@ void MeasurementArchive::Writer::Run() {
         try {
             EndSession();
         } catch (const SqliteFailure&) {
-            // Left without a clean end: the next start offers what was written.
+            // Left without an end: the next start offers what was written.
         }
     }
     CloseDb();
@@ -339,11 +467,18 @@ void MeasurementArchive::Writer::Run() {
 void MeasurementArchive::Writer::TryWrite(std::vector<Entry>& batch) {
     try {
         EnsureOpen();
+        if (const QString lost = LostFile(); !lost.isEmpty()) {
+            StartOver(batch, lost);
+            if (batch.empty())
+                return; // the buffer is awaited
+            EnsureOpen();
+        }
         WriteBatch(batch);
         const auto written = static_cast<int64_t>(std::count_if(
-            batch.begin(), batch.end(), [](const Entry& e) { return e.source != ClearMark; }));
+            batch.begin(), batch.end(), [](const Entry& e) { return !IsMark(e.source); }));
         const auto handled = static_cast<int64_t>(batch.size());
         batch.clear();
+        batchNotes_.clear();
         std::lock_guard l(m_);
         taken_ = 0;
         archived_ += written;
@@ -355,7 +490,7 @@ void MeasurementArchive::Writer::TryWrite(std::vector<Entry>& batch) {
     } catch (const SqliteFailure& f) {
         CloseDb();
         if (f.Damaged()) {
-            MoveAside();
+            MoveAside(batch);
             return;
         }
         Failed(f.text(), false);
@@ -369,11 +504,16 @@ void MeasurementArchive::Writer::Failed(const QString& reason, bool retryNow) {
     nextTry_ = Clock::now() + std::chrono::milliseconds(retryNow ? 0 : options_.retryMs);
 }
 
+void MeasurementArchive::Writer::Tell(const QString& message) const {
+    if (options_.onMessage)
+        options_.onMessage(message);
+}
+
 void MeasurementArchive::Writer::BindRow(SqliteStatement& insert, int base, const Entry& e,
                                          const ArchiveRow& row) {
     insert.Bind(base + 1, sessionId_);
     insert.Bind(base + 2, int64_t{e.source});
-    insert.Bind(base + 3, startWallMs_ + int64_t{e.msFromStart});
+    insert.Bind(base + 3, e.receivedMs);
     insert.Bind(base + 4, row.board);
     insert.Bind(base + 5, row.channel);
     insert.Bind(base + 6, int64_t{row.range});
@@ -406,6 +546,10 @@ void MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
     int64_t last = lastArrival_;
     int64_t bufferFrom = bufferFrom_;
     int64_t bufferItems = bufferItems_;
+    int64_t downloadFirst = downloadFirst_;
+    int64_t downloadAmount = downloadAmount_;
+    int64_t downloadFrom = downloadFrom_;
+    size_t note = 0;
     QString port, peer;
     {
         std::lock_guard l(m_);
@@ -417,17 +561,37 @@ void MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
     try {
         std::array<ArchiveRow, RowsPerInsert> rows;
         for (size_t i = 0; i < batch.size();) {
-            if (batch[i].source == ClearMark) {
+            if (IsMark(batch[i].source)) {
+                // The marks take effect from the next arrival on.
                 SqliteStatement next = db_.Prepare("SELECT ifnull(max(id), 0) + 1 FROM arrival");
                 next.Step();
-                bufferFrom = next.Int(0);
-                bufferItems = 0;
+                if (batch[i].source == ClearMark) {
+                    bufferFrom = next.Int(0);
+                    bufferItems = 0;
+                } else {
+                    const DownloadState& d = batchNotes_.at(note++);
+                    downloadFirst = d.first;
+                    downloadAmount = d.amount;
+                    downloadFrom = next.Int(0);
+                    SqliteStatement forget =
+                        db_.Prepare("DELETE FROM download_carried WHERE session = ?1");
+                    forget.Bind(1, sessionId_);
+                    forget.Step();
+                    SqliteStatement carry = db_.Prepare(
+                        "INSERT INTO download_carried (session, first_counter, last_counter) "
+                        "VALUES (?1, ?2, ?3)");
+                    for (const CounterSpan& run : d.arrived) {
+                        carry.BindAll(sessionId_, run.first, run.first + run.count - 1);
+                        carry.Step();
+                        carry.Reset();
+                    }
+                }
                 ++i;
                 continue;
             }
             // Many rows to a statement while they come in runs: each step has its own cost.
             size_t n = 0;
-            while (n < RowsPerInsert && i + n < batch.size() && batch[i + n].source != ClearMark)
+            while (n < RowsPerInsert && i + n < batch.size() && !IsMark(batch[i + n].source))
                 ++n;
             if (n < RowsPerInsert)
                 n = 1;
@@ -461,6 +625,14 @@ void MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
         updateSession_.Bind(9, peer);
         updateSession_.Bind(10, sessionId_);
         updateSession_.Bind(11, bufferItems);
+        if (downloadFrom != 0) {
+            updateSession_.Bind(12, downloadFirst);
+            updateSession_.Bind(13, downloadAmount);
+            updateSession_.Bind(14, downloadFrom);
+        } else {
+            for (int p = 12; p <= 14; ++p)
+                updateSession_.BindNull(p);
+        }
         updateSession_.Step();
         updateSession_.Reset();
         db_.Exec("COMMIT");
@@ -478,6 +650,9 @@ void MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
     lastArrival_ = last;
     bufferFrom_ = bufferFrom;
     bufferItems_ = bufferItems;
+    downloadFirst_ = downloadFirst;
+    downloadAmount_ = downloadAmount;
+    downloadFrom_ = downloadFrom;
 }
 
 void MeasurementArchive::Writer::EnsureOpen() {
@@ -490,12 +665,33 @@ void MeasurementArchive::Writer::EnsureOpen() {
         CloseDb();
         throw;
     }
+    // What is there now, so that a file removed or put in its place is noticed.
+    dbId_ = IdOf(options_.path);
+    walId_ = IdOf(options_.path + "-wal");
+    shmId_ = IdOf(options_.path + "-shm");
 }
 
 void MeasurementArchive::Writer::OpenFile() {
     MakeFolder(QFileInfo(options_.path).absolutePath());
+    if (const QString odd = NotRegularFile(options_.path); !odd.isEmpty()) {
+        const QString reason = odd + QStringLiteral(" is not a regular file");
+        if (toldReason_ != reason) {
+            toldReason_ = reason;
+            Tell(QStringLiteral("The archive cannot be written: %1.").arg(reason));
+        }
+        throw SqliteFailure(SQLITE_CANTOPEN, reason);
+    }
+    // Nothing in a file is changed (not even its journal mode) before it is known to be ours.
+    // The newest arrivals, where the next one goes, are read too: a damaged end is found before
+    // the restore question, while a session in it can still be offered.
+    if (QFileInfo::exists(options_.path)) {
+        SqliteDb probe;
+        probe.OpenReadOnly(options_.path);
+        CheckArchiveSchema(probe);
+        ReadNewestArrival(probe);
+    }
     db_.Open(options_.path, true);
-    db_.SetBusyTimeout(options_.busyTimeoutMs);
+    db_.SetBusyTimeout(busyMs_);
     {
         SqliteStatement wal = db_.Prepare("PRAGMA journal_mode = WAL");
         wal.Step();
@@ -513,19 +709,25 @@ void MeasurementArchive::Writer::OpenFile() {
     updateSession_ = db_.Prepare(
         "UPDATE session SET live = ?1, download = ?2, report = ?3, restored = ?4, "
         "first_arrival = ?5, last_arrival = ?6, buffer_from = ?7, port = ?8, peer = ?9, "
-        "buffer_items = ?11 WHERE id = ?10");
+        "buffer_items = ?11, download_first = ?12, download_amount = ?13, download_from = ?14 "
+        "WHERE id = ?10");
 }
 
 void MeasurementArchive::Writer::StartSession() {
-    int64_t id = SessionId();
-    if (id != 0) {
-        // The same file as before (not one started anew meanwhile): the session goes on.
+    const int64_t old = SessionId();
+    if (old != 0) {
         SqliteStatement mine =
             db_.Prepare("SELECT count(*) FROM session WHERE id = ?1 AND pid = ?2 AND "
                         "process_start = ?3 AND boot_id = ?4");
-        mine.BindAll(id, self_.pid, self_.start, self_.boot);
-        if (mine.Step() && mine.Int(0) == 1)
+        mine.BindAll(old, self_.pid, self_.start, self_.boot);
+        const bool found = mine.Step() && mine.Int(0) == 1;
+        // The same file as before (not one started anew meanwhile): the session goes on.
+        if (found && !freshSession_)
             return;
+        // What is left of it (its file lost its WAL) is not offered: the new session holds
+        // the buffer.
+        if (found)
+            db_.Exec("UPDATE session SET restore_asked = 1 WHERE id = " + std::to_string(old));
     }
     SqliteStatement add = db_.Prepare(
         "INSERT INTO session (started_at, console_version, host, pid, process_start, boot_id) "
@@ -533,10 +735,11 @@ void MeasurementArchive::Writer::StartSession() {
     add.BindAll(UtcIso(startWallMs_), options_.consoleVersion, self_.host, self_.pid, self_.start,
                 self_.boot);
     add.Step();
-    id = db_.LastInsertId();
+    const int64_t id = db_.LastInsertId();
     std::fill(std::begin(counts_), std::end(counts_), 0);
     firstArrival_ = lastArrival_ = bufferFrom_ = bufferItems_ = 0;
-    const int64_t old = SessionId();
+    downloadFirst_ = downloadAmount_ = downloadFrom_ = 0;
+    freshSession_ = false;
     if (old != 0)
         SetSessionLive(options_.path, old, false);
     SetSessionLive(options_.path, id, true);
@@ -545,15 +748,20 @@ void MeasurementArchive::Writer::StartSession() {
     sessionDirty_ = true; // port and peer
 }
 
-void MeasurementArchive::Writer::CloseDb() {
+void MeasurementArchive::Writer::CloseDb(bool keepWal) {
     checkpointer_.Detach();
     insert_ = SqliteStatement();
     insertMany_ = SqliteStatement();
     updateSession_ = SqliteStatement();
+    if (keepWal && db_.IsOpen())
+        db_.KeepWalOnClose();
     db_.Close();
+    dbId_.reset();
+    walId_.reset();
+    shmId_.reset();
 }
 
-void MeasurementArchive::Writer::MoveAside() {
+void MeasurementArchive::Writer::MoveAside(std::vector<Entry>& batch) {
     CloseDb();
     const QString path = options_.path;
     const QString aside = path + QStringLiteral(".damaged-") +
@@ -562,25 +770,139 @@ void MeasurementArchive::Writer::MoveAside() {
     if (moved) {
         QFile::rename(path + "-wal", aside + "-wal");
         QFile::remove(path + "-shm");
+        aside_.push_back(aside);
+        // This console's own session there lives on in the buffer.
+        askedAside_.emplace(aside, SessionId());
     }
     if (!moved) {
         Failed(QStringLiteral("the file is damaged and cannot be moved aside"), false);
         return;
     }
     Failed(QStringLiteral("the file was damaged"), true);
-    if (options_.onMessage)
-        options_.onMessage(QStringLiteral("The archive %1 was damaged. It was moved to %2 and a "
-                                          "new archive was started.")
-                               .arg(path, aside));
+    Tell(QStringLiteral("The archive %1 was damaged. It was moved to %2 and a new archive was "
+                        "started.")
+             .arg(path, aside));
+    if (SessionId() != 0)
+        AskForBuffer(batch);
+}
+
+QString MeasurementArchive::Writer::LostFile() {
+    const QString& path = options_.path;
+    if (!dbId_)
+        return {};
+    const std::optional<FileId> db = IdOf(path);
+    if (db != dbId_)
+        return QStringLiteral("The archive %1 was %2 while the console wrote it. It starts anew "
+                              "with the items in the buffer.")
+            .arg(path, db ? QStringLiteral("replaced by another file") : QStringLiteral("removed"));
+    const std::optional<FileId> wal = IdOf(path + "-wal");
+    if (!walId_) {
+        walId_ = wal; // none yet when the file was opened
+        return {};
+    }
+    if (wal != walId_)
+        return QStringLiteral("The archive's log %1-wal was %2 while the console wrote it, and "
+                              "what it held is lost. The archive goes on with the items in the "
+                              "buffer.")
+            .arg(path,
+                 wal ? QStringLiteral("replaced by another file") : QStringLiteral("removed"));
+    return {};
+}
+
+void MeasurementArchive::Writer::StartOver(std::vector<Entry>& batch, const QString& message) {
+    const bool dbLost = IdOf(options_.path) != dbId_;
+    const std::optional<FileId> wal = walId_, shm = shmId_;
+    CloseDb(true);
+    // The log and index of a file that is gone would be taken for those of a new one by the
+    // same name; those of another program are left alone.
+    if (dbLost) {
+        if (wal && IdOf(options_.path + "-wal") == wal)
+            QFile::remove(options_.path + "-wal");
+        if (shm && IdOf(options_.path + "-shm") == shm)
+            QFile::remove(options_.path + "-shm");
+    }
+    Tell(message);
+    AskForBuffer(batch);
+}
+
+void MeasurementArchive::Writer::AskForBuffer(std::vector<Entry>& batch) {
+    freshSession_ = true;
+    if (!options_.onRestart)
+        return; // goes on with what it holds
+    {
+        std::lock_guard l(m_);
+        // The batch is in the buffer: it comes back with it.
+        handled_ += static_cast<int64_t>(batch.size());
+        taken_ = 0;
+        awaitingBuffer_ = true;
+        doneCv_.notify_all();
+    }
+    batch.clear();
+    batchNotes_.clear();
+    options_.onRestart();
 }
 
 void MeasurementArchive::Writer::EndSession() {
     if (!db_.IsOpen() || SessionId() == 0)
         return;
-    SqliteStatement end =
-        db_.Prepare("UPDATE session SET ended_at = ?1, clean_end = 1 WHERE id = ?2");
-    end.BindAll(UtcIso(WallMs()), SessionId());
+    const int signal = endSignal_;
+    SqliteStatement end = db_.Prepare(
+        "UPDATE session SET ended_at = ?1, clean_end = ?3, end_signal = ?4 WHERE id = ?2");
+    end.BindAll(UtcIso(WallMs()), SessionId(), int64_t{signal == 0});
+    if (signal != 0)
+        end.Bind(4, int64_t{signal});
+    else
+        end.BindNull(4);
     end.Step();
+}
+
+std::vector<UncleanSession> MeasurementArchive::Writer::UncleanSessions() {
+    std::vector<UncleanSession> out = ::UncleanSessions(Db(), RunningCheck());
+    for (const QString& aside : aside_) {
+        // As much as can be read; nothing is written into a damaged file.
+        try {
+            SqliteDb db;
+            db.OpenReadOnly(aside);
+            const auto running = [&](int64_t session, const ConsoleProcess& writer) {
+                return SessionStillRunning(aside, session, writer, self_);
+            };
+            for (UncleanSession s : ::UncleanSessions(db, running)) {
+                if (askedAside_.count({aside, s.id}) != 0)
+                    continue;
+                s.file = aside;
+                s.items = static_cast<int64_t>(LoadSessionRecords(db, s.id, true, true).size());
+                if (s.items > 0)
+                    out.push_back(s);
+            }
+        } catch (const SqliteFailure&) {
+        }
+    }
+    return out;
+}
+
+RestoredSession MeasurementArchive::Writer::Restore(const UncleanSession& session) {
+    RestoredSession r;
+    if (session.file.isEmpty()) {
+        r.records = LoadSessionRecords(Db(), session.id, true);
+        r.download = SessionDownload(Db(), session.id);
+    } else {
+        SqliteDb db;
+        db.OpenReadOnly(session.file);
+        r.records = LoadSessionRecords(db, session.id, true, true);
+        try {
+            r.download = SessionDownload(db, session.id);
+        } catch (const SqliteFailure&) {
+        }
+    }
+    MarkRestoreAsked(session);
+    return r;
+}
+
+void MeasurementArchive::Writer::MarkRestoreAsked(const UncleanSession& session) {
+    if (session.file.isEmpty())
+        ::MarkRestoreAsked(Db(), session.id);
+    else
+        askedAside_.emplace(session.file, session.id);
 }
 
 // The archive.
@@ -599,8 +921,20 @@ void MeasurementArchive::Add(std::span<const TMeasRecord> records, ArrivalSource
 }
 
 void MeasurementArchive::BufferCleared() {
-    const TMeasRecord none;
-    writer_->Add({&none, 1}, ClearMark);
+    writer_->Add({}, ClearMark);
+}
+
+void MeasurementArchive::DownloadStarted(const DownloadState& download) {
+    writer_->DownloadStarted(download);
+}
+
+void MeasurementArchive::StartAnew(std::span<const TMeasRecord> buffer,
+                                   const std::optional<DownloadState>& download) {
+    writer_->StartAnew(buffer, download);
+}
+
+void MeasurementArchive::EndBySignal(int signal) {
+    writer_->EndBySignal(signal);
 }
 
 void MeasurementArchive::SetPort(const QString& port) {
@@ -639,14 +973,17 @@ template <class T> T MeasurementArchive::Call(std::function<T(Writer&)> job) {
     return result.get();
 }
 
-std::optional<UncleanSession> MeasurementArchive::PreviousUncleanSession() {
-    return Call<std::optional<UncleanSession>>(
-        [](Writer& w) { return ::PreviousUncleanSession(w.Db(), w.RunningCheck()); });
+std::vector<UncleanSession> MeasurementArchive::UncleanSessions() {
+    return Call<std::vector<UncleanSession>>([](Writer& w) { return w.UncleanSessions(); });
 }
 
-void MeasurementArchive::MarkRestoreAsked(int64_t session) {
+RestoredSession MeasurementArchive::Restore(const UncleanSession& session) {
+    return Call<RestoredSession>([session](Writer& w) { return w.Restore(session); });
+}
+
+void MeasurementArchive::MarkRestoreAsked(const UncleanSession& session) {
     Call<bool>([session](Writer& w) {
-        ::MarkRestoreAsked(w.Db(), session);
+        w.MarkRestoreAsked(session);
         return true;
     });
 }

@@ -5,9 +5,11 @@
 // thread of its own commits them in batches, at most a quarter second after they arrived. While
 // the file cannot be written (full disk, read-only folder, locked) the records wait in a bounded
 // queue and the writer tries again every 10 seconds; what the queue cannot hold is counted. A
-// damaged file is moved aside and a new one started. All SQLite work runs on the writer thread;
-// the readers below hand their query to it and wait for the answer.
+// damaged file is moved aside and a new one started; so is one removed or replaced under the
+// writer, which then writes the buffer anew. All SQLite work runs on the writer thread; the
+// readers below hand their query to it and wait for the answer.
 #include <QString>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -42,8 +44,25 @@ struct ArchiveOptions {
     // which the writer finishes that itself so that the WAL starts anew (64 MiB).
     int walStartFrames = 1000;
     int walCapFrames = 16384;
-    // Called on the writer thread with a message for the operator (a damaged file moved aside).
+    // Called on the writer thread with a message for the operator: a damaged file moved aside,
+    // a file removed under the writer, a path that is no regular file.
     std::function<void(const QString&)> onMessage;
+    // Called on the writer thread when what this session wrote is no longer in the archive (its
+    // file was moved aside as damaged, removed or replaced): the owner hands the buffer over
+    // with StartAnew(), and the writer waits for it. Without it the writer goes on with what it
+    // holds.
+    std::function<void()> onRestart;
+};
+
+// When an arrival came: the archive's start on the wall clock (ms since 1970 UTC) plus the steady
+// time since, so that setting the computer's clock does not reorder arrivals. 64 bits: it does
+// not wrap in any console's life.
+int64_t ArrivalWallMs(int64_t startWallMs, std::chrono::steady_clock::duration sinceStart);
+
+// What "Yes" to the restore question brings back.
+struct RestoredSession {
+    std::vector<TMeasRecord> records; // in the session's buffer at its end
+    std::optional<DownloadState> download;
 };
 
 // What the label shows.
@@ -63,7 +82,8 @@ public:
     // Starts the writer, which opens (creating it and its folder when missing) the file and
     // begins this console's session.
     explicit MeasurementArchive(ArchiveOptions options);
-    // Writes what is waiting (a failing disk gets one more try) and ends the session cleanly.
+    // Writes what is waiting (a failing disk gets one more try) and ends the session: cleanly,
+    // or as ended by the signal given to EndBySignal().
     ~MeasurementArchive();
     MeasurementArchive(const MeasurementArchive&) = delete;
     MeasurementArchive& operator=(const MeasurementArchive&) = delete;
@@ -73,6 +93,17 @@ public:
     void Add(std::span<const TMeasRecord> records, ArrivalSource source);
     // The buffer was emptied: what arrived before is not restored after a crash.
     void BufferCleared();
+    // The buffer follows this download from now on: a new one (nothing arrived yet) or one
+    // carried over from a restored session. Only the download arrivals handed over after it
+    // count in it.
+    void DownloadStarted(const DownloadState& download);
+    // After onRestart: the buffer's records, and the download it follows, for the new file.
+    // What was handed over since the file was lost is in the buffer, so it is not written twice.
+    void StartAnew(std::span<const TMeasRecord> buffer,
+                   const std::optional<DownloadState>& download);
+    // The console is ending on a signal: the session gets an end, not a clean one, since the
+    // buffer was not saved; it is offered for restore.
+    void EndBySignal(int signal);
     void SetPort(const QString& port);
     void SetPeer(const QString& peer);
     ArchiveState State() const;
@@ -88,11 +119,14 @@ public:
 
     // Readers: run on the writer thread after what was handed over before; they fail with the
     // archive's failure text when the file cannot be read.
-    // The last session of an earlier console that ended uncleanly and was not asked about yet,
-    // when its buffer held anything.
-    std::optional<UncleanSession> PreviousUncleanSession();
-    // The restore question was answered: it is not asked again.
-    void MarkRestoreAsked(int64_t session);
+    // Every session of an earlier console that ended uncleanly and was not asked about yet, when
+    // its buffer held anything, oldest first: those in the archive, then those in a damaged file
+    // this archive moved aside (as much of them as can be read).
+    std::vector<UncleanSession> UncleanSessions();
+    // "Yes": the session's buffer and download; it is not asked about again.
+    RestoredSession Restore(const UncleanSession& session);
+    // "No": it is not asked about again.
+    void MarkRestoreAsked(const UncleanSession& session);
     // The records of a session in arrival order: all of them, or those in its buffer at the end.
     std::vector<TMeasRecord> LoadSession(int64_t session, bool bufferOnly);
     // Every session, newest first.

@@ -1,7 +1,9 @@
 #include "data/ReportServer.h"
 
 #include <QHostAddress>
+#include <QPointer>
 #include <QTcpSocket>
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -42,12 +44,19 @@ QString DottedAddress(const QHostAddress& address) {
 }
 } // namespace
 
+struct ReportServer::Connection {
+    QPointer<QTcpSocket> socket;
+    ReportParser parser; // an item cut off here never takes bytes of another peer
+    QString address;
+    int64_t bytes = 0;     // ServerByteCount of this connection
+    bool draining = false; // a nested event loop must not read on ahead of the bytes in hand
+    bool closeWhenDrained = false; // the peer closed while its bytes were being parsed
+};
+
 ReportServer::ReportServer(Hooks hooks, QObject* parent)
     : QObject(parent), hooks_(std::move(hooks)) {
-    if (!hooks_.parseByte)
-        hooks_.parseByte = [](uint8_t) {};
-    if (!hooks_.resetParser)
-        hooks_.resetParser = [] {};
+    if (!hooks_.reportItem)
+        hooks_.reportItem = [](Item) {};
     if (!hooks_.reportItemCount)
         hooks_.reportItemCount = [] { return int64_t{0}; };
     if (!hooks_.stateText)
@@ -60,9 +69,11 @@ ReportServer::ReportServer(Hooks hooks, QObject* parent)
         hooks_.holdBack = [] { return false; };
     readOn_.setSingleShot(true);
     readOn_.setInterval(HoldBackMs);
+    // Every connection held back reads on, the oldest first.
     connect(&readOn_, &QTimer::timeout, this, [this] {
-        if (peer_)
-            Guarded([this] { DataAvailable(); });
+        const std::vector<ConnectionPtr> held = connections_;
+        for (const ConnectionPtr& c : held)
+            Guarded([&] { DataAvailable(c); });
     });
 
     connect(&listener_, &QTcpServer::newConnection, this,
@@ -79,9 +90,11 @@ ReportServer::ReportServer(Hooks hooks, QObject* parent)
 }
 
 ReportServer::~ReportServer() {
-    if (peer_) {
-        peer_->disconnect(this);
-        peer_->abort();
+    for (const ConnectionPtr& c : connections_) {
+        if (c->socket) {
+            c->socket->disconnect(this);
+            c->socket->abort();
+        }
     }
     listener_.disconnect(this);
     listener_.close();
@@ -89,6 +102,10 @@ ReportServer::~ReportServer() {
 
 quint16 ReportServer::Port() const {
     return Listening() ? listener_.serverPort() : port_;
+}
+
+int64_t ReportServer::ByteCount() const {
+    return connections_.empty() ? closedBytes_ : connections_.back()->bytes;
 }
 
 void ReportServer::Run() {
@@ -122,8 +139,15 @@ void ReportServer::Run() {
 
 void ReportServer::Stop() {
     std::exception_ptr failure;
-    if (peer_)
-        failure = ClosePeer();
+    const std::vector<ConnectionPtr> open = connections_;
+    for (const ConnectionPtr& c : open) {
+        std::exception_ptr closing = Drain(c);
+        Forget(c);
+        if (!failure)
+            failure = closing;
+    }
+    if (!open.empty())
+        ShowState(DisconnectedText);
     listener_.close();
     ShowState(IdleText);
     if (failure)
@@ -131,111 +155,129 @@ void ReportServer::Stop() {
 }
 
 void ReportServer::SessionAvailable() {
-    std::exception_ptr failure;
-    while (QTcpSocket* next = listener_.nextPendingConnection()) {
-        if (peer_) {
-            std::exception_ptr closing = ClosePeer();
-            if (!failure)
-                failure = closing;
-        }
-        byteCount_ = 0;
-        peer_ = next;
-        next->setReadBufferSize(ReadAheadBytes);
-        // Only the socket being served reaches the handlers.
-        connect(next, &QTcpSocket::readyRead, this, [this, next] {
-            if (next == peer_)
-                Guarded([this] { DataAvailable(); });
-        });
-        connect(next, &QTcpSocket::disconnected, this, [this, next] {
-            if (next == peer_)
-                Guarded([this] { ClientSessionClosed(); });
-        });
-        connect(next, &QTcpSocket::errorOccurred, this,
-                [this, next](QAbstractSocket::SocketError e) {
-                    // The peer closing (or resetting) the connection is the normal end of a
-                    // session.
-                    if (next != peer_ || e == QAbstractSocket::RemoteHostClosedError)
-                        return;
-                    Guarded([&] {
-                        throw Failure(QStringLiteral("Socket error %1 in function recv: %2")
-                                          .arg(static_cast<int>(e))
-                                          .arg(next->errorString()));
-                    });
-                });
-        const QString address = DottedAddress(next->peerAddress());
-        ShowState(QStringLiteral("Connected with ") + address);
-        hooks_.peerConnected(address);
-        // An item cut off on the previous connection is dropped.
-        hooks_.resetParser();
+    while (QTcpSocket* next = listener_.nextPendingConnection())
+        Accept(next);
+}
+
+void ReportServer::Accept(QTcpSocket* socket) {
+    if (static_cast<int>(connections_.size()) >= peerLimit_) {
+        socket->abort();
+        socket->deleteLater();
+        return;
     }
-    if (failure)
+    auto c = std::make_shared<Connection>();
+    c->socket = socket;
+    c->address = DottedAddress(socket->peerAddress());
+    c->parser.onItem = [this](Item item) { hooks_.reportItem(item); };
+    connections_.push_back(c);
+    socket->setReadBufferSize(ReadAheadBytes);
+    // A weak reference: the socket's connections must not keep their own record alive.
+    const std::weak_ptr<Connection> weak = c;
+    connect(socket, &QTcpSocket::readyRead, this, [this, weak] {
+        if (ConnectionPtr c = weak.lock())
+            Guarded([&] { DataAvailable(c); });
+    });
+    connect(socket, &QTcpSocket::disconnected, this, [this, weak] {
+        if (ConnectionPtr c = weak.lock())
+            Guarded([&] { SessionClosed(c); });
+    });
+    connect(socket, &QTcpSocket::errorOccurred, this,
+            [this, socket](QAbstractSocket::SocketError e) {
+                // The peer closing (or resetting) the connection is the normal end of a session.
+                if (e == QAbstractSocket::RemoteHostClosedError)
+                    return;
+                Guarded([&] {
+                    throw Failure(QStringLiteral("Socket error %1 in function recv: %2")
+                                      .arg(static_cast<int>(e))
+                                      .arg(socket->errorString()));
+                });
+            });
+    // The counter counts the newest connection's bytes from here; its text stays until then.
+    ShowState(QStringLiteral("Connected with ") + c->address);
+    hooks_.peerConnected(c->address);
+}
+
+void ReportServer::DataAvailable(const ConnectionPtr& c) {
+    if (std::exception_ptr failure = Drain(c, true))
         std::rethrow_exception(failure);
 }
 
-void ReportServer::DataAvailable() {
-    if (std::exception_ptr failure = Drain(true))
+void ReportServer::SessionClosed(const ConnectionPtr& c) {
+    if (c->draining) {
+        c->closeWhenDrained = true; // the read in progress takes the rest, then closes
+        return;
+    }
+    if (std::exception_ptr failure = Close(c))
         std::rethrow_exception(failure);
 }
 
-void ReportServer::ClientSessionClosed() {
-    const QPointer<QTcpSocket> socket = peer_;
-    std::exception_ptr failure = Drain(); // whatever came just before the close
-    Forget(socket);
-    ShowState(DisconnectedText);
-    if (failure)
-        std::rethrow_exception(failure);
-}
-
-std::exception_ptr ReportServer::Drain(bool mayWait) {
+std::exception_ptr ReportServer::Drain(const ConnectionPtr& c, bool mayWait) {
+    if (c->draining)
+        return {};
+    c->draining = true;
     std::exception_ptr failure;
-    const QPointer<QTcpSocket> socket = peer_;
     char block[4096];
     bool read = false;
-    // The parser may run the event loop (a message box); stop if the peer went meanwhile.
-    while (socket && socket == peer_) {
-        if (mayWait && hooks_.holdBack()) {
+    // The parser may run the event loop (a message box): stop if the connection went meanwhile.
+    while (c->socket) {
+        if (mayWait && !c->closeWhenDrained && hooks_.holdBack()) {
             readOn_.start();
             break;
         }
-        const qint64 n = socket->read(block, sizeof block);
+        const qint64 n = c->socket->read(block, sizeof block);
         if (n <= 0)
             break;
         for (qint64 i = 0; i < n; ++i) {
             try {
-                hooks_.parseByte(static_cast<uint8_t>(block[i]));
+                c->parser.ParseReportByte(static_cast<uint8_t>(block[i]));
             } catch (...) {
                 if (!failure)
                     failure = std::current_exception();
             }
-            ++byteCount_;
+            ++c->bytes;
         }
         read = true;
     }
+    c->draining = false;
     // Once for all the bytes taken here: the operator sees the label as it is painted after.
     if (read)
         hooks_.countText(
-            QStringLiteral("%1 bytes  %2 records").arg(byteCount_).arg(hooks_.reportItemCount()));
-    return failure;
-}
-
-std::exception_ptr ReportServer::ClosePeer() {
-    const QPointer<QTcpSocket> socket = peer_;
-    std::exception_ptr failure = Drain();
-    Forget(socket);
-    ShowState(DisconnectedText);
-    return failure;
-}
-
-void ReportServer::Forget(QTcpSocket* socket) {
-    if (socket) {
-        socket->disconnect(this);
-        socket->close(); // nothing is ever written, so this closes at once
-        socket->deleteLater();
+            QStringLiteral("%1 bytes  %2 records").arg(ByteCount()).arg(hooks_.reportItemCount()));
+    if (c->closeWhenDrained) {
+        c->closeWhenDrained = false;
+        std::exception_ptr closing = Close(c);
+        if (!failure)
+            failure = closing;
     }
-    if (peer_ == socket)
-        peer_ = nullptr;
+    return failure;
+}
+
+std::exception_ptr ReportServer::Close(const ConnectionPtr& c) {
+    std::exception_ptr failure = Drain(c); // whatever came just before the close
+    Forget(c);
+    ShowNewestState();
+    return failure;
+}
+
+void ReportServer::Forget(const ConnectionPtr& c) {
+    if (c->socket) {
+        c->socket->disconnect(this);
+        c->socket->close(); // nothing is ever written, so this closes at once
+        c->socket->deleteLater();
+        c->socket = nullptr;
+    }
+    connections_.erase(std::remove(connections_.begin(), connections_.end(), c),
+                       connections_.end());
+    if (connections_.empty())
+        closedBytes_ = c->bytes;
 }
 
 void ReportServer::ShowState(const QString& text) {
     hooks_.stateText(text);
+}
+
+void ReportServer::ShowNewestState() {
+    ShowState(connections_.empty()
+                  ? DisconnectedText
+                  : QStringLiteral("Connected with ") + connections_.back()->address);
 }

@@ -1,16 +1,21 @@
 #pragma once
 // The TCP server that receives the loggers' GPRS report stream (WSlisten and WSclient of the
-// main window). It listens on all local addresses, serves one peer at a time (a new connection
-// replaces the current one), only receives, and hands every byte in order to the report parser.
-// Everything runs on the UI thread through Qt's socket notifications.
+// main window). It listens on all local addresses, only receives, and reads every connection it
+// accepts to its end, each through a report parser of its own: a second sender (a second logger
+// in the same minute, a port scanner) never cuts the report of the first, whose logger counts
+// what it sent as delivered. Everything runs on the UI thread through Qt's socket notifications.
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QTcpServer>
 #include <QTimer>
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "link/ReportParser.h"
 
 class QTcpSocket;
 
@@ -19,17 +24,21 @@ class ReportServer : public QObject {
 public:
     static constexpr quint16 DefaultPort = 4000;
     static constexpr int ListenBacklog = 5;
+    // Connections served at once; one beyond is closed at once, before anything is read from
+    // it, so that nobody can take all of the console's file descriptors.
+    static constexpr int DefaultPeerLimit = 64;
+
+    using Item = std::span<const uint8_t, ReportParser::ItemSize>;
 
     // What the server needs of the main window and the link module.
     struct Hooks {
-        std::function<void(uint8_t)> parseByte;            // ParseReportByte
-        std::function<void()> resetParser;                 // ResetReportParser
+        std::function<void(Item)> reportItem;              // an item completed on a connection
         std::function<int64_t()> reportItemCount;          // ReportItemCount
         std::function<void(const QString&)> stateText;     // SocketStateLabel
         std::function<void(const QString&)> countText;     // CntLabel
         std::function<void(const QString&)> peerConnected; // a peer's address, once accepted
         // True while the bytes should wait where they are (the archive is behind): the server
-        // reads on a moment later, and the peer's own TCP flow control holds its sending.
+        // reads on a moment later, and the peers' own TCP flow control holds their sending.
         std::function<bool()> holdBack;
     };
 
@@ -41,36 +50,47 @@ public:
     void SetPort(quint16 port) { port_ = port; }
     // The port listened on while listening, else the port set.
     quint16 Port() const;
+    void SetPeerLimit(int peers) { peerLimit_ = peers; }
 
     // RunServerBtnClick: listen on 0.0.0.0 with backlog 5, then "Listen". Fails with "Socket
     // error <errno> in function <socket|bind|listen>: <text>", the state text unchanged.
     // Does nothing while already listening.
     void Run();
-    // StopServerBtnClick: close the peer ("Disconnected / Listen"), the listener, then "Idle".
+    // StopServerBtnClick: read what the peers sent, close them ("Disconnected / Listen"), the
+    // listener, then "Idle".
     void Stop();
 
     bool Listening() const { return listener_.isListening(); }
-    bool Serving() const { return !peer_.isNull(); }
-    // ServerByteCount: bytes received on the current connection.
-    int64_t ByteCount() const { return byteCount_; }
+    bool Serving() const { return !connections_.empty(); }
+    int Peers() const { return static_cast<int>(connections_.size()); }
+    // ServerByteCount: bytes received on the newest connection still open; once all are closed,
+    // on the last one, until the next is accepted.
+    int64_t ByteCount() const;
 
 private:
-    void SessionAvailable();    // WSlistenSessionAvailable
-    void DataAvailable();       // WSclientDataAvailable
-    void ClientSessionClosed(); // WSclientSessionClosed, closed by the peer
-    // Parses and counts every byte the peer's socket holds; the first failure of the parser is
-    // returned once all bytes are through, so no byte is lost or reordered by it. With `mayWait`
-    // it stops while holdBack says so and reads on after a moment.
-    std::exception_ptr Drain(bool mayWait = false);
-    // Closes the peer, reporting it as the session-closed handler does.
-    std::exception_ptr ClosePeer();
-    void Forget(QTcpSocket* socket);
+    struct Connection;
+    using ConnectionPtr = std::shared_ptr<Connection>;
+
+    void SessionAvailable();                    // WSlistenSessionAvailable
+    void DataAvailable(const ConnectionPtr& c); // WSclientDataAvailable
+    void SessionClosed(const ConnectionPtr& c); // WSclientSessionClosed, closed by the peer
+    void Accept(QTcpSocket* socket);
+    // Parses and counts every byte the connection's socket holds; the first failure of the
+    // parser is returned once all bytes are through, so no byte is lost or reordered by it. With
+    // `mayWait` it stops while holdBack says so and reads on after a moment.
+    std::exception_ptr Drain(const ConnectionPtr& c, bool mayWait = false);
+    // Reads what is left, closes the connection and shows the state of the newest one left.
+    std::exception_ptr Close(const ConnectionPtr& c);
+    void Forget(const ConnectionPtr& c);
     void ShowState(const QString& text);
+    // "Connected with <peer>" of the newest connection, or "Disconnected / Listen".
+    void ShowNewestState();
 
     Hooks hooks_;
     quint16 port_ = DefaultPort;
+    int peerLimit_ = DefaultPeerLimit;
     QTcpServer listener_;
-    QPointer<QTcpSocket> peer_;
-    int64_t byteCount_ = 0;
-    QTimer readOn_; // after holding back
+    std::vector<ConnectionPtr> connections_; // in the order accepted, the newest last
+    int64_t closedBytes_ = 0;                // of the last connection, once none is open
+    QTimer readOn_;                          // after holding back
 };

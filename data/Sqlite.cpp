@@ -142,10 +142,21 @@ SqliteDb::~SqliteDb() {
 }
 
 void SqliteDb::Open(const QString& path, bool create) {
+    OpenWith(path, SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0));
+}
+
+void SqliteDb::OpenReadOnly(const QString& path) {
+    OpenWith(path, SQLITE_OPEN_READONLY);
+}
+
+void SqliteDb::KeepWalOnClose() {
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+}
+
+void SqliteDb::OpenWith(const QString& path, int mode) {
     Close();
     const QByteArray name = QFile::encodeName(path);
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) |
-                      SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
+    const int flags = mode | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(name.constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {

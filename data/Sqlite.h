@@ -78,6 +78,12 @@ public:
 
     // Opens (creating when `create`) the database file; fails naming the file and the reason.
     void Open(const QString& path, bool create);
+    // Opens the file for reading only: nothing in it is changed, not even its journal mode, and
+    // closing it copies no WAL back.
+    void OpenReadOnly(const QString& path);
+    // Closing leaves the WAL as it is: neither copied back nor removed by its name, which may
+    // by then be another file's.
+    void KeepWalOnClose();
     void Close();
     bool IsOpen() const { return db_ != nullptr; }
 
@@ -89,6 +95,8 @@ public:
     sqlite3* Handle() const { return db_; }
 
 private:
+    void OpenWith(const QString& path, int mode);
+
     sqlite3* db_ = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "dialogs/MessageBox.h"
 
 #include "base/ScriptedDialogs.h"
+#include "dialogs/MessageText.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -12,7 +13,8 @@ void ShowMessage(const QString& text) {
         scripted::NextAnswer(); // only OK to press: any answer closes it
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, title, QString(), QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
+    box.setText(WrapMessage(text, box.font()));
     box.exec();
 }

@@ -1,6 +1,7 @@
 #include "dialogs/StdDlg.h"
 
 #include "base/ScriptedDialogs.h"
+#include "dialogs/MessageText.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -109,7 +110,7 @@ QPushButton* TDForm::Button(int index) const {
 }
 
 void TDForm::SetMessage(const QString& msg) {
-    lInfo->setText(msg);
+    lInfo->setText(WrapMessage(msg, lInfo->font()));
     lInfo->adjustSize();
 }
 

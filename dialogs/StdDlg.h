@@ -16,7 +16,7 @@ class TDForm : public QDialog {
 public:
     explicit TDForm(QWidget* parent = nullptr);
 
-    // lInfo takes the message and the size of its text.
+    // lInfo takes the message, wrapped to at most kMessageTextWidth, and the size of its text.
     void SetMessage(const QString& msg);
     // Shows the icon, title, buttons and size the layout gives.
     void Apply(const stddlg::StdDlgLayout& layout);

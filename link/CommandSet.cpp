@@ -188,14 +188,6 @@ void TMB::DispatchAnswer() {
     }
 }
 
-void TMB::ParseReportByte(uint8_t value) {
-    report_.ParseReportByte(value);
-}
-
-void TMB::ResetReportParser() {
-    report_.ResetReportParser();
-}
-
 void TMB::ReportItem(std::span<const uint8_t, ReportParser::ItemSize> item) {
     view_.CountReportItem();
     // A remote logger must not be able to flood the operator with messages: an item whose date

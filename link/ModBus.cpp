@@ -16,9 +16,6 @@ TMB::TMB(ConsoleView& view, QObject* parent) : QObject(parent), view_(view) {
                                                : LinkHealth::Cause::BrokenOff,
                    msg);
     };
-    report_.onItem = [this](std::span<const uint8_t, ReportParser::ItemSize> item) {
-        ReportItem(item);
-    };
     TimeoutTimer.setInterval(100);
     connect(&TimeoutTimer, &QTimer::timeout, this,
             [this] { Guarded([this] { TimeoutTimerTimer(); }); });

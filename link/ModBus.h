@@ -59,9 +59,9 @@ public:
     // Acts on the good answer held by the receiver.
     void DispatchAnswer();
 
-    // GPRS report stream.
-    void ParseReportByte(uint8_t value);
-    void ResetReportParser();
+    // A GPRS report item, completed by the report parser of the connection it came on: counted,
+    // decoded and handed to the buffer (an item whose date cannot be is dropped and counted).
+    void ReportItem(std::span<const uint8_t, ReportParser::ItemSize> item);
 
     // Receiver state (RxState, RxData, IdleTicks, ...).
     FrameReceiver Rx;
@@ -80,14 +80,12 @@ public:
 private:
     void Status(const QString& text);
     void DropAnswer(LinkHealth::Cause cause, const QString& msg);
-    void ReportItem(std::span<const uint8_t, ReportParser::ItemSize> item);
     // Decodes a measurement answer into the working values and MeasRecord.
     void DecodeMeasurement();
     void ShowMeasurement();
     void ShowSweepPoint();
 
     ConsoleView& view_;
-    ReportParser report_;
     LocalYear year_;      // the year of the records, which carry none
     QElapsedTimer clock_; // for the answer deadline of Health
 };

@@ -21,7 +21,7 @@ public:
 
     // One byte of the stream, in arrival order.
     void ParseReportByte(uint8_t value);
-    // Back to idle; the report server calls it when a client connects.
+    // Back to idle, an item begun dropped.
     void ResetReportParser() { ReportState = 0; }
 
     uint8_t ReportState = 0; // 0 idle, 1 collecting; any other value goes back to idle

@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   libzip-dev libpugixml-dev libexpat1-dev libisal-dev zlib1g-dev libxlsxwriter-dev python3-openpyxl
   libreoffice-calc-nogui
-  librsvg2-bin desktop-file-utils appstream dpkg-dev fakeroot
+  librsvg2-bin desktop-file-utils appstream dpkg-dev fakeroot lintian
   libsqlite3-dev
   libpq-dev postgresql-15
 )

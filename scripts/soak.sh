@@ -116,7 +116,7 @@ for row in db.execute("SELECT id, clean_end, live, download, report, restored, b
           "buffer_from %d restore_asked %d" % row)
 print("soak: %d measurements in the view" % db.execute("SELECT count(*) FROM measurement").fetchone())
 EOF
-    if [ "$shown" -gt 0 ] && grep -q "^dialog: Restore measurements: .*Put the $shown items" restored.out &&
+    if [ "$shown" -gt 0 ] && grep -q "^dialog: Restore measurements: .*Its buffer held $shown items" restored.out &&
         cmp -s shown.txt restored.txt; then
         echo "soak: passed (the restored table is the killed console's, line for line)"
         exit 0

@@ -1,8 +1,11 @@
 // The console's measurement archive end to end: the real console against the logger emulator,
 // writing a real SQLite file that the test reads back with SQL.
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
+#include <csignal>
 #include <gtest/gtest.h>
 
 #include "support/ArchiveQuery.h"
@@ -96,6 +99,9 @@ click DisableBtn
 wait 500
 print PoolItemsTx
 click ClearBufBtn
+click GetSizeBtn
+wait 500
+print SizeTx
 set FromValEd 1
 set AmountValEd 100000
 click DwnBtn
@@ -119,9 +125,22 @@ wait 60000
     const int live = Lines(before, "PoolItemsTx=").value(0).mid(12).toInt();
     ASSERT_GT(live, 0);
 
+    const int size = Lines(before, "SizeTx=").value(0).mid(7).toInt();
+    ASSERT_GT(size, items);
+
+    // The logger goes on sending into the new console (what it sent meanwhile may be lost):
+    // the restored download counts it, shows what is missing and asks for exactly that.
     const ConsoleResult r = console.Run(R"(answer yes
-print PoolItemsTx
 print BufGrid
+wait 6000
+print DwnProgressTx
+print DwnMissingTx
+click DwnMissingBtn
+wait 4000
+print DwnProgressTx
+print DwnMissingTx
+print BufGrid
+print PoolItemsTx
 click HistoryBtn
 print SessionLst
 set SessionLst 1
@@ -132,15 +151,43 @@ print PoolItemsTx
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QStringList dialogs = Lines(r.out, "dialog: Restore measurements: ");
     ASSERT_EQ(dialogs.size(), 1) << before.toStdString() << r.out.toStdString();
-    EXPECT_TRUE(dialogs[0].startsWith("dialog: Restore measurements: "))
+    EXPECT_TRUE(dialogs[0].contains(QString("Its buffer held %1 items").arg(items)))
         << dialogs[0].toStdString();
-    EXPECT_TRUE(dialogs[0].contains(QString("Put the %1 items").arg(items)))
-        << dialogs[0].toStdString();
-    EXPECT_EQ(Lines(r.out, "BufGrid["), shown);
+    const QStringList tables = Lines(r.out, "BufGrid[");
+    EXPECT_EQ(tables.mid(0, items + 1), shown); // restored first, as the killed one showed them
+    const QStringList progress = Lines(r.out, "DwnProgressTx=");
+    const QStringList missing = Lines(r.out, "DwnMissingTx=");
+    ASSERT_EQ(progress.size(), 2);
+    ASSERT_EQ(missing.size(), 2);
+    const QRegularExpressionMatch arrived =
+        QRegularExpression(QString("^DwnProgressTx=(\\d+) of %1 arrived$").arg(size))
+            .match(progress[0]);
+    ASSERT_TRUE(arrived.hasMatch()) << progress[0].toStdString();
+    const int gap = size - arrived.captured(1).toInt();
+    EXPECT_EQ(missing[0], gap == 0 ? QString("DwnMissingTx=None missing")
+                                   : QString("DwnMissingTx=Missing %1: ").arg(gap) +
+                                         missing[0].section(": ", 1))
+        << missing[0].toStdString();
+    EXPECT_EQ(progress[1], QString("DwnProgressTx=%1 of %1 arrived").arg(size));
+    EXPECT_EQ(missing[1], "DwnMissingTx=None missing");
+    // Every item once, in the buffer of the second table.
+    const QStringList filled = tables.mid(tables.lastIndexOf(shown[0]));
+    ASSERT_EQ(filled.size(), size + 1);
+    QList<int> counters;
+    for (const QString& row : filled.mid(1))
+        counters << row.section('=', 1).section('|', 1, 1).toInt();
+    std::sort(counters.begin(), counters.end());
+    for (int k = 0; k < size; ++k)
+        EXPECT_EQ(counters.value(k), k + 1);
+
+    const int pool = Lines(r.out, "PoolItemsTx=").value(0).mid(12).toInt();
+    EXPECT_EQ(pool, size);
     const QStringList sessions = Lines(r.out, "SessionLst[");
     ASSERT_EQ(sessions.size(), 2);
-    EXPECT_TRUE(sessions[0].contains(
-        QString(" - running: live 0, download 0, report 0, restored %1;").arg(items)))
+    EXPECT_TRUE(
+        sessions[0].contains(QString(" - running: live 0, download %1, report 0, restored %2;")
+                                 .arg(size - items)
+                                 .arg(items)))
         << sessions[0].toStdString();
     // Answers still on the line after "Disable" arrive as live ones after "Clear".
     const QRegularExpressionMatch killed =
@@ -149,9 +196,9 @@ print PoolItemsTx
     ASSERT_TRUE(killed.hasMatch()) << sessions[1].toStdString();
     EXPECT_GT(killed.captured(2).toInt(), 0);
     EXPECT_EQ(killed.captured(1).toInt() + killed.captured(2).toInt(), live + items);
-    // The whole of the killed session, loaded after the restored buffer.
+    // The whole of the killed session, loaded after the buffer.
     EXPECT_EQ(Lines(r.out, "PoolItemsTx=").value(1),
-              QString("PoolItemsTx=%1").arg(items + live + items));
+              QString("PoolItemsTx=%1").arg(size + live + items));
     EXPECT_EQ(Query(console.ArchiveFile(), "SELECT id, clean_end, restore_asked, restored FROM "
                                            "session ORDER BY id"),
               QStringList({"1|0|1|0", QString("2|1|0|%1").arg(2 * items + live)}));
@@ -180,4 +227,86 @@ TEST(ConsoleWithArchive, AnArchiveThatCannotBeWrittenIsNamedAndMeasuringGoesOn) 
     EXPECT_GT(r.Printed("PoolItemsTx").toInt(), 0);
     EXPECT_EQ(r.Printed("ArchiveTx"), "Archive: off");
     EXPECT_FALSE(QFileInfo::exists(console.DataFolder()));
+}
+
+// The ways a console ends without being closed: a signal (the queue is written and the session
+// marked), a kill after its WAL was removed (the archive started anew from the buffer), a kill
+// and then a damaged end of the file (moved aside, told, and read from there). Each time the next
+// console asks about what the buffer held.
+TEST(ConsoleWithArchive, EveryWayOfEndingUnclosedIsOfferedWithWhatTheBufferHeld) {
+    const struct {
+        int signal;
+        bool removeWal; // while it runs
+        bool damage;    // after it ended
+        const char* how;
+    } cases[] = {
+        {SIGTERM, false, false, "The console was ended by SIGTERM"},
+        {SIGHUP, false, false, "The console was ended by SIGHUP"},
+        {SIGINT, false, false, "The console was ended by SIGINT"},
+        {SIGKILL, true, false, "The console was not closed properly"},
+        {SIGKILL, false, true, "The console was not closed properly"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(
+            QString("%1 %2 %3").arg(c.signal).arg(c.removeWal).arg(c.damage).toStdString());
+        ConsoleSandbox console;
+        ASSERT_TRUE(console.Ok());
+        LoggerProcess logger;
+        ASSERT_TRUE(logger.Start(console.DevFolder() + "/COM2", {"--period-ms", "20"}));
+        // With the WAL removed, the console looks at its sessions until the buffer is written
+        // anew.
+        QString script = kMeasureTwoChannels + "wait 500\nprint PoolItemsTx\n";
+        for (int i = 0; c.removeWal && i < 60; ++i)
+            script += "wait 500\nclick HistoryBtn\nprint SessionLst\nclick CancelBtn\n";
+        console.Start(script + "wait 60000\n");
+        ASSERT_TRUE(console.WaitForOutput("PoolItemsTx="));
+        const QString path = console.ArchiveFile();
+        if (c.removeWal) {
+            ASSERT_TRUE(QFile::remove(path + "-wal"));
+            ASSERT_TRUE(console.WaitForOutput("dialog: Impix II.: The archive's log " + path +
+                                              "-wal was removed"));
+            const QString shown =
+                ConsoleResult{0, false, console.Seen(), {}}.Printed("PoolItemsTx");
+            ASSERT_TRUE(console.WaitForOutput(", restored " + shown + ";"));
+        }
+        console.Signal(c.signal);
+        const ConsoleResult ended = console.Finish(30000); // a hang guard, not a time limit
+        ASSERT_TRUE(ended.finished);
+        const int items = ended.Printed("PoolItemsTx").toInt();
+        ASSERT_GT(items, 0);
+        if (c.signal != SIGKILL) {
+            EXPECT_EQ(ended.exitCode, 128 + c.signal);
+            EXPECT_EQ(Query(path, "SELECT clean_end, ended_at IS NOT NULL, end_signal, "
+                                  "buffer_items, live FROM session"),
+                      QStringList{QString("0|1|%1|%2|%2").arg(c.signal).arg(items)});
+        }
+        if (c.damage) {
+            ASSERT_TRUE(SpoilNewestArrivalPage(path));
+        }
+
+        const ConsoleResult r = console.Run("answer yes\nprint PoolItemsTx\n");
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QStringList asked = Lines(r.out, "dialog: Restore measurements: ");
+        ASSERT_EQ(asked.size(), 1) << r.out.toStdString();
+        const int restored = r.Printed("PoolItemsTx").toInt();
+        EXPECT_TRUE(asked[0].contains(QString(c.how) + " (session started "))
+            << asked[0].toStdString();
+        EXPECT_TRUE(asked[0].contains(QString("Its buffer held %1 items").arg(restored)))
+            << asked[0].toStdString();
+        if (!c.damage) {
+            EXPECT_EQ(restored, items);
+            continue;
+        }
+        // Told first, naming both files; then what can be read is offered from the moved one.
+        const QStringList moved =
+            QDir(console.DataFolder() + "/impix").entryList({"archive.sqlite.damaged-*T??????"});
+        ASSERT_EQ(moved.size(), 1);
+        const QString aside = console.DataFolder() + "/impix/" + moved[0];
+        const QString told = "dialog: Impix II.: The archive " + path + " was damaged. It was " +
+                             "moved to " + aside + " and a new archive was started.";
+        EXPECT_TRUE(r.out.contains(told + "\n" + asked[0])) << r.out.toStdString();
+        EXPECT_TRUE(asked[0].endsWith("They are read from the damaged archive " + aside + "."));
+        EXPECT_GT(restored, 0);
+        EXPECT_LT(restored, items);
+    }
 }

@@ -128,12 +128,17 @@ TEST_F(DispatchTest, ReportItemsArrivingTogetherAreShownTogetherEveryRowTheNewes
     window->C<QTabWidget>("PageCtrl")->setCurrentWidget(window->Control("BufSh"));
     auto* grid = window->C<QTableView>("BufGrid");
     QSignalSpy inserted(grid->model(), &QAbstractItemModel::rowsInserted);
-    // Items of board 1, channel 4 whose raw resistance counts them (range 1, exponent 1).
+    // Items of board 1, channel 4 whose raw resistance counts them (range 1, exponent 1), as the
+    // report server hands them on from a connection's parser.
+    ReportParser parser;
+    parser.onItem = [&](std::span<const uint8_t, ReportParser::ItemSize> item) {
+        link->ReportItem(item);
+    };
     const auto report = [&](int from, int count) {
         for (int k = from; k < from + count; ++k)
             for (uint8_t b :
                  {0xA5, 0x00, 0x03, 0x21, k >> 8, k & 0xFF, 0x80, 0x00, 0x3F, 0x8C, 0x72})
-                link->ParseReportByte(static_cast<uint8_t>(b));
+                parser.ParseReportByte(static_cast<uint8_t>(b));
     };
     const struct {
         int count;

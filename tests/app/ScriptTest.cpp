@@ -1,5 +1,8 @@
 // The real console program driven by scripts, against a pseudo-terminal.
+#include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
@@ -117,4 +120,76 @@ TEST(Script, OpensATrendWindowChoosesItsChannelAndTakesItsPicture) {
     EXPECT_TRUE(head.startsWith("\x89PNG"));
     EXPECT_GE(qFromBigEndian<quint32>(head.constData() + 16), 640u);
     EXPECT_GE(qFromBigEndian<quint32>(head.constData() + 20), 400u);
+}
+
+// A misspelt option never starts a program with its defaults: one line on standard error, exit
+// status 2, nothing else done (no archive, no window, no service).
+TEST(CommandLine, EveryProgramRefusesUnknownOptionsAndMissingValues) {
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    QFile quit(home.filePath("quit.txt"));
+    ASSERT_TRUE(quit.open(QIODevice::WriteOnly) && quit.write("quit\n") == 5);
+    quit.close();
+    const QString script = quit.fileName();
+    struct Case {
+        const char* program;
+        QStringList args;
+        const char* error;
+    };
+    const Case cases[] = {
+        // With a script that quits, a console that ignored the option would end with 0 at once.
+        {"impix", {"--script", script, "--bogus"}, "impix: Unknown option 'bogus'."},
+        {"impix",
+         {"--script", script, "--reprot-port", "4100"},
+         "impix: Unknown option 'reprot-port'."},
+        {"impix",
+         {"--script", script, "--report-port"},
+         "impix: Missing value after '--report-port'."},
+        {"impix", {"--script"}, "impix: Missing value after '--script'."},
+        {"impix", {"--script", script, "--archive"}, "impix: Missing value after '--archive'."},
+        {"impix", {"--script", script, "-bogus"}, "impix: Unknown option 'bogus'."},
+        {"impix", {"--script", script, "stray"}, "impix: unexpected argument 'stray'"},
+        {"impix",
+         {"--script", script, "--report-port", "0"},
+         "impix: --report-port needs a port number from 1 to 65535, not '0'"},
+        {"impix",
+         {"--script", script, "--archive", "a.db", "--no-archive"},
+         "impix: --archive and --no-archive exclude each other"},
+        {"impix-logger", {"--bogus"}, "impix-logger: Unknown option 'bogus'."},
+        {"impix-logger", {"--link"}, "impix-logger: Missing value after '--link'."},
+        {"impix-sheets",
+         {"--idle-exit-ms", "100", "--bogus"},
+         "impix-sheets: unknown option --bogus"},
+        {"impix-sheets", {"--idle-exit-ms"}, "impix-sheets: --idle-exit-ms needs a value"},
+        {"impix-sheets",
+         {"--idle-exit-ms", "100", "--letters"},
+         "impix-sheets: --letters needs a value"},
+    };
+    const QString build = qEnvironmentVariable("IMPIX_BUILD_DIR");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QString("%1 %2").arg(c.program, c.args.join(' ')).toStdString());
+        QTemporaryDir data, runtime;
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("ASAN_OPTIONS", "detect_leaks=0");
+        env.insert("XDG_DATA_HOME", data.path());
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(home.path());
+        program.start(build + "/" + c.program, c.args);
+        ASSERT_TRUE(program.waitForStarted(10000));
+        // A hang guard only: a refused command line ends at once.
+        if (!program.waitForFinished(20000)) {
+            program.kill();
+            program.waitForFinished(5000);
+            ADD_FAILURE() << "still running: the command line was taken";
+            continue;
+        }
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 2);
+        EXPECT_EQ(program.readAllStandardError().toStdString(), std::string(c.error) + "\n");
+        EXPECT_EQ(program.readAllStandardOutput().toStdString(), "");
+        EXPECT_TRUE(QDir(data.path()).isEmpty()) << "the archive was touched";
+    }
 }

@@ -1,9 +1,16 @@
 // Start-up defaults, the connection page, port loss and reconnect, and the version request.
 #include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QTemporaryDir>
 
+#include "app/ApplicationIdentity.h"
 #include "app/pages/Looks.h"
 #include "base/EventGuard.h"
 #include "base/Failure.h"
@@ -97,4 +104,44 @@ TEST_F(ConsoleFixture, AFailureInAHandlerIsShownAndTheProgramGoesOn) {
     EXPECT_EQ(shown, "File access denied");
     Click("VersionInfoBtn");
     EXPECT_EQ(Text("ComStatusTx"), "sending");
+}
+
+// The window icon is the icon theme's "impix" wherever one is installed, else the program's own.
+TEST(ApplicationIdentity, WindowIconFromTheIconThemeElseBuiltIn) {
+    // A desktop's icon theme; the offscreen platform has none.
+    const QStringList searchPaths = QIcon::themeSearchPaths();
+    const QString themeName = QIcon::themeName();
+    QIcon::setThemeName("hicolor");
+    struct Case {
+        bool installed;
+        const char* name;
+    };
+    for (const Case c : {Case{true, "impix"}, Case{false, ""}}) {
+        SCOPED_TRACE(c.installed ? "installed" : "not installed");
+        QTemporaryDir share;
+        ASSERT_TRUE(share.isValid());
+        const QString theme = share.filePath("icons/hicolor");
+        ASSERT_TRUE(QDir().mkpath(theme + "/48x48/apps"));
+        QFile index(theme + "/index.theme");
+        ASSERT_TRUE(index.open(QIODevice::WriteOnly));
+        index.write("[Icon Theme]\nName=Hicolor\nDirectories=48x48/apps\n\n"
+                    "[48x48/apps]\nSize=48\nType=Fixed\n");
+        index.close();
+        if (c.installed) {
+            QImage red(48, 48, QImage::Format_ARGB32);
+            red.fill(Qt::red);
+            ASSERT_TRUE(red.save(theme + "/48x48/apps/impix.png"));
+        }
+        QIcon::setThemeSearchPaths({share.filePath("icons")});
+        SetApplicationIdentity();
+        const QIcon icon = QApplication::windowIcon();
+        EXPECT_EQ(icon.name(), c.name);
+        const QImage shown = icon.pixmap(48, 48).toImage();
+        ASSERT_FALSE(shown.isNull()); // the built-in one when no theme has it
+        EXPECT_EQ(shown.pixelColor(24, 24) == QColor(Qt::red), c.installed);
+    }
+    QIcon::setThemeSearchPaths(searchPaths);
+    QIcon::setThemeName(themeName);
+    EXPECT_EQ(QApplication::applicationName(), "Impix II.");
+    EXPECT_EQ(QGuiApplication::desktopFileName(), "org.impix.Console");
 }

@@ -1,23 +1,30 @@
 // The measurement archive on real SQLite files: what a row holds and gives back, the
 // `measurement` view, the restore offer after an unclean end, two consoles on one file, and the
 // faults (full disk, read-only folder, a locked or damaged file) that the writer survives.
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 #include "BufferTestRecords.h"
 #include "data/MeasurementArchive.h"
 #include "data/Sqlite.h"
 #include "support/ArchiveQuery.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -75,6 +82,7 @@ TEST(Archive, EveryRecordComesBackByteForByteAndReadsAsDisplayed) {
          "2147483648|0|9|1.0|1.0|1|1899-12-30T00:00:00|0"},
     };
     int64_t session = 0;
+    const qint64 before = QDateTime::currentMSecsSinceEpoch();
     {
         MeasurementArchive archive(Options(path));
         for (const auto& c : cases)
@@ -99,6 +107,68 @@ TEST(Archive, EveryRecordComesBackByteForByteAndReadsAsDisplayed) {
                           "download, report, restored FROM session"),
               QStringList{"1|1|3.2|6|1|2|1"});
     EXPECT_EQ(Query(path, "PRAGMA journal_mode"), QStringList{"wal"});
+    const QStringList received =
+        Query(path, "SELECT min(received_ms), max(received_ms) FROM arrival").value(0).split('|');
+    EXPECT_GE(received.value(0).toLongLong(), before);
+    EXPECT_LE(received.value(1).toLongLong(), QDateTime::currentMSecsSinceEpoch());
+}
+
+TEST(Archive, ArrivalTimesAreMillisecondsSinceTheEpochThatDoNotWrap) {
+    using std::chrono::milliseconds;
+    const int64_t start = 1796000000000; // 2026-11-30
+    const struct {
+        std::chrono::steady_clock::duration since;
+        int64_t expected;
+    } cases[] = {
+        {milliseconds(0), start},
+        {milliseconds((int64_t{1} << 32) - 1), start + (int64_t{1} << 32) - 1},
+        {milliseconds((int64_t{1} << 32) + 5), start + (int64_t{1} << 32) + 5}, // 49.7 days
+        {std::chrono::hours(24 * 3650), start + int64_t{3650} * 86400000},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ArrivalWallMs(start, c.since), c.expected);
+}
+
+// Counters 1000..1009 asked for; what arrived comes back after a crash, and what arrives after
+// the restart counts in the same download, through a second crash.
+TEST(Archive, ADownloadComesBackWithWhatArrivedThroughTwoCrashes) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("archive.sqlite");
+    {
+        MeasurementArchive first(Options(path));
+        first.Add(Numbered(4), ArrivalSource::Download); // before it started: not counted
+        first.DownloadStarted({1000, 10, {}});
+        for (int k : {0, 1, 2, 3, 5})
+            first.Add(Numbered(k), ArrivalSource::Download);
+        first.Add(Numbered(6), ArrivalSource::Live); // no download arrival
+        ASSERT_TRUE(first.Flush(30000));
+        first.Abandon();
+    }
+    {
+        MeasurementArchive second(Options(path));
+        const std::vector<UncleanSession> offers = second.UncleanSessions();
+        ASSERT_EQ(offers.size(), 1u);
+        const std::optional<DownloadState> download = second.Restore(offers[0]).download;
+        ASSERT_TRUE(download);
+        EXPECT_EQ(download->first, 1000);
+        EXPECT_EQ(download->amount, 10);
+        EXPECT_EQ(download->arrived, (std::vector<CounterSpan>{{1000, 4}, {1005, 1}}));
+        second.DownloadStarted(*download);
+        second.Add(Numbered(7), ArrivalSource::Download);
+        ASSERT_TRUE(second.Flush(30000));
+        second.Abandon();
+    }
+    MeasurementArchive third(Options(path));
+    const std::vector<UncleanSession> offers = third.UncleanSessions();
+    ASSERT_EQ(offers.size(), 1u);
+    const std::optional<DownloadState> download = third.Restore(offers[0]).download;
+    ASSERT_TRUE(download);
+    DownloadTracker tracker;
+    tracker.Restore(download->first, download->amount, download->arrived, 0);
+    EXPECT_EQ(tracker.Received(), 6);
+    EXPECT_TRUE(tracker.Running()); // what the logger still sends counts in it
+    EXPECT_TRUE(tracker.Check(DownloadTracker::StallMs));
+    EXPECT_EQ(tracker.Missing(), (std::vector<CounterSpan>{{1004, 1}, {1006, 1}, {1008, 2}}));
 }
 
 TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMeasurementOnce) {
@@ -140,21 +210,40 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
                           "ORDER BY counter LIMIT 1"),
               QStringList{"1|1|1000|3"});
 
-    // Two consoles start on the file; the first to ask gets the offer, once.
+    // A console closed cleanly after it, and one ended by SIGHUP (whose buffer was not saved):
+    // neither hides the crash, and the one ended by the signal is offered too.
+    { MeasurementArchive clean(Options(path)); }
+    int64_t signalled = 0;
+    {
+        MeasurementArchive ended(Options(path));
+        ended.Add(Numbered(7), ArrivalSource::Live);
+        ended.EndBySignal(SIGHUP);
+        ASSERT_TRUE(ended.Flush(30000));
+        signalled = ended.SessionId();
+    }
+    EXPECT_EQ(Query(path, "SELECT clean_end, ended_at IS NOT NULL, end_signal FROM session"),
+              QStringList({"0|0|NULL", "1|1|NULL", "0|1|1"}));
+
+    // Two consoles start on the file; the first to ask gets the offers, once.
     MeasurementArchive second(Options(path));
     MeasurementArchive third(Options(path));
-    const std::optional<UncleanSession> offer = second.PreviousUncleanSession();
-    ASSERT_TRUE(offer);
-    EXPECT_EQ(offer->id, crashed);
-    EXPECT_EQ(offer->items, static_cast<int64_t>(shown.size()));
-    EXPECT_GT(offer->lastReceivedMs, 0);
-    const std::vector<TMeasRecord> restored = second.LoadSession(offer->id, true);
+    const std::vector<UncleanSession> offers = second.UncleanSessions();
+    ASSERT_EQ(offers.size(), 2u);
+    const UncleanSession& offer = offers[0]; // the oldest first
+    EXPECT_EQ(offer.id, crashed);
+    EXPECT_EQ(offer.items, static_cast<int64_t>(shown.size()));
+    EXPECT_GT(offer.lastReceivedMs, 0);
+    EXPECT_EQ(offer.endSignal, 0);
+    EXPECT_EQ(offers[1].id, signalled);
+    EXPECT_EQ(offers[1].items, 1);
+    EXPECT_EQ(offers[1].endSignal, SIGHUP);
+    EXPECT_EQ(second.LoadSession(offer.id, false).size(), shown.size() + 5);
+    const std::vector<TMeasRecord> restored = second.Restore(offer).records;
     ASSERT_EQ(restored.size(), shown.size());
     for (size_t i = 0; i < shown.size(); ++i)
         EXPECT_TRUE(SameBytes(restored[i], shown[i])) << i;
-    EXPECT_EQ(second.LoadSession(offer->id, false).size(), shown.size() + 5);
-    second.MarkRestoreAsked(offer->id);
-    EXPECT_FALSE(third.PreviousUncleanSession());
+    second.MarkRestoreAsked(offers[1]);
+    EXPECT_TRUE(third.UncleanSessions().empty());
 
     // Both write at once, each into its own session.
     for (int k = 0; k < 3000; ++k) {
@@ -166,7 +255,7 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
     EXPECT_EQ(second.State().reason, QString());
     EXPECT_EQ(third.State().reason, QString());
     const std::vector<SessionSummary> sessions = third.Sessions();
-    ASSERT_EQ(sessions.size(), 3u);
+    ASSERT_EQ(sessions.size(), 5u);
     EXPECT_GT(sessions[0].id, sessions[1].id); // newest first
     auto find = [&](int64_t id) {
         for (const SessionSummary& s : sessions)
@@ -185,9 +274,11 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
     EXPECT_FALSE(old.running);
     EXPECT_FALSE(old.cleanEnd);
     EXPECT_EQ(old.measurements, 6);
+    EXPECT_FALSE(find(signalled).running);
+    EXPECT_EQ(find(signalled).endSignal, SIGHUP);
     // Counted once the session ended, and kept; running ones are counted afresh each time.
-    EXPECT_EQ(Query(path, "SELECT id, measurements FROM session WHERE measurements IS NOT NULL"),
-              QStringList{QString("%1|6").arg(crashed)});
+    EXPECT_EQ(Query(path, "SELECT measurements FROM session WHERE measurements IS NOT NULL"),
+              QStringList({"6", "0", "1"}));
     EXPECT_EQ(mine.measurements, 3000);
     EXPECT_EQ(old.port, "COM2");
     EXPECT_EQ(old.peer, "127.0.0.1");
@@ -312,45 +403,189 @@ TEST(Archive, TheWalStaysShortAndEveryArrivalReachesTheDatabase) {
     }
 }
 
-TEST(Archive, ADamagedFileIsMovedAsideAndANewOneStarted) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("archive.sqlite");
-    const QByteArray garbage = QByteArray("not a database at all ").repeated(300);
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(garbage);
+// A damaged file is moved aside with a message naming both paths and a new one is started; a
+// crashed session in the damaged file is offered from there, as far as it can be read, and the
+// damaged file is only read.
+TEST(Archive, ADamagedFileIsMovedAsideAndACrashedSessionInItOffered) {
+    for (const bool withSession : {false, true}) {
+        SCOPED_TRACE(withSession);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("archive.sqlite");
+        std::vector<TMeasRecord> shown;
+        if (!withSession) {
+            ASSERT_TRUE(WriteAll(path, QByteArray("not a database at all ").repeated(300)));
+        } else {
+            {
+                MeasurementArchive crashed(Options(path));
+                for (int k = 0; k < 2000; ++k) {
+                    crashed.Add(Numbered(k), ArrivalSource::Live);
+                    shown.push_back(Numbered(k));
+                }
+                ASSERT_TRUE(crashed.Flush(30000));
+                crashed.Abandon();
+            }
+            ASSERT_TRUE(SpoilNewestArrivalPage(path));
+        }
+        const QByteArray damaged = ReadAll(path);
+        QStringList messages;
+        std::mutex m;
+        ArchiveOptions options = Options(path);
+        options.onMessage = [&](const QString& text) {
+            std::lock_guard l(m);
+            messages << text;
+        };
+        MeasurementArchive archive(options);
+        const std::vector<UncleanSession> offers = archive.UncleanSessions();
+        const QStringList aside =
+            QDir(dir.path()).entryList({"archive.sqlite.damaged-????????T??????"});
+        ASSERT_EQ(aside.size(), 1);
+        const QString moved = dir.filePath(aside[0]);
+        {
+            std::lock_guard l(m);
+            EXPECT_EQ(messages, QStringList{"The archive " + path +
+                                            " was damaged. It was moved "
+                                            "to " +
+                                            moved + " and a new archive was started."});
+        }
+        archive.Add(Numbered(1), ArrivalSource::Live);
+        ASSERT_TRUE(archive.Flush(30000));
+        EXPECT_EQ(archive.LoadSession(archive.SessionId(), false).size(), 1u);
+        if (withSession) {
+            ASSERT_EQ(offers.size(), 1u);
+            EXPECT_EQ(offers[0].file, moved);
+            const std::vector<TMeasRecord> back = archive.Restore(offers[0]).records;
+            EXPECT_EQ(static_cast<int64_t>(back.size()), offers[0].items);
+            EXPECT_GT(back.size(), shown.size() / 2);
+            EXPECT_LT(back.size(), shown.size());
+            for (size_t i = 0; i < back.size(); ++i)
+                EXPECT_TRUE(SameBytes(back[i], shown[i])) << i;
+        }
+        EXPECT_TRUE(archive.UncleanSessions().empty()); // offered once
+        EXPECT_EQ(ReadAll(moved), damaged);
     }
-    QStringList messages;
-    std::mutex m;
-    ArchiveOptions options = Options(path);
-    options.onMessage = [&](const QString& text) {
-        std::lock_guard l(m);
-        messages << text;
-    };
-    MeasurementArchive archive(options);
-    archive.Add(Numbered(1), ArrivalSource::Live);
-    ASSERT_TRUE(archive.Flush(30000));
-    const QStringList aside = QDir(dir.path()).entryList({"archive.sqlite.damaged-*"});
-    ASSERT_EQ(aside.size(), 1);
-    QFile old(dir.filePath(aside[0]));
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), garbage);
-    std::lock_guard l(m);
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages[0], "The archive " + path + " was damaged. It was moved to " +
-                               dir.filePath(aside[0]) + " and a new archive was started.");
-    EXPECT_EQ(archive.LoadSession(archive.SessionId(), false).size(), 1u);
+}
 
-    // Another program's database is left alone and not written.
+// What is no archive (no regular file, another program's database) is refused at once, with a
+// message for what no file of SQLite can be, and left as it was: nothing waits on a FIFO, and a
+// database in rollback-journal mode keeps its mode and its bytes.
+TEST(Archive, WhatIsNoArchiveIsRefusedAtOnceAndLeftAsItWas) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo");
+    const QString folder = dir.filePath("folder");
     const QString foreign = dir.filePath("foreign.sqlite");
-    SqliteDb other;
-    other.Open(foreign, true);
-    other.Exec("CREATE TABLE mine (x)");
-    MeasurementArchive refused(Options(foreign));
-    ASSERT_TRUE(WaitFor(refused, [](const ArchiveState& s) { return !s.reason.isEmpty(); }));
-    EXPECT_EQ(refused.State().reason, "not a measurement archive");
-    EXPECT_EQ(Query(foreign, "SELECT name FROM sqlite_schema"), QStringList{"mine"});
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    {
+        SqliteDb other;
+        other.Open(foreign, true);
+        other.Exec("CREATE TABLE mine (x); INSERT INTO mine VALUES (1)");
+    }
+    const QByteArray foreignBytes = ReadAll(foreign);
+    const struct {
+        QString path;
+        QString reason;
+        bool told;
+    } cases[] = {
+        {fifo, fifo + " is not a regular file", true},
+        {folder, folder + " is not a regular file", true},
+        {"/dev/null", "/dev/null is not a regular file", true},
+        {foreign, "not a measurement archive", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        QStringList messages;
+        std::mutex m;
+        ArchiveOptions options = Options(c.path);
+        options.onMessage = [&](const QString& text) {
+            std::lock_guard l(m);
+            messages << text;
+        };
+        MeasurementArchive archive(options);
+        archive.Add(Numbered(1), ArrivalSource::Live);
+        ASSERT_TRUE(WaitFor(archive, [](const ArchiveState& s) { return !s.reason.isEmpty(); }));
+        EXPECT_EQ(archive.State().reason, c.reason);
+        std::lock_guard l(m);
+        EXPECT_EQ(messages, c.told ? QStringList{"The archive cannot be written: " + c.reason + "."}
+                                   : QStringList());
+    }
+    EXPECT_EQ(ReadAll(foreign), foreignBytes);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System),
+              QStringList({"fifo", "foreign.sqlite"}));
+}
+
+// The file or its WAL removed, or the file replaced, while the writer writes: it starts anew
+// from the buffer its owner hands over, says so, and a crash then offers that buffer.
+TEST(Archive, AFileLostUnderTheWriterIsStartedAnewFromTheBuffer) {
+    enum class Loss { File, Wal, Replaced };
+    const struct {
+        Loss loss;
+        const char* told;
+    } cases[] = {
+        {Loss::File, "The archive %1 was removed while the console wrote it. It starts anew with "
+                     "the items in the buffer."},
+        {Loss::Wal, "The archive's log %1-wal was removed while the console wrote it, and what it "
+                    "held is lost. The archive goes on with the items in the buffer."},
+        {Loss::Replaced, "The archive %1 was replaced by another file while the console wrote "
+                         "it. It starts anew with the items in the buffer."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.told);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("archive.sqlite");
+        // The owner's buffer; the writer's thread reads it when it asks for it.
+        std::mutex m;
+        std::vector<TMeasRecord> buffer;
+        QStringList messages;
+        std::atomic<MeasurementArchive*> owner = nullptr;
+        ArchiveOptions options = Options(path);
+        options.walStartFrames = 1; // older pages reach the file itself
+        options.onMessage = [&](const QString& text) {
+            std::lock_guard l(m);
+            messages << text;
+        };
+        options.onRestart = [&] {
+            std::lock_guard l(m);
+            owner.load()->StartAnew(buffer, std::nullopt);
+        };
+        MeasurementArchive archive(options);
+        owner = &archive;
+        const auto add = [&](int k) {
+            std::lock_guard l(m);
+            buffer.push_back(Numbered(k));
+            archive.Add(Numbered(k), ArrivalSource::Live);
+        };
+        for (int k = 0; k < 10; ++k)
+            add(k);
+        ASSERT_TRUE(archive.Flush(30000));
+        if (c.loss == Loss::File) {
+            ASSERT_TRUE(QFile::remove(path));
+        } else if (c.loss == Loss::Wal) {
+            ASSERT_TRUE(QFile::remove(path + "-wal"));
+        } else {
+            const QString other = dir.filePath("other.sqlite");
+            { MeasurementArchive closed(Options(other)); }
+            ASSERT_EQ(
+                ::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()),
+                0);
+        }
+        for (int k = 10; k < 15; ++k)
+            add(k);
+        // The 10 before, then the 15 of the buffer.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return archive.State().archived == 25; }, 30000));
+        const std::vector<TMeasRecord> written = archive.LoadSession(archive.SessionId(), false);
+        ASSERT_EQ(written.size(), 15u);
+        for (int k = 0; k < 15; ++k)
+            EXPECT_TRUE(SameBytes(written[static_cast<size_t>(k)], Numbered(k))) << k;
+        {
+            std::lock_guard l(m);
+            EXPECT_EQ(messages, QStringList{QString(c.told).arg(path)});
+        }
+        archive.Abandon();
+        MeasurementArchive next(Options(path));
+        const std::vector<UncleanSession> offers = next.UncleanSessions();
+        ASSERT_EQ(offers.size(), 1u);
+        EXPECT_EQ(offers[0].items, 15);
+    }
 }
 
 // Full disk and read-only folder on a small file system of the test's own.

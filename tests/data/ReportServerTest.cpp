@@ -25,33 +25,22 @@ QByteArray Framed(const Item& item) {
     return bytes;
 }
 
-// The main window's side of the server: the parser, the item counter and the two labels.
+// The main window's side of the server: the items handed on, their counter and the two labels.
 struct Window {
-    ReportParser parser;
     int64_t reportItemCount = 0;
     std::vector<Item> items;
-    std::vector<uint8_t> parsed;
-    int resets = 0;
     std::vector<QString> states;
     QString count = QStringLiteral("(untouched)");
     bool holdBack = false;
     std::unique_ptr<ReportServer> server;
 
     Window() {
-        parser.onItem = [this](std::span<const uint8_t, ReportParser::ItemSize> item) {
+        ReportServer::Hooks hooks;
+        hooks.reportItem = [this](ReportServer::Item item) {
             ++reportItemCount;
             Item copy{};
             std::copy(item.begin(), item.end(), copy.begin());
             items.push_back(copy);
-        };
-        ReportServer::Hooks hooks;
-        hooks.parseByte = [this](uint8_t b) {
-            parsed.push_back(b);
-            parser.ParseReportByte(b);
-        };
-        hooks.resetParser = [this] {
-            ++resets;
-            parser.ResetReportParser();
         };
         hooks.reportItemCount = [this] { return reportItemCount; };
         hooks.stateText = [this](const QString& s) { states.push_back(s); };
@@ -93,7 +82,6 @@ TEST(ReportServer, TwoItemsAreParsedInOrderAndCounted) {
 
     auto client = Connect(w.server->Port());
     ASSERT_TRUE(WaitFor([&] { return w.State() == Connected; }));
-    EXPECT_EQ(w.resets, 1);
     EXPECT_EQ(w.count, "(untouched)"); // until the first byte arrives
 
     const QByteArray stream = Framed(ItemA) + Framed(ItemB);
@@ -105,7 +93,6 @@ TEST(ReportServer, TwoItemsAreParsedInOrderAndCounted) {
     ASSERT_TRUE(WaitFor([&] { return w.count == "22 bytes  2 records"; })) << w.count.toStdString();
 
     EXPECT_EQ(w.server->ByteCount(), 22);
-    EXPECT_EQ(w.parsed, std::vector<uint8_t>(stream.begin(), stream.end()));
     ASSERT_EQ(w.items.size(), 2u);
     EXPECT_EQ(w.items[0], ItemA);
     EXPECT_EQ(w.items[1], ItemB);
@@ -115,53 +102,116 @@ TEST(ReportServer, TwoItemsAreParsedInOrderAndCounted) {
     EXPECT_DOUBLE_EQ(first.Rx, 12345);
 }
 
-TEST(ReportServer, SecondPeerReplacesTheFirstAndCountsAfresh) {
+// Senders that report at the same time, their bytes interleaved in pieces that split items, a
+// port scanner that comes and goes among them: every item of every sender arrives once, in that
+// sender's order, and no connection is cut.
+TEST(ReportServer, ConcurrentPeersAreEachReadWholeInTheirOwnOrder) {
+    struct Case {
+        int senders;
+        int items; // per sender
+        int piece; // bytes per write
+        bool scanner;
+    };
+    const Case cases[] = {
+        {2, 300, 7, false}, {3, 200, 5, true}, {4, 50, 23, true}, {2, 1, 1, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.senders << " senders, " << c.items << " items, "
+                                        << c.piece << " bytes a piece");
+        Window w;
+        w.server->Run();
+        std::vector<std::unique_ptr<QTcpSocket>> senders;
+        std::vector<QByteArray> streams;
+        for (int s = 0; s < c.senders; ++s) {
+            senders.push_back(Connect(w.server->Port()));
+            ASSERT_TRUE(WaitFor([&] { return w.server->Peers() == s + 1; }));
+            // Item k of sender s: board s, a start byte inside (data), k in two bytes.
+            QByteArray stream("noise");
+            for (int k = 0; k < c.items; ++k)
+                stream += Framed({uint8_t(s), 0xA5, 0x21, uint8_t(k >> 8), uint8_t(k & 0xFF), 0x80,
+                                  0x00, 0x3F, 0x8C, 0x72});
+            streams.push_back(stream);
+        }
+        std::unique_ptr<QTcpSocket> scanner;
+        for (qsizetype at = 0; at < streams[0].size(); at += c.piece) {
+            for (int s = 0; s < c.senders; ++s)
+                Send(*senders[static_cast<size_t>(s)],
+                     streams[static_cast<size_t>(s)].mid(at, c.piece));
+            QCoreApplication::processEvents();
+            if (c.scanner && at == c.piece * 10) {
+                scanner = Connect(w.server->Port());
+                Send(*scanner, QByteArray("GET / HTTP/1.0\r\n\r\n\xA5\x01", 20));
+                ASSERT_TRUE(WaitFor([&] { return w.server->Peers() == c.senders + 1; }));
+            }
+            if (c.scanner && at == c.piece * 20) {
+                scanner->disconnectFromHost();
+                ASSERT_TRUE(WaitFor([&] { return w.server->Peers() == c.senders; }));
+                EXPECT_EQ(w.State(), Connected); // the newest sender still open
+            }
+        }
+        const size_t total = static_cast<size_t>(c.senders * c.items);
+        ASSERT_TRUE(WaitFor([&] { return w.items.size() >= total; })) << w.items.size();
+        QTest::qWait(20);
+        ASSERT_EQ(w.items.size(), total);
+        std::vector<int> next(static_cast<size_t>(c.senders), 0);
+        for (const Item& item : w.items) {
+            ASSERT_LT(item[0], c.senders);
+            int& expected = next[item[0]];
+            EXPECT_EQ(item[3] * 256 + item[4], expected) << "sender " << int(item[0]);
+            ++expected;
+        }
+        EXPECT_EQ(next, std::vector<int>(static_cast<size_t>(c.senders), c.items));
+        // Bytes of the newest connection, items of all.
+        EXPECT_EQ(w.server->ByteCount(), streams.back().size());
+        EXPECT_EQ(w.count, QString("%1 bytes  %2 records").arg(streams.back().size()).arg(total));
+        for (auto& sender : senders)
+            EXPECT_EQ(sender->state(), QAbstractSocket::ConnectedState);
+        for (auto& sender : senders)
+            sender->disconnectFromHost();
+        ASSERT_TRUE(WaitFor([&] { return !w.server->Serving(); }));
+        EXPECT_EQ(w.State(), Disconnected);
+    }
+
+    // Beyond the limit a connection is closed before it is read; those served go on.
     Window w;
+    w.server->SetPeerLimit(2);
     w.server->Run();
     auto first = Connect(w.server->Port());
-    ASSERT_TRUE(WaitFor([&] { return w.State() == Connected; }));
-    // One item and the start of another, which the second peer must not complete.
-    Send(*first, Framed(ItemA) + Framed(ItemB).left(5));
-    ASSERT_TRUE(WaitFor([&] { return w.count == "16 bytes  1 records"; }));
-
-    w.states.clear();
     auto second = Connect(w.server->Port());
-    ASSERT_TRUE(WaitFor([&] { return w.State() == Connected; }));
-    EXPECT_EQ(w.states, (std::vector<QString>{Disconnected, Connected}));
-    EXPECT_EQ(w.server->ByteCount(), 0);
-    EXPECT_EQ(w.resets, 2);
-    EXPECT_TRUE(WaitFor([&] { return first->state() == QAbstractSocket::UnconnectedState; }));
-
-    Send(*second, Framed(ItemB));
-    ASSERT_TRUE(WaitFor([&] { return w.count == "11 bytes  2 records"; })) << w.count.toStdString();
-    ASSERT_EQ(w.items.size(), 2u);
-    EXPECT_EQ(w.items[1], ItemB);
+    ASSERT_TRUE(WaitFor([&] { return w.server->Peers() == 2; }));
+    auto third = Connect(w.server->Port());
+    EXPECT_TRUE(WaitFor([&] { return third->state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_EQ(w.server->Peers(), 2);
+    Send(*first, Framed(ItemA));
+    EXPECT_TRUE(WaitFor([&] { return w.items.size() == 1; }));
     EXPECT_EQ(second->state(), QAbstractSocket::ConnectedState);
 }
 
-TEST(ReportServer, APeerHeldBackWaitsInItsConnectionAndLosesNothing) {
+TEST(ReportServer, PeersHeldBackWaitInTheirConnectionsAndLoseNothing) {
     Window w;
     w.server->Run();
     w.holdBack = true;
-    auto client = Connect(w.server->Port());
-    ASSERT_TRUE(WaitFor([&] { return w.State() == Connected; }));
-    // More than the server reads ahead and both ends' socket buffers hold: the peer must wait.
-    const QByteArray filler(40 << 20, '\0');
+    // More than the server reads ahead and both ends' socket buffers hold: each peer must wait.
+    const QByteArray filler(24 << 20, '\0');
     const QByteArray stream = Framed(ItemA) + filler + Framed(ItemB);
-    client->write(stream);
+    std::vector<std::unique_ptr<QTcpSocket>> peers;
+    for (int i = 0; i < 2; ++i) {
+        peers.push_back(Connect(w.server->Port()));
+        ASSERT_TRUE(WaitFor([&] { return w.server->Peers() == i + 1; }));
+        peers.back()->write(stream);
+    }
     QTest::qWait(300);
-    EXPECT_TRUE(w.parsed.empty());
-    EXPECT_GT(client->bytesToWrite(), 0);
+    EXPECT_TRUE(w.items.empty());
+    EXPECT_EQ(w.server->ByteCount(), 0);
+    for (auto& peer : peers)
+        EXPECT_GT(peer->bytesToWrite(), 0);
 
     w.holdBack = false;
-    client->disconnectFromHost(); // once everything is written
-    ASSERT_TRUE(WaitFor([&] { return w.State() == Disconnected; })) << w.parsed.size();
-    EXPECT_EQ(w.server->ByteCount(), stream.size());
-    ASSERT_EQ(w.parsed.size(), static_cast<size_t>(stream.size()));
-    EXPECT_TRUE(QByteArray(reinterpret_cast<const char*>(w.parsed.data()), stream.size()) ==
-                stream);
-    ASSERT_EQ(w.items.size(), 2u);
-    EXPECT_EQ(w.items[1], ItemB);
+    for (auto& peer : peers)
+        peer->disconnectFromHost(); // once everything is written
+    ASSERT_TRUE(WaitFor([&] { return w.State() == Disconnected; })) << w.items.size();
+    EXPECT_FALSE(w.server->Serving());
+    EXPECT_EQ(w.server->ByteCount(), stream.size()); // kept after the close
+    EXPECT_EQ(w.items, (std::vector<Item>{ItemA, ItemA, ItemB, ItemB}));
 
     // A peer that closes while held back: what it sent before the close still arrives.
     w.holdBack = true;
@@ -171,8 +221,8 @@ TEST(ReportServer, APeerHeldBackWaitsInItsConnectionAndLosesNothing) {
     next->disconnectFromHost();
     ASSERT_TRUE(WaitFor([&] { return w.State() == Disconnected; }));
     w.holdBack = false;
-    EXPECT_TRUE(WaitFor([&] { return w.items.size() == 3; }));
-    EXPECT_EQ(w.count, "11 bytes  3 records");
+    EXPECT_TRUE(WaitFor([&] { return w.items.size() == 5; }));
+    EXPECT_EQ(w.count, "11 bytes  5 records");
 }
 
 TEST(ReportServer, PeerClosingLeavesTheServerListening) {
@@ -244,15 +294,16 @@ TEST(ReportServer, PortInUseFailsAndLeavesTheStateAlone) {
     EXPECT_TRUE(holder.server->Listening());
 }
 
-TEST(ReportServer, ParserFailureStillTakesEveryByteInOrder) {
+TEST(ReportServer, AFailingItemStillLetsEveryItemThroughInOrder) {
     std::vector<QString> shown;
     SetFailureHandler([&](const QString& text) { shown.push_back(text); });
-    std::vector<uint8_t> parsed;
+    std::vector<Item> handed;
     QString count;
     ReportServer::Hooks hooks;
-    hooks.parseByte = [&](uint8_t b) {
-        parsed.push_back(b);
-        if (b == 0x42)
+    hooks.reportItem = [&](ReportServer::Item item) {
+        handed.emplace_back();
+        std::copy(item.begin(), item.end(), handed.back().begin());
+        if (item[0] == ItemB[0])
             throw Failure(QStringLiteral("Invalid argument to date encode"));
     };
     hooks.countText = [&](const QString& s) { count = s; };
@@ -260,9 +311,9 @@ TEST(ReportServer, ParserFailureStillTakesEveryByteInOrder) {
     server.SetPort(0);
     server.Run();
     auto client = Connect(server.Port());
-    Send(*client, QByteArray("\x01\x42\x03\x42\x05", 5));
-    EXPECT_TRUE(WaitFor([&] { return count == "5 bytes  0 records"; })) << count.toStdString();
-    EXPECT_EQ(parsed, (std::vector<uint8_t>{0x01, 0x42, 0x03, 0x42, 0x05}));
+    Send(*client, Framed(ItemA) + Framed(ItemB) + Framed(ItemA) + Framed(ItemB) + "\x05");
+    EXPECT_TRUE(WaitFor([&] { return count == "45 bytes  0 records"; })) << count.toStdString();
+    EXPECT_EQ(handed, (std::vector<Item>{ItemA, ItemB, ItemA, ItemB}));
     // One read, one message.
     EXPECT_EQ(shown, std::vector<QString>{"Invalid argument to date encode"});
     SetFailureHandler([](const QString&) {});

@@ -3,10 +3,12 @@
 #include "dialogs/StdDlg.h"
 
 #include "base/ScriptedDialogs.h"
+#include "dialogs/MessageBox.h"
 #include "dialogs/ModalDriver.h"
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -261,3 +263,73 @@ TEST_F(StdDlgWidget, DialogIsDestroyedAfterTheCall) {
 }
 
 } // namespace
+
+// Whatever the console says, through whichever dialog, stays within about 600 pixels, on one
+// screen of 1024 and less; the whole text is there, wrapped.
+TEST_F(StdDlgWidget, EveryMessageWrapsWithinTheWidth) {
+    const QString deep = "/home/operator/Documents/Measurements/2026/Site North-East/Borehole 7/"
+                         "Long campaign with a long name/Data.xlsx";
+    const QString messages[] = {
+        // The longest of the console's own, with long values filled in.
+        "The console was not closed properly last time. Its buffer held 1048575 items, the last "
+        "one received 08.12.2026 15:01:02 (session started 08.12.2026 14:00:00). Put them back "
+        "into the buffer?",
+        "File >" + deep + "< Exists. Owerwrite??",
+        "Table >" + deep + "<   does not contains sheet >Channel_16< ",
+        QString::fromUtf8("Zvolená komunikační zásuvka "
+                          "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0 "
+                          "není nainstalována nebo je využívána jinou aplikací"),
+        "Channel 16 has 1100000 measurements, more than the 1048574 rows a sheet holds below its "
+        "header",
+        "Cannot create file " + deep + ": Permission denied",
+        // What nobody wrote: one endless word, many lines, nothing at all.
+        QString(400, u'W'),
+        "one\ntwo\n\nfour, a line that is long enough to wrap by itself at least once or twice "
+        "when it is shown in a dialog",
+        "",
+    };
+    constexpr int kMaxWidth = 600;
+    const auto squeezed = [](QString t) { return t.remove(u'\n').remove(u' ').remove(u'\r'); };
+    struct Route {
+        const char* name;
+        std::function<void(const QString&)> show;
+    };
+    const Route routes[] = {
+        {"error", [](const QString& m) { ErrorDlg(m); }},
+        {"question", [](const QString& m) { ConfirmDlg(m); }},
+        {"restore", [](const QString& m) { ShowStdDlg(m, 1, 2, 6, "Restore", 2, 0, -1, -1); }},
+        {"failure", [](const QString& m) { ShowMessage(m); }},
+    };
+    for (const Route& route : routes) {
+        for (const QString& message : messages) {
+            SCOPED_TRACE(std::string(route.name) + ": " + message.left(60).toStdString());
+            int width = 0;
+            QString shown;
+            QSize label, needed;
+            OnModal([&](QWidget* w) {
+                width = w->frameGeometry().width();
+                auto* info = w->findChild<QLabel*>(qobject_cast<QMessageBox*>(w)
+                                                       ? QStringLiteral("qt_msgbox_label")
+                                                       : QStringLiteral("lInfo"));
+                ASSERT_NE(info, nullptr);
+                shown = info->text();
+                label = info->size();
+                // A label that wraps by itself (the message box's, past half the screen)
+                // needs its height at its own width.
+                needed = info->wordWrap() ? QSize(info->minimumSizeHint().width(),
+                                                  info->heightForWidth(info->width()))
+                                          : info->sizeHint();
+                if (auto* box = qobject_cast<QMessageBox*>(w))
+                    box->button(QMessageBox::Ok)->click();
+                else
+                    w->findChild<QPushButton*>("bt1")->click();
+            });
+            route.show(message);
+            EXPECT_GT(width, 0);
+            EXPECT_LE(width, kMaxWidth);
+            EXPECT_EQ(squeezed(shown), squeezed(message));
+            EXPECT_GE(label.width(), needed.width()); // nothing cut off
+            EXPECT_GE(label.height(), needed.height());
+        }
+    }
+}

@@ -62,6 +62,27 @@ for page in impix impix-logger impix-sheets; do
         fail "manual page $page.1.gz"
 done
 grep -q "usermod -aG dialout" "$usr/share/doc/impix/README.Debian" || fail "no dialout hint"
+# The documents Debian wants: a machine-readable copyright file, the changelog of a native
+# package, and the README that the manual page names, with its picture.
+doc=$usr/share/doc/impix
+head -n 1 "$doc/copyright" |
+    grep -qx "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ||
+    fail "copyright is not machine-readable"
+grep -q "^Files: \*$" "$doc/copyright" && grep -q "^License: " "$doc/copyright" ||
+    fail "copyright names no files or license"
+zcat "$doc/changelog.gz" | head -n 1 | grep -q "^impix ($version) " || fail "changelog of $version"
+zcat "$doc/changelog.gz" | grep -qE "^ -- .+ <.+@.+\..+>  [A-Z][a-z]{2}, [0-9]{2} [A-Z][a-z]{2} 2[0-9]{3} " ||
+    fail "changelog signature"
+grep -q "^# Impix II console" "$doc/README.md" || fail "no README.md"
+grep -q "docs/trend.png" "$doc/README.md" && [ -s "$doc/docs/trend.png" ] || fail "README's picture"
+zcat "$usr/share/man/man1/impix.1.gz" | grep -q "/usr/share/doc/impix/README.md" ||
+    fail "impix(1) does not name the installed README"
+# The script language in impix(1): every command the console takes.
+zcat "$usr/share/man/man1/impix.1.gz" | grep -q "^\.SH SCRIPTS" || fail "impix(1): no SCRIPTS"
+for verb in click set page print grab wait answer quit; do
+    zcat "$usr/share/man/man1/impix.1.gz" | sed -n '/^\.SH SCRIPTS/,/^\.SH /p' |
+        grep -qE "^\.B[IR]? $verb( |$)" || fail "impix(1) does not document '$verb'"
+done
 desktop-file-validate "$usr/share/applications/org.impix.Console.desktop"
 appstreamcli validate --no-net "$usr/share/metainfo/org.impix.Console.metainfo.xml" >/dev/null ||
     appstreamcli validate --no-net "$usr/share/metainfo/org.impix.Console.metainfo.xml" >&2 ||
@@ -75,6 +96,8 @@ for exe in impix impix-logger impix-sheets; do
     help=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$usr/bin/$exe" --help) ||
         fail "$exe --help failed"
     grep -q -- --version <<<"$help" || fail "$exe --help does not list --version"
+    grep -q "exit status 2" <<<"$help" || fail "$exe --help does not tell how it refuses options"
+    zcat "$usr/share/man/man1/$exe.1.gz" | grep -q "^\.SH EXIT STATUS" || fail "$exe(1): no EXIT STATUS"
 done
 
 # A user of its own: home, XDG folders, runtime folder (the spreadsheet service's socket).

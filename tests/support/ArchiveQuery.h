@@ -1,5 +1,6 @@
 #pragma once
 // Reads an archive file as a user would, with SQL on a connection of the test's own.
+#include <QFile>
 #include <QStringList>
 
 #include "data/Sqlite.h"
@@ -17,4 +18,18 @@ inline QStringList Query(const QString& path, const char* sql) {
         rows << cells.join('|');
     }
     return rows;
+}
+
+// Spoils the page of the arrival table where the next arrival would go, as a disk that lost a
+// write would; the WAL is copied into the file first. False when that cannot be done.
+inline bool SpoilNewestArrivalPage(const QString& path) {
+    Query(path, "PRAGMA wal_checkpoint(TRUNCATE)");
+    const int64_t pageSize = Query(path, "PRAGMA page_size").value(0).toLongLong();
+    const int64_t page = Query(path, "SELECT pageno FROM dbstat WHERE name = 'arrival' AND "
+                                     "pagetype = 'leaf' ORDER BY path DESC LIMIT 1")
+                             .value(0)
+                             .toLongLong();
+    QFile f(path);
+    return page > 1 && pageSize > 0 && f.open(QIODevice::ReadWrite) &&
+           f.seek((page - 1) * pageSize) && f.write(QByteArray(pageSize, '\xA5')) == pageSize;
 }

@@ -8,6 +8,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
+#include <csignal>
 #include <utility>
 
 // Script lines that measure channels 1 and 2 of board 1 for 1.5 s against a logger emulator
@@ -96,6 +97,10 @@ public:
         }
         return true;
     }
+    // What the console printed so far, as far as WaitForOutput read it.
+    const QString& Seen() const { return seen_; }
+    // Sends the console a signal (it goes on running until Finish or Kill).
+    void Signal(int signal) { ::kill(static_cast<pid_t>(process_.processId()), signal); }
     // Ends the console as a crash would: no handler runs. Returns what it printed.
     QString Kill() {
         process_.kill();

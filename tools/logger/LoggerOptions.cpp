@@ -79,7 +79,9 @@ void ReadFleetOptions(const QCommandLineParser& p, FleetOptions& f) {
 LoggerOptions ParseOptions(const QStringList& arguments) {
     QCommandLineParser p;
     p.setApplicationDescription(
-        "Impix II logger emulator: a logger on a pseudo-terminal, for demos, training and tests.");
+        "Impix II logger emulator: a logger on a pseudo-terminal, for demos, training and tests.\n"
+        "An unknown option, a missing or bad value is refused with one line on standard error\n"
+        "and exit status 2.");
     p.addHelpOption();
     p.addOption({"version", "Print the version and exit."});
     p.addOptions({

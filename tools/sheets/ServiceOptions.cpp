@@ -10,15 +10,23 @@ const char* const ServiceUsage =
     "  --cell-limit-mib N keep at most N MiB of cells in all open workbooks (default 192)\n"
     "  --verbose          log sessions, conversations and commands on standard error\n"
     "  --help             print this help and exit\n"
-    "  --version          print the version and exit\n";
+    "  --version          print the version and exit\n"
+    "  An unknown option, a missing or bad value is refused with one line on standard\n"
+    "  error and exit status 2.\n";
 
 bool ParseServiceOptions(const QStringList& args, ServiceOptions& out, QString& error) {
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        const bool hasValue = i + 1 < args.size();
+        const bool takesValue = a == QLatin1String("--letters") ||
+                                a == QLatin1String("--idle-exit-ms") ||
+                                a == QLatin1String("--cell-limit-mib");
+        if (takesValue && i + 1 >= args.size()) {
+            error = QStringLiteral("%1 needs a value").arg(a);
+            return false;
+        }
         if (a == QLatin1String("--verbose")) {
             out.verbose = true;
-        } else if (a == QLatin1String("--letters") && hasValue) {
+        } else if (a == QLatin1String("--letters")) {
             const QString v = args[++i];
             if (v.size() != 2 || !v[0].isLetter() || !v[1].isLetter() ||
                 v[0].toUpper() == v[1].toUpper()) {
@@ -26,14 +34,14 @@ bool ParseServiceOptions(const QStringList& args, ServiceOptions& out, QString& 
                 return false;
             }
             out.letters = {v[0].toUpper(), v[1].toUpper()};
-        } else if (a == QLatin1String("--idle-exit-ms") && hasValue) {
+        } else if (a == QLatin1String("--idle-exit-ms")) {
             bool ok = false;
             out.idleExitMs = args[++i].toInt(&ok);
             if (!ok || out.idleExitMs < 0) {
                 error = QStringLiteral("--idle-exit-ms takes a count of milliseconds");
                 return false;
             }
-        } else if (a == QLatin1String("--cell-limit-mib") && hasValue) {
+        } else if (a == QLatin1String("--cell-limit-mib")) {
             bool ok = false;
             const uint v = args[++i].toUInt(&ok);
             if (!ok || v == 0 || v > 4096) {

@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     sheets::ServiceOptions options;
     QString error;
     if (!sheets::ParseServiceOptions(args, options, error)) {
-        std::fprintf(stderr, "impix-sheets: %s\n%s", qPrintable(error), sheets::ServiceUsage);
+        std::fprintf(stderr, "impix-sheets: %s\n", qPrintable(error));
         return 2;
     }
     options.decimalSeparator = FormatSettings::system().decimalSeparator;
