@@ -162,7 +162,9 @@ Result<Invocation> ReadInvocation(const QStringList& arguments, const QStringLis
         "  impix-collector [OPTION...]                 run the collector\n"
         "  impix-collector --check                     show the settings, try the database\n"
         "  impix-collector --add-logger NAME ADDRESS   register a logger (IP or CIDR range)\n"
-        "  impix-collector --reparse                   parse every kept report again");
+        "  impix-collector --reparse                   parse every kept report again\n"
+        "An unknown option or setting, a missing or bad value is refused with one line on\n"
+        "standard error and exit status 2.");
     p.addHelpOption();
     p.addOption({"version", "Print the version and exit."});
     p.addOptions({
