@@ -44,6 +44,8 @@ Result<void> ReportListener::Listen(const std::vector<ListenAddress>& addresses)
     for (const ListenAddress& a : addresses) {
         auto server = std::make_unique<QTcpServer>();
         server->setListenBacklogSize(ListenBacklog);
+        // Qt takes connections from the system only while fewer than this wait for Accept.
+        server->setMaxPendingConnections(1);
         if (!server->listen(a.address, a.port))
             return Fail(QString("cannot listen on %1:%2: %3")
                             .arg(a.address == QHostAddress::Any ? "*" : a.address.toString())
@@ -71,7 +73,9 @@ void ReportListener::StopAccepting() {
 }
 
 void ReportListener::Accept(QTcpServer* server) {
-    while (server->hasPendingConnections()) {
+    // Beyond the limit a connection waits, accepted by the system but not read, until one ends.
+    while (server->hasPendingConnections() &&
+           static_cast<int>(peers_.size()) < limits_.maxConnections) {
         QTcpSocket* socket = server->nextPendingConnection();
         socket->setParent(nullptr);
         socket->setReadBufferSize(SocketBuffer);
@@ -168,9 +172,16 @@ void ReportListener::Close(QTcpSocket* socket, Ending ending) {
 }
 
 void ReportListener::AcceptAgainWhenRoom() {
-    if (accepting_ && static_cast<int>(peers_.size()) < limits_.maxConnections)
-        for (const auto& s : servers_)
-            s->resumeAccepting();
+    if (!accepting_ || static_cast<int>(peers_.size()) >= limits_.maxConnections)
+        return;
+    for (const auto& s : servers_) {
+        s->resumeAccepting();
+        // The one that waited is taken from the event loop, not from inside a close.
+        if (s->hasPendingConnections())
+            QMetaObject::invokeMethod(
+                this, [this, server = s.get()] { Guarded([this, server] { Accept(server); }); },
+                Qt::QueuedConnection);
+    }
 }
 
 void ReportListener::CloseAll(Ending ending) {

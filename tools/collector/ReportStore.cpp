@@ -185,9 +185,9 @@ Result<std::vector<QString>> ReportStore::RegisterUnknown(std::span<const Spoole
         if (s.bytes == 0 || loggers->Match(s.peer) || seen.contains(address))
             continue;
         seen.insert(address);
-        Result<PgResult> r = db_.Exec("INSERT INTO logger (name, address) VALUES ($1, $1::inet) "
+        Result<PgResult> r = db_.Exec("INSERT INTO logger (name, address) VALUES ($1, $2::inet) "
                                       "ON CONFLICT DO NOTHING",
-                                      {address.toUtf8()});
+                                      {address.toUtf8(), address.toUtf8()});
         if (!r)
             return std::unexpected(r.error());
         if (r->Affected() > 0)

@@ -2,7 +2,7 @@
 // this test, with the emulator's fleet as the loggers: two collectors on one database, reports
 // sent again and again while a thousand silent connections are open, an unknown peer filed
 // later, connections that idle, send garbage or too much, a collector killed with SIGKILL
-// mid-flood, the database stopped mid-flood, --reparse.
+// mid-flood, the database stopped mid-flood, --accept-unknown, --reparse.
 // Throughout, every measurement a fleet logger delivered is in the database exactly once.
 #include <QDate>
 #include <QHostAddress>
@@ -159,6 +159,7 @@ struct SpooledConnection {
     QByteArray key;
     QByteArray peer;
     int64_t bytes = 0;
+    bool open = false; // not ended yet
 };
 
 std::vector<SpooledConnection> ReadSpool(const QString& path) {
@@ -166,10 +167,10 @@ std::vector<SpooledConnection> ReadSpool(const QString& path) {
     Result<SqliteFile> f = SqliteFile::Open(path);
     Result<SqliteStatement> s =
         f ? f->Prepare("SELECT key, peer, (SELECT coalesce(sum(length(data)), 0) FROM chunk "
-                       "WHERE connection = c.id) FROM connection c")
+                       "WHERE connection = c.id), closed_seq IS NULL FROM connection c")
           : Result<SqliteStatement>(std::unexpected(f.error()));
     for (Result<bool> row; s && (row = s->Step()) && *row;)
-        out.push_back({s->Text(0), s->Text(1), s->Int(2)});
+        out.push_back({s->Text(0), s->Text(1), s->Int(2), s->Int(3) != 0});
     return out;
 }
 
@@ -380,6 +381,42 @@ TEST(CollectorFleet, EveryMeasurementOnceThroughFaults) {
     EXPECT_EQ(outage.count("database unavailable"), 1) << outage.toStdString();
     EXPECT_TRUE(outage.contains("database back")) << outage.toStdString();
     expected += DumpLines(dir.filePath("3.txt"));
+    ExpectStoredOnce(*db, expected);
+
+    // --- --accept-unknown registers a new peer on its first report, named after its address;
+    // --max-connections: of five silent connections three are taken, the others wait their turn.
+    CollectorProcess open(dir.filePath("b.log"), {"--state", dir.filePath("b"), "--accept-unknown",
+                                                  "--max-connections", "3", "--idle-timeout", "2"});
+    const quint16 portOpen = open.Start();
+    ASSERT_NE(portOpen, 0);
+    std::vector<std::unique_ptr<QTcpSocket>> waiting;
+    for (int k = 0; k < 5; ++k) {
+        waiting.push_back(std::make_unique<QTcpSocket>());
+        waiting.back()->connectToHost(QHostAddress::LocalHost, portOpen);
+        ASSERT_TRUE(waiting.back()->waitForConnected(30000));
+    }
+    auto openInSpool = [&] {
+        int n = 0;
+        for (const SpooledConnection& c : ReadSpool(dir.filePath("b/spool.sqlite")))
+            n += c.open ? 1 : 0;
+        return n;
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return openInSpool() == 3; }, 30000));
+    QTest::qWait(500);
+    EXPECT_EQ(openInSpool(), 3);
+    waiting.clear(); // closed: the two that waited are taken and end at once
+    EXPECT_TRUE(QTest::qWaitFor([&] { return openInSpool() == 0; }, 30000));
+    FleetProcess newcomers;
+    QStringList newcomersArgs = FleetArgs(2, portOpen, dir.filePath("4.txt"), 6, 1, 100, "44");
+    newcomersArgs << "--fleet-address"
+                  << "127.1.0.40";
+    newcomers.Start(newcomersArgs);
+    EXPECT_EQ(newcomers.Wait(), 0);
+    EXPECT_EQ(open.Term(), 0);
+    EXPECT_EQ(Scalar(*db, "SELECT count(*) FROM logger WHERE name IN ('127.1.0.40', '127.1.0.41') "
+                          "AND name = host(address)"),
+              2);
+    expected += DumpLines(dir.filePath("4.txt"));
     ExpectStoredOnce(*db, expected);
 
     // --- --reparse brings back what went missing, and adds nothing else.
