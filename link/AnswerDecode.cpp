@@ -117,7 +117,7 @@ int AnswerDataSize(uint8_t code) {
         Answer answer;
         int bytes;
     } Sizes[] = {
-        {Answer::Measurement, 13}, {Answer::DownloadItem, 13}, {Answer::FreqParams, 13},
+        {Answer::Measurement, 13}, {Answer::DownloadItem, 13}, {Answer::FreqParams, FreqParamsSize},
         {Answer::SweepPoint, 10},  {Answer::DataSize, 3},      {Answer::ReportSettings, 3},
         {Answer::MeasureState, 1}, {Answer::GprsNet, 48},      {Answer::Time, 8},
         {Answer::Mask, 32},        {Answer::Params, 7},        {Answer::Period, 2},
@@ -151,16 +151,23 @@ GprsNetValues DecodeGprsNet(const uint8_t* d) {
     return {TextField(d, 32), TextField(d + 32, 16)};
 }
 
+FreqParamsCodes ReadFreqParamsCodes(const uint8_t* d) {
+    return {
+        ReadBig24(d), ReadBig24(d + 3), qFromBigEndian<uint16_t>(d + 6), d[8], d[9], d[10], d[11],
+        d[12]};
+}
+
 FreqParamsValues DecodeFreqParams(const uint8_t* d) {
+    const FreqParamsCodes c = ReadFreqParamsCodes(d);
     FreqParamsValues v;
-    v.begFreqHz = enc::FrequencyFromCode(ReadBig24(d));
-    v.endFreqHz = enc::FrequencyFromCode(ReadBig24(d + 3));
-    v.multiplier = enc::MultiplierFromCode(qFromBigEndian<uint16_t>(d + 6));
-    v.volts = enc::VoltageFromCode(d[8]);
-    v.board = d[9] + 1;
-    v.channel = d[10] + 1;
-    v.repeat = d[11];
-    v.twoElectrodes = enc::ElectrodeSystemFromCode(d[12]);
+    v.begFreqHz = enc::FrequencyFromCode(c.begin);
+    v.endFreqHz = enc::FrequencyFromCode(c.end);
+    v.multiplier = enc::MultiplierFromCode(c.multiplier);
+    v.volts = enc::VoltageFromCode(c.voltage);
+    v.board = c.board + 1;
+    v.channel = c.channel + 1;
+    v.repeat = c.repeat;
+    v.twoElectrodes = enc::ElectrodeSystemFromCode(c.electrodeSystem);
     return v;
 }
 

@@ -31,6 +31,22 @@ struct GprsNetValues {
 };
 GprsNetValues DecodeGprsNet(const uint8_t* d);
 
+// Answer 247 and the payload of SetFreqParams share one layout: its codes as the wire carries
+// them (board and channel 0-based). Reads bytes 0-12.
+struct FreqParamsCodes {
+    uint32_t begin = 0; // frequency codes
+    uint32_t end = 0;
+    uint16_t multiplier = 0;
+    uint8_t voltage = 0;
+    uint8_t board = 0;
+    uint8_t channel = 0;
+    uint8_t repeat = 0;
+    uint8_t electrodeSystem = 0;
+    bool operator==(const FreqParamsCodes&) const = default;
+};
+constexpr int FreqParamsSize = 13;
+FreqParamsCodes ReadFreqParamsCodes(const uint8_t* d);
+
 // Answer 247, in the units of the "Freq Range" controls.
 struct FreqParamsValues {
     double begFreqHz = 0;

@@ -1,5 +1,7 @@
 #include "link/MeasDecode.h"
 
+#include <cmath>
+
 #include "base/Rounding.h"
 #include "link/DateTime.h"
 #include "link/WireBytes.h"
@@ -28,6 +30,14 @@ double RangeValue(uint8_t range, uint16_t raw) {
     if (raw >= 65500)
         return OverflowValue;
     return raw * multiplier[range & 3];
+}
+
+bool IsOverflowMark(double value) {
+    const double magnitude = std::fabs(value);
+    for (int32_t divisor : Pow10)
+        if (magnitude == OverflowValue / divisor)
+            return true;
+    return false;
 }
 
 DecodedMeasurement DecodeMeasurement(const uint8_t* b, int currentYear) {
@@ -75,8 +85,12 @@ QString TimeLabelText(const MeasValues& v) {
                              v.second);
 }
 
+int32_t SweepFrequencyHz(int32_t code) {
+    return static_cast<int32_t>(Round(static_cast<double>(code) * 15625.0 / 524288.0));
+}
+
 QString SweepFrequencyText(int32_t code) {
-    return Int(Round(static_cast<double>(code) * 15625.0 / 524288.0));
+    return Int(SweepFrequencyHz(code));
 }
 
 MeasurementLabels MeasurementTexts(const MeasValues& v, const FormatSettings& fs) {

@@ -32,6 +32,10 @@ struct DecodedMeasurement {
 // Raw value times the range's multiplier (1, 10, 100, 0); 65535 for a raw value of 65500 or
 // more, whatever the range.
 double RangeValue(uint8_t range, uint16_t raw);
+// Whether a decoded Rx or Xx is an overflow: 65535 divided by its decimal exponent's power of
+// ten, either sign. No reading decodes to such a value, while readings of 65500 ohms and more
+// are real in ranges 1 and 2.
+bool IsOverflowMark(double value);
 
 // Thirteen data bytes of answer 5 or 120 (a report item: its ten bytes and three zeros). The year
 // is the local clock's. Fails with "Invalid argument to date encode" for a month or day that
@@ -45,7 +49,8 @@ MeasValues DecodeSweepPoint(const uint8_t* b, MeasValues last = {});
 QString MeasuredValueText(double value, const FormatSettings& fs);
 // "%.2d.%.2d-%.2d:%.2d:%.2d" of day, month, hour, minute, second.
 QString TimeLabelText(const MeasValues& v);
-// "%d" of the sweep frequency in whole hertz.
+// The sweep frequency in whole hertz, as FFreqTx shows it, and that text.
+int32_t SweepFrequencyHz(int32_t code);
 QString SweepFrequencyText(int32_t code);
 
 // What ShowMeasurement puts into BrdTx, ChTx, RangeTx, RealTx, ImagTx, CntTx and TimeLabel.

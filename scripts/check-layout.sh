@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Fails when a floor includes from a floor it may not use (lowest floor first:
-# base, serial, link, data, export, widgets, dialogs, app; tools/ may use any floor but app, the
+# Fails when a floor includes from a floor it may not use (lowest floor first: base, serial,
+# link, sweep, data, export, widgets, dialogs, app; tools/ may use any floor but app, the
 # spreadsheet service in tools/sheets/ only base, where the conversation protocol lives, and the
 # fleet collector in tools/collector/ only base and the record decoding of link/ (the library
 # impix_records, no serial port)). A floor may always include its own headers.
@@ -14,16 +14,17 @@ declare -A may=(
   [base]=""
   [serial]="base"
   [link]="base serial"
-  [data]="base link"
-  [export]="base link data"
-  [widgets]="base link data"
-  [dialogs]="base serial widgets"
-  [app]="base serial link data export widgets dialogs"
-  [tools]="base serial link data export widgets dialogs"
+  [sweep]="base link"
+  [data]="base link sweep"
+  [export]="base link sweep data"
+  [widgets]="base link sweep data"
+  [dialogs]="base serial sweep widgets"
+  [app]="base serial link sweep data export widgets dialogs"
+  [tools]="base serial link sweep data export widgets dialogs"
   [tools/sheets]="base"
   [tools/collector]="base $(echo $records)"
 )
-floors="base serial link data export widgets dialogs app tools tools/sheets tools/collector"
+floors="base serial link sweep data export widgets dialogs app tools tools/sheets tools/collector"
 bad=0
 for floor in $floors; do
   [ -d "$root/$floor" ] || continue

@@ -13,6 +13,7 @@ packages=(
   librsvg2-bin desktop-file-utils appstream dpkg-dev fakeroot lintian
   libsqlite3-dev
   libpq-dev postgresql-15
+  libgsl-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -34,5 +34,7 @@ expect ok dialogs '#include "serial/RS232.h"'
 expect ok export '#include "data/RecordStream.h"'
 expect ok app '#include "dialogs/StdDlg.h"'
 expect ok link '#include <QString>'
-[ $fails -eq 0 ] && echo "16 passed, 0 failed"
+expect fault sweep '#include "data/RecordStream.h"'
+expect ok data '#include "sweep/SweepRecorder.h"'
+[ $fails -eq 0 ] && echo "18 passed, 0 failed"
 exit $fails

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "link/MeasDecode.h"
+
 namespace collector {
 
 namespace {
@@ -10,7 +12,7 @@ namespace {
 constexpr int64_t PgEpochDay = 36526;
 
 void Value(BinaryCopy& copy, double v) {
-    if (v == OverflowValue)
+    if (IsOverflowMark(v))
         copy.Null();
     else
         copy.Float8(v);

@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include "link/DateTime.h"
+#include "link/MeasDecode.h"
 
 namespace logger {
 
@@ -13,7 +14,7 @@ QByteArray ValueText(std::optional<double> v) {
 }
 
 std::optional<double> Value(double v) {
-    return v == OverflowValue ? std::nullopt : std::optional<double>(v);
+    return IsOverflowMark(v) ? std::nullopt : std::optional<double>(v);
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // What a fleet's loggers delivered, one measurement a line, so that a test can tell, line by line,
 // whether a collector stored each of them: the logger's address, then board and channel (from 1),
 // the logger's time with the year it was decoded with, the range, Rx and Xx (shortest text that
-// reads back the same double; "void" for the overflow mark), separated by tabs.
+// reads back the same double; "void" for an overflow mark), separated by tabs.
 #include <QByteArray>
 #include <QString>
 #include <optional>

@@ -32,40 +32,47 @@ ElectrodeModel ImpedanceSynth::Model(int board, int channel) const {
     // on which electrodes were measured before.
     uint64_t h = SplitMix(seed_ ^ SplitMix(static_cast<uint64_t>(board) * 256u +
                                            static_cast<uint64_t>(channel) + 1u));
-    double u[6];
+    double u[5];
     for (double& v : u) {
         h = SplitMix(h);
         v = Unit(h);
     }
     ElectrodeModel m;
-    m.r0 = std::pow(10.0, 6.3 * u[0]); // 1 ohm to 2 megaohms
-    m.rInf = m.r0 * (0.15 + 0.6 * u[1]);
-    double cornerHz = std::pow(10.0, 2.0 + 2.7 * u[2]); // 100 Hz to 50 kHz
-    m.tau = 1.0 / (2 * std::numbers::pi * cornerHz);
-    m.inductance = std::pow(10.0, -6.0 + 1.5 * u[3]); // 1 to 30 microhenry
-    m.warburg = m.r0 * 0.3 * std::sqrt(2 * std::numbers::pi * 100.0);
+    const double total = std::pow(10.0, 6.3 * u[0]); // 1 ohm to 2 megaohms at low frequency
+    m.circuit.rs = total * (0.1 + 0.5 * u[1]);
+    m.circuit.rp = total - m.circuit.rs;
+    m.circuit.n = 0.6 + 0.4 * u[2];
+    // The top of the arc, where Rp * Q * w^n = 1.
+    const double topHz = 300 * std::pow(10.0, u[3]);
+    m.circuit.q = 1 / (m.circuit.rp * std::pow(2 * std::numbers::pi * topHz, m.circuit.n));
+    m.warburg = total * 0.3 * std::sqrt(2 * std::numbers::pi * 100.0);
     m.driftPhase = 2 * std::numbers::pi * u[4];
     return m;
 }
 
+CircuitParams ImpedanceSynth::Circuit(int board, int channel, const QDateTime& when) const {
+    const ElectrodeModel m = Model(board, channel);
+    const double daySeconds = when.time().msecsSinceStartOfDay() / 1000.0;
+    const double drift =
+        1.0 + 0.03 * std::sin(2 * std::numbers::pi * daySeconds / 86400.0 + m.driftPhase);
+    CircuitParams c = m.circuit;
+    c.rs *= drift;
+    c.rp *= drift;
+    c.q /= drift;
+    return c;
+}
+
 Impedance ImpedanceSynth::Ideal(int board, int channel, double hz, bool twoElectrodes,
                                 const QDateTime& when) const {
-    ElectrodeModel m = Model(board, channel);
-    double omega = 2 * std::numbers::pi * std::max(hz, 1.0);
-    double wt = omega * m.tau;
-    double delta = m.r0 - m.rInf;
-    double daySeconds = when.time().msecsSinceStartOfDay() / 1000.0;
-    double drift =
-        1.0 + 0.03 * std::sin(2 * std::numbers::pi * daySeconds / 86400.0 + m.driftPhase);
-    Impedance z;
-    z.rx = (m.rInf + delta / (1 + wt * wt)) * drift;
-    z.xx = -delta * wt / (1 + wt * wt) * drift + omega * m.inductance;
+    const double f = std::max(hz, 1.0);
+    const std::complex<double> z = CircuitImpedance(Circuit(board, channel, when), f);
+    Impedance out{z.real(), z.imag()};
     if (twoElectrodes) {
-        double w = m.warburg / std::sqrt(omega);
-        z.rx += w;
-        z.xx -= w;
+        const double w = Model(board, channel).warburg / std::sqrt(2 * std::numbers::pi * f);
+        out.rx += w;
+        out.xx -= w;
     }
-    return z;
+    return out;
 }
 
 Impedance ImpedanceSynth::Measure(int board, int channel, double hz, double volts, int repeat,
@@ -82,7 +89,7 @@ Impedance ImpedanceSynth::Measure(int board, int channel, double hz, double volt
         return {z.rx, Inf};
     }
     // Relative noise: smaller at higher excitation, averaged over the repetitions.
-    double sigma = 0.002 * std::sqrt(0.1 / std::max(volts, 0.02)) /
+    double sigma = 0.0002 * std::sqrt(0.1 / std::max(volts, 0.02)) /
                    std::sqrt(static_cast<double>(std::max(repeat, 1)));
     std::normal_distribution<double> noise(0.0, std::min(sigma, 0.05));
     Impedance z = Ideal(board, channel, hz, twoElectrodes, when);

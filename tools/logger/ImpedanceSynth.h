@@ -1,13 +1,19 @@
 #pragma once
 // Synthetic but plausible electrode impedances. Each electrode (board, channel) gets fixed
-// properties from the seed: a Cole-type tissue or soil impedance (resistance from about an ohm
-// to a few megaohms, a capacitive dispersion), a little lead inductance and, in the
-// two-electrode system, a polarization term. Readings drift a few percent over the day, carry
-// noise that shrinks with voltage and repetitions, and now and then overflow (open electrode).
+// properties from the seed: the equivalent circuit the console fits to a sweep, a series
+// resistance Rs and a parallel resistance Rp with a constant-phase element (Q, n), so that a
+// spectrum is a depressed semicircle (resistance from about an ohm to a few megaohms, n from 0.6
+// to 1, the top of the arc between 300 Hz and 3 kHz, inside the logger's frequencies), and, in
+// the two-electrode system, a polarization term. Measurements and sweep points are the same
+// circuit at their frequency. The whole impedance drifts a few percent over the day, readings
+// carry noise that shrinks with voltage and repetitions, and now and then overflow (open
+// electrode).
 #include <cstdint>
 #include <random>
 
 #include <QDateTime>
+
+#include "sweep/CircuitFit.h"
 
 namespace logger {
 
@@ -18,10 +24,7 @@ struct Impedance {
 };
 
 struct ElectrodeModel {
-    double r0 = 0;         // resistance at low frequency
-    double rInf = 0;       // resistance at high frequency
-    double tau = 0;        // relaxation time, s
-    double inductance = 0; // lead inductance, H
+    CircuitParams circuit; // without the daily drift
     double warburg = 0;    // polarization coefficient (two-electrode system), ohm * s^-1/2
     double driftPhase = 0; // of the daily drift, radians
 };
@@ -32,6 +35,9 @@ public:
 
     // The fixed properties of an electrode; the same for the same seed, board and channel.
     ElectrodeModel Model(int board, int channel) const;
+    // The electrode's circuit at a time of day: the drift scales the whole impedance (Rs and Rp
+    // by its factor, Q by the inverse). What a fit of a sweep made at that time should find.
+    CircuitParams Circuit(int board, int channel, const QDateTime& when) const;
     // The noise-free impedance at a frequency and time of day.
     Impedance Ideal(int board, int channel, double hz, bool twoElectrodes,
                     const QDateTime& when) const;

@@ -7,6 +7,7 @@
 #include "link/DateTime.h"
 #include "link/Encodings.h"
 #include "link/WireBytes.h"
+#include "sweep/SweepSettings.h"
 
 namespace logger {
 
@@ -294,20 +295,13 @@ void LoggerCore::SendDownload(std::span<const uint8_t> p) {
 
 void LoggerCore::RunSweep() {
     const LoggerSettings& s = settings_;
-    double multiplier = enc::MultiplierFromCode(s.sweepMultiplierCode);
-    double volts = enc::VoltageFromCode(s.sweepVoltageCode);
-    QDateTime now = clock_.Now();
-    uint32_t previous = 0;
-    // Frequencies from the begin value up to the end value, each the begin value times a power
-    // of the multiplier; a multiplier that does not raise the frequency ends after one point.
-    for (int k = 0; k < MaxSweepPoints; ++k) {
-        double exact = s.sweepBeginCode * std::pow(multiplier, k);
-        if (exact > s.sweepEndCode || exact > CounterMask)
-            break;
-        uint32_t freqCode = static_cast<uint32_t>(Round(exact));
-        if (k > 0 && freqCode <= previous)
-            break;
-        previous = freqCode;
+    const double volts = enc::VoltageFromCode(s.sweepVoltageCode);
+    const QDateTime now = clock_.Now();
+    const SweepSettings sweep{s.sweepBeginCode,   s.sweepEndCode,        s.sweepMultiplierCode,
+                              s.sweepVoltageCode, s.sweepBoard,          s.sweepChannel,
+                              s.sweepRepeat,      s.sweepElectrodeSystem};
+    // The console reckons a sweep's last frequency by the same steps.
+    for (uint32_t freqCode : SweepFrequencyCodes(sweep)) {
         Impedance z =
             synth_.Measure(s.sweepBoard & 0x0F, s.sweepChannel, enc::FrequencyFromCode(freqCode),
                            volts, s.sweepRepeat, s.sweepElectrodeSystem != 0, now);

@@ -29,7 +29,6 @@ namespace logger {
 // Items the memory holds; when it is full, measurements are still sent but no longer stored.
 constexpr size_t MemoryCapacity = size_t{1} << 20;
 constexpr uint32_t CounterMask = 0xFFFFFF;
-constexpr int MaxSweepPoints = 256;
 
 // Report items taken from the memory for one GPRS report.
 struct ReportBatch {

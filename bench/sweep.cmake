@@ -1,0 +1,1 @@
+impix_bench(NAME bench_sweep SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/sweep_fit.cpp)

@@ -1,0 +1,90 @@
+#include "sweep/SweepCsv.h"
+
+#include <QLocale>
+
+#include "base/ReplacingFile.h"
+#include "sweep/Units.h"
+
+namespace {
+
+// The shortest text that reads back as the same double; '.' whatever the locale.
+QString Number(double v) {
+    return QString::number(v, 'g', QLocale::FloatingPointShortest);
+}
+
+QString Time(const QDateTime& t) {
+    return t.isValid() ? t.toUTC().toString(Qt::ISODateWithMs) : QStringLiteral("-");
+}
+
+QString EndText(const Sweep& s) {
+    switch (s.end) {
+    case SweepEnd::Running:
+        return QStringLiteral("still running");
+    case SweepEnd::LastFrequency:
+        return "ended " + Time(s.ended) + " at its last frequency";
+    case SweepEnd::NextStart:
+        return "ended " + Time(s.ended) + " by the next Start";
+    case SweepEnd::Silence:
+        return "ended " + Time(s.ended) + " after 10 s without a point";
+    }
+    return {};
+}
+
+QString FitText(const CircuitFit& f) {
+    const auto term = [](const char* name, double v, double se, const char* unit) {
+        return QString("%1 = %2 ± %3%4").arg(name, Number(v), Number(se), unit);
+    };
+    return QString("fit Rs + (Rp ∥ CPE): %1, %2, %3, %4; residual %5 (rms of (model - data) / "
+                   "|data|), %6 points")
+        .arg(term("Rs", f.params.rs, f.errors.rs, " Ω"), term("Rp", f.params.rp, f.errors.rp, " Ω"),
+             term("Q", f.params.q, f.errors.q, " S·s^n"), term("n", f.params.n, f.errors.n, ""),
+             Number(f.residual))
+        .arg(f.points);
+}
+
+} // namespace
+
+QByteArray SweepsCsv(const std::vector<const Sweep*>& sweeps) {
+    QString out = QStringLiteral("# Impix II frequency sweeps\n");
+    for (size_t i = 0; i < sweeps.size(); ++i) {
+        const Sweep& s = *sweeps[i];
+        const int number = static_cast<int>(i) + 1;
+        out += QString("# sweep %1: started %2%3, %4, %5 points\n")
+                   .arg(number)
+                   .arg(Time(s.started), s.startSent ? "" : " (no Start seen)", EndText(s))
+                   .arg(s.points.size());
+        out += QString("# sweep %1 settings: %2\n")
+                   .arg(number)
+                   .arg(s.settings ? SweepSettingsText(*s.settings) : QStringLiteral("unknown"));
+        if (s.fit)
+            out += QString("# sweep %1 %2\n").arg(number).arg(FitText(*s.fit));
+    }
+    const auto title = [](Quantity q) { return QuantityTitle(q, BaseScale(QuantityUnit(q))); };
+    out += QString("sweep,%1,range,%2,%3,%4,%5,arrival (UTC)\n")
+               .arg(title(Quantity::Frequency), title(Quantity::Resistance),
+                    title(Quantity::Reactance), title(Quantity::Magnitude), title(Quantity::Phase));
+    for (size_t i = 0; i < sweeps.size(); ++i) {
+        for (const SweepPoint& p : sweeps[i]->points) {
+            QStringList row{QString::number(i + 1), QString::number(p.Hz()),
+                            QString::number(p.range)};
+            if (p.Void())
+                row << QString() << QString() << QString() << QString();
+            else
+                row << Number(p.Rx) << Number(p.Xx) << Number(p.Magnitude())
+                    << Number(p.PhaseDegrees());
+            row << Time(p.arrival);
+            out += row.join(',') + '\n';
+        }
+    }
+    return out.toUtf8();
+}
+
+Result<qsizetype> WriteSweepsCsv(const QString& path, const std::vector<const Sweep*>& sweeps) {
+    qsizetype rows = 0;
+    for (const Sweep* s : sweeps)
+        rows += static_cast<qsizetype>(s->points.size());
+    ReplacingFile file(path);
+    if (!file.Open() || !file.Write(SweepsCsv(sweeps)) || !file.Commit())
+        return Result<qsizetype>::Fail(QString("%1: %2").arg(path, file.ErrorString()));
+    return rows;
+}
