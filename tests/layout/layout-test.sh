@@ -25,11 +25,16 @@ expect fault data '#include "widgets/SpinEdit.h"'
 expect fault export '#include "widgets/PreviewPlot.h"'
 expect fault widgets '#include "dialogs/StdDlg.h"'
 expect fault tools '  #  include "app/ImpixMain.h"'
+expect fault tools/collector '#include "serial/RS232.h"'
+expect fault tools/collector '#include "link/ModBus.h"'
+expect fault tools/collector '#include "tools/logger/GprsReporter.h"'
+expect ok tools/collector '#include "link/ReportParser.h"'
+expect ok tools/collector '#include "tools/collector/Spool.h"'
 expect ok dialogs '#include "serial/RS232.h"'
 expect ok export '#include "data/RecordStream.h"'
 expect ok app '#include "dialogs/StdDlg.h"'
 expect ok link '#include <QString>'
 expect fault sweep '#include "data/RecordStream.h"'
 expect ok data '#include "sweep/SweepRecorder.h"'
-[ $fails -eq 0 ] && echo "13 passed, 0 failed"
+[ $fails -eq 0 ] && echo "18 passed, 0 failed"
 exit $fails

@@ -125,4 +125,15 @@ ReportItemBytes ReportItem(const MeasurementBytes& measurement) {
     return item;
 }
 
+QByteArray ReportStream(std::span<const MeasurementBytes> measurements) {
+    QByteArray bytes;
+    bytes.reserve(static_cast<qsizetype>(measurements.size() * sizeof(ReportItemBytes)));
+    for (const MeasurementBytes& m : measurements) {
+        const ReportItemBytes item = ReportItem(m);
+        bytes.append(reinterpret_cast<const char*>(item.data()),
+                     static_cast<qsizetype>(item.size()));
+    }
+    return bytes;
+}
+
 } // namespace logger
