@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "link/MeasRecord.h"
+#include "records/MeasRecord.h"
 
 // Where an arrival came from; the numbers are stored.
 enum class ArrivalSource : uint8_t { Live = 0, Download = 1, Report = 2, Restored = 3 };

@@ -11,7 +11,7 @@
 #include "archive/ArchiveRow.h"
 #include "archive/ConsoleProcess.h"
 #include "buffer/DownloadTracker.h"
-#include "link/MeasRecord.h"
+#include "records/MeasRecord.h"
 
 class SqliteDb;
 

@@ -25,7 +25,7 @@
 #include "archive/ArchiveRow.h"
 #include "archive/ArchiveSessions.h"
 #include "base/ProgramVersion.h"
-#include "link/MeasRecord.h"
+#include "records/MeasRecord.h"
 
 class SqliteDb;
 

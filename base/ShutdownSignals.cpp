@@ -44,7 +44,9 @@ ShutdownSignals::ShutdownSignals(QObject* parent) : QObject(parent) {
             if (user1 && onUser1)
                 onUser1();
             // exit, not quit: it also ends a modal dialog's loop, and asks no window to close.
-            if (quit)
+            if (quit && onShutdown)
+                onShutdown();
+            else if (quit)
                 QCoreApplication::exit(0);
         });
     });

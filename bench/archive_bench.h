@@ -4,7 +4,7 @@
 #include <sys/resource.h>
 
 #include "buffer_bench.h"
-#include "link/DateTime.h"
+#include "records/DateTime.h"
 
 // A report item carries no counter: its record has 0.
 inline TMeasRecord ArchiveRecord(long long k, bool reported = false) {

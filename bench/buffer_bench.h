@@ -9,7 +9,7 @@
 
 #include "buffer/BufferTextFile.h"
 #include "buffer/RecordStream.h"
-#include "link/MeasRecord.h"
+#include "records/MeasRecord.h"
 
 inline TMeasRecord BenchRecord(long long k) {
     TMeasRecord r;

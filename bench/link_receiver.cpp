@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "link/Frame.h"
-#include "link/MeasDecode.h"
+#include "records/MeasDecode.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <benchmark/benchmark.h>
 
 #include "buffer/RecordStream.h"
-#include "link/ReportParser.h"
 #include "net/ReportServer.h"
+#include "records/ReportParser.h"
 
 namespace {
 void BM_ReportIngest(benchmark::State& state) {

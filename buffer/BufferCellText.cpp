@@ -4,7 +4,7 @@
 #include <array>
 
 #include "base/Failure.h"
-#include "link/DateTime.h"
+#include "records/DateTime.h"
 
 namespace {
 

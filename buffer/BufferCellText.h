@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "base/FormatSettings.h"
-#include "link/MeasRecord.h"
+#include "records/MeasRecord.h"
 
 constexpr int BufferColumnCount = 8;
 

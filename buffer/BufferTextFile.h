@@ -9,7 +9,7 @@
 
 #include "base/FormatSettings.h"
 #include "buffer/RecordStream.h"
-#include "link/MeasRecord.h"
+#include "records/MeasRecord.h"
 
 // "Measure Settings: F=%dHz, U=%.2fV, T=%d:%d, Repeat=%d" from the Measure Config controls;
 // frequency, hours, minutes and repeats rounded half to even. Also the workbook's settings cell.

@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-#include "link/MeasRecord.h"
+#include "records/MeasRecord.h"
 
 class RecordStream;
 

@@ -17,7 +17,7 @@
 #include "base/StrToInt.h"
 #include "buffer/BufferTextFile.h"
 #include "export/RuntimeIoText.h"
-#include "link/DateTime.h"
+#include "records/DateTime.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "base/Failure.h"
 #include "base/FormatSettings.h"
 #include "buffer/RecordStream.h"
-#include "link/MeasRecord.h"
+#include "records/MeasRecord.h"
 
 // The longest line read, without its line end.
 inline constexpr size_t MaxLineBytes = 64 * 1024;

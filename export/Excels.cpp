@@ -14,7 +14,7 @@
 #include "base/FileLocations.h"
 #include "export/DdeConversation.h"
 #include "export/LocalDdeConversation.h"
-#include "link/DateTime.h"
+#include "records/DateTime.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "base/Rounding.h"
-#include "link/DateTime.h"
+#include "records/DateTime.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "base/FormatSettings.h"
 #include "buffer/BufferCellText.h"
-#include "link/MeasRecord.h"
+#include "records/MeasRecord.h"
 
 // The header row of every channel sheet, its cells joined by TAB.
 inline constexpr char SheetHeaderRow[] = "Number\tDate\tTime\tRange\tRp\tXp\tTimestamp";

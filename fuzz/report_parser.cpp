@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "base/Failure.h"
-#include "link/ReportParser.h"
+#include "records/ReportParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ReportParser parser;

@@ -8,11 +8,11 @@
 #include "base/GetField.h"
 #include "base/Rounding.h"
 #include "base/StrToInt.h"
-#include "link/DateTime.h"
 #include "link/Encodings.h"
 #include "link/ProtocolCodes.h"
-#include "link/WireBytes.h"
 #include "link/WireField.h"
+#include "records/DateTime.h"
+#include "records/WireBytes.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <QString>
 
 #include "base/FormatSettings.h"
-#include "link/DateTime.h"
+#include "records/DateTime.h"
 
 // The number of data bytes the dispatcher reads of an answer with this code (0 for the codes it
 // reads nothing of, and for unknown ones). A shorter answer must be dropped: its missing bytes

@@ -4,7 +4,7 @@
 #include <QString>
 
 #include "base/FormatSettings.h"
-#include "link/MeasRecord.h"
+#include "records/MeasRecord.h"
 
 class LinkHealth;
 

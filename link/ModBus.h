@@ -13,11 +13,11 @@
 #include "link/ConsoleView.h"
 #include "link/Frame.h"
 #include "link/LinkHealth.h"
-#include "link/LocalYear.h"
-#include "link/MeasDecode.h"
-#include "link/MeasRecord.h"
 #include "link/ProtocolCodes.h"
-#include "link/ReportParser.h"
+#include "records/LocalYear.h"
+#include "records/MeasDecode.h"
+#include "records/MeasRecord.h"
+#include "records/ReportParser.h"
 #include "serial/RS232.h"
 
 class TMB : public QObject {

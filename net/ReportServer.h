@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "base/FormatSettings.h"
-#include "link/ReportParser.h"
 #include "net/PeerAddresses.h"
+#include "records/ReportParser.h"
 
 class QTcpSocket;
 

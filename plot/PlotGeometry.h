@@ -12,7 +12,7 @@
 
 #include <QString>
 
-#include "link/MeasRecord.h"
+#include "records/MeasRecord.h"
 
 class RecordStream;
 

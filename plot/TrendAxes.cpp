@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "base/Failure.h"
-#include "link/DateTime.h"
+#include "records/DateTime.h"
 
 namespace {
 constexpr double SecondsPerDay = 86400;

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "link/MeasRecord.h"
+#include "records/MeasRecord.h"
 
 class RecordStream;
 

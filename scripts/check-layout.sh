@@ -21,9 +21,11 @@ for floor in $floors; do
   [ -d "$root/$floor" ] || continue
   allowed=" $floor ${may[$floor]} "
   while IFS=: read -r file line text; do
-    target=$(sed -E 's/.*include[[:space:]]*"([^/"]+)\/.*/\1/' <<<"$text")
+    path=$(sed -E 's/.*include[[:space:]]*"([^"]+)".*/\1/' <<<"$text")
+    target=${path%%/*}
     case " $floors " in *" $target "*) ;; *) continue ;; esac
-    if [[ "$allowed" != *" $target "* ]]; then
+    [[ "$path" == "$floor/"* ]] && continue
+    if [[ "$allowed" != *" $target "* && "$allowed" != *" $path "* ]]; then
       echo "${file#"$root"/}:$line: $floor may not include from $target/:$text"
       bad=1
     fi

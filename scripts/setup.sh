@@ -12,6 +12,7 @@ packages=(
   libreoffice-calc-nogui
   librsvg2-bin desktop-file-utils appstream dpkg-dev fakeroot lintian
   libsqlite3-dev
+  libpq-dev postgresql-15
   libgsl-dev
 )
 missing=()

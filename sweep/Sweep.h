@@ -8,7 +8,7 @@
 
 #include <QDateTime>
 
-#include "link/MeasDecode.h"
+#include "records/MeasDecode.h"
 #include "sweep/CircuitFit.h"
 #include "sweep/SweepSettings.h"
 

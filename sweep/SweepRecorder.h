@@ -13,7 +13,7 @@
 #include <QDateTime>
 #include <QObject>
 
-#include "link/MeasDecode.h"
+#include "records/MeasDecode.h"
 #include "sweep/Sweep.h"
 
 class SweepRecorder : public QObject {

@@ -4,7 +4,7 @@
 
 #include "base/Rounding.h"
 #include "link/Encodings.h"
-#include "link/MeasDecode.h"
+#include "records/MeasDecode.h"
 
 std::optional<SweepSettings> SweepSettingsFromWire(std::span<const uint8_t> bytes) {
     if (bytes.size() < FreqParamsSize)

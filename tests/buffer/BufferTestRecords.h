@@ -3,8 +3,8 @@
 #include <QString>
 #include <ostream>
 
-#include "link/DateTime.h"
-#include "link/MeasRecord.h"
+#include "records/DateTime.h"
+#include "records/MeasRecord.h"
 
 // Readable failure messages for texts.
 inline void PrintTo(const QString& s, std::ostream* os) {

@@ -68,15 +68,22 @@ Outcome Export(TExcel& ex, const RecordStream& source, const QString& target, in
 }
 
 // The pid of the service that listens on the socket, from the credentials of a connection to it.
+// A loaded machine (sanitizers, parallel tests) may keep the probe waiting: try a few times.
 pid_t ServicePid(const QString& socketPath) {
-    QLocalSocket probe;
-    probe.connectToServer(socketPath);
-    if (!probe.waitForConnected(2000))
-        return 0;
-    struct ucred cred {};
-    socklen_t size = sizeof cred;
-    getsockopt(int(probe.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &cred, &size);
-    return cred.pid;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        QLocalSocket probe;
+        probe.connectToServer(socketPath);
+        if (!probe.waitForConnected(2000)) {
+            QThread::msleep(100);
+            continue;
+        }
+        struct ucred cred {};
+        socklen_t size = sizeof cred;
+        if (getsockopt(int(probe.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &cred, &size) == 0 &&
+            cred.pid > 0)
+            return cred.pid;
+    }
+    return 0;
 }
 
 // Whether the process is gone (or only waits to be reaped), waiting up to five seconds.

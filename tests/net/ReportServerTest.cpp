@@ -13,9 +13,9 @@
 
 #include "base/EventGuard.h"
 #include "base/Failure.h"
-#include "link/ReportParser.h"
 #include "net/PeerAddresses.h"
 #include "net/ReportServer.h"
+#include "records/ReportParser.h"
 
 namespace {
 using Item = std::array<uint8_t, ReportParser::ItemSize>;

@@ -8,7 +8,7 @@
 #include <QDateTime>
 
 #include "link/AnswerDecode.h"
-#include "link/MeasDecode.h"
+#include "records/MeasDecode.h"
 #include "sweep/SweepRecorder.h"
 #include "tools/logger/LoggerTestUtil.h"
 

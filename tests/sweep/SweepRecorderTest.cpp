@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "link/Encodings.h"
-#include "link/MeasDecode.h"
+#include "records/MeasDecode.h"
 #include "sweep/SweepRecorder.h"
 
 namespace {

@@ -74,12 +74,18 @@ void GprsReporter::Attempt() {
     --attemptsLeft_;
     phase_ = Phase::Waiting; // the abort below must not count as this attempt's end
     socket_.abort();
-    phase_ = Phase::Connecting;
     Log(QString("report of %1 bytes to %2:%3")
             .arg(job_.payload.size())
             .arg(job_.host)
             .arg(job_.port));
     timeout_.start(attemptTimeoutMs);
+    // Still waiting while binding: a failed bind's own error notice is not this attempt's end.
+    if (!job_.source.isNull() && !socket_.bind(job_.source)) {
+        Failed(
+            QString("cannot send from %1: %2").arg(job_.source.toString(), socket_.errorString()));
+        return;
+    }
+    phase_ = Phase::Connecting;
     socket_.connectToHost(job_.host, job_.port);
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 // Sends GPRS reports: connects over TCP to the report server, writes the report items, closes.
 // A failed attempt (no connection, an error, no progress for a while) is tried again after a
-// pause, as many times as the retry count says. One report runs at a time; a report asked for
-// while one runs follows it, prepared only when it starts so that it holds the newest items.
+// pause, as many times as the retry count says. A report may go out from a local address of its
+// own (bound before connecting), so that one machine can stand in for many loggers. One report runs
+// at a time; a report asked for while one runs follows it, prepared only when it starts so that it
+// holds the newest items.
 #include <functional>
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QObject>
 #include <QString>
 #include <QTcpSocket>
@@ -18,6 +21,7 @@ struct ReportJob {
     QString host;
     quint16 port = 4000;
     int retries = 0;
+    QHostAddress source;             // the local address to connect from; null: the system's choice
     std::function<void()> delivered; // called once when the whole payload went out
 };
 

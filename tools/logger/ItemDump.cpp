@@ -4,7 +4,7 @@
 
 #include "base/Failure.h"
 #include "buffer/BufferTextFile.h"
-#include "link/MeasDecode.h"
+#include "records/MeasDecode.h"
 
 namespace logger {
 

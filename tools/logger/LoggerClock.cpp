@@ -6,7 +6,7 @@
 
 #include <QTimeZone>
 
-#include "link/DateTime.h"
+#include "records/DateTime.h"
 
 namespace logger {
 

@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "base/Rounding.h"
-#include "link/DateTime.h"
 #include "link/Encodings.h"
-#include "link/WireBytes.h"
+#include "records/DateTime.h"
+#include "records/WireBytes.h"
 #include "sweep/SweepSettings.h"
 
 namespace logger {
@@ -349,12 +349,7 @@ ReportBatch LoggerCore::PrepareReport(bool allItems) const {
     batch.upTo = memory_.size();
     size_t from = allItems ? 0 : std::min(reported_, memory_.size());
     batch.items = static_cast<int>(memory_.size() - from);
-    batch.bytes.reserve(batch.items * static_cast<qsizetype>(sizeof(ReportItemBytes)));
-    for (size_t i = from; i < memory_.size(); ++i) {
-        ReportItemBytes item = ReportItem(memory_[i]);
-        batch.bytes.append(reinterpret_cast<const char*>(item.data()),
-                           static_cast<qsizetype>(item.size()));
-    }
+    batch.bytes = ReportStream(std::span(memory_).subspan(from));
     return batch;
 }
 

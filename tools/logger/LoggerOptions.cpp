@@ -4,6 +4,7 @@
 #include <random>
 
 #include <QCommandLineParser>
+#include <QTimeZone>
 
 #include "base/Failure.h"
 
@@ -31,6 +32,46 @@ int IntOption(const QCommandLineParser& p, const QString& name, int min, int max
                           .arg(min)
                           .arg(max));
     return v;
+}
+
+void ReadFleetOptions(const QCommandLineParser& p, FleetOptions& f) {
+    const char* fleetOnly[] = {"fleet-address",      "items",   "reports",
+                               "report-interval-ms", "retries", "clock-start"};
+    if (!p.isSet("fleet")) {
+        for (const char* name : fleetOnly)
+            if (p.isSet(name))
+                throw Failure(QString("--%1 needs --fleet").arg(name));
+        return;
+    }
+    const char* terminalOnly[] = {"link",      "speed",    "period-ms",         "noise",
+                                  "noise-any", "pause-ms", "bad-checksum-every"};
+    for (const char* name : terminalOnly)
+        if (p.isSet(name))
+            throw Failure(QString("--%1 is for a logger on a terminal, not a fleet").arg(name));
+    f.loggers = IntOption(p, "fleet", 1, 65535);
+    if (p.isSet("fleet-address")) {
+        f.firstAddress = QHostAddress(p.value("fleet-address"));
+        if (f.firstAddress.protocol() != QAbstractSocket::IPv4Protocol)
+            throw Failure(QString("--fleet-address: '%1' is not an IPv4 address")
+                              .arg(p.value("fleet-address")));
+    }
+    if (uint64_t{f.firstAddress.toIPv4Address()} + static_cast<uint64_t>(f.loggers) > 0xFFFFFFFFu)
+        throw Failure(QStringLiteral("--fleet: the addresses run past 255.255.255.255"));
+    if (p.isSet("items"))
+        f.items = IntOption(p, "items", 0, 1 << 20);
+    if (p.isSet("reports"))
+        f.reports = IntOption(p, "reports", 1, 1000000);
+    if (p.isSet("report-interval-ms"))
+        f.intervalMs = IntOption(p, "report-interval-ms", 0, 86400000);
+    if (p.isSet("retries"))
+        f.retries = IntOption(p, "retries", 0, 1000000);
+    if (p.isSet("clock-start")) {
+        f.clockStart = QDateTime::fromString(p.value("clock-start"), Qt::ISODate);
+        f.clockStart.setTimeZone(QTimeZone::utc());
+        if (!f.clockStart.isValid())
+            throw Failure(QString("--clock-start: '%1' is not a time yyyy-MM-ddTHH:mm:ss")
+                              .arg(p.value("clock-start")));
+    }
 }
 
 } // namespace
@@ -63,6 +104,22 @@ LoggerOptions ParseOptions(const QStringList& arguments) {
          "Write the stored items to FILE as the console's text file lines, on SIGUSR1 and on "
          "exit.",
          "FILE"},
+        {"fleet",
+         "Run N emulated loggers that report over TCP, each from its own local address, instead "
+         "of a logger on a terminal.",
+         "N"},
+        {"fleet-address",
+         "Fleet: the first logger's local address; logger k uses it plus k "
+         "(default 127.1.0.1).",
+         "A"},
+        {"items", "Fleet: new measurements each logger sends in a report (default 2000).", "N"},
+        {"reports", "Fleet: reports each logger sends (default 1).", "N"},
+        {"report-interval-ms", "Fleet: pause between a logger's reports (default 1000).", "MS"},
+        {"retries", "Fleet: retries of a failed report (default 3).", "N"},
+        {"clock-start",
+         "Fleet: the loggers' first measurement, yyyy-MM-ddTHH:mm:ss (default now); two fleets "
+         "with the same seed and start send the same measurements.",
+         "TIME"},
     });
     if (!p.parse(arguments))
         throw Failure(p.errorText());
@@ -108,6 +165,7 @@ LoggerOptions ParseOptions(const QStringList& arguments) {
     }
     o.verbose = p.isSet("verbose");
     o.dumpItemsPath = p.value("dump-items");
+    ReadFleetOptions(p, o.fleet);
     return o;
 }
 

@@ -2,12 +2,27 @@
 // The emulator's command line.
 #include <cstdint>
 
+#include <QDateTime>
+#include <QHostAddress>
 #include <QString>
 #include <QStringList>
 
 #include "tools/logger/FaultInjector.h"
 
 namespace logger {
+
+// --fleet N: N loggers that only send GPRS reports, each from a local address of its own, and no
+// terminal. Each measures the sixteen channels of its first board once a minute of its own clock
+// and reports `items` new measurements at a time, `reports` times.
+struct FleetOptions {
+    int loggers = 0;                                        // 0: no fleet, one logger on a terminal
+    QHostAddress firstAddress{QStringLiteral("127.1.0.1")}; // logger k sends from this + k
+    int items = 2000;
+    int reports = 1;
+    int intervalMs = 1000; // between the end of a logger's report and its next
+    int retries = 3;
+    QDateTime clockStart; // the first measurement (a calendar value); invalid: now
+};
 
 struct LoggerOptions {
     bool help = false;
@@ -24,6 +39,7 @@ struct LoggerOptions {
     uint64_t seed = 0;
     bool verbose = false;
     QString dumpItemsPath; // stored items written here on SIGUSR1 and on exit; empty: never
+    FleetOptions fleet;
 };
 
 // Reads the arguments (program name first). Throws Failure with a message for an unknown

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "base/Rounding.h"
-#include "link/MeasDecode.h"
-#include "link/WireBytes.h"
+#include "records/MeasDecode.h"
+#include "records/WireBytes.h"
 
 namespace logger {
 
@@ -123,6 +123,17 @@ ReportItemBytes ReportItem(const MeasurementBytes& measurement) {
     for (size_t i = 0; i < 10; ++i)
         item[i + 1] = measurement[i];
     return item;
+}
+
+QByteArray ReportStream(std::span<const MeasurementBytes> measurements) {
+    QByteArray bytes;
+    bytes.reserve(static_cast<qsizetype>(measurements.size() * sizeof(ReportItemBytes)));
+    for (const MeasurementBytes& m : measurements) {
+        const ReportItemBytes item = ReportItem(m);
+        bytes.append(reinterpret_cast<const char*>(item.data()),
+                     static_cast<qsizetype>(item.size()));
+    }
+    return bytes;
 }
 
 } // namespace logger

@@ -4,7 +4,9 @@
 // console reads back the value to the last digit the 16-bit raw value can hold.
 #include <array>
 #include <cstdint>
+#include <span>
 
+#include <QByteArray>
 #include <QDateTime>
 
 namespace logger {
@@ -43,5 +45,7 @@ SweepPointBytes EncodeSweepPoint(int board, int channel, const ImpedanceCode& co
                                  uint32_t frequencyCode);
 // One item of the GPRS report stream.
 ReportItemBytes ReportItem(const MeasurementBytes& measurement);
+// A GPRS report stream of these measurements, one item each, back to back.
+QByteArray ReportStream(std::span<const MeasurementBytes> measurements);
 
 } // namespace logger

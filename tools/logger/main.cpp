@@ -7,9 +7,45 @@
 #include "base/Failure.h"
 #include "base/ProgramVersion.h"
 #include "base/ShutdownSignals.h"
+#include "tools/logger/FleetProgram.h"
 #include "tools/logger/LoggerOptions.h"
 #include "tools/logger/LoggerProgram.h"
 #include "tools/logger/PortLink.h"
+
+namespace {
+
+void PrintFailure(const Failure& f) {
+    std::fprintf(stderr, "impix-logger: %s\n", f.text().toLocal8Bit().constData());
+}
+
+// --fleet: the loggers report until each is done (or a signal ends them), then the delivered
+// measurements are written out. Exit status 1 when a report was given up.
+int RunFleet(const logger::LoggerOptions& options) {
+    try {
+        ShutdownSignals shutdown;
+        logger::FleetProgram program(options);
+        shutdown.onUser1 = [&program] {
+            try {
+                program.DumpItems();
+            } catch (const Failure& f) {
+                PrintFailure(f);
+            }
+        };
+        program.Start();
+        // Every first report is measured: from here on the loggers only send.
+        std::printf("impix-logger: fleet of %d loggers reporting\n", options.fleet.loggers);
+        std::fflush(stdout);
+        const int rc = QCoreApplication::exec();
+        program.DumpItems();
+        std::printf("impix-logger: %s\n", program.Summary().toLocal8Bit().constData());
+        return rc;
+    } catch (const Failure& f) {
+        PrintFailure(f);
+        return 1;
+    }
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -31,6 +67,9 @@ int main(int argc, char** argv) {
         std::fputs(VersionLine("impix-logger").toLocal8Bit().constData(), stdout);
         return 0;
     }
+
+    if (options.fleet.loggers > 0)
+        return RunFleet(options);
 
     try {
         ShutdownSignals shutdown;

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "link/MeasDecode.h"
+#include "records/MeasDecode.h"
 #include "tools/logger/ImpedanceSynth.h"
 #include "tools/logger/LoggerClock.h"
 #include "tools/logger/MeasurementEncoder.h"

@@ -3,7 +3,7 @@
 
 #include "LoggerTestUtil.h"
 #include "link/Encodings.h"
-#include "link/MeasDecode.h"
+#include "records/MeasDecode.h"
 
 using logger::ReportBatch;
 

@@ -65,12 +65,37 @@ TEST(LoggerOptions, DefaultsAndHelp) {
     EXPECT_TRUE(h.helpText.contains("--bad-checksum-every"));
 }
 
+TEST(LoggerOptions, ReadsTheFleet) {
+    LoggerOptions o =
+        ParseOptions({"impix-logger", "--fleet", "500", "--fleet-address", "127.3.0.1", "--items",
+                      "20", "--reports", "3", "--report-interval-ms", "50", "--retries", "9",
+                      "--clock-start", "2026-03-01T08:00:00"});
+    EXPECT_EQ(o.fleet.loggers, 500);
+    EXPECT_EQ(o.fleet.firstAddress, QHostAddress("127.3.0.1"));
+    EXPECT_EQ(o.fleet.items, 20);
+    EXPECT_EQ(o.fleet.reports, 3);
+    EXPECT_EQ(o.fleet.intervalMs, 50);
+    EXPECT_EQ(o.fleet.retries, 9);
+    EXPECT_EQ(o.fleet.clockStart.toString("yyyy-MM-dd hh:mm:ss t"), "2026-03-01 08:00:00 UTC");
+    EXPECT_EQ(ParseOptions({"impix-logger"}).fleet.loggers, 0);
+}
+
 TEST(LoggerOptions, BadValuesAreRefused) {
     const QStringList bad[] = {
-        {"impix-logger", "--speed", "0"},      {"impix-logger", "--speed", "fast"},
-        {"impix-logger", "--period-ms", "-5"}, {"impix-logger", "--report-port", "70000"},
-        {"impix-logger", "--noise", "x"},      {"impix-logger", "--seed", "-1"},
-        {"impix-logger", "--no-such-option"},  {"impix-logger", "stray"},
+        {"impix-logger", "--speed", "0"},
+        {"impix-logger", "--speed", "fast"},
+        {"impix-logger", "--period-ms", "-5"},
+        {"impix-logger", "--report-port", "70000"},
+        {"impix-logger", "--noise", "x"},
+        {"impix-logger", "--seed", "-1"},
+        {"impix-logger", "--no-such-option"},
+        {"impix-logger", "stray"},
+        {"impix-logger", "--items", "5"},
+        {"impix-logger", "--fleet", "0"},
+        {"impix-logger", "--fleet", "2", "--fleet-address", "::1"},
+        {"impix-logger", "--fleet", "2", "--fleet-address", "255.255.255.255"},
+        {"impix-logger", "--fleet", "2", "--link", "/tmp/x/COM2"},
+        {"impix-logger", "--fleet", "2", "--clock-start", "yesterday"},
     };
     for (const QStringList& args : bad) {
         SCOPED_TRACE(args.join(' ').toStdString());

@@ -18,7 +18,7 @@
 
 #include "LoggerTestUtil.h"
 #include "buffer/BufferTextFile.h"
-#include "link/MeasDecode.h"
+#include "records/MeasDecode.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <QStringList>
 
 #include "link/Frame.h"
-#include "link/MeasRecord.h"
 #include "link/ProtocolCodes.h"
+#include "records/MeasRecord.h"
 #include "tools/logger/ImpedanceSynth.h"
 #include "tools/logger/LoggerClock.h"
 #include "tools/logger/LoggerCore.h"

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "LoggerTestUtil.h"
-#include "link/DateTime.h"
-#include "link/MeasDecode.h"
-#include "link/ReportParser.h"
+#include "records/DateTime.h"
+#include "records/MeasDecode.h"
+#include "records/ReportParser.h"
 #include "tools/logger/LoggerClock.h"
 #include "tools/logger/MeasurementEncoder.h"
 

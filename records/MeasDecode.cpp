@@ -1,10 +1,10 @@
-#include "link/MeasDecode.h"
+#include "records/MeasDecode.h"
 
 #include <cmath>
 
 #include "base/Rounding.h"
-#include "link/DateTime.h"
-#include "link/WireBytes.h"
+#include "records/DateTime.h"
+#include "records/WireBytes.h"
 
 namespace {
 

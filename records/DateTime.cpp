@@ -1,4 +1,4 @@
-#include "link/DateTime.h"
+#include "records/DateTime.h"
 
 #include <cmath>
 #include <cstdint>

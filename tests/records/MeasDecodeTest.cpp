@@ -1,9 +1,9 @@
 // Measurements and sweep points from the logger's bytes, and their label texts.
 #include <gtest/gtest.h>
 
-#include "LinkTestUtil.h"
-#include "link/DateTime.h"
-#include "link/MeasDecode.h"
+#include "records/DateTime.h"
+#include "records/MeasDecode.h"
+#include "tests/link/LinkTestUtil.h"
 
 namespace {
 

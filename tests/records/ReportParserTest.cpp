@@ -1,8 +1,8 @@
 // The GPRS report stream: items of 0xA5 and ten data bytes.
 #include <gtest/gtest.h>
 
-#include "LinkTestUtil.h"
-#include "link/ReportParser.h"
+#include "records/ReportParser.h"
+#include "tests/link/LinkTestUtil.h"
 
 namespace {
 

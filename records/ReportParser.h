@@ -8,7 +8,7 @@
 #include <functional>
 #include <span>
 
-#include "link/MeasDecode.h"
+#include "records/MeasDecode.h"
 
 class ReportParser {
 public:

@@ -6,7 +6,7 @@
 #include <QString>
 
 #include "base/FormatSettings.h"
-#include "link/MeasRecord.h"
+#include "records/MeasRecord.h"
 
 // The last decoded measurement or sweep point, as the labels show it.
 struct MeasValues {

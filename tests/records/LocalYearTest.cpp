@@ -5,7 +5,7 @@
 #include <ctime>
 #include <gtest/gtest.h>
 
-#include "link/LocalYear.h"
+#include "records/LocalYear.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "LinkTestUtil.h"
-#include "link/DateTime.h"
+#include "records/DateTime.h"
+#include "tests/link/LinkTestUtil.h"
 
 using namespace dt;
 

@@ -1,4 +1,4 @@
-#include "link/LocalYear.h"
+#include "records/LocalYear.h"
 
 #include <QDateTime>
 #include <ctime>

@@ -1,4 +1,4 @@
-#include "link/ReportParser.h"
+#include "records/ReportParser.h"
 
 #include <algorithm>
 

@@ -1,0 +1,16 @@
+#pragma once
+// The spool file's tables: one row per TCP connection and its bytes in chunks, in arrival order.
+// The writer and the delivery's reader both open it through OpenSpool.
+#include "tools/collector/Error.h"
+#include "tools/collector/SqliteFile.h"
+
+namespace collector {
+
+// The file's name in the state folder.
+inline constexpr char SpoolFileName[] = "spool.sqlite";
+
+// Opens (or makes) the spool with its tables, in WAL mode with synchronous commits. Refuses a
+// spool of a newer collector.
+Result<SqliteFile> OpenSpool(const QString& path);
+
+} // namespace collector
