@@ -103,7 +103,8 @@ public:
     // Buffer. AddRecord appends a record to the pool, the table and the plot, and hands it to
     // the archive with its source.
     void AddRecord(const TMeasRecord& rec, ArrivalSource source);
-    // The same for many records, which the table and the plot learn of at once.
+    // The same for many records put back into the buffer (a restore, a session loaded), which
+    // the table and the plot learn of at once; the archive gets them in slices.
     void AddRecords(std::span<const TMeasRecord> records, ArrivalSource source);
     void ClearBufBtnClick();
     void SaveBufBtnClick();
@@ -118,6 +119,9 @@ public:
     // After unclean ends of earlier sessions: "Restore measurements", once for each. What
     // arrives meanwhile waits and follows the restored items.
     void OfferRestore();
+    // The window is closing: what is still to go to the archive is handed over, waiting for the
+    // writer between slices.
+    void FinishArchiveHandOver();
     void HistoryBtnClick();
     // The serial port's name goes into the archive's session.
     void NoteArchivePort();
@@ -163,6 +167,13 @@ private:
     void GiveArchiveTheBuffer();
     // The buffer follows the download the tracker holds, as far as the archive is concerned.
     void NoteArchiveDownload();
+    // Hands the pool's items from `from` on to the archive, a slice at a time while its writer
+    // keeps up (its queue holds far fewer than a buffer may), the rest from the event loop.
+    void HandOverToArchive(int64_t from, ArrivalSource source);
+    void FeedArchive();
+    bool FeedingArchive() const { return feedNext_ < feedEnd_; }
+    // Arrivals held while the restore question was open or a hand-over ran, in their order.
+    void ReleaseHeldArrivals();
     void ConnectTrendHandlers();
     // Runs the handler for the button's clicks through the event guard.
     void OnClick(const QString& button, std::function<void()> handler);
@@ -193,4 +204,10 @@ private:
     // While the restore question is open, arrivals wait here to follow the restored items.
     bool holdArrivals_ = false;
     std::vector<std::pair<TMeasRecord, ArrivalSource>> heldArrivals_;
+    // The pool's items [feedNext_, feedEnd_) still go to the archive, as feedSource_; arrivals
+    // meanwhile are held, to follow them.
+    int64_t feedNext_ = 0;
+    int64_t feedEnd_ = 0;
+    ArrivalSource feedSource_ = ArrivalSource::Restored;
+    bool feedQueued_ = false;
 };

@@ -1,6 +1,7 @@
 // Program start: the application title, the main window, then the link module (which opens
 // the port and reports to the window), then the message loop.
 #include <QApplication>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -81,6 +82,12 @@ int main(int argc, char** argv) {
         archiveOptions.path = !options.archivePath.isEmpty()
                                   ? options.archivePath
                                   : ImpixPath(Place::Archive, "archive.sqlite");
+        // For tests: a short queue stands in for the million a large restore would exceed.
+        if (const int64_t queue = qEnvironmentVariableIntValue("IMPIX_ARCHIVE_QUEUE"); queue > 0) {
+            archiveOptions.queueLimit = queue;
+            archiveOptions.holdBackAt =
+                std::min(archiveOptions.holdBackAt, std::max<int64_t>(1, queue / 8));
+        }
         window.HookArchive(archiveOptions);
         archive = std::make_unique<MeasurementArchive>(std::move(archiveOptions));
     }
@@ -107,6 +114,8 @@ int main(int argc, char** argv) {
             script->Start();
         rc = app.exec();
     }
+    if (ShutdownSignals::Received() == 0)
+        Guarded([&window] { window.FinishArchiveHandOver(); });
     if (const int signal = ShutdownSignals::Received()) {
         if (archive)
             archive->EndBySignal(signal);

@@ -953,6 +953,12 @@ bool MeasurementArchive::Behind() const {
     return writer_->Behind();
 }
 
+int64_t MeasurementArchive::HandOverSlice() const {
+    // Below holdBackAt waiting a slice may come, and the writer may hold as many in its batch.
+    constexpr int64_t MaxSlice = 65536;
+    return std::clamp((options_.queueLimit - 2 * options_.holdBackAt) / 2, int64_t{1}, MaxSlice);
+}
+
 bool MeasurementArchive::Flush(int timeoutMs) {
     return writer_->Flush(timeoutMs);
 }

@@ -114,6 +114,9 @@ public:
     // queue beyond what the writer can take. False while the file cannot be written or the
     // writer is stuck: then measuring goes on regardless.
     bool Behind() const;
+    // How many records to hand over at once when many wait to be given (a restore): small
+    // enough that slices handed over while the writer is not Behind() fit the queue.
+    int64_t HandOverSlice() const;
 
     // Waits until everything handed over so far is written (true) or the time is up.
     bool Flush(int timeoutMs);

@@ -137,17 +137,70 @@ void TFImpixMain::GiveArchiveTheBuffer() {
     std::optional<DownloadState> download;
     if (Download.Active())
         download = DownloadState{Download.First(), Download.Requested(), Download.Arrived()};
-    // In blocks, the first starting anew: the pool may hold millions.
-    constexpr int64_t Block = 65536;
+    // The first slice starts anew; the rest follow as the writer takes them.
+    const int64_t first = std::min(archive_->HandOverSlice(), Pool.Count());
     std::vector<TMeasRecord> part;
-    for (int64_t from = 0; from == 0 || from < Pool.Count(); from += Block) {
-        part.clear();
-        for (int64_t k = from; k < std::min(from + Block, Pool.Count()); ++k)
+    part.reserve(static_cast<size_t>(first));
+    for (int64_t k = 0; k < first; ++k)
+        part.push_back(Pool.At(k));
+    archive_->StartAnew(part, download);
+    feedNext_ = feedEnd_ = 0;
+    HandOverToArchive(first, ArrivalSource::Restored);
+}
+
+void TFImpixMain::HandOverToArchive(int64_t from, ArrivalSource source) {
+    if (!FeedingArchive()) {
+        feedNext_ = from;
+        feedSource_ = source;
+    }
+    feedEnd_ = Pool.Count();
+    FeedArchive();
+}
+
+void TFImpixMain::FeedArchive() {
+    if (!archive_)
+        feedNext_ = feedEnd_ = 0;
+    // Slices while the writer keeps up (or cannot write at all: then the queue counts what it
+    // cannot hold); while it is behind, it is looked at again shortly.
+    while (FeedingArchive() && !archive_->Behind()) {
+        const int64_t to = std::min(feedEnd_, feedNext_ + archive_->HandOverSlice());
+        std::vector<TMeasRecord> part;
+        part.reserve(static_cast<size_t>(to - feedNext_));
+        for (int64_t k = feedNext_; k < to; ++k)
             part.push_back(Pool.At(k));
-        if (from == 0)
-            archive_->StartAnew(part, download);
+        archive_->Add(part, feedSource_);
+        feedNext_ = to;
+    }
+    if (!FeedingArchive()) {
+        ReleaseHeldArrivals();
+        return;
+    }
+    if (feedQueued_)
+        return;
+    feedQueued_ = true;
+    constexpr int BehindPauseMs = 20;
+    QTimer::singleShot(BehindPauseMs, this, [this] {
+        feedQueued_ = false;
+        Guarded([this] { FeedArchive(); });
+    });
+}
+
+void TFImpixMain::FinishArchiveHandOver() {
+    constexpr int WriterWaitMs = 5000; // a failing disk is not waited for longer
+    while (FeedingArchive()) {
+        archive_->Flush(WriterWaitMs);
+        FeedArchive();
+    }
+}
+
+void TFImpixMain::ReleaseHeldArrivals() {
+    if (holdArrivals_ || FeedingArchive())
+        return;
+    for (const auto& [rec, source] : std::exchange(heldArrivals_, {})) {
+        if (source == ArrivalSource::Download)
+            AddDownloadedRecord(rec);
         else
-            archive_->Add(part, ArrivalSource::Restored);
+            AddRecord(rec, source);
     }
 }
 
@@ -166,12 +219,7 @@ void TFImpixMain::OfferRestore() {
     holdArrivals_ = true;
     const auto release = qScopeGuard([this] {
         holdArrivals_ = false;
-        for (const auto& [rec, source] : std::exchange(heldArrivals_, {})) {
-            if (source == ArrivalSource::Download)
-                AddDownloadedRecord(rec);
-            else
-                AddRecord(rec, source);
-        }
+        ReleaseHeldArrivals();
     });
     for (const UncleanSession& s : sessions) {
         const int answer =

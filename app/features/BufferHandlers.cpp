@@ -27,7 +27,7 @@ void TFImpixMain::AddReportedRecord(const TMeasRecord& rec) {
 }
 
 void TFImpixMain::AddRecord(const TMeasRecord& rec, ArrivalSource source) {
-    if (holdArrivals_) {
+    if (holdArrivals_ || FeedingArchive()) {
         heldArrivals_.emplace_back(rec, source);
         return;
     }
@@ -38,9 +38,10 @@ void TFImpixMain::AddRecord(const TMeasRecord& rec, ArrivalSource source) {
 }
 
 void TFImpixMain::AddRecords(std::span<const TMeasRecord> records, ArrivalSource source) {
-    if (archive_)
-        archive_->Add(records, source);
+    const int64_t from = Pool.Count();
     Pool.Append(records);
+    if (archive_)
+        HandOverToArchive(from, source);
 }
 
 void TFImpixMain::RecordsAppended(int64_t, int64_t) {
@@ -77,6 +78,10 @@ void TFImpixMain::FollowNewestRow() {
 }
 
 void TFImpixMain::ClearBufBtnClick() {
+    // What was still to go to the archive is no longer in the buffer; what arrived meanwhile
+    // was there before the buffer was emptied.
+    feedNext_ = feedEnd_ = 0;
+    ReleaseHeldArrivals();
     if (archive_)
         archive_->BufferCleared();
     // The pool tells the item count, the table and the plots.

@@ -42,7 +42,7 @@ void TFImpixMain::NoteArchiveDownload() {
 
 void TFImpixMain::AddDownloadedRecord(const TMeasRecord& rec) {
     // During the restore question it waits, to be counted in the download restored.
-    if (holdArrivals_) {
+    if (holdArrivals_ || FeedingArchive()) {
         heldArrivals_.emplace_back(rec, ArrivalSource::Download);
         return;
     }

@@ -27,8 +27,8 @@ void TFImpixMain::ConnectServerHandlers() {
             archive_->SetPeer(peer);
     };
     // A report that comes faster than the archive can write waits in the connection instead of
-    // leaving measurements out of the archive.
-    hooks.holdBack = [this] { return archive_ && archive_->Behind(); };
+    // leaving measurements out of the archive, and while restored items go to it.
+    hooks.holdBack = [this] { return archive_ && (archive_->Behind() || FeedingArchive()); };
     hooks.peerRefused = [this] { ShowRefusedSenders(); };
     server_ = new ReportServer(std::move(hooks), this);
     OnClick("RunServerBtn", [this] { server_->Run(); });

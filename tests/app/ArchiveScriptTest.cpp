@@ -310,3 +310,25 @@ TEST(ConsoleWithArchive, EveryWayOfEndingUnclosedIsOfferedWithWhatTheBufferHeld)
         EXPECT_LT(restored, items);
     }
 }
+
+TEST(ConsoleWithArchive, ARestoreOfMoreThanTheQueueHoldsIsArchivedWhole) {
+    ConsoleSandbox console;
+    ASSERT_TRUE(console.Ok());
+    LoggerProcess logger;
+    ASSERT_TRUE(logger.Start(console.DevFolder() + "/COM2", {"--period-ms", "20"}));
+    console.Start(kMeasureTwoChannels + "wait 1500\nprint PoolItemsTx\nwait 60000\n");
+    ASSERT_TRUE(console.WaitForOutput("PoolItemsTx="));
+    console.Kill();
+
+    // A queue of 16 stands in for the million: the restore goes to the archive in slices.
+    constexpr int Queue = 16;
+    console.SetEnv("IMPIX_ARCHIVE_QUEUE", QString::number(Queue));
+    const ConsoleResult r = console.Run("answer yes\nprint PoolItemsTx\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const int restored = r.Printed("PoolItemsTx").toInt();
+    ASSERT_GT(restored, 4 * Queue);
+    EXPECT_EQ(
+        Query(console.ArchiveFile(), "SELECT id, restored, buffer_items FROM session ORDER BY id")
+            .value(1),
+        QString("2|%1|%1").arg(restored));
+}
