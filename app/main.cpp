@@ -1,11 +1,13 @@
 // Program start: the application title, the main window, then the link module (which opens
 // the port and reports to the window), then the message loop.
 #include <QApplication>
+#include <QFileInfo>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #include "app/ApplicationIdentity.h"
 #include "app/ConsoleOptions.h"
@@ -88,6 +90,13 @@ int main(int argc, char** argv) {
             archiveOptions.holdBackAt =
                 std::min(archiveOptions.holdBackAt, std::max<int64_t>(1, queue / 8));
         }
+        // For tests: counts wait until this file exists, as a long count would.
+        if (const QString gate = qEnvironmentVariable("IMPIX_ARCHIVE_COUNT_GATE"); !gate.isEmpty())
+            archiveOptions.beforeCount = [gate](int64_t) {
+                constexpr int HangGuard = 1200; // a minute, in 50 ms steps
+                for (int i = 0; i < HangGuard && !QFileInfo::exists(gate); ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            };
         window.HookArchive(archiveOptions);
         archive = std::make_unique<MeasurementArchive>(std::move(archiveOptions));
     }

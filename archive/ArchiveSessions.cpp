@@ -118,14 +118,8 @@ std::optional<DownloadState> SessionDownload(SqliteDb& db, int64_t session) {
 std::vector<SessionSummary> ListSessions(SqliteDb& db, const SessionRunning& running) {
     SqliteStatement s =
         db.Prepare("SELECT id, started_at, ended_at, clean_end, live, download, report, restored, "
-                   "ifnull(first_arrival, 0), ifnull(last_arrival, 0), port, peer, host, pid, "
-                   "process_start, boot_id, measurements, ifnull(end_signal, 0) FROM session "
-                   "ORDER BY id DESC");
-    SqliteStatement measurements = db.Prepare(
-        "SELECT count(*) FROM (" +
-        MeasurementsOf("(SELECT * FROM arrival WHERE id BETWEEN ?1 AND ?2 AND session = ?3)") +
-        ")");
-    SqliteStatement keep = db.Prepare("UPDATE session SET measurements = ?2 WHERE id = ?1");
+                   "port, peer, host, pid, process_start, boot_id, measurements, "
+                   "ifnull(end_signal, 0) FROM session ORDER BY id DESC");
     std::vector<SessionSummary> out;
     while (s.Step()) {
         SessionSummary m;
@@ -133,32 +127,46 @@ std::vector<SessionSummary> ListSessions(SqliteDb& db, const SessionRunning& run
         m.startedAt = s.Text(1);
         m.endedAt = s.Text(2);
         m.cleanEnd = s.Int(3) != 0;
-        m.endSignal = static_cast<int>(s.Int(17));
+        m.endSignal = static_cast<int>(s.Int(15));
         for (int i = 0; i < ArrivalSourceCount; ++i)
             m.arrivals[i] = s.Int(4 + i);
-        m.port = s.Text(10);
-        m.peer = s.Text(11);
+        m.port = s.Text(8);
+        m.peer = s.Text(9);
         m.running =
-            m.endedAt.isEmpty() && running(m.id, {s.Text(12), s.Int(13), s.Int(14), s.Text(15)});
+            m.endedAt.isEmpty() && running(m.id, {s.Text(10), s.Int(11), s.Int(12), s.Text(13)});
         int64_t arrivals = 0;
         for (int64_t n : m.arrivals)
             arrivals += n;
-        if (!s.IsNull(16)) {
-            m.measurements = s.Int(16);
-        } else if (!m.running || arrivals <= CountWhileRunning) {
-            // Counting takes a pass over the session's arrivals: once for a session that ended,
-            // and for a running one only while that is quick.
-            measurements.BindAll(s.Int(8), s.Int(9), m.id);
-            if (measurements.Step())
-                m.measurements = measurements.Int(0);
-            measurements.Reset();
-            if (!m.running) {
-                keep.BindAll(m.id, m.measurements);
-                keep.Step();
-                keep.Reset();
-            }
-        }
+        // Counting takes a pass over the session's arrivals: once for a session that ended,
+        // and for a running one only while that is quick.
+        if (!s.IsNull(14))
+            m.measurements = s.Int(14);
+        else
+            m.counting = !m.running || arrivals <= CountWhileRunning;
         out.push_back(m);
     }
     return out;
+}
+
+int64_t CountMeasurements(SqliteDb& db, int64_t session) {
+    SqliteStatement range = db.Prepare(
+        "SELECT ifnull(first_arrival, 0), ifnull(last_arrival, 0) FROM session WHERE id = ?1");
+    range.Bind(1, session);
+    if (!range.Step())
+        return 0;
+    // The groups of the view `measurement`, counted without building them: within arrivals
+    // alike but for their counter, each counter is one measurement, and arrivals without any
+    // counter are one.
+    SqliteStatement count = db.Prepare(
+        "SELECT ifnull(sum(n), 0) FROM (SELECT count(DISTINCT counter) + (count(counter) = 0) "
+        "AS n FROM arrival WHERE id BETWEEN ?1 AND ?2 AND session = ?3 "
+        "GROUP BY board, channel, logger_time, range, rx, xx)");
+    count.BindAll(range.Int(0), range.Int(1), session);
+    return count.Step() ? count.Int(0) : 0;
+}
+
+void KeepMeasurements(SqliteDb& db, int64_t session, int64_t measurements) {
+    SqliteStatement keep = db.Prepare("UPDATE session SET measurements = ?2 WHERE id = ?1");
+    keep.BindAll(session, measurements);
+    keep.Step();
 }

@@ -41,7 +41,8 @@ struct SessionSummary {
     int endSignal = 0;    // the signal that ended its console, if one did
     bool running = false; // a console (this one or another) still writes it
     int64_t arrivals[ArrivalSourceCount] = {};
-    int64_t measurements = -1; // -1: not counted (a large session still running)
+    int64_t measurements = -1; // -1: not counted (a large session still running, or not yet)
+    bool counting = false;     // not counted yet: CountMeasurements() gives it
     QString port;
     QString peer;
 };
@@ -61,6 +62,10 @@ std::vector<TMeasRecord> LoadSessionRecords(SqliteDb& db, int64_t session, bool 
                                             bool salvage = false);
 // The download the session's buffer followed, if it followed one.
 std::optional<DownloadState> SessionDownload(SqliteDb& db, int64_t session);
-// Every session, newest first. The measurements of a session that ended are counted once and
-// kept; those of a running one only while it is small.
+// Every session, newest first, with the measurements counted before; those still to count (a
+// session that ended, or a running one while it is small) are marked `counting`.
 std::vector<SessionSummary> ListSessions(SqliteDb& db, const SessionRunning& running);
+// The measurements of a session: about one pass over its arrivals.
+int64_t CountMeasurements(SqliteDb& db, int64_t session);
+// Keeps the count of a session that ended, so it is counted once.
+void KeepMeasurements(SqliteDb& db, int64_t session, int64_t measurements);

@@ -14,6 +14,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include "archive/ArchiveReader.h"
 #include "archive/ArchiveSchema.h"
 #include "archive/ArchiveSessions.h"
 #include "archive/ConsoleProcess.h"
@@ -908,7 +909,8 @@ void MeasurementArchive::Writer::MarkRestoreAsked(const UncleanSession& session)
 // The archive.
 
 MeasurementArchive::MeasurementArchive(ArchiveOptions options)
-    : options_(std::move(options)), writer_(std::make_unique<Writer>(options_)) {}
+    : options_(std::move(options)), writer_(std::make_unique<Writer>(options_)),
+      reader_(std::make_unique<ArchiveReader>(options_.path, options_.busyTimeoutMs)) {}
 
 MeasurementArchive::~MeasurementArchive() = default;
 
@@ -995,12 +997,42 @@ void MeasurementArchive::MarkRestoreAsked(const UncleanSession& session) {
 }
 
 std::vector<TMeasRecord> MeasurementArchive::LoadSession(int64_t session, bool bufferOnly) {
-    return Call<std::vector<TMeasRecord>>([session, bufferOnly](Writer& w) {
-        return LoadSessionRecords(w.Db(), session, bufferOnly);
-    });
+    SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
+    return LoadSessionRecords(db, session, bufferOnly);
 }
 
 std::vector<SessionSummary> MeasurementArchive::Sessions() {
-    return Call<std::vector<SessionSummary>>(
-        [](Writer& w) { return ListSessions(w.Db(), w.RunningCheck()); });
+    SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
+    return ListSessions(db, writer_->RunningCheck());
+}
+
+void MeasurementArchive::CountMeasurements(const SessionSummary& session,
+                                           std::function<void(int64_t)> done) {
+    const int64_t id = session.id;
+    const bool keep = !session.running;
+    reader_->Post([this, id, keep, done = std::move(done)](SqliteDb& db) {
+        if (options_.beforeCount)
+            options_.beforeCount(id);
+        int64_t n = -1;
+        try {
+            if (db.IsOpen())
+                n = ::CountMeasurements(db, id);
+        } catch (const SqliteFailure&) {
+        }
+        if (n >= 0 && keep) {
+            // Written by the writer, after what waits: a small update, once per session.
+            try {
+                writer_->Post([this, id, n] {
+                    try {
+                        KeepMeasurements(writer_->Db(), id, n);
+                    } catch (const SqliteFailure&) {
+                        // Counted again next time.
+                    }
+                });
+            } catch (const Failure&) {
+                // The archive is closing.
+            }
+        }
+        done(n);
+    });
 }

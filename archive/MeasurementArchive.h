@@ -27,6 +27,7 @@
 #include "base/ProgramVersion.h"
 #include "records/MeasRecord.h"
 
+class ArchiveReader;
 class SqliteDb;
 
 struct ArchiveOptions {
@@ -53,6 +54,9 @@ struct ArchiveOptions {
     // with StartAnew(), and the writer waits for it. Without it the writer goes on with what it
     // holds.
     std::function<void()> onRestart;
+    // For tests: called on the reader's thread before it counts a session's measurements, so
+    // that a test can hold a count back as a long one would take.
+    std::function<void(int64_t session)> beforeCount;
 };
 
 // When an arrival came: the archive's start on the wall clock (ms since 1970 UTC) plus the steady
@@ -132,9 +136,14 @@ public:
     // "No": it is not asked about again.
     void MarkRestoreAsked(const UncleanSession& session);
     // The records of a session in arrival order: all of them, or those in its buffer at the end.
+    // Read on a connection of its own.
     std::vector<TMeasRecord> LoadSession(int64_t session, bool bufferOnly);
-    // Every session, newest first.
+    // Every session, newest first, with the counts already known; read on a connection of its
+    // own, a quick read of the session table.
     std::vector<SessionSummary> Sessions();
+    // Counts a session marked `counting` on the reader thread and calls `done` there with the
+    // count (-1 when it cannot be read); the count of a session that ended is kept.
+    void CountMeasurements(const SessionSummary& session, std::function<void(int64_t)> done);
     // This console's session (0 until the file was opened).
     int64_t SessionId() const;
 
@@ -150,4 +159,5 @@ private:
 
     ArchiveOptions options_;
     std::unique_ptr<Writer> writer_;
+    std::unique_ptr<ArchiveReader> reader_; // after the writer: it goes first
 };

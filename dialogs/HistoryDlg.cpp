@@ -42,10 +42,3 @@ void HistoryDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     ScriptDialogShown(this, LoadBtn, CancelBtn);
 }
-
-std::optional<int> AskHistorySession(QWidget* parent, const QStringList& sessions) {
-    HistoryDlg dialog(sessions, parent);
-    if (dialog.exec() != QDialog::Accepted || dialog.SessionLst->currentRow() < 0)
-        return std::nullopt;
-    return dialog.SessionLst->currentRow();
-}

@@ -1,9 +1,9 @@
 #pragma once
 // The archive's sessions, one line each, newest first; the operator picks one to load into the
-// buffer. Driven by name in scripts: SessionLst (the list), LoadBtn, CancelBtn.
+// buffer; the caller reads the row chosen when exec() accepts. Driven by name in scripts:
+// SessionLst (the list), LoadBtn, CancelBtn.
 #include <QDialog>
 #include <QStringList>
-#include <optional>
 
 class QListWidget;
 class QPushButton;
@@ -20,6 +20,3 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
 };
-
-// The index of the session chosen with "Load", or nothing for "Cancel" (or no sessions).
-std::optional<int> AskHistorySession(QWidget* parent, const QStringList& sessions);

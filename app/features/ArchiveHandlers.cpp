@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QLabel>
+#include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -47,8 +48,9 @@ QString SessionLine(const SessionSummary& s, const FormatSettings& fs) {
             .arg(s.arrivals[int(ArrivalSource::Download)])
             .arg(s.arrivals[int(ArrivalSource::Report)])
             .arg(s.arrivals[int(ArrivalSource::Restored)])
-            .arg(s.measurements < 0 ? QStringLiteral("measurements counted when it ends")
-                                    : QStringLiteral("%1 measurements").arg(s.measurements));
+            .arg(s.counting           ? QStringLiteral("counting...")
+                 : s.measurements < 0 ? QStringLiteral("measurements counted when it ends")
+                                      : QStringLiteral("%1 measurements").arg(s.measurements));
     if (!s.port.isEmpty())
         line += QStringLiteral("; ") + s.port;
     if (!s.peer.isEmpty())
@@ -251,8 +253,27 @@ void TFImpixMain::HistoryBtnClick() {
     QStringList lines;
     for (const SessionSummary& s : sessions)
         lines << SessionLine(s, format_);
-    const std::optional<int> chosen = AskHistorySession(this, lines);
-    if (chosen)
-        AddRecords(archive_->LoadSession(sessions[static_cast<size_t>(*chosen)].id, false),
-                   ArrivalSource::Restored);
+    HistoryDlg dialog(lines, this);
+    // The list shows at once; each count still being made takes its line when it comes.
+    const QPointer<HistoryDlg> shown(&dialog);
+    for (size_t row = 0; row < sessions.size(); ++row) {
+        if (!sessions[row].counting)
+            continue;
+        archive_->CountMeasurements(
+            sessions[row], [shown, row, s = sessions[row], fs = format_](int64_t n) mutable {
+                s.counting = false;
+                s.measurements = n;
+                QMetaObject::invokeMethod(
+                    qApp,
+                    [shown, row, line = SessionLine(s, fs)] {
+                        if (shown && shown->SessionLst->item(static_cast<int>(row)))
+                            shown->SessionLst->item(static_cast<int>(row))->setText(line);
+                    },
+                    Qt::QueuedConnection);
+            });
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.SessionLst->currentRow() < 0)
+        return;
+    const int64_t chosen = sessions[static_cast<size_t>(dialog.SessionLst->currentRow())].id;
+    AddRecords(archive_->LoadSession(chosen, false), ArrivalSource::Restored);
 }

@@ -332,3 +332,36 @@ TEST(ConsoleWithArchive, ARestoreOfMoreThanTheQueueHoldsIsArchivedWhole) {
             .value(1),
         QString("2|%1|%1").arg(restored));
 }
+
+TEST(ConsoleWithArchive, HistoryShowsAtOnceWhileASessionIsCounted) {
+    ConsoleSandbox console;
+    ASSERT_TRUE(console.Ok());
+    {
+        LoggerProcess logger;
+        ASSERT_TRUE(logger.Start(console.DevFolder() + "/COM2", {"--period-ms", "20"}));
+        const ConsoleResult r = console.Run(kMeasureTwoChannels + "wait 500\n");
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    }
+    // Counts wait for this file, as a long count would; the list is shown without them.
+    const QString gate = console.DataFolder() + "/count-gate";
+    console.SetEnv("IMPIX_ARCHIVE_COUNT_GATE", gate);
+    QString script = "click HistoryBtn\nprint SessionLst\n";
+    for (int i = 0; i < 300; ++i) // a minute, as a hang guard
+        script += "wait 200\nprint SessionLst\n";
+    console.Start(script + "click CancelBtn\n");
+    ASSERT_TRUE(console.WaitForOutput("SessionLst[1]="));
+    ASSERT_TRUE(console.WaitForOutput("SessionLst[1]="));
+    QFile open(gate);
+    ASSERT_TRUE(open.open(QIODevice::WriteOnly));
+    open.close();
+    ASSERT_TRUE(console.WaitForOutput(" measurements; COM2\n"));
+    const QStringList lines = Lines(console.Kill(), "SessionLst[1]=");
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines[0].endsWith("; counting...; COM2")) << lines[0].toStdString();
+    const QString counted =
+        Query(console.ArchiveFile(), "SELECT count(*) FROM measurement").value(0);
+    EXPECT_TRUE(lines.last().endsWith("; " + counted + " measurements; COM2"))
+        << lines.last().toStdString();
+    EXPECT_EQ(Query(console.ArchiveFile(), "SELECT measurements FROM session WHERE id = 1"),
+              QStringList{counted});
+}

@@ -13,8 +13,10 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <future>
 #include <gtest/gtest.h>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <sys/mount.h>
@@ -226,7 +228,12 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
 
     // Two consoles start on the file; the first to ask gets the offers, once.
     MeasurementArchive second(Options(path));
-    MeasurementArchive third(Options(path));
+    // Its counts wait for the test, as a long count would.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    ArchiveOptions heldCounts = Options(path);
+    heldCounts.beforeCount = [released](int64_t) { released.wait(); };
+    MeasurementArchive third(std::move(heldCounts));
     const std::vector<UncleanSession> offers = second.UncleanSessions();
     ASSERT_EQ(offers.size(), 2u);
     const UncleanSession& offer = offers[0]; // the oldest first
@@ -254,8 +261,25 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
     ASSERT_TRUE(third.Flush(30000));
     EXPECT_EQ(second.State().reason, QString());
     EXPECT_EQ(third.State().reason, QString());
-    const std::vector<SessionSummary> sessions = third.Sessions();
+    // The list comes at once while the counts are held back, and the writer goes on writing.
+    std::vector<SessionSummary> sessions = third.Sessions();
     ASSERT_EQ(sessions.size(), 5u);
+    std::vector<std::future<int64_t>> counts;
+    for (const SessionSummary& s : sessions) {
+        EXPECT_TRUE(s.counting) << s.id;
+        auto count = std::make_shared<std::promise<int64_t>>();
+        counts.push_back(count->get_future());
+        third.CountMeasurements(s, [count](int64_t n) { count->set_value(n); });
+    }
+    third.Add(Numbered(9000), ArrivalSource::Live);
+    ASSERT_TRUE(third.Flush(30000));
+    EXPECT_EQ(third.Sessions().size(), 5u);
+    release.set_value();
+    for (size_t i = 0; i < sessions.size(); ++i) {
+        sessions[i].measurements = counts[i].get();
+        sessions[i].counting = false;
+    }
+    third.UncleanSessions(); // runs on the writer after the counts it was given to keep
     EXPECT_GT(sessions[0].id, sessions[1].id); // newest first
     auto find = [&](int64_t id) {
         for (const SessionSummary& s : sessions)
@@ -279,7 +303,9 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
     // Counted once the session ended, and kept; running ones are counted afresh each time.
     EXPECT_EQ(Query(path, "SELECT measurements FROM session WHERE measurements IS NOT NULL"),
               QStringList({"6", "0", "1"}));
-    EXPECT_EQ(mine.measurements, 3000);
+    EXPECT_EQ(mine.measurements, 3001); // with the one written while the count was held
+    for (const SessionSummary& s : third.Sessions())
+        EXPECT_EQ(s.counting, s.running) << s.id;
     EXPECT_EQ(old.port, "COM2");
     EXPECT_EQ(old.peer, "127.0.0.1");
     EXPECT_EQ(old.arrivals[int(ArrivalSource::Download)], 5);
