@@ -111,9 +111,13 @@ int main(int argc, char** argv) {
     window.SetLink(&link);
     Guarded([&link] { link.MBCreate(); });
     window.SetArchive(archive.get());
-    Guarded([&window] {
+    // The restore question comes before the window unless the archive cannot be opened at once
+    // (another program holds it locked): then it comes once it opens, and the label says why.
+    constexpr int StartWaitMs = 2000;
+    Guarded([&window, &archive] {
         window.NoteArchivePort();
-        window.OfferRestore();
+        if (archive && archive->WaitOpen(StartWaitMs))
+            window.OfferRestore();
     });
     // A signal during the restore question ends the program before its loop starts.
     int rc = 0;

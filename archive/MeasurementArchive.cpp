@@ -37,6 +37,9 @@ bool IsMark(uint8_t source) {
 constexpr auto LookInterval = std::chrono::seconds(1);
 // How long the last write after a signal waits for another console's lock.
 constexpr int SignalBusyMs = 500;
+// How long the first try at start-up waits for another program's lock: the window waits for that
+// try, and a file held locked is tried again while the window shows why.
+constexpr int StartBusyMs = 200;
 
 constexpr size_t RowsPerInsert = 64;
 constexpr int ColumnsPerRow = 11;
@@ -223,6 +226,12 @@ public:
         return sessionId_;
     }
 
+    bool WaitOpen(int timeoutMs) {
+        std::unique_lock l(m_);
+        doneCv_.wait_for(l, std::chrono::milliseconds(timeoutMs), [&] { return started_; });
+        return started_ && reason_.isEmpty();
+    }
+
     bool Flush(int timeoutMs) {
         std::unique_lock l(m_);
         const int64_t target = handled_ + static_cast<int64_t>(pending_.size()) + taken_;
@@ -344,7 +353,8 @@ private:
     int64_t downloadFrom_ = 0;             // 0: the buffer follows no download
     std::deque<DownloadState> batchNotes_; // one for each DownloadMark in the batch
     bool freshSession_ = false;            // the next session is a new one, in a new file
-    int busyMs_ = options_.busyTimeoutMs;
+    int busyMs_ = std::min(options_.busyTimeoutMs, StartBusyMs);
+    bool opened_ = false; // the file was opened once
     std::optional<FileId> dbId_, walId_, shmId_;
     QString toldReason_; // the last refusal told by a message
     // Damaged files moved aside in this run, and their sessions already answered.
@@ -373,6 +383,9 @@ void MeasurementArchive::Writer::Run() {
     std::vector<Entry> batch;
     Clock::time_point lastCommit = Clock::now() - std::chrono::milliseconds(options_.batchMs);
     TryWrite(batch); // opens the file and starts the session
+    busyMs_ = options_.busyTimeoutMs;
+    if (db_.IsOpen())
+        db_.SetBusyTimeout(busyMs_);
     {
         std::lock_guard l(m_);
         started_ = true;
@@ -494,7 +507,16 @@ void MeasurementArchive::Writer::TryWrite(std::vector<Entry>& batch) {
             MoveAside(batch);
             return;
         }
-        Failed(f.text(), false);
+        Failed(f.code() == SQLITE_BUSY
+                   ? QStringLiteral("archive busy: another program holds it locked; retrying")
+                   : f.text(),
+               false);
+        return;
+    }
+    if (!opened_) {
+        opened_ = true;
+        if (options_.onOpened)
+            options_.onOpened();
     }
 }
 
@@ -963,6 +985,10 @@ int64_t MeasurementArchive::HandOverSlice() const {
 
 bool MeasurementArchive::Flush(int timeoutMs) {
     return writer_->Flush(timeoutMs);
+}
+
+bool MeasurementArchive::WaitOpen(int timeoutMs) {
+    return writer_->WaitOpen(timeoutMs);
 }
 
 int64_t MeasurementArchive::SessionId() const {

@@ -54,6 +54,9 @@ struct ArchiveOptions {
     // with StartAnew(), and the writer waits for it. Without it the writer goes on with what it
     // holds.
     std::function<void()> onRestart;
+    // Called on the writer thread when the file opened for the first time (at once, or once
+    // another program let go of its lock).
+    std::function<void()> onOpened;
     // For tests: called on the reader's thread before it counts a session's measurements, so
     // that a test can hold a count back as a long one would take.
     std::function<void(int64_t session)> beforeCount;
@@ -124,6 +127,9 @@ public:
 
     // Waits until everything handed over so far is written (true) or the time is up.
     bool Flush(int timeoutMs);
+    // Waits for the writer's first try to open the file (it waits only briefly for another
+    // program's lock): true when the file is open and written well.
+    bool WaitOpen(int timeoutMs);
 
     // Readers: run on the writer thread after what was handed over before; they fail with the
     // archive's failure text when the file cannot be read.

@@ -131,6 +131,16 @@ void TFImpixMain::HookArchive(ArchiveOptions& options) {
             },
             Qt::QueuedConnection);
     };
+    // A file another program held locked at start-up is offered from once it opens.
+    options.onOpened = [self] {
+        QMetaObject::invokeMethod(
+            qApp,
+            [self] {
+                if (self)
+                    Guarded([&] { self->OfferRestore(); });
+            },
+            Qt::QueuedConnection);
+    };
 }
 
 void TFImpixMain::GiveArchiveTheBuffer() {
@@ -210,19 +220,20 @@ void TFImpixMain::OfferRestore() {
     // Not inside itself: a question already open asks about every session it found.
     if (!archive_ || holdArrivals_)
         return;
+    holdArrivals_ = true;
+    const auto release = qScopeGuard([this] {
+        holdArrivals_ = false;
+        ReleaseHeldArrivals();
+    });
     std::vector<UncleanSession> sessions;
     try {
         sessions = archive_->UncleanSessions();
     } catch (const Failure&) {
         return; // the archive cannot be read: ArchiveTx says why
     }
-    // What the archive had to say while it opened (a damaged file moved aside) comes first.
+    // What the archive had to say while it opened (a damaged file moved aside) comes first;
+    // the offer posted when it opened finds this one under way.
     QCoreApplication::sendPostedEvents(qApp, QEvent::MetaCall);
-    holdArrivals_ = true;
-    const auto release = qScopeGuard([this] {
-        holdArrivals_ = false;
-        ReleaseHeldArrivals();
-    });
     for (const UncleanSession& s : sessions) {
         const int answer =
             ShowStdDlg(RestoreQuestion(s, format_), QuestionType, YesNo, stddlg::kResultYes,

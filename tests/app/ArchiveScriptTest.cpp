@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <algorithm>
 #include <csignal>
@@ -364,4 +365,43 @@ TEST(ConsoleWithArchive, HistoryShowsAtOnceWhileASessionIsCounted) {
         << lines.last().toStdString();
     EXPECT_EQ(Query(console.ArchiveFile(), "SELECT measurements FROM session WHERE id = 1"),
               QStringList{counted});
+}
+
+TEST(ConsoleWithArchive, AnArchiveLockedAtStartUpIsNamedAndRestoredFromOnceFree) {
+    ConsoleSandbox console;
+    ASSERT_TRUE(console.Ok());
+    int items = 0;
+    {
+        LoggerProcess logger;
+        ASSERT_TRUE(logger.Start(console.DevFolder() + "/COM2", {"--period-ms", "20"}));
+        console.Start(kMeasureTwoChannels + "wait 500\nprint PoolItemsTx\nwait 60000\n");
+        ASSERT_TRUE(console.WaitForOutput("PoolItemsTx="));
+        items = Lines(console.Kill(), "PoolItemsTx=").value(0).mid(12).toInt();
+        ASSERT_GT(items, 0);
+    }
+    // Another program holds the write lock.
+    QProcess holder;
+    holder.start("sqlite3", {console.ArchiveFile()});
+    ASSERT_TRUE(holder.waitForStarted());
+    holder.write("BEGIN IMMEDIATE;\nSELECT 'locked';\n");
+    while (!holder.readAllStandardOutput().contains("locked"))
+        ASSERT_TRUE(holder.waitForReadyRead(30000));
+
+    QString script = "wait 1000\nprint ArchiveTx\nprint PoolItemsTx\nclick HistoryBtn\n"
+                     "print SessionLst\nclick CancelBtn\nanswer yes\n";
+    for (int i = 0; i < 120; ++i) // a minute, as a hang guard
+        script += "wait 500\nprint PoolItemsTx\n";
+    console.Start(script);
+    ASSERT_TRUE(console.WaitForOutput("SessionLst["));
+    holder.closeWriteChannel(); // sqlite3 ends, and its lock with it
+    ASSERT_TRUE(holder.waitForFinished(30000));
+    ASSERT_TRUE(console.WaitForOutput(QString("PoolItemsTx=%1\n").arg(items)));
+    const QString out = console.Kill();
+    EXPECT_EQ(Lines(out, "ArchiveTx=").value(0),
+              "ArchiveTx=Archive: not written: archive busy: another program holds it locked; "
+              "retrying");
+    EXPECT_EQ(Lines(out, "PoolItemsTx=").value(0), "PoolItemsTx=0");
+    // The history is read while the lock is held.
+    EXPECT_TRUE(Lines(out, "SessionLst[0]=").value(0).contains(" - no clean end: live "))
+        << out.toStdString();
 }

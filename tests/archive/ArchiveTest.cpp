@@ -327,12 +327,13 @@ TEST(Archive, ALockedFileIsWaitedForAndAFullQueueIsCounted) {
         archive.Add(Numbered(k), ArrivalSource::Live);
     ASSERT_TRUE(WaitFor(archive, [](const ArchiveState& s) { return !s.reason.isEmpty(); }));
     const ArchiveState locked = archive.State();
-    EXPECT_EQ(locked.reason, "database is locked");
+    EXPECT_EQ(locked.reason, "archive busy: another program holds it locked; retrying");
     // Nobody waits for a writer that cannot write.
     EXPECT_FALSE(archive.Behind());
     EXPECT_EQ(locked.dropped, 50);
     EXPECT_EQ(ArchiveLabelText(locked),
-              "Archive: not written: database is locked (150 not archived)");
+              "Archive: not written: archive busy: another program holds it locked; retrying "
+              "(150 not archived)");
 
     holder.Exec("COMMIT");
     ASSERT_TRUE(archive.Flush(30000));
