@@ -110,13 +110,14 @@ int main(int argc, char** argv) {
     TMB link(window);
     window.SetLink(&link);
     Guarded([&link] { link.MBCreate(); });
-    window.SetArchive(archive.get());
     // The restore question comes before the window unless the archive cannot be opened at once
     // (another program holds it locked): then it comes once it opens, and the label says why.
     constexpr int StartWaitMs = 2000;
-    Guarded([&window, &archive] {
+    const bool archiveOpen = archive && archive->WaitOpen(StartWaitMs);
+    window.SetArchive(archive.get());
+    Guarded([&window, archiveOpen] {
         window.NoteArchivePort();
-        if (archive && archive->WaitOpen(StartWaitMs))
+        if (archiveOpen)
             window.OfferRestore();
     });
     // A signal during the restore question ends the program before its loop starts.

@@ -13,6 +13,7 @@
 #include <set>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <utility>
 
 #include "archive/ArchiveReader.h"
 #include "archive/ArchiveSchema.h"
@@ -228,8 +229,10 @@ public:
 
     bool WaitOpen(int timeoutMs) {
         std::unique_lock l(m_);
-        doneCv_.wait_for(l, std::chrono::milliseconds(timeoutMs), [&] { return started_; });
-        return started_ && reason_.isEmpty();
+        // A damaged file moved aside is followed at once by a new one: that is waited for.
+        doneCv_.wait_for(l, std::chrono::milliseconds(timeoutMs),
+                         [&] { return opened_ || (started_ && failing_ && !retryNow_); });
+        return opened_ && reason_.isEmpty();
     }
 
     bool Flush(int timeoutMs) {
@@ -326,6 +329,8 @@ private:
     int64_t handled_ = 0;           // entries written, markers included
     Clock::time_point lastWritten_; // the end of the last batch written
     bool started_ = false;          // the file was tried once
+    bool opened_ = false;           // and written once
+    bool retryNow_ = false;         // the next try follows at once
     QString reason_;
     QString port_;
     QString peer_;
@@ -354,7 +359,6 @@ private:
     std::deque<DownloadState> batchNotes_; // one for each DownloadMark in the batch
     bool freshSession_ = false;            // the next session is a new one, in a new file
     int busyMs_ = std::min(options_.busyTimeoutMs, StartBusyMs);
-    bool opened_ = false; // the file was opened once
     std::optional<FileId> dbId_, walId_, shmId_;
     QString toldReason_; // the last refusal told by a message
     // Damaged files moved aside in this run, and their sessions already answered.
@@ -479,6 +483,7 @@ void MeasurementArchive::Writer::Run() {
 }
 
 void MeasurementArchive::Writer::TryWrite(std::vector<Entry>& batch) {
+    bool first = false;
     try {
         EnsureOpen();
         if (const QString lost = LostFile(); !lost.isEmpty()) {
@@ -500,6 +505,7 @@ void MeasurementArchive::Writer::TryWrite(std::vector<Entry>& batch) {
         lastWritten_ = Clock::now();
         reason_.clear();
         failing_ = false;
+        first = !std::exchange(opened_, true);
         doneCv_.notify_all();
     } catch (const SqliteFailure& f) {
         CloseDb();
@@ -513,17 +519,16 @@ void MeasurementArchive::Writer::TryWrite(std::vector<Entry>& batch) {
                false);
         return;
     }
-    if (!opened_) {
-        opened_ = true;
-        if (options_.onOpened)
-            options_.onOpened();
-    }
+    if (first && options_.onOpened)
+        options_.onOpened();
 }
 
 void MeasurementArchive::Writer::Failed(const QString& reason, bool retryNow) {
     std::lock_guard l(m_);
     reason_ = reason;
     failing_ = true;
+    retryNow_ = retryNow;
+    doneCv_.notify_all();
     nextTry_ = Clock::now() + std::chrono::milliseconds(retryNow ? 0 : options_.retryMs);
 }
 
