@@ -192,12 +192,12 @@ void SweepWindow::Changed(int sweep) {
 
 void SweepWindow::Appended(int sweep, int point) {
     Changed(sweep);
+    plot_->update(); // the sweep may be overlaid without being the chosen one
     if (sweep != Chosen())
         return;
     const Sweep& s = recorder_.Sweeps()[static_cast<size_t>(sweep)];
     AppendRow(s, point);
     points_->setText(QString::number(s.points.size()));
-    plot_->update();
 }
 
 void SweepWindow::AppendRow(const Sweep& s, int point) {

@@ -97,4 +97,9 @@ TEST_F(SweepWindowTest, PointsFollowTheirSweepIntoTheWindow) {
     list->setCurrentRow(0);
     EXPECT_EQ(Find<QLabel>("SweepPointsTx")->text(), "3");
     EXPECT_EQ(Column(0), (std::vector<QString>{"100", "200", "400"}));
+
+    // Ten seconds without a point end the running sweep, with no event from the link.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rec.Running() < 0; }, 30000));
+    EXPECT_EQ(rec.Sweeps()[1].end, SweepEnd::Silence);
+    EXPECT_FALSE(list->item(1)->text().contains("running"));
 }
