@@ -1,5 +1,6 @@
 #include "widgets/SpectrumPlot.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
@@ -78,32 +79,29 @@ std::vector<SpectrumValue> FitValues(const Sweep& s) {
     return out;
 }
 
-// Lines through the runs of points that are not void, a dot on each point; or a dashed line.
-void DrawSeries(QPainter& painter, const std::vector<SpectrumValue>& values, QColor color,
-                bool dashed, const std::function<QPointF(const SpectrumValue&)>& at) {
-    QPen pen(color, dashed ? 1.5 : 1.2, dashed ? Qt::DashLine : Qt::SolidLine);
-    painter.setPen(pen);
-    QPainterPath path;
-    bool open = false;
-    for (const SpectrumValue& v : values) {
-        if (!std::isfinite(v.r) || !std::isfinite(v.x)) {
-            open = false;
-            continue;
-        }
-        const QPointF p = at(v);
-        if (open)
-            path.lineTo(p);
-        else
-            path.moveTo(p);
-        open = true;
+enum class SeriesStyle { Dots, HollowDots, Dashed };
+
+// Lines through the runs of points (a void point ends a run: a gap), and a dot on each point
+// unless dashed.
+void DrawSeries(QPainter& painter, const std::vector<SpectrumValue>& values,
+                const std::vector<std::pair<int, int>>& runs, QColor color, SeriesStyle style,
+                const std::function<QPointF(const SpectrumValue&)>& at) {
+    const Qt::PenStyle line = style == SeriesStyle::Dots         ? Qt::SolidLine
+                              : style == SeriesStyle::HollowDots ? Qt::DotLine
+                                                                 : Qt::DashLine;
+    painter.setPen(QPen(color, style == SeriesStyle::Dashed ? 1.5 : 1.2, line));
+    painter.setBrush(style == SeriesStyle::Dots ? QBrush(color) : QBrush(Qt::NoBrush));
+    for (const auto& [first, last] : runs) {
+        QPainterPath path(at(values[static_cast<size_t>(first)]));
+        for (int i = first + 1; i <= last; ++i)
+            path.lineTo(at(values[static_cast<size_t>(i)]));
+        painter.strokePath(path, painter.pen());
+        if (style != SeriesStyle::Dashed)
+            for (int i = first; i <= last; ++i) {
+                painter.setPen(QPen(color, 1.2));
+                painter.drawEllipse(at(values[static_cast<size_t>(i)]), 2.5, 2.5);
+            }
     }
-    painter.drawPath(path);
-    if (dashed)
-        return;
-    painter.setBrush(color);
-    for (const SpectrumValue& v : values)
-        if (std::isfinite(v.r) && std::isfinite(v.x))
-            painter.drawEllipse(at(v), 2.5, 2.5);
     painter.setBrush(Qt::NoBrush);
 }
 
@@ -165,6 +163,7 @@ void DrawSideTicks(QPainter& painter, const ValueAxis& axis, QRect plot, const U
 
 SpectrumPlot::SpectrumPlot(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
 }
 
 void SpectrumPlot::SetRecorder(const SweepRecorder* recorder) {
@@ -179,7 +178,50 @@ void SpectrumPlot::SetTraces(std::vector<Trace> traces) {
 
 void SpectrumPlot::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    Render(painter, size());
+    marks_.clear();
+    Render(painter, size(), &marks_);
+}
+
+void SpectrumPlot::mouseMoveEvent(QMouseEvent* event) {
+    QString text;
+    const QPointF at = event->position();
+    double best = 12 * 12; // pixels, squared: nearer than that or none
+    for (const PointMark& m : marks_) {
+        const QPointF d = m.at - at;
+        const double d2 = d.x() * d.x() + d.y() * d.y();
+        if (d2 < best) {
+            best = d2;
+            text = PointText(m.sweep, m.point);
+        }
+    }
+    if (text != hoverText_) {
+        hoverText_ = text;
+        emit hoverChanged(text);
+    }
+}
+
+void SpectrumPlot::leaveEvent(QEvent*) {
+    if (!hoverText_.isEmpty()) {
+        hoverText_.clear();
+        emit hoverChanged(hoverText_);
+    }
+}
+
+QString SpectrumPlot::PointText(int sweep, int point) const {
+    if (!recorder_ || sweep < 0 || sweep >= static_cast<int>(recorder_->Sweeps().size()))
+        return {};
+    const Sweep& s = recorder_->Sweeps()[static_cast<size_t>(sweep)];
+    if (point < 0 || point >= static_cast<int>(s.points.size()))
+        return {};
+    const SweepPoint& p = s.points[static_cast<size_t>(point)];
+    const auto ohms = [](double v) { return WithUnit(v, ScaleFor(Unit::Ohm, v, v), 2); };
+    return QStringLiteral("Sweep %1, point %2: %3 Hz, range %4, R %5, X %6, |Z| %7, phase %8")
+        .arg(sweep + 1)
+        .arg(point + 1)
+        .arg(p.Hz())
+        .arg(p.range)
+        .arg(ohms(p.Rx), ohms(p.Xx), ohms(p.Magnitude()),
+             WithUnit(p.PhaseDegrees(), BaseScale(Unit::Degree), 2));
 }
 
 QImage SpectrumPlot::Picture() const {
@@ -189,21 +231,23 @@ QImage SpectrumPlot::Picture() const {
     return image;
 }
 
-void SpectrumPlot::Render(QPainter& painter, QSize size) const {
+void SpectrumPlot::Render(QPainter& painter, QSize size, std::vector<PointMark>* marks) const {
     painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     painter.setRenderHint(QPainter::Antialiasing);
     const int legendHeight = 18 * static_cast<int>(std::max<size_t>(traces_.size(), 1)) + 6;
     const int half = size.width() / 2;
     const int plotsHeight = std::max(size.height() - legendHeight, 120);
-    DrawBode(painter, QRect(0, 0, half, plotsHeight));
-    DrawNyquist(painter, QRect(half, 0, size.width() - half, plotsHeight));
+    DrawBode(painter, QRect(0, 0, half, plotsHeight), marks);
+    DrawNyquist(painter, QRect(half, 0, size.width() - half, plotsHeight), marks);
     DrawLegend(painter, QRect(0, plotsHeight, size.width(), legendHeight));
 }
 
 namespace {
 struct TraceValues {
+    int sweep;
     QColor color;
     std::vector<SpectrumValue> points, fit;
+    std::vector<std::pair<int, int>> runs, fitRuns;
 };
 
 std::vector<TraceValues> Collect(const SweepRecorder* recorder,
@@ -215,13 +259,26 @@ std::vector<TraceValues> Collect(const SweepRecorder* recorder,
         if (t.sweep < 0 || t.sweep >= static_cast<int>(recorder->Sweeps().size()))
             continue;
         const Sweep& s = recorder->Sweeps()[static_cast<size_t>(t.sweep)];
-        out.push_back({t.color, PointValues(s), FitValues(s)});
+        TraceValues v{t.sweep, t.color, PointValues(s), FitValues(s), UnbrokenRuns(s.points), {}};
+        if (!v.fit.empty())
+            v.fitRuns.emplace_back(0, static_cast<int>(v.fit.size()) - 1);
+        out.push_back(std::move(v));
     }
     return out;
 }
+
+// Where each point that is not void lies, for the pointer.
+void Mark(std::vector<SpectrumPlot::PointMark>* marks, const TraceValues& t,
+          const std::function<QPointF(const SpectrumValue&)>& at) {
+    if (!marks)
+        return;
+    for (const auto& [first, last] : t.runs)
+        for (int i = first; i <= last; ++i)
+            marks->push_back({at(t.points[static_cast<size_t>(i)]), t.sweep, i});
+}
 } // namespace
 
-void SpectrumPlot::DrawBode(QPainter& painter, QRect area) const {
+void SpectrumPlot::DrawBode(QPainter& painter, QRect area, std::vector<PointMark>* marks) const {
     const QRect plot = area.adjusted(MarginLeft, MarginTop, -MarginRight, -MarginBottom);
     const std::vector<TraceValues> traces = Collect(recorder_, traces_);
     Extent hz, mag, phase;
@@ -251,29 +308,17 @@ void SpectrumPlot::DrawBode(QPainter& painter, QRect area) const {
         const auto phaseAt = [&](const SpectrumValue& v) {
             return QPointF(X(f, v.hz), ph.Y(v.phase));
         };
-        DrawSeries(painter, t.points, t.color, false, magAt);
-        DrawSeries(painter, t.fit, t.color, true, magAt);
-        // The phase in a lighter line with hollow dots.
-        painter.setPen(QPen(t.color.lighter(130), 1, Qt::DotLine));
-        QPainterPath path;
-        bool open = false;
-        for (const SpectrumValue& v : t.points) {
-            if (!std::isfinite(v.phase)) {
-                open = false;
-                continue;
-            }
-            const QPointF p = phaseAt(v);
-            open ? path.lineTo(p) : path.moveTo(p);
-            open = true;
-            painter.drawEllipse(p, 2.5, 2.5);
-        }
-        painter.drawPath(path);
-        DrawSeries(painter, t.fit, t.color.lighter(130), true, phaseAt);
+        DrawSeries(painter, t.points, t.runs, t.color, SeriesStyle::Dots, magAt);
+        DrawSeries(painter, t.fit, t.fitRuns, t.color, SeriesStyle::Dashed, magAt);
+        DrawSeries(painter, t.points, t.runs, t.color.lighter(130), SeriesStyle::HollowDots,
+                   phaseAt);
+        Mark(marks, t, magAt);
+        DrawSeries(painter, t.fit, t.fitRuns, t.color.lighter(130), SeriesStyle::Dashed, phaseAt);
     }
     painter.restore();
 }
 
-void SpectrumPlot::DrawNyquist(QPainter& painter, QRect area) const {
+void SpectrumPlot::DrawNyquist(QPainter& painter, QRect area, std::vector<PointMark>* marks) const {
     // Room between the Bode plot's phase axis and this plot's -X axis.
     const QRect plot = area.adjusted(MarginLeft + 24, MarginTop, -MarginRight / 2, -MarginBottom);
     const std::vector<TraceValues> traces = Collect(recorder_, traces_);
@@ -302,8 +347,9 @@ void SpectrumPlot::DrawNyquist(QPainter& painter, QRect area) const {
     painter.setClipRect(plot.adjusted(1, 1, -1, -1));
     const auto at = [&](const SpectrumValue& v) { return QPointF(X(rAxis, v.r), xAxis.Y(-v.x)); };
     for (const TraceValues& t : traces) {
-        DrawSeries(painter, t.points, t.color, false, at);
-        DrawSeries(painter, t.fit, t.color, true, at);
+        DrawSeries(painter, t.points, t.runs, t.color, SeriesStyle::Dots, at);
+        DrawSeries(painter, t.fit, t.fitRuns, t.color, SeriesStyle::Dashed, at);
+        Mark(marks, t, at);
     }
     painter.restore();
 }

@@ -113,6 +113,8 @@ SweepWindow::SweepWindow(SweepRecorder& recorder, QWidget* parent)
         MakeButton(this, QStringLiteral("SweepImageBtn"), QStringLiteral("Save image..."));
     fit_ = MakeLabel(this, QStringLiteral("SweepFitTx"), QString());
     fit_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* hover = MakeLabel(this, QStringLiteral("SweepHoverTx"), QString());
+    hover->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* left = new QWidget(this);
     auto* leftLayout = new QVBoxLayout(left);
@@ -135,6 +137,7 @@ SweepWindow::SweepWindow(SweepRecorder& recorder, QWidget* parent)
     buttons->addStretch(1);
     rightLayout->addLayout(buttons);
     rightLayout->addWidget(plot_, 1);
+    rightLayout->addWidget(hover);
     rightLayout->addWidget(fit_);
     auto* split = new QSplitter(this);
     split->addWidget(left);
@@ -146,6 +149,7 @@ SweepWindow::SweepWindow(SweepRecorder& recorder, QWidget* parent)
     connect(list_, &QListWidget::currentRowChanged, this,
             [this] { Guarded([this] { ShowChosen(); }); });
     connect(list_, &QListWidget::itemChanged, this, [this] { Guarded([this] { ShowTraces(); }); });
+    connect(plot_, &SpectrumPlot::hoverChanged, hover, &QLabel::setText);
     connect(fitBtn, &QPushButton::clicked, this, [this] { Guarded([this] { Fit(); }); });
     connect(save, &QPushButton::clicked, this, [this] { Guarded([this] { Save(); }); });
     connect(image, &QPushButton::clicked, this, [this] { Guarded([this] { SaveImage(); }); });

@@ -1,10 +1,11 @@
 #pragma once
 // The window "Sweeps" (FSweep): this session's frequency sweeps in a list (SweepLst; a ticked
 // sweep is overlaid on the chosen one), the chosen sweep's number of points (SweepPointsTx) and
-// its points in a table (SweepTbl), its Bode and Nyquist plots (SweepPB), "Fit" (SweepFitBtn,
-// the result in SweepFitTx), "Save..." (SweepSaveBtn: the ticked sweeps, or the chosen one, as
-// CSV) and "Save image..." (SweepImageBtn: the plots as PNG or SVG). It follows the recorder:
-// a running sweep grows in the list, the table and the plots as its points arrive.
+// its points in a table (SweepTbl), its Bode and Nyquist plots (SweepPB; the point under the
+// pointer in SweepHoverTx), "Fit" (SweepFitBtn, the result in SweepFitTx), "Save..." (SweepSaveBtn:
+// the ticked sweeps, or the chosen one, as CSV) and "Save image..." (SweepImageBtn: the plots as
+// PNG or SVG). It follows the recorder: a running sweep grows in the list, the table and the plots
+// as its points arrive.
 #include <QWidget>
 
 class QLabel;

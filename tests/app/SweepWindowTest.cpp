@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QTableWidget>
 
 #include "app/features/SweepWindow.h"
@@ -92,6 +93,24 @@ TEST_F(SweepWindowTest, PointsFollowTheirSweepIntoTheWindow) {
     EXPECT_EQ(plot->Traces()[1].sweep, 1);
     EXPECT_NE(plot->Traces()[0].color, plot->Traces()[1].color);
     EXPECT_FALSE(plot->Picture().isNull());
+
+    // The pointer names the nearest point: the first sweep's first one, in either plot.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(plot->window()));
+    plot->repaint();
+    int marked = 0;
+    for (const SpectrumPlot::PointMark& m : plot->Marks()) {
+        if (m.sweep != 0 || m.point != 0)
+            continue;
+        QMouseEvent move(QEvent::MouseMove, m.at, plot->mapToGlobal(m.at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(plot, &move);
+        EXPECT_EQ(Find<QLabel>("SweepHoverTx")->text(),
+                  "Sweep 1, point 1: 100 Hz, range 0, R 1.00 kΩ, X -500.00 Ω, |Z| 1.12 kΩ, "
+                  "phase -26.57°");
+        ++marked;
+    }
+    EXPECT_EQ(marked, 2); // Bode and Nyquist; the void point has no mark
+    EXPECT_EQ(plot->Marks().size(), 2u * (2 + 1));
 
     // Choosing the first again shows its points.
     list->setCurrentRow(0);
