@@ -2,7 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
+#include <QPolygonF>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -21,6 +21,8 @@ constexpr int MarginTop = 24;
 constexpr int MarginBottom = 40;
 constexpr int TickSpacing = 44;
 constexpr int CurvePoints = 120;
+constexpr size_t SmoothPoints = 20000;
+constexpr int LegendRows = 8; // named sweeps; more are counted in one line
 
 struct Extent {
     double lo = std::numeric_limits<double>::infinity();
@@ -82,27 +84,30 @@ std::vector<SpectrumValue> FitValues(const Sweep& s) {
 enum class SeriesStyle { Dots, HollowDots, Dashed };
 
 // Lines through the runs of points (a void point ends a run: a gap), and a dot on each point
-// unless dashed.
+// unless dashed or too dense to tell apart (more than one point per four pixels across
+// `width`), where dots would only cost time.
 void DrawSeries(QPainter& painter, const std::vector<SpectrumValue>& values,
                 const std::vector<std::pair<int, int>>& runs, QColor color, SeriesStyle style,
-                const std::function<QPointF(const SpectrumValue&)>& at) {
+                int width, const std::function<QPointF(const SpectrumValue&)>& at) {
     const Qt::PenStyle line = style == SeriesStyle::Dots         ? Qt::SolidLine
                               : style == SeriesStyle::HollowDots ? Qt::DotLine
                                                                  : Qt::DashLine;
-    painter.setPen(QPen(color, style == SeriesStyle::Dashed ? 1.5 : 1.2, line));
-    painter.setBrush(style == SeriesStyle::Dots ? QBrush(color) : QBrush(Qt::NoBrush));
+    const bool dots = style != SeriesStyle::Dashed && static_cast<int>(values.size()) * 4 <= width;
+    QPolygonF polyline;
     for (const auto& [first, last] : runs) {
-        QPainterPath path(at(values[static_cast<size_t>(first)]));
-        for (int i = first + 1; i <= last; ++i)
-            path.lineTo(at(values[static_cast<size_t>(i)]));
-        painter.strokePath(path, painter.pen());
-        if (style != SeriesStyle::Dashed)
-            for (int i = first; i <= last; ++i) {
-                painter.setPen(QPen(color, 1.2));
-                painter.drawEllipse(at(values[static_cast<size_t>(i)]), 2.5, 2.5);
-            }
+        polyline.clear();
+        for (int i = first; i <= last; ++i)
+            polyline << at(values[static_cast<size_t>(i)]);
+        painter.setPen(QPen(color, dots ? (style == SeriesStyle::Dashed ? 1.5 : 1.2) : 1.0, line));
+        painter.drawPolyline(polyline);
+        if (!dots)
+            continue;
+        painter.setPen(QPen(color, 1.2));
+        painter.setBrush(style == SeriesStyle::Dots ? QBrush(color) : QBrush(Qt::NoBrush));
+        for (const QPointF& p : polyline)
+            painter.drawEllipse(p, 2.5, 2.5);
+        painter.setBrush(Qt::NoBrush);
     }
-    painter.setBrush(Qt::NoBrush);
 }
 
 void DrawFrame(QPainter& painter, QRect plot, const QString& title) {
@@ -233,8 +238,15 @@ QImage SpectrumPlot::Picture() const {
 
 void SpectrumPlot::Render(QPainter& painter, QSize size, std::vector<PointMark>* marks) const {
     painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const int legendHeight = 18 * static_cast<int>(std::max<size_t>(traces_.size(), 1)) + 6;
+    // Smooth lines cost about ten times as much: an overlay of many long sweeps goes without.
+    size_t points = 0;
+    if (recorder_)
+        for (const Trace& t : traces_)
+            if (t.sweep >= 0 && t.sweep < static_cast<int>(recorder_->Sweeps().size()))
+                points += recorder_->Sweeps()[static_cast<size_t>(t.sweep)].points.size();
+    painter.setRenderHint(QPainter::Antialiasing, points <= SmoothPoints);
+    const int legendHeight =
+        18 * std::clamp(static_cast<int>(traces_.size()), 1, LegendRows + 1) + 6;
     const int half = size.width() / 2;
     const int plotsHeight = std::max(size.height() - legendHeight, 120);
     DrawBode(painter, QRect(0, 0, half, plotsHeight), marks);
@@ -292,7 +304,7 @@ void SpectrumPlot::DrawBode(QPainter& painter, QRect area, std::vector<PointMark
     const ValueAxis f = Axis(TrendScale::Log, hz, plot.left(), plot.width());
     const ValueAxis m = Axis(TrendScale::Log, mag, plot.top(), plot.height());
     const ValueAxis ph = Axis(TrendScale::Linear, phase, plot.top(), plot.height());
-    DrawFrame(painter, plot, QStringLiteral("Bode: |Z| (solid dots), phase (hollow)"));
+    DrawFrame(painter, plot, QStringLiteral("Bode: |Z| (solid), phase (dotted)"));
     const UnitScale fu = ScaleFor(Unit::Hertz, hz.lo, hz.hi);
     const UnitScale mu = ScaleFor(Unit::Ohm, mag.lo, mag.hi);
     const UnitScale pu = BaseScale(Unit::Degree);
@@ -308,12 +320,13 @@ void SpectrumPlot::DrawBode(QPainter& painter, QRect area, std::vector<PointMark
         const auto phaseAt = [&](const SpectrumValue& v) {
             return QPointF(X(f, v.hz), ph.Y(v.phase));
         };
-        DrawSeries(painter, t.points, t.runs, t.color, SeriesStyle::Dots, magAt);
-        DrawSeries(painter, t.fit, t.fitRuns, t.color, SeriesStyle::Dashed, magAt);
+        DrawSeries(painter, t.points, t.runs, t.color, SeriesStyle::Dots, plot.width(), magAt);
+        DrawSeries(painter, t.fit, t.fitRuns, t.color, SeriesStyle::Dashed, plot.width(), magAt);
         DrawSeries(painter, t.points, t.runs, t.color.lighter(130), SeriesStyle::HollowDots,
-                   phaseAt);
+                   plot.width(), phaseAt);
         Mark(marks, t, magAt);
-        DrawSeries(painter, t.fit, t.fitRuns, t.color.lighter(130), SeriesStyle::Dashed, phaseAt);
+        DrawSeries(painter, t.fit, t.fitRuns, t.color.lighter(130), SeriesStyle::Dashed,
+                   plot.width(), phaseAt);
     }
     painter.restore();
 }
@@ -347,8 +360,8 @@ void SpectrumPlot::DrawNyquist(QPainter& painter, QRect area, std::vector<PointM
     painter.setClipRect(plot.adjusted(1, 1, -1, -1));
     const auto at = [&](const SpectrumValue& v) { return QPointF(X(rAxis, v.r), xAxis.Y(-v.x)); };
     for (const TraceValues& t : traces) {
-        DrawSeries(painter, t.points, t.runs, t.color, SeriesStyle::Dots, at);
-        DrawSeries(painter, t.fit, t.fitRuns, t.color, SeriesStyle::Dashed, at);
+        DrawSeries(painter, t.points, t.runs, t.color, SeriesStyle::Dots, plot.width(), at);
+        DrawSeries(painter, t.fit, t.fitRuns, t.color, SeriesStyle::Dashed, plot.width(), at);
         Mark(marks, t, at);
     }
     painter.restore();
@@ -362,7 +375,15 @@ void SpectrumPlot::DrawLegend(QPainter& painter, QRect area) const {
         return;
     }
     int y = area.top() + 2;
-    for (const Trace& t : traces_) {
+    for (size_t k = 0; k < traces_.size(); ++k) {
+        const Trace& t = traces_[k];
+        if (k == static_cast<size_t>(LegendRows) && traces_.size() > k + 1) {
+            // The rest in one line: the picture stays a picture of plots.
+            painter.drawText(QRect(MarginLeft, y, area.width() - MarginLeft, 16),
+                             Qt::AlignLeft | Qt::AlignVCenter,
+                             QStringLiteral("... and %1 more").arg(traces_.size() - k));
+            break;
+        }
         painter.setPen(QPen(t.color, 2));
         painter.drawLine(MarginLeft, y + 8, MarginLeft + 24, y + 8);
         painter.setPen(QPen(t.color, 1.5, Qt::DashLine));
