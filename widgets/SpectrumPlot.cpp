@@ -236,24 +236,6 @@ QImage SpectrumPlot::Picture() const {
     return image;
 }
 
-void SpectrumPlot::Render(QPainter& painter, QSize size, std::vector<PointMark>* marks) const {
-    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    // Smooth lines cost about ten times as much: an overlay of many long sweeps goes without.
-    size_t points = 0;
-    if (recorder_)
-        for (const Trace& t : traces_)
-            if (t.sweep >= 0 && t.sweep < static_cast<int>(recorder_->Sweeps().size()))
-                points += recorder_->Sweeps()[static_cast<size_t>(t.sweep)].points.size();
-    painter.setRenderHint(QPainter::Antialiasing, points <= SmoothPoints);
-    const int legendHeight =
-        18 * std::clamp(static_cast<int>(traces_.size()), 1, LegendRows + 1) + 6;
-    const int half = size.width() / 2;
-    const int plotsHeight = std::max(size.height() - legendHeight, 120);
-    DrawBode(painter, QRect(0, 0, half, plotsHeight), marks);
-    DrawNyquist(painter, QRect(half, 0, size.width() - half, plotsHeight), marks);
-    DrawLegend(painter, QRect(0, plotsHeight, size.width(), legendHeight));
-}
-
 namespace {
 struct TraceValues {
     int sweep;
@@ -288,11 +270,10 @@ void Mark(std::vector<SpectrumPlot::PointMark>* marks, const TraceValues& t,
         for (int i = first; i <= last; ++i)
             marks->push_back({at(t.points[static_cast<size_t>(i)]), t.sweep, i});
 }
-} // namespace
 
-void SpectrumPlot::DrawBode(QPainter& painter, QRect area, std::vector<PointMark>* marks) const {
+void DrawBode(QPainter& painter, QRect area, const std::vector<TraceValues>& traces,
+              std::vector<SpectrumPlot::PointMark>* marks) {
     const QRect plot = area.adjusted(MarginLeft, MarginTop, -MarginRight, -MarginBottom);
-    const std::vector<TraceValues> traces = Collect(recorder_, traces_);
     Extent hz, mag, phase;
     for (const TraceValues& t : traces)
         for (const auto* vs : {&t.points, &t.fit})
@@ -331,10 +312,10 @@ void SpectrumPlot::DrawBode(QPainter& painter, QRect area, std::vector<PointMark
     painter.restore();
 }
 
-void SpectrumPlot::DrawNyquist(QPainter& painter, QRect area, std::vector<PointMark>* marks) const {
+void DrawNyquist(QPainter& painter, QRect area, const std::vector<TraceValues>& traces,
+                 std::vector<SpectrumPlot::PointMark>* marks) {
     // Room between the Bode plot's phase axis and this plot's -X axis.
     const QRect plot = area.adjusted(MarginLeft + 24, MarginTop, -MarginRight / 2, -MarginBottom);
-    const std::vector<TraceValues> traces = Collect(recorder_, traces_);
     Extent r, negX;
     for (const TraceValues& t : traces)
         for (const auto* vs : {&t.points, &t.fit})
@@ -365,6 +346,25 @@ void SpectrumPlot::DrawNyquist(QPainter& painter, QRect area, std::vector<PointM
         Mark(marks, t, at);
     }
     painter.restore();
+}
+
+} // namespace
+
+void SpectrumPlot::Render(QPainter& painter, QSize size, std::vector<PointMark>* marks) const {
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    // Smooth lines cost about ten times as much: an overlay of many long sweeps goes without.
+    const std::vector<TraceValues> traces = Collect(recorder_, traces_);
+    size_t points = 0;
+    for (const TraceValues& t : traces)
+        points += t.points.size();
+    painter.setRenderHint(QPainter::Antialiasing, points <= SmoothPoints);
+    const int legendHeight =
+        18 * std::clamp(static_cast<int>(traces_.size()), 1, LegendRows + 1) + 6;
+    const int half = size.width() / 2;
+    const int plotsHeight = std::max(size.height() - legendHeight, 120);
+    DrawBode(painter, QRect(0, 0, half, plotsHeight), traces, marks);
+    DrawNyquist(painter, QRect(half, 0, size.width() - half, plotsHeight), traces, marks);
+    DrawLegend(painter, QRect(0, plotsHeight, size.width(), legendHeight));
 }
 
 void SpectrumPlot::DrawLegend(QPainter& painter, QRect area) const {

@@ -60,8 +60,6 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
-    void DrawBode(QPainter& painter, QRect area, std::vector<PointMark>* marks) const;
-    void DrawNyquist(QPainter& painter, QRect area, std::vector<PointMark>* marks) const;
     void DrawLegend(QPainter& painter, QRect area) const;
 
     const SweepRecorder* recorder_ = nullptr;
