@@ -260,7 +260,7 @@ void SweepWindow::Fit() {
     const Result<CircuitFit> fit =
         FitCircuit(recorder_.Sweeps()[static_cast<size_t>(chosen)].Samples());
     if (!fit)
-        throw Failure(QStringLiteral("The fit failed: %1").arg(fit.error()));
+        throw Failure(QStringLiteral("The fit failed: %1").arg(fit.error().text));
     recorder_.SetFit(chosen, *fit);
 }
 
@@ -280,7 +280,7 @@ void SweepWindow::Save() {
         return;
     const Result<qsizetype> written = WriteSweepsCsv(*path, chosen);
     if (!written)
-        throw Failure(written.error());
+        throw Failure(written.error().text);
 }
 
 void SweepWindow::SaveImage() {
