@@ -186,6 +186,7 @@ void TFImpixMain::ConnectHandlers() {
     ConnectExportHandlers();
     ConnectArchiveHandlers();
     ConnectTrendHandlers();
+    ConnectSweepHandlers();
 }
 
 void TFImpixMain::showEvent(QShowEvent* event) {

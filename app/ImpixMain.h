@@ -29,6 +29,8 @@ class MeasurementArchive;
 struct ArchiveOptions;
 class PreviewPlot;
 class ReportServer;
+class SweepRecorder;
+class SweepWindow;
 
 class TFImpixMain : public QMainWindow, public ConsoleView, private RecordStreamListener {
     Q_OBJECT
@@ -57,6 +59,9 @@ public:
     void AddReportedRecord(const TMeasRecord& rec) override;
     void DownloadRequested(int64_t first, int64_t amount) override;
     void ShowLinkHealth(const LinkHealth& health) override;
+    void FreqParamsExchanged(const FreqParamsCodes& codes) override;
+    void FreqMeasureStarted() override;
+    void SweepPointDecoded(const MeasValues& point) override;
     const FormatSettings& Format() const override { return format_; }
     QString Text(const QString& name) const override;
     void SetText(const QString& name, const QString& text) override;
@@ -133,6 +138,9 @@ public:
     // Trend view: a window on the board and channel (1-based) that follows the buffer.
     void TrendBtnClick();
     void OpenTrend(int board, int channel);
+    // Frequency sweeps: this session's, every point kept; "Sweeps..." shows them.
+    SweepRecorder& Sweeps() const { return *sweeps_; }
+    void SweepBtnClick();
 
     // Download progress and its gaps.
     DownloadTracker Download;
@@ -175,6 +183,9 @@ private:
     // Arrivals held while the restore question was open or a hand-over ran, in their order.
     void ReleaseHeldArrivals();
     void ConnectTrendHandlers();
+    void ConnectSweepHandlers();
+    // The silence timer runs until the running sweep's deadline.
+    void ArmSweepSilence();
     // Runs the handler for the button's clicks through the event guard.
     void OnClick(const QString& button, std::function<void()> handler);
     // The pool's notifications: the item count and the newest row of the table.
@@ -200,6 +211,9 @@ private:
     bool requestingGaps_ = false;
     QString exportedWorkbook_; // what "Open" opens
     MeasurementArchive* archive_ = nullptr;
+    SweepRecorder* sweeps_ = nullptr;
+    QTimer* sweepSilence_ = nullptr;
+    SweepWindow* sweepWindow_ = nullptr;
     QTimer* archiveTimer_ = nullptr;
     // While the restore question is open, arrivals wait here to follow the restored items.
     bool holdArrivals_ = false;
