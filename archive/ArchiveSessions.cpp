@@ -118,8 +118,8 @@ std::optional<DownloadState> SessionDownload(SqliteDb& db, int64_t session) {
 std::vector<SessionSummary> ListSessions(SqliteDb& db, const SessionRunning& running) {
     SqliteStatement s =
         db.Prepare("SELECT id, started_at, ended_at, clean_end, live, download, report, restored, "
-                   "ifnull(first_arrival, 0), ifnull(last_arrival, 0), port, peer, host, pid, "
-                   "process_start, boot_id, measurements, ifnull(end_signal, 0) FROM session "
+                   "fleet, ifnull(first_arrival, 0), ifnull(last_arrival, 0), port, peer, host, "
+                   "pid, process_start, boot_id, measurements, ifnull(end_signal, 0) FROM session "
                    "ORDER BY id DESC");
     SqliteStatement measurements = db.Prepare(
         "SELECT count(*) FROM (" +
@@ -133,22 +133,22 @@ std::vector<SessionSummary> ListSessions(SqliteDb& db, const SessionRunning& run
         m.startedAt = s.Text(1);
         m.endedAt = s.Text(2);
         m.cleanEnd = s.Int(3) != 0;
-        m.endSignal = static_cast<int>(s.Int(17));
+        m.endSignal = static_cast<int>(s.Int(18));
         for (int i = 0; i < ArrivalSourceCount; ++i)
             m.arrivals[i] = s.Int(4 + i);
-        m.port = s.Text(10);
-        m.peer = s.Text(11);
+        m.port = s.Text(11);
+        m.peer = s.Text(12);
         m.running =
-            m.endedAt.isEmpty() && running(m.id, {s.Text(12), s.Int(13), s.Int(14), s.Text(15)});
+            m.endedAt.isEmpty() && running(m.id, {s.Text(13), s.Int(14), s.Int(15), s.Text(16)});
         int64_t arrivals = 0;
         for (int64_t n : m.arrivals)
             arrivals += n;
-        if (!s.IsNull(16)) {
-            m.measurements = s.Int(16);
+        if (!s.IsNull(17)) {
+            m.measurements = s.Int(17);
         } else if (!m.running || arrivals <= CountWhileRunning) {
             // Counting takes a pass over the session's arrivals: once for a session that ended,
             // and for a running one only while that is quick.
-            measurements.BindAll(s.Int(8), s.Int(9), m.id);
+            measurements.BindAll(s.Int(9), s.Int(10), m.id);
             if (measurements.Step())
                 m.measurements = measurements.Int(0);
             measurements.Reset();

@@ -41,12 +41,15 @@ QString SessionLine(const SessionSummary& s, const FormatSettings& fs) {
                   : s.endSignal ? QStringLiteral("ended by ") + SignalName(s.endSignal)
                                 : QStringLiteral("no clean end");
     QString line =
-        QStringLiteral("%1 - %2: live %3, download %4, report %5, restored %6; %7")
+        QStringLiteral("%1 - %2: live %3, download %4, report %5, restored %6%7; %8")
             .arg(LocalTime(s.startedAt, fs), end)
             .arg(s.arrivals[int(ArrivalSource::Live)])
             .arg(s.arrivals[int(ArrivalSource::Download)])
             .arg(s.arrivals[int(ArrivalSource::Report)])
             .arg(s.arrivals[int(ArrivalSource::Restored)])
+            .arg(s.arrivals[int(ArrivalSource::Fleet)] > 0
+                     ? QStringLiteral(", fleet %1").arg(s.arrivals[int(ArrivalSource::Fleet)])
+                     : QString())
             .arg(s.measurements < 0 ? QStringLiteral("measurements counted when it ends")
                                     : QStringLiteral("%1 measurements").arg(s.measurements));
     if (!s.port.isEmpty())
