@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 #include <memory>
 #include <span>
@@ -129,6 +130,10 @@ public:
     // Trend view: a window on the board and channel (1-based) that follows the buffer.
     void TrendBtnClick();
     void OpenTrend(int board, int channel);
+    // Fleet view: the collector's database (--fleet, or the string saved from its window; none:
+    // nothing is connected). "Fleet..." opens the one window "Fleet".
+    void SetFleet(const QString& conninfo) { fleetConninfo_ = conninfo; }
+    void FleetBtnClick();
 
     // Download progress and its gaps.
     DownloadTracker Download;
@@ -164,6 +169,7 @@ private:
     // The buffer follows the download the tracker holds, as far as the archive is concerned.
     void NoteArchiveDownload();
     void ConnectTrendHandlers();
+    void ConnectFleetHandlers();
     // Runs the handler for the button's clicks through the event guard.
     void OnClick(const QString& button, std::function<void()> handler);
     // The pool's notifications: the item count and the newest row of the table.
@@ -193,4 +199,6 @@ private:
     // While the restore question is open, arrivals wait here to follow the restored items.
     bool holdArrivals_ = false;
     std::vector<std::pair<TMeasRecord, ArrivalSource>> heldArrivals_;
+    QString fleetConninfo_;
+    QPointer<QWidget> fleetWindow_;
 };
