@@ -36,6 +36,8 @@ QTableView* MakeTable(QWidget* parent, const QString& name, QAbstractItemModel* 
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->hide();
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->setWordWrap(false);
     table->horizontalHeader()->setStretchLastSection(true);
     return table;
 }
@@ -82,6 +84,9 @@ FleetWindow::FleetWindow(const QString& conninfo, RecordSink records, ConninfoSi
     shown_->setFilterCaseSensitivity(Qt::CaseInsensitive);
     list_ = MakeTable(this, QStringLiteral("FleetLst"), shown_);
     list_->sortByColumn(0, Qt::AscendingOrder);
+    // Fixed widths: measuring every cell of ten thousand loggers would cost each refresh.
+    for (const auto& [column, width] : {std::pair{0, 130}, {1, 110}, {2, 240}, {3, 70}, {4, 110}})
+        list_->setColumnWidth(column, width);
     auto* filter = MakeEdit(this, QStringLiteral("FleetFilterEd"), QString());
     filter->setPlaceholderText(QStringLiteral("Filter"));
     connect(filter, &QLineEdit::textChanged, shown_, &QSortFilterProxyModel::setFilterFixedString);
