@@ -35,7 +35,8 @@ names=(Alder Birch Cedar Elm Fir Hazel Larch Maple Oak Pine Rowan Willow)
 for k in $(seq 12); do
     collector --add-logger "${names[k - 1]}" "127.1.0.$k" >/dev/null
 done
-collector --listen 127.0.0.1:47231 >/dev/null 2>collector.log &
+"$build/impix-collector" --config /dev/null --state "$work/state" --listen 127.0.0.1:47231 \
+    >/dev/null 2>collector.log &
 collector_pid=$!
 for _ in $(seq 100); do grep -q "listening on" collector.log && break; sleep 0.1; done
 # Eleven loggers send; the eleventh (127.1.0.11) is a stranger since Rowan moved to .13.
