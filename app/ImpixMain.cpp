@@ -187,6 +187,7 @@ void TFImpixMain::ConnectHandlers() {
     ConnectArchiveHandlers();
     ConnectTrendHandlers();
     ConnectFleetHandlers();
+    ConnectSweepHandlers();
 }
 
 void TFImpixMain::showEvent(QShowEvent* event) {

@@ -30,6 +30,8 @@ class MeasurementArchive;
 struct ArchiveOptions;
 class PreviewPlot;
 class ReportServer;
+class SweepRecorder;
+class SweepWindow;
 
 class TFImpixMain : public QMainWindow, public ConsoleView, private RecordStreamListener {
     Q_OBJECT
@@ -58,6 +60,9 @@ public:
     void AddReportedRecord(const TMeasRecord& rec) override;
     void DownloadRequested(int64_t first, int64_t amount) override;
     void ShowLinkHealth(const LinkHealth& health) override;
+    void FreqParamsExchanged(const FreqParamsCodes& codes) override;
+    void FreqMeasureStarted() override;
+    void SweepPointDecoded(const MeasValues& point) override;
     const FormatSettings& Format() const override { return format_; }
     QString Text(const QString& name) const override;
     void SetText(const QString& name, const QString& text) override;
@@ -134,6 +139,9 @@ public:
     // nothing is connected). "Fleet..." opens the one window "Fleet".
     void SetFleet(const QString& conninfo) { fleetConninfo_ = conninfo; }
     void FleetBtnClick();
+    // Frequency sweeps: this session's, every point kept; "Sweeps..." shows them.
+    SweepRecorder& Sweeps() const { return *sweeps_; }
+    void SweepBtnClick();
 
     // Download progress and its gaps.
     DownloadTracker Download;
@@ -170,6 +178,9 @@ private:
     void NoteArchiveDownload();
     void ConnectTrendHandlers();
     void ConnectFleetHandlers();
+    void ConnectSweepHandlers();
+    // The silence timer runs until the running sweep's deadline.
+    void ArmSweepSilence();
     // Runs the handler for the button's clicks through the event guard.
     void OnClick(const QString& button, std::function<void()> handler);
     // The pool's notifications: the item count and the newest row of the table.
@@ -195,6 +206,9 @@ private:
     bool requestingGaps_ = false;
     QString exportedWorkbook_; // what "Open" opens
     MeasurementArchive* archive_ = nullptr;
+    SweepRecorder* sweeps_ = nullptr;
+    QTimer* sweepSilence_ = nullptr;
+    SweepWindow* sweepWindow_ = nullptr;
     QTimer* archiveTimer_ = nullptr;
     // While the restore question is open, arrivals wait here to follow the restored items.
     bool holdArrivals_ = false;

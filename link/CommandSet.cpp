@@ -100,9 +100,10 @@ void TMB::DispatchAnswer() {
         ShowMeasurement();
         view_.AddRecord(MeasRecord);
         break;
-    case Answer::SweepPoint: // a sweep point: shown, not buffered
+    case Answer::SweepPoint: // a sweep point: shown, not buffered, kept with its sweep
         Working = DecodeSweepPoint(d, Working);
         ShowSweepPoint();
+        view_.SweepPointDecoded(Working);
         break;
     case Answer::DownloadItem: // one downloaded item
         DecodeMeasurement();
@@ -130,6 +131,7 @@ void TMB::DispatchAnswer() {
         view_.SetValue("FChnlEd", v.channel);
         view_.SetValue("FRepEd", v.repeat);
         view_.SetChecked("FMeasTypeChck", v.twoElectrodes);
+        view_.FreqParamsExchanged(ReadFreqParamsCodes(d));
         break;
     }
     case Answer::ReportForced:

@@ -4,6 +4,8 @@
 #include <QString>
 
 #include "base/FormatSettings.h"
+#include "link/AnswerDecode.h"
+#include "records/MeasDecode.h"
 #include "records/MeasRecord.h"
 
 class LinkHealth;
@@ -33,6 +35,11 @@ public:
     virtual void DownloadRequested(int64_t /*first*/, int64_t /*amount*/) {}
     // The link's error counts or its "no answer" state changed.
     virtual void ShowLinkHealth(const LinkHealth& /*health*/) {}
+    // Frequency sweeps: the settings sent with SetFreqParams or read from answer 247, "Start"
+    // sent, and each sweep point (answer 6) as decoded, after its labels were written.
+    virtual void FreqParamsExchanged(const FreqParamsCodes& /*codes*/) {}
+    virtual void FreqMeasureStarted() {}
+    virtual void SweepPointDecoded(const MeasValues& /*point*/) {}
 
     // Controls by name. Spin edits follow their own rules: reading a text that is not a number
     // gives the minimum, writing clamps to the range and rounds integer controls.

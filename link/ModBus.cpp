@@ -4,6 +4,7 @@
 
 #include "base/EventGuard.h"
 #include "base/FileLocations.h"
+#include "link/AnswerDecode.h"
 
 TMB::TMB(ConsoleView& view, QObject* parent) : QObject(parent), view_(view) {
     RS232.OnReceive = [this](uint8_t b) { RS232Receive(b); };
@@ -88,6 +89,10 @@ void TMB::SendRequest(Request code, std::span<const uint8_t> payload) {
     TxData[2] = static_cast<uint8_t>(3 + n);
     std::copy_n(payload.begin(), n, TxData.begin() + 3);
     SendFrame();
+    if (code == Request::StartFreqMeasure)
+        view_.FreqMeasureStarted();
+    else if (code == Request::SetFreqParams && n >= FreqParamsSize)
+        view_.FreqParamsExchanged(ReadFreqParamsCodes(payload.data()));
 }
 
 void TMB::SendShortRequest(Request code) {

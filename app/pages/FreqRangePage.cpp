@@ -53,6 +53,8 @@ QGroupBox* ActionsGroup(QWidget* page) {
     auto* grid = MakeGrid(g);
     grid->addLayout(
         MakeRow({MakeButton(g, "FreqStartBtn", "Start"), MakeButton(g, "Button1", "Stop")}), 0, 0);
+    // Every sweep is kept; this opens the window that shows them.
+    grid->addWidget(MakeButton(g, "SweepBtn", "Sweeps..."), 1, 0);
     return g;
 }
 

@@ -1,0 +1,56 @@
+#include "app/features/PlotImage.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QSvgGenerator>
+
+#include "base/Failure.h"
+#include "base/ReplacingFile.h"
+
+namespace {
+QByteArray Svg(const PlotRenderer& render, QSize size, const QString& title) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
+    svg.setTitle(title);
+    QPainter painter(&svg);
+    render(painter, size);
+    painter.end();
+    return bytes;
+}
+
+QByteArray Png(const PlotRenderer& render, QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        render(painter, size);
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+} // namespace
+
+QString SavePlotImage(const PlotRenderer& render, QSize size, const QString& path,
+                      const QString& title) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const QString target = suffix.isEmpty() ? path + QStringLiteral(".png") : path;
+    const QByteArray bytes =
+        suffix == QLatin1String("svg") ? Svg(render, size, title) : Png(render, size);
+    ReplacingFile file(target);
+    if (!file.Open())
+        throw Failure(QStringLiteral("Cannot create file %1: %2").arg(target, file.ErrorString()));
+    if (bytes.isEmpty() || !file.Write(bytes) || !file.Commit())
+        throw Failure(QStringLiteral("Cannot write file %1: %2")
+                          .arg(target, bytes.isEmpty() ? QStringLiteral("no picture to write")
+                                                       : file.ErrorString()));
+    return target;
+}

@@ -1,0 +1,53 @@
+// Frequency sweeps: what the link reports of them goes to the session's recorder, which ends a
+// silent sweep on a timer; "Sweeps..." on the "Freq Range" page opens the window that shows them.
+#include <QTimer>
+
+#include "app/ImpixMain.h"
+#include "app/features/SweepWindow.h"
+#include "base/EventGuard.h"
+#include "sweep/SweepRecorder.h"
+
+void TFImpixMain::ConnectSweepHandlers() {
+    sweeps_ = new SweepRecorder(&QDateTime::currentDateTimeUtc, this);
+    sweepSilence_ = new QTimer(this);
+    sweepSilence_->setSingleShot(true);
+    connect(sweepSilence_, &QTimer::timeout, this, [this] {
+        Guarded([this] {
+            sweeps_->TimePassed();
+            ArmSweepSilence();
+        });
+    });
+    OnClick("SweepBtn", [this] { SweepBtnClick(); });
+}
+
+void TFImpixMain::ArmSweepSilence() {
+    const std::optional<QDateTime> deadline = sweeps_->SilenceDeadline();
+    if (!deadline) {
+        sweepSilence_->stop();
+        return;
+    }
+    const qint64 ms = QDateTime::currentDateTimeUtc().msecsTo(*deadline);
+    sweepSilence_->start(static_cast<int>(std::clamp<qint64>(ms + 1, 0, SweepRecorder::SilenceMs)));
+}
+
+void TFImpixMain::FreqParamsExchanged(const FreqParamsCodes& codes) {
+    sweeps_->SettingsExchanged(codes);
+}
+
+void TFImpixMain::FreqMeasureStarted() {
+    sweeps_->StartSent();
+    ArmSweepSilence();
+}
+
+void TFImpixMain::SweepPointDecoded(const MeasValues& point) {
+    sweeps_->PointDecoded(point);
+    ArmSweepSilence();
+}
+
+void TFImpixMain::SweepBtnClick() {
+    if (!sweepWindow_)
+        sweepWindow_ = new SweepWindow(*sweeps_, this);
+    sweepWindow_->show();
+    sweepWindow_->raise();
+    sweepWindow_->activateWindow();
+}
