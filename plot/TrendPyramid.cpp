@@ -84,12 +84,19 @@ int64_t TrendPyramid::LastIn(std::span<const double> values, int k, int64_t j) c
 
 TrendStretch TrendPyramid::Summarise(std::span<const double> values, int64_t a, int64_t b) const {
     TrendStretch s;
+    a = std::max<int64_t>(a, 0);
     b = std::min(b, static_cast<int64_t>(values.size()));
+    if (a >= b)
+        return s;
+    // Mostly the stretch's first and last item hold a value: then no block is searched for them.
+    if (!std::isnan(values[static_cast<size_t>(a)]))
+        s.firstValue = a;
+    const bool lastHolds = !std::isnan(values[static_cast<size_t>(b - 1)]);
     // The last block that held a value, while no single item with one came after it: its last
     // value is looked up once, at the end.
     int lastLevel = -1;
     int64_t lastBlock = 0;
-    for (int64_t i = std::max<int64_t>(a, 0); i < b;) {
+    for (int64_t i = a; i < b;) {
         const int k = LevelAt(i, b);
         if (k < 0) {
             const double v = values[static_cast<size_t>(i)];
@@ -119,7 +126,9 @@ TrendStretch TrendPyramid::Summarise(std::span<const double> values, int64_t a, 
         }
         i += ItemsOf(k);
     }
-    if (lastLevel >= 0)
+    if (lastHolds)
+        s.lastValue = b - 1;
+    else if (lastLevel >= 0)
         s.lastValue = LastIn(values, lastLevel, lastBlock);
     return s;
 }

@@ -84,12 +84,19 @@ TrendTrace DecimateTrend(std::span<const double> times, std::span<const double> 
     if (from > 0)
         put(0, from - 1, from);
     // The items of a column lie together, times being in order: each column's end is found by
-    // bisection, so only as many columns as hold items are visited.
+    // galloping from its first item, then bisection, so only the columns that hold items are
+    // visited and the probes stay near each other (in the cache) when a column holds few.
     for (int64_t i = from; i < to;) {
         const int c = columnOf(times[static_cast<size_t>(i)]);
-        const int64_t end = std::partition_point(begin + i, begin + to,
-                                                 [&](double t) { return columnOf(t) <= c; }) -
-                            begin;
+        const auto inColumn = [&](double t) { return columnOf(t) <= c; };
+        int64_t low = i + 1; // items before low lie in the column
+        int64_t high = i + 1;
+        for (int64_t step = 1; high < to && inColumn(times[static_cast<size_t>(high)]); step *= 2) {
+            low = high + 1;
+            high = i + 2 * step;
+        }
+        high = std::min(high, to);
+        const int64_t end = std::partition_point(begin + low, begin + high, inColumn) - begin;
         put(static_cast<size_t>(c) + 1, i, end);
         i = end;
     }

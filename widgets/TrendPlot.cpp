@@ -238,7 +238,9 @@ const QImage& TrendPlot::Picture() {
     if (dirty_ || backing_.size() != size() || frame_.size != size()) {
         dirty_ = false;
         frame_ = MakeFrame(size());
-        backing_ = QImage(size(), QImage::Format_RGB32);
+        // Drawn over whole: the image of the last picture serves again at the same size.
+        if (backing_.size() != size())
+            backing_ = QImage(size(), QImage::Format_RGB32);
         if (!backing_.isNull()) {
             QPainter painter(&backing_);
             Draw(painter, frame_);
