@@ -1,6 +1,6 @@
 // The trend view with one and ten million measurements in its channel: a full redraw (reduction
 // to pixel columns and drawing), a zoom step by the wheel, choosing another channel, and the cost
-// a listening trend adds to each append.
+// a listening trend adds to each append, and opening a trend window on such a buffer.
 #include <QApplication>
 #include <QWheelEvent>
 #include <benchmark/benchmark.h>
@@ -104,6 +104,19 @@ void BM_TrendChannelChange(benchmark::State& state) {
     state.counters["items"] = static_cast<double>(t.plot.Series().Count());
 }
 BENCHMARK(BM_TrendChannelChange)->Apply(Sizes);
+
+// Opening a trend window: every channel's series taken from the buffer in one pass, and the
+// first picture.
+void BM_TrendOpen(benchmark::State& state) {
+    Trend& t = TrendOf(state);
+    for (auto _ : state) {
+        TrendPlot plot;
+        plot.resize(1200, 700);
+        plot.SetPool(&t.pool);
+        benchmark::DoNotOptimize(plot.Picture().constBits());
+    }
+}
+BENCHMARK(BM_TrendOpen)->Apply(Sizes)->Iterations(3);
 
 // Appending to the buffer while a trend of the channel listens (every other item is its own).
 void BM_AppendWithTrend(benchmark::State& state) {

@@ -1,6 +1,7 @@
 #pragma once
 // The trend series of every channel of one buffer, taken in one pass and kept up as records
 // arrive, so that choosing another channel costs no pass over the buffer: only the picture.
+#include <array>
 #include <cstdint>
 #include <map>
 #include <utility>
@@ -23,5 +24,7 @@ public:
 
 private:
     std::map<std::pair<int, int>, TrendSeries> series_;
-    TrendSeries* last_ = nullptr; // the series the last record went to: records come in runs
+    // The series of the logger's boards and channels by board * BoardChannels + channel, found
+    // without a search for each record (others are looked up in series_).
+    std::array<TrendSeries*, LoggerBoards * BoardChannels> logger_{};
 };

@@ -28,11 +28,20 @@ void TrendSeries::SetSource(int board, int channel) {
     Clear();
 }
 
-void TrendSeries::Clear() {
-    times_.clear();
+void TrendSeries::Reserve(int64_t items) {
+    const auto n = static_cast<size_t>(std::max<int64_t>(items, 0));
+    times_.reserve(n);
     for (auto& v : values_)
-        v.clear();
-    rows_.clear();
+        v.reserve(n);
+    rows_.reserve(n);
+}
+
+void TrendSeries::Clear() {
+    // The memory goes too: a cleared buffer of ten million items leaves nothing behind.
+    times_ = {};
+    for (auto& v : values_)
+        v = {};
+    rows_ = {};
     for (auto& p : pyramids_)
         p.Clear();
     orderedUpTo_ = 0;

@@ -22,7 +22,10 @@ public:
 
     // Takes rec when it is of the source; row is its item number in the buffer.
     bool Add(const TMeasRecord& rec, int64_t row);
+    // Empties the series and frees its memory.
     void Clear();
+    // Room for that many items in all.
+    void Reserve(int64_t items);
 
     // Items of the source that the series holds.
     int64_t Count() const { return static_cast<int64_t>(times_.size()); }
