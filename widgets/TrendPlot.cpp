@@ -58,7 +58,7 @@ void TrendPlot::SetPool(RecordStream* pool) {
 }
 
 void TrendPlot::SetSource(int board, int channel) {
-    series_ = &channels_.Of(board - 1, channel - 1);
+    series_ = &channels_.Of(board - 1, channel - 1, Stream());
     view_.Reset();
     synced_ = false;
     Hover(std::nullopt);
@@ -84,7 +84,7 @@ void TrendPlot::ResetZoom() {
 }
 
 void TrendPlot::RecordAppended(const TMeasRecord& rec) {
-    if (&channels_.Add(rec, Stream()->Count() - 1) != series_)
+    if (channels_.Add(rec, Stream()->Count() - 1) != series_)
         return;
     synced_ = false;
     Changed();
@@ -93,7 +93,7 @@ void TrendPlot::RecordAppended(const TMeasRecord& rec) {
 void TrendPlot::RecordsAppended(int64_t first, int64_t count) {
     bool added = false;
     for (int64_t k = first; k < first + count; ++k)
-        added = &channels_.Add(Stream()->At(k), k) == series_ || added;
+        added = channels_.Add(Stream()->At(k), k) == series_ || added;
     if (!added)
         return;
     synced_ = false;

@@ -94,8 +94,12 @@ TEST(TrendSeries, TakesItsChannelPutsLateItemsInPlaceAndFindsTheNearest) {
     add(6, 65535);
     add(6, 1, 3); // another channel
     add(7, 1e300);
+    pool.Append(buffertest::Record(9, 100, 2, 0, 1, 1, 46000)); // no board of the logger's
     TrendChannels channels;
     channels.Fill(pool);
+    EXPECT_EQ(channels.Add(pool.At(4), 4), nullptr); // kept only once asked for
+    EXPECT_EQ(channels.Of(100, 2, &pool).Count(), 1);
+    EXPECT_EQ(channels.Add(pool.At(4), 4), &channels.Of(100, 2));
     TrendSeries& s = channels.Of(0, 2);
     ASSERT_EQ(s.Count(), 3);
     EXPECT_EQ(s.Values(TrendQuantity::Rx)[0], 1000);
@@ -113,7 +117,7 @@ TEST(TrendSeries, TakesItsChannelPutsLateItemsInPlaceAndFindsTheNearest) {
     std::vector<int64_t> rows;
     for (int64_t i = 0; i < s.Count(); ++i)
         rows.push_back(s.Row(i));
-    EXPECT_EQ(rows, (std::vector<int64_t>{4, 5, 0, 1, 6, 3})); // equal times in buffer order
+    EXPECT_EQ(rows, (std::vector<int64_t>{5, 6, 0, 1, 7, 3})); // equal times in buffer order
     EXPECT_TRUE(std::is_sorted(s.Times().begin(), s.Times().end()));
 
     EXPECT_EQ(s.Nearest(46000 + 3.4 * Minute, 0, s.Count()), 1);
