@@ -88,7 +88,7 @@ Result<PgConnection> FreshDatabase(const QString& name) {
         return admin;
     (void)admin->Exec("DROP DATABASE IF EXISTS " + name.toUtf8());
     if (Result<PgResult> r = admin->Exec("CREATE DATABASE " + name.toUtf8()); !r)
-        return std::unexpected(r.error());
+        return tl::unexpected(r.error());
     return PgConnection::Connect("dbname=" + name);
 }
 

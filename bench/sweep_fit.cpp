@@ -26,7 +26,7 @@ void BM_FitSweep(benchmark::State& state) {
     for (auto _ : state) {
         const Result<CircuitFit> fit = FitCircuit(samples);
         if (!fit) {
-            state.SkipWithError(fit.error().toUtf8().constData());
+            state.SkipWithError(fit.error().text.toUtf8().constData());
             break;
         }
         iterations = fit->iterations;

@@ -143,9 +143,8 @@ bool LocalDdeConversation::ensureSession() {
         return true;
     dropSocket();
     const QString folder = dde::SocketFolder();
-    const QString unfit = dde::PrepareSocketFolder(folder);
-    if (!unfit.isEmpty()) {
-        lastError_ = unfit;
+    if (const Result<void> fit = dde::PrepareSocketFolder(folder); !fit) {
+        lastError_ = fit.error().text;
         return false;
     }
     if (connectSocket())

@@ -222,23 +222,24 @@ QString SocketPath(const QString& service) {
     return SocketFolder() + '/' + service;
 }
 
-QString PrepareSocketFolder(const QString& folder) {
+Result<void> PrepareSocketFolder(const QString& folder) {
     const QByteArray path = QFile::encodeName(folder);
     if (mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
-        return QStringLiteral("Cannot create the folder %1: %2")
-            .arg(folder, QString::fromLocal8Bit(strerror(errno)));
+        return Fail(QStringLiteral("Cannot create the folder %1: %2")
+                        .arg(folder, QString::fromLocal8Bit(strerror(errno))));
     struct stat st {};
     if (lstat(path.constData(), &st) != 0)
-        return QStringLiteral("Cannot examine the folder %1: %2")
-            .arg(folder, QString::fromLocal8Bit(strerror(errno)));
+        return Fail(QStringLiteral("Cannot examine the folder %1: %2")
+                        .arg(folder, QString::fromLocal8Bit(strerror(errno))));
     if (!S_ISDIR(st.st_mode))
-        return QStringLiteral("%1 is not a folder").arg(folder);
+        return Fail(QStringLiteral("%1 is not a folder").arg(folder));
     if (st.st_uid != getuid())
-        return QStringLiteral("The folder %1 belongs to another user").arg(folder);
+        return Fail(QStringLiteral("The folder %1 belongs to another user").arg(folder));
     if ((st.st_mode & 077) != 0)
-        return QStringLiteral("The folder %1 is open to other users (mode %2); it must be 0700")
-            .arg(folder)
-            .arg(st.st_mode & 0777, 4, 8, QChar('0'));
+        return Fail(
+            QStringLiteral("The folder %1 is open to other users (mode %2); it must be 0700")
+                .arg(folder)
+                .arg(st.st_mode & 0777, 4, 8, QChar('0')));
     return {};
 }
 

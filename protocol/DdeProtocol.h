@@ -34,6 +34,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "base/Result.h"
+
 namespace dde {
 
 constexpr uint8_t Version = 1;
@@ -97,8 +99,8 @@ private:
 QString SocketFolder();
 // The socket of a service in that folder.
 QString SocketPath(const QString& service);
-// Creates the folder with mode 0700 when it is missing. Returns an empty text when the folder
-// is fit for use, else why not (not a folder, not this user's, open to others).
-QString PrepareSocketFolder(const QString& folder);
+// Creates the folder with mode 0700 when it is missing. Nothing when the folder is fit for use,
+// else why not (not a folder, not this user's, open to others).
+Result<void> PrepareSocketFolder(const QString& folder);
 
 } // namespace dde

@@ -14,6 +14,7 @@ packages=(
   libsqlite3-dev
   libpq-dev postgresql-15
   libgsl-dev
+  libexpected-dev
 )
 missing=()
 for p in "${packages[@]}"; do

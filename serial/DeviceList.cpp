@@ -65,11 +65,10 @@ bool NaturalLess(const QString& a, const QString& b) {
 }
 
 Availability Probe(const QString& path) {
-    int error = 0;
-    const int fd = Open(path, &error);
-    if (fd < 0)
-        return AvailabilityFromErrno(error);
-    Close(fd);
+    const Result<int> fd = Open(path);
+    if (!fd)
+        return AvailabilityFromErrno(fd.error().osError);
+    Close(*fd);
     return Availability::Free;
 }
 } // namespace

@@ -82,7 +82,7 @@ bool TRS232::OpenHandle() {
     const QString name = GetPortName();
     if (handle_ > 0)
         CloseHandle();
-    handle_ = serialdev::Open(DevicePath());
+    handle_ = serialdev::Open(DevicePath()).value_or(-1);
     deviceGone_ = false;
     if (handle_ > 0)
         return true;

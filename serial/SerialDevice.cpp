@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <asm/termbits.h>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -21,13 +22,15 @@ QString DevicePath(const QString& folder, int port) {
     return "/dev/ttyS" + QString::number(static_cast<long long>(port) - 1);
 }
 
-int Open(const QString& path, int* error) {
-    const auto fail = [error](int fd) {
-        if (error)
-            *error = errno;
+Result<int> Open(const QString& path) {
+    const auto fail = [&path](int fd) {
+        const int error = errno;
         if (fd >= 0)
             ::close(fd);
-        return -1;
+        return tl::unexpected(
+            Error{QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(strerror(error))),
+                  {},
+                  error});
     };
     const QByteArray name = QFile::encodeName(path);
     int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

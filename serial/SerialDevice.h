@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 
+#include "base/Result.h"
 #include "serial/CommConfig.h"
 
 namespace serialdev {
@@ -16,9 +17,9 @@ QString DevicePath(const QString& folder, int port);
 
 // Opens the terminal device for reading and writing, non-blocking, for this program alone:
 // another program holding it (exclusive mode or a lock) makes the open fail. Returns the
-// descriptor (never 0 to 2, which stand for "not opened" above) or -1; on -1 the failing
-// step's errno goes to *error when given (EWOULDBLOCK: another program holds the lock).
-int Open(const QString& path, int* error = nullptr);
+// descriptor (never 0 to 2, which stand for "not opened" above), or why not with the failing
+// step's errno (EWOULDBLOCK: another program holds the lock).
+Result<int> Open(const QString& path);
 // Releases the exclusive mode and closes.
 void Close(int fd);
 

@@ -148,10 +148,9 @@ Result<CircuitFit> FitCircuit(std::span<const ImpedanceSample> input, int maxIte
         if (i == 0 || samples[i].hz != samples[i - 1].hz)
             ++frequencies;
     if (frequencies < ParamCount)
-        return Result<CircuitFit>::Fail(
-            QString("a fit needs values at %1 frequencies at least, this sweep has %2")
-                .arg(ParamCount)
-                .arg(frequencies));
+        return Fail(QString("a fit needs values at %1 frequencies at least, this sweep has %2")
+                        .arg(ParamCount)
+                        .arg(frequencies));
 
     const size_t n = 2 * samples.size();
     gsl_multifit_nlinear_fdf fdf{};
@@ -164,24 +163,22 @@ Result<CircuitFit> FitCircuit(std::span<const ImpedanceSample> input, int maxIte
     Workspace w(gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &settings, n, ParamCount),
                 &gsl_multifit_nlinear_free);
     if (!w)
-        return Result<CircuitFit>::Fail("no memory for the fit");
+        return Fail("no memory for the fit");
 
     const CircuitParams start = StartValues(samples);
     double x0[ParamCount] = {std::log(start.rs), std::log(start.rp), std::log(start.q), start.n};
     gsl_vector_view x = gsl_vector_view_array(x0, ParamCount);
     if (gsl_multifit_nlinear_init(&x.vector, &fdf, w.get()) != GSL_SUCCESS)
-        return Result<CircuitFit>::Fail("the fit could not start from this sweep's values");
+        return Fail("the fit could not start from this sweep's values");
     int info = 0;
     const int status =
         gsl_multifit_nlinear_driver(static_cast<size_t>(std::max(maxIterations, 1)), 1e-10, 1e-10,
                                     0, nullptr, nullptr, &info, w.get());
     const int iterations = static_cast<int>(gsl_multifit_nlinear_niter(w.get()));
     if (status == GSL_EMAXITER)
-        return Result<CircuitFit>::Fail(
-            QString("the fit did not converge (%1 iterations)").arg(iterations));
+        return Fail(QString("the fit did not converge (%1 iterations)").arg(iterations));
     if (status != GSL_SUCCESS)
-        return Result<CircuitFit>::Fail(
-            QString("the fit did not converge: %1").arg(gsl_strerror(status)));
+        return Fail(QString("the fit did not converge: %1").arg(gsl_strerror(status)));
 
     CircuitFit fit;
     fit.params = FromSolver(gsl_multifit_nlinear_position(w.get()));
@@ -198,7 +195,7 @@ Result<CircuitFit> FitCircuit(std::span<const ImpedanceSample> input, int maxIte
     Matrix covar(gsl_matrix_alloc(ParamCount, ParamCount), &gsl_matrix_free);
     if (!covar || gsl_multifit_nlinear_covar(gsl_multifit_nlinear_jac(w.get()), 0.0, covar.get()) !=
                       GSL_SUCCESS)
-        return Result<CircuitFit>::Fail("the fit gave no covariance");
+        return Fail("the fit gave no covariance");
     const double variance = chi2 / static_cast<double>(n - ParamCount);
     double se[ParamCount];
     for (size_t k = 0; k < ParamCount; ++k)
@@ -208,6 +205,6 @@ Result<CircuitFit> FitCircuit(std::span<const ImpedanceSample> input, int maxIte
     const double all[] = {fit.params.rs, fit.params.rp, fit.params.q, fit.params.n,
                           fit.errors.rs, fit.errors.rp, fit.errors.q, fit.errors.n};
     if (!std::all_of(std::begin(all), std::end(all), [](double v) { return std::isfinite(v); }))
-        return Result<CircuitFit>::Fail("the fit found no finite parameters for this sweep");
+        return Fail("the fit found no finite parameters for this sweep");
     return fit;
 }

@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "sweep/Result.h"
+#include "base/Result.h"
 
 struct CircuitParams {
     double rs = 0; // ohms

@@ -85,6 +85,6 @@ Result<qsizetype> WriteSweepsCsv(const QString& path, const std::vector<const Sw
         rows += static_cast<qsizetype>(s->points.size());
     ReplacingFile file(path);
     if (!file.Open() || !file.Write(SweepsCsv(sweeps)) || !file.Commit())
-        return Result<qsizetype>::Fail(QString("%1: %2").arg(path, file.ErrorString()));
+        return Fail(QString("%1: %2").arg(path, file.ErrorString()));
     return rows;
 }

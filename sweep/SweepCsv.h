@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "sweep/Result.h"
+#include "base/Result.h"
 #include "sweep/Sweep.h"
 
 // The file's text. Sweeps are numbered from 1 in the order given (column "sweep").

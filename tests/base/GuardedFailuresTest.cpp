@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 #include "base/EventGuard.h"
 #include "base/Failure.h"
@@ -10,6 +11,12 @@
 namespace {
 void FailInATimerTick() {
     QTimer::singleShot(0, [] { Guarded([] { throw Failure("Disk full"); }); });
+    QCoreApplication::processEvents();
+}
+
+void MisspeltControlInATimerTick() {
+    QTimer::singleShot(
+        0, [] { Guarded([] { throw std::logic_error("no control named FreqEdit"); }); });
     QCoreApplication::processEvents();
 }
 } // namespace
@@ -21,4 +28,21 @@ TEST(GuardedFailures, FailTheRunningTest) {
     SetFailureHandler([&](const QString& text) { shown = text; });
     FailInATimerTick();
     EXPECT_EQ(shown, "Disk full");
+}
+
+TEST(GuardedFailures, ProgrammingErrorsFailTheTestAndEndADebugBuild) {
+    EXPECT_NONFATAL_FAILURE(MisspeltControlInATimerTick(),
+                            "programming error in a guarded handler: no control named FreqEdit");
+    // Outside the tests: a debug build ends loudly; a release build shows it, as a failure.
+    SetProgrammingErrorHandler(nullptr);
+    QString shown;
+    SetFailureHandler([&](const QString& text) { shown = text; });
+#ifdef NDEBUG
+    MisspeltControlInATimerTick();
+    EXPECT_EQ(shown, "no control named FreqEdit");
+#else
+    EXPECT_DEATH(Guarded([] { throw std::out_of_range("record index out of range"); }),
+                 "Programming error: record index out of range");
+    EXPECT_EQ(shown, "");
+#endif
 }

@@ -1,9 +1,9 @@
 // The spreadsheet link against an in-process fake service.
 #include <gtest/gtest.h>
 
-#include "FakeConversation.h"
 #include "base/Failure.h"
 #include "export/Excels.h"
+#include "support/FakeConversation.h"
 
 namespace {
 

@@ -159,7 +159,8 @@ protected:
         conv.onClose = [this] { ++closed; };
     }
     void startService() {
-        EXPECT_EQ(dde::PrepareSocketFolder(dde::SocketFolder()), "");
+        const Result<void> fit = dde::PrepareSocketFolder(dde::SocketFolder());
+        EXPECT_TRUE(fit) << (fit ? "" : fit.error().text.toStdString());
         service = std::make_unique<FakeService>(dde::SocketPath("Excel"));
     }
     // Runs the event queue until the condition holds, for at most two seconds.

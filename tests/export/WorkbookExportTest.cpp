@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <climits>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -12,10 +13,10 @@
 #include "base/ProgramVersion.h"
 #include "buffer/BufferTestRecords.h"
 #include "export/Excels.h"
-#include "export/FakeSpreadsheet.h"
 #include "export/MeasurementRow.h"
-#include "export/PokedLines.h"
 #include "export/WorkbookExport.h"
+#include "support/FakeConversation.h"
+#include "support/PokedLines.h"
 
 using buffertest::At;
 using buffertest::Record;
@@ -48,7 +49,7 @@ struct Rig {
     QTemporaryDir dir;
     QString tmpl = dir.filePath("Table1.xls");
     QString target = dir.filePath("out/Data.xls");
-    FakeSpreadsheet* sheet = new FakeSpreadsheet;
+    FakeConversation* sheet = new FakeConversation;
     TExcel ex{std::unique_ptr<DdeConversation>(sheet), FormatSettings{}, [] { return 0.0; }};
     Feedback feedback;
     RecordStream source;
@@ -65,6 +66,7 @@ struct Rig {
         QFile f(tmpl);
         if (f.open(QIODevice::WriteOnly))
             f.write("template");
+        sheet->keepsWorkbooks = true;
         sheet->templateSheets = AllSheets();
     }
     // The failure text, or "" when the export returns.
@@ -168,15 +170,15 @@ TEST(WorkbookExport, FillsEverySheetOfTheBoardAndSaves) {
               rig.feedback.progress);
     EXPECT_EQ(QStringList({SheetHeaderRow, "1\t07.12\t14:05:09\t1\t1235\t-1\t46363.586909722224",
                            "5\t07.12\t14:05:09\t0\t2147483648\t0\t46363.586909722224"}),
-              PokedLines(rig.sheet->pokes["Channel_1"]));
+              PokedLines(rig.sheet->sheetPokes["Channel_1"]));
     EXPECT_EQ(QStringList({SheetHeaderRow, "4\t07.12\t14:05:09\t3\t0\t0\t46363.586909722224"}),
-              PokedLines(rig.sheet->pokes["Channel_5"]));
-    EXPECT_EQ(QStringList({SheetHeaderRow}), PokedLines(rig.sheet->pokes["Channel_16"]));
+              PokedLines(rig.sheet->sheetPokes["Channel_5"]));
+    EXPECT_EQ(QStringList({SheetHeaderRow}), PokedLines(rig.sheet->sheetPokes["Channel_16"]));
     EXPECT_EQ(
         QStringList({"Source\t/data/measured.txt", "Board\t3", "Exported at\t2026-12-07 14:05:09",
                      "Console version\t" + ProgramVersion(),
                      "Rows per channel\t2\t0\t0\t0\t1\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0"}),
-        PokedLines(rig.sheet->pokes["Desc"]));
+        PokedLines(rig.sheet->sheetPokes["Desc"]));
     EXPECT_EQ(ExportResult::Outcome::Saved, rig.result.outcome);
     EXPECT_EQ(3, rig.result.rows);
     EXPECT_EQ("template", rig.Target());
@@ -329,7 +331,8 @@ TEST(WorkbookExport, EarlyEndsAndFailures) {
         {"a block that cannot be started: poked twice, then the failure; nothing saved",
          [](Rig& r) {
              r.OldTarget();
-             r.sheet->refusePokesFrom = 2;
+             r.sheet->acceptPokes = 2;
+             r.sheet->refusePokes = INT_MAX;
          },
          "\"Block R2C1:R2C7\" not accepted by Excel", ExportResult::Outcome::Saved, confirm,
          sheets(2) + SheetTrace(3, 0).mid(0, 3) +
@@ -338,8 +341,8 @@ TEST(WorkbookExport, EarlyEndsAndFailures) {
         {"a block the service refuses: poked once, its reason in the message",
          [](Rig& r) {
              r.OldTarget();
-             r.sheet->refusePokesFrom = 0;
-             r.sheet->refuseReason = "rows beyond the sheet";
+             r.sheet->refusePokes = INT_MAX;
+             r.sheet->reason = "rows beyond the sheet";
          },
          "\"Block R2C1:R2C7\" not accepted by Excel\rrows beyond the sheet",
          ExportResult::Outcome::Saved, confirm,
@@ -348,7 +351,7 @@ TEST(WorkbookExport, EarlyEndsAndFailures) {
          [](Rig& r) {
              r.OldTarget();
              r.sheet->refusedCommand = "[SAVE]";
-             r.sheet->refuseReason = "No space left on device";
+             r.sheet->reason = "No space left on device";
          },
          "\"[SAVE]\" not accepted by Excel\rNo space left on device", ExportResult::Outcome::Saved,
          confirm, sheets(16) + DescTrace + QStringList{"refused exec [SAVE]"}, "old"},

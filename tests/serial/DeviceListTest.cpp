@@ -73,7 +73,7 @@ TEST(DeviceListTest, ScanListsUsbFirstWithNamesAndAvailability) {
     link(dev + "/gone", byId + "/usb-Gone_Thing_77-if00");
 
     // Another program holds ttyUSB2; this one holds ttyACM0.
-    const int other = serialdev::Open(dev + "/ttyUSB2");
+    const int other = serialdev::Open(dev + "/ttyUSB2").value_or(-1);
     ASSERT_GT(other, 0);
     const auto list =
         serialdev::ScanDevices({byId, dev}, {QFileInfo(acm.SlavePath()).canonicalFilePath()});

@@ -141,9 +141,9 @@ TEST_F(PortTest, APortInUseFailsToOpen) {
     const int held = ::open(pty.SlavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::ioctl(held, TIOCEXCL), 0);
-    int error = 0;
-    EXPECT_EQ(serialdev::Open(pty.SlavePath(), &error), -1);
-    EXPECT_EQ(error, EBUSY);
+    const Result<int> opened = serialdev::Open(pty.SlavePath());
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.error().osError, EBUSY);
     int exclusive = 0;
     EXPECT_EQ(::ioctl(held, TIOCGEXCL, &exclusive), 0);
     EXPECT_EQ(exclusive, 1);

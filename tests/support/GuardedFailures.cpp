@@ -10,6 +10,9 @@ void FailTheTest() {
     SetFailureHandler([](const QString& text) {
         ADD_FAILURE() << "failure in a guarded handler: " << text.toStdString();
     });
+    SetProgrammingErrorHandler([](const QString& text) {
+        ADD_FAILURE() << "programming error in a guarded handler: " << text.toStdString();
+    });
 }
 
 class FailureHandlerPerTest : public testing::EmptyTestEventListener {

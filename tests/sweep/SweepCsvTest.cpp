@@ -37,7 +37,7 @@ TEST(SweepCsv, RoundTripsEveryNumber) {
     QTemporaryDir dir;
     const QString path = dir.filePath("sweeps.csv");
     const Result<qsizetype> written = WriteSweepsCsv(path, chosen);
-    ASSERT_TRUE(written) << written.error().toStdString();
+    ASSERT_TRUE(written) << written.error().text.toStdString();
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
@@ -87,6 +87,6 @@ TEST(SweepCsv, RoundTripsEveryNumber) {
 
     // A folder that is not there: nothing written, and the reason given.
     const Result<qsizetype> refused = WriteSweepsCsv(dir.filePath("none/sweeps.csv"), chosen);
-    EXPECT_FALSE(refused);
-    EXPECT_TRUE(refused.error().startsWith(dir.filePath("none/sweeps.csv") + ": "));
+    ASSERT_FALSE(refused);
+    EXPECT_TRUE(refused.error().text.startsWith(dir.filePath("none/sweeps.csv") + ": "));
 }

@@ -143,7 +143,7 @@ int RunAddLogger(const CollectorSettings& settings, const QString& name, const Q
                  "RETURNING id, address::text",
                  {name.toUtf8(), address.toUtf8()});
     if (!added) {
-        const QString state = added.error().sqlState;
+        const QString state = added.error().code;
         if (state == sqlstate::UniqueViolation)
             return Failed(
                 QString("a logger named %1 or at %2 is registered already").arg(name, address));

@@ -43,7 +43,7 @@ Result<void> Apply(const QString& key, const QString& value, CollectorSettings& 
     } else if (key == "idle-timeout") {
         Result<int> v = WholeNumber(key, value, 1, 86400);
         if (!v)
-            return std::unexpected(v.error());
+            return tl::unexpected(v.error());
         s.limits.idleTimeoutS = *v;
     } else if (key == "max-report") {
         Result<int64_t> v = ParseSize(value);
@@ -53,12 +53,12 @@ Result<void> Apply(const QString& key, const QString& value, CollectorSettings& 
     } else if (key == "max-connections") {
         Result<int> v = WholeNumber(key, value, 1, 1000000);
         if (!v)
-            return std::unexpected(v.error());
+            return tl::unexpected(v.error());
         s.limits.maxConnections = *v;
     } else if (key == "accept-unknown") {
         Result<bool> v = YesNo(key, value);
         if (!v)
-            return std::unexpected(v.error());
+            return tl::unexpected(v.error());
         s.acceptUnknown = *v;
     }
     return {};
@@ -233,7 +233,7 @@ Result<Invocation> ReadInvocation(const QStringList& arguments, const QStringLis
     const QString config = p.isSet("config") ? p.value("config") : QString(DefaultConfigFile);
     if (p.isSet("config") || QFileInfo::exists(config)) {
         if (Result<void> r = ReadFile(config, s, listen); !r)
-            return std::unexpected(r.error());
+            return tl::unexpected(r.error());
         s.configFile = config;
     }
     for (const QString& key : FileKeys) {
@@ -251,7 +251,7 @@ Result<Invocation> ReadInvocation(const QStringList& arguments, const QStringLis
         for (const QString& text : listen) {
             Result<ListenAddress> a = ParseListenAddress(text);
             if (!a)
-                return std::unexpected(a.error());
+                return tl::unexpected(a.error());
             s.listen.push_back(*a);
         }
     }

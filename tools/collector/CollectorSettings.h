@@ -13,7 +13,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "tools/collector/Error.h"
+#include "base/Result.h"
 #include "tools/collector/ReportListener.h"
 
 namespace collector {

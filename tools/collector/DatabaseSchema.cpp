@@ -80,12 +80,12 @@ constexpr char LockKey[] = "SELECT pg_advisory_xact_lock(7379217562358)";
 Result<int> StoredVersion(PgConnection& db) {
     Result<PgResult> exists = db.Exec("SELECT to_regclass('schema_version') IS NOT NULL");
     if (!exists)
-        return std::unexpected(exists.error());
+        return tl::unexpected(exists.error());
     if (exists->Bytes(0, 0) != "t")
         return 0;
     Result<PgResult> version = db.Exec("SELECT coalesce(max(version), 0) FROM schema_version");
     if (!version)
-        return std::unexpected(version.error());
+        return tl::unexpected(version.error());
     return static_cast<int>(version->Int(0, 0));
 }
 

@@ -2,7 +2,7 @@
 // The collector's tables in PostgreSQL, made and brought up to date when a collector first
 // reaches the database: each step of the schema once, in order, recorded in schema_version.
 // Collectors starting together take turns (an advisory lock), so a step never runs twice.
-#include "tools/collector/Error.h"
+#include "base/Result.h"
 #include "tools/collector/PgConnection.h"
 
 namespace collector {

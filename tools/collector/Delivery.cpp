@@ -177,7 +177,7 @@ Delivery::Outcome Delivery::DeliverBatch(Worker& w) {
     Result<std::vector<StoredReport>> stored = w.store->Store(*batch, w.reader);
     if (!stored) {
         GiveBack(std::move(*batch));
-        const QString state = stored.error().sqlState;
+        const QString state = stored.error().code;
         // Two transactions that wrote the same measurements in a different order (two workers,
         // two collectors): the database gave one up; it is simply done again.
         if (state == sqlstate::Deadlock || state == sqlstate::SerializationFailure)

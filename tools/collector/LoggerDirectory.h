@@ -8,7 +8,7 @@
 #include <QHostAddress>
 #include <QString>
 
-#include "tools/collector/Error.h"
+#include "base/Result.h"
 #include "tools/collector/PgConnection.h"
 
 namespace collector {

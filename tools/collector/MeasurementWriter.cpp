@@ -15,20 +15,20 @@ Result<std::vector<DecodedCounts>> MeasurementWriter::Write(std::span<const Repo
                                                             RawSource& raw) {
     if (!staged_) {
         if (Result<PgResult> r = db_.Exec("SAVEPOINT direct"); !r)
-            return std::unexpected(r.error());
+            return tl::unexpected(r.error());
         Result<std::vector<ItemCounts>> copied = Copy("measurement", reports, raw);
         if (copied) {
             if (Result<PgResult> r = db_.Exec("RELEASE SAVEPOINT direct"); !r)
-                return std::unexpected(r.error());
+                return tl::unexpected(r.error());
             std::vector<DecodedCounts> out;
             for (size_t k = 0; k < reports.size(); ++k)
                 out.push_back({(*copied)[k], reports[k].logger ? (*copied)[k].Valid() : 0});
             return out;
         }
-        if (copied.error().sqlState != sqlstate::UniqueViolation)
-            return std::unexpected(copied.error());
+        if (copied.error().code != sqlstate::UniqueViolation)
+            return tl::unexpected(copied.error());
         if (Result<PgResult> r = db_.Exec("ROLLBACK TO SAVEPOINT direct"); !r)
-            return std::unexpected(r.error());
+            return tl::unexpected(r.error());
         staged_ = true;
     }
     Result<std::vector<DecodedCounts>> staged = Staged(reports, raw);
@@ -47,10 +47,10 @@ MeasurementWriter::Staged(std::span<const ReportToDecode> reports, RawSource& ra
                             "ON COMMIT DELETE ROWS",
                             "TRUNCATE incoming"})
         if (Result<PgResult> r = db_.Exec(sql); !r)
-            return std::unexpected(r.error());
+            return tl::unexpected(r.error());
     Result<std::vector<ItemCounts>> copied = Copy("incoming", reports, raw);
     if (!copied)
-        return std::unexpected(copied.error());
+        return tl::unexpected(copied.error());
     // In report order, so a measurement that two reports of the set hold counts as the earlier
     // one's.
     Result<PgResult> added =
@@ -58,7 +58,7 @@ MeasurementWriter::Staged(std::span<const ReportToDecode> reports, RawSource& ra
                  "ORDER BY first_report ON CONFLICT DO NOTHING RETURNING first_report) "
                  "SELECT first_report, count(*) FROM added GROUP BY first_report");
     if (!added)
-        return std::unexpected(added.error());
+        return tl::unexpected(added.error());
     std::unordered_map<int64_t, int64_t> newByReport;
     for (int r = 0; r < added->Rows(); ++r)
         newByReport[added->Int(r, 0)] = added->Int(r, 1);
@@ -74,7 +74,7 @@ Result<std::vector<ItemCounts>> MeasurementWriter::Copy(const QByteArray& table,
     if (Result<void> r = db_.CopyBegin("COPY " + table + ' ' + MeasurementColumns +
                                        " FROM STDIN (FORMAT binary)");
         !r)
-        return std::unexpected(r.error());
+        return tl::unexpected(r.error());
     BinaryCopy copy;
     std::vector<ItemCounts> counts;
     Result<void> sent;
@@ -98,9 +98,9 @@ Result<std::vector<ItemCounts>> MeasurementWriter::Copy(const QByteArray& table,
     // The COPY is ended in any case, so that the connection is ready for the next command.
     Result<int64_t> ended = db_.CopyEnd(sent ? QByteArray() : sent.error().text.toUtf8());
     if (!sent)
-        return std::unexpected(sent.error());
+        return tl::unexpected(sent.error());
     if (!ended)
-        return std::unexpected(ended.error());
+        return tl::unexpected(ended.error());
     return counts;
 }
 

@@ -80,7 +80,7 @@ Result<PgConnection> PgConnection::Connect(const QString& conninfo) {
         return Fail(QStringLiteral("out of memory"));
     PgConnection c(conn);
     if (PQstatus(conn) != CONNECTION_OK)
-        return std::unexpected(c.ConnectionError());
+        return tl::unexpected(c.ConnectionError());
     // Nothing the collector reads or writes depends on the server's zone, but the log should
     // not be littered with NOTICEs.
     PQsetNoticeProcessor(
@@ -98,7 +98,7 @@ Result<PgResult> PgConnection::Checked(PGresult* raw) {
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_COPY_IN)
         return result;
     if (!raw)
-        return std::unexpected(ConnectionError());
+        return tl::unexpected(ConnectionError());
     const char* primary = PQresultErrorField(raw, PG_DIAG_MESSAGE_PRIMARY);
     const char* state = PQresultErrorField(raw, PG_DIAG_SQLSTATE);
     return Fail(primary ? OneLine(primary) : OneLine(PQresultErrorMessage(raw)),
@@ -122,7 +122,7 @@ Result<PgResult> PgConnection::Exec(const QByteArray& sql, const std::vector<QBy
 Result<void> PgConnection::CopyBegin(const QByteArray& sql) {
     Result<PgResult> r = Exec(sql);
     if (!r)
-        return std::unexpected(r.error());
+        return tl::unexpected(r.error());
     return {};
 }
 
@@ -130,21 +130,21 @@ Result<void> PgConnection::CopyPut(const QByteArray& data) {
     if (data.isEmpty())
         return {};
     if (PQputCopyData(conn_, data.constData(), static_cast<int>(data.size())) != 1)
-        return std::unexpected(ConnectionError());
+        return tl::unexpected(ConnectionError());
     return {};
 }
 
 Result<int64_t> PgConnection::CopyEnd(const QByteArray& abandonedBecause) {
     if (PQputCopyEnd(conn_, abandonedBecause.isEmpty() ? nullptr : abandonedBecause.constData()) !=
         1)
-        return std::unexpected(ConnectionError());
+        return tl::unexpected(ConnectionError());
     // The first result tells; the rest (there should be none) are read so that the connection is
     // ready for the next command.
     Result<PgResult> first = Checked(PQgetResult(conn_));
     while (PGresult* more = PQgetResult(conn_))
         PQclear(more);
     if (!first)
-        return std::unexpected(first.error());
+        return tl::unexpected(first.error());
     return first->Affected();
 }
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <span>
 
-#include "tools/collector/Error.h"
+#include "base/Result.h"
 
 namespace collector {
 

@@ -26,7 +26,7 @@ public:
                 {QByteArray::number(report), QByteArray::number(from), QByteArray::number(Slice)},
                 true);
             if (!r)
-                return std::unexpected(r.error());
+                return tl::unexpected(r.error());
             const QByteArray bytes = r->Rows() ? r->Bytes(0, 0) : QByteArray();
             if (!bytes.isEmpty())
                 if (Result<void> p = piece({reinterpret_cast<const uint8_t*>(bytes.constData()),
@@ -45,10 +45,10 @@ private:
 Result<void> FileSome(PgConnection& db, PgConnection& reader, MeasurementWriter& writer,
                       std::span<const int64_t> ids, FilingTotals& totals) {
     if (Result<PgResult> r = db.Exec("LOCK TABLE logger IN SHARE MODE"); !r)
-        return std::unexpected(r.error());
+        return tl::unexpected(r.error());
     Result<LoggerDirectory> loggers = LoggerDirectory::Load(db);
     if (!loggers)
-        return std::unexpected(loggers.error());
+        return tl::unexpected(loggers.error());
     std::vector<QByteArray> idTexts;
     for (int64_t id : ids)
         idTexts.push_back(QByteArray::number(id));
@@ -57,7 +57,7 @@ Result<void> FileSome(PgConnection& db, PgConnection& reader, MeasurementWriter&
                 "FROM report WHERE id = ANY($1::bigint[]) ORDER BY id FOR UPDATE",
                 {SqlArray(idTexts)});
     if (!rows)
-        return std::unexpected(rows.error());
+        return tl::unexpected(rows.error());
     std::vector<ReportToDecode> decode;
     for (int r = 0; r < rows->Rows(); ++r) {
         ++totals.reports;
@@ -75,7 +75,7 @@ Result<void> FileSome(PgConnection& db, PgConnection& reader, MeasurementWriter&
     DatabaseRaw raw(reader);
     Result<std::vector<DecodedCounts>> counts = writer.Write(decode, raw);
     if (!counts)
-        return std::unexpected(counts.error());
+        return tl::unexpected(counts.error());
     std::vector<int64_t> filed;
     for (size_t k = 0; k < decode.size(); ++k) {
         const DecodedCounts& c = (*counts)[k];
@@ -86,7 +86,7 @@ Result<void> FileSome(PgConnection& db, PgConnection& reader, MeasurementWriter&
                      QByteArray::number(c.counts.items), QByteArray::number(c.counts.invalid),
                      QByteArray::number(c.counts.Garbage()), QByteArray::number(c.newItems)});
         if (!r)
-            return std::unexpected(r.error());
+            return tl::unexpected(r.error());
         ++totals.filed;
         totals.items += c.counts.items;
         totals.added += c.newItems;
@@ -105,15 +105,15 @@ Result<FilingTotals> FileReports(PgConnection& db, PgConnection& reader,
         const auto ids =
             reportIds.subspan(from, std::min(ReportsPerTransaction, reportIds.size() - from));
         if (Result<PgResult> r = db.Exec("BEGIN"); !r)
-            return std::unexpected(r.error());
+            return tl::unexpected(r.error());
         Result<void> done = FileSome(db, reader, writer, ids, totals);
         if (done) {
             if (Result<PgResult> r = db.Exec("COMMIT"); !r)
-                done = std::unexpected(r.error());
+                done = tl::unexpected(r.error());
         }
         if (!done) {
             (void)db.Exec("ROLLBACK");
-            return std::unexpected(done.error());
+            return tl::unexpected(done.error());
         }
     }
     return totals;

@@ -17,7 +17,7 @@
 #include <QObject>
 #include <QTimer>
 
-#include "tools/collector/Error.h"
+#include "base/Result.h"
 #include "tools/collector/SpoolWriter.h"
 
 class QTcpServer;

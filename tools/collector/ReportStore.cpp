@@ -37,7 +37,7 @@ Result<void> NotifyReports(PgConnection& db, const std::vector<int64_t>& ids) {
                     "'new', new_items)::text) FROM report WHERE id = ANY($1::bigint[]) ORDER BY id",
                 {SqlArray(items)});
     if (!r)
-        return std::unexpected(r.error());
+        return tl::unexpected(r.error());
     return {};
 }
 
@@ -47,11 +47,11 @@ ReportStore::ReportStore(PgConnection& db, QString collector)
 Result<std::vector<StoredReport>> ReportStore::Store(std::span<const SpooledReport> batch,
                                                      RawSource& spool) {
     if (Result<PgResult> r = db_.Exec("BEGIN"); !r)
-        return std::unexpected(r.error());
+        return tl::unexpected(r.error());
     Result<std::vector<StoredReport>> stored = Write(batch, spool);
     if (stored) {
         if (Result<PgResult> r = db_.Exec("COMMIT"); !r)
-            stored = std::unexpected(r.error());
+            stored = tl::unexpected(r.error());
     }
     if (!stored && !db_.Broken())
         (void)db_.Exec("ROLLBACK");
@@ -63,10 +63,10 @@ Result<std::vector<StoredReport>> ReportStore::Write(std::span<const SpooledRepo
     // A logger being added waits for this batch, or this batch for it: its kept reports are
     // filed either way.
     if (Result<PgResult> r = db_.Exec("LOCK TABLE logger IN SHARE MODE"); !r)
-        return std::unexpected(r.error());
+        return tl::unexpected(r.error());
     Result<LoggerDirectory> loggers = LoggerDirectory::Load(db_);
     if (!loggers)
-        return std::unexpected(loggers.error());
+        return tl::unexpected(loggers.error());
 
     std::vector<QByteArray> keys;
     for (const SpooledReport& s : batch)
@@ -74,7 +74,7 @@ Result<std::vector<StoredReport>> ReportStore::Write(std::span<const SpooledRepo
     Result<PgResult> earlier = db_.Exec(
         "SELECT spool_key::text FROM report WHERE spool_key = ANY($1::uuid[])", {SqlArray(keys)});
     if (!earlier)
-        return std::unexpected(earlier.error());
+        return tl::unexpected(earlier.error());
     QSet<QByteArray> stored;
     for (int r = 0; r < earlier->Rows(); ++r)
         stored.insert(earlier->Bytes(r, 0));
@@ -84,7 +84,7 @@ Result<std::vector<StoredReport>> ReportStore::Write(std::span<const SpooledRepo
         "SELECT nextval(pg_get_serial_sequence('report', 'id')) FROM generate_series(1, $1)",
         {QByteArray::number(fresh)});
     if (!ids)
-        return std::unexpected(ids.error());
+        return tl::unexpected(ids.error());
 
     std::vector<StoredReport> out;
     std::vector<StoredReport> written;
@@ -105,7 +105,7 @@ Result<std::vector<StoredReport>> ReportStore::Write(std::span<const SpooledRepo
     }
     Result<std::vector<DecodedCounts>> counts = measurements_.Write(decode, spool);
     if (!counts)
-        return std::unexpected(counts.error());
+        return tl::unexpected(counts.error());
     std::vector<int64_t> notify;
     for (size_t k = 0, d = 0; k < out.size(); ++k) {
         if (out[k].earlier)
@@ -118,9 +118,9 @@ Result<std::vector<StoredReport>> ReportStore::Write(std::span<const SpooledRepo
         notify.push_back(out[k].id);
     }
     if (Result<void> r = CopyReports(written, spool); !r)
-        return std::unexpected(r.error());
+        return tl::unexpected(r.error());
     if (Result<void> r = NotifyReports(db_, notify); !r)
-        return std::unexpected(r.error());
+        return tl::unexpected(r.error());
     return out;
 }
 
@@ -170,14 +170,14 @@ Result<void> ReportStore::CopyReports(std::span<const StoredReport> reports, Raw
     if (!sent)
         return sent;
     if (!ended)
-        return std::unexpected(ended.error());
+        return tl::unexpected(ended.error());
     return {};
 }
 
 Result<std::vector<QString>> ReportStore::RegisterUnknown(std::span<const SpooledReport> batch) {
     Result<LoggerDirectory> loggers = LoggerDirectory::Load(db_);
     if (!loggers)
-        return std::unexpected(loggers.error());
+        return tl::unexpected(loggers.error());
     std::vector<QString> added;
     QSet<QString> seen;
     for (const SpooledReport& s : batch) {
@@ -189,7 +189,7 @@ Result<std::vector<QString>> ReportStore::RegisterUnknown(std::span<const Spoole
                                       "ON CONFLICT DO NOTHING",
                                       {address.toUtf8(), address.toUtf8()});
         if (!r)
-            return std::unexpected(r.error());
+            return tl::unexpected(r.error());
         if (r->Affected() > 0)
             added.push_back(address);
     }

@@ -7,7 +7,7 @@ namespace collector {
 Result<void> SpoolReader::Open(const QString& path) {
     Result<SqliteFile> db = OpenSpool(path);
     if (!db)
-        return std::unexpected(db.error());
+        return tl::unexpected(db.error());
     db_ = std::move(*db);
     Result<SqliteStatement> complete = db_.Prepare(
         "SELECT id, closed_seq, key, peer, peer_port, started_ms, ended_ms, ending, bytes "
@@ -35,7 +35,7 @@ Result<std::vector<SpooledReport>> SpoolReader::Complete(int64_t afterSeq, int m
         Result<bool> row = complete_.Step();
         if (!row) {
             complete_.Reset();
-            return std::unexpected(row.error());
+            return tl::unexpected(row.error());
         }
         if (!*row)
             break;
@@ -63,7 +63,7 @@ Result<int64_t> SpoolReader::Waiting() {
     const int64_t n = row && *row ? waiting_.Int(0) : 0;
     waiting_.Reset();
     if (!row)
-        return std::unexpected(row.error());
+        return tl::unexpected(row.error());
     return n;
 }
 
@@ -73,7 +73,7 @@ Result<void> SpoolReader::ForEachPiece(int64_t report, const Piece& piece) {
     for (;;) {
         Result<bool> row = chunks_.Step();
         if (!row) {
-            r = std::unexpected(row.error());
+            r = tl::unexpected(row.error());
             break;
         }
         if (!*row)

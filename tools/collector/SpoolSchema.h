@@ -1,7 +1,7 @@
 #pragma once
 // The spool file's tables: one row per TCP connection and its bytes in chunks, in arrival order.
 // The writer and the delivery's reader both open it through OpenSpool.
-#include "tools/collector/Error.h"
+#include "base/Result.h"
 #include "tools/collector/SqliteFile.h"
 
 namespace collector {

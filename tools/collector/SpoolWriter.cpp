@@ -27,7 +27,7 @@ SpoolWriter::~SpoolWriter() {
 Result<int64_t> SpoolWriter::Open() {
     Result<SqliteFile> db = OpenSpool(path_);
     if (!db)
-        return std::unexpected(db.error());
+        return tl::unexpected(db.error());
     db_ = std::move(*db);
     Result<SqliteStatement> last = db_.Prepare(
         "SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'connection'), 0), "
@@ -219,7 +219,7 @@ Result<void> SpoolWriter::Write(const std::vector<Event>& events, int64_t& seq, 
     Result<SqliteStatement> forget = prepare("DELETE FROM connection WHERE id = ?1");
     for (const auto* s : {&begin, &chunk, &grow, &end, &forgetChunks, &forget})
         if (!*s)
-            return std::unexpected(s->error());
+            return tl::unexpected(s->error());
 
     // The bytes of one connection that came in this round are one chunk.
     struct Pending {

@@ -25,7 +25,7 @@
 #include <QString>
 #include <QUuid>
 
-#include "tools/collector/Error.h"
+#include "base/Result.h"
 #include "tools/collector/SpooledReport.h"
 #include "tools/collector/SqliteFile.h"
 

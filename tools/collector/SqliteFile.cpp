@@ -8,7 +8,7 @@ namespace collector {
 
 namespace {
 
-std::unexpected<Error> SqliteError(sqlite3* db, int rc) {
+tl::unexpected<Error> SqliteError(sqlite3* db, int rc) {
     return Fail(QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
 }
 
@@ -62,7 +62,7 @@ Result<void> SqliteStatement::Run() {
     Result<bool> r = Step();
     sqlite3_reset(stmt_);
     if (!r)
-        return std::unexpected(r.error());
+        return tl::unexpected(r.error());
     return {};
 }
 

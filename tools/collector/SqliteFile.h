@@ -8,7 +8,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "tools/collector/Error.h"
+#include "base/Result.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

@@ -35,7 +35,7 @@ int Run(const collector::CollectorSettings& settings) {
     ShutdownSignals shutdown;
     collector::CollectorService service(settings);
     shutdown.onShutdown = [&service] { service.Shutdown(); };
-    if (collector::Result<void> r = service.Start(); !r) {
+    if (Result<void> r = service.Start(); !r) {
         collector::Log(r.error().text);
         return 1;
     }
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     // A logger that vanishes mid-report must end its connection, not the collector.
     std::signal(SIGPIPE, SIG_IGN);
-    const collector::Result<collector::Invocation> inv = collector::ReadInvocation(
+    const Result<collector::Invocation> inv = collector::ReadInvocation(
         app.arguments(), QProcessEnvironment::systemEnvironment().toStringList());
     if (!inv) {
         std::fprintf(stderr, "impix-collector: %s\n", inv.error().text.toUtf8().constData());

@@ -16,15 +16,15 @@ const char* const ServiceUsage =
     "  An unknown option, a missing or bad value is refused with one line on standard\n"
     "  error and exit status 2.\n";
 
-bool ParseServiceOptions(const QStringList& args, ServiceOptions& out, QString& error) {
+Result<ServiceOptions> ParseServiceOptions(const QStringList& args) {
+    ServiceOptions out;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         const bool takesValue =
             a == QLatin1String("--letters") || a == QLatin1String("--idle-exit-ms") ||
             a == QLatin1String("--session-idle-ms") || a == QLatin1String("--cell-limit-mib");
         if (takesValue && i + 1 >= args.size()) {
-            error = QStringLiteral("%1 needs a value").arg(a);
-            return false;
+            return Fail(QStringLiteral("%1 needs a value").arg(a));
         }
         if (a == QLatin1String("--verbose")) {
             out.verbose = true;
@@ -32,38 +32,33 @@ bool ParseServiceOptions(const QStringList& args, ServiceOptions& out, QString& 
             const QString v = args[++i];
             if (v.size() != 2 || !v[0].isLetter() || !v[1].isLetter() ||
                 v[0].toUpper() == v[1].toUpper()) {
-                error = QStringLiteral("--letters takes two different letters, not %1").arg(v);
-                return false;
+                return Fail(QStringLiteral("--letters takes two different letters, not %1").arg(v));
             }
             out.letters = {v[0].toUpper(), v[1].toUpper()};
         } else if (a == QLatin1String("--idle-exit-ms")) {
             bool ok = false;
             out.idleExitMs = args[++i].toInt(&ok);
             if (!ok || out.idleExitMs < 0) {
-                error = QStringLiteral("--idle-exit-ms takes a count of milliseconds");
-                return false;
+                return Fail(QStringLiteral("--idle-exit-ms takes a count of milliseconds"));
             }
         } else if (a == QLatin1String("--session-idle-ms")) {
             bool ok = false;
             out.sessionIdleMs = args[++i].toInt(&ok);
             if (!ok || out.sessionIdleMs <= 0) {
-                error = QStringLiteral("--session-idle-ms takes a count of milliseconds");
-                return false;
+                return Fail(QStringLiteral("--session-idle-ms takes a count of milliseconds"));
             }
         } else if (a == QLatin1String("--cell-limit-mib")) {
             bool ok = false;
             const uint v = args[++i].toUInt(&ok);
             if (!ok || v == 0 || v > 4096) {
-                error = QStringLiteral("--cell-limit-mib takes a count of MiB from 1 to 4096");
-                return false;
+                return Fail(QStringLiteral("--cell-limit-mib takes a count of MiB from 1 to 4096"));
             }
             out.cellBytes = uint64_t(v) << 20;
         } else {
-            error = QStringLiteral("unknown option %1").arg(a);
-            return false;
+            return Fail(QStringLiteral("unknown option %1").arg(a));
         }
     }
-    return true;
+    return out;
 }
 
 } // namespace sheets

@@ -5,6 +5,7 @@
 
 #include "CellAddress.h"
 #include "ServiceLimits.h"
+#include "base/Result.h"
 
 namespace sheets {
 
@@ -17,8 +18,8 @@ struct ServiceOptions {
     QString decimalSeparator{"."};
 };
 
-// Reads the arguments after the program name; false (and why) on a bad one.
-bool ParseServiceOptions(const QStringList& args, ServiceOptions& out, QString& error);
+// Reads the arguments after the program name; why not on a bad one.
+Result<ServiceOptions> ParseServiceOptions(const QStringList& args);
 extern const char* const ServiceUsage;
 
 } // namespace sheets

@@ -39,11 +39,9 @@ SheetsService::~SheetsService() {
         delete s;
 }
 
-SheetsService::Start SheetsService::start(QString& error) {
-    const QString folder = dde::SocketFolder();
-    error = dde::PrepareSocketFolder(folder);
-    if (!error.isEmpty())
-        return Start::Failed;
+Result<SheetsService::Start> SheetsService::start() {
+    if (Result<void> fit = dde::PrepareSocketFolder(dde::SocketFolder()); !fit)
+        return tl::unexpected(fit.error());
     const QString path = dde::SocketPath(QStringLiteral("Excel"));
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (QFileInfo::exists(path)) {
@@ -58,8 +56,7 @@ SheetsService::Start SheetsService::start(QString& error) {
         }
         // Another instance may have started between the look and the listen.
     }
-    error = QStringLiteral("cannot listen on %1: %2").arg(path, server_.errorString());
-    return Start::Failed;
+    return Fail(QStringLiteral("cannot listen on %1: %2").arg(path, server_.errorString()));
 }
 
 void SheetsService::accept() {

@@ -19,9 +19,9 @@ public:
     explicit SheetsService(ServiceOptions options, QObject* parent = nullptr);
     ~SheetsService() override;
 
-    enum class Start { Listening, AlreadyRunning, Failed };
-    // Prepares the socket folder and listens; Failed comes with why.
-    Start start(QString& error);
+    enum class Start { Listening, AlreadyRunning };
+    // Prepares the socket folder and listens; why not when it cannot.
+    Result<Start> start();
 
     const ServiceOptions& options() const { return options_; }
     // Every workbook that some session has open, in opening order per session.

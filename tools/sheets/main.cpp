@@ -19,20 +19,22 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(VersionLine("impix-sheets")), stdout);
         return 0;
     }
-    sheets::ServiceOptions options;
-    QString error;
-    if (!sheets::ParseServiceOptions(args, options, error)) {
-        std::fprintf(stderr, "impix-sheets: %s\n", qPrintable(error));
+    Result<sheets::ServiceOptions> parsed = sheets::ParseServiceOptions(args);
+    if (!parsed) {
+        std::fprintf(stderr, "impix-sheets: %s\n", qPrintable(parsed.error().text));
         return 2;
     }
+    sheets::ServiceOptions options = *parsed;
     options.decimalSeparator = FormatSettings::system().decimalSeparator;
     sheets::SheetsService service(options);
-    switch (service.start(error)) {
+    const Result<sheets::SheetsService::Start> started = service.start();
+    if (!started) {
+        std::fprintf(stderr, "impix-sheets: %s\n", qPrintable(started.error().text));
+        return 1;
+    }
+    switch (*started) {
     case sheets::SheetsService::Start::AlreadyRunning:
         return 0;
-    case sheets::SheetsService::Start::Failed:
-        std::fprintf(stderr, "impix-sheets: %s\n", qPrintable(error));
-        return 1;
     case sheets::SheetsService::Start::Listening:
         break;
     }

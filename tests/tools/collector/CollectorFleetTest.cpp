@@ -168,7 +168,7 @@ std::vector<SpooledConnection> ReadSpool(const QString& path) {
     Result<SqliteStatement> s =
         f ? f->Prepare("SELECT key, peer, (SELECT coalesce(sum(length(data)), 0) FROM chunk "
                        "WHERE connection = c.id), closed_seq IS NULL FROM connection c")
-          : Result<SqliteStatement>(std::unexpected(f.error()));
+          : Result<SqliteStatement>(tl::unexpected(f.error()));
     for (Result<bool> row; s && (row = s->Step()) && *row;)
         out.push_back({s->Text(0), s->Text(1), s->Int(2), s->Int(3) != 0});
     return out;

@@ -1,11 +1,19 @@
 #pragma once
-// An in-process spreadsheet service behind the conversation interface: it answers like the
-// real one and writes every transaction into a log that the tests compare.
+// An in-process spreadsheet service behind the conversation interface: it answers like the real
+// one, and the tests make it fail, refuse, stall or go away. Two records for the tests to
+// compare: `log`, every transaction as the client asked it, and `trace`, what the service did
+// with the commands and pokes it was sent. With `keepsWorkbooks` it also keeps the workbooks
+// that OPEN opened, their sheets and the active one, and answers "Selection" and "Topics" from
+// them.
+#include <QRegularExpression>
 #include <QStringList>
+#include <algorithm>
 #include <functional>
+#include <map>
+#include <vector>
 
 #include "export/DdeConversation.h"
-#include "export/PokedLines.h"
+#include "support/PokedLines.h"
 
 class FakeConversation : public DdeConversation {
 public:
@@ -16,7 +24,9 @@ public:
     int openFailures = 0;         // the next opens that fail
     QString failTopic;            // a topic that never opens
     int refuseExecs = 0;          // the next executes that are refused
-    int refusePokes = 0;          // the next pokes that are refused
+    QString refusedCommand;       // a command that is always refused
+    int acceptPokes = 0;          // pokes accepted before the refusals below start
+    int refusePokes = 0;          // then, the pokes that are refused
     int busyRounds = 0;           // rounds a waiting execute keeps the conversation busy
     QString error;                // lastError() text
     std::function<void()> onPump; // runs at every pump round
@@ -24,8 +34,20 @@ public:
     bool silent = false;          // transactions go unanswered: the service is not responding
     std::optional<QString> gone;  // the service went away, the socket saying this; all fails
 
-    QStringList log;
-    QList<QStringList> pokes;
+    // The workbooks, when the service keeps them.
+    struct Book {
+        QString name;
+        QStringList sheets;
+    };
+    bool keepsWorkbooks = false;
+    std::vector<Book> books; // open workbooks, the last one active
+    QString activeSheet;
+    QStringList templateSheets; // the sheets a workbook opened by OPEN has
+
+    QStringList log;   // "open <topic>", "request <item>", "poke <topic> <item> (<rows>)", ...
+    QStringList trace; // "exec <command>", "poke <topic> <item> <rows>", "refused ..."
+    QList<QStringList> pokes;                 // the rows of every accepted poke
+    std::map<QString, QByteArray> sheetPokes; // sheet -> rows of its last block, as poked
 
     void setService(const QString& s) override {
         end();
@@ -64,9 +86,9 @@ public:
         if (item == "Status")
             return status;
         if (item == "Selection")
-            return selection;
+            return keepsWorkbooks ? WorkbookSelection() : selection;
         if (item == "Topics")
-            return topics;
+            return keepsWorkbooks ? WorkbookTopics() : topics;
         return QString();
     }
     bool poke(const QString& item, const QByteArray& rows) override {
@@ -75,9 +97,13 @@ public:
         refused_.reset();
         if (!open_ || busy_ > 0 || silent || gone)
             return false;
-        if (refusePokes-- > 0)
-            return Refuse();
+        if (acceptPokes > 0)
+            --acceptPokes;
+        else if (refusePokes-- > 0)
+            return Refuse("refused poke " + item);
+        trace << QStringLiteral("poke %1 %2 %3").arg(topic_, item).arg(lines.size());
         pokes << lines;
+        sheetPokes[activeSheet] = rows;
         return true;
     }
     bool execute(const QString& cmd, bool wait) override {
@@ -85,8 +111,11 @@ public:
         refused_.reset();
         if (!open_ || busy_ > 0 || silent || gone)
             return false;
-        if (refuseExecs-- > 0)
-            return Refuse();
+        if (refuseExecs-- > 0 || (!refusedCommand.isEmpty() && cmd == refusedCommand))
+            return Refuse("refused exec " + cmd);
+        trace << "exec " + cmd;
+        if (keepsWorkbooks)
+            Command(cmd);
         if (wait)
             busy_ = busyRounds;
         return true;
@@ -108,7 +137,8 @@ public:
     void endByService() { end(); }
 
 private:
-    bool Refuse() {
+    bool Refuse(const QString& entry) {
+        trace << entry;
         if (!reason.isEmpty())
             refused_ = reason;
         return false;
@@ -121,6 +151,28 @@ private:
         log << "close " + topic_;
         if (onClose)
             onClose();
+    }
+    QString WorkbookSelection() const {
+        return books.empty() ? QStringLiteral("System")
+                             : "[" + books.back().name + "]" + activeSheet + "!R1C1";
+    }
+    QString WorkbookTopics() const {
+        QStringList topics;
+        for (const Book& b : books)
+            for (const QString& s : b.sheets)
+                topics << "[" + b.name + "]" + s;
+        return (topics << "System").join('\t');
+    }
+    // What OPEN and WORKBOOK.SELECT do to the workbooks.
+    void Command(const QString& cmd) {
+        static const QRegularExpression openRe(R"re(^\[OPEN\("(.*)/([^/]*)"\)\]$)re");
+        static const QRegularExpression selectRe(R"re(^\[WORKBOOK\.SELECT\("(.*)"\)\]$)re");
+        if (const auto m = openRe.match(cmd); m.hasMatch()) {
+            books.push_back({m.captured(2), templateSheets});
+            activeSheet = templateSheets.value(0);
+        } else if (const auto s = selectRe.match(cmd); s.hasMatch()) {
+            activeSheet = s.captured(1);
+        }
     }
 
     QString service_, topic_, app_;
