@@ -10,7 +10,7 @@ constexpr uint MaxIdleSeconds = 86400;
 const char kConsoleUsage[] =
     "Usage: impix [--script FILE] [--report-port PORT] [--report-listen ADDR]\n"
     "             [--report-allow CIDR[,CIDR...]] [--report-idle-timeout SEC]\n"
-    "             [--archive FILE | --no-archive]\n"
+    "             [--archive FILE | --no-archive] [--fleet CONNINFO]\n"
     "The operator console of the Impix II impedance data logger.\n"
     "\n"
     "  --script FILE       drive the console by control name, one command a line\n"
@@ -29,6 +29,8 @@ const char kConsoleUsage[] =
     "  --archive FILE      keep the measurement archive in FILE instead of\n"
     "                      $XDG_DATA_HOME/impix/archive.sqlite\n"
     "  --no-archive        keep no measurement archive\n"
+    "  --fleet CONNINFO    read the fleet collector's PostgreSQL database (a libpq\n"
+    "                      connection string) in the window \"Fleet...\"\n"
     "  --help              print this help and exit\n"
     "  --version           print the version and exit\n"
     "\n"
@@ -48,6 +50,7 @@ ConsoleOptions ParseConsoleOptions(const QStringList& arguments) {
         {"report-idle-timeout", "", "SEC"},
         {"archive", "", "FILE"},
         {"no-archive", ""},
+        {"fleet", "", "CONNINFO"},
     });
     ConsoleOptions o;
     if (!p.parse(arguments)) {
@@ -103,5 +106,7 @@ ConsoleOptions ParseConsoleOptions(const QStringList& arguments) {
         o.error = QStringLiteral("--archive needs a file");
     if (p.isSet("archive") && o.noArchive)
         o.error = QStringLiteral("--archive and --no-archive exclude each other");
+    o.fleetGiven = p.isSet("fleet");
+    o.fleet = p.value("fleet").trimmed();
     return o;
 }

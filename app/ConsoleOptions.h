@@ -14,6 +14,8 @@ struct ConsoleOptions {
     int reportIdleSeconds = 0; // --report-idle-timeout; 0: the report server's own
     QString archivePath;       // --archive; empty: the archive's usual place
     bool noArchive = false;
+    bool fleetGiven = false; // --fleet: the collector's database, instead of the saved one
+    QString fleet;
     QString error; // why the command line was refused; empty when it was taken
 };
 

@@ -186,6 +186,7 @@ void TFImpixMain::ConnectHandlers() {
     ConnectExportHandlers();
     ConnectArchiveHandlers();
     ConnectTrendHandlers();
+    ConnectFleetHandlers();
     ConnectSweepHandlers();
 }
 

@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <span>
@@ -138,6 +140,10 @@ public:
     // Trend view: a window on the board and channel (1-based) that follows the buffer.
     void TrendBtnClick();
     void OpenTrend(int board, int channel);
+    // Fleet view: the collector's database (--fleet, or the string saved from its window; none:
+    // nothing is connected). "Fleet..." opens the one window "Fleet".
+    void SetFleet(const QString& conninfo) { fleetConninfo_ = conninfo; }
+    void FleetBtnClick();
     // Frequency sweeps: this session's, every point kept; "Sweeps..." shows them.
     SweepRecorder& Sweeps() const { return *sweeps_; }
     void SweepBtnClick();
@@ -183,6 +189,7 @@ private:
     // Arrivals held while the restore question was open or a hand-over ran, in their order.
     void ReleaseHeldArrivals();
     void ConnectTrendHandlers();
+    void ConnectFleetHandlers();
     void ConnectSweepHandlers();
     // The silence timer runs until the running sweep's deadline.
     void ArmSweepSilence();
@@ -218,10 +225,12 @@ private:
     // While the restore question is open, arrivals wait here to follow the restored items.
     bool holdArrivals_ = false;
     std::vector<std::pair<TMeasRecord, ArrivalSource>> heldArrivals_;
-    // The pool's items [feedNext_, feedEnd_) still go to the archive, as feedSource_; arrivals
-    // meanwhile are held, to follow them.
+    // The pool's items [feedNext_, feedEnd_) still go to the archive, in runs of one source
+    // (each run's end and source); arrivals meanwhile are held, to follow them.
     int64_t feedNext_ = 0;
     int64_t feedEnd_ = 0;
-    ArrivalSource feedSource_ = ArrivalSource::Restored;
+    std::deque<std::pair<int64_t, ArrivalSource>> feedRuns_;
     bool feedQueued_ = false;
+    QString fleetConninfo_;
+    QPointer<QWidget> fleetWindow_;
 };

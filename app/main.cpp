@@ -21,6 +21,7 @@
 #include "base/ScriptedDialogs.h"
 #include "base/ShutdownSignals.h"
 #include "dialogs/MessageBox.h"
+#include "fleet/FleetConninfo.h"
 #include "link/ModBus.h"
 #include "net/ReportServer.h"
 #include "serial/RS232.h"
@@ -100,6 +101,7 @@ int main(int argc, char** argv) {
         window.HookArchive(archiveOptions);
         archive = std::make_unique<MeasurementArchive>(std::move(archiveOptions));
     }
+    window.SetFleet(options.fleetGiven ? options.fleet : ReadFleetConninfo(FleetConninfoPath()));
     if (options.reportPort != 0)
         window.SetReportPort(options.reportPort);
     if (!options.reportListen.isNull())

@@ -100,6 +100,8 @@ const char* SourceName(ArrivalSource source) {
         return "report";
     case ArrivalSource::Restored:
         return "restored";
+    case ArrivalSource::Fleet:
+        return "fleet";
     }
     return "?";
 }
@@ -116,7 +118,8 @@ ArchiveRow RowOf(const TMeasRecord& rec, ArrivalSource source) {
         row.rx = rx;
     if (xx != OverflowValue)
         row.xx = xx;
-    if (source != ArrivalSource::Report)
+    // Reports carry no counter, nor does the collector keep one.
+    if (source != ArrivalSource::Report && source != ArrivalSource::Fleet)
         row.counter = counter;
     row.loggerTimeLength = FormatLoggerTime(rec.Time, row.loggerTime);
     // Whatever the columns cannot say (a negative zero, a report record's counter, a time between

@@ -11,9 +11,10 @@
 #include "records/MeasRecord.h"
 
 // Where an arrival came from; the numbers are stored.
-enum class ArrivalSource : uint8_t { Live = 0, Download = 1, Report = 2, Restored = 3 };
-inline constexpr int ArrivalSourceCount = 4;
-// "live", "download", "report", "restored".
+// Fleet: loaded from the fleet collector's database.
+enum class ArrivalSource : uint8_t { Live = 0, Download = 1, Report = 2, Restored = 3, Fleet = 4 };
+inline constexpr int ArrivalSourceCount = 5;
+// "live", "download", "report", "restored", "fleet".
 const char* SourceName(ArrivalSource source);
 
 struct ArchiveRow {

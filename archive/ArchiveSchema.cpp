@@ -14,7 +14,7 @@ CREATE TABLE IF NOT EXISTS source (
     name TEXT NOT NULL UNIQUE
 );
 INSERT OR IGNORE INTO source (id, name)
-    VALUES (0, 'live'), (1, 'download'), (2, 'report'), (3, 'restored');
+    VALUES (0, 'live'), (1, 'download'), (2, 'report'), (3, 'restored'), (4, 'fleet');
 CREATE TABLE IF NOT EXISTS session (
     id              INTEGER PRIMARY KEY,
     started_at      TEXT NOT NULL,
@@ -27,6 +27,7 @@ CREATE TABLE IF NOT EXISTS session (
     download        INTEGER NOT NULL DEFAULT 0,
     report          INTEGER NOT NULL DEFAULT 0,
     restored        INTEGER NOT NULL DEFAULT 0,
+    fleet           INTEGER NOT NULL DEFAULT 0,
     first_arrival   INTEGER,
     last_arrival    INTEGER,
     buffer_from     INTEGER NOT NULL DEFAULT 0,
@@ -80,6 +81,7 @@ SELECT board, channel, logger_time, range, rx, xx,
        sum(source = 1) AS download,
        sum(source = 2) AS report,
        sum(source = 3) AS restored,
+       sum(source = 4) AS fleet,
        min(session) AS first_session
 FROM (SELECT *, coalesce(counter, max(counter) OVER (
           PARTITION BY board, channel, logger_time, range, rx, xx)) AS item
@@ -93,6 +95,13 @@ ALTER TABLE session ADD COLUMN download_first INTEGER;
 ALTER TABLE session ADD COLUMN download_amount INTEGER;
 ALTER TABLE session ADD COLUMN download_from INTEGER;
 ALTER TABLE session ADD COLUMN end_signal INTEGER;
+)sql";
+
+// What version 3 added: arrivals from the fleet collector's database, counted per session and
+// in the measurement view (made anew below).
+constexpr const char* FleetOf3 = R"sql(
+ALTER TABLE session ADD COLUMN fleet INTEGER NOT NULL DEFAULT 0;
+DROP VIEW IF EXISTS measurement;
 )sql";
 
 int64_t PragmaValue(SqliteDb& db, const char* sql) {
@@ -133,6 +142,8 @@ void PrepareArchiveSchema(SqliteDb& db) {
         const int64_t version = OwnVersion(db);
         if (version == 1)
             db.Exec(SessionColumnsOf2);
+        if (version == 1 || version == 2)
+            db.Exec(FleetOf3);
         db.Exec(Schema);
         db.Exec("CREATE VIEW IF NOT EXISTS measurement AS " + MeasurementsOf("arrival"));
         db.Exec("PRAGMA application_id = " + std::to_string(ArchiveApplicationId));

@@ -9,7 +9,7 @@ class SqliteDb;
 // taken for an archive.
 inline constexpr int ArchiveApplicationId = 0x494D5058; // "IMPX"
 // 2: a session keeps the download it followed and the signal that ended it.
-inline constexpr int ArchiveSchemaVersion = 2;
+inline constexpr int ArchiveSchemaVersion = 3;
 
 // The query behind the view `measurement` over `arrivals` (a table name or a subquery): each
 // measurement once, however often and from wherever it arrived.

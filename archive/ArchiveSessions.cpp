@@ -118,7 +118,7 @@ std::optional<DownloadState> SessionDownload(SqliteDb& db, int64_t session) {
 std::vector<SessionSummary> ListSessions(SqliteDb& db, const SessionRunning& running) {
     SqliteStatement s =
         db.Prepare("SELECT id, started_at, ended_at, clean_end, live, download, report, restored, "
-                   "port, peer, host, pid, process_start, boot_id, measurements, "
+                   "fleet, port, peer, host, pid, process_start, boot_id, measurements, "
                    "ifnull(end_signal, 0) FROM session ORDER BY id DESC");
     std::vector<SessionSummary> out;
     while (s.Step()) {
@@ -127,20 +127,20 @@ std::vector<SessionSummary> ListSessions(SqliteDb& db, const SessionRunning& run
         m.startedAt = s.Text(1);
         m.endedAt = s.Text(2);
         m.cleanEnd = s.Int(3) != 0;
-        m.endSignal = static_cast<int>(s.Int(15));
+        m.endSignal = static_cast<int>(s.Int(16));
         for (int i = 0; i < ArrivalSourceCount; ++i)
             m.arrivals[i] = s.Int(4 + i);
-        m.port = s.Text(8);
-        m.peer = s.Text(9);
+        m.port = s.Text(9);
+        m.peer = s.Text(10);
         m.running =
-            m.endedAt.isEmpty() && running(m.id, {s.Text(10), s.Int(11), s.Int(12), s.Text(13)});
+            m.endedAt.isEmpty() && running(m.id, {s.Text(11), s.Int(12), s.Int(13), s.Text(14)});
         int64_t arrivals = 0;
         for (int64_t n : m.arrivals)
             arrivals += n;
         // Counting takes a pass over the session's arrivals: once for a session that ended,
         // and for a running one only while that is quick.
-        if (!s.IsNull(14))
-            m.measurements = s.Int(14);
+        if (!s.IsNull(15))
+            m.measurements = s.Int(15);
         else
             m.counting = !m.running || arrivals <= CountWhileRunning;
         out.push_back(m);

@@ -628,7 +628,7 @@ void MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
                 const Entry& e = batch[i + r];
                 rows[r] = RowOf(e.rec, static_cast<ArrivalSource>(e.source));
                 BindRow(insert, static_cast<int>(r) * ColumnsPerRow, e, rows[r]);
-                ++counts[e.source & 3];
+                ++counts[e.source];
             }
             insert.Step();
             insert.Reset();
@@ -640,7 +640,7 @@ void MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
             i += n;
         }
         for (int i = 0; i < ArrivalSourceCount; ++i)
-            updateSession_.Bind(i + 1, counts[i]);
+            updateSession_.Bind(i < 4 ? i + 1 : 15, counts[i]);
         if (first != 0) {
             updateSession_.Bind(5, first);
             updateSession_.Bind(6, last);
@@ -737,8 +737,8 @@ void MeasurementArchive::Writer::OpenFile() {
     updateSession_ = db_.Prepare(
         "UPDATE session SET live = ?1, download = ?2, report = ?3, restored = ?4, "
         "first_arrival = ?5, last_arrival = ?6, buffer_from = ?7, port = ?8, peer = ?9, "
-        "buffer_items = ?11, download_first = ?12, download_amount = ?13, download_from = ?14 "
-        "WHERE id = ?10");
+        "buffer_items = ?11, download_first = ?12, download_amount = ?13, download_from = ?14, "
+        "fleet = ?15 WHERE id = ?10");
 }
 
 void MeasurementArchive::Writer::StartSession() {

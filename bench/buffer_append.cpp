@@ -51,5 +51,3 @@ void BM_RowTexts(benchmark::State& state) {
 BENCHMARK(BM_RowTexts);
 
 } // namespace
-
-BENCHMARK_MAIN();

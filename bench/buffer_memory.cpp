@@ -2,6 +2,7 @@
 // growth per record, and the stream's own bytes per record.
 #include <benchmark/benchmark.h>
 
+#include "bench_losses.h"
 #include "buffer/BufferTableModel.h"
 #include "buffer_bench.h"
 
@@ -22,6 +23,9 @@ void BM_TenMillionRecords(benchmark::State& state) {
             static_cast<double>(pool.Size()) / static_cast<double>(pool.Count());
         state.counters["rss_growth_MiB"] = (after - before) / (1024.0 * 1024.0);
         state.counters["rows"] = model.rowCount();
+        // Records the stream did not keep, and rows the table cannot show.
+        CountLosses(state, "records_lost", n - pool.Count());
+        CountLosses(state, "rows_not_shown", pool.Count() - model.rowCount());
         pool.Clear();
         state.counters["rss_after_clear_MiB"] = (ResidentBytes() - before) / (1024.0 * 1024.0);
     }

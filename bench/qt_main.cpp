@@ -1,7 +1,10 @@
 // The runner of the benchmarks that need Qt's event machinery (local sockets, the report server,
 // widgets): an application object around Google Benchmark's runner. UI benchmarks get a full
-// application on the offscreen display.
+// application on the offscreen display. The program fails when a benchmark lost items
+// (bench_losses.h).
 #include <benchmark/benchmark.h>
+
+#include "bench_losses.h"
 
 #ifdef IMPIX_BENCH_UI
 #include <QApplication>
@@ -21,5 +24,5 @@ int main(int argc, char** argv) {
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    return 0;
+    return BenchExitCode();
 }

@@ -1,17 +1,19 @@
-// The trend view with a million measurements in its channel: a full redraw (reduction to pixel
-// columns and drawing), a zoom step by the wheel, taking the channel from the buffer, and the
-// cost a listening trend adds to each append.
+// The trend view with one and ten million measurements in its channel: a full redraw (reduction
+// to pixel columns and drawing), a zoom step by the wheel, choosing another channel, and the cost
+// a listening trend adds to each append, and opening a trend window on such a buffer.
 #include <QApplication>
 #include <QWheelEvent>
 #include <benchmark/benchmark.h>
 #include <cmath>
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "buffer/RecordStream.h"
 #include "widgets/TrendPlot.h"
 
 namespace {
-constexpr int64_t Items = 1000000;
+constexpr int64_t Items = 1000000; // the append benchmark's buffer: up to four times this
 
 // Slow waves, computed once: the benchmarks measure the trend, not the sine.
 struct Waves {
@@ -37,11 +39,13 @@ TMeasRecord Item(int64_t i) {
     return r;
 }
 
+// Two channels of `items` each, interleaved; built once per size and shared by the benchmarks
+// (a buffer of twenty million items takes seconds to fill).
 struct Trend {
     RecordStream pool;
     TrendPlot plot;
-    Trend() {
-        for (int64_t i = 0; i < 2 * Items; ++i)
+    explicit Trend(int64_t items) {
+        for (int64_t i = 0; i < 2 * items; ++i)
             pool.Append(Item(i));
         plot.resize(1200, 700);
         plot.SetPool(&pool);
@@ -49,19 +53,33 @@ struct Trend {
     }
 };
 
+Trend& TrendOf(const benchmark::State& state) {
+    static std::map<int64_t, std::unique_ptr<Trend>> trends;
+    auto& t = trends[state.range(0)];
+    if (!t)
+        t = std::make_unique<Trend>(state.range(0));
+    t->plot.SetSource(1, 1);
+    t->plot.Picture();
+    return *t;
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+    b->Arg(1000000)->Arg(10000000)->Unit(benchmark::kMillisecond);
+}
+
 void BM_TrendFullRedraw(benchmark::State& state) {
-    Trend t;
+    Trend& t = TrendOf(state);
     for (auto _ : state) {
         t.plot.SetFormatSettings(FormatSettings{}); // the picture must be drawn again
         benchmark::DoNotOptimize(t.plot.Picture().constBits());
     }
     state.counters["items"] = static_cast<double>(t.plot.Series().Count());
 }
-BENCHMARK(BM_TrendFullRedraw)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrendFullRedraw)->Apply(Sizes);
 
 // One wheel notch and the redraw it causes: ten in towards a point, ten back out.
 void BM_TrendZoomStep(benchmark::State& state) {
-    Trend t;
+    Trend& t = TrendOf(state);
     const QPointF at(t.plot.CurrentFrame().areas[0].center());
     int step = 0;
     for (auto _ : state) {
@@ -72,20 +90,33 @@ void BM_TrendZoomStep(benchmark::State& state) {
         benchmark::DoNotOptimize(t.plot.Picture().constBits());
     }
 }
-BENCHMARK(BM_TrendZoomStep)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrendZoomStep)->Apply(Sizes);
 
-// Opening a trend or choosing another channel: the channel's items out of a buffer of two
-// million.
-void BM_TrendTakeChannel(benchmark::State& state) {
-    Trend t;
+// Choosing another channel of a buffer of twice the items, and the picture of it.
+void BM_TrendChannelChange(benchmark::State& state) {
+    Trend& t = TrendOf(state);
     int channel = 1;
     for (auto _ : state) {
         channel = channel == 1 ? 2 : 1;
         t.plot.SetSource(1, channel);
-        benchmark::DoNotOptimize(t.plot.Series().Count());
+        benchmark::DoNotOptimize(t.plot.Picture().constBits());
+    }
+    state.counters["items"] = static_cast<double>(t.plot.Series().Count());
+}
+BENCHMARK(BM_TrendChannelChange)->Apply(Sizes);
+
+// Opening a trend window: every channel's series taken from the buffer in one pass, and the
+// first picture.
+void BM_TrendOpen(benchmark::State& state) {
+    Trend& t = TrendOf(state);
+    for (auto _ : state) {
+        TrendPlot plot;
+        plot.resize(1200, 700);
+        plot.SetPool(&t.pool);
+        benchmark::DoNotOptimize(plot.Picture().constBits());
     }
 }
-BENCHMARK(BM_TrendTakeChannel)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrendOpen)->Apply(Sizes)->Iterations(3);
 
 // Appending to the buffer while a trend of the channel listens (every other item is its own).
 void BM_AppendWithTrend(benchmark::State& state) {

@@ -5,8 +5,6 @@
 #include <limits>
 #include <numeric>
 
-#include "buffer/RecordStream.h"
-
 namespace {
 // Days since 30 December 1899 of 1 January 0001 and of 31 December 9999 (end of day): the dates
 // the time axis can name.
@@ -30,21 +28,24 @@ void TrendSeries::SetSource(int board, int channel) {
     Clear();
 }
 
-void TrendSeries::Clear() {
-    times_.clear();
+void TrendSeries::Reserve(int64_t items) {
+    const auto n = static_cast<size_t>(std::max<int64_t>(items, 0));
+    times_.reserve(n);
     for (auto& v : values_)
-        v.clear();
-    rows_.clear();
-    orderedUpTo_ = 0;
-    unplaced_ = 0;
+        v.reserve(n);
+    rows_.reserve(n);
 }
 
-void TrendSeries::Fill(const RecordStream& pool) {
-    Clear();
-    const int64_t n = pool.Count();
-    for (int64_t k = 0; k < n; ++k)
-        Add(pool.At(k), k);
-    Order();
+void TrendSeries::Clear() {
+    // The memory goes too: a cleared buffer of ten million items leaves nothing behind.
+    times_ = {};
+    for (auto& v : values_)
+        v = {};
+    rows_ = {};
+    for (auto& p : pyramids_)
+        p.Clear();
+    orderedUpTo_ = 0;
+    unplaced_ = 0;
 }
 
 double TrendSeries::Displayed(double field) {
@@ -67,9 +68,17 @@ bool TrendSeries::Add(const TMeasRecord& rec, int64_t row) {
     values_[static_cast<int>(TrendQuantity::Rx)].push_back(Displayed(rec.Rx));
     values_[static_cast<int>(TrendQuantity::Xx)].push_back(Displayed(rec.Xx));
     rows_.push_back(row);
-    if (inOrder)
+    if (inOrder) {
         orderedUpTo_ = Count();
+        GrowPyramids();
+    }
     return true;
+}
+
+void TrendSeries::GrowPyramids() {
+    for (int q = 0; q < TrendQuantities; ++q)
+        pyramids_[q].Grow(
+            std::span<const double>(values_[q]).first(static_cast<size_t>(orderedUpTo_)));
 }
 
 void TrendSeries::Order() {
@@ -85,12 +94,18 @@ void TrendSeries::Order() {
     };
     const auto mid = order.begin() + orderedUpTo_;
     std::stable_sort(mid, order.end(), byTime);
+    // Items before the first one later than the earliest late item keep their place, and so do
+    // the pyramids' blocks over them.
+    const int64_t kept = UpperBound(times_[static_cast<size_t>(*mid)]);
     std::inplace_merge(order.begin(), mid, order.end(), byTime);
     Permute(times_, order);
     for (auto& v : values_)
         Permute(v, order);
     Permute(rows_, order);
     orderedUpTo_ = Count();
+    for (auto& p : pyramids_)
+        p.Truncate(kept);
+    GrowPyramids();
 }
 
 int64_t TrendSeries::LowerBound(double t) const {

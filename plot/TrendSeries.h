@@ -1,14 +1,14 @@
 #pragma once
 // One channel's measurements from the buffer, in time order, as the trend view plots them:
 // the logger time of each item, Rx and Xx as displayed (x 1000), and where the item sits in the
-// buffer. Void values (the overflow mark) are kept as gaps (NaN), never as numbers.
+// buffer. Void values (the overflow mark) are kept as gaps (NaN), never as numbers. Each
+// quantity keeps its min/max pyramid over the items in time order, grown as they arrive.
 #include <cstdint>
 #include <span>
 #include <vector>
 
+#include "plot/TrendPyramid.h"
 #include "records/MeasRecord.h"
-
-class RecordStream;
 
 enum class TrendQuantity { Rx = 0, Xx = 1 };
 constexpr int TrendQuantities = 2;
@@ -20,11 +20,12 @@ public:
     int Board() const { return board_; }
     int Channel() const { return channel_; }
 
-    // Takes every item of the source from the pool, in place of what the series held.
-    void Fill(const RecordStream& pool);
     // Takes rec when it is of the source; row is its item number in the buffer.
     bool Add(const TMeasRecord& rec, int64_t row);
+    // Empties the series and frees its memory.
     void Clear();
+    // Room for that many items in all.
+    void Reserve(int64_t items);
 
     // Items of the source that the series holds.
     int64_t Count() const { return static_cast<int64_t>(times_.size()); }
@@ -38,6 +39,8 @@ public:
 
     std::span<const double> Times() const { return times_; }
     std::span<const double> Values(TrendQuantity q) const { return values_[static_cast<int>(q)]; }
+    // Blocks of the items in time order (those after Ordered() became false are not in them).
+    const TrendPyramid& Pyramid(TrendQuantity q) const { return pyramids_[static_cast<int>(q)]; }
     int64_t Row(int64_t i) const { return rows_[static_cast<size_t>(i)]; }
 
     // First item whose time is >= t (Count() when none), and first item whose time is > t.
@@ -52,11 +55,15 @@ public:
     static double Displayed(double field);
 
 private:
+    // Grows the pyramids over the items in time order.
+    void GrowPyramids();
+
     int board_ = 0;
     int channel_ = 0;
     std::vector<double> times_;
     std::vector<double> values_[TrendQuantities];
     std::vector<int64_t> rows_;
+    TrendPyramid pyramids_[TrendQuantities];
     int64_t orderedUpTo_ = 0; // items [0, orderedUpTo_) are in time order
     int64_t unplaced_ = 0;
 };

@@ -44,15 +44,15 @@ bool Clip(double& x0, double& y0, double& x1, double& y1, double left, double to
 } // namespace
 
 TrendTrace DecimateTrend(std::span<const double> times, std::span<const double> values,
-                         const TimeAxis& axis) {
+                         const TrendPyramid& pyramid, const TimeAxis& axis) {
     TrendTrace trace;
     const int width = std::max(axis.width, 1);
     trace.columns.resize(static_cast<size_t>(width) + 2);
     const auto n = static_cast<int64_t>(std::min(times.size(), values.size()));
-    const int64_t from =
-        std::lower_bound(times.begin(), times.begin() + n, axis.start) - times.begin();
-    const int64_t to =
-        std::upper_bound(times.begin() + from, times.begin() + n, axis.end) - times.begin();
+    values = values.first(static_cast<size_t>(n));
+    const auto begin = times.begin();
+    const int64_t from = std::lower_bound(begin, begin + n, axis.start) - begin;
+    const int64_t to = std::upper_bound(begin + from, begin + n, axis.end) - begin;
     trace.items = to - from;
     const double perDay = (width - 1) / (axis.end - axis.start);
     if (from > 0)
@@ -60,37 +60,49 @@ TrendTrace DecimateTrend(std::span<const double> times, std::span<const double> 
     if (to < n)
         trace.afterX = axis.X(times[static_cast<size_t>(to)]);
 
-    bool sawVoid = false;
-    for (int64_t i = std::max<int64_t>(from - 1, 0); i < std::min(to + 1, n); ++i) {
-        size_t c;
-        if (i < from)
-            c = 0;
-        else if (i >= to)
-            c = static_cast<size_t>(width) + 1;
-        else
-            c = static_cast<size_t>(
-                    std::clamp(static_cast<int>(std::floor(
-                                   (times[static_cast<size_t>(i)] - axis.start) * perDay + 0.5)),
-                               0, width - 1)) +
-                1;
+    // Items from the one before the view on; a void item just before a column's first value
+    // (back to that item) breaks the curve.
+    const int64_t scanned = std::max<int64_t>(from - 1, 0);
+    const auto put = [&](size_t c, int64_t a, int64_t b) {
+        const TrendStretch s = pyramid.Summarise(values, a, b);
         TrendColumn& col = trace.columns[c];
-        const double v = values[static_cast<size_t>(i)];
-        if (std::isnan(v)) {
-            sawVoid = true;
-            col.voids = true;
-            continue;
+        col.voids = s.voids;
+        if (s.firstValue < 0)
+            return;
+        col.any = true;
+        col.breakBefore =
+            s.firstValue > scanned && std::isnan(values[static_cast<size_t>(s.firstValue - 1)]);
+        col.min = s.min;
+        col.max = s.max;
+        col.first = values[static_cast<size_t>(s.firstValue)];
+        col.last = values[static_cast<size_t>(s.lastValue)];
+    };
+    const auto columnOf = [&](double t) {
+        return std::clamp(static_cast<int>(std::floor((t - axis.start) * perDay + 0.5)), 0,
+                          width - 1);
+    };
+    if (from > 0)
+        put(0, from - 1, from);
+    // The items of a column lie together, times being in order: each column's end is found by
+    // galloping from its first item, then bisection, so only the columns that hold items are
+    // visited and the probes stay near each other (in the cache) when a column holds few.
+    for (int64_t i = from; i < to;) {
+        const int c = columnOf(times[static_cast<size_t>(i)]);
+        const auto inColumn = [&](double t) { return columnOf(t) <= c; };
+        int64_t low = i + 1; // items before low lie in the column
+        int64_t high = i + 1;
+        for (int64_t step = 1; high < to && inColumn(times[static_cast<size_t>(high)]); step *= 2) {
+            low = high + 1;
+            high = i + 2 * step;
         }
-        if (!col.any) {
-            col.any = true;
-            col.breakBefore = sawVoid;
-            col.first = col.min = col.max = v;
-        } else {
-            col.min = std::min(col.min, v);
-            col.max = std::max(col.max, v);
-        }
-        col.last = v;
-        sawVoid = false;
+        high = std::min(high, to);
+        const int64_t end = std::partition_point(begin + low, begin + high, inColumn) - begin;
+        put(static_cast<size_t>(c) + 1, i, end);
+        i = end;
     }
+    if (to < n)
+        put(static_cast<size_t>(width) + 1, to, to + 1);
+
     for (size_t c = 1; c <= static_cast<size_t>(width); ++c) {
         const TrendColumn& col = trace.columns[c];
         if (!col.any)

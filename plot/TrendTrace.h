@@ -3,12 +3,15 @@
 // highest and lowest value of the items that fall into it (so every extreme stays visible
 // however many items share a column), the first and last value to join the neighbours, and the
 // gaps that void values leave. Then the lines and marks that draw it.
+// The reduction reads the series through its pyramid, so it costs time in proportion to the
+// columns (times log n), not to the items.
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
 
 #include "plot/TrendAxes.h"
+#include "plot/TrendPyramid.h"
 
 struct TrendColumn {
     bool any = false;   // holds a value
@@ -35,9 +38,10 @@ struct TrendTrace {
 };
 
 // Items of a series in time order (values NaN where void) over the axis: those with start <=
-// time <= end, and the nearest one on each side.
+// time <= end, and the nearest one on each side. The pyramid holds the blocks of values (an
+// empty one: every item is read).
 TrendTrace DecimateTrend(std::span<const double> times, std::span<const double> values,
-                         const TimeAxis& axis);
+                         const TrendPyramid& pyramid, const TimeAxis& axis);
 
 struct TrendLine {
     int x0 = 0;

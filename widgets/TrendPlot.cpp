@@ -50,13 +50,15 @@ TrendPlot::TrendPlot(QWidget* parent) : QWidget(parent) {
 
 void TrendPlot::SetPool(RecordStream* pool) {
     ListenTo(pool);
+    if (pool)
+        channels_.Fill(*pool);
+    else
+        channels_.Clear();
     SetSource(Board(), Channel());
 }
 
 void TrendPlot::SetSource(int board, int channel) {
-    series_.SetSource(board - 1, channel - 1);
-    if (Stream())
-        series_.Fill(*Stream());
+    series_ = &channels_.Of(board - 1, channel - 1, Stream());
     view_.Reset();
     synced_ = false;
     Hover(std::nullopt);
@@ -82,7 +84,7 @@ void TrendPlot::ResetZoom() {
 }
 
 void TrendPlot::RecordAppended(const TMeasRecord& rec) {
-    if (!series_.Add(rec, Stream()->Count() - 1))
+    if (channels_.Add(rec, Stream()->Count() - 1) != series_)
         return;
     synced_ = false;
     Changed();
@@ -91,7 +93,7 @@ void TrendPlot::RecordAppended(const TMeasRecord& rec) {
 void TrendPlot::RecordsAppended(int64_t first, int64_t count) {
     bool added = false;
     for (int64_t k = first; k < first + count; ++k)
-        added = series_.Add(Stream()->At(k), k) || added;
+        added = channels_.Add(Stream()->At(k), k) == series_ || added;
     if (!added)
         return;
     synced_ = false;
@@ -99,7 +101,7 @@ void TrendPlot::RecordsAppended(int64_t first, int64_t count) {
 }
 
 void TrendPlot::StreamCleared() {
-    series_.Clear();
+    channels_.Clear();
     synced_ = false;
     Hover(std::nullopt);
     Sync();
@@ -119,8 +121,8 @@ void TrendPlot::Sync() {
     if (synced_)
         return;
     synced_ = true;
-    series_.Order();
-    const auto times = series_.Times();
+    series_->Order();
+    const auto times = series_->Times();
     if (times.empty())
         view_.SetData(std::nullopt, std::nullopt);
     else
@@ -146,7 +148,8 @@ TrendPlot::Frame TrendPlot::MakeFrame(QSize size) const {
     f.areas[1] = QRect(left, f.areas[0].bottom() + 1 + gap + title, width, height);
     f.time = TimeAxis{view_.Start(), view_.End(), left, width};
     for (int p = 0; p < TrendView::Plots; ++p) {
-        f.traces[p] = DecimateTrend(series_.Times(), series_.Values(QuantityOf(p)), f.time);
+        f.traces[p] = DecimateTrend(series_->Times(), series_->Values(QuantityOf(p)),
+                                    series_->Pyramid(QuantityOf(p)), f.time);
         const TrendTrace& trace = f.traces[p];
         ScaledRange range = EmptyRange(scale_);
         if (const auto fixed = view_.FixedValues(p))
@@ -222,7 +225,7 @@ void TrendPlot::Draw(QPainter& painter, const Frame& f) const {
             painter.drawText(box.translated(0, textHeight), Qt::AlignHCenter | Qt::AlignTop,
                              tick.date);
     }
-    if (series_.Count() == 0) {
+    if (series_->Count() == 0) {
         painter.drawText(f.areas[0].united(f.areas[1]), Qt::AlignCenter,
                          QStringLiteral("No measurements of board %1, channel %2 in the buffer")
                              .arg(Board())
@@ -235,7 +238,9 @@ const QImage& TrendPlot::Picture() {
     if (dirty_ || backing_.size() != size() || frame_.size != size()) {
         dirty_ = false;
         frame_ = MakeFrame(size());
-        backing_ = QImage(size(), QImage::Format_RGB32);
+        // Drawn over whole: the image of the last picture serves again at the same size.
+        if (backing_.size() != size())
+            backing_ = QImage(size(), QImage::Format_RGB32);
         if (!backing_.isNull()) {
             QPainter painter(&backing_);
             Draw(painter, frame_);
@@ -260,15 +265,15 @@ void TrendPlot::paintEvent(QPaintEvent*) {
         const QImage& picture = Picture();
         QPainter painter(this);
         painter.drawImage(0, 0, picture);
-        if (hoverItem_ >= 0 && hoverItem_ < series_.Count()) {
-            const int x = Rounded(frame_.time.X(series_.Times()[static_cast<size_t>(hoverItem_)]));
+        if (hoverItem_ >= 0 && hoverItem_ < series_->Count()) {
+            const int x = Rounded(frame_.time.X(series_->Times()[static_cast<size_t>(hoverItem_)]));
             for (int p = 0; p < TrendView::Plots; ++p) {
                 const QRect& area = frame_.areas[p];
                 if (x < area.left() || x > area.right())
                     continue;
                 painter.setPen(QPen(HoverMark, 1, Qt::DashLine));
                 painter.drawLine(x, area.top(), x, area.bottom());
-                const double v = series_.Values(QuantityOf(p))[static_cast<size_t>(hoverItem_)];
+                const double v = series_->Values(QuantityOf(p))[static_cast<size_t>(hoverItem_)];
                 const double y = frame_.values[p].Y(v);
                 if (!std::isnan(v) && y >= area.top() && y <= area.bottom()) {
                     painter.setPen(QPen(HoverMark, 2));
@@ -301,15 +306,15 @@ void TrendPlot::Hover(std::optional<QPoint> at) {
     int64_t item = -1;
     if (at && PlotAt(*at) >= 0) {
         const TimeAxis& time = frame_.time;
-        item = series_.Nearest(time.TimeAt(at->x()), series_.LowerBound(time.start),
-                               series_.UpperBound(time.end));
+        item = series_->Nearest(time.TimeAt(at->x()), series_->LowerBound(time.start),
+                                series_->UpperBound(time.end));
     }
     if (item == hoverItem_)
         return;
     hoverItem_ = item;
     hoverText_.clear();
     if (item >= 0 && Stream()) {
-        const int64_t row = series_.Row(item);
+        const int64_t row = series_->Row(item);
         hoverText_ = BufferItemSummary(Stream()->At(row), row, HoverColumns, fs_);
     }
     update();

@@ -18,6 +18,7 @@
 
 #include "base/FormatSettings.h"
 #include "buffer/RecordStream.h"
+#include "plot/TrendChannels.h"
 #include "plot/TrendSeries.h"
 #include "plot/TrendTrace.h"
 #include "plot/TrendView.h"
@@ -31,18 +32,18 @@ public:
 
     // The buffer to plot and follow; null plots nothing.
     void SetPool(RecordStream* pool);
-    // Board and channel, 1-based as shown; the series is taken from the buffer afresh and shown
-    // whole.
+    // Board and channel, 1-based as shown; the channel's series (kept for every channel as items
+    // arrive) is shown whole.
     void SetSource(int board, int channel);
-    int Board() const { return series_.Board() + 1; }
-    int Channel() const { return series_.Channel() + 1; }
+    int Board() const { return series_->Board() + 1; }
+    int Channel() const { return series_->Channel() + 1; }
     void SetScale(TrendScale scale);
     TrendScale Scale() const { return scale_; }
     void SetFormatSettings(const FormatSettings& fs);
     // The whole series again, value ranges automatic.
     void ResetZoom();
 
-    const TrendSeries& Series() const { return series_; }
+    const TrendSeries& Series() const { return *series_; }
     const TrendView& View() const { return view_; }
 
     // Everything a picture of a given size shows: where each plot draws and on which axes.
@@ -99,7 +100,8 @@ private:
     void Hover(std::optional<QPoint> at);
     void ZoomAtPixel(double x, double factor);
 
-    TrendSeries series_;
+    TrendChannels channels_;
+    TrendSeries* series_ = &channels_.Of(0, 0); // the channel shown
     TrendView view_;
     TrendScale scale_ = TrendScale::Linear;
     FormatSettings fs_;

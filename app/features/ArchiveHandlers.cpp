@@ -42,12 +42,15 @@ QString SessionLine(const SessionSummary& s, const FormatSettings& fs) {
                   : s.endSignal ? QStringLiteral("ended by ") + SignalName(s.endSignal)
                                 : QStringLiteral("no clean end");
     QString line =
-        QStringLiteral("%1 - %2: live %3, download %4, report %5, restored %6; %7")
+        QStringLiteral("%1 - %2: live %3, download %4, report %5, restored %6%7; %8")
             .arg(LocalTime(s.startedAt, fs), end)
             .arg(s.arrivals[int(ArrivalSource::Live)])
             .arg(s.arrivals[int(ArrivalSource::Download)])
             .arg(s.arrivals[int(ArrivalSource::Report)])
             .arg(s.arrivals[int(ArrivalSource::Restored)])
+            .arg(s.arrivals[int(ArrivalSource::Fleet)] > 0
+                     ? QStringLiteral(", fleet %1").arg(s.arrivals[int(ArrivalSource::Fleet)])
+                     : QString())
             .arg(s.counting           ? QStringLiteral("counting...")
                  : s.measurements < 0 ? QStringLiteral("measurements counted when it ends")
                                       : QStringLiteral("%1 measurements").arg(s.measurements));
@@ -163,25 +166,34 @@ void TFImpixMain::GiveArchiveTheBuffer() {
 void TFImpixMain::HandOverToArchive(int64_t from, ArrivalSource source) {
     if (!FeedingArchive()) {
         feedNext_ = from;
-        feedSource_ = source;
+        feedRuns_.clear();
     }
     feedEnd_ = Pool.Count();
+    if (!feedRuns_.empty() && feedRuns_.back().second == source)
+        feedRuns_.back().first = feedEnd_;
+    else
+        feedRuns_.emplace_back(feedEnd_, source);
     FeedArchive();
 }
 
 void TFImpixMain::FeedArchive() {
-    if (!archive_)
+    if (!archive_) {
         feedNext_ = feedEnd_ = 0;
+        feedRuns_.clear();
+    }
     // Slices while the writer keeps up (or cannot write at all: then the queue counts what it
     // cannot hold); while it is behind, it is looked at again shortly.
     while (FeedingArchive() && !archive_->Behind()) {
-        const int64_t to = std::min(feedEnd_, feedNext_ + archive_->HandOverSlice());
+        const auto [runEnd, source] = feedRuns_.front();
+        const int64_t to = std::min(runEnd, feedNext_ + archive_->HandOverSlice());
         std::vector<TMeasRecord> part;
         part.reserve(static_cast<size_t>(to - feedNext_));
         for (int64_t k = feedNext_; k < to; ++k)
             part.push_back(Pool.At(k));
-        archive_->Add(part, feedSource_);
+        archive_->Add(part, source);
         feedNext_ = to;
+        if (feedNext_ >= runEnd)
+            feedRuns_.pop_front();
     }
     if (!FeedingArchive()) {
         ReleaseHeldArrivals();

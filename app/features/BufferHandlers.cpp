@@ -81,6 +81,7 @@ void TFImpixMain::ClearBufBtnClick() {
     // What was still to go to the archive is no longer in the buffer; what arrived meanwhile
     // was there before the buffer was emptied.
     feedNext_ = feedEnd_ = 0;
+    feedRuns_.clear();
     ReleaseHeldArrivals();
     if (archive_)
         archive_->BufferCleared();

@@ -57,6 +57,7 @@ QWidget* BuildGprsPage(QWidget* book) {
                     2, 0, 1, 2);
     grid->setColumnStretch(1, 1);
     outer->addWidget(server);
+    outer->addLayout(MakeRow({MakeButton(pg, "FleetBtn", "Fleet...")}));
     outer->addStretch(1);
     return pg;
 }

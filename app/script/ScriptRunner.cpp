@@ -205,6 +205,16 @@ void ScriptRunner::Execute(const QString& line) {
                 list->setCurrentRow(i);
                 emit list->itemClicked(list->item(i));
             }
+        } else if (auto* table = qobject_cast<QTableView*>(w); table && table->model()) {
+            // Rows as print numbers them, from 1; as a click on the row.
+            bool ok = false;
+            const int row = c.rest.trimmed().toInt(&ok);
+            if (!ok || row < 1 || row > table->model()->rowCount()) {
+                Fail("no row " + c.rest + " in " + c.name);
+            } else {
+                table->selectRow(row - 1);
+                emit table->clicked(table->model()->index(row - 1, 0));
+            }
         } else if (auto* spin = qobject_cast<SpinEdit*>(w)) {
             spin->SetText(c.rest);
         } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {

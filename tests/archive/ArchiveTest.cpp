@@ -72,6 +72,8 @@ TEST(Archive, EveryRecordComesBackByteForByteAndReadsAsDisplayed) {
         {Record(0, 2, 0, 0, 6553.5, -0.0123, At(2026, 1, 31, 0, 0, 0)), ArrivalSource::Report,
          "3|1|0|6553.5|-0.0123|NULL|2026-01-31T00:00:00|0"},
         {Numbered(9), ArrivalSource::Restored, "10|10|1|2.25|-1.125|1009|2026-10-10T09:09:03|0"},
+        {Record(0, 1, 2, 3, 1.5, OverflowValue, At(2026, 5, 6, 7, 8, 9)), ArrivalSource::Fleet,
+         "2|3|3|1.5|NULL|NULL|2026-05-06T07:08:09|0"},
         // What the columns cannot say is kept in the image.
         {negativeZero, ArrivalSource::Live, "2|3|0|12.5|0.0|5|2026-03-04T05:06:07|1"},
         {reportWithCounter, ArrivalSource::Report, "1|1|1|1.0|2.0|NULL|2026-01-01T00:00:00|1"},
@@ -104,10 +106,10 @@ TEST(Archive, EveryRecordComesBackByteForByteAndReadsAsDisplayed) {
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(rows[static_cast<int>(i)], cases[i].columns) << "case " << i;
     EXPECT_EQ(Query(path, "SELECT source, count(*) FROM arrival_text GROUP BY source ORDER BY 1"),
-              QStringList({"download|1", "live|6", "report|2", "restored|1"}));
+              QStringList({"download|1", "fleet|1", "live|6", "report|2", "restored|1"}));
     EXPECT_EQ(Query(path, "SELECT clean_end, ended_at IS NOT NULL, console_version, live, "
-                          "download, report, restored FROM session"),
-              QStringList{"1|1|3.2|6|1|2|1"});
+                          "download, report, restored, fleet FROM session"),
+              QStringList{"1|1|3.2|6|1|2|1|1"});
     EXPECT_EQ(Query(path, "PRAGMA journal_mode"), QStringList{"wal"});
     const QStringList received =
         Query(path, "SELECT min(received_ms), max(received_ms) FROM arrival").value(0).split('|');

@@ -3,10 +3,12 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <random>
 
 #include "buffer/BufferTestRecords.h"
 #include "buffer/RecordStream.h"
 #include "plot/TrendAxes.h"
+#include "plot/TrendChannels.h"
 #include "plot/TrendSeries.h"
 #include "plot/TrendTrace.h"
 #include "plot/TrendView.h"
@@ -92,9 +94,13 @@ TEST(TrendSeries, TakesItsChannelPutsLateItemsInPlaceAndFindsTheNearest) {
     add(6, 65535);
     add(6, 1, 3); // another channel
     add(7, 1e300);
-    TrendSeries s;
-    s.SetSource(0, 2);
-    s.Fill(pool);
+    pool.Append(buffertest::Record(9, 100, 2, 0, 1, 1, 46000)); // no board of the logger's
+    TrendChannels channels;
+    channels.Fill(pool);
+    EXPECT_EQ(channels.Add(pool.At(4), 4), nullptr); // kept only once asked for
+    EXPECT_EQ(channels.Of(100, 2, &pool).Count(), 1);
+    EXPECT_EQ(channels.Add(pool.At(4), 4), &channels.Of(100, 2));
+    TrendSeries& s = channels.Of(0, 2);
     ASSERT_EQ(s.Count(), 3);
     EXPECT_EQ(s.Values(TrendQuantity::Rx)[0], 1000);
     EXPECT_TRUE(std::isnan(s.Values(TrendQuantity::Rx)[1])); // the overflow mark: a gap
@@ -111,7 +117,7 @@ TEST(TrendSeries, TakesItsChannelPutsLateItemsInPlaceAndFindsTheNearest) {
     std::vector<int64_t> rows;
     for (int64_t i = 0; i < s.Count(); ++i)
         rows.push_back(s.Row(i));
-    EXPECT_EQ(rows, (std::vector<int64_t>{4, 5, 0, 1, 6, 3})); // equal times in buffer order
+    EXPECT_EQ(rows, (std::vector<int64_t>{5, 6, 0, 1, 7, 3})); // equal times in buffer order
     EXPECT_TRUE(std::is_sorted(s.Times().begin(), s.Times().end()));
 
     EXPECT_EQ(s.Nearest(46000 + 3.4 * Minute, 0, s.Count()), 1);
@@ -156,17 +162,100 @@ TEST(TrendTrace, KeepsEveryExtremeRunsAcrossTheEdgesAndBreaksAtVoids) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const TrendTrace trace = DecimateTrend(c.times, c.values, axis);
+        const TrendTrace trace = DecimateTrend(c.times, c.values, TrendPyramid{}, axis);
         const TrendDrawing d = DrawTrend(trace, axis, values);
         EXPECT_EQ(d.lines, c.lines);
         EXPECT_EQ(d.voidColumns, c.voids);
     }
     // Only what lies in view sets the automatic value range.
-    const TrendTrace trace = DecimateTrend(std::vector<double>{0, 15, 16, 30},
-                                           std::vector<double>{100, 3, -2, 100}, axis);
+    const TrendTrace trace =
+        DecimateTrend(std::vector<double>{0, 15, 16, 30}, std::vector<double>{100, 3, -2, 100},
+                      TrendPyramid{}, axis);
     EXPECT_EQ(trace.lowest, -2);
     EXPECT_EQ(trace.highest, 3);
     EXPECT_EQ(trace.items, 2);
+}
+
+// The pyramid only saves reading: over random series with spikes, void runs, items sharing a time
+// and a late batch, every column (and so every pixel) is what reading every item gives.
+TEST(TrendTrace, PyramidGivesThePixelsOfTheFullScan) {
+    struct Case {
+        int64_t items;
+        int late;        // items of an older batch after the live ones
+        double from, to; // the stretch shown, as parts of the series' length
+        int width;
+    };
+    const Case cases[] = {
+        {1, 0, 0, 1, 300},
+        {15, 0, 0, 1, 7},
+        {17, 0, -0.5, 1.5, 300},
+        {1000, 0, 0, 1, 1},
+        {1000, 0, 0.3, 0.31, 1200},
+        {5000, 40, 0, 1, 300},
+        {70000, 0, 0, 1, 1200},
+        {70000, 500, 0.1, 0.6, 999},
+        {70000, 0, 0.5, 0.5001, 1200},
+        {200000, 3000, 0, 1, 1200},
+        {200000, 0, 0.25, 0.75, 2},
+        {200000, 0, 2, 3, 300},
+    };
+    std::mt19937_64 random(28);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.items << " items, " << c.late << " late, " << c.from
+                                        << ".." << c.to << ", " << c.width << " wide");
+        RecordStream pool;
+        std::uniform_real_distribution<double> wave(0.5, 1.5);
+        double t = 46000;
+        for (int64_t i = 0; i < c.items; ++i) {
+            const bool isLate = i >= c.items - c.late;
+            if (random() % 4 != 0) // a quarter of the items share a time with the one before
+                t += Minute * wave(random);
+            const double time = isLate ? 46000 + Minute * static_cast<double>(i % 5000) : t;
+            const uint64_t dice = random() % 1000;
+            double rx = wave(random);
+            if (dice < 3)
+                rx = dice == 0 ? 500 : -500; // a spike
+            else if (dice < 20 || (i / 64) % 37 == 0)
+                rx = 65535; // single void items, and runs of them
+            pool.Append(buffertest::Record(int(i), 0, 0, 0, rx, -wave(random), time));
+        }
+        TrendChannels channels;
+        TrendSeries& s = channels.Of(0, 0);
+        // Half taken in one pass, half as they arrive.
+        RecordStream half;
+        for (int64_t i = 0; i < c.items / 2; ++i)
+            half.Append(pool.At(i));
+        channels.Fill(half);
+        for (int64_t i = c.items / 2; i < c.items; ++i)
+            channels.Add(pool.At(i), i);
+        s.Order();
+        ASSERT_EQ(s.Count(), c.items);
+
+        const double first = s.Times().front(), span = s.Times().back() - first + Minute;
+        const TimeAxis axis{first + c.from * span, first + c.to * span, 40, c.width};
+        for (const TrendQuantity q : {TrendQuantity::Rx, TrendQuantity::Xx}) {
+            const TrendTrace fast = DecimateTrend(s.Times(), s.Values(q), s.Pyramid(q), axis);
+            const TrendTrace full = DecimateTrend(s.Times(), s.Values(q), TrendPyramid{}, axis);
+            ASSERT_EQ(fast.columns.size(), full.columns.size());
+            for (size_t k = 0; k < full.columns.size(); ++k) {
+                const TrendColumn &a = fast.columns[k], &b = full.columns[k];
+                ASSERT_EQ(std::tuple(a.any, a.voids, a.breakBefore, a.min, a.max, a.first, a.last),
+                          std::tuple(b.any, b.voids, b.breakBefore, b.min, b.max, b.first, b.last))
+                    << "column " << k;
+            }
+            EXPECT_EQ(fast.lowest, full.lowest);
+            EXPECT_EQ(fast.highest, full.highest);
+            EXPECT_EQ(fast.items, full.items);
+            const ScaledRange r = full.lowest
+                                      ? AutoRange(TrendScale::Linear, *full.lowest, *full.highest)
+                                      : EmptyRange(TrendScale::Linear);
+            const ValueAxis values{TrendScale::Linear, r.low, r.high, 10, 400};
+            const TrendDrawing a = DrawTrend(fast, axis, values), b = DrawTrend(full, axis, values);
+            EXPECT_EQ(a.lines, b.lines);
+            EXPECT_EQ(a.marks, b.marks);
+            EXPECT_EQ(a.voidColumns, b.voidColumns);
+        }
+    }
 }
 
 TEST(TrendView, ZoomsPansFollowsAndStaysWithinTheSeries) {
