@@ -1,5 +1,5 @@
 # Shared by the scripts that run the console against the logger emulator in a folder of their
-# own (soak.sh, trend-picture.sh); sourced, with $root set to the repository.
+# own (soak.sh and the picture scripts); sourced, with $root set to the repository.
 
 # Builds the console and the emulator when needed, sets the locale (en_GB where the machine has
 # it, so the console and the emulator format numbers and dates alike) and the offscreen display,
@@ -28,4 +28,21 @@ wait_for_emulator_link() {
         sleep 0.1
     done
     return 1
+}
+
+# For the picture scripts: starts the emulator on dev/COM2 with the given options (its output in
+# logger.out), ends it and removes the sandbox on exit, and fails with NAME when it does not start.
+# Usage: start_sandbox_emulator NAME [OPTION...]
+start_sandbox_emulator() {
+    local name=$1
+    shift
+    logger_pid=
+    trap '[ -n "$logger_pid" ] && kill "$logger_pid" 2>/dev/null; rm -rf "$work"' EXIT
+    "$build/impix-logger" --link dev/COM2 "$@" >logger.out 2>&1 &
+    logger_pid=$!
+    wait_for_emulator_link || {
+        echo "$name: the emulator did not start" >&2
+        cat logger.out >&2
+        exit 1
+    }
 }

@@ -14,16 +14,7 @@ out=$(realpath -m "${1:-$root/docs/trend.png}")
 . "$root/scripts/emulator-sandbox.sh"
 emulator_sandbox trend
 
-logger_pid=
-cleanup() {
-    [ -n "$logger_pid" ] && kill "$logger_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-"$build/impix-logger" --link dev/COM2 --speed 7200 --period-ms 40 --seed 7 >logger.out 2>&1 &
-logger_pid=$!
-wait_for_emulator_link || { echo "trend-picture: the emulator did not start" >&2; cat logger.out >&2; exit 1; }
+start_sandbox_emulator trend-picture --speed 7200 --period-ms 40 --seed 7
 
 mkdir -p "$(dirname "$out")"
 cat >script.txt <<SCRIPT
