@@ -52,6 +52,41 @@ QString LocalTime(const QDateTime& t) {
     return t.isValid() ? t.toLocalTime().toString("yyyy-MM-dd HH:mm:ss") : QString();
 }
 
+QStandardItemModel* LoggersModel(QObject* parent) {
+    auto* model = new QStandardItemModel(0, 6, parent);
+    model->setHorizontalHeaderLabels(
+        {"Name", "Address", "Last report", "Items", "Measurements", "State"});
+    return model;
+}
+
+// The texts and sort keys of one logger's row.
+void SetLoggerCells(QStandardItemModel* model, int row, const LoggerRow& r, const QDateTime& now) {
+    const QString last =
+        r.lastReport.isValid() ? LocalTime(r.lastReport) + ", " + Ago(r.lastReport, now) : "";
+    const std::pair<QString, QVariant> cells[] = {
+        {r.name, r.name.toLower()},
+        {r.address, r.address},
+        {last, r.lastReport.isValid() ? r.lastReport.toMSecsSinceEpoch() : 0},
+        {QString::number(r.lastReportItems), r.lastReportItems},
+        {QString::number(r.measurements), r.measurements},
+        {StateText(r.State()), int(r.State())},
+    };
+    for (int column = 0; column < 6; ++column) {
+        QStandardItem* cell = model->item(row, column);
+        if (!cell) {
+            cell = new QStandardItem;
+            model->setItem(row, column, cell);
+        }
+        cell->setText(cells[column].first);
+        cell->setData(cells[column].second, SortRole);
+        if (r.late)
+            cell->setForeground(QColor(Qt::red));
+        else
+            cell->setData(QVariant(), Qt::ForegroundRole);
+    }
+    model->item(row, 0)->setData(r.id, IdRole);
+}
+
 } // namespace
 
 QString FleetWindow::LateText(int late, int all) {
@@ -74,9 +109,7 @@ FleetWindow::FleetWindow(const QString& conninfo, RecordSink records, ConninfoSi
     late_ = MakeLabel(this, QStringLiteral("FleetLateTx"), QString());
     looks::SetBold(late_);
 
-    loggers_ = new QStandardItemModel(0, 6, this);
-    loggers_->setHorizontalHeaderLabels(
-        {"Name", "Address", "Last report", "Items", "Measurements", "State"});
+    loggers_ = LoggersModel(this);
     shown_ = new QSortFilterProxyModel(this);
     shown_->setSourceModel(loggers_);
     shown_->setSortRole(SortRole);
@@ -174,8 +207,14 @@ void FleetWindow::Connect(const QString& conninfo) {
         return;
     }
     client_ = std::make_unique<FleetClient>(conninfo);
-    connect(client_.get(), &FleetClient::Changed, this,
+    connect(client_.get(), &FleetClient::StateChanged, this,
+            [this] { Guarded([this] { ShowState(); }); });
+    connect(client_.get(), &FleetClient::FleetRead, this,
             [this] { Guarded([this] { ShowFleet(); }); });
+    connect(client_.get(), &FleetClient::UnknownRead, this,
+            [this] { Guarded([this] { ShowUnknown(); }); });
+    connect(client_.get(), &FleetClient::LoggersRead, this,
+            [this](const std::vector<LoggerRow>& rows) { Guarded([&] { UpdateLoggers(rows); }); });
     state_->setText(QStringLiteral("Connecting..."));
     client_->Start();
 }
@@ -195,41 +234,60 @@ void FleetWindow::ShowState() {
 
 void FleetWindow::ShowFleet() {
     ShowState();
-    const FleetSnapshot& s = client_->Snapshot();
+    ShowLoggers();
+    ShowUnknown();
+}
+
+void FleetWindow::ShowLoggers() {
     const qint64 chosen = ChosenLogger();
     const QDateTime now = QDateTime::currentDateTime();
-    loggers_->setRowCount(0);
-    int late = 0;
-    for (const LoggerRow& r : s.loggers) {
-        const QString last =
-            r.lastReport.isValid() ? LocalTime(r.lastReport) + ", " + Ago(r.lastReport, now) : "";
-        QList<QStandardItem*> row = {
-            Cell(r.name, r.name.toLower()),
-            Cell(r.address, r.address),
-            Cell(last, r.lastReport.isValid() ? r.lastReport.toMSecsSinceEpoch() : 0),
-            Cell(QString::number(r.lastReportItems), r.lastReportItems),
-            Cell(QString::number(r.measurements), r.measurements),
-            Cell(StateText(r.State()), int(r.State())),
-        };
-        row[0]->setData(r.id, IdRole);
-        if (r.late) {
-            ++late;
-            for (QStandardItem* cell : row)
-                cell->setForeground(QColor(Qt::red));
-        }
-        loggers_->appendRow(row);
+    // A new model, filled while nothing watches it and then shown in one step: the list sorts
+    // once instead of once per row.
+    QStandardItemModel* filled = LoggersModel(this);
+    const std::vector<LoggerRow>& loggers = client_->Snapshot().loggers;
+    filled->setRowCount(int(loggers.size()));
+    rowOfLogger_.clear();
+    for (int row = 0; row < int(loggers.size()); ++row) {
+        SetLoggerCells(filled, row, loggers[size_t(row)], now);
+        rowOfLogger_.insert(loggers[size_t(row)].id, row);
     }
-    unknown_->setRowCount(0);
-    for (const UnknownReport& u : s.unknown)
-        unknown_->appendRow({Cell(u.peer, u.peer), Cell(LocalTime(u.at), u.at.toMSecsSinceEpoch()),
-                             Cell(QString::number(u.bytes), u.bytes)});
-    late_->setText(LateText(late, int(s.loggers.size())));
-    looks::SetTextColor(late_, late > 0 ? looks::kRed : looks::kGreen);
-    setWindowTitle(late > 0 ? QStringLiteral("Fleet - %1 late").arg(late)
-                            : QStringLiteral("Fleet"));
+    shown_->setSourceModel(filled);
+    delete std::exchange(loggers_, filled);
+    ShowLate();
     for (int r = 0; r < shown_->rowCount(); ++r)
         if (shown_->index(r, 0).data(IdRole).toLongLong() == chosen)
             list_->selectRow(r);
+}
+
+void FleetWindow::UpdateLoggers(const std::vector<LoggerRow>& rows) {
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const LoggerRow& r : rows) {
+        int row = rowOfLogger_.value(r.id, -1);
+        if (row < 0) {
+            row = loggers_->rowCount();
+            loggers_->setRowCount(row + 1);
+            rowOfLogger_.insert(r.id, row);
+        }
+        SetLoggerCells(loggers_, row, r, now);
+    }
+    ShowLate();
+}
+
+void FleetWindow::ShowUnknown() {
+    unknown_->setRowCount(0);
+    for (const UnknownReport& u : client_->Snapshot().unknown)
+        unknown_->appendRow({Cell(u.peer, u.peer), Cell(LocalTime(u.at), u.at.toMSecsSinceEpoch()),
+                             Cell(QString::number(u.bytes), u.bytes)});
+}
+
+void FleetWindow::ShowLate() {
+    const std::vector<LoggerRow>& loggers = client_->Snapshot().loggers;
+    const int late = int(
+        std::count_if(loggers.begin(), loggers.end(), [](const LoggerRow& r) { return r.late; }));
+    late_->setText(LateText(late, int(loggers.size())));
+    looks::SetTextColor(late_, late > 0 ? looks::kRed : looks::kGreen);
+    setWindowTitle(late > 0 ? QStringLiteral("Fleet - %1 late").arg(late)
+                            : QStringLiteral("Fleet"));
 }
 
 qint64 FleetWindow::ChosenLogger() const {

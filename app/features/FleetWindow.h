@@ -5,6 +5,7 @@
 // title), the unknown peers' reports (FleetUnknownLst) on a second tab, the connection (FleetDbEd,
 // FleetConnectBtn, FleetStateTx), and the load of the chosen logger's measurements in a span
 // (FleetSpanGrp, FleetFromEd, FleetToEd, FleetLoadBtn, FleetLoadBar, FleetCancelBtn).
+#include <QHash>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -42,6 +43,10 @@ public:
 private:
     void Connect(const QString& conninfo);
     void ShowFleet();
+    void ShowLoggers();
+    void UpdateLoggers(const std::vector<fleet::LoggerRow>& rows);
+    void ShowUnknown();
+    void ShowLate();
     void ShowState();
     void LoadClick();
     fleet::LoadSpan Span() const;
@@ -52,6 +57,7 @@ private:
     std::unique_ptr<fleet::FleetClient> client_;
     fleet::MeasurementLoad load_;
     QStandardItemModel* loggers_ = nullptr;
+    QHash<qint64, int> rowOfLogger_; // in loggers_
     QSortFilterProxyModel* shown_ = nullptr;
     QStandardItemModel* unknown_ = nullptr;
     QLineEdit* db_ = nullptr;

@@ -6,7 +6,9 @@
 #include <QDate>
 #include <QSet>
 #include <QSignalSpy>
+#include <QSortFilterProxyModel>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -122,12 +124,19 @@ TEST(Fleet, StatesLiveReportsAndLoad) {
     EXPECT_EQ(rows->rowCount(), 1);
     window.findChild<QLineEdit*>("FleetFilterEd")->setText("");
 
-    // A new report of L1 shows without a click: the collector's NOTIFY brings it.
+    // A new report of L1 shows without a click: the collector's NOTIFY brings it, and only L1's
+    // row is read again (the list keeps its model).
+    auto sourceModel = [&] {
+        return static_cast<const QSortFilterProxyModel*>(rows)->sourceModel();
+    };
+    const QAbstractItemModel* before = sourceModel();
     FleetProcess second;
     second.Start(FleetArgs(1, port, dir.filePath("second.txt"), 0));
     EXPECT_EQ(second.Wait(), 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return cell(0, 4) == "600"; }, 30000))
         << cell(0, 4).toStdString();
+    EXPECT_EQ(sourceModel(), before);
+    EXPECT_EQ(cell(1, 4), "300");
 
     // "Load" of L1 with "all": exactly its measurements, in logger-time order.
     const QSet<QByteArray> l1All = DumpLines(dir.filePath("first.txt"), "127.1.0.1") +
@@ -165,6 +174,34 @@ TEST(Fleet, StatesLiveReportsAndLoad) {
     ASSERT_TRUE(finished.wait(60000));
     EXPECT_EQ(loaded, 300u);
     EXPECT_EQ(finished[0][0].toLongLong(), 300);
+
+    // A slow database does not stop the window: while the fleet's statement waits for a lock
+    // the event loop goes on (a blocked UI thread would see the wait end by lock_timeout
+    // before it could look).
+    ASSERT_TRUE(db->Exec("BEGIN"));
+    ASSERT_TRUE(db->Exec("LOCK TABLE logger IN ACCESS EXCLUSIVE MODE"));
+    window.findChild<QLineEdit*>("FleetDbEd")
+        ->setText("application_name=impix_fleet_slow options='-c lock_timeout=20s'");
+    window.findChild<QPushButton*>("FleetConnectBtn")->click();
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(10);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            // pg_locks, not pg_stat_activity: that one stays as it was in a transaction.
+            auto n = db->Exec("SELECT count(*) FROM pg_locks WHERE NOT granted AND "
+                              "relation = 'logger'::regclass");
+            return n && n->Int(0, 0) == 1;
+        },
+        15000));
+    const int waitingSince = ticks;
+    QTest::qWait(100);
+    EXPECT_GT(ticks, waitingSince);
+    ASSERT_TRUE(db->Exec("COMMIT"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stateTx->text() == "Connected"; }, 30000))
+        << stateTx->text().toStdString();
+    EXPECT_EQ(rows->rowCount(), 3);
 
     // The connection the operator chose is kept without its password.
     window.findChild<QLineEdit*>("FleetDbEd")->setText("host=/nonexistent password=secret");
