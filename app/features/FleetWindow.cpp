@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "app/features/FleetLoggerList.h"
 #include "app/pages/Looks.h"
 #include "app/pages/PageParts.h"
 #include "base/EventGuard.h"
@@ -23,9 +24,8 @@ using namespace fleet;
 
 namespace {
 
-// What a column sorts by: numbers and times as numbers, the rest as text.
-constexpr int SortRole = Qt::UserRole;
-constexpr int IdRole = Qt::UserRole + 1;
+constexpr int SortRole = FleetLoggerList::SortRole;
+constexpr int IdRole = FleetLoggerList::IdRole;
 
 QTableView* MakeTable(QWidget* parent, const QString& name, QAbstractItemModel* model) {
     auto* table = new QTableView(parent);
@@ -46,45 +46,6 @@ QStandardItem* Cell(const QString& text, const QVariant& sortBy) {
     auto* item = new QStandardItem(text);
     item->setData(sortBy, SortRole);
     return item;
-}
-
-QString LocalTime(const QDateTime& t) {
-    return t.isValid() ? t.toLocalTime().toString("yyyy-MM-dd HH:mm:ss") : QString();
-}
-
-QStandardItemModel* LoggersModel(QObject* parent) {
-    auto* model = new QStandardItemModel(0, 6, parent);
-    model->setHorizontalHeaderLabels(
-        {"Name", "Address", "Last report", "Items", "Measurements", "State"});
-    return model;
-}
-
-// The texts and sort keys of one logger's row.
-void SetLoggerCells(QStandardItemModel* model, int row, const LoggerRow& r, const QDateTime& now) {
-    const QString last =
-        r.lastReport.isValid() ? LocalTime(r.lastReport) + ", " + Ago(r.lastReport, now) : "";
-    const std::pair<QString, QVariant> cells[] = {
-        {r.name, r.name.toLower()},
-        {r.address, r.address},
-        {last, r.lastReport.isValid() ? r.lastReport.toMSecsSinceEpoch() : 0},
-        {QString::number(r.lastReportItems), r.lastReportItems},
-        {QString::number(r.measurements), r.measurements},
-        {StateText(r.State()), int(r.State())},
-    };
-    for (int column = 0; column < 6; ++column) {
-        QStandardItem* cell = model->item(row, column);
-        if (!cell) {
-            cell = new QStandardItem;
-            model->setItem(row, column, cell);
-        }
-        cell->setText(cells[column].first);
-        cell->setData(cells[column].second, SortRole);
-        if (r.late)
-            cell->setForeground(QColor(Qt::red));
-        else
-            cell->setData(QVariant(), Qt::ForegroundRole);
-    }
-    model->item(row, 0)->setData(r.id, IdRole);
 }
 
 } // namespace
@@ -109,20 +70,16 @@ FleetWindow::FleetWindow(const QString& conninfo, RecordSink records, ConninfoSi
     late_ = MakeLabel(this, QStringLiteral("FleetLateTx"), QString());
     looks::SetBold(late_);
 
-    loggers_ = LoggersModel(this);
-    shown_ = new QSortFilterProxyModel(this);
-    shown_->setSourceModel(loggers_);
-    shown_->setSortRole(SortRole);
-    shown_->setFilterKeyColumn(-1);
-    shown_->setFilterCaseSensitivity(Qt::CaseInsensitive);
-    list_ = MakeTable(this, QStringLiteral("FleetLst"), shown_);
+    loggers_ = new FleetLoggerList(this);
+    list_ = MakeTable(this, QStringLiteral("FleetLst"), loggers_->Shown());
     list_->sortByColumn(0, Qt::AscendingOrder);
     // Fixed widths: measuring every cell of ten thousand loggers would cost each refresh.
     for (const auto& [column, width] : {std::pair{0, 130}, {1, 110}, {2, 240}, {3, 70}, {4, 110}})
         list_->setColumnWidth(column, width);
     auto* filter = MakeEdit(this, QStringLiteral("FleetFilterEd"), QString());
     filter->setPlaceholderText(QStringLiteral("Filter"));
-    connect(filter, &QLineEdit::textChanged, shown_, &QSortFilterProxyModel::setFilterFixedString);
+    connect(filter, &QLineEdit::textChanged, loggers_->Shown(),
+            &QSortFilterProxyModel::setFilterFixedString);
 
     unknown_ = new QStandardItemModel(0, 3, this);
     unknown_->setHorizontalHeaderLabels({"Address", "Time", "Bytes"});
@@ -240,36 +197,16 @@ void FleetWindow::ShowFleet() {
 
 void FleetWindow::ShowLoggers() {
     const qint64 chosen = ChosenLogger();
-    const QDateTime now = QDateTime::currentDateTime();
-    // A new model, filled while nothing watches it and then shown in one step: the list sorts
-    // once instead of once per row.
-    QStandardItemModel* filled = LoggersModel(this);
-    const std::vector<LoggerRow>& loggers = client_->Snapshot().loggers;
-    filled->setRowCount(int(loggers.size()));
-    rowOfLogger_.clear();
-    for (int row = 0; row < int(loggers.size()); ++row) {
-        SetLoggerCells(filled, row, loggers[size_t(row)], now);
-        rowOfLogger_.insert(loggers[size_t(row)].id, row);
-    }
-    shown_->setSourceModel(filled);
-    delete std::exchange(loggers_, filled);
+    loggers_->Show(client_->Snapshot().loggers, QDateTime::currentDateTime());
     ShowLate();
-    for (int r = 0; r < shown_->rowCount(); ++r)
-        if (shown_->index(r, 0).data(IdRole).toLongLong() == chosen)
+    const QSortFilterProxyModel* shown = loggers_->Shown();
+    for (int r = 0; r < shown->rowCount(); ++r)
+        if (shown->index(r, 0).data(IdRole).toLongLong() == chosen)
             list_->selectRow(r);
 }
 
 void FleetWindow::UpdateLoggers(const std::vector<LoggerRow>& rows) {
-    const QDateTime now = QDateTime::currentDateTime();
-    for (const LoggerRow& r : rows) {
-        int row = rowOfLogger_.value(r.id, -1);
-        if (row < 0) {
-            row = loggers_->rowCount();
-            loggers_->setRowCount(row + 1);
-            rowOfLogger_.insert(r.id, row);
-        }
-        SetLoggerCells(loggers_, row, r, now);
-    }
+    loggers_->Update(rows, QDateTime::currentDateTime());
     ShowLate();
 }
 

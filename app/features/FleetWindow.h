@@ -5,7 +5,6 @@
 // title), the unknown peers' reports (FleetUnknownLst) on a second tab, the connection (FleetDbEd,
 // FleetConnectBtn, FleetStateTx), and the load of the chosen logger's measurements in a span
 // (FleetSpanGrp, FleetFromEd, FleetToEd, FleetLoadBtn, FleetLoadBar, FleetCancelBtn).
-#include <QHash>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -14,12 +13,12 @@
 #include "fleet/FleetClient.h"
 #include "fleet/MeasurementLoad.h"
 
+class FleetLoggerList;
 class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QSortFilterProxyModel;
 class QStandardItemModel;
 class QTableView;
 class RadioGroup;
@@ -56,9 +55,7 @@ private:
     ConninfoSink keep_;
     std::unique_ptr<fleet::FleetClient> client_;
     fleet::MeasurementLoad load_;
-    QStandardItemModel* loggers_ = nullptr;
-    QHash<qint64, int> rowOfLogger_; // in loggers_
-    QSortFilterProxyModel* shown_ = nullptr;
+    FleetLoggerList* loggers_ = nullptr;
     QStandardItemModel* unknown_ = nullptr;
     QLineEdit* db_ = nullptr;
     QLabel* state_ = nullptr;
