@@ -19,6 +19,7 @@
 #include "base/ShutdownSignals.h"
 #include "dialogs/HistoryDlg.h"
 #include "dialogs/MessageBox.h"
+#include "dialogs/ProgressWork.h"
 #include "dialogs/StdDlg.h"
 #include "link/ModBus.h"
 
@@ -297,6 +298,24 @@ void TFImpixMain::HistoryBtnClick() {
     }
     if (dialog.exec() != QDialog::Accepted || dialog.SessionLst->currentRow() < 0)
         return;
-    const int64_t chosen = sessions[static_cast<size_t>(dialog.SessionLst->currentRow())].id;
-    AddRecords(archive_->LoadSession(chosen, false), ArrivalSource::Restored);
+    const SessionSummary& chosen = sessions[static_cast<size_t>(dialog.SessionLst->currentRow())];
+    // Read on a thread of its own while the window goes on; what arrives meanwhile is held and
+    // follows the session's records, as during a restore.
+    holdArrivals_ = true;
+    const auto release = qScopeGuard([this] {
+        holdArrivals_ = false;
+        ReleaseHeldArrivals();
+    });
+    int64_t arrivals = 0;
+    for (const int64_t n : chosen.arrivals)
+        arrivals += n;
+    std::vector<TMeasRecord> records;
+    const bool loaded =
+        RunWithProgress(this, QStringLiteral("Loading session %1...").arg(chosen.id), arrivals,
+                        [&](WorkProgress& progress) {
+                            records = archive_->LoadSession(chosen.id, false, &progress);
+                            return !progress.cancel;
+                        });
+    if (loaded)
+        AddRecords(records, ArrivalSource::Restored);
 }
