@@ -15,7 +15,8 @@ constexpr int PollMs = 100;
 } // namespace
 
 bool RunWithProgress(QWidget* parent, const QString& label, int64_t total,
-                     const std::function<bool(WorkProgress&)>& work) {
+                     const std::function<bool(WorkProgress&)>& work, bool cancellable) {
+    const LongWorkUnderWay underWay;
     WorkProgress progress;
     std::atomic<bool> ended{false};
     bool result = false;
@@ -26,6 +27,8 @@ bool RunWithProgress(QWidget* parent, const QString& label, int64_t total,
     dialog.setMinimumDuration(ShowAfterMs);
     dialog.setAutoClose(false);
     dialog.setAutoReset(false);
+    if (!cancellable)
+        dialog.setCancelButton(nullptr);
     QObject::connect(&dialog, &QProgressDialog::canceled, [&] { progress.cancel = true; });
     dialog.setValue(0);
 

@@ -13,6 +13,6 @@
 class QWidget;
 
 // `work` returns false when it stopped on the cancel request; what it throws is rethrown here.
-// Returns what `work` returned.
+// Returns what `work` returned. Work that cannot stop midway shows no "Cancel" (`cancellable`).
 bool RunWithProgress(QWidget* parent, const QString& label, int64_t total,
-                     const std::function<bool(WorkProgress&)>& work);
+                     const std::function<bool(WorkProgress&)>& work, bool cancellable = true);

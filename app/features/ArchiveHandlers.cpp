@@ -258,7 +258,15 @@ void TFImpixMain::OfferRestore() {
             archive_->MarkRestoreAsked(s);
             continue;
         }
-        const RestoredSession restored = archive_->Restore(s);
+        // The writer reads it while the window goes on; the records follow in slices.
+        RestoredSession restored;
+        RunWithProgress(
+            this, QStringLiteral("Restoring %1 items...").arg(s.items), 0,
+            [&](WorkProgress&) {
+                restored = archive_->Restore(s);
+                return true;
+            },
+            false);
         AddRecords(restored.records, ArrivalSource::Restored);
         if (restored.download) {
             const DownloadState& d = *restored.download;
