@@ -1,6 +1,9 @@
 #include "fleet/FleetClient.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSocketNotifier>
+#include <algorithm>
 #include <libpq-fe.h>
 
 #include "base/EventGuard.h"
@@ -12,13 +15,40 @@ namespace {
 // The channel the collector notifies after each committed report.
 constexpr char ReportChannel[] = "impix_report";
 
-const QByteArray LoggersSql =
+const QByteArray LoggersSelect =
     "SELECT id, name, abbrev(address), (extract(epoch FROM last_report_at) * 1000)::bigint, "
-    "coalesce(last_report_items, 0), measurements, late FROM logger_status ORDER BY name";
+    "coalesce(last_report_items, 0), measurements, late FROM logger_status";
 // The newest first; a flood of strangers is not worth more rows than a person reads.
 const QByteArray UnknownSql =
     "SELECT abbrev(peer), (extract(epoch FROM ended_at) * 1000)::bigint, octet_length(raw) "
     "FROM report WHERE logger IS NULL ORDER BY ended_at DESC LIMIT 10000";
+
+std::vector<LoggerRow> LoggerRows(const PgRows& rows) {
+    std::vector<LoggerRow> out;
+    out.reserve(size_t(rows.Rows()));
+    for (int r = 0; r < rows.Rows(); ++r) {
+        LoggerRow row;
+        row.id = rows.Int(r, 0);
+        row.name = rows.Text(r, 1);
+        row.address = rows.Text(r, 2);
+        if (!rows.IsNull(r, 3))
+            row.lastReport = QDateTime::fromMSecsSinceEpoch(rows.Int(r, 3));
+        row.lastReportItems = rows.Int(r, 4);
+        row.measurements = rows.Int(r, 5);
+        row.late = rows.Text(r, 6) == "t";
+        out.push_back(std::move(row));
+    }
+    return out;
+}
+
+std::vector<UnknownReport> UnknownReports(const PgRows& rows) {
+    std::vector<UnknownReport> out;
+    out.reserve(size_t(rows.Rows()));
+    for (int r = 0; r < rows.Rows(); ++r)
+        out.push_back(
+            {rows.Text(r, 0), QDateTime::fromMSecsSinceEpoch(rows.Int(r, 1)), rows.Int(r, 2)});
+    return out;
+}
 
 } // namespace
 
@@ -33,7 +63,7 @@ FleetClient::FleetClient(QString conninfo, QObject* parent)
             [this] { Guarded([this] { Lost(QStringLiteral("the database does not answer")); }); });
     settle_.setSingleShot(true);
     settle_.setInterval(SettleMs);
-    connect(&settle_, &QTimer::timeout, this, [this] { Guarded([this] { Refresh(); }); });
+    connect(&settle_, &QTimer::timeout, this, [this] { Guarded([this] { SendNext(); }); });
 }
 
 FleetClient::~FleetClient() {
@@ -88,17 +118,12 @@ void FleetClient::Poll() {
 
 void FleetClient::Ready() {
     connectTimeout_.stop();
-    // The console only reads; a mistake of its own must not change the collector's data.
-    for (const QByteArray& sql : {QByteArray("SET default_transaction_read_only = on"),
-                                  QByteArray("LISTEN ") + ReportChannel}) {
-        const PgRows r = Query(conn_.get(), sql);
-        if (!r.Ok())
-            return Lost(r.error);
-    }
     connected_ = true;
-    problem_.clear();
     Watch(false);
-    Refresh();
+    wantFleet_ = true;
+    // The console only reads; a mistake of its own must not change the collector's data.
+    Send(Asked::Setup,
+         QByteArray("SET default_transaction_read_only = on; LISTEN ") + ReportChannel);
 }
 
 void FleetClient::Lost(const QString& why) {
@@ -107,9 +132,16 @@ void FleetClient::Lost(const QString& why) {
     connected_ = false;
     connectTimeout_.stop();
     settle_.stop();
+    asked_ = Asked::Nothing;
+    answers_.clear();
     problem_ = why.isEmpty() ? QStringLiteral("the connection to the database was lost") : why;
     retry_.start();
-    emit Changed();
+    emit StateChanged();
+}
+
+void FleetClient::Problem(const QString& why) {
+    problem_ = why;
+    emit StateChanged();
 }
 
 void FleetClient::Readable() {
@@ -118,47 +150,117 @@ void FleetClient::Readable() {
     bool notified = false;
     while (PGnotify* n = PQnotifies(conn_.get())) {
         notified = true;
+        Notified(QByteArray(n->extra));
         PQfreemem(n);
     }
+    while (asked_ != Asked::Nothing && !PQisBusy(conn_.get())) {
+        pg_result* result = PQgetResult(conn_.get());
+        if (!result) {
+            Answered();
+            break;
+        }
+        answers_.push_back(Checked(conn_.get(), result));
+    }
+    if (!conn_)
+        return; // lost while answering, and said so
     if (PQstatus(conn_.get()) == CONNECTION_BAD)
         return Lost(ConnError(conn_.get()));
     if (notified && !settle_.isActive())
         settle_.start();
 }
 
+void FleetClient::Notified(const QByteArray& payload) {
+    // The collector names the report's logger (null: an unknown peer); anything else is read
+    // as "something changed".
+    const QJsonObject o = QJsonDocument::fromJson(payload).object();
+    const QJsonValue logger = o.value("logger");
+    if (logger.isDouble())
+        wantLoggers_.insert(qint64(logger.toDouble()));
+    else if (logger.isNull())
+        wantUnknown_ = true;
+    else
+        wantFleet_ = true;
+}
+
 void FleetClient::Refresh() {
-    if (!connected_)
+    wantFleet_ = true;
+    SendNext();
+}
+
+void FleetClient::SendNext() {
+    if (!connected_ || asked_ != Asked::Nothing)
         return;
-    const PgRows loggers = Query(conn_.get(), LoggersSql);
-    const PgRows unknown = loggers.Ok() ? Query(conn_.get(), UnknownSql) : PgRows{};
-    if (PQstatus(conn_.get()) == CONNECTION_BAD)
+    if (wantFleet_ || wantLoggers_.size() > MaxNamedLoggers) {
+        wantFleet_ = wantUnknown_ = false;
+        wantLoggers_.clear();
+        return Send(Asked::Fleet, LoggersSelect + " ORDER BY name; " + UnknownSql);
+    }
+    if (!wantLoggers_.empty()) {
+        QByteArray ids;
+        for (qint64 id : wantLoggers_)
+            ids += (ids.isEmpty() ? "" : ",") + QByteArray::number(id);
+        wantLoggers_.clear();
+        return Send(Asked::Loggers, LoggersSelect + " WHERE id IN (" + ids + ")");
+    }
+    if (wantUnknown_) {
+        wantUnknown_ = false;
+        return Send(Asked::Unknown, UnknownSql);
+    }
+}
+
+void FleetClient::Send(Asked what, const QByteArray& sql) {
+    if (!PQsendQuery(conn_.get(), sql.constData()))
         return Lost(ConnError(conn_.get()));
-    if (!loggers.Ok() || !unknown.Ok()) {
-        problem_ = loggers.Ok() ? unknown.error : loggers.error;
-        emit Changed();
-        return;
-    }
-    FleetSnapshot s;
-    s.loggers.reserve(size_t(loggers.Rows()));
-    for (int r = 0; r < loggers.Rows(); ++r) {
-        LoggerRow row;
-        row.id = loggers.Int(r, 0);
-        row.name = loggers.Text(r, 1);
-        row.address = loggers.Text(r, 2);
-        if (!loggers.IsNull(r, 3))
-            row.lastReport = QDateTime::fromMSecsSinceEpoch(loggers.Int(r, 3));
-        row.lastReportItems = loggers.Int(r, 4);
-        row.measurements = loggers.Int(r, 5);
-        row.late = loggers.Text(r, 6) == "t";
-        s.loggers.push_back(std::move(row));
-    }
-    s.unknown.reserve(size_t(unknown.Rows()));
-    for (int r = 0; r < unknown.Rows(); ++r)
-        s.unknown.push_back({unknown.Text(r, 0), QDateTime::fromMSecsSinceEpoch(unknown.Int(r, 1)),
-                             unknown.Int(r, 2)});
-    snapshot_ = std::move(s);
+    asked_ = what;
+    answers_.clear();
+}
+
+void FleetClient::Answered() {
+    const Asked asked = std::exchange(asked_, Asked::Nothing);
+    const std::vector<PgRows> answers = std::move(answers_);
+    answers_.clear();
+    for (const PgRows& a : answers)
+        if (!a.Ok())
+            return asked == Asked::Setup ? Lost(a.error) : Problem(a.error);
+    const bool hadProblem = !problem_.isEmpty();
     problem_.clear();
-    emit Changed();
+    switch (asked) {
+    case Asked::Nothing:
+    case Asked::Setup:
+        emit StateChanged();
+        break;
+    case Asked::Fleet:
+        if (answers.size() == 2) {
+            snapshot_ = {LoggerRows(answers[0]), UnknownReports(answers[1])};
+            emit FleetRead();
+        }
+        break;
+    case Asked::Loggers:
+        if (answers.size() == 1) {
+            std::vector<LoggerRow> rows = LoggerRows(answers[0]);
+            for (const LoggerRow& row : rows) {
+                auto known = std::find_if(snapshot_.loggers.begin(), snapshot_.loggers.end(),
+                                          [&](const LoggerRow& r) { return r.id == row.id; });
+                if (known != snapshot_.loggers.end())
+                    *known = row;
+                else
+                    snapshot_.loggers.push_back(row);
+            }
+            emit LoggersRead(rows);
+        }
+        break;
+    case Asked::Unknown:
+        if (answers.size() == 1) {
+            snapshot_.unknown = UnknownReports(answers[0]);
+            emit UnknownRead();
+        }
+        break;
+    }
+    if (hadProblem && asked != Asked::Setup)
+        emit StateChanged();
+    // Asked for while this statement was under way: read now (the settle time has passed).
+    if (!settle_.isActive())
+        SendNext();
 }
 
 } // namespace fleet

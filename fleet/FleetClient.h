@@ -1,11 +1,15 @@
 #pragma once
 // The console's live view of the collector's database: it connects without blocking the event
-// loop, reads the loggers' state and the unknown peers' reports, and reads them again when the
-// collector announces a committed report (LISTEN impix_report, the socket watched by the event
-// loop: nothing is polled). A lost connection is reported and tried again every 10 s.
+// loop, reads the loggers' state and the unknown peers' reports, and reads again what the
+// collector announces after a committed report (LISTEN impix_report: the loggers it names, or
+// the unknown peers' list). Every statement is sent without waiting and its rows are taken when
+// the socket, watched by the event loop, has them all: a slow database never stops the window,
+// and nothing is polled. A lost connection is reported and tried again every 10 s.
 #include <QObject>
 #include <QTimer>
 #include <memory>
+#include <set>
+#include <vector>
 
 #include "fleet/FleetRows.h"
 #include "fleet/PgHandle.h"
@@ -34,20 +38,32 @@ public:
     // all is well.
     const QString& Problem() const { return problem_; }
     const FleetSnapshot& Snapshot() const { return snapshot_; }
-    // Reads the fleet again now.
+    // Reads the whole fleet again (now, or once the statement under way is answered).
     void Refresh();
+    // More loggers named by notifications than this are read again as a whole fleet.
+    static constexpr size_t MaxNamedLoggers = 500;
 
 signals:
-    void Changed(); // the snapshot, the connection or the problem changed
+    void StateChanged(); // the connection or the problem changed
+    void FleetRead();    // the whole snapshot was read again
+    void UnknownRead();  // the unknown peers' reports were read again
+    // These loggers' rows were read again (each already in the snapshot, or a new logger).
+    void LoggersRead(const std::vector<fleet::LoggerRow>& rows);
 
 private:
+    enum class Asked { Nothing, Setup, Fleet, Loggers, Unknown };
+
     void Connect();
     void Poll();
     void Ready();
     void Lost(const QString& why);
     void Readable();
     void Watch(bool forWriting);
-
+    void Notified(const QByteArray& payload);
+    void SendNext();
+    void Send(Asked what, const QByteArray& sql);
+    void Answered();
+    void Problem(const QString& why);
     QString conninfo_;
     PgConn conn_;
     std::unique_ptr<QSocketNotifier> notifier_;
@@ -57,6 +73,12 @@ private:
     bool connected_ = false;
     QString problem_;
     FleetSnapshot snapshot_;
+    // The statement under way and its results so far; what is to be read after it.
+    Asked asked_ = Asked::Nothing;
+    std::vector<PgRows> answers_;
+    bool wantFleet_ = false;
+    bool wantUnknown_ = false;
+    std::set<qint64> wantLoggers_;
 };
 
 } // namespace fleet

@@ -14,6 +14,10 @@ QString StateText(LoggerState state) {
     return {};
 }
 
+QString LocalTime(const QDateTime& t) {
+    return t.isValid() ? t.toLocalTime().toString("yyyy-MM-dd HH:mm:ss") : QString();
+}
+
 QString Ago(const QDateTime& then, const QDateTime& now) {
     if (!then.isValid())
         return {};

@@ -38,6 +38,8 @@ struct FleetSnapshot {
 
 // "OK", "late", "never reported".
 QString StateText(LoggerState state);
+// A moment in the operator's local time, "2026-03-01 08:15:00"; empty when invalid.
+QString LocalTime(const QDateTime& t);
 // How long ago, as an operator says it: "just now", "5 min ago", "3 h ago", "2 days ago".
 QString Ago(const QDateTime& then, const QDateTime& now);
 

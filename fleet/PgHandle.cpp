@@ -35,19 +35,21 @@ QString ConnError(pg_conn* conn) {
     return QString::fromUtf8(PQerrorMessage(conn)).simplified();
 }
 
-PgRows Query(pg_conn* conn, const QByteArray& sql) {
+PgRows Checked(pg_conn* conn, pg_result* result) {
     PgRows rows;
-    rows.result.reset(PQexec(conn, sql.constData()));
-    const ExecStatusType status =
-        rows.result ? PQresultStatus(rows.result.get()) : PGRES_FATAL_ERROR;
+    rows.result.reset(result);
+    const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
-        rows.error = rows.result
-                         ? QString::fromUtf8(PQresultErrorMessage(rows.result.get())).simplified()
-                         : ConnError(conn);
+        rows.error =
+            result ? QString::fromUtf8(PQresultErrorMessage(result)).simplified() : ConnError(conn);
         if (rows.error.isEmpty())
             rows.error = ConnError(conn);
     }
     return rows;
+}
+
+PgRows Query(pg_conn* conn, const QByteArray& sql) {
+    return Checked(conn, PQexec(conn, sql.constData()));
 }
 
 QString WithoutPassword(const QString& conninfo) {

@@ -33,6 +33,8 @@ struct PgRows {
 };
 
 PgRows Query(pg_conn* conn, const QByteArray& sql);
+// A result of `conn` (taken over; null when the connection failed) as rows or its message.
+PgRows Checked(pg_conn* conn, pg_result* result);
 // The connection's last message in one line.
 QString ConnError(pg_conn* conn);
 // The connection string as it may be kept on disk: every password= setting taken out (a

@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "app/features/FleetLoggerList.h"
 #include "app/pages/Looks.h"
 #include "app/pages/PageParts.h"
 #include "base/EventGuard.h"
@@ -23,9 +24,8 @@ using namespace fleet;
 
 namespace {
 
-// What a column sorts by: numbers and times as numbers, the rest as text.
-constexpr int SortRole = Qt::UserRole;
-constexpr int IdRole = Qt::UserRole + 1;
+constexpr int SortRole = FleetLoggerList::SortRole;
+constexpr int IdRole = FleetLoggerList::IdRole;
 
 QTableView* MakeTable(QWidget* parent, const QString& name, QAbstractItemModel* model) {
     auto* table = new QTableView(parent);
@@ -46,10 +46,6 @@ QStandardItem* Cell(const QString& text, const QVariant& sortBy) {
     auto* item = new QStandardItem(text);
     item->setData(sortBy, SortRole);
     return item;
-}
-
-QString LocalTime(const QDateTime& t) {
-    return t.isValid() ? t.toLocalTime().toString("yyyy-MM-dd HH:mm:ss") : QString();
 }
 
 } // namespace
@@ -74,22 +70,16 @@ FleetWindow::FleetWindow(const QString& conninfo, RecordSink records, ConninfoSi
     late_ = MakeLabel(this, QStringLiteral("FleetLateTx"), QString());
     looks::SetBold(late_);
 
-    loggers_ = new QStandardItemModel(0, 6, this);
-    loggers_->setHorizontalHeaderLabels(
-        {"Name", "Address", "Last report", "Items", "Measurements", "State"});
-    shown_ = new QSortFilterProxyModel(this);
-    shown_->setSourceModel(loggers_);
-    shown_->setSortRole(SortRole);
-    shown_->setFilterKeyColumn(-1);
-    shown_->setFilterCaseSensitivity(Qt::CaseInsensitive);
-    list_ = MakeTable(this, QStringLiteral("FleetLst"), shown_);
+    loggers_ = new FleetLoggerList(this);
+    list_ = MakeTable(this, QStringLiteral("FleetLst"), loggers_->Shown());
     list_->sortByColumn(0, Qt::AscendingOrder);
     // Fixed widths: measuring every cell of ten thousand loggers would cost each refresh.
     for (const auto& [column, width] : {std::pair{0, 130}, {1, 110}, {2, 240}, {3, 70}, {4, 110}})
         list_->setColumnWidth(column, width);
     auto* filter = MakeEdit(this, QStringLiteral("FleetFilterEd"), QString());
     filter->setPlaceholderText(QStringLiteral("Filter"));
-    connect(filter, &QLineEdit::textChanged, shown_, &QSortFilterProxyModel::setFilterFixedString);
+    connect(filter, &QLineEdit::textChanged, loggers_->Shown(),
+            &QSortFilterProxyModel::setFilterFixedString);
 
     unknown_ = new QStandardItemModel(0, 3, this);
     unknown_->setHorizontalHeaderLabels({"Address", "Time", "Bytes"});
@@ -174,8 +164,14 @@ void FleetWindow::Connect(const QString& conninfo) {
         return;
     }
     client_ = std::make_unique<FleetClient>(conninfo);
-    connect(client_.get(), &FleetClient::Changed, this,
+    connect(client_.get(), &FleetClient::StateChanged, this,
+            [this] { Guarded([this] { ShowState(); }); });
+    connect(client_.get(), &FleetClient::FleetRead, this,
             [this] { Guarded([this] { ShowFleet(); }); });
+    connect(client_.get(), &FleetClient::UnknownRead, this,
+            [this] { Guarded([this] { ShowUnknown(); }); });
+    connect(client_.get(), &FleetClient::LoggersRead, this,
+            [this](const std::vector<LoggerRow>& rows) { Guarded([&] { UpdateLoggers(rows); }); });
     state_->setText(QStringLiteral("Connecting..."));
     client_->Start();
 }
@@ -195,41 +191,40 @@ void FleetWindow::ShowState() {
 
 void FleetWindow::ShowFleet() {
     ShowState();
-    const FleetSnapshot& s = client_->Snapshot();
+    ShowLoggers();
+    ShowUnknown();
+}
+
+void FleetWindow::ShowLoggers() {
     const qint64 chosen = ChosenLogger();
-    const QDateTime now = QDateTime::currentDateTime();
-    loggers_->setRowCount(0);
-    int late = 0;
-    for (const LoggerRow& r : s.loggers) {
-        const QString last =
-            r.lastReport.isValid() ? LocalTime(r.lastReport) + ", " + Ago(r.lastReport, now) : "";
-        QList<QStandardItem*> row = {
-            Cell(r.name, r.name.toLower()),
-            Cell(r.address, r.address),
-            Cell(last, r.lastReport.isValid() ? r.lastReport.toMSecsSinceEpoch() : 0),
-            Cell(QString::number(r.lastReportItems), r.lastReportItems),
-            Cell(QString::number(r.measurements), r.measurements),
-            Cell(StateText(r.State()), int(r.State())),
-        };
-        row[0]->setData(r.id, IdRole);
-        if (r.late) {
-            ++late;
-            for (QStandardItem* cell : row)
-                cell->setForeground(QColor(Qt::red));
-        }
-        loggers_->appendRow(row);
-    }
+    loggers_->Show(client_->Snapshot().loggers, QDateTime::currentDateTime());
+    ShowLate();
+    const QSortFilterProxyModel* shown = loggers_->Shown();
+    for (int r = 0; r < shown->rowCount(); ++r)
+        if (shown->index(r, 0).data(IdRole).toLongLong() == chosen)
+            list_->selectRow(r);
+}
+
+void FleetWindow::UpdateLoggers(const std::vector<LoggerRow>& rows) {
+    loggers_->Update(rows, QDateTime::currentDateTime());
+    ShowLate();
+}
+
+void FleetWindow::ShowUnknown() {
     unknown_->setRowCount(0);
-    for (const UnknownReport& u : s.unknown)
+    for (const UnknownReport& u : client_->Snapshot().unknown)
         unknown_->appendRow({Cell(u.peer, u.peer), Cell(LocalTime(u.at), u.at.toMSecsSinceEpoch()),
                              Cell(QString::number(u.bytes), u.bytes)});
-    late_->setText(LateText(late, int(s.loggers.size())));
+}
+
+void FleetWindow::ShowLate() {
+    const std::vector<LoggerRow>& loggers = client_->Snapshot().loggers;
+    const int late = int(
+        std::count_if(loggers.begin(), loggers.end(), [](const LoggerRow& r) { return r.late; }));
+    late_->setText(LateText(late, int(loggers.size())));
     looks::SetTextColor(late_, late > 0 ? looks::kRed : looks::kGreen);
     setWindowTitle(late > 0 ? QStringLiteral("Fleet - %1 late").arg(late)
                             : QStringLiteral("Fleet"));
-    for (int r = 0; r < shown_->rowCount(); ++r)
-        if (shown_->index(r, 0).data(IdRole).toLongLong() == chosen)
-            list_->selectRow(r);
 }
 
 qint64 FleetWindow::ChosenLogger() const {

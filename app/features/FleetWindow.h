@@ -13,12 +13,12 @@
 #include "fleet/FleetClient.h"
 #include "fleet/MeasurementLoad.h"
 
+class FleetLoggerList;
 class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QSortFilterProxyModel;
 class QStandardItemModel;
 class QTableView;
 class RadioGroup;
@@ -42,6 +42,10 @@ public:
 private:
     void Connect(const QString& conninfo);
     void ShowFleet();
+    void ShowLoggers();
+    void UpdateLoggers(const std::vector<fleet::LoggerRow>& rows);
+    void ShowUnknown();
+    void ShowLate();
     void ShowState();
     void LoadClick();
     fleet::LoadSpan Span() const;
@@ -51,8 +55,7 @@ private:
     ConninfoSink keep_;
     std::unique_ptr<fleet::FleetClient> client_;
     fleet::MeasurementLoad load_;
-    QStandardItemModel* loggers_ = nullptr;
-    QSortFilterProxyModel* shown_ = nullptr;
+    FleetLoggerList* loggers_ = nullptr;
     QStandardItemModel* unknown_ = nullptr;
     QLineEdit* db_ = nullptr;
     QLabel* state_ = nullptr;

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateTimeEdit>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
@@ -217,6 +218,13 @@ void ScriptRunner::Execute(const QString& line) {
                 table->selectRow(row - 1);
                 emit table->clicked(table->model()->index(row - 1, 0));
             }
+        } else if (auto* when = qobject_cast<QDateTimeEdit*>(w)) {
+            // In the edit's own format, as the operator types it.
+            const QDateTime t = QDateTime::fromString(c.rest.trimmed(), when->displayFormat());
+            if (!t.isValid())
+                Fail("no time " + c.rest + " for " + c.name + " (" + when->displayFormat() + ")");
+            else
+                when->setDateTime(t);
         } else if (auto* spin = qobject_cast<SpinEdit*>(w)) {
             spin->SetText(c.rest);
         } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {

@@ -6,7 +6,9 @@
 #include <QDate>
 #include <QSet>
 #include <QSignalSpy>
+#include <QSortFilterProxyModel>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -21,6 +23,9 @@
 #include "tools/collector/PgConnection.h"
 #include "tools/logger/FleetDump.h"
 #include "widgets/RadioGroup.h"
+
+#include "support/ConsoleSandbox.h"
+#include "support/WorkbookReader.h"
 
 #include "tools/collector/CollectorProcesses.h"
 
@@ -122,12 +127,19 @@ TEST(Fleet, StatesLiveReportsAndLoad) {
     EXPECT_EQ(rows->rowCount(), 1);
     window.findChild<QLineEdit*>("FleetFilterEd")->setText("");
 
-    // A new report of L1 shows without a click: the collector's NOTIFY brings it.
+    // A new report of L1 shows without a click: the collector's NOTIFY brings it, and only L1's
+    // row is read again (the list keeps its model).
+    auto sourceModel = [&] {
+        return static_cast<const QSortFilterProxyModel*>(rows)->sourceModel();
+    };
+    const QAbstractItemModel* before = sourceModel();
     FleetProcess second;
     second.Start(FleetArgs(1, port, dir.filePath("second.txt"), 0));
     EXPECT_EQ(second.Wait(), 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return cell(0, 4) == "600"; }, 30000))
         << cell(0, 4).toStdString();
+    EXPECT_EQ(sourceModel(), before);
+    EXPECT_EQ(cell(1, 4), "300");
 
     // "Load" of L1 with "all": exactly its measurements, in logger-time order.
     const QSet<QByteArray> l1All = DumpLines(dir.filePath("first.txt"), "127.1.0.1") +
@@ -165,6 +177,114 @@ TEST(Fleet, StatesLiveReportsAndLoad) {
     ASSERT_TRUE(finished.wait(60000));
     EXPECT_EQ(loaded, 300u);
     EXPECT_EQ(finished[0][0].toLongLong(), 300);
+
+    // The same through a script of the real console: the fleet as printed, today's
+    // measurements of L1 (the second report's) loaded and filled into a workbook, exactly.
+    {
+        ConsoleSandbox console;
+        ASSERT_TRUE(console.Ok());
+        const QString build = qEnvironmentVariable("IMPIX_BUILD_DIR");
+        ASSERT_TRUE(QFile::copy(build + "/impix-sheets", console.Folder() + "/impix-sheets"));
+        ASSERT_TRUE(QDir().mkpath(console.Folder() + "/Forms"));
+        ASSERT_TRUE(
+            QFile::copy(build + "/Forms/Table1.xlsx", console.Folder() + "/Forms/Table1.xlsx"));
+        QTemporaryDir runtime; // the spreadsheet service's socket folder
+        console.SetEnv("XDG_RUNTIME_DIR", runtime.path());
+        console.SetArgs({"--no-archive", "--fleet", "application_name=impix_fleet_script"});
+        const QDate today = QDate::currentDate();
+        // The waits only let the database answer; they are generous, not measured.
+        const ConsoleResult r = console.Run(
+            QString(R"(click FleetBtn
+wait 8000
+print FleetLateTx
+print FleetLst
+set FleetLst 1
+set FleetSpanGrp 3
+set FleetFromEd %1 00:00
+set FleetToEd %2 00:00
+click FleetLoadBtn
+wait 8000
+print FleetStateTx
+page TabSheet4
+set SourceRg 1
+click ExExpBtn
+print ExStatusTx
+quit
+)")
+                .arg(today.toString(Qt::ISODate), today.addDays(1).toString(Qt::ISODate)),
+            120000);
+        ASSERT_TRUE(r.finished);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.Printed("FleetLateTx").toStdString(), "1 of 3 late") << r.out.toStdString();
+        EXPECT_TRUE(r.Printed("FleetLst[1]").startsWith("L1|127.1.0.1|"));
+        EXPECT_TRUE(r.Printed("FleetLst[1]").endsWith("|300|600|OK"));
+        EXPECT_TRUE(r.Printed("FleetLst[3]").startsWith("Silent|"));
+        EXPECT_EQ(r.Printed("FleetStateTx").toStdString(), "Loaded 300 measurements");
+        const QString book = console.Folder() + "/Data.xlsx";
+        EXPECT_EQ(r.Printed("ExStatusTx").toStdString(),
+                  QString("Saved %1: 300 rows").arg(book).toStdString());
+        // Channel, logger time and range of every row against what L1 sent today.
+        QStringList sent, filled;
+        for (const QByteArray& line : DumpLines(dir.filePath("second.txt"), "127.1.0.1")) {
+            const QList<QByteArray> f = line.split('\t');
+            sent << QString("%1 %2 %3").arg(f[2], f[3], f[4]);
+        }
+        const auto sheets = ReadWorkbook(book);
+        for (int channel = 1; channel <= 16; ++channel)
+            for (const QString& row : sheets.value(QString("Channel_%1").arg(channel)).mid(2)) {
+                const QStringList c = row.split('\t');
+                filled << QString("%1 %2 %3")
+                              .arg(channel)
+                              .arg(c.value(6).replace(' ', 'T'), c.value(3));
+            }
+        sent.sort();
+        filled.sort();
+        EXPECT_EQ(sent.size(), 300);
+        EXPECT_EQ(filled, sent);
+    }
+
+    // With no fleet configured the console makes no client: "Fleet..." asks for a database
+    // (PGHOST names this test's server, so a client made anyway would connect to it).
+    {
+        ConsoleSandbox console;
+        ASSERT_TRUE(console.Ok());
+        console.SetArgs({"--no-archive"});
+        const ConsoleResult r = console.Run("click FleetBtn\nwait 2000\nprint FleetStateTx\n"
+                                            "print FleetLst\nquit\n");
+        ASSERT_TRUE(r.finished);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.Printed("FleetStateTx").toStdString(),
+                  "No fleet database: enter its connection and Connect");
+        EXPECT_TRUE(r.Printed("FleetLst[1]").isNull()) << r.out.toStdString();
+    }
+
+    // A slow database does not stop the window: while the fleet's statement waits for a lock
+    // the event loop goes on (a blocked UI thread would see the wait end by lock_timeout
+    // before it could look).
+    ASSERT_TRUE(db->Exec("BEGIN"));
+    ASSERT_TRUE(db->Exec("LOCK TABLE logger IN ACCESS EXCLUSIVE MODE"));
+    window.findChild<QLineEdit*>("FleetDbEd")
+        ->setText("application_name=impix_fleet_slow options='-c lock_timeout=20s'");
+    window.findChild<QPushButton*>("FleetConnectBtn")->click();
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(10);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            // pg_locks, not pg_stat_activity: that one stays as it was in a transaction.
+            auto n = db->Exec("SELECT count(*) FROM pg_locks WHERE NOT granted AND "
+                              "relation = 'logger'::regclass");
+            return n && n->Int(0, 0) == 1;
+        },
+        15000));
+    const int waitingSince = ticks;
+    QTest::qWait(100);
+    EXPECT_GT(ticks, waitingSince);
+    ASSERT_TRUE(db->Exec("COMMIT"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stateTx->text() == "Connected"; }, 30000))
+        << stateTx->text().toStdString();
+    EXPECT_EQ(rows->rowCount(), 3);
 
     // The connection the operator chose is kept without its password.
     window.findChild<QLineEdit*>("FleetDbEd")->setText("host=/nonexistent password=secret");
