@@ -67,6 +67,51 @@ SELECT a.id, a.session, s.name AS source,
        strftime('%Y-%m-%dT%H:%M:%fZ', a.received_ms / 1000.0, 'unixepoch') AS received_at,
        a.board, a.channel, a.range, a.rx, a.xx, a.counter, a.logger_time
 FROM arrival AS a JOIN source AS s ON s.id = a.source;
+CREATE TABLE IF NOT EXISTS sweep (
+    id               INTEGER PRIMARY KEY,
+    session          INTEGER NOT NULL REFERENCES session (id),
+    started_at       TEXT NOT NULL,
+    ended_at         TEXT,
+    end_reason       INTEGER NOT NULL DEFAULT 0,
+    start_sent       INTEGER NOT NULL DEFAULT 1,
+    board            INTEGER,
+    channel          INTEGER,
+    begin_hz         INTEGER,
+    end_hz           INTEGER,
+    multiplier       REAL,
+    voltage          REAL,
+    repeat           INTEGER,
+    begin_code       INTEGER,
+    end_code         INTEGER,
+    multiplier_code  INTEGER,
+    voltage_code     INTEGER,
+    electrode_system INTEGER,
+    fit_rs           REAL,
+    fit_rp           REAL,
+    fit_q            REAL,
+    fit_n            REAL,
+    fit_rs_error     REAL,
+    fit_rp_error     REAL,
+    fit_q_error      REAL,
+    fit_n_error      REAL,
+    fit_residual     REAL,
+    fit_points       INTEGER,
+    fit_iterations   INTEGER
+);
+CREATE TABLE IF NOT EXISTS sweep_point (
+    sweep          INTEGER NOT NULL REFERENCES sweep (id),
+    idx            INTEGER NOT NULL,
+    frequency_hz   INTEGER NOT NULL,
+    frequency_code INTEGER NOT NULL,
+    board          INTEGER NOT NULL,
+    channel        INTEGER NOT NULL,
+    range          INTEGER NOT NULL,
+    rx             REAL,
+    xx             REAL,
+    received_ms    INTEGER NOT NULL,
+    PRIMARY KEY (sweep, idx)
+) WITHOUT ROWID;
+CREATE INDEX IF NOT EXISTS sweep_of_session ON sweep (session);
 )sql";
 
 // Arrivals with the same board, channel, logger time, range and values are one measurement,

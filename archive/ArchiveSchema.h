@@ -9,7 +9,8 @@ class SqliteDb;
 // taken for an archive.
 inline constexpr int ArchiveApplicationId = 0x494D5058; // "IMPX"
 // 2: a session keeps the download it followed and the signal that ended it.
-inline constexpr int ArchiveSchemaVersion = 3;
+// 3: arrivals from the fleet. 4: sweeps and their points.
+inline constexpr int ArchiveSchemaVersion = 4;
 
 // The query behind the view `measurement` over `arrivals` (a table name or a subquery): each
 // measurement once, however often and from wherever it arrived.

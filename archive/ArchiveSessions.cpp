@@ -3,24 +3,35 @@
 #include <algorithm>
 
 #include "archive/ArchiveSchema.h"
+#include "archive/ArchiveSweeps.h"
 #include "archive/Sqlite.h"
 
 namespace {
 // A running session's measurements are counted for the history only up to this many arrivals.
 constexpr int64_t CountWhileRunning = 200000;
+
+// The column of a session's sweeps; an archive older than the sweeps (a damaged one moved aside,
+// read as it is) has none.
+std::string SweepCount(SqliteDb& db) {
+    return HasSweepTables(db) ? "(SELECT count(*) FROM sweep WHERE sweep.session = session.id)"
+                              : "0";
+}
 } // namespace
 
 std::vector<UncleanSession> UncleanSessions(SqliteDb& db, const SessionRunning& running) {
     SqliteStatement s = db.Prepare(
         "SELECT id, started_at, buffer_items, ifnull(end_signal, 0), ifnull(last_arrival, 0), "
-        "host, pid, process_start, boot_id FROM session WHERE clean_end = 0 AND "
-        "restore_asked = 0 AND buffer_items > 0 ORDER BY id");
+        "host, pid, process_start, boot_id, " +
+        SweepCount(db) +
+        " AS sweeps FROM session WHERE clean_end = 0 AND restore_asked = 0 AND "
+        "(buffer_items > 0 OR sweeps > 0) ORDER BY id");
     SqliteStatement last = db.Prepare("SELECT received_ms FROM arrival WHERE id = ?1");
     std::vector<UncleanSession> out;
     while (s.Step()) {
         if (running(s.Int(0), {s.Text(5), s.Int(6), s.Int(7), s.Text(8)}))
             continue;
         UncleanSession u{s.Int(0), s.Text(1), s.Int(2), 0, static_cast<int>(s.Int(3)), {}};
+        u.sweeps = s.Int(9);
         // Only the question's wording needs it: a page that cannot be read costs the sentence.
         try {
             last.Bind(1, s.Int(4));
@@ -128,7 +139,8 @@ std::vector<SessionSummary> ListSessions(SqliteDb& db, const SessionRunning& run
     SqliteStatement s =
         db.Prepare("SELECT id, started_at, ended_at, clean_end, live, download, report, restored, "
                    "fleet, port, peer, host, pid, process_start, boot_id, measurements, "
-                   "ifnull(end_signal, 0) FROM session ORDER BY id DESC");
+                   "ifnull(end_signal, 0), " +
+                   SweepCount(db) + " FROM session ORDER BY id DESC");
     std::vector<SessionSummary> out;
     while (s.Step()) {
         SessionSummary m;
@@ -141,6 +153,7 @@ std::vector<SessionSummary> ListSessions(SqliteDb& db, const SessionRunning& run
             m.arrivals[i] = s.Int(4 + i);
         m.port = s.Text(9);
         m.peer = s.Text(10);
+        m.sweeps = s.Int(17);
         m.running =
             m.endedAt.isEmpty() && running(m.id, {s.Text(11), s.Int(12), s.Int(13), s.Text(14)});
         int64_t arrivals = 0;

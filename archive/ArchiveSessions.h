@@ -24,6 +24,7 @@ struct UncleanSession {
     int64_t lastReceivedMs = 0; // 0 when it cannot be read
     int endSignal = 0;          // the signal that ended its console; 0 for a crash
     QString file;               // empty: the archive itself; else a damaged file moved aside
+    int64_t sweeps = 0;         // frequency sweeps it kept
 };
 
 // The download a session's buffer followed: the counters first..first+amount-1 it expected, and
@@ -46,6 +47,7 @@ struct SessionSummary {
     bool counting = false;     // not counted yet: CountMeasurements() gives it
     QString port;
     QString peer;
+    int64_t sweeps = 0; // frequency sweeps it kept
 };
 
 // True while `writer`, the console that wrote `session`, still runs.

@@ -18,6 +18,7 @@
 #include "archive/ArchiveReader.h"
 #include "archive/ArchiveSchema.h"
 #include "archive/ArchiveSessions.h"
+#include "archive/ArchiveSweeps.h"
 #include "archive/ConsoleProcess.h"
 #include "archive/Sqlite.h"
 #include "archive/WalCheckpointer.h"
@@ -260,6 +261,13 @@ public:
         Stop();
     }
 
+    // Writer thread: a sweep's row or point, written at once while the file is written well,
+    // else with the next batch that is.
+    void NoteSweep(std::function<void(SqliteDb&, int64_t, SweepRows&)> write) {
+        sweepNotes_.push_back(std::move(write));
+        WriteSweepNotes();
+    }
+
     // Writer-thread side, used by the jobs.
     SqliteDb& Db() {
         EnsureOpen();
@@ -304,6 +312,7 @@ private:
     // This session's rows are gone from the archive: the owner is asked for the buffer.
     void AskForBuffer(std::vector<Entry>& batch);
     void EndSession();
+    void WriteSweepNotes();
     void Failed(const QString& reason, bool retryNow);
     void Tell(const QString& message) const;
 
@@ -358,6 +367,8 @@ private:
     int64_t downloadFrom_ = 0;             // 0: the buffer follows no download
     std::deque<DownloadState> batchNotes_; // one for each DownloadMark in the batch
     bool freshSession_ = false;            // the next session is a new one, in a new file
+    std::deque<std::function<void(SqliteDb&, int64_t, SweepRows&)>> sweepNotes_;
+    SweepRows sweepRows_; // of this session
     int busyMs_ = std::min(options_.busyTimeoutMs, StartBusyMs);
     std::optional<FileId> dbId_, walId_, shmId_;
     QString toldReason_; // the last refusal told by a message
@@ -519,8 +530,27 @@ void MeasurementArchive::Writer::TryWrite(std::vector<Entry>& batch) {
                false);
         return;
     }
+    WriteSweepNotes();
     if (first && options_.onOpened)
         options_.onOpened();
+}
+
+void MeasurementArchive::Writer::WriteSweepNotes() {
+    if (sweepNotes_.empty() || failing_ || !db_.IsOpen() || SessionId() == 0)
+        return;
+    SweepRows rows = sweepRows_;
+    try {
+        db_.Exec("BEGIN IMMEDIATE");
+        for (const auto& write : sweepNotes_)
+            write(db_, SessionId(), rows);
+        db_.Exec("COMMIT");
+    } catch (const SqliteFailure&) {
+        // Tried again with the next batch; a damaged or lost file is found by that.
+        sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        return;
+    }
+    sweepRows_ = std::move(rows);
+    sweepNotes_.clear();
 }
 
 void MeasurementArchive::Writer::Failed(const QString& reason, bool retryNow) {
@@ -767,6 +797,7 @@ void MeasurementArchive::Writer::StartSession() {
     std::fill(std::begin(counts_), std::end(counts_), 0);
     firstArrival_ = lastArrival_ = bufferFrom_ = bufferItems_ = 0;
     downloadFirst_ = downloadAmount_ = downloadFrom_ = 0;
+    sweepRows_ = {}; // the sweeps written before went with the file
     freshSession_ = false;
     if (old != 0)
         SetSessionLive(options_.path, old, false);
@@ -899,7 +930,7 @@ std::vector<UncleanSession> MeasurementArchive::Writer::UncleanSessions() {
                     continue;
                 s.file = aside;
                 s.items = static_cast<int64_t>(LoadSessionRecords(db, s.id, true, true).size());
-                if (s.items > 0)
+                if (s.items > 0 || s.sweeps > 0)
                     out.push_back(s);
             }
         } catch (const SqliteFailure&) {
@@ -913,12 +944,14 @@ RestoredSession MeasurementArchive::Writer::Restore(const UncleanSession& sessio
     if (session.file.isEmpty()) {
         r.records = LoadSessionRecords(Db(), session.id, true);
         r.download = SessionDownload(Db(), session.id);
+        r.sweeps = LoadSessionSweeps(Db(), session.id);
     } else {
         SqliteDb db;
         db.OpenReadOnly(session.file);
         r.records = LoadSessionRecords(db, session.id, true, true);
         try {
             r.download = SessionDownload(db, session.id);
+            r.sweeps = LoadSessionSweeps(db, session.id);
         } catch (const SqliteFailure&) {
         }
     }
@@ -964,6 +997,30 @@ void MeasurementArchive::StartAnew(std::span<const TMeasRecord> buffer,
 
 void MeasurementArchive::EndBySignal(int signal) {
     writer_->EndBySignal(signal);
+}
+
+void MeasurementArchive::KeepSweep(int index, const Sweep& sweep) {
+    try {
+        writer_->Post([w = writer_.get(), index, sweep] {
+            w->NoteSweep([index, sweep](SqliteDb& db, int64_t session, SweepRows& rows) {
+                WriteSweep(db, session, index, sweep, rows);
+            });
+        });
+    } catch (const Failure&) {
+        // The archive is closing.
+    }
+}
+
+void MeasurementArchive::KeepSweepPoint(int index, int point, const SweepPoint& p) {
+    try {
+        writer_->Post([w = writer_.get(), index, point, p] {
+            w->NoteSweep([index, point, p](SqliteDb& db, int64_t, SweepRows& rows) {
+                WriteSweepPoint(db, index, static_cast<size_t>(point), p, rows);
+            });
+        });
+    } catch (const Failure&) {
+        // The archive is closing.
+    }
 }
 
 void MeasurementArchive::SetPort(const QString& port) {
@@ -1031,6 +1088,11 @@ std::vector<TMeasRecord> MeasurementArchive::LoadSession(int64_t session, bool b
                                                          WorkProgress* progress) {
     SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
     return LoadSessionRecords(db, session, bufferOnly, false, progress);
+}
+
+std::vector<Sweep> MeasurementArchive::LoadSweeps(int64_t session) {
+    SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
+    return LoadSessionSweeps(db, session);
 }
 
 std::vector<SessionSummary> MeasurementArchive::Sessions() {

@@ -26,6 +26,7 @@
 #include "archive/ArchiveSessions.h"
 #include "base/ProgramVersion.h"
 #include "records/MeasRecord.h"
+#include "sweep/Sweep.h"
 
 class ArchiveReader;
 class SqliteDb;
@@ -71,6 +72,7 @@ int64_t ArrivalWallMs(int64_t startWallMs, std::chrono::steady_clock::duration s
 struct RestoredSession {
     std::vector<TMeasRecord> records; // in the session's buffer at its end
     std::optional<DownloadState> download;
+    std::vector<Sweep> sweeps;
 };
 
 // What the label shows.
@@ -112,6 +114,12 @@ public:
     // The console is ending on a signal: the session gets an end, not a clean one, since the
     // buffer was not saved; it is offered for restore.
     void EndBySignal(int signal);
+    // A sweep of this session (`index` as the recorder numbers them) started, ended, was fitted
+    // or came back from an earlier session: its row and the points not written yet are written
+    // as measurements are, never waiting on the disk here.
+    void KeepSweep(int index, const Sweep& sweep);
+    // A point appended to a running sweep.
+    void KeepSweepPoint(int index, int point, const SweepPoint& p);
     void SetPort(const QString& port);
     void SetPeer(const QString& peer);
     ArchiveState State() const;
@@ -145,6 +153,8 @@ public:
     // Read on a connection of its own, so on any thread; `progress` as LoadSessionRecords.
     std::vector<TMeasRecord> LoadSession(int64_t session, bool bufferOnly,
                                          WorkProgress* progress = nullptr);
+    // The sweeps of a session, oldest first; read on a connection of its own.
+    std::vector<Sweep> LoadSweeps(int64_t session);
     // Every session, newest first, with the counts already known; read on a connection of its
     // own, a quick read of the session table.
     std::vector<SessionSummary> Sessions();

@@ -44,25 +44,33 @@ QString FitText(const CircuitFit& f) {
 
 } // namespace
 
+QStringList SweepDescription(const Sweep& s) {
+    QStringList lines{
+        QString("started %1%2, %3, %4 points")
+            .arg(Time(s.started), s.startSent ? "" : " (no Start seen)", EndText(s))
+            .arg(s.points.size()),
+        QString("settings: %1")
+            .arg(s.settings ? SweepSettingsText(*s.settings) : QStringLiteral("unknown"))};
+    if (s.fit)
+        lines << FitText(*s.fit);
+    return lines;
+}
+
+QStringList SweepColumnTitles() {
+    const auto title = [](Quantity q) { return QuantityTitle(q, BaseScale(QuantityUnit(q))); };
+    return {title(Quantity::Frequency),     QStringLiteral("range"),    title(Quantity::Resistance),
+            title(Quantity::Reactance),     title(Quantity::Magnitude), title(Quantity::Phase),
+            QStringLiteral("arrival (UTC)")};
+}
+
 QByteArray SweepsCsv(const std::vector<const Sweep*>& sweeps) {
     QString out = QStringLiteral("# Impix II frequency sweeps\n");
     for (size_t i = 0; i < sweeps.size(); ++i) {
-        const Sweep& s = *sweeps[i];
-        const int number = static_cast<int>(i) + 1;
-        out += QString("# sweep %1: started %2%3, %4, %5 points\n")
-                   .arg(number)
-                   .arg(Time(s.started), s.startSent ? "" : " (no Start seen)", EndText(s))
-                   .arg(s.points.size());
-        out += QString("# sweep %1 settings: %2\n")
-                   .arg(number)
-                   .arg(s.settings ? SweepSettingsText(*s.settings) : QStringLiteral("unknown"));
-        if (s.fit)
-            out += QString("# sweep %1 %2\n").arg(number).arg(FitText(*s.fit));
+        const QStringList lines = SweepDescription(*sweeps[i]);
+        for (qsizetype l = 0; l < lines.size(); ++l)
+            out += QString("# sweep %1%2%3\n").arg(i + 1).arg(l == 0 ? ": " : " ", lines[l]);
     }
-    const auto title = [](Quantity q) { return QuantityTitle(q, BaseScale(QuantityUnit(q))); };
-    out += QString("sweep,%1,range,%2,%3,%4,%5,arrival (UTC)\n")
-               .arg(title(Quantity::Frequency), title(Quantity::Resistance),
-                    title(Quantity::Reactance), title(Quantity::Magnitude), title(Quantity::Phase));
+    out += "sweep," + SweepColumnTitles().join(',') + '\n';
     for (size_t i = 0; i < sweeps.size(); ++i) {
         for (const SweepPoint& p : sweeps[i]->points) {
             QStringList row{QString::number(i + 1), QString::number(p.Hz()),

@@ -45,6 +45,17 @@ void SweepRecorder::SetFit(int sweep, std::optional<CircuitFit> fit) {
     emit SweepFitted(sweep);
 }
 
+void SweepRecorder::Restore(std::vector<Sweep> sweeps) {
+    for (Sweep& sweep : sweeps) {
+        if (sweep.end == SweepEnd::Running)
+            sweep.end = SweepEnd::Silence;
+        sweeps_.push_back(std::move(sweep));
+        const int index = static_cast<int>(sweeps_.size()) - 1;
+        emit SweepStarted(index);
+        emit SweepEnded(index);
+    }
+}
+
 std::optional<QDateTime> SweepRecorder::SilenceDeadline() const {
     if (running_ < 0)
         return std::nullopt;

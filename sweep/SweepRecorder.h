@@ -36,6 +36,9 @@ public:
     void TimePassed();
     // The fit of a sweep, kept with it (none to forget it).
     void SetFit(int sweep, std::optional<CircuitFit> fit);
+    // Sweeps of an earlier session, brought back from the archive: appended as ended sweeps
+    // (each announced as started and ended), beside a running one.
+    void Restore(std::vector<Sweep> sweeps);
 
     const std::vector<Sweep>& Sweeps() const { return sweeps_; }
     // The running sweep's index, or -1.

@@ -22,6 +22,7 @@
 #include "dialogs/ProgressWork.h"
 #include "dialogs/StdDlg.h"
 #include "link/ModBus.h"
+#include "sweep/SweepRecorder.h"
 
 namespace {
 constexpr int StateIntervalMs = 500;
@@ -35,6 +36,10 @@ QString LocalTime(const QDateTime& utc, const FormatSettings& fs) {
 
 QString LocalTime(const QString& utcIso, const FormatSettings& fs) {
     return LocalTime(QDateTime::fromString(utcIso, Qt::ISODateWithMs), fs);
+}
+
+QString SweepCount(int64_t n) {
+    return n == 1 ? QStringLiteral("1 sweep") : QStringLiteral("%1 sweeps").arg(n);
 }
 
 QString SessionLine(const SessionSummary& s, const FormatSettings& fs) {
@@ -55,6 +60,8 @@ QString SessionLine(const SessionSummary& s, const FormatSettings& fs) {
             .arg(s.counting           ? QStringLiteral("counting...")
                  : s.measurements < 0 ? QStringLiteral("measurements counted when it ends")
                                       : QStringLiteral("%1 measurements").arg(s.measurements));
+    if (s.sweeps > 0)
+        line += QStringLiteral("; ") + SweepCount(s.sweeps);
     if (!s.port.isEmpty())
         line += QStringLiteral("; ") + s.port;
     if (!s.peer.isEmpty())
@@ -73,6 +80,8 @@ QString RestoreQuestion(const UncleanSession& s, const FormatSettings& fs) {
     if (s.lastReceivedMs > 0)
         text += QStringLiteral(", the last one received %1")
                     .arg(LocalTime(QDateTime::fromMSecsSinceEpoch(s.lastReceivedMs, Qt::UTC), fs));
+    if (s.sweeps > 0)
+        text += QStringLiteral(" and %1").arg(SweepCount(s.sweeps));
     text += QStringLiteral(". Put them back into the buffer?");
     if (!s.file.isEmpty())
         text += QStringLiteral(" They are read from the damaged archive %1.").arg(s.file);
@@ -268,6 +277,7 @@ void TFImpixMain::OfferRestore() {
             },
             false);
         AddRecords(restored.records, ArrivalSource::Restored);
+        sweeps_->Restore(restored.sweeps);
         if (restored.download) {
             const DownloadState& d = *restored.download;
             Download.Restore(d.first, d.amount, d.arrived, downloadClock_.elapsed());
@@ -324,6 +334,8 @@ void TFImpixMain::HistoryBtnClick() {
                             records = archive_->LoadSession(chosen.id, false, &progress);
                             return !progress.cancel;
                         });
-    if (loaded)
-        AddRecords(records, ArrivalSource::Restored);
+    if (!loaded)
+        return;
+    AddRecords(records, ArrivalSource::Restored);
+    sweeps_->Restore(archive_->LoadSweeps(chosen.id));
 }

@@ -1,9 +1,11 @@
 // Frequency sweeps: what the link reports of them goes to the session's recorder, which ends a
-// silent sweep on a timer; "Sweeps..." on the "Freq Range" page opens the window that shows them.
+// silent sweep on a timer, and on into the archive; "Sweeps..." on the "Freq Range" page opens
+// the window that shows them.
 #include <QTimer>
 
 #include "app/ImpixMain.h"
 #include "app/features/SweepWindow.h"
+#include "archive/MeasurementArchive.h"
 #include "base/EventGuard.h"
 #include "sweep/SweepRecorder.h"
 
@@ -18,6 +20,20 @@ void TFImpixMain::ConnectSweepHandlers() {
         });
     });
     OnClick("SweepBtn", [this] { SweepBtnClick(); });
+    // Into the archive as they change, as measurements go there.
+    const auto keep = [this](int sweep) {
+        if (archive_)
+            archive_->KeepSweep(sweep, sweeps_->Sweeps()[static_cast<size_t>(sweep)]);
+    };
+    connect(sweeps_, &SweepRecorder::SweepStarted, this, keep);
+    connect(sweeps_, &SweepRecorder::SweepEnded, this, keep);
+    connect(sweeps_, &SweepRecorder::SweepFitted, this, keep);
+    connect(sweeps_, &SweepRecorder::PointAppended, this, [this](int sweep, int point) {
+        if (archive_)
+            archive_->KeepSweepPoint(
+                sweep, point,
+                sweeps_->Sweeps()[static_cast<size_t>(sweep)].points[static_cast<size_t>(point)]);
+    });
 }
 
 void TFImpixMain::ArmSweepSilence() {

@@ -18,6 +18,7 @@
 #include "dialogs/SaveDialog.h"
 #include "sweep/SweepCsv.h"
 #include "sweep/SweepRecorder.h"
+#include "sweep/SweepWorkbook.h"
 #include "sweep/Units.h"
 #include "widgets/SpectrumPlot.h"
 
@@ -278,7 +279,10 @@ void SweepWindow::Save() {
                         ImpixPath(Place::Documents, QStringLiteral("Sweeps.csv")));
     if (!path)
         return;
-    const Result<qsizetype> written = WriteSweepsCsv(*path, chosen);
+    // A workbook for a name that asks for one, else CSV.
+    const Result<qsizetype> written = path->endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive)
+                                          ? WriteSweepsWorkbook(*path, chosen)
+                                          : WriteSweepsCsv(*path, chosen);
     if (!written)
         throw Failure(written.error().text);
 }

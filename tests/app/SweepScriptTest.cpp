@@ -1,6 +1,6 @@
 // Sweeps against the logger emulator, driven by a script as an operator would: every point of a
 // sweep lands in the window's table and in the CSV file at the frequencies the logger used, and
-// "Fit" finds the emulated electrode's circuit.
+// "Fit" finds the emulated electrode's circuit; a sweep outlives a console killed after it.
 #include <QFile>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -108,4 +108,55 @@ quit
     QFile drawing(svg);
     ASSERT_TRUE(drawing.open(QIODevice::ReadOnly));
     EXPECT_TRUE(drawing.readAll().contains("<svg"));
+}
+
+TEST(SweepScript, ASweepOfAKilledConsoleComesBackWithItsPointsAndFit) {
+    ConsoleSandbox console;
+    ASSERT_TRUE(console.Ok());
+    LoggerProcess logger;
+    ASSERT_TRUE(logger.Start(console.DevFolder() + "/COM2"));
+    console.Start(R"(page TabSheet5
+set BegFreqEd 100
+set EndFreqEd 20000
+set FreqMultEd 1.2
+click SetFParamsBtn
+wait 300
+click FreqStartBtn
+wait 2000
+click SweepBtn
+click SweepFitBtn
+print SweepTbl
+print SweepFitTx
+wait 1000
+print ArchiveTx
+wait 60000
+)");
+    ASSERT_TRUE(console.WaitForOutput("ArchiveTx="));
+    const QString before = console.Kill();
+    const auto lines = [](const QString& out, const QString& prefix) {
+        return out.split('\n').filter(QRegularExpression("^" + QRegularExpression::escape(prefix)));
+    };
+    const QStringList table = lines(before, "SweepTbl[");
+    const QStringList fit = lines(before, "SweepFitTx=");
+    ASSERT_GE(table.size(), 20) << before.toStdString();
+    ASSERT_TRUE(fit.value(0).contains("Rs = ")) << before.toStdString();
+
+    const ConsoleResult r = console.Run(R"(answer yes
+click SweepBtn
+print SweepLst
+print SweepTbl
+print SweepFitTx
+click HistoryBtn
+print SessionLst
+quit
+)");
+    ASSERT_TRUE(r.finished);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList asked = lines(r.out, "dialog: Restore measurements: ");
+    ASSERT_EQ(asked.size(), 1) << r.out.toStdString();
+    EXPECT_TRUE(asked[0].contains(" and 1 sweep. Put them back")) << asked[0].toStdString();
+    EXPECT_EQ(r.Printed("SweepLst"), "0");
+    EXPECT_EQ(lines(r.out, "SweepTbl["), table);
+    EXPECT_EQ(lines(r.out, "SweepFitTx="), fit);
+    EXPECT_TRUE(r.Printed("SessionLst[1]").contains("; 1 sweep")) << r.out.toStdString();
 }
