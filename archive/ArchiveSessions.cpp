@@ -52,7 +52,7 @@ void MarkRestoreAsked(SqliteDb& db, int64_t session) {
 }
 
 std::vector<TMeasRecord> LoadSessionRecords(SqliteDb& db, int64_t session, bool bufferOnly,
-                                            bool salvage) {
+                                            bool salvage, WorkProgress* progress) {
     SqliteStatement range = db.Prepare(
         "SELECT ifnull(first_arrival, 0), buffer_from, ifnull(last_arrival, 0) FROM session "
         "WHERE id = ?1");
@@ -83,6 +83,13 @@ std::vector<TMeasRecord> LoadSessionRecords(SqliteDb& db, int64_t session, bool 
                                        rows.Blob(7)));
                 from = rows.Int(8) + 1;
                 skip = 1;
+                constexpr size_t ProgressEvery = 4096;
+                if (progress && out.size() % ProgressEvery == 0) {
+                    if (progress->cancel.load(std::memory_order_relaxed))
+                        return {};
+                    progress->done.store(static_cast<int64_t>(out.size()),
+                                         std::memory_order_relaxed);
+                }
             }
             break;
         } catch (const SqliteFailure&) {
@@ -93,6 +100,8 @@ std::vector<TMeasRecord> LoadSessionRecords(SqliteDb& db, int64_t session, bool 
             skip *= 2;
         }
     }
+    if (progress)
+        progress->done.store(static_cast<int64_t>(out.size()), std::memory_order_relaxed);
     return out;
 }
 

@@ -10,6 +10,7 @@
 
 #include "archive/ArchiveRow.h"
 #include "archive/ConsoleProcess.h"
+#include "base/WorkProgress.h"
 #include "buffer/DownloadTracker.h"
 #include "records/MeasRecord.h"
 
@@ -59,9 +60,10 @@ std::vector<UncleanSession> UncleanSessions(SqliteDb& db, const SessionRunning& 
 // The restore question was answered: it is not asked again.
 void MarkRestoreAsked(SqliteDb& db, int64_t session);
 // The records of a session in arrival order: all of them, or those in its buffer at the end.
-// `salvage` (a damaged file): reads on past what cannot be read instead of failing.
+// `salvage` (a damaged file): reads on past what cannot be read instead of failing. With
+// `progress`, counts the records read there and stops, giving none, when it asks to cancel.
 std::vector<TMeasRecord> LoadSessionRecords(SqliteDb& db, int64_t session, bool bufferOnly,
-                                            bool salvage = false);
+                                            bool salvage = false, WorkProgress* progress = nullptr);
 // The download the session's buffer followed, if it followed one.
 std::optional<DownloadState> SessionDownload(SqliteDb& db, int64_t session);
 // Every session, newest first, with the measurements counted before; those still to count (a

@@ -1084,9 +1084,10 @@ void MeasurementArchive::MarkRestoreAsked(const UncleanSession& session) {
     });
 }
 
-std::vector<TMeasRecord> MeasurementArchive::LoadSession(int64_t session, bool bufferOnly) {
+std::vector<TMeasRecord> MeasurementArchive::LoadSession(int64_t session, bool bufferOnly,
+                                                         WorkProgress* progress) {
     SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
-    return LoadSessionRecords(db, session, bufferOnly);
+    return LoadSessionRecords(db, session, bufferOnly, false, progress);
 }
 
 std::vector<Sweep> MeasurementArchive::LoadSweeps(int64_t session) {

@@ -150,8 +150,9 @@ public:
     // "No": it is not asked about again.
     void MarkRestoreAsked(const UncleanSession& session);
     // The records of a session in arrival order: all of them, or those in its buffer at the end.
-    // Read on a connection of its own.
-    std::vector<TMeasRecord> LoadSession(int64_t session, bool bufferOnly);
+    // Read on a connection of its own, so on any thread; `progress` as LoadSessionRecords.
+    std::vector<TMeasRecord> LoadSession(int64_t session, bool bufferOnly,
+                                         WorkProgress* progress = nullptr);
     // The sweeps of a session, oldest first; read on a connection of its own.
     std::vector<Sweep> LoadSweeps(int64_t session);
     // Every session, newest first, with the counts already known; read on a connection of its

@@ -1,15 +1,21 @@
 // Appending records with a QTableView on the table model, on an offscreen display: each append
 // selects and shows the newest row, and the view repaints every few appends, as during a fast
-// download or a burst of report items. Measured on empty and on large pools.
+// download or a burst of report items. Measured on empty and on large pools. Also the longest
+// stall of the event loop while the buffer is saved.
 #include <QApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QTableView>
+#include <QTimer>
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <memory>
 
 #include "buffer/BufferCellText.h"
 #include "buffer/BufferTableModel.h"
 #include "buffer_bench.h"
+#include "dialogs/ProgressWork.h"
 
 namespace {
 
@@ -88,3 +94,33 @@ void BM_ClearLargeView(benchmark::State& state) {
 BENCHMARK(BM_ClearLargeView)->Arg(1'000'000)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+// "Save All" as the window runs it: the file written on a worker thread while the event loop
+// goes on, a timer measuring the longest pass of the loop (before, the whole write was one).
+void BM_SaveStall(benchmark::State& state) {
+    const long long n = state.range(0);
+    BenchBufferFile f(n);
+    QWidget window;
+    for (auto _ : state) {
+        QElapsedTimer sinceTick;
+        qint64 longest = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout,
+                         [&] { longest = std::max(longest, sinceTick.restart()); });
+        tick.start(5);
+        sinceTick.start();
+        const RecordSnapshot records = f.pool.Snapshot();
+        RunWithProgress(&window, "Saving", n, [&](WorkProgress& progress) {
+            return WriteBufferTextFile(f.path, records, 0, n, f.settings,
+                                       QDateTime::currentDateTime(), f.fs, &progress);
+        });
+        longest = std::max(longest, sinceTick.elapsed());
+        state.counters["longest_stall_ms"] = static_cast<double>(longest);
+    }
+    CountFileRate(state, f.path, n);
+}
+BENCHMARK(BM_SaveStall)
+    ->Arg(10'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();

@@ -133,6 +133,12 @@ QByteArray ItemLine(const TMeasRecord& rec, const FormatSettings& fs) {
 void WriteBufferTextFile(const QString& path, const RecordStream& pool, int64_t from, int64_t to,
                          const QString& settingsLine, const QDateTime& now,
                          const FormatSettings& fs) {
+    WriteBufferTextFile(path, pool.Snapshot(), from, to, settingsLine, now, fs);
+}
+
+bool WriteBufferTextFile(const QString& path, const RecordSnapshot& pool, int64_t from, int64_t to,
+                         const QString& settingsLine, const QDateTime& now,
+                         const FormatSettings& fs, WorkProgress* progress) {
     ReplacingFile file(path);
     if (!file.Open())
         throw Failure(QStringLiteral("Cannot create file %1: %2").arg(path, file.ErrorString()));
@@ -156,13 +162,28 @@ void WriteBufferTextFile(const QString& path, const RecordStream& pool, int64_t 
     const Separators seps = SeparatorsOf(fs);
     // Items from..to-1, stopping early where the pool ends.
     const int64_t end = std::min(to, pool.Count());
-    for (int64_t k = std::max<int64_t>(from, 0); k < end; ++k) {
+    const int64_t first = std::max<int64_t>(from, 0);
+    for (int64_t k = first; k < end; ++k) {
         AppendItemLine(chunk, pool.At(k), fs, seps);
         chunk += LineEnd;
-        if (chunk.size() >= ChunkBytes)
+        if (chunk.size() >= ChunkBytes) {
             flush();
+            if (progress) {
+                // Asked between chunks: often enough for a prompt "Cancel", rare enough to cost
+                // nothing. The unfinished file is discarded with `file`.
+                if (progress->cancel.load(std::memory_order_relaxed))
+                    return false;
+                progress->done.store(k + 1 - first, std::memory_order_relaxed);
+            }
+        }
     }
     flush();
+    if (progress) {
+        if (progress->cancel.load(std::memory_order_relaxed))
+            return false;
+        progress->done.store(std::max<int64_t>(end - first, 0), std::memory_order_relaxed);
+    }
     if (!file.Commit())
         throw Failure(QStringLiteral("Cannot write file %1: %2").arg(path, file.ErrorString()));
+    return true;
 }

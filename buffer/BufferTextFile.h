@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "base/FormatSettings.h"
+#include "base/WorkProgress.h"
 #include "buffer/RecordStream.h"
 #include "records/MeasRecord.h"
 
@@ -38,3 +39,10 @@ QByteArray ItemLine(const TMeasRecord& rec, const FormatSettings& fs);
 void WriteBufferTextFile(const QString& path, const RecordStream& pool, int64_t from, int64_t to,
                          const QString& settingsLine, const QDateTime& now,
                          const FormatSettings& fs);
+
+// The same from a snapshot of the pool, on any thread, counting the items written in `progress`
+// (done). Returns false when `progress` asked to cancel: the file is then not written and an
+// earlier file of that name stays as it was.
+bool WriteBufferTextFile(const QString& path, const RecordSnapshot& pool, int64_t from, int64_t to,
+                         const QString& settingsLine, const QDateTime& now,
+                         const FormatSettings& fs, WorkProgress* progress = nullptr);

@@ -33,7 +33,7 @@ RecordStream::~RecordStream() {
 void RecordStream::Store(const TMeasRecord& rec) {
     const int64_t block = count_ / BlockRecords;
     if (block == static_cast<int64_t>(blocks_.size()))
-        blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(BlockRecords * RecordSize));
+        blocks_.push_back(std::make_shared_for_overwrite<std::byte[]>(BlockRecords * RecordSize));
     std::memcpy(&blocks_[static_cast<size_t>(block)][count_ % BlockRecords * RecordSize], &rec,
                 RecordSize);
     ++count_;
@@ -61,16 +61,34 @@ void RecordStreamListener::RecordsAppended(int64_t first, int64_t count) {
         RecordAppended(stream_->At(k));
 }
 
-TMeasRecord RecordStream::At(int64_t k) const {
-    // Readers come from the table, the plot, the writer and the export; a wrong index must not
-    // read freed or foreign memory.
-    if (k < 0 || k >= count_)
+namespace {
+template <typename Blocks> TMeasRecord RecordAt(const Blocks& blocks, int64_t count, int64_t k) {
+    // Readers come from the table, the plot, the writer, the export and a save; a wrong index
+    // must not read freed or foreign memory.
+    if (k < 0 || k >= count)
         throw std::out_of_range("record index out of range");
     TMeasRecord rec;
     std::memcpy(&rec,
-                &blocks_[static_cast<size_t>(k / BlockRecords)][k % BlockRecords * RecordSize],
+                &blocks[static_cast<size_t>(k / RecordStream::BlockRecords)]
+                       [k % RecordStream::BlockRecords * RecordSize],
                 RecordSize);
     return rec;
+}
+} // namespace
+
+TMeasRecord RecordStream::At(int64_t k) const {
+    return RecordAt(blocks_, count_, k);
+}
+
+TMeasRecord RecordSnapshot::At(int64_t k) const {
+    return RecordAt(blocks_, count_, k);
+}
+
+RecordSnapshot RecordStream::Snapshot() const {
+    RecordSnapshot snap;
+    snap.blocks_.assign(blocks_.begin(), blocks_.end());
+    snap.count_ = count_;
+    return snap;
 }
 
 void RecordStream::Clear() {

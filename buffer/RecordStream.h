@@ -5,6 +5,10 @@
 //
 // The stream tells its listeners (the buffer's table, the plots) of every append and of every
 // clear, so whoever changes it only appends or clears.
+//
+// A snapshot (Snapshot()) shares the blocks: it keeps reading the records it was taken with on
+// another thread while the stream goes on growing or is cleared. Appends only write bytes past
+// the snapshot's count, and a cleared stream lets go of blocks a snapshot still holds.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -14,6 +18,20 @@
 #include "records/MeasRecord.h"
 
 class RecordStream;
+
+// The first Count() records of a stream as they were when taken; safe to read on any thread.
+class RecordSnapshot {
+public:
+    RecordSnapshot() = default;
+    int64_t Count() const { return count_; }
+    // Item k; throws std::out_of_range unless 0 <= k < Count().
+    TMeasRecord At(int64_t k) const;
+
+private:
+    friend class RecordStream;
+    std::vector<std::shared_ptr<const std::byte[]>> blocks_;
+    int64_t count_ = 0;
+};
 
 // Hears of the changes of one stream. Either side may be destroyed first: a listener leaves its
 // stream when it goes, and a stream that goes first leaves its listeners listening to nothing.
@@ -63,6 +81,8 @@ public:
     TMeasRecord At(int64_t k) const;
     // Empties the stream and frees its memory.
     void Clear();
+    // The records stored now, for reading on another thread (a save).
+    RecordSnapshot Snapshot() const;
     // The stream's bytes, in order (BinConv.dat and tests).
     std::vector<uint8_t> Bytes() const;
 
@@ -75,8 +95,8 @@ private:
     void NotifyCleared();
 
     // Raw bytes, left uninitialised until written: a record's default values would only be
-    // overwritten.
-    std::vector<std::unique_ptr<std::byte[]>> blocks_;
+    // overwritten. Shared with snapshots.
+    std::vector<std::shared_ptr<std::byte[]>> blocks_;
     int64_t count_ = 0;
     // Told in the order they began to listen.
     std::vector<RecordStreamListener*> listeners_;

@@ -19,6 +19,7 @@
 #include "base/ShutdownSignals.h"
 #include "dialogs/HistoryDlg.h"
 #include "dialogs/MessageBox.h"
+#include "dialogs/ProgressWork.h"
 #include "dialogs/StdDlg.h"
 #include "link/ModBus.h"
 #include "sweep/SweepRecorder.h"
@@ -266,7 +267,15 @@ void TFImpixMain::OfferRestore() {
             archive_->MarkRestoreAsked(s);
             continue;
         }
-        const RestoredSession restored = archive_->Restore(s);
+        // The writer reads it while the window goes on; the records follow in slices.
+        RestoredSession restored;
+        RunWithProgress(
+            this, QStringLiteral("Restoring %1 items...").arg(s.items), 0,
+            [&](WorkProgress&) {
+                restored = archive_->Restore(s);
+                return true;
+            },
+            false);
         AddRecords(restored.records, ArrivalSource::Restored);
         sweeps_->Restore(restored.sweeps);
         if (restored.download) {
@@ -307,7 +316,26 @@ void TFImpixMain::HistoryBtnClick() {
     }
     if (dialog.exec() != QDialog::Accepted || dialog.SessionLst->currentRow() < 0)
         return;
-    const int64_t chosen = sessions[static_cast<size_t>(dialog.SessionLst->currentRow())].id;
-    AddRecords(archive_->LoadSession(chosen, false), ArrivalSource::Restored);
-    sweeps_->Restore(archive_->LoadSweeps(chosen));
+    const SessionSummary& chosen = sessions[static_cast<size_t>(dialog.SessionLst->currentRow())];
+    // Read on a thread of its own while the window goes on; what arrives meanwhile is held and
+    // follows the session's records, as during a restore.
+    holdArrivals_ = true;
+    const auto release = qScopeGuard([this] {
+        holdArrivals_ = false;
+        ReleaseHeldArrivals();
+    });
+    int64_t arrivals = 0;
+    for (const int64_t n : chosen.arrivals)
+        arrivals += n;
+    std::vector<TMeasRecord> records;
+    const bool loaded =
+        RunWithProgress(this, QStringLiteral("Loading session %1...").arg(chosen.id), arrivals,
+                        [&](WorkProgress& progress) {
+                            records = archive_->LoadSession(chosen.id, false, &progress);
+                            return !progress.cancel;
+                        });
+    if (!loaded)
+        return;
+    AddRecords(records, ArrivalSource::Restored);
+    sweeps_->Restore(archive_->LoadSweeps(chosen.id));
 }

@@ -10,6 +10,7 @@
 #include "base/Rounding.h"
 #include "buffer/BufferTableModel.h"
 #include "buffer/BufferTextFile.h"
+#include "dialogs/ProgressWork.h"
 #include "dialogs/SaveDialog.h"
 
 void TFImpixMain::ConnectBufferHandlers() {
@@ -110,5 +111,14 @@ void TFImpixMain::SavePoolRange(int64_t from, int64_t to) {
         return;
     const QString settings = SettingsLine(Value("FreqEd"), Value("VoltageEd"), Value("PerHourEd"),
                                           Value("PerMinEd"), Value("RepEd"), format_);
-    WriteBufferTextFile(*path, Pool, from, to, settings, QDateTime::currentDateTime(), format_);
+    // Written from a snapshot on a thread of its own: ten million lines take seconds, during
+    // which records keep arriving, and the operator may even clear the buffer.
+    const RecordSnapshot records = Pool.Snapshot();
+    const QDateTime now = QDateTime::currentDateTime();
+    const FormatSettings fs = format_;
+    const int64_t items = std::max<int64_t>(0, std::min(to, records.Count()) - from);
+    RunWithProgress(
+        this, QStringLiteral("Saving %1 items...").arg(items), items, [&](WorkProgress& progress) {
+            return WriteBufferTextFile(*path, records, from, to, settings, now, fs, &progress);
+        });
 }

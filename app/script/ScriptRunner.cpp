@@ -17,6 +17,7 @@
 #include "app/script/ScriptLine.h"
 #include "base/Failure.h"
 #include "base/ScriptedDialogs.h"
+#include "base/WorkProgress.h"
 #include "buffer/BufferTableModel.h"
 #include "widgets/FileNameEdit.h"
 #include "widgets/RadioGroup.h"
@@ -59,10 +60,11 @@ void ScriptRunner::Start() {
 void ScriptRunner::Step() {
     if (stopped_)
         return;
-    if (executing_ > 0 && !QApplication::activeModalWidget()) {
+    if ((executing_ > 0 || LongWorkUnderWay::Any()) && !QApplication::activeModalWidget()) {
         // The previous command still runs and lets events through while it waits (the workbook
-        // export waits for the spreadsheet so): the next command waits for it to finish, as an
-        // operator's next action would. Only a modal dialog lets the script go on inside it.
+        // export waits for the spreadsheet so), or long work does (a restore after its
+        // question): the next command waits for it to finish, as an operator's next action
+        // would. Only a modal dialog lets the script go on inside it.
         QTimer::singleShot(10, this, [this] { Step(); });
         return;
     }

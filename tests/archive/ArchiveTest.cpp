@@ -380,6 +380,21 @@ TEST(Archive, AWriterBehindAsksForAPauseAndWritesEverything) {
         EXPECT_TRUE(SameBytes(written[static_cast<size_t>(k)], Numbered(k))) << k;
 }
 
+// A load on another thread counts what it read, and a cancelled one gives nothing.
+TEST(Archive, ALoadCountsItsProgressAndStopsWhenCancelled) {
+    QTemporaryDir dir;
+    MeasurementArchive archive(Options(dir.filePath("archive.sqlite")));
+    const int n = 10000; // a few progress steps
+    for (int k = 0; k < n; ++k)
+        archive.Add(Numbered(k), ArrivalSource::Report);
+    ASSERT_TRUE(archive.Flush(30000));
+    WorkProgress progress;
+    EXPECT_EQ(archive.LoadSession(archive.SessionId(), false, &progress).size(), size_t(n));
+    EXPECT_EQ(progress.done.load(), n);
+    progress.cancel = true;
+    EXPECT_TRUE(archive.LoadSession(archive.SessionId(), false, &progress).empty());
+}
+
 // The WAL is copied back by the second thread (every commit wakes it here) or, at the cap, by
 // the writer (the second thread never woken here): either way nothing is lost, the WAL stays
 // short under a stream of commits, and a clean close leaves one complete file. A reader holding
