@@ -62,7 +62,6 @@ const SweepSpectrum& SweepSpectra::Of(size_t index, const Sweep& sweep) {
         e = {}; // not the sweep it was: start again
     const bool added = s.points.size() < sweep.points.size();
     if (added) {
-        s.points.reserve(sweep.points.size());
         for (size_t i = s.points.size(); i < sweep.points.size(); ++i) {
             const SweepPoint& p = sweep.points[i];
             s.points.push_back(ValueOf(p.ExactHz(), p.Void() ? std::nullopt : std::optional(p.Z()),
