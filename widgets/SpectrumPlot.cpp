@@ -5,8 +5,6 @@
 #include <QPolygonF>
 #include <algorithm>
 #include <cmath>
-#include <functional>
-#include <limits>
 
 #include "plot/TrendAxes.h"
 #include "sweep/SpectrumScales.h"
@@ -20,30 +18,40 @@ constexpr int MarginRight = 56;
 constexpr int MarginTop = 24;
 constexpr int MarginBottom = 40;
 constexpr int TickSpacing = 44;
-constexpr int CurvePoints = 120;
 constexpr size_t SmoothPoints = 20000;
 constexpr int LegendRows = 8; // named sweeps; more are counted in one line
 
-struct Extent {
-    double lo = std::numeric_limits<double>::infinity();
-    double hi = -std::numeric_limits<double>::infinity();
-    void Add(double v) {
-        if (std::isfinite(v)) {
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
-        }
+// A value already on an axis' line to its pixel, as ValueAxis::Y maps it (to the last bit,
+// so that the picture stays as it was), without the logarithm each paint would otherwise take
+// again; mirrored across the axis for a horizontal one, as X below.
+struct PixelMap {
+    double from, to, pixels, span; // Y = to + (s - from) * pixels / span
+    bool mirrored = false;
+    double mirror = 0; // X = mirror - Y
+    double operator()(double s) const {
+        const double y = to + (s - from) * pixels / span;
+        return mirrored ? mirror - y : y;
     }
-    bool Empty() const { return lo > hi; }
 };
 
-// One point of a trace in the quantities both plots draw.
-struct SpectrumValue {
-    double hz, r, x, magnitude, phase;
-};
-
-SpectrumValue ValueOf(double hz, std::complex<double> z) {
-    return {hz, z.real(), z.imag(), std::abs(z), std::arg(z) * 180 / 3.14159265358979323846};
+PixelMap Rows(const ValueAxis& a) {
+    return {a.high, static_cast<double>(a.top), static_cast<double>(a.height - 1), a.low - a.high};
 }
+
+PixelMap Columns(const ValueAxis& a) {
+    PixelMap m = Rows(a);
+    m.mirrored = true;
+    m.mirror = 2.0 * a.top + a.height - 1;
+    return m;
+}
+
+// Where a plot puts a point: one of its values across, one up.
+struct Projection {
+    PixelMap x, y;
+    double SpectrumValue::*across;
+    double SpectrumValue::*up;
+    QPointF operator()(const SpectrumValue& v) const { return {x(v.*across), y(v.*up)}; }
+};
 
 // A horizontal axis as the trend's vertical ones: pixel columns left .. left + width - 1.
 double X(const ValueAxis& across, double v) {
@@ -54,51 +62,29 @@ QString TickText(double at, const UnitScale& scale) {
     return QString::number(at / scale.divisor, 'g', 4);
 }
 
-ValueAxis Axis(TrendScale scale, Extent e, int top, int height) {
+ValueAxis Axis(TrendScale scale, const SpectrumExtent& e, int top, int height) {
     const ScaledRange r = e.Empty() ? EmptyRange(scale) : AutoRange(scale, e.lo, e.hi);
     return {scale, r.low, r.high, top, height};
-}
-
-// The values of a trace's points, in the order of the sweep (NaN for a void one), and those of
-// its fitted curve.
-std::vector<SpectrumValue> PointValues(const Sweep& s) {
-    std::vector<SpectrumValue> out;
-    for (const SweepPoint& p : s.points)
-        out.push_back(p.Void() ? SpectrumValue{p.ExactHz(), NAN, NAN, NAN, NAN}
-                               : ValueOf(p.ExactHz(), p.Z()));
-    return out;
-}
-
-std::vector<SpectrumValue> FitValues(const Sweep& s) {
-    std::vector<SpectrumValue> out;
-    if (!s.fit || s.points.empty())
-        return out;
-    Extent hz;
-    for (const SweepPoint& p : s.points)
-        hz.Add(p.ExactHz());
-    for (const ImpedanceSample& c : CircuitCurve(s.fit->params, hz.lo, hz.hi, CurvePoints))
-        out.push_back(ValueOf(c.hz, c.z));
-    return out;
 }
 
 enum class SeriesStyle { Dots, HollowDots, Dashed };
 
 // Lines through the runs of points (a void point ends a run: a gap), and a dot on each point
 // unless dashed or too dense to tell apart (more than one point per four pixels across
-// `width`), where dots would only cost time.
-void DrawSeries(QPainter& painter, const std::vector<SpectrumValue>& values,
+// `width`), where dots would only cost time. `polyline` is a buffer kept across paints.
+void DrawSeries(QPainter& painter, QPolygonF& polyline, const std::vector<SpectrumValue>& values,
                 const std::vector<std::pair<int, int>>& runs, QColor color, SeriesStyle style,
-                int width, const std::function<QPointF(const SpectrumValue&)>& at) {
+                int width, const Projection& at) {
     const Qt::PenStyle line = style == SeriesStyle::Dots         ? Qt::SolidLine
                               : style == SeriesStyle::HollowDots ? Qt::DotLine
                                                                  : Qt::DashLine;
     const bool dots = style != SeriesStyle::Dashed && static_cast<int>(values.size()) * 4 <= width;
-    QPolygonF polyline;
+    const QPen linePen(color, dots ? (style == SeriesStyle::Dashed ? 1.5 : 1.2) : 1.0, line);
     for (const auto& [first, last] : runs) {
-        polyline.clear();
+        polyline.resize(last - first + 1);
         for (int i = first; i <= last; ++i)
-            polyline << at(values[static_cast<size_t>(i)]);
-        painter.setPen(QPen(color, dots ? (style == SeriesStyle::Dashed ? 1.5 : 1.2) : 1.0, line));
+            polyline[i - first] = at(values[static_cast<size_t>(i)]);
+        painter.setPen(linePen);
         painter.drawPolyline(polyline);
         if (!dots)
             continue;
@@ -172,6 +158,8 @@ SpectrumPlot::SpectrumPlot(QWidget* parent) : QWidget(parent) {
 }
 
 void SpectrumPlot::SetRecorder(const SweepRecorder* recorder) {
+    if (recorder != recorder_)
+        spectra_.Clear();
     recorder_ = recorder;
     update();
 }
@@ -240,95 +228,70 @@ namespace {
 struct TraceValues {
     int sweep;
     QColor color;
-    std::vector<SpectrumValue> points, fit;
-    std::vector<std::pair<int, int>> runs, fitRuns;
+    const SweepSpectrum* values;
+    std::vector<std::pair<int, int>> fitRuns;
 };
 
-std::vector<TraceValues> Collect(const SweepRecorder* recorder,
-                                 const std::vector<SpectrumPlot::Trace>& traces) {
-    std::vector<TraceValues> out;
-    if (!recorder)
-        return out;
-    for (const SpectrumPlot::Trace& t : traces) {
-        if (t.sweep < 0 || t.sweep >= static_cast<int>(recorder->Sweeps().size()))
-            continue;
-        const Sweep& s = recorder->Sweeps()[static_cast<size_t>(t.sweep)];
-        TraceValues v{t.sweep, t.color, PointValues(s), FitValues(s), UnbrokenRuns(s.points), {}};
-        if (!v.fit.empty())
-            v.fitRuns.emplace_back(0, static_cast<int>(v.fit.size()) - 1);
-        out.push_back(std::move(v));
-    }
+SpectrumExtents ExtentsOf(const std::vector<TraceValues>& traces) {
+    SpectrumExtents out;
+    for (const TraceValues& t : traces)
+        out.Add(t.values->extents);
     return out;
 }
 
 // Where each point that is not void lies, for the pointer.
-void Mark(std::vector<SpectrumPlot::PointMark>* marks, const TraceValues& t,
-          const std::function<QPointF(const SpectrumValue&)>& at) {
+void Mark(std::vector<SpectrumPlot::PointMark>* marks, const TraceValues& t, const Projection& at) {
     if (!marks)
         return;
-    for (const auto& [first, last] : t.runs)
+    for (const auto& [first, last] : t.values->runs)
         for (int i = first; i <= last; ++i)
-            marks->push_back({at(t.points[static_cast<size_t>(i)]), t.sweep, i});
+            marks->push_back({at(t.values->points[static_cast<size_t>(i)]), t.sweep, i});
 }
 
-void DrawBode(QPainter& painter, QRect area, const std::vector<TraceValues>& traces,
-              std::vector<SpectrumPlot::PointMark>* marks) {
+void DrawBode(QPainter& painter, QPolygonF& polyline, QRect area,
+              const std::vector<TraceValues>& traces, std::vector<SpectrumPlot::PointMark>* marks) {
     const QRect plot = area.adjusted(MarginLeft, MarginTop, -MarginRight, -MarginBottom);
-    Extent hz, mag, phase;
-    for (const TraceValues& t : traces)
-        for (const auto* vs : {&t.points, &t.fit})
-            for (const SpectrumValue& v : *vs) {
-                hz.Add(v.hz);
-                mag.Add(v.magnitude);
-                phase.Add(v.phase);
-            }
-    const ValueAxis f = Axis(TrendScale::Log, hz, plot.left(), plot.width());
-    const ValueAxis m = Axis(TrendScale::Log, mag, plot.top(), plot.height());
-    const ValueAxis ph = Axis(TrendScale::Linear, phase, plot.top(), plot.height());
+    const SpectrumExtents e = ExtentsOf(traces);
+    const ValueAxis f = Axis(TrendScale::Log, e.hz, plot.left(), plot.width());
+    const ValueAxis m = Axis(TrendScale::Log, e.magnitude, plot.top(), plot.height());
+    const ValueAxis ph = Axis(TrendScale::Linear, e.phase, plot.top(), plot.height());
     DrawFrame(painter, plot, QStringLiteral("Bode: |Z| (solid), phase (dotted)"));
-    const UnitScale fu = ScaleFor(Unit::Hertz, hz.lo, hz.hi);
-    const UnitScale mu = ScaleFor(Unit::Ohm, mag.lo, mag.hi);
+    const UnitScale fu = ScaleFor(Unit::Hertz, e.hz.lo, e.hz.hi);
+    const UnitScale mu = ScaleFor(Unit::Ohm, e.magnitude.lo, e.magnitude.hi);
     const UnitScale pu = BaseScale(Unit::Degree);
     DrawBottomTicks(painter, f, plot, fu, QuantityTitle(Quantity::Frequency, fu));
     DrawSideTicks(painter, m, plot, mu, QuantityTitle(Quantity::Magnitude, mu), false, true);
     DrawSideTicks(painter, ph, plot, pu, QuantityTitle(Quantity::Phase, pu), true, false);
     painter.save();
     painter.setClipRect(plot.adjusted(1, 1, -1, -1));
+    const Projection magAt{Columns(f), Rows(m), &SpectrumValue::logHz,
+                           &SpectrumValue::logMagnitude};
+    const Projection phaseAt{Columns(f), Rows(ph), &SpectrumValue::logHz, &SpectrumValue::phase};
+    const int w = plot.width();
     for (const TraceValues& t : traces) {
-        const auto magAt = [&](const SpectrumValue& v) {
-            return QPointF(X(f, v.hz), m.Y(v.magnitude));
-        };
-        const auto phaseAt = [&](const SpectrumValue& v) {
-            return QPointF(X(f, v.hz), ph.Y(v.phase));
-        };
-        DrawSeries(painter, t.points, t.runs, t.color, SeriesStyle::Dots, plot.width(), magAt);
-        DrawSeries(painter, t.fit, t.fitRuns, t.color, SeriesStyle::Dashed, plot.width(), magAt);
-        DrawSeries(painter, t.points, t.runs, t.color.lighter(130), SeriesStyle::HollowDots,
-                   plot.width(), phaseAt);
+        const SweepSpectrum& v = *t.values;
+        const QColor light = t.color.lighter(130);
+        DrawSeries(painter, polyline, v.points, v.runs, t.color, SeriesStyle::Dots, w, magAt);
+        DrawSeries(painter, polyline, v.fit, t.fitRuns, t.color, SeriesStyle::Dashed, w, magAt);
+        DrawSeries(painter, polyline, v.points, v.runs, light, SeriesStyle::HollowDots, w, phaseAt);
         Mark(marks, t, magAt);
-        DrawSeries(painter, t.fit, t.fitRuns, t.color.lighter(130), SeriesStyle::Dashed,
-                   plot.width(), phaseAt);
+        DrawSeries(painter, polyline, v.fit, t.fitRuns, light, SeriesStyle::Dashed, w, phaseAt);
     }
     painter.restore();
 }
 
-void DrawNyquist(QPainter& painter, QRect area, const std::vector<TraceValues>& traces,
+void DrawNyquist(QPainter& painter, QPolygonF& polyline, QRect area,
+                 const std::vector<TraceValues>& traces,
                  std::vector<SpectrumPlot::PointMark>* marks) {
     // Room between the Bode plot's phase axis and this plot's -X axis.
     const QRect plot = area.adjusted(MarginLeft + 24, MarginTop, -MarginRight / 2, -MarginBottom);
-    Extent r, negX;
-    for (const TraceValues& t : traces)
-        for (const auto* vs : {&t.points, &t.fit})
-            for (const SpectrumValue& v : *vs) {
-                r.Add(v.r);
-                negX.Add(-v.x);
-            }
-    if (r.Empty()) {
-        r = {0, 1};
-        negX = {0, 1};
+    SpectrumExtents e = ExtentsOf(traces);
+    if (e.r.Empty()) {
+        e.r = {0, 1};
+        e.negX = {0, 1};
     }
     const auto [xs, ys] =
-        EqualScaleSpans({r.lo, r.hi}, {negX.lo, negX.hi}, plot.width(), plot.height());
+        EqualScaleSpans({e.r.lo, e.r.hi}, {e.negX.lo, e.negX.hi}, plot.width(), plot.height());
     const ValueAxis rAxis{TrendScale::Linear, xs.lo, xs.hi, plot.left(), plot.width()};
     const ValueAxis xAxis{TrendScale::Linear, ys.lo, ys.hi, plot.top(), plot.height()};
     DrawFrame(painter, plot, QStringLiteral("Nyquist"));
@@ -339,10 +302,12 @@ void DrawNyquist(QPainter& painter, QRect area, const std::vector<TraceValues>& 
     DrawSideTicks(painter, xAxis, plot, u, QStringLiteral("-X (%1)").arg(u.symbol), false, true);
     painter.save();
     painter.setClipRect(plot.adjusted(1, 1, -1, -1));
-    const auto at = [&](const SpectrumValue& v) { return QPointF(X(rAxis, v.r), xAxis.Y(-v.x)); };
+    const Projection at{Columns(rAxis), Rows(xAxis), &SpectrumValue::r, &SpectrumValue::negX};
+    const int w = plot.width();
     for (const TraceValues& t : traces) {
-        DrawSeries(painter, t.points, t.runs, t.color, SeriesStyle::Dots, plot.width(), at);
-        DrawSeries(painter, t.fit, t.fitRuns, t.color, SeriesStyle::Dashed, plot.width(), at);
+        const SweepSpectrum& v = *t.values;
+        DrawSeries(painter, polyline, v.points, v.runs, t.color, SeriesStyle::Dots, w, at);
+        DrawSeries(painter, polyline, v.fit, t.fitRuns, t.color, SeriesStyle::Dashed, w, at);
         Mark(marks, t, at);
     }
     painter.restore();
@@ -352,18 +317,33 @@ void DrawNyquist(QPainter& painter, QRect area, const std::vector<TraceValues>& 
 
 void SpectrumPlot::Render(QPainter& painter, QSize size, std::vector<PointMark>* marks) const {
     painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    // Smooth lines cost about ten times as much: an overlay of many long sweeps goes without.
-    const std::vector<TraceValues> traces = Collect(recorder_, traces_);
+    std::vector<TraceValues> traces;
     size_t points = 0;
-    for (const TraceValues& t : traces)
-        points += t.points.size();
+    if (recorder_) {
+        const std::vector<Sweep>& sweeps = recorder_->Sweeps();
+        for (const Trace& t : traces_) {
+            if (t.sweep < 0 || t.sweep >= static_cast<int>(sweeps.size()))
+                continue;
+            const size_t k = static_cast<size_t>(t.sweep);
+            const SweepSpectrum& v = spectra_.Of(k, sweeps[k]);
+            TraceValues tv{t.sweep, t.color, &v, {}};
+            if (!v.fit.empty())
+                tv.fitRuns.emplace_back(0, static_cast<int>(v.fit.size()) - 1);
+            points += v.points.size();
+            traces.push_back(std::move(tv));
+        }
+    }
+    if (marks)
+        marks->reserve(2 * points);
+    // Smooth lines cost about ten times as much: an overlay of many long sweeps goes without.
     painter.setRenderHint(QPainter::Antialiasing, points <= SmoothPoints);
     const int legendHeight =
         18 * std::clamp(static_cast<int>(traces_.size()), 1, LegendRows + 1) + 6;
     const int half = size.width() / 2;
     const int plotsHeight = std::max(size.height() - legendHeight, 120);
-    DrawBode(painter, QRect(0, 0, half, plotsHeight), traces, marks);
-    DrawNyquist(painter, QRect(half, 0, size.width() - half, plotsHeight), traces, marks);
+    DrawBode(painter, polyline_, QRect(0, 0, half, plotsHeight), traces, marks);
+    DrawNyquist(painter, polyline_, QRect(half, 0, size.width() - half, plotsHeight), traces,
+                marks);
     DrawLegend(painter, QRect(0, plotsHeight, size.width(), legendHeight));
 }
 

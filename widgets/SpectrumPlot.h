@@ -7,9 +7,12 @@
 #include <QColor>
 #include <QImage>
 #include <QPointF>
+#include <QPolygonF>
 #include <QString>
 #include <QWidget>
 #include <vector>
+
+#include "widgets/SweepSpectra.h"
 
 class QPainter;
 class SweepRecorder;
@@ -65,5 +68,8 @@ private:
     const SweepRecorder* recorder_ = nullptr;
     std::vector<Trace> traces_;
     std::vector<PointMark> marks_;
+    // Each sweep's values, computed as it changes, and a line's points: kept across paints.
+    mutable SweepSpectra spectra_;
+    mutable QPolygonF polyline_;
     QString hoverText_;
 };
