@@ -1,5 +1,5 @@
 // The workbook of chosen sweeps, read back with openpyxl: a sheet per sweep with the CSV's
-// description and columns, every point's numbers, void points empty, and two charts over the
+// description and columns, every point's numbers, void points empty, and three charts over the
 // point rows.
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -56,7 +56,7 @@ TEST(SweepWorkbook, OneSheetPerSweepWithItsPointsAndCharts) {
                 EXPECT_EQ(cells[3].toDouble(), points[p].Xx);
             }
         }
-        // Bode (f, |Z|) and Nyquist (R, X) over the point rows.
+        // Bode (f, |Z|) and (f, phase), and Nyquist (R, X) over the point rows.
         const int top = static_cast<int>(header) + 2,
                   bottom = top + static_cast<int>(points.size()) - 1;
         const auto range = [&](const char* column) {
@@ -67,7 +67,8 @@ TEST(SweepWorkbook, OneSheetPerSweepWithItsPointsAndCharts) {
                 .arg(points.size());
         };
         EXPECT_EQ(charts[name],
-                  (QStringList{range("A") + " " + range("E"), range("C") + " " + range("D")}))
+                  (QStringList{range("A") + " " + range("E"), range("A") + " " + range("F"),
+                               range("C") + " " + range("D")}))
             << error.toStdString();
     }
     EXPECT_GT(voids, 0);
