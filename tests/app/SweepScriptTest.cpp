@@ -1,6 +1,6 @@
 // Sweeps against the logger emulator, driven by a script as an operator would: every point of a
-// sweep lands in the window's table and in the CSV file at the frequencies the logger used, and
-// "Fit" finds the emulated electrode's circuit; a sweep outlives a console killed after it.
+// sweep lands in the window's table, the CSV file and the workbook at the logger's frequencies,
+// and "Fit" finds the emulated electrode's circuit; a sweep outlives a console killed after it.
 #include <QFile>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include "records/MeasDecode.h"
 #include "support/ConsoleSandbox.h"
 #include "support/LoggerProcess.h"
+#include "support/WorkbookReader.h"
 #include "sweep/SweepSettings.h"
 #include "tools/logger/ImpedanceSynth.h"
 #include "tools/logger/LoggerClock.h"
@@ -20,6 +21,7 @@ TEST(SweepScript, SweepsLandInTheWindowAndTheFileAndFit) {
     ASSERT_TRUE(logger.Start(console.DevFolder() + "/COM2"));
     const QString csv = console.Folder() + "/sweeps.csv";
     const QString svg = console.Folder() + "/sweeps.svg";
+    const QString xlsx = console.Folder() + "/sweeps.xlsx";
     const ConsoleResult r = console.Run(QStringLiteral(R"(page TabSheet5
 set BegFreqEd 1000
 set EndFreqEd 5000
@@ -48,13 +50,15 @@ click SweepFitBtn
 print SweepFitTx
 answer %1
 click SweepSaveBtn
+answer %3
+click SweepSaveBtn
 answer %2
 click SweepImageBtn
 set SweepLst 0
 print SweepPointsTx
 quit
 )")
-                                            .arg(csv, svg));
+                                            .arg(csv, svg, xlsx));
     ASSERT_TRUE(r.finished);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
 
@@ -88,6 +92,17 @@ quit
         if (line.startsWith("1,"))
             fileHz.push_back(line.section(',', 1, 1));
     EXPECT_EQ(fileHz, tableHz);
+
+    // A name ending in .xlsx: a workbook, one sheet for the one chosen sweep, the same points.
+    QString error;
+    const QMap<QString, QStringList> book = ReadWorkbook(xlsx, &error);
+    ASSERT_EQ(book.keys(), QStringList{"Sweep 1"}) << error.toStdString();
+    const QStringList sheet = book.first();
+    std::vector<QString> sheetHz;
+    for (qsizetype i = sheet.indexOf(QRegularExpression("f \\(Hz\\)\t.*")) + 1;
+         i > 0 && i < sheet.size(); ++i)
+        sheetHz.push_back(sheet[i].section('\t', 0, 0));
+    EXPECT_EQ(sheetHz, tableHz);
 
     // The fit shown and saved recovers the emulated electrode of board 1, channel 1.
     EXPECT_TRUE(r.Printed("SweepFitTx").startsWith("Rs = "))
