@@ -16,7 +16,7 @@ QByteArray Utf8(const QString& s) {
 
 // A chart of a sheet's column y against column x: its title, axis titles with units, and
 // which axes are logarithmic or reversed.
-struct ChartSpec {
+struct ChartLayout {
     int x, y;
     const char *title, *xName, *yName;
     bool logX, logY, reverseY;
@@ -24,30 +24,30 @@ struct ChartSpec {
 
 // Bode as two charts over the same log frequency axis (this writer has no secondary axis);
 // Nyquist with X growing downwards, so a capacitive arc stands up.
-constexpr ChartSpec kCharts[] = {
+constexpr ChartLayout kCharts[] = {
     {0, 4, "Bode: |Z| (Ω) against f (Hz)", "f (Hz)", "|Z| (Ω)", true, true, false},
     {0, 5, "Bode: phase (°) against f (Hz)", "f (Hz)", "phase (°)", true, false, false},
     {2, 3, "Nyquist: X (Ω) against R (Ω)", "R (Ω)", "X (Ω)", false, false, true},
 };
 
-// Adds `spec`'s chart over rows first..last (0-based) of `sheet`, its top at row `at`.
+// Adds `layout`'s chart over rows first..last (0-based) of `sheet`, its top at row `at`.
 void AddChart(lxw_workbook* book, lxw_worksheet* sheet, const QString& sheetName,
-              const ChartSpec& spec, lxw_row_t first, lxw_row_t last, lxw_row_t at) {
+              const ChartLayout& layout, lxw_row_t first, lxw_row_t last, lxw_row_t at) {
     lxw_chart* chart = workbook_add_chart(book, LXW_CHART_SCATTER_STRAIGHT_WITH_MARKERS);
     lxw_chart_series* series = chart_add_series(chart, nullptr, nullptr);
     const QByteArray name = Utf8(sheetName);
-    const auto x = static_cast<lxw_col_t>(spec.x), y = static_cast<lxw_col_t>(spec.y);
+    const auto x = static_cast<lxw_col_t>(layout.x), y = static_cast<lxw_col_t>(layout.y);
     chart_series_set_categories(series, name.constData(), first, x, last, x);
     chart_series_set_values(series, name.constData(), first, y, last, y);
-    chart_title_set_name(chart, spec.title);
-    chart_axis_set_name(chart->x_axis, spec.xName);
-    chart_axis_set_name(chart->y_axis, spec.yName);
+    chart_title_set_name(chart, layout.title);
+    chart_axis_set_name(chart->x_axis, layout.xName);
+    chart_axis_set_name(chart->y_axis, layout.yName);
     chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
-    if (spec.logX)
+    if (layout.logX)
         chart_axis_set_log_base(chart->x_axis, 10);
-    if (spec.logY)
+    if (layout.logY)
         chart_axis_set_log_base(chart->y_axis, 10);
-    if (spec.reverseY)
+    if (layout.reverseY)
         chart_axis_set_reverse(chart->y_axis);
     worksheet_insert_chart(sheet, at, 9, chart);
 }
@@ -93,8 +93,8 @@ Result<qsizetype> WriteSweepsWorkbook(const QString& path,
         rows += static_cast<qsizetype>(s.points.size());
         if (!s.points.empty()) {
             lxw_row_t at = 0;
-            for (const ChartSpec& spec : kCharts) {
-                AddChart(book, sheet, name, spec, first, row - 1, at);
+            for (const ChartLayout& layout : kCharts) {
+                AddChart(book, sheet, name, layout, first, row - 1, at);
                 at += 16;
             }
         }
