@@ -65,13 +65,34 @@ public:
     void FreqMeasureStarted() override;
     void SweepPointDecoded(const MeasValues& point) override;
     const FormatSettings& Format() const override { return format_; }
-    QString Text(const QString& name) const override;
-    void SetText(const QString& name, const QString& text) override;
-    double Value(const QString& name) const override;
-    void SetValue(const QString& name, double value) override;
-    bool Checked(const QString& name) const override;
-    void SetChecked(const QString& name, bool on) override;
-    int ItemIndex(const QString& name) const override;
+    PeriodValues Period() const override;
+    ParamsValues MeasureParams() const override;
+    FreqParamsValues FreqParams() const override;
+    ReportSettingsValues ReportSettings() const override;
+    GprsNetValues GprsNet() const override;
+    QString DeviceClockText() const override;
+    void ShowPeriod(const PeriodValues& v) override;
+    void ShowParams(const ParamsValues& v) override;
+    void ShowFreqParams(const FreqParamsValues& v) override;
+    void ShowReportSettings(const ReportSettingsValues& v) override;
+    void ShowGprsNet(const GprsNetValues& v) override;
+    void ShowDeviceClock(const QString& text) override;
+    void ShowVersion(const QString& text) override;
+    void ShowDataSize(int64_t items) override;
+    void ShowDownloadedCount(int64_t counter) override;
+    void ShowMeasurement(const MeasurementLabels& labels) override;
+    void ShowSweepPoint(const SweepPointLabels& labels) override;
+    void ShowStatus(const QString& text) override;
+
+    // Controls by name, for the handlers not yet on typed controls. Spin edits follow their
+    // own rules (base/SpinValue).
+    QString Text(const QString& name) const;
+    void SetText(const QString& name, const QString& text);
+    double Value(const QString& name) const;
+    void SetValue(const QString& name, double value);
+    bool Checked(const QString& name) const;
+    void SetChecked(const QString& name, bool on);
+    int ItemIndex(const QString& name) const;
 
     // The control of that name; a missing one is a programming error and fails loudly.
     QWidget* Control(const QString& name) const;
