@@ -97,16 +97,16 @@ void TFImpixMain::BuildWindow() {
         pages->addTab(page, def.caption);
     }
     layout->addWidget(pages);
-    BuildConnectionPage(pages->widget(0));
-    BuildMeasurePage(pages->widget(1));
-    BuildFreqRangePage(pages->widget(2));
-    BuildSystemConfigPage(pages->widget(3));
-    BuildDownloadPage(pages->widget(4));
-    BuildExcelExportPage(pages->widget(5));
-    BuildDataBufferPage(pages->widget(6));
+    connection_ = BuildConnectionPage(pages->widget(0));
+    measure_ = BuildMeasurePage(pages->widget(1));
+    freqRange_ = BuildFreqRangePage(pages->widget(2));
+    systemConfig_ = BuildSystemConfigPage(pages->widget(3));
+    download_ = BuildDownloadPage(pages->widget(4));
+    excelExport_ = BuildExcelExportPage(pages->widget(5));
+    dataBuffer_ = BuildDataBufferPage(pages->widget(6));
     plot_ = new PreviewPlot;
     plot_->setObjectName("PB");
-    BuildDataPreviewPage(pages->widget(7), plot_);
+    dataPreview_ = BuildDataPreviewPage(pages->widget(7), plot_);
     BuildBottom(central);
     layout->addStretch();
 

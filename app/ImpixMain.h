@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/pages/Pages.h"
 #include "archive/ArchiveRow.h"
 #include "base/FormatSettings.h"
 #include "buffer/DownloadTracker.h"
@@ -226,6 +227,15 @@ private:
 
     TMB* MB = nullptr;
     FormatSettings format_;
+    // The pages' controls, typed, as their builders made them.
+    ConnectionPage connection_;
+    MeasurePage measure_;
+    FreqRangePage freqRange_;
+    SystemConfigPage systemConfig_;
+    DownloadPage download_;
+    ExcelExportPage excelExport_;
+    DataBufferPage dataBuffer_;
+    DataPreviewPage dataPreview_;
     QHash<QString, QWidget*> controls_;
     bool shown_ = false;
     bool showingMask_ = false;
