@@ -217,6 +217,7 @@ private:
     void ArmSweepSilence();
     // Runs the handler for the button's clicks through the event guard.
     void OnClick(const QString& button, std::function<void()> handler);
+    void OnClick(QAbstractButton* button, std::function<void()> handler);
     // The pool's notifications: the item count and the newest row of the table.
     void RecordAppended(const TMeasRecord& rec) override;
     void RecordsAppended(int64_t first, int64_t count) override;
@@ -236,6 +237,13 @@ private:
     ExcelExportPage excelExport_;
     DataBufferPage dataBuffer_;
     DataPreviewPage dataPreview_;
+    // The window's own controls around the pages.
+    QTabWidget* pageCtrl_ = nullptr;
+    QLabel* comStatusTx_ = nullptr;
+    QLabel* linkHealthTx_ = nullptr;
+    QAbstractButton* closeBtn_ = nullptr;
+    QLabel* droppedItemsTx_ = nullptr;
+    QLabel* refusedSendersTx_ = nullptr;
     QHash<QString, QWidget*> controls_;
     bool shown_ = false;
     bool showingMask_ = false;
