@@ -17,7 +17,6 @@
 
 #include "app/pages/Looks.h"
 #include "app/pages/Pages.h"
-#include "app/script/ControlText.h"
 #include "base/EventGuard.h"
 #include "base/FileLocations.h"
 #include "base/ProgramVersion.h"
@@ -58,7 +57,6 @@ TFImpixMain::TFImpixMain(const FormatSettings& format) : Ex(nullptr, format), fo
     // First to hear of the pool: the item count is shown before the table and the plots follow.
     ListenTo(&Pool);
     BuildWindow();
-    IndexControls();
     poolItemsTx_ = dataBuffer_.PoolItemsTx;
     ConnectHandlers();
     // FormCreate: the record streams start empty; the server is idle.
@@ -154,27 +152,6 @@ void TFImpixMain::BuildBottom(QWidget* central) {
     static_cast<QVBoxLayout*>(central->layout())->addLayout(row);
 }
 
-void TFImpixMain::IndexControls() {
-    controls_.clear();
-    for (QWidget* w : findChildren<QWidget*>()) {
-        const QString name = w->objectName();
-        if (!name.isEmpty() && !name.startsWith("qt_"))
-            controls_.insert(name, w);
-    }
-    controls_.insert(objectName(), this);
-}
-
-QWidget* TFImpixMain::Control(const QString& name) const {
-    QWidget* w = controls_.value(name);
-    if (!w)
-        throw std::logic_error(("no control named " + name).toStdString());
-    return w;
-}
-
-void TFImpixMain::OnClick(const QString& button, std::function<void()> handler) {
-    OnClick(C<QAbstractButton>(button), std::move(handler));
-}
-
 void TFImpixMain::OnClick(QAbstractButton* button, std::function<void()> handler) {
     connect(button, &QAbstractButton::clicked, this,
             [handler = std::move(handler)] { Guarded(handler); });
@@ -256,34 +233,4 @@ void TFImpixMain::ComSettingsBtnClick() {
 
 void TFImpixMain::ErrorDlg(const QString& msg) {
     ::ErrorDlg(msg);
-}
-
-// Controls by name.
-
-QString TFImpixMain::Text(const QString& name) const {
-    return ControlText(Control(name));
-}
-
-void TFImpixMain::SetText(const QString& name, const QString& text) {
-    SetControlText(Control(name), text);
-}
-
-double TFImpixMain::Value(const QString& name) const {
-    return C<SpinEdit>(name)->Value();
-}
-
-void TFImpixMain::SetValue(const QString& name, double value) {
-    C<SpinEdit>(name)->SetValue(value);
-}
-
-bool TFImpixMain::Checked(const QString& name) const {
-    return C<QCheckBox>(name)->isChecked();
-}
-
-void TFImpixMain::SetChecked(const QString& name, bool on) {
-    C<QCheckBox>(name)->setChecked(on);
-}
-
-int TFImpixMain::ItemIndex(const QString& name) const {
-    return C<RadioGroup>(name)->ItemIndex();
 }

@@ -1,9 +1,9 @@
 #pragma once
 // The main window: its pages and controls, the measurement buffer, and the handlers of every
-// operator event. Handlers work on the controls by their names; every event enters through
-// Guarded(), so a failure is shown in a message box and the program goes on.
+// operator event. Handlers work on the controls through the typed structs the page builders
+// return (only scripts and tests find controls by name); every event enters through Guarded(),
+// so a failure is shown in a message box and the program goes on.
 #include <QElapsedTimer>
-#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <deque>
@@ -84,25 +84,6 @@ public:
     void ShowMeasurement(const MeasurementLabels& labels) override;
     void ShowSweepPoint(const SweepPointLabels& labels) override;
     void ShowStatus(const QString& text) override;
-
-    // Controls by name, for the handlers not yet on typed controls. Spin edits follow their
-    // own rules (base/SpinValue).
-    QString Text(const QString& name) const;
-    void SetText(const QString& name, const QString& text);
-    double Value(const QString& name) const;
-    void SetValue(const QString& name, double value);
-    bool Checked(const QString& name) const;
-    void SetChecked(const QString& name, bool on);
-    int ItemIndex(const QString& name) const;
-
-    // The control of that name; a missing one is a programming error and fails loudly.
-    QWidget* Control(const QString& name) const;
-    template <class T> T* C(const QString& name) const {
-        T* w = qobject_cast<T*>(Control(name));
-        if (!w)
-            throw std::logic_error(("control of another kind: " + name).toStdString());
-        return w;
-    }
 
     RecordStream Pool;
     RecordStream FilePool;
@@ -189,7 +170,6 @@ protected:
 private:
     void BuildWindow();
     void BuildBottom(QWidget* central);
-    void IndexControls();
     void ConnectHandlers();
     void ConnectSettingsHandlers();
     void ConnectBufferHandlers();
@@ -216,7 +196,6 @@ private:
     // The silence timer runs until the running sweep's deadline.
     void ArmSweepSilence();
     // Runs the handler for the button's clicks through the event guard.
-    void OnClick(const QString& button, std::function<void()> handler);
     void OnClick(QAbstractButton* button, std::function<void()> handler);
     // The pool's notifications: the item count and the newest row of the table.
     void RecordAppended(const TMeasRecord& rec) override;
@@ -244,7 +223,6 @@ private:
     QAbstractButton* closeBtn_ = nullptr;
     QLabel* droppedItemsTx_ = nullptr;
     QLabel* refusedSendersTx_ = nullptr;
-    QHash<QString, QWidget*> controls_;
     bool shown_ = false;
     bool showingMask_ = false;
     bool countQueued_ = false;

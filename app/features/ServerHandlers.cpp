@@ -48,8 +48,6 @@ void TFImpixMain::ConnectServerHandlers() {
             const int row = grid->rowCount();
             grid->addWidget(captionLabel, row, 0);
             grid->addWidget(value, row, 1);
-            controls_.insert(captionLabel->objectName(), captionLabel);
-            controls_.insert(value->objectName(), value);
             shown = value;
         };
         addRow("DroppedCaptionTx", "Dropped items:", "DroppedItemsTx", droppedItemsTx_);
