@@ -19,10 +19,7 @@ namespace {
 QGroupBox* ParamsGroup(QWidget* page, FreqRangePage& c) {
     QGroupBox* g = MakeGroup(page, "FreqParamsBox", freq::ParamsTitle);
     auto* grid = MakeGrid(g);
-    int row = 0;
-    for (const SpinRow<FreqRangePage>& s : freq::ParamsRows)
-        AddRow(grid, row++, c.*s.control = MakeSpin(g, s.name, s.rules, s.value), s.caption,
-               s.unit);
+    const int row = AddSpinRows(grid, c, freq::ParamsRows);
     grid->addWidget(c.FMeasTypeChck = MakeCheck(g, "FMeasTypeChck", "Two electrode system"), row, 0,
                     1, 4);
     grid->addWidget(c.GetFParamsBtn = MakeButton(g, "GetFParamsBtn", "Get"), 0, 3);

@@ -1,6 +1,7 @@
 #include "app/pages/MeasurePage.h"
 
 #include "app/pages/Looks.h"
+#include "app/pages/MeasureControls.h"
 #include "app/pages/PageParts.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/SpinEdit.h"
@@ -39,27 +40,19 @@ void AddGetSet(QGridLayout* grid, QPushButton*& get, const QString& getName, QPu
 }
 
 QGroupBox* PeriodGroup(QWidget* page, MeasurePage& c) {
-    QGroupBox* g = MakeGroup(page, "MeasPeriodBox", " Measure period: ");
+    QGroupBox* g = MakeGroup(page, "MeasPeriodBox", measure::PeriodTitle);
     auto* grid = MakeGrid(g);
-    AddRow(grid, 0, c.PerHourEd = MakeSpin(g, "PerHourEd", SpinValue::Integer(0, 255), 0), "Hour:");
-    AddRow(grid, 1, c.PerMinEd = MakeSpin(g, "PerMinEd", SpinValue::Integer(1, 59), 1), "Minute:");
+    AddSpinRows(grid, c, measure::PeriodRows);
     AddGetSet(grid, c.GetPeriodBtn, "GetPeriodBtn", c.SetPeriodBtn, "SetPeriodBtn");
     return g;
 }
 
 QGroupBox* ParamsGroup(QWidget* page, MeasurePage& c) {
-    QGroupBox* g = MakeGroup(page, "MeasParamsBox", " Measure parameters: ");
+    QGroupBox* g = MakeGroup(page, "MeasParamsBox", measure::ParamsTitle);
     auto* grid = MakeGrid(g);
-    AddRow(grid, 0, c.FreqEd = MakeSpin(g, "FreqEd", SpinValue::Integer(100, 20000), 100),
-           "Frequency:", "Hz");
-    AddRow(grid, 1, c.VoltageEd = MakeSpin(g, "VoltageEd", SpinValue::Fraction(0.1, 5), 0.1),
-           "Voltage:", "V");
-    AddRow(grid, 2, c.LatEd = MakeSpin(g, "LatEd", SpinValue::Integer(100, 25500, 100), 100),
-           "Switch latency:", "ms");
-    AddRow(grid, 3, c.RepEd = MakeSpin(g, "RepEd", SpinValue::Integer(1, 255), 1),
-           "Repeat:", "times");
-    grid->addWidget(c.MeasTypeChck = MakeCheck(g, "MeasTypeChck", "Two electrode system"), 4, 0, 1,
-                    4);
+    const int row = AddSpinRows(grid, c, measure::ParamsRows);
+    grid->addWidget(c.MeasTypeChck = MakeCheck(g, "MeasTypeChck", "Two electrode system"), row, 0,
+                    1, 4);
     AddGetSet(grid, c.GetParamsBtn, "GetParamsBtn", c.SetParamsBtn, "SetParamsBtn");
     return g;
 }
