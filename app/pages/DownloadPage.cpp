@@ -1,5 +1,6 @@
 #include "app/pages/DownloadPage.h"
 
+#include "app/pages/DownloadControls.h"
 #include "app/pages/PageParts.h"
 #include "widgets/SpinEdit.h"
 
@@ -15,10 +16,9 @@ using namespace pages;
 namespace {
 
 QGroupBox* DownloadGroup(QWidget* page, DownloadPage& c) {
-    QGroupBox* g = MakeGroup(page, "DownloadBox", " Data download: ");
+    QGroupBox* g = MakeGroup(page, "DownloadBox", download::DownloadTitle);
     auto* grid = MakeGrid(g);
-    AddRow(grid, 0, c.FromValEd = MakeSpin(g, "FromValEd", SpinValue(), 0), "From Value:");
-    AddRow(grid, 1, c.AmountValEd = MakeSpin(g, "AmountValEd", SpinValue(), 0), "Amount:");
+    AddSpinRows(grid, c, download::DownloadRows);
     grid->addWidget(c.AmountTx = MakeLabel(g, "AmountTx", "X"), 1, 2);
     c.DwnBtn = MakeButton(g, "DwnBtn", "Download into buffer");
     grid->addLayout(MakeRow({c.DwnBtn}), 2, 0, 1, 3);

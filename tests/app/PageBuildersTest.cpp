@@ -1,6 +1,7 @@
 // Every named control of every page, with the kind, caption, range and default the console's
 // description gives it, and the group it sits in.
 #include "app/pages/ControlNames.h"
+#include "app/pages/DownloadControls.h"
 #include "app/pages/FreqRangeControls.h"
 #include "app/pages/Looks.h"
 #include "app/pages/MeasureControls.h"
@@ -391,14 +392,11 @@ TEST(SystemConfigPage, ControlsAsDescribed) {
 
 TEST(DownloadPage, ControlsAsDescribed) {
     QWidget page;
-    BuildDownloadPage(&page);
-    const char* dl = " Data download: ";
+    const DownloadPage c = BuildDownloadPage(&page);
+    const char* dl = pages::download::DownloadTitle;
     const char* size = "Data Size: ";
+    CheckRows<DownloadPage>(&page, c, pages::download::DownloadRows, dl);
     CheckControls(&page, {
-                             Spin("FromValEd", "0", dl, 0, 0),
-                             {"FromValEdCaption", Kind::Label, "From Value:", dl},
-                             Spin("AmountValEd", "0", dl, 0, 0),
-                             {"AmountValEdCaption", Kind::Label, "Amount:", dl},
                              {"AmountTx", Kind::Label, "X", dl},
                              {"DwnBtn", Kind::Button, "Download into buffer", dl},
                              {"DwnProgressTx", Kind::Label, "", dl},
