@@ -10,7 +10,9 @@
 #include "app/pages/PageParts.h"
 #include "base/SpinValue.h"
 
+class QCheckBox;
 class QLabel;
+class QPushButton;
 class SpinEdit;
 
 namespace pages {
@@ -32,6 +34,33 @@ template <class Page> struct ShownRow {
     const char* name;
     const char* caption;
 };
+
+// A control that shows a fixed text: a label, a button, a check box (made unchecked).
+template <class Page, class Widget> struct TextRow {
+    Widget* Page::*control;
+    const char* name;
+    const char* text;
+};
+template <class Page> using LabelRow = TextRow<Page, QLabel>;
+template <class Page> using ButtonRow = TextRow<Page, QPushButton>;
+template <class Page> using CheckRow = TextRow<Page, QCheckBox>;
+
+inline void MakeControl(QWidget* owner, QLabel*& w, const char* name, const char* text) {
+    w = MakeLabel(owner, name, text);
+}
+inline void MakeControl(QWidget* owner, QPushButton*& w, const char* name, const char* text) {
+    w = MakeButton(owner, name, text);
+}
+inline void MakeControl(QWidget* owner, QCheckBox*& w, const char* name, const char* text) {
+    w = MakeCheck(owner, name, text);
+}
+
+// Makes the controls of the text rows in `owner`, in the table's order, keeping each in its
+// member of `c`; the builder places them.
+template <class Page, class Rows> void MakeTextRows(QWidget* owner, Page& c, const Rows& rows) {
+    for (const auto& r : rows)
+        MakeControl(owner, c.*r.control, r.name, r.text);
+}
 
 // Makes the spin rows on the grid from row 0 on, in the grid's owner, keeping each in its
 // member of `c`; returns the next free row.

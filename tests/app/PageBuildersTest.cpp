@@ -25,6 +25,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -188,6 +189,27 @@ void CheckRows(const QWidget* page, const Page& c, std::span<const pages::ShownR
     }
 }
 
+template <class Widget> Kind KindOf() {
+    if constexpr (std::is_same_v<Widget, QLabel>)
+        return Kind::Label;
+    else if constexpr (std::is_same_v<Widget, QPushButton>)
+        return Kind::Button;
+    else
+        return Kind::Check;
+}
+
+// Rows of labels, buttons or check boxes: the member is the control of that name, with the
+// table's text, in the table's group.
+template <class Page, class Rows>
+void CheckTextRows(const QWidget* page, const Page& c, const Rows& rows, const char* group) {
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        using Widget = std::remove_pointer_t<std::remove_cvref_t<decltype(c.*r.control)>>;
+        CheckControls(page, {{r.name, KindOf<Widget>(), r.text, group}});
+        EXPECT_EQ(c.*r.control, FindControl(page, r.name));
+    }
+}
+
 // ----------------------------------------------------------------------------------------
 // "Connection"
 
@@ -334,13 +356,9 @@ TEST(FreqRangePage, ControlsAsDescribed) {
     using namespace pages::freq;
     CheckRows<FreqRangePage>(&page, c, ParamsRows, ParamsTitle);
     CheckRows<FreqRangePage>(&page, c, ValueRows, ValueTitle);
-    CheckControls(&page, {
-                             {"FMeasTypeChck", Kind::Check, "Two electrode system", ParamsTitle},
-                             {"GetFParamsBtn", Kind::Button, "Get", ParamsTitle},
-                             {"SetFParamsBtn", Kind::Button, "Set", ParamsTitle},
-                             {"FreqStartBtn", Kind::Button, "Start", MeasureTitle},
-                             {"Button1", Kind::Button, "Stop", MeasureTitle},
-                         });
+    CheckTextRows(&page, c, ParamsChecks, ParamsTitle);
+    CheckTextRows(&page, c, ParamsButtons, ParamsTitle);
+    CheckTextRows(&page, c, MeasureButtons, MeasureTitle);
     // The operator tabs through the parameters in the table's order.
     QStringList chain;
     for (QWidget* w = page.nextInFocusChain(); w != &page; w = w->nextInFocusChain())
