@@ -276,49 +276,26 @@ TEST(ConnectionPage, Looks) {
 // ----------------------------------------------------------------------------------------
 // "Measure Config"
 
-Table MeasureTable() {
-    const char* fw = " FW Version Info: ";
-    const char* period = pages::measure::PeriodTitle;
-    const char* params = pages::measure::ParamsTitle;
-    const char* electrodes = " Electrodes selection: ";
-    const char* measure = " Measure: ";
-    const char* value = " Measured Value: ";
-    Table t = {
-        {"GroupBox1", Kind::Group, fw, ""},
-        {"VersionTx", Kind::Label, "?.?", fw},
-        {"VersionInfoBtn", Kind::Button, "Get", fw},
-        {"GetPeriodBtn", Kind::Button, "Get", period},
-        {"SetPeriodBtn", Kind::Button, "Set", period},
-        {"MeasTypeChck", Kind::Check, "Two electrode system", params},
-        {"GetParamsBtn", Kind::Button, "Get", params},
-        {"SetParamsBtn", Kind::Button, "Set", params},
-        {"BoardGrp", Kind::Radio, " Board ", electrodes},
-        {"ChannelGrp", Kind::Group, "Board X ", electrodes},
-        {"ClearSelectionBtn", Kind::Button, "Clear", electrodes},
-        {"SetSelectionBtn", Kind::Button, "Check All", electrodes},
-        {"GetMaskBtn", Kind::Button, "Get", electrodes},
-        {"SetMaskBtn", Kind::Button, "Set", electrodes},
-        {"EnableBtn", Kind::Button, "Start", measure},
-        {"DisableBtn", Kind::Button, "Stop", measure},
-        {"BitBtn1", Kind::Button, "Clear memory", measure},
-        {"BrdTxCaption", Kind::Label, "Board:", value},
-        {"ChTxCaption", Kind::Label, "Channel:", value},
-        {"RangeTxCaption", Kind::Label, "Range:", value},
-        {"RealTxCaption", Kind::Label, "Rx:", value},
-        {"ImagTxCaption", Kind::Label, "Xx:", value},
-        {"TimeLabelCaption", Kind::Label, "Date - Time:", value},
-    };
-    for (const char* name : {"BrdTx", "ChTx", "RangeTx", "RealTx", "ImagTx", "CntTx", "TimeLabel"})
-        t.push_back({name, Kind::Label, "X", value});
-    return t;
-}
-
 TEST(MeasurePage, ControlsAsDescribed) {
     QWidget page;
     const MeasurePage c = BuildMeasurePage(&page);
-    CheckRows<MeasurePage>(&page, c, pages::measure::PeriodRows, pages::measure::PeriodTitle);
-    CheckRows<MeasurePage>(&page, c, pages::measure::ParamsRows, pages::measure::ParamsTitle);
-    CheckControls(&page, MeasureTable());
+    using namespace pages::measure;
+    CheckRows<MeasurePage>(&page, c, PeriodRows, PeriodTitle);
+    CheckRows<MeasurePage>(&page, c, ParamsRows, ParamsTitle);
+    CheckRows<MeasurePage>(&page, c, ValueRows, ValueTitle);
+    CheckRows<MeasurePage>(&page, c, TimeRows, ValueTitle);
+    CheckTextRows(&page, c, VersionLabels, VersionTitle);
+    CheckTextRows(&page, c, VersionButtons, VersionTitle);
+    CheckTextRows(&page, c, PeriodButtons, PeriodTitle);
+    CheckTextRows(&page, c, ParamsChecks, ParamsTitle);
+    CheckTextRows(&page, c, ParamsButtons, ParamsTitle);
+    CheckTextRows(&page, c, MeasureButtons, MeasureTitle);
+    CheckTextRows(&page, c, ElectrodesButtons, ElectrodesTitle);
+    CheckControls(&page, {
+                             {"GroupBox1", Kind::Group, VersionTitle, ""},
+                             {"BoardGrp", Kind::Radio, " Board ", ElectrodesTitle},
+                             {"ChannelGrp", Kind::Group, "Board X ", ElectrodesTitle},
+                         });
     ExpectItems(&page, "BoardGrp", {"1", "2", "3", "4", "5", "6", "7", "8"}, 0);
 }
 
