@@ -12,6 +12,7 @@
 
 class QCheckBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class SpinEdit;
 
@@ -32,6 +33,14 @@ template <class Page> struct SpinRow {
 template <class Page> struct ShownRow {
     QLabel* Page::*control;
     const char* name;
+    const char* caption;
+};
+
+// A line edit on a grid row with its default text and its caption label ("<name>Caption").
+template <class Page> struct EditRow {
+    QLineEdit* Page::*control;
+    const char* name;
+    const char* text;
     const char* caption;
 };
 
@@ -62,12 +71,23 @@ template <class Page, class Rows> void MakeTextRows(QWidget* owner, Page& c, con
         MakeControl(owner, c.*r.control, r.name, r.text);
 }
 
-// Makes the spin rows on the grid from row 0 on, in the grid's owner, keeping each in its
+// Makes the edit rows on the grid from row `row` on, in the grid's owner, keeping each in its
+// member of `c`; returns the next free row.
+template <class Page>
+int AddEditRows(QGridLayout* grid, Page& c,
+                std::span<const EditRow<std::type_identity_t<Page>>> rows, int row = 0) {
+    for (const EditRow<Page>& e : rows) {
+        c.*e.control = MakeEdit(grid->parentWidget(), e.name, e.text);
+        AddRow(grid, row++, c.*e.control, e.caption);
+    }
+    return row;
+}
+
+// Makes the spin rows on the grid from row `row` on, in the grid's owner, keeping each in its
 // member of `c`; returns the next free row.
 template <class Page>
 int AddSpinRows(QGridLayout* grid, Page& c,
-                std::span<const SpinRow<std::type_identity_t<Page>>> rows) {
-    int row = 0;
+                std::span<const SpinRow<std::type_identity_t<Page>>> rows, int row = 0) {
     for (const SpinRow<Page>& s : rows) {
         c.*s.control = MakeSpin(grid->parentWidget(), s.name, s.rules, s.value);
         AddRow(grid, row++, c.*s.control, s.caption, s.unit);

@@ -6,6 +6,7 @@
 #include "app/pages/Looks.h"
 #include "app/pages/MeasureControls.h"
 #include "app/pages/Pages.h"
+#include "app/pages/SystemConfigControls.h"
 #include "widgets/FileNameEdit.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/SpinEdit.h"
@@ -165,10 +166,13 @@ void CheckRows(const QWidget* page, const Page& c, std::span<const pages::SpinRo
         EXPECT_EQ(spin->Decimals(), r.rules.Decimals());
         EXPECT_DOUBLE_EQ(spin->Increment(), r.rules.Increment());
         EXPECT_EQ(EnclosingGroup(spin), QString(group));
-        Table labels = {{"", Kind::Label, r.caption, group}};
         const std::string caption = std::string(r.name) + "Caption";
         const std::string unit = std::string(r.name) + "Unit";
-        labels[0].name = caption.c_str();
+        Table labels;
+        if (*r.caption != 0)
+            labels.push_back({caption.c_str(), Kind::Label, r.caption, group});
+        else
+            EXPECT_EQ(FindControl(page, caption.c_str()), nullptr);
         if (*r.unit != 0)
             labels.push_back({unit.c_str(), Kind::Label, r.unit, group});
         else
@@ -184,6 +188,18 @@ void CheckRows(const QWidget* page, const Page& c, std::span<const pages::ShownR
         SCOPED_TRACE(r.name);
         const std::string caption = std::string(r.name) + "Caption";
         CheckControls(page, {{r.name, Kind::Label, "X", group},
+                             {caption.c_str(), Kind::Label, r.caption, group}});
+        EXPECT_EQ(c.*r.control, FindControl(page, r.name));
+    }
+}
+
+template <class Page>
+void CheckRows(const QWidget* page, const Page& c, std::span<const pages::EditRow<Page>> rows,
+               const char* group) {
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const std::string caption = std::string(r.name) + "Caption";
+        CheckControls(page, {{r.name, Kind::Edit, r.text, group},
                              {caption.c_str(), Kind::Label, r.caption, group}});
         EXPECT_EQ(c.*r.control, FindControl(page, r.name));
     }
@@ -352,34 +368,15 @@ TEST(FreqRangePage, ControlsAsDescribed) {
 
 TEST(SystemConfigPage, ControlsAsDescribed) {
     QWidget page;
-    BuildSystemConfigPage(&page);
-    const char* clock = " Date time: ";
-    const char* net = " GPRS settings: ";
-    const char* report = " GPRS report settings: ";
-    CheckControls(&page, {
-                             {"ClockEd", Kind::Edit, "???", clock},
-                             {"ClockEdCaption", Kind::Label, "Device time:", clock},
-                             {"SynchronizeBtn", Kind::Button, "Local", clock},
-                             {"GetTimeBtn", Kind::Button, "Get", clock},
-                             {"SetTimeBtn", Kind::Button, "Set", clock},
-                             {"APNEd", Kind::Edit, "???", net},
-                             {"APNEdCaption", Kind::Label, "APN:", net},
-                             {"ServIPEd", Kind::Edit, "???", net},
-                             {"ServIPEdCaption", Kind::Label, "Server IP:", net},
-                             {"GetGPRSnetBtn", Kind::Button, "Get", net},
-                             {"SetGPRSnetBtn", Kind::Button, "Set", net},
-                             Spin("RepHourEd", "0", report, 0, 0),
-                             {"RepHourEdCaption", Kind::Label, "Send report every day at:", report},
-                             {"RepHourEdUnit", Kind::Label, "h", report},
-                             Spin("RepMinEd", "0", report, 0, 0),
-                             {"RepMinEdUnit", Kind::Label, "min", report},
-                             Spin("RetryRepEd", "0", report, 0, 0),
-                             {"RetryRepEdCaption", Kind::Label, "Number of retries:", report},
-                             {"RetryRepEdUnit", Kind::Label, "times", report},
-                             {"GetGPRSrepBtn", Kind::Button, "Get", report},
-                             {"SetGPRSrepBtn", Kind::Button, "Set", report},
-                             {"GPRSforceBtn", Kind::Button, "Force GPRS report now", report},
-                         });
+    const SystemConfigPage c = BuildSystemConfigPage(&page);
+    using namespace pages::sysconfig;
+    CheckRows<SystemConfigPage>(&page, c, ClockEdits, ClockTitle);
+    CheckTextRows(&page, c, ClockButtons, ClockTitle);
+    CheckRows<SystemConfigPage>(&page, c, NetEdits, NetTitle);
+    CheckTextRows(&page, c, NetButtons, NetTitle);
+    CheckRows<SystemConfigPage>(&page, c, ReportAtRows, ReportTitle);
+    CheckRows<SystemConfigPage>(&page, c, ReportRows, ReportTitle);
+    CheckTextRows(&page, c, ReportButtons, ReportTitle);
 }
 
 // ----------------------------------------------------------------------------------------
