@@ -18,8 +18,8 @@ class SpinEdit;
 
 namespace pages {
 
-// A spin edit on a grid row, with its caption label ("<name>Caption") and, where `unit` is not
-// empty, its unit label ("<name>Unit").
+// A spin edit on a grid row, with its caption label ("<name>Caption") and unit label
+// ("<name>Unit"); an empty text makes no label.
 template <class Page> struct SpinRow {
     SpinEdit* Page::*control;
     const char* name;

@@ -2,6 +2,7 @@
 // description gives it, and the group it sits in.
 #include "app/pages/ControlNames.h"
 #include "app/pages/DownloadControls.h"
+#include "app/pages/ExcelExportControls.h"
 #include "app/pages/FreqRangeControls.h"
 #include "app/pages/Looks.h"
 #include "app/pages/MeasureControls.h"
@@ -405,20 +406,20 @@ TEST(DownloadPage, ControlsAsDescribed) {
 
 TEST(ExcelExportPage, ControlsAsDescribed) {
     QWidget page;
-    BuildExcelExportPage(&page);
-    const char* extract = " Extract: ";
+    const ExcelExportPage c = BuildExcelExportPage(&page);
+    using namespace pages::excel;
+    CheckRows<ExcelExportPage>(&page, c, ExtractRows, ExtractTitle);
+    CheckTextRows(&page, c, ExtractChecks, ExtractTitle);
+    CheckTextRows(&page, c, FillButtons, "");
+    CheckTextRows(&page, c, StatusLabels, "");
+    CheckTextRows(&page, c, StatusButtons, "");
     CheckControls(&page, {
                              {"Label30", Kind::Label, "New excel doc name", ""},
                              {"ExFileNameEd", Kind::FileName, "", ""},
-                             {"GroupBox12", Kind::Group, extract, ""},
-                             {"Label44", Kind::Label, "Board:", extract},
-                             Spin("ExBrdEd", "1", extract, 1, 8),
-                             {"SkipVoidChck", Kind::Check, "Skip void items", extract},
+                             {"GroupBox12", Kind::Group, ExtractTitle, ""},
+                             {"Label44", Kind::Label, "Board:", ExtractTitle},
                              {"SourceRg", Kind::Radio, " Source: ", ""},
                              {"SrcFileEd", Kind::FileName, "", ""},
-                             {"ExExpBtn", Kind::Button, "Fill Table", ""},
-                             {"ExStatusTx", Kind::Label, "", ""},
-                             {"ExOpenBtn", Kind::Button, "Open", ""},
                          });
     ExpectItems(&page, "SourceRg", {"from file", "from buffer"}, 1);
     EXPECT_EQ(Get<FileNameEdit>(&page, "SrcFileEd")->Filter(),
