@@ -29,11 +29,13 @@ template <class Page> struct SpinRow {
     double value;
 };
 
-// A label that shows a value ("X" until one arrives), with its caption label ("<name>Caption").
+// A label that shows a value ("X" until one arrives), with its caption label, named
+// "<name>Caption" unless `captionName` names it.
 template <class Page> struct ShownRow {
     QLabel* Page::*control;
     const char* name;
     const char* caption;
+    const char* captionName = nullptr;
 };
 
 // A line edit on a grid row with its default text and its caption label ("<name>Caption").
@@ -81,6 +83,13 @@ int AddEditRows(QGridLayout* grid, Page& c,
         AddRow(grid, row++, c.*e.control, e.caption);
     }
     return row;
+}
+
+// Makes the spin edits of the rows in `owner`, in the table's order, keeping each in its member
+// of `c`; for rows without caption or unit, which the builder places.
+template <class Page, class Rows> void MakeSpins(QWidget* owner, Page& c, const Rows& rows) {
+    for (const auto& s : rows)
+        c.*s.control = MakeSpin(owner, s.name, s.rules, s.value);
 }
 
 // Makes the spin rows on the grid from row `row` on, in the grid's owner, keeping each in its

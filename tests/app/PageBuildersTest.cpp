@@ -1,6 +1,7 @@
 // Every named control of every page, with the kind, caption, range and default the console's
 // description gives it, and the group it sits in.
 #include "app/pages/ControlNames.h"
+#include "app/pages/DataPreviewControls.h"
 #include "app/pages/DownloadControls.h"
 #include "app/pages/ExcelExportControls.h"
 #include "app/pages/FreqRangeControls.h"
@@ -187,7 +188,8 @@ void CheckRows(const QWidget* page, const Page& c, std::span<const pages::ShownR
                const char* group) {
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        const std::string caption = std::string(r.name) + "Caption";
+        const std::string caption =
+            r.captionName != nullptr ? r.captionName : std::string(r.name) + "Caption";
         CheckControls(page, {{r.name, Kind::Label, "X", group},
                              {caption.c_str(), Kind::Label, r.caption, group}});
         EXPECT_EQ(c.*r.control, FindControl(page, r.name));
@@ -472,18 +474,15 @@ TEST(DataBufferPage, GridIsReadOnlySelectsRowsAndKeepsRowHeight) {
 TEST(DataPreviewPage, ControlsAsDescribed) {
     QWidget page;
     auto* plot = new QWidget;
-    BuildDataPreviewPage(&page, plot);
-    const char* current = " Current measure: ";
+    const DataPreviewPage c = BuildDataPreviewPage(&page, plot);
+    using namespace pages::preview;
+    CheckRows<DataPreviewPage>(&page, c, CurrentRows, CurrentTitle);
+    CheckRows<DataPreviewPage>(&page, c, BoardRows, BoardTitle);
+    CheckTextRows(&page, c, TrendButtons, "");
     CheckControls(&page, {
                              {"PB", Kind::Widget, nullptr, ""},
-                             {"GroupBox10", Kind::Group, current, ""},
-                             {"Label52", Kind::Label, "Channel:", current},
-                             {"ChannelDwTx", Kind::Label, "X", current},
-                             {"Label32", Kind::Label, "Board:", current},
-                             {"BoardDwTx", Kind::Label, "X", current},
-                             {"GroupBox18", Kind::Group, " Board to draw: ", ""},
-                             Spin("PwBrdEd", "1", " Board to draw: ", 1, 8),
-                             {"TrendBtn", Kind::Button, "Trend...", ""},
+                             {"GroupBox10", Kind::Group, CurrentTitle, ""},
+                             {"GroupBox18", Kind::Group, BoardTitle, ""},
                          });
     EXPECT_EQ(FindControl(&page, "PB"), plot) << "the caller's plot is placed, not a new one";
     EXPECT_EQ(plot->parentWidget(), &page);
