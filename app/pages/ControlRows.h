@@ -19,7 +19,8 @@ class SpinEdit;
 namespace pages {
 
 // A spin edit on a grid row, with its caption label ("<name>Caption") and unit label
-// ("<name>Unit"); an empty text makes no label.
+// ("<name>Unit"); an empty text makes no label. A builder that places a row itself may give
+// its caption label another name (`captionName`).
 template <class Page> struct SpinRow {
     SpinEdit* Page::*control;
     const char* name;
@@ -27,6 +28,7 @@ template <class Page> struct SpinRow {
     const char* unit;
     SpinValue rules;
     double value;
+    const char* captionName = nullptr;
 };
 
 // A label that shows a value ("X" until one arrives), with its caption label, named
