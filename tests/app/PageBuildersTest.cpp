@@ -1,5 +1,6 @@
 // Every named control of every page, with the kind, caption, range and default the console's
 // description gives it, and the group it sits in.
+#include "app/pages/ConnectionControls.h"
 #include "app/pages/ControlNames.h"
 #include "app/pages/DataBufferControls.h"
 #include "app/pages/DataPreviewControls.h"
@@ -220,25 +221,24 @@ void CheckTextRows(const QWidget* page, const Page& c, const Rows& rows, const c
 
 TEST(ConnectionPage, ControlsAsDescribed) {
     QWidget page;
-    BuildConnectionPage(&page);
-    const char* status = " Status && settings: ";
+    const ConnectionPage c = BuildConnectionPage(&page);
+    using namespace pages::connection;
+    CheckTextRows(&page, c, UsbLabels, StatusTitle);
+    CheckTextRows(&page, c, UsbButtons, StatusTitle);
+    CheckTextRows(&page, c, ServerLabels, ServerTitle);
+    CheckTextRows(&page, c, ServerButtons, ServerTitle);
+    CheckTextRows(&page, c, GprsButtons, StatusTitle);
     CheckControls(&page, {
                              {"ConGrp", Kind::Radio, " Connection Type: ", ""},
-                             {"GroupBox2", Kind::Group, status, ""},
-                             {"ConBook", Kind::Stack, nullptr, status},
-                             {"pg_USB", Kind::Widget, nullptr, status},
-                             {"pg_LAN", Kind::Widget, nullptr, status},
-                             {"pg_GPRS", Kind::Widget, nullptr, status},
-                             {"Label5", Kind::Label, "USB Port Status", status},
-                             {"ComStatusLx", Kind::Label, "connected", status},
-                             {"ReconnectBtn", Kind::Button, "Connect", status},
-                             {"ComSettingsBtn", Kind::Button, "Settings", status},
-                             {"Label29", Kind::Label, "Status:", " Server "},
-                             {"SocketStateLabel", Kind::Label, "listen", " Server "},
-                             {"Label33", Kind::Label, "Received:", " Server "},
-                             {"CntLabel", Kind::Label, "0", " Server "},
-                             {"RunServerBtn", Kind::Button, "Run", " Server "},
-                             {"StopServerBtn", Kind::Button, "Stop", " Server "},
+                             {"GroupBox2", Kind::Group, StatusTitle, ""},
+                             {"ConBook", Kind::Stack, nullptr, StatusTitle},
+                             {"pg_USB", Kind::Widget, nullptr, StatusTitle},
+                             {"pg_LAN", Kind::Widget, nullptr, StatusTitle},
+                             {"pg_GPRS", Kind::Widget, nullptr, StatusTitle},
+                             {"Label5", Kind::Label, "USB Port Status", StatusTitle},
+                             {"ServerBox", Kind::Group, ServerTitle, StatusTitle},
+                             {"Label29", Kind::Label, "Status:", ServerTitle},
+                             {"Label33", Kind::Label, "Received:", ServerTitle},
                          });
     ExpectItems(&page, "ConGrp", {"USB", "LAN", "GPRS"}, 0);
 }
