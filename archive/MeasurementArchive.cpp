@@ -239,10 +239,12 @@ public:
     bool Flush(int timeoutMs) {
         std::unique_lock l(m_);
         const int64_t target = handled_ + static_cast<int64_t>(pending_.size()) + taken_;
+        const int64_t jobs = posted_;
         cv_.notify_all();
+        const auto done = [&] { return handled_ >= target && ran_ >= jobs; };
         return doneCv_.wait_for(l, std::chrono::milliseconds(timeoutMs), [&] {
-            return (started_ && handled_ >= target) || stopped_;
-        }) && handled_ >= target;
+            return (started_ && done()) || stopped_;
+        }) && done();
     }
 
     // Runs on the writer thread after the arrivals handed over before it.
@@ -252,6 +254,7 @@ public:
             if (stopped_ || stop_)
                 throw Failure(QStringLiteral("the archive is closed"));
             jobs_.push_back(std::move(job));
+            ++posted_;
         }
         cv_.notify_all();
     }
@@ -273,6 +276,7 @@ public:
         EnsureOpen();
         return db_;
     }
+    const ConsoleProcess& Self() const { return self_; }
     SessionRunning RunningCheck() const {
         return [this](int64_t session, const ConsoleProcess& writer) {
             return session == SessionId() ||
@@ -280,10 +284,12 @@ public:
         };
     }
 
-    // The sessions of earlier consoles to offer for restore, and their restore.
-    std::vector<UncleanSession> UncleanSessions();
-    RestoredSession Restore(const UncleanSession& session);
-    void MarkRestoreAsked(const UncleanSession& session);
+    // The damaged files moved aside in this run, each with this console's session there (it
+    // lives on in the buffer, so it is not offered).
+    std::vector<std::pair<QString, int64_t>> MovedAside() const {
+        std::lock_guard l(m_);
+        return aside_;
+    }
 
 private:
     // Under m_: so many wait that a source is asked to hold back, and the writer starts at once.
@@ -330,6 +336,8 @@ private:
     int64_t taken_ = 0;               // entries the writer took and has not written yet
     bool awaitingBuffer_ = false;     // after onRestart, until StartAnew
     std::deque<std::function<void()>> jobs_;
+    int64_t posted_ = 0; // jobs posted
+    int64_t ran_ = 0;    // and run
     bool idle_ = false;
     bool stop_ = false;
     bool stopped_ = false;
@@ -345,6 +353,7 @@ private:
     QString peer_;
     bool sessionDirty_ = false;
     int64_t sessionId_ = 0;
+    std::vector<std::pair<QString, int64_t>> aside_; // damaged files moved aside in this run
     std::atomic<bool> abandon_ = false;
     std::atomic<int> endSignal_ = 0;
 
@@ -372,9 +381,6 @@ private:
     int busyMs_ = std::min(options_.busyTimeoutMs, StartBusyMs);
     std::optional<FileId> dbId_, walId_, shmId_;
     QString toldReason_; // the last refusal told by a message
-    // Damaged files moved aside in this run, and their sessions already answered.
-    std::vector<QString> aside_;
-    std::set<std::pair<QString, int64_t>> askedAside_;
 };
 
 bool MeasurementArchive::Writer::Queue(std::span<const TMeasRecord> records, uint8_t source) {
@@ -473,6 +479,11 @@ void MeasurementArchive::Writer::Run() {
         }
         for (auto& job : jobs)
             job();
+        if (!jobs.empty()) {
+            std::lock_guard l(m_);
+            ran_ += static_cast<int64_t>(jobs.size());
+            doneCv_.notify_all();
+        }
         if (stopping) {
             std::lock_guard l(m_);
             if (pending_.empty() && jobs_.empty())
@@ -829,9 +840,9 @@ void MeasurementArchive::Writer::MoveAside(std::vector<Entry>& batch) {
     if (moved) {
         QFile::rename(path + "-wal", aside + "-wal");
         QFile::remove(path + "-shm");
-        aside_.push_back(aside);
-        // This console's own session there lives on in the buffer.
-        askedAside_.emplace(aside, SessionId());
+        const int64_t session = SessionId();
+        std::lock_guard l(m_);
+        aside_.emplace_back(aside, session);
     }
     if (!moved) {
         Failed(QStringLiteral("the file is damaged and cannot be moved aside"), false);
@@ -913,57 +924,6 @@ void MeasurementArchive::Writer::EndSession() {
     else
         end.BindNull(4);
     end.Step();
-}
-
-std::vector<UncleanSession> MeasurementArchive::Writer::UncleanSessions() {
-    std::vector<UncleanSession> out = ::UncleanSessions(Db(), RunningCheck());
-    for (const QString& aside : aside_) {
-        // As much as can be read; nothing is written into a damaged file.
-        try {
-            SqliteDb db;
-            db.OpenReadOnly(aside);
-            const auto running = [&](int64_t session, const ConsoleProcess& writer) {
-                return SessionStillRunning(aside, session, writer, self_);
-            };
-            for (UncleanSession s : ::UncleanSessions(db, running)) {
-                if (askedAside_.count({aside, s.id}) != 0)
-                    continue;
-                s.file = aside;
-                s.items = static_cast<int64_t>(LoadSessionRecords(db, s.id, true, true).size());
-                if (s.items > 0 || s.sweeps > 0)
-                    out.push_back(s);
-            }
-        } catch (const SqliteFailure&) {
-        }
-    }
-    return out;
-}
-
-RestoredSession MeasurementArchive::Writer::Restore(const UncleanSession& session) {
-    RestoredSession r;
-    if (session.file.isEmpty()) {
-        r.records = LoadSessionRecords(Db(), session.id, true);
-        r.download = SessionDownload(Db(), session.id);
-        r.sweeps = LoadSessionSweeps(Db(), session.id);
-    } else {
-        SqliteDb db;
-        db.OpenReadOnly(session.file);
-        r.records = LoadSessionRecords(db, session.id, true, true);
-        try {
-            r.download = SessionDownload(db, session.id);
-            r.sweeps = LoadSessionSweeps(db, session.id);
-        } catch (const SqliteFailure&) {
-        }
-    }
-    MarkRestoreAsked(session);
-    return r;
-}
-
-void MeasurementArchive::Writer::MarkRestoreAsked(const UncleanSession& session) {
-    if (session.file.isEmpty())
-        ::MarkRestoreAsked(Db(), session.id);
-    else
-        askedAside_.emplace(session.file, session.id);
 }
 
 // The archive.
@@ -1061,27 +1021,83 @@ void MeasurementArchive::Abandon() {
     writer_->Abandon();
 }
 
-template <class T> T MeasurementArchive::Call(std::function<T(Writer&)> job) {
-    auto task = std::make_shared<std::packaged_task<T()>>(
-        [this, job = std::move(job)] { return job(*writer_); });
-    std::future<T> result = task->get_future();
-    writer_->Post([task] { (*task)(); });
-    return result.get();
+bool MeasurementArchive::Asked(const QString& file, int64_t session) const {
+    std::lock_guard l(askedMutex_);
+    return asked_.count({file, session}) != 0;
 }
 
 std::vector<UncleanSession> MeasurementArchive::UncleanSessions() {
-    return Call<std::vector<UncleanSession>>([](Writer& w) { return w.UncleanSessions(); });
+    std::vector<UncleanSession> out;
+    {
+        SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
+        for (const UncleanSession& s : ::UncleanSessions(db, writer_->RunningCheck()))
+            if (!Asked({}, s.id))
+                out.push_back(s);
+    }
+    const ConsoleProcess& self = writer_->Self();
+    for (const auto& [aside, own] : writer_->MovedAside()) {
+        // As much as can be read; nothing is written into a damaged file.
+        try {
+            SqliteDb db;
+            db.OpenReadOnly(aside);
+            const auto running = [&](int64_t session, const ConsoleProcess& writer) {
+                return SessionStillRunning(aside, session, writer, self);
+            };
+            for (UncleanSession s : ::UncleanSessions(db, running)) {
+                if (s.id == own || Asked(aside, s.id))
+                    continue;
+                s.file = aside;
+                s.items = static_cast<int64_t>(LoadSessionRecords(db, s.id, true, true).size());
+                if (s.items > 0 || s.sweeps > 0)
+                    out.push_back(s);
+            }
+        } catch (const SqliteFailure&) {
+        }
+    }
+    return out;
 }
 
 RestoredSession MeasurementArchive::Restore(const UncleanSession& session) {
-    return Call<RestoredSession>([session](Writer& w) { return w.Restore(session); });
+    RestoredSession r;
+    if (session.file.isEmpty()) {
+        SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
+        r.records = LoadSessionRecords(db, session.id, true);
+        r.download = SessionDownload(db, session.id);
+        r.sweeps = LoadSessionSweeps(db, session.id);
+    } else {
+        SqliteDb db;
+        db.OpenReadOnly(session.file);
+        r.records = LoadSessionRecords(db, session.id, true, true);
+        try {
+            r.download = SessionDownload(db, session.id);
+            r.sweeps = LoadSessionSweeps(db, session.id);
+        } catch (const SqliteFailure&) {
+        }
+    }
+    MarkRestoreAsked(session);
+    return r;
 }
 
 void MeasurementArchive::MarkRestoreAsked(const UncleanSession& session) {
-    Call<bool>([session](Writer& w) {
-        w.MarkRestoreAsked(session);
-        return true;
-    });
+    {
+        std::lock_guard l(askedMutex_);
+        asked_.emplace(session.file, session.id);
+    }
+    // Nothing is written into a damaged file; the archive's mark is written after what waits,
+    // and this console does not offer the session again meanwhile.
+    if (!session.file.isEmpty())
+        return;
+    try {
+        writer_->Post([w = writer_.get(), id = session.id] {
+            try {
+                ::MarkRestoreAsked(w->Db(), id);
+            } catch (const SqliteFailure&) {
+                // Offered again at the next start.
+            }
+        });
+    } catch (const Failure&) {
+        // The archive is closing.
+    }
 }
 
 std::vector<TMeasRecord> MeasurementArchive::LoadSession(int64_t session, bool bufferOnly,

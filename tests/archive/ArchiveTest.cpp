@@ -252,6 +252,8 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
     for (size_t i = 0; i < shown.size(); ++i)
         EXPECT_TRUE(SameBytes(restored[i], shown[i])) << i;
     second.MarkRestoreAsked(offers[1]);
+    EXPECT_TRUE(second.UncleanSessions().empty());
+    ASSERT_TRUE(second.Flush(30000)); // the answers are written
     EXPECT_TRUE(third.UncleanSessions().empty());
 
     // Both write at once, each into its own session.
@@ -281,7 +283,7 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
         sessions[i].measurements = counts[i].get();
         sessions[i].counting = false;
     }
-    third.UncleanSessions(); // runs on the writer after the counts it was given to keep
+    ASSERT_TRUE(third.Flush(30000));           // the counts it was given to keep are written
     EXPECT_GT(sessions[0].id, sessions[1].id); // newest first
     auto find = [&](int64_t id) {
         for (const SessionSummary& s : sessions)
@@ -479,6 +481,7 @@ TEST(Archive, ADamagedFileIsMovedAsideAndACrashedSessionInItOffered) {
             messages << text;
         };
         MeasurementArchive archive(options);
+        ASSERT_TRUE(archive.WaitOpen(30000)); // moved aside first, as at start-up
         const std::vector<UncleanSession> offers = archive.UncleanSessions();
         const QStringList aside =
             QDir(dir.path()).entryList({"archive.sqlite.damaged-????????T??????"});
