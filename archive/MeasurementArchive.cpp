@@ -9,11 +9,16 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <future>
 #include <set>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <thread>
 #include <utility>
+#include <variant>
 
 #include "archive/ArchiveReader.h"
 #include "archive/ArchiveSchema.h"
@@ -129,153 +134,157 @@ struct MeasurementArchive::Entry {
 
 class MeasurementArchive::Writer {
 public:
+    // What the UI thread (and the reader, keeping a count) hands the writer: one queue of these,
+    // taken in the order given. Nothing else is shared but what is read back (below).
+    struct AppendArrivals {
+        std::vector<Entry> entries; // records, and marks of the buffer emptied
+    };
+    struct NoteDownload {
+        DownloadState download;
+        int64_t receivedMs;
+    };
+    struct StartAnew {
+        std::vector<TMeasRecord> buffer;
+        std::optional<DownloadState> download;
+        int64_t receivedMs;
+    };
+    struct SetPort {
+        QString port;
+    };
+    struct SetPeer {
+        QString peer;
+    };
+    struct KeepSweep {
+        int index;
+        Sweep sweep;
+    };
+    struct KeepSweepPoint {
+        int index;
+        int point;
+        SweepPoint p;
+    };
+    struct MarkRestoreAsked {
+        int64_t session;
+    };
+    struct KeepCount {
+        int64_t session;
+        int64_t measurements;
+    };
+    struct Flush {
+        std::promise<bool> done; // true once everything handed over before it is written
+    };
+    struct EndBySignal {
+        int signal;
+    };
+    struct Stop {
+        bool abandon; // without a clean end, as a crash would
+    };
+    using Job = std::variant<AppendArrivals, NoteDownload, StartAnew, SetPort, SetPeer, KeepSweep,
+                             KeepSweepPoint, MarkRestoreAsked, KeepCount, Flush, EndBySignal, Stop>;
+
     explicit Writer(const ArchiveOptions& options)
         : options_(options), checkpointer_(options.walStartFrames, options.walCapFrames) {
         startWallMs_ = WallMs();
         startClock_ = Clock::now();
         self_ = ConsoleProcess::Current();
+        openSettled_ = openPromise_.get_future().share();
         thread_ = std::thread([this] { Run(); });
     }
 
-    ~Writer() { Stop(); }
+    ~Writer() { Close(false); }
 
-    void Stop() {
-        {
-            std::lock_guard l(m_);
-            stop_ = true;
-        }
-        cv_.notify_all();
+    // Ends the writer after what waits (`abandon`: without a clean end) and waits for it.
+    void Close(bool abandon) {
+        Push(Stop{abandon});
         if (thread_.joinable())
             thread_.join();
     }
 
+    // When a record handed over now arrived.
+    int64_t NowMs() const { return ArrivalWallMs(startWallMs_, Clock::now() - startClock_); }
+
+    // Records (a mark: one entry) as arrived now; what the queue cannot hold is counted.
     void Add(std::span<const TMeasRecord> records, uint8_t source) {
+        const int64_t ms = NowMs();
         bool wake = false;
         {
             std::lock_guard l(m_);
-            wake = Queue(records, source);
+            if (closed_)
+                return;
+            const bool wasCrowded = Crowded();
+            if (jobs_.empty() || !std::holds_alternative<AppendArrivals>(jobs_.back()))
+                jobs_.emplace_back(AppendArrivals{});
+            std::vector<Entry>& entries = std::get<AppendArrivals>(jobs_.back()).entries;
+            if (IsMark(source)) {
+                entries.push_back(Entry{TMeasRecord{}, ms, source});
+                ++handed_;
+            } else {
+                const size_t room = Room(records.size());
+                for (const TMeasRecord& rec : records.first(room))
+                    entries.push_back(Entry{rec, ms, source});
+            }
+            // The writer looks at what came when it is due; it is woken only from rest, or to
+            // start at once when so many wait.
+            wake = idle_ || (!wasCrowded && Crowded());
+            nudged_ = nudged_ || wake;
         }
         if (wake)
             cv_.notify_one();
     }
 
-    void DownloadStarted(const DownloadState& download) {
+    // Hands the writer a job; false once it is closing.
+    bool Push(Job job) {
         {
             std::lock_guard l(m_);
-            notes_.push_back(download);
-            Queue({}, DownloadMark);
+            if (closed_)
+                return false;
+            closed_ = std::holds_alternative<Stop>(job);
+            if (std::holds_alternative<NoteDownload>(job))
+                ++handed_; // its mark
+            jobs_.push_back(std::move(job));
+            nudged_ = true;
         }
         cv_.notify_one();
+        return true;
     }
 
-    void StartAnew(std::span<const TMeasRecord> buffer,
-                   const std::optional<DownloadState>& download) {
-        {
-            std::lock_guard l(m_);
-            // Everything handed over meanwhile is in the buffer too.
-            handled_ += static_cast<int64_t>(pending_.size());
-            pending_.clear();
-            notes_.clear();
-            awaitingBuffer_ = false;
-            sessionDirty_ = true; // the new session is written even with an empty buffer
-            if (download) {
-                notes_.push_back(*download);
-                Queue({}, DownloadMark);
-            }
-            Queue(buffer, static_cast<uint8_t>(ArrivalSource::Restored));
-        }
-        cv_.notify_all();
-    }
-
-    void EndBySignal(int signal) { endSignal_ = signal; }
-
-    void SetPort(const QString& port) {
-        {
-            std::lock_guard l(m_);
-            port_ = port;
-            sessionDirty_ = true;
-        }
-        cv_.notify_all();
-    }
-    void SetPeer(const QString& peer) {
-        {
-            std::lock_guard l(m_);
-            peer_ = peer;
-            sessionDirty_ = true;
-        }
-        cv_.notify_all();
-    }
-
+    // Read back from the writer.
     ArchiveState State() const {
-        std::lock_guard l(m_);
         ArchiveState s;
         s.path = options_.path;
-        s.reason = reason_;
-        s.waiting = static_cast<int64_t>(pending_.size()) + taken_;
+        {
+            std::lock_guard l(readBackM_);
+            s.reason = reason_;
+        }
+        s.waiting = Waiting();
         s.dropped = dropped_;
         s.archived = archived_;
         return s;
     }
 
     bool Behind() const {
-        std::lock_guard l(m_);
-        return started_ && reason_.isEmpty() && Crowded() &&
-               Clock::now() - lastWritten_ < std::chrono::milliseconds(options_.stuckMs);
+        return started_ && writingWell_ && Crowded() &&
+               Clock::now() - Clock::time_point(Clock::duration(lastWritten_.load())) <
+                   std::chrono::milliseconds(options_.stuckMs);
     }
 
-    int64_t SessionId() const {
-        std::lock_guard l(m_);
-        return sessionId_;
-    }
+    int64_t SessionId() const { return sessionId_; }
 
     bool WaitOpen(int timeoutMs) {
-        std::unique_lock l(m_);
         // A damaged file moved aside is followed at once by a new one: that is waited for.
-        doneCv_.wait_for(l, std::chrono::milliseconds(timeoutMs),
-                         [&] { return opened_ || (started_ && failing_ && !retryNow_); });
-        return opened_ && reason_.isEmpty();
+        openSettled_.wait_for(std::chrono::milliseconds(timeoutMs));
+        return opened_ && writingWell_;
     }
 
-    bool Flush(int timeoutMs) {
-        std::unique_lock l(m_);
-        const int64_t target = handled_ + static_cast<int64_t>(pending_.size()) + taken_;
-        const int64_t jobs = posted_;
-        cv_.notify_all();
-        const auto done = [&] { return handled_ >= target && ran_ >= jobs; };
-        return doneCv_.wait_for(l, std::chrono::milliseconds(timeoutMs), [&] {
-            return (started_ && done()) || stopped_;
-        }) && done();
+    bool WaitWritten(int timeoutMs) {
+        Flush flush;
+        std::future<bool> done = flush.done.get_future();
+        if (!Push(std::move(flush)))
+            return Waiting() == 0;
+        return done.wait_for(std::chrono::milliseconds(timeoutMs)) == std::future_status::ready &&
+               done.get();
     }
 
-    // Runs on the writer thread after the arrivals handed over before it.
-    void Post(std::function<void()> job) {
-        {
-            std::lock_guard l(m_);
-            if (stopped_ || stop_)
-                throw Failure(QStringLiteral("the archive is closed"));
-            jobs_.push_back(std::move(job));
-            ++posted_;
-        }
-        cv_.notify_all();
-    }
-
-    void Abandon() {
-        abandon_ = true;
-        Stop();
-    }
-
-    // Writer thread: a sweep's row or point, written at once while the file is written well,
-    // else with the next batch that is.
-    void NoteSweep(std::function<void(SqliteDb&, int64_t, SweepRows&)> write) {
-        sweepNotes_.push_back(std::move(write));
-        WriteSweepNotes();
-    }
-
-    // Writer-thread side, used by the jobs.
-    SqliteDb& Db() {
-        EnsureOpen();
-        return db_;
-    }
     const ConsoleProcess& Self() const { return self_; }
     SessionRunning RunningCheck() const {
         return [this](int64_t session, const ConsoleProcess& writer) {
@@ -287,21 +296,44 @@ public:
     // The damaged files moved aside in this run, each with this console's session there (it
     // lives on in the buffer, so it is not offered).
     std::vector<std::pair<QString, int64_t>> MovedAside() const {
-        std::lock_guard l(m_);
+        std::lock_guard l(readBackM_);
         return aside_;
     }
 
 private:
-    // Under m_: so many wait that a source is asked to hold back, and the writer starts at once.
-    bool Crowded() const { return static_cast<int64_t>(pending_.size()) >= options_.holdBackAt; }
-    // Under m_: appends the records (a mark: one entry) as arrived now; true when the writer
-    // should be woken.
-    bool Queue(std::span<const TMeasRecord> records, uint8_t source);
+    // Handed over and not yet written (marks included).
+    int64_t Waiting() const { return handed_ - handled_; }
+    // Under m_: how many of `n` records the queue takes (they are handed over); the rest are
+    // counted as lost.
+    size_t Room(size_t n) {
+        const auto room = std::max<int64_t>(0, options_.queueLimit - Waiting());
+        const auto taken = std::min(room, static_cast<int64_t>(n));
+        handed_ += taken;
+        if (taken < static_cast<int64_t>(n))
+            dropped_ += static_cast<int64_t>(n) - taken;
+        return static_cast<size_t>(taken);
+    }
+    // So many wait that a source is asked to hold back, and the writer starts at once.
+    bool Crowded() const { return handed_ - taken_ >= options_.holdBackAt; }
     void Run();
+    // Takes the jobs handed over into what the writer holds.
+    void Take(std::deque<Job>& jobs);
+    void Take(std::vector<Entry>& entries);
+    // Runs a job that writes beside the arrivals (after the batch, as it was handed over after
+    // the arrivals in it).
+    void RunAfter(Job& job);
+    // Answers the flushes whose arrivals are written; at the end, all of them.
+    void AnswerFlushes(bool ending);
+    // Lets WaitOpen go once the first try has settled.
+    void SettleOpen();
     // Writes the batch in one transaction; on failure it stays for the next try.
     void TryWrite(std::vector<Entry>& batch);
     void WriteBatch(const std::vector<Entry>& batch);
     void BindRow(SqliteStatement& insert, int base, const Entry& e, const ArchiveRow& row);
+    SqliteDb& Db() {
+        EnsureOpen();
+        return db_;
+    }
     void EnsureOpen();
     void OpenFile();
     void StartSession();
@@ -318,6 +350,9 @@ private:
     // This session's rows are gone from the archive: the owner is asked for the buffer.
     void AskForBuffer(std::vector<Entry>& batch);
     void EndSession();
+    // A sweep's row or point, written at once while the file is written well, else with the
+    // next batch that is.
+    void NoteSweep(std::function<void(SqliteDb&, int64_t, SweepRows&)> write);
     void WriteSweepNotes();
     void Failed(const QString& reason, bool retryNow);
     void Tell(const QString& message) const;
@@ -327,44 +362,54 @@ private:
     Clock::time_point startClock_;
     ConsoleProcess self_;
 
-    // Shared with the UI thread, under m_.
+    // The queue, under m_.
     mutable std::mutex m_;
-    std::condition_variable cv_;     // wakes the writer
-    std::condition_variable doneCv_; // wakes Flush
-    std::vector<Entry> pending_;
-    std::deque<DownloadState> notes_; // one for each DownloadMark in pending_
-    int64_t taken_ = 0;               // entries the writer took and has not written yet
-    bool awaitingBuffer_ = false;     // after onRestart, until StartAnew
-    std::deque<std::function<void()>> jobs_;
-    int64_t posted_ = 0; // jobs posted
-    int64_t ran_ = 0;    // and run
-    bool idle_ = false;
-    bool stop_ = false;
-    bool stopped_ = false;
-    int64_t dropped_ = 0;
-    int64_t archived_ = 0;
-    int64_t handled_ = 0;           // entries written, markers included
-    Clock::time_point lastWritten_; // the end of the last batch written
-    bool started_ = false;          // the file was tried once
-    bool opened_ = false;           // and written once
-    bool retryNow_ = false;         // the next try follows at once
+    std::condition_variable cv_; // wakes the writer
+    std::deque<Job> jobs_;
+    bool nudged_ = false; // something came that the writer looks at now
+    bool idle_ = false;   // the writer rests with nothing to write
+    bool closed_ = false; // Stop was handed over: nothing more is taken
+
+    // Read back: counts as atomics, the reason and the files moved aside under readBackM_.
+    std::atomic<int64_t> handed_ = 0;  // entries handed over, marks included
+    std::atomic<int64_t> taken_ = 0;   // of them taken into a batch (or superseded)
+    std::atomic<int64_t> handled_ = 0; // and written (or superseded)
+    std::atomic<int64_t> dropped_ = 0; // lost: the queue was full
+    std::atomic<int64_t> archived_ = 0;
+    std::atomic<Clock::rep> lastWritten_ = 0; // the end of the last batch written
+    std::atomic<bool> started_ = false;       // the file was tried once
+    std::atomic<bool> opened_ = false;        // and written once
+    std::atomic<bool> writingWell_ = true;    // no reason why nothing is written
+    std::atomic<int64_t> sessionId_ = 0;
+    mutable std::mutex readBackM_;
     QString reason_;
-    QString port_;
-    QString peer_;
-    bool sessionDirty_ = false;
-    int64_t sessionId_ = 0;
     std::vector<std::pair<QString, int64_t>> aside_; // damaged files moved aside in this run
-    std::atomic<bool> abandon_ = false;
-    std::atomic<int> endSignal_ = 0;
+    std::promise<void> openPromise_;
+    std::shared_future<void> openSettled_;
 
     // Writer thread only.
     std::thread thread_;
+    std::vector<Entry> pending_;      // taken from the queue, not yet into a batch
+    std::deque<DownloadState> notes_; // one for each DownloadMark in pending_
+    int64_t received_ = 0;            // entries taken from the queue into pending_
+    bool awaitingBuffer_ = false;     // after onRestart, until StartAnew
+    std::vector<Job> after_;          // to run after the batch
+    std::vector<std::pair<int64_t, std::promise<bool>>> flushes_; // with their targets
+    bool runNow_ = false;                                         // a job to run at once came
+    bool stop_ = false;
+    bool abandon_ = false;
+    int endSignal_ = 0;
+    bool openSettledSet_ = false;
+    bool failing_ = false;
+    bool retryNow_ = false; // the next try follows at once
+    QString port_;
+    QString peer_;
+    bool sessionDirty_ = false;
     WalCheckpointer checkpointer_;
     SqliteDb db_;
     SqliteStatement insert_;     // one row
     SqliteStatement insertMany_; // RowsPerInsert rows
     SqliteStatement updateSession_;
-    bool failing_ = false;
     Clock::time_point nextTry_;
     int64_t counts_[ArrivalSourceCount] = {};
     int64_t firstArrival_ = 0;
@@ -383,21 +428,107 @@ private:
     QString toldReason_; // the last refusal told by a message
 };
 
-bool MeasurementArchive::Writer::Queue(std::span<const TMeasRecord> records, uint8_t source) {
-    const int64_t ms = ArrivalWallMs(startWallMs_, Clock::now() - startClock_);
-    const bool wasCrowded = Crowded();
-    if (IsMark(source)) {
-        pending_.push_back(Entry{TMeasRecord{}, ms, source});
-    } else {
-        for (const TMeasRecord& rec : records) {
-            if (static_cast<int64_t>(pending_.size()) + taken_ >= options_.queueLimit) {
-                ++dropped_;
-                continue;
+void MeasurementArchive::Writer::Take(std::vector<Entry>& entries) {
+    received_ += static_cast<int64_t>(entries.size());
+    if (pending_.empty())
+        pending_.swap(entries);
+    else
+        pending_.insert(pending_.end(), entries.begin(), entries.end());
+}
+
+void MeasurementArchive::Writer::Take(std::deque<Job>& jobs) {
+    for (Job& job : jobs) {
+        if (auto* a = std::get_if<AppendArrivals>(&job)) {
+            Take(a->entries);
+        } else if (auto* d = std::get_if<NoteDownload>(&job)) {
+            notes_.push_back(std::move(d->download));
+            std::vector<Entry> mark{Entry{TMeasRecord{}, d->receivedMs, DownloadMark}};
+            Take(mark);
+        } else if (auto* anew = std::get_if<StartAnew>(&job)) {
+            // Everything handed over meanwhile is in the buffer too.
+            const auto superseded = static_cast<int64_t>(pending_.size());
+            taken_ += superseded;
+            handled_ += superseded;
+            pending_.clear();
+            notes_.clear();
+            awaitingBuffer_ = false;
+            sessionDirty_ = true; // the new session is written even with an empty buffer
+            std::vector<Entry> entries;
+            if (anew->download) {
+                notes_.push_back(*anew->download);
+                entries.push_back(Entry{TMeasRecord{}, anew->receivedMs, DownloadMark});
+                ++handed_;
             }
-            pending_.push_back(Entry{rec, ms, source});
+            size_t room = 0;
+            {
+                std::lock_guard l(m_);
+                room = Room(anew->buffer.size());
+            }
+            for (const TMeasRecord& rec : std::span(anew->buffer).first(room))
+                entries.push_back(
+                    Entry{rec, anew->receivedMs, static_cast<uint8_t>(ArrivalSource::Restored)});
+            Take(entries);
+        } else if (auto* port = std::get_if<SetPort>(&job)) {
+            port_ = std::move(port->port);
+            sessionDirty_ = true;
+        } else if (auto* peer = std::get_if<SetPeer>(&job)) {
+            peer_ = std::move(peer->peer);
+            sessionDirty_ = true;
+        } else if (auto* f = std::get_if<Flush>(&job)) {
+            flushes_.emplace_back(received_, std::move(f->done));
+        } else if (auto* e = std::get_if<EndBySignal>(&job)) {
+            endSignal_ = e->signal;
+        } else if (auto* stop = std::get_if<Stop>(&job)) {
+            stop_ = true;
+            abandon_ = stop->abandon;
+        } else {
+            after_.push_back(std::move(job));
+            runNow_ = true;
         }
     }
-    return idle_ || (!wasCrowded && Crowded());
+    jobs.clear();
+}
+
+void MeasurementArchive::Writer::RunAfter(Job& job) {
+    if (auto* row = std::get_if<KeepSweep>(&job)) {
+        NoteSweep([index = row->index, sweep = std::move(row->sweep)](SqliteDb& db, int64_t session,
+                                                                      SweepRows& rows) {
+            WriteSweep(db, session, index, sweep, rows);
+        });
+    } else if (auto* p = std::get_if<KeepSweepPoint>(&job)) {
+        NoteSweep([index = p->index, point = p->point, pt = p->p](SqliteDb& db, int64_t,
+                                                                  SweepRows& rows) {
+            WriteSweepPoint(db, index, static_cast<size_t>(point), pt, rows);
+        });
+    } else if (auto* m = std::get_if<MarkRestoreAsked>(&job)) {
+        try {
+            ::MarkRestoreAsked(Db(), m->session);
+        } catch (const SqliteFailure&) {
+            // Offered again at the next start.
+        }
+    } else if (auto* c = std::get_if<KeepCount>(&job)) {
+        try {
+            KeepMeasurements(Db(), c->session, c->measurements);
+        } catch (const SqliteFailure&) {
+            // Counted again next time.
+        }
+    }
+}
+
+void MeasurementArchive::Writer::AnswerFlushes(bool ending) {
+    std::erase_if(flushes_, [&](auto& flush) {
+        const bool written = handled_ >= flush.first;
+        if (written || ending)
+            flush.second.set_value(written);
+        return written || ending;
+    });
+}
+
+void MeasurementArchive::Writer::SettleOpen() {
+    if (openSettledSet_ || !(opened_ || (started_ && failing_ && !retryNow_)))
+        return;
+    openSettledSet_ = true;
+    openPromise_.set_value();
 }
 
 void MeasurementArchive::Writer::Run() {
@@ -407,68 +538,65 @@ void MeasurementArchive::Writer::Run() {
     busyMs_ = options_.busyTimeoutMs;
     if (db_.IsOpen())
         db_.SetBusyTimeout(busyMs_);
-    {
-        std::lock_guard l(m_);
-        started_ = true;
-        doneCv_.notify_all();
-    }
+    started_ = true;
+    SettleOpen();
+    std::deque<Job> incoming;
     for (;;) {
-        std::deque<std::function<void()>> jobs;
-        bool stopping = false;
-        bool sessionDirty = false;
         bool look = false;
-        {
+        for (;;) {
+            {
+                std::lock_guard l(m_);
+                incoming.swap(jobs_);
+                nudged_ = false;
+            }
+            Take(incoming);
+            const auto now = Clock::now();
+            if (stop_ || runNow_)
+                break;
             std::unique_lock l(m_);
-            for (;;) {
-                const auto now = Clock::now();
-                if (stop_ || !jobs_.empty())
+            const auto nudged = [this] { return nudged_; };
+            if (failing_) {
+                if (now >= nextTry_)
                     break;
-                if (failing_) {
-                    if (now >= nextTry_)
-                        break;
-                    cv_.wait_until(l, nextTry_);
-                    continue;
-                }
-                // Awaiting the buffer, what waits is superseded by it.
-                const bool arrivals = !pending_.empty() && !awaitingBuffer_;
-                if (arrivals || !batch.empty() || sessionDirty_) {
-                    const auto due = lastCommit + std::chrono::milliseconds(options_.batchMs);
-                    // So many wait that a source holds back for them: a commit's cost is
-                    // shared by enough rows already, and waiting out the pause would only
-                    // keep the source waiting.
-                    if (now >= due || (arrivals && Crowded()))
-                        break;
-                    cv_.wait_until(l, due);
-                    continue;
-                }
-                idle_ = true;
-                look = cv_.wait_for(l, LookInterval) == std::cv_status::timeout;
-                idle_ = false;
-                if (look)
+                cv_.wait_until(l, nextTry_, nudged);
+                continue;
+            }
+            // Awaiting the buffer, what waits is superseded by it.
+            const bool arrivals = !pending_.empty() && !awaitingBuffer_;
+            if (arrivals || !batch.empty() || sessionDirty_) {
+                const auto due = lastCommit + std::chrono::milliseconds(options_.batchMs);
+                // So many wait that a source holds back for them: a commit's cost is shared by
+                // enough rows already, and waiting out the pause would only keep the source
+                // waiting.
+                if (now >= due || (arrivals && Crowded()))
                     break;
+                cv_.wait_until(l, due, nudged);
+                continue;
             }
-            if (!awaitingBuffer_ || stop_) {
-                if (batch.empty())
-                    batch.swap(pending_);
-                else
-                    batch.insert(batch.end(), pending_.begin(), pending_.end());
-                pending_.clear();
-                std::move(notes_.begin(), notes_.end(), std::back_inserter(batchNotes_));
-                notes_.clear();
-            }
-            taken_ = static_cast<int64_t>(batch.size());
-            jobs.swap(jobs_);
-            stopping = stop_;
-            sessionDirty = sessionDirty_;
+            idle_ = true;
+            look = !cv_.wait_for(l, LookInterval, nudged);
+            idle_ = false;
+            if (look)
+                break;
+        }
+        if (!awaitingBuffer_ || stop_) {
+            taken_ += static_cast<int64_t>(pending_.size());
+            if (batch.empty())
+                batch.swap(pending_);
+            else
+                batch.insert(batch.end(), pending_.begin(), pending_.end());
+            pending_.clear();
+            std::move(notes_.begin(), notes_.end(), std::back_inserter(batchNotes_));
+            notes_.clear();
         }
         // Ending on a signal, another console's lock is waited for briefly: the program is to
         // be gone within two seconds.
-        if (stopping && endSignal_ != 0 && busyMs_ > SignalBusyMs) {
+        if (stop_ && endSignal_ != 0 && busyMs_ > SignalBusyMs) {
             busyMs_ = SignalBusyMs;
             if (db_.IsOpen())
                 db_.SetBusyTimeout(busyMs_);
         }
-        if (!batch.empty() || sessionDirty || failing_) {
+        if (!batch.empty() || sessionDirty_ || failing_) {
             // Counted from the start of this write: when writing takes longer than the pause
             // between commits (a flood of arrivals), the next one starts at once.
             lastCommit = Clock::now();
@@ -477,14 +605,12 @@ void MeasurementArchive::Writer::Run() {
             if (const QString lost = LostFile(); !lost.isEmpty())
                 StartOver(batch, lost);
         }
-        for (auto& job : jobs)
-            job();
-        if (!jobs.empty()) {
-            std::lock_guard l(m_);
-            ran_ += static_cast<int64_t>(jobs.size());
-            doneCv_.notify_all();
-        }
-        if (stopping) {
+        for (Job& job : std::exchange(after_, {}))
+            RunAfter(job);
+        runNow_ = false;
+        AnswerFlushes(false);
+        SettleOpen();
+        if (stop_) {
             std::lock_guard l(m_);
             if (pending_.empty() && jobs_.empty())
                 break;
@@ -499,9 +625,11 @@ void MeasurementArchive::Writer::Run() {
     }
     CloseDb();
     SetSessionLive(options_.path, SessionId(), false);
-    std::lock_guard l(m_);
-    stopped_ = true;
-    doneCv_.notify_all();
+    AnswerFlushes(true);
+    if (!openSettledSet_) {
+        openSettledSet_ = true;
+        openPromise_.set_value();
+    }
 }
 
 void MeasurementArchive::Writer::TryWrite(std::vector<Entry>& batch) {
@@ -520,15 +648,16 @@ void MeasurementArchive::Writer::TryWrite(std::vector<Entry>& batch) {
         const auto handled = static_cast<int64_t>(batch.size());
         batch.clear();
         batchNotes_.clear();
-        std::lock_guard l(m_);
-        taken_ = 0;
         archived_ += written;
         handled_ += handled;
-        lastWritten_ = Clock::now();
-        reason_.clear();
+        lastWritten_ = Clock::now().time_since_epoch().count();
+        {
+            std::lock_guard l(readBackM_);
+            reason_.clear();
+        }
+        writingWell_ = true;
         failing_ = false;
-        first = !std::exchange(opened_, true);
-        doneCv_.notify_all();
+        first = !opened_.exchange(true);
     } catch (const SqliteFailure& f) {
         CloseDb();
         if (f.Damaged()) {
@@ -544,6 +673,12 @@ void MeasurementArchive::Writer::TryWrite(std::vector<Entry>& batch) {
     WriteSweepNotes();
     if (first && options_.onOpened)
         options_.onOpened();
+}
+
+void MeasurementArchive::Writer::NoteSweep(
+    std::function<void(SqliteDb&, int64_t, SweepRows&)> write) {
+    sweepNotes_.push_back(std::move(write));
+    WriteSweepNotes();
 }
 
 void MeasurementArchive::Writer::WriteSweepNotes() {
@@ -565,11 +700,13 @@ void MeasurementArchive::Writer::WriteSweepNotes() {
 }
 
 void MeasurementArchive::Writer::Failed(const QString& reason, bool retryNow) {
-    std::lock_guard l(m_);
-    reason_ = reason;
+    {
+        std::lock_guard l(readBackM_);
+        reason_ = reason;
+        writingWell_ = reason.isEmpty();
+    }
     failing_ = true;
     retryNow_ = retryNow;
-    doneCv_.notify_all();
     nextTry_ = Clock::now() + std::chrono::milliseconds(retryNow ? 0 : options_.retryMs);
 }
 
@@ -580,7 +717,7 @@ void MeasurementArchive::Writer::Tell(const QString& message) const {
 
 void MeasurementArchive::Writer::BindRow(SqliteStatement& insert, int base, const Entry& e,
                                          const ArchiveRow& row) {
-    insert.Bind(base + 1, sessionId_);
+    insert.Bind(base + 1, sessionId_.load());
     insert.Bind(base + 2, int64_t{e.source});
     insert.Bind(base + 3, e.receivedMs);
     insert.Bind(base + 4, row.board);
@@ -619,13 +756,7 @@ void MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
     int64_t downloadAmount = downloadAmount_;
     int64_t downloadFrom = downloadFrom_;
     size_t note = 0;
-    QString port, peer;
-    {
-        std::lock_guard l(m_);
-        port = port_;
-        peer = peer_;
-        sessionDirty_ = false;
-    }
+    sessionDirty_ = false;
     db_.Exec("BEGIN IMMEDIATE");
     try {
         std::array<ArchiveRow, RowsPerInsert> rows;
@@ -644,13 +775,13 @@ void MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
                     downloadFrom = next.Int(0);
                     SqliteStatement forget =
                         db_.Prepare("DELETE FROM download_carried WHERE session = ?1");
-                    forget.Bind(1, sessionId_);
+                    forget.Bind(1, sessionId_.load());
                     forget.Step();
                     SqliteStatement carry = db_.Prepare(
                         "INSERT INTO download_carried (session, first_counter, last_counter) "
                         "VALUES (?1, ?2, ?3)");
                     for (const CounterSpan& run : d.arrived) {
-                        carry.BindAll(sessionId_, run.first, run.first + run.count - 1);
+                        carry.BindAll(sessionId_.load(), run.first, run.first + run.count - 1);
                         carry.Step();
                         carry.Reset();
                     }
@@ -690,9 +821,9 @@ void MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
             updateSession_.BindNull(6);
         }
         updateSession_.Bind(7, bufferFrom);
-        updateSession_.Bind(8, port);
-        updateSession_.Bind(9, peer);
-        updateSession_.Bind(10, sessionId_);
+        updateSession_.Bind(8, port_);
+        updateSession_.Bind(9, peer_);
+        updateSession_.Bind(10, sessionId_.load());
         updateSession_.Bind(11, bufferItems);
         if (downloadFrom != 0) {
             updateSession_.Bind(12, downloadFirst);
@@ -710,7 +841,6 @@ void MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
         insertMany_.Reset();
         updateSession_.Reset();
         sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        std::lock_guard l(m_);
         sessionDirty_ = true;
         throw;
     }
@@ -813,7 +943,6 @@ void MeasurementArchive::Writer::StartSession() {
     if (old != 0)
         SetSessionLive(options_.path, old, false);
     SetSessionLive(options_.path, id, true);
-    std::lock_guard l(m_);
     sessionId_ = id;
     sessionDirty_ = true; // port and peer
 }
@@ -841,7 +970,7 @@ void MeasurementArchive::Writer::MoveAside(std::vector<Entry>& batch) {
         QFile::rename(path + "-wal", aside + "-wal");
         QFile::remove(path + "-shm");
         const int64_t session = SessionId();
-        std::lock_guard l(m_);
+        std::lock_guard l(readBackM_);
         aside_.emplace_back(aside, session);
     }
     if (!moved) {
@@ -899,14 +1028,9 @@ void MeasurementArchive::Writer::AskForBuffer(std::vector<Entry>& batch) {
     freshSession_ = true;
     if (!options_.onRestart)
         return; // goes on with what it holds
-    {
-        std::lock_guard l(m_);
-        // The batch is in the buffer: it comes back with it.
-        handled_ += static_cast<int64_t>(batch.size());
-        taken_ = 0;
-        awaitingBuffer_ = true;
-        doneCv_.notify_all();
-    }
+    // The batch is in the buffer: it comes back with it.
+    handled_ += static_cast<int64_t>(batch.size());
+    awaitingBuffer_ = true;
     batch.clear();
     batchNotes_.clear();
     options_.onRestart();
@@ -947,48 +1071,32 @@ void MeasurementArchive::BufferCleared() {
 }
 
 void MeasurementArchive::DownloadStarted(const DownloadState& download) {
-    writer_->DownloadStarted(download);
+    writer_->Push(Writer::NoteDownload{download, writer_->NowMs()});
 }
 
 void MeasurementArchive::StartAnew(std::span<const TMeasRecord> buffer,
                                    const std::optional<DownloadState>& download) {
-    writer_->StartAnew(buffer, download);
+    writer_->Push(Writer::StartAnew{{buffer.begin(), buffer.end()}, download, writer_->NowMs()});
 }
 
 void MeasurementArchive::EndBySignal(int signal) {
-    writer_->EndBySignal(signal);
+    writer_->Push(Writer::EndBySignal{signal});
 }
 
 void MeasurementArchive::KeepSweep(int index, const Sweep& sweep) {
-    try {
-        writer_->Post([w = writer_.get(), index, sweep] {
-            w->NoteSweep([index, sweep](SqliteDb& db, int64_t session, SweepRows& rows) {
-                WriteSweep(db, session, index, sweep, rows);
-            });
-        });
-    } catch (const Failure&) {
-        // The archive is closing.
-    }
+    writer_->Push(Writer::KeepSweep{index, sweep});
 }
 
 void MeasurementArchive::KeepSweepPoint(int index, int point, const SweepPoint& p) {
-    try {
-        writer_->Post([w = writer_.get(), index, point, p] {
-            w->NoteSweep([index, point, p](SqliteDb& db, int64_t, SweepRows& rows) {
-                WriteSweepPoint(db, index, static_cast<size_t>(point), p, rows);
-            });
-        });
-    } catch (const Failure&) {
-        // The archive is closing.
-    }
+    writer_->Push(Writer::KeepSweepPoint{index, point, p});
 }
 
 void MeasurementArchive::SetPort(const QString& port) {
-    writer_->SetPort(port);
+    writer_->Push(Writer::SetPort{port});
 }
 
 void MeasurementArchive::SetPeer(const QString& peer) {
-    writer_->SetPeer(peer);
+    writer_->Push(Writer::SetPeer{peer});
 }
 
 ArchiveState MeasurementArchive::State() const {
@@ -1006,7 +1114,7 @@ int64_t MeasurementArchive::HandOverSlice() const {
 }
 
 bool MeasurementArchive::Flush(int timeoutMs) {
-    return writer_->Flush(timeoutMs);
+    return writer_->WaitWritten(timeoutMs);
 }
 
 bool MeasurementArchive::WaitOpen(int timeoutMs) {
@@ -1018,7 +1126,7 @@ int64_t MeasurementArchive::SessionId() const {
 }
 
 void MeasurementArchive::Abandon() {
-    writer_->Abandon();
+    writer_->Close(true);
 }
 
 bool MeasurementArchive::Asked(const QString& file, int64_t session) const {
@@ -1085,19 +1193,8 @@ void MeasurementArchive::MarkRestoreAsked(const UncleanSession& session) {
     }
     // Nothing is written into a damaged file; the archive's mark is written after what waits,
     // and this console does not offer the session again meanwhile.
-    if (!session.file.isEmpty())
-        return;
-    try {
-        writer_->Post([w = writer_.get(), id = session.id] {
-            try {
-                ::MarkRestoreAsked(w->Db(), id);
-            } catch (const SqliteFailure&) {
-                // Offered again at the next start.
-            }
-        });
-    } catch (const Failure&) {
-        // The archive is closing.
-    }
+    if (session.file.isEmpty())
+        writer_->Push(Writer::MarkRestoreAsked{session.id});
 }
 
 std::vector<TMeasRecord> MeasurementArchive::LoadSession(int64_t session, bool bufferOnly,
@@ -1131,17 +1228,7 @@ void MeasurementArchive::CountMeasurements(const SessionSummary& session,
         }
         if (n >= 0 && keep) {
             // Written by the writer, after what waits: a small update, once per session.
-            try {
-                writer_->Post([this, id, n] {
-                    try {
-                        KeepMeasurements(writer_->Db(), id, n);
-                    } catch (const SqliteFailure&) {
-                        // Counted again next time.
-                    }
-                });
-            } catch (const Failure&) {
-                // The archive is closing.
-            }
+            writer_->Push(Writer::KeepCount{id, n});
         }
         done(n);
     });

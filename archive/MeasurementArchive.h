@@ -6,20 +6,19 @@
 // the file cannot be written (full disk, read-only folder, locked) the records wait in a bounded
 // queue and the writer tries again every 10 seconds; what the queue cannot hold is counted. A
 // damaged file is moved aside and a new one started; so is one removed or replaced under the
-// writer, which then writes the buffer anew. All writing runs on the writer thread; the readers
+// writer, which then writes the buffer anew. All writing runs on the writer thread, which shares
+// with the others only one queue of typed jobs (arrivals, notes, writes beside them, a flush)
+// that it takes in order, and what it reports back (counts as atomics, its state); the readers
 // below read on connections of their own and never wait for it.
 #include <QString>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <span>
-#include <thread>
 #include <vector>
 
 #include "archive/ArchiveRow.h"
