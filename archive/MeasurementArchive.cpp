@@ -25,8 +25,8 @@
 #include "archive/ArchiveSessions.h"
 #include "archive/ArchiveSweeps.h"
 #include "archive/ConsoleProcess.h"
-#include "archive/Sqlite.h"
 #include "archive/WalCheckpointer.h"
+#include "sqlite/Sqlite.h"
 
 namespace {
 

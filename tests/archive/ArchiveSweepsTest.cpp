@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "archive/MeasurementArchive.h"
-#include "archive/Sqlite.h"
 #include "records/MeasRecord.h"
+#include "sqlite/Sqlite.h"
 #include "support/ArchiveQuery.h"
 
 // Readable failure messages for texts.

@@ -23,8 +23,8 @@
 #include <sys/stat.h>
 
 #include "archive/MeasurementArchive.h"
-#include "archive/Sqlite.h"
 #include "buffer/BufferTestRecords.h"
+#include "sqlite/Sqlite.h"
 #include "support/ArchiveQuery.h"
 #include "support/TestFiles.h"
 

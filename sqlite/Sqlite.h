@@ -1,7 +1,7 @@
 #pragma once
-// A thin layer over SQLite's C API for the measurement archive: a connection and prepared
-// statements that close themselves, and failures that keep SQLite's result code, so that the
-// archive can tell a full disk from a damaged file.
+// A thin layer over SQLite's C API: a connection and prepared statements that close themselves,
+// and failures that keep SQLite's result code, so that the archive can tell a full disk from a
+// damaged file. A floor of its own, below the archive, so that every program may share it.
 #include <QString>
 #include <cstdint>
 #include <span>

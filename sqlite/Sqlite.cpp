@@ -1,4 +1,4 @@
-#include "archive/Sqlite.h"
+#include "sqlite/Sqlite.h"
 
 #include <QFile>
 #include <cstring>
