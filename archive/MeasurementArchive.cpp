@@ -550,6 +550,9 @@ void MeasurementArchive::Writer::Run() {
                 nudged_ = false;
             }
             Take(incoming);
+            // A flush with nothing before it left to write is answered at once.
+            if (after_.empty())
+                AnswerFlushes(false);
             const auto now = Clock::now();
             if (stop_ || runNow_)
                 break;
