@@ -346,6 +346,38 @@ TEST(Archive, ALockedFileIsWaitedForAndAFullQueueIsCounted) {
     EXPECT_EQ(archive.LoadSession(archive.SessionId(), false).size(), 100u);
 }
 
+// The restore offer is read, and answered, while the writer waits for another program's lock:
+// nothing the window asks at start-up waits for the writer.
+TEST(Archive, TheRestoreOfferIsReadAndAnsweredWhileTheWriterWaitsForALock) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("archive.sqlite");
+    {
+        MeasurementArchive crashed(Options(path));
+        crashed.Add(Numbered(1), ArrivalSource::Live);
+        ASSERT_TRUE(crashed.Flush(30000));
+        crashed.Abandon();
+    }
+    ArchiveOptions patient = Options(path);
+    patient.busyTimeoutMs = 600000; // the writer would keep the window waiting for this long
+    MeasurementArchive archive(patient);
+    ASSERT_TRUE(archive.WaitOpen(30000));
+    SqliteDb holder;
+    holder.Open(path, false);
+    holder.Exec("BEGIN EXCLUSIVE");
+    archive.Add(Numbered(2), ArrivalSource::Live);
+    QTest::qWait(200); // the writer is in its batch, waiting for the lock
+    const std::vector<UncleanSession> offers = archive.UncleanSessions();
+    ASSERT_EQ(offers.size(), 1u);
+    EXPECT_EQ(offers[0].items, 1);
+    archive.MarkRestoreAsked(offers[0]);
+    EXPECT_TRUE(archive.UncleanSessions().empty());
+    holder.Exec("COMMIT");
+    ASSERT_TRUE(archive.Flush(30000)); // the answer is written once the lock is let go
+    MeasurementArchive next(Options(path));
+    ASSERT_TRUE(next.WaitOpen(30000));
+    EXPECT_TRUE(next.UncleanSessions().empty());
+}
+
 TEST(Archive, AWriterBehindAsksForAPauseAndWritesEverything) {
     QTemporaryDir dir;
     const QString path = dir.filePath("archive.sqlite");
