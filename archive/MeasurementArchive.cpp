@@ -503,8 +503,9 @@ void MeasurementArchive::Writer::RunAfter(Job& job) {
     } else if (auto* m = std::get_if<MarkRestoreAsked>(&job)) {
         try {
             ::MarkRestoreAsked(Db(), m->session);
-        } catch (const SqliteFailure&) {
-            // Offered again at the next start.
+        } catch (const SqliteFailure& f) {
+            // Told as the answer's own failure was; offered again at the next start.
+            Tell(f.text());
         }
     } else if (auto* c = std::get_if<KeepCount>(&job)) {
         try {
