@@ -374,19 +374,14 @@ TEST(SystemConfigPage, ControlsAsDescribed) {
 TEST(DownloadPage, ControlsAsDescribed) {
     QWidget page;
     const DownloadPage c = BuildDownloadPage(&page);
-    const char* dl = pages::download::DownloadTitle;
-    const char* size = "Data Size: ";
-    CheckRows<DownloadPage>(&page, c, pages::download::DownloadRows, dl);
-    CheckControls(&page, {
-                             {"AmountTx", Kind::Label, "X", dl},
-                             {"DwnBtn", Kind::Button, "Download into buffer", dl},
-                             {"DwnProgressTx", Kind::Label, "", dl},
-                             {"DwnMissingTx", Kind::Label, "", dl},
-                             {"DwnMissingBtn", Kind::Button, "Download missing", dl},
-                             {"SizeTx", Kind::Label, "X", size},
-                             {"GetSizeBtn", Kind::Button, "Get ", size},
-                             {"FormatBtn", Kind::Button, "Clear internal memory", size},
-                         });
+    using namespace pages::download;
+    CheckRows<DownloadPage>(&page, c, DownloadRows, DownloadTitle);
+    CheckTextRows(&page, c, AmountLabels, DownloadTitle);
+    CheckTextRows(&page, c, DownloadButtons, DownloadTitle);
+    CheckTextRows(&page, c, ProgressLabels, DownloadTitle);
+    CheckTextRows(&page, c, MissingButtons, DownloadTitle);
+    CheckTextRows(&page, c, SizeLabels, SizeTitle);
+    CheckTextRows(&page, c, SizeButtons, SizeTitle);
 }
 
 // ----------------------------------------------------------------------------------------
