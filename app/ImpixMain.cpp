@@ -243,7 +243,7 @@ void TFImpixMain::VersionInfoBtnClick() {
 }
 
 void TFImpixMain::ComSettingsBtnClick() {
-    ShowSettings(MB->RS232);
+    ShowSettings(MB->SerialPort());
 }
 
 void TFImpixMain::ErrorDlg(const QString& msg) {

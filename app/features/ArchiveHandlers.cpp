@@ -117,7 +117,7 @@ void TFImpixMain::ShowArchiveState() {
 
 void TFImpixMain::NoteArchivePort() {
     if (archive_ && MB)
-        archive_->SetPort(MB->RS232.GetPortName());
+        archive_->SetPort(MB->SerialPort().GetPortName());
 }
 
 void TFImpixMain::HookArchive(ArchiveOptions& options) {

@@ -57,23 +57,23 @@ void TFImpixMain::ConnectSettingsHandlers() {
     for (int k = 1; k <= 16; ++k)
         OnClick(QString("Ch%1SelChck").arg(k), [this] { ChXSelChckClick(); });
     OnClick("ClearSelectionBtn", [this] {
-        MB->ElectrodeMask[static_cast<size_t>(ItemIndex("BoardGrp"))] = 0;
+        MB->SetBoardMask(ItemIndex("BoardGrp"), 0);
         ShowBoardMask();
     });
     OnClick("SetSelectionBtn", [this] {
-        MB->ElectrodeMask[static_cast<size_t>(ItemIndex("BoardGrp"))] = 0xFFFF;
+        MB->SetBoardMask(ItemIndex("BoardGrp"), 0xFFFF);
         ShowBoardMask();
     });
 }
 
 void TFImpixMain::BoardGrpClick() {
     const int i = ItemIndex("BoardGrp");
-    ShowChannelMask(MB ? MB->ElectrodeMask[static_cast<size_t>(i)] : 0);
+    ShowChannelMask(MB ? MB->BoardMask(i) : 0);
     SetText("ChannelGrp", QString(" Board %1 ").arg(i + 1));
 }
 
 void TFImpixMain::ShowBoardMask() {
-    ShowChannelMask(MB->ElectrodeMask[static_cast<size_t>(ItemIndex("BoardGrp"))]);
+    ShowChannelMask(MB->BoardMask(ItemIndex("BoardGrp")));
 }
 
 void TFImpixMain::ShowChannelMask(uint16_t mask) {
@@ -96,7 +96,7 @@ uint16_t TFImpixMain::ReadChannelMask() const {
 void TFImpixMain::ChXSelChckClick() {
     if (showingMask_)
         return;
-    MB->ElectrodeMask[static_cast<size_t>(ItemIndex("BoardGrp"))] = ReadChannelMask();
+    MB->SetBoardMask(ItemIndex("BoardGrp"), ReadChannelMask());
 }
 
 void TFImpixMain::SetTimeBtnClick() {

@@ -33,11 +33,11 @@ protected:
         window = std::make_unique<TFImpixMain>(format);
         link = std::make_unique<TMB>(*window);
         window->SetLink(link.get());
-        link->RS232.DeviceFolder = devDir.path() + "/";
-        link->RS232.ConfigFile.clear();
+        link->SerialPort().DeviceFolder = devDir.path() + "/";
+        link->SerialPort().ConfigFile.clear();
         link->MBCreate();
         // The creation handler set the configuration file; the test keeps the defaults.
-        link->RS232.ConfigFile.clear();
+        link->SerialPort().ConfigFile.clear();
         window->show();
     }
 
