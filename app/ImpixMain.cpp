@@ -50,7 +50,10 @@ constexpr PageDef PageDefs[] = {
 };
 } // namespace
 
-TFImpixMain::TFImpixMain(const FormatSettings& format) : Ex(nullptr, format), format_(format) {
+TFImpixMain::TFImpixMain(const FormatSettings& format, const ConsoleOptions& options,
+                         const QString& fleetConninfo)
+    : Ex(nullptr, format), format_(format), MB(std::make_unique<TMB>(*this)),
+      fleetConninfo_(fleetConninfo) {
     setObjectName("FImpixMain");
     // First to hear of the pool: the item count is shown before the table and the plots follow.
     ListenTo(&Pool);
@@ -58,6 +61,7 @@ TFImpixMain::TFImpixMain(const FormatSettings& format) : Ex(nullptr, format), fo
     IndexControls();
     poolItemsTx_ = C<QLabel>("PoolItemsTx");
     ConnectHandlers();
+    ConfigureServer(options);
     // FormCreate: the record streams start empty; the server is idle.
     SetText("SocketStateLabel", "Idle");
 }

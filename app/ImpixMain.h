@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/ConsoleOptions.h"
 #include "archive/ArchiveRow.h"
 #include "base/FormatSettings.h"
 #include "buffer/DownloadTracker.h"
@@ -37,17 +38,15 @@ class SweepWindow;
 class TFImpixMain : public QMainWindow, public ConsoleView, private RecordStreamListener {
     Q_OBJECT
 public:
-    // FormCreate: builds the window, empties the record streams.
-    explicit TFImpixMain(const FormatSettings& format = FormatSettings::system());
+    // FormCreate: builds the window and its link module (which reports to it), empties the
+    // record streams. The report server takes what `options` say of it; `fleetConninfo` is the
+    // collector's database ("": nothing is connected).
+    explicit TFImpixMain(const FormatSettings& format = FormatSettings::system(),
+                         const ConsoleOptions& options = {}, const QString& fleetConninfo = {});
     ~TFImpixMain() override;
 
-    // The link module, created after the window.
-    void SetLink(TMB* mb) { MB = mb; }
-    // The report server's port, 4000 unless the command line names another (tests, labs).
-    void SetReportPort(quint16 port);
-    // The report server, for what the command line sets beyond the port.
-    ReportServer& Server() { return *server_; }
-    TMB* Link() const { return MB; }
+    // The window's link module; it lives as long as the window.
+    TMB& Link() { return *MB; }
 
     // ConsoleView
     void ShowConnectionState(bool connected) override;
@@ -118,8 +117,10 @@ public:
     void SaveBufBtnAllClick();
     void SavePoolRange(int64_t from, int64_t to);
 
-    // Measurement archive: none with --no-archive. It must outlive the window.
-    void SetArchive(MeasurementArchive* archive);
+    // Start-up, once the link has opened its port: the measurement archive (none with
+    // --no-archive; it must outlive the window) is shown and given the port's name, and when
+    // it opened in time (`opened`) the restore is offered.
+    void StartArchive(MeasurementArchive* archive, bool opened);
     // Fills the archive's hooks: its messages are shown, and when it starts anew it is given
     // the buffer, both on this window's thread.
     void HookArchive(ArchiveOptions& options);
@@ -140,9 +141,7 @@ public:
     // Trend view: a window on the board and channel (1-based) that follows the buffer.
     void TrendBtnClick();
     void OpenTrend(int board, int channel);
-    // Fleet view: the collector's database (--fleet, or the string saved from its window; none:
-    // nothing is connected). "Fleet..." opens the one window "Fleet".
-    void SetFleet(const QString& conninfo) { fleetConninfo_ = conninfo; }
+    // Fleet view: "Fleet..." opens the one window "Fleet" on the collector's database.
     void FleetBtnClick();
     // Frequency sweeps: this session's, every point kept; "Sweeps..." shows them.
     SweepRecorder& Sweeps() const { return *sweeps_; }
@@ -172,10 +171,13 @@ private:
     void ConnectSettingsHandlers();
     void ConnectBufferHandlers();
     void ConnectServerHandlers();
+    // What the command line sets of the report server (tests, labs).
+    void ConfigureServer(const ConsoleOptions& options);
     void ConnectDownloadHandlers();
     void ShowDownloadState();
     void ConnectExportHandlers();
     void ConnectArchiveHandlers();
+    void SetArchive(MeasurementArchive* archive);
     void ShowArchiveState();
     // The archive lost its file: the buffer and its download for the new one.
     void GiveArchiveTheBuffer();
@@ -203,8 +205,8 @@ private:
     // The newest row of the table selected and scrolled into view, as its rows grow.
     void FollowNewestRow();
 
-    TMB* MB = nullptr;
     FormatSettings format_;
+    const std::unique_ptr<TMB> MB;
     QHash<QString, QWidget*> controls_;
     bool shown_ = false;
     bool showingMask_ = false;

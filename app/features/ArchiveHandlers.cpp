@@ -98,6 +98,15 @@ void TFImpixMain::ConnectArchiveHandlers() {
             [this] { Guarded([this] { ShowArchiveState(); }); });
 }
 
+void TFImpixMain::StartArchive(MeasurementArchive* archive, bool opened) {
+    SetArchive(archive);
+    Guarded([this, opened] {
+        NoteArchivePort();
+        if (opened)
+            OfferRestore();
+    });
+}
+
 void TFImpixMain::SetArchive(MeasurementArchive* archive) {
     archive_ = archive;
     C<QPushButton>("HistoryBtn")->setEnabled(archive_ != nullptr);

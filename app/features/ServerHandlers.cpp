@@ -12,8 +12,14 @@
 #include "widgets/PreviewPlot.h"
 #include "widgets/SpinEdit.h"
 
-void TFImpixMain::SetReportPort(quint16 port) {
-    server_->SetPort(port);
+void TFImpixMain::ConfigureServer(const ConsoleOptions& options) {
+    if (options.reportPort != 0)
+        server_->SetPort(options.reportPort);
+    if (!options.reportListen.isNull())
+        server_->SetListenAddress(options.reportListen);
+    server_->SetAllowedPeers(options.reportAllow);
+    if (options.reportIdleSeconds > 0)
+        server_->SetIdleTimeout(std::chrono::seconds(options.reportIdleSeconds));
 }
 
 void TFImpixMain::ConnectServerHandlers() {

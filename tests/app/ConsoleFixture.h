@@ -20,7 +20,7 @@ protected:
         scripted::Reset();
     }
     void TearDown() override {
-        link.reset();
+        link = nullptr;
         window.reset();
         scripted::SetActive(false);
     }
@@ -31,8 +31,7 @@ protected:
             ASSERT_TRUE(LinkDevice(devDir.path(), 2, pty.SlavePath()));
         }
         window = std::make_unique<TFImpixMain>(format);
-        link = std::make_unique<TMB>(*window);
-        window->SetLink(link.get());
+        link = &window->Link();
         link->SerialPort().DeviceFolder = devDir.path() + "/";
         link->SerialPort().ConfigFile.clear();
         link->MBCreate();
@@ -58,5 +57,5 @@ protected:
     QTemporaryDir devDir;
     PtyDevice pty;
     std::unique_ptr<TFImpixMain> window;
-    std::unique_ptr<TMB> link;
+    TMB* link = nullptr; // the window's
 };
