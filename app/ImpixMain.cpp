@@ -15,6 +15,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "app/features/FleetController.h"
 #include "app/pages/Looks.h"
 #include "app/pages/Pages.h"
 #include "app/script/ControlText.h"
@@ -52,8 +53,7 @@ constexpr PageDef PageDefs[] = {
 
 TFImpixMain::TFImpixMain(const FormatSettings& format, const ConsoleOptions& options,
                          const QString& fleetConninfo)
-    : Ex(nullptr, format), format_(format), MB(std::make_unique<TMB>(*this)),
-      fleetConninfo_(fleetConninfo) {
+    : Ex(nullptr, format), format_(format), MB(std::make_unique<TMB>(*this)) {
     setObjectName("FImpixMain");
     // First to hear of the pool: the item count is shown before the table and the plots follow.
     ListenTo(&Pool);
@@ -62,6 +62,11 @@ TFImpixMain::TFImpixMain(const FormatSettings& format, const ConsoleOptions& opt
     poolItemsTx_ = C<QLabel>("PoolItemsTx");
     ConnectHandlers();
     ConfigureServer(options);
+    // The fleet view's handlers are its controller's, a child of the window.
+    new FleetController(
+        C<QAbstractButton>("FleetBtn"), fleetConninfo,
+        [this](std::span<const TMeasRecord> records) { AddRecords(records, ArrivalSource::Fleet); },
+        this);
     // FormCreate: the record streams start empty; the server is idle.
     SetText("SocketStateLabel", "Idle");
 }
@@ -190,7 +195,6 @@ void TFImpixMain::ConnectHandlers() {
     ConnectExportHandlers();
     ConnectArchiveHandlers();
     ConnectTrendHandlers();
-    ConnectFleetHandlers();
     ConnectSweepHandlers();
 }
 

@@ -5,7 +5,6 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
-#include <QPointer>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -141,8 +140,6 @@ public:
     // Trend view: a window on the board and channel (1-based) that follows the buffer.
     void TrendBtnClick();
     void OpenTrend(int board, int channel);
-    // Fleet view: "Fleet..." opens the one window "Fleet" on the collector's database.
-    void FleetBtnClick();
     // Frequency sweeps: this session's, every point kept; "Sweeps..." shows them.
     SweepRecorder& Sweeps() const { return *sweeps_; }
     void SweepBtnClick();
@@ -191,7 +188,6 @@ private:
     // Arrivals held while the restore question was open or a hand-over ran, in their order.
     void ReleaseHeldArrivals();
     void ConnectTrendHandlers();
-    void ConnectFleetHandlers();
     void ConnectSweepHandlers();
     // The silence timer runs until the running sweep's deadline.
     void ArmSweepSilence();
@@ -233,6 +229,4 @@ private:
     int64_t feedEnd_ = 0;
     std::deque<std::pair<int64_t, ArrivalSource>> feedRuns_;
     bool feedQueued_ = false;
-    QString fleetConninfo_;
-    QPointer<QWidget> fleetWindow_;
 };
