@@ -61,7 +61,7 @@ TFImpixMain::TFImpixMain(const FormatSettings& format, const ConsoleOptions& opt
     IndexControls();
     poolItemsTx_ = C<QLabel>("PoolItemsTx");
     ConnectHandlers();
-    ConfigureServer(options);
+    ConnectServerHandlers(options);
     // The fleet view's handlers are its controller's, a child of the window.
     new FleetController(
         C<QAbstractButton>("FleetBtn"), fleetConninfo,
@@ -190,7 +190,7 @@ void TFImpixMain::ConnectHandlers() {
             [this](int) { Guarded([this] { ConGrpClick(); }); });
     ConnectSettingsHandlers();
     ConnectBufferHandlers();
-    ConnectServerHandlers();
+    ConnectPreviewHandlers();
     ConnectDownloadHandlers();
     ConnectExportHandlers();
     ConnectArchiveHandlers();

@@ -30,7 +30,6 @@ class BufferTableModel;
 class MeasurementArchive;
 struct ArchiveOptions;
 class PreviewPlot;
-class ReportServer;
 class SweepRecorder;
 class SweepWindow;
 
@@ -135,8 +134,6 @@ public:
 
     // Preview.
     void PwBrdEdChange();
-    // RefusedSendersTx and its tooltip, from the report server.
-    void ShowRefusedSenders();
     // Trend view: a window on the board and channel (1-based) that follows the buffer.
     void TrendBtnClick();
     void OpenTrend(int board, int channel);
@@ -167,9 +164,9 @@ private:
     void ConnectHandlers();
     void ConnectSettingsHandlers();
     void ConnectBufferHandlers();
-    void ConnectServerHandlers();
-    // What the command line sets of the report server (tests, labs).
-    void ConfigureServer(const ConsoleOptions& options);
+    // The report server's controller, with what the command line sets of the server.
+    void ConnectServerHandlers(const ConsoleOptions& options);
+    void ConnectPreviewHandlers();
     void ConnectDownloadHandlers();
     void ShowDownloadState();
     void ConnectExportHandlers();
@@ -210,7 +207,6 @@ private:
     QLabel* poolItemsTx_ = nullptr;
     std::unique_ptr<BufferTableModel> bufferModel_;
     PreviewPlot* plot_ = nullptr;
-    ReportServer* server_ = nullptr;
     QTimer* downloadTimer_ = nullptr;
     QElapsedTimer downloadClock_;
     bool requestingGaps_ = false;

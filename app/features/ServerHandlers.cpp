@@ -1,9 +1,10 @@
-// The GPRS report server on the "pg_GPRS" page and the data preview plot.
-#include <QGridLayout>
+// The GPRS report server on the "pg_GPRS" page (its controller and what it needs of the
+// window and the link), its item counts, and the data preview plot.
+#include <QAbstractButton>
 #include <QGroupBox>
-#include <QLabel>
 
 #include "app/ImpixMain.h"
+#include "app/features/ServerController.h"
 #include "archive/MeasurementArchive.h"
 #include "base/EventGuard.h"
 #include "base/Rounding.h"
@@ -12,17 +13,7 @@
 #include "widgets/PreviewPlot.h"
 #include "widgets/SpinEdit.h"
 
-void TFImpixMain::ConfigureServer(const ConsoleOptions& options) {
-    if (options.reportPort != 0)
-        server_->SetPort(options.reportPort);
-    if (!options.reportListen.isNull())
-        server_->SetListenAddress(options.reportListen);
-    server_->SetAllowedPeers(options.reportAllow);
-    if (options.reportIdleSeconds > 0)
-        server_->SetIdleTimeout(std::chrono::seconds(options.reportIdleSeconds));
-}
-
-void TFImpixMain::ConnectServerHandlers() {
+void TFImpixMain::ConnectServerHandlers(const ConsoleOptions& options) {
     ReportServer::Hooks hooks;
     hooks.reportItem = [this](ReportServer::Item item) { MB->ReportItem(item); };
     hooks.reportItemCount = [this] { return static_cast<int64_t>(ReportItemCount); };
@@ -35,30 +26,14 @@ void TFImpixMain::ConnectServerHandlers() {
     // A report that comes faster than the archive can write waits in the connection instead of
     // leaving measurements out of the archive, and while restored items go to it.
     hooks.holdBack = [this] { return archive_ && (archive_->Behind() || FeedingArchive()); };
-    hooks.peerRefused = [this] { ShowRefusedSenders(); };
-    server_ = new ReportServer(std::move(hooks), this);
-    OnClick("RunServerBtn", [this] { server_->Run(); });
-    OnClick("StopServerBtn", [this] { server_->Stop(); });
+    auto* server = new ServerController(
+        C<QGroupBox>("ServerBox"), C<QAbstractButton>("RunServerBtn"),
+        C<QAbstractButton>("StopServerBtn"), std::move(hooks), options, format_, this);
+    for (QWidget* label : server->AddedControls())
+        controls_.insert(label->objectName(), label);
+}
 
-    // Rows of their own below the specified ones: report items dropped (a date that cannot
-    // exist, a board or channel the logger lacks) and senders refused (outside --report-allow).
-    auto* box = C<QGroupBox>("ServerBox");
-    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
-        const auto addRow = [&](const char* captionName, const char* caption, const char* name) {
-            auto* captionLabel = new QLabel(caption, box);
-            captionLabel->setObjectName(captionName);
-            auto* value = new QLabel("0", box);
-            value->setObjectName(name);
-            const int row = grid->rowCount();
-            grid->addWidget(captionLabel, row, 0);
-            grid->addWidget(value, row, 1);
-            controls_.insert(captionLabel->objectName(), captionLabel);
-            controls_.insert(value->objectName(), value);
-        };
-        addRow("DroppedCaptionTx", "Dropped items:", "DroppedItemsTx");
-        addRow("RefusedCaptionTx", "Refused senders:", "RefusedSendersTx");
-    }
-
+void TFImpixMain::ConnectPreviewHandlers() {
     plot_->SetPool(&Pool);
     plot_->SetTextOutputs([this](const QString& t) { SetText("ChannelDwTx", t); },
                           [this](const QString& t) { SetText("BoardDwTx", t); });
@@ -73,12 +48,6 @@ void TFImpixMain::CountReportItem() {
 void TFImpixMain::CountDroppedReportItem() {
     ++DroppedReportItems;
     SetText("DroppedItemsTx", QString::number(DroppedReportItems));
-}
-
-void TFImpixMain::ShowRefusedSenders() {
-    auto* label = C<QLabel>("RefusedSendersTx");
-    label->setText(QString::number(server_->RefusedPeers()));
-    label->setToolTip(server_->RefusedHint(format_));
 }
 
 void TFImpixMain::PwBrdEdChange() {
