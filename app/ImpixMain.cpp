@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "app/features/FleetController.h"
+#include "app/features/SweepController.h"
 #include "app/pages/Looks.h"
 #include "app/pages/Pages.h"
 #include "app/script/ControlText.h"
@@ -62,6 +63,8 @@ TFImpixMain::TFImpixMain(const FormatSettings& format, const ConsoleOptions& opt
     poolItemsTx_ = C<QLabel>("PoolItemsTx");
     ConnectHandlers();
     ConnectServerHandlers(options);
+    sweeps_ = new SweepController(
+        C<QAbstractButton>("SweepBtn"), [this] { return archive_; }, this);
     // The fleet view's handlers are its controller's, a child of the window.
     new FleetController(
         C<QAbstractButton>("FleetBtn"), fleetConninfo,
@@ -195,7 +198,6 @@ void TFImpixMain::ConnectHandlers() {
     ConnectExportHandlers();
     ConnectArchiveHandlers();
     ConnectTrendHandlers();
-    ConnectSweepHandlers();
 }
 
 void TFImpixMain::showEvent(QShowEvent* event) {
@@ -286,4 +288,22 @@ void TFImpixMain::SetChecked(const QString& name, bool on) {
 
 int TFImpixMain::ItemIndex(const QString& name) const {
     return C<RadioGroup>(name)->ItemIndex();
+}
+
+// Frequency sweeps: what the link reports of them goes to their controller.
+
+SweepRecorder& TFImpixMain::Sweeps() const {
+    return sweeps_->Recorder();
+}
+
+void TFImpixMain::FreqParamsExchanged(const FreqParamsCodes& codes) {
+    sweeps_->SettingsExchanged(codes);
+}
+
+void TFImpixMain::FreqMeasureStarted() {
+    sweeps_->StartSent();
+}
+
+void TFImpixMain::SweepPointDecoded(const MeasValues& point) {
+    sweeps_->PointDecoded(point);
 }

@@ -30,8 +30,8 @@ class BufferTableModel;
 class MeasurementArchive;
 struct ArchiveOptions;
 class PreviewPlot;
+class SweepController;
 class SweepRecorder;
-class SweepWindow;
 
 class TFImpixMain : public QMainWindow, public ConsoleView, private RecordStreamListener {
     Q_OBJECT
@@ -137,9 +137,8 @@ public:
     // Trend view: a window on the board and channel (1-based) that follows the buffer.
     void TrendBtnClick();
     void OpenTrend(int board, int channel);
-    // Frequency sweeps: this session's, every point kept; "Sweeps..." shows them.
-    SweepRecorder& Sweeps() const { return *sweeps_; }
-    void SweepBtnClick();
+    // Frequency sweeps: this session's, every point kept (their controller's).
+    SweepRecorder& Sweeps() const;
 
     // Download progress and its gaps.
     DownloadTracker Download;
@@ -185,9 +184,6 @@ private:
     // Arrivals held while the restore question was open or a hand-over ran, in their order.
     void ReleaseHeldArrivals();
     void ConnectTrendHandlers();
-    void ConnectSweepHandlers();
-    // The silence timer runs until the running sweep's deadline.
-    void ArmSweepSilence();
     // Runs the handler for the button's clicks through the event guard.
     void OnClick(const QString& button, std::function<void()> handler);
     // The pool's notifications: the item count and the newest row of the table.
@@ -212,9 +208,7 @@ private:
     bool requestingGaps_ = false;
     QString exportedWorkbook_; // what "Open" opens
     MeasurementArchive* archive_ = nullptr;
-    SweepRecorder* sweeps_ = nullptr;
-    QTimer* sweepSilence_ = nullptr;
-    SweepWindow* sweepWindow_ = nullptr;
+    SweepController* sweeps_ = nullptr;
     QTimer* archiveTimer_ = nullptr;
     // While the restore question is open, arrivals wait here to follow the restored items.
     bool holdArrivals_ = false;

@@ -286,7 +286,7 @@ void TFImpixMain::OfferRestore() {
             },
             false);
         AddRecords(restored.records, ArrivalSource::Restored);
-        sweeps_->Restore(restored.sweeps);
+        Sweeps().Restore(restored.sweeps);
         if (restored.download) {
             const DownloadState& d = *restored.download;
             Download.Restore(d.first, d.amount, d.arrived, downloadClock_.elapsed());
@@ -346,5 +346,5 @@ void TFImpixMain::HistoryBtnClick() {
     if (!loaded)
         return;
     AddRecords(records, ArrivalSource::Restored);
-    sweeps_->Restore(archive_->LoadSweeps(chosen.id));
+    Sweeps().Restore(archive_->LoadSweeps(chosen.id));
 }

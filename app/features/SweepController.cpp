@@ -1,68 +1,72 @@
-// Frequency sweeps: what the link reports of them goes to the session's recorder, which ends a
-// silent sweep on a timer, and on into the archive; "Sweeps..." on the "Freq Range" page opens
-// the window that shows them.
-#include <QTimer>
+#include "app/features/SweepController.h"
 
-#include "app/ImpixMain.h"
+#include <QAbstractButton>
+#include <algorithm>
+#include <utility>
+
 #include "app/features/SweepWindow.h"
 #include "archive/MeasurementArchive.h"
 #include "base/EventGuard.h"
-#include "sweep/SweepRecorder.h"
 
-void TFImpixMain::ConnectSweepHandlers() {
-    sweeps_ = new SweepRecorder(&QDateTime::currentDateTimeUtc, this);
-    sweepSilence_ = new QTimer(this);
-    sweepSilence_->setSingleShot(true);
-    connect(sweepSilence_, &QTimer::timeout, this, [this] {
+SweepController::SweepController(QAbstractButton* sweepBtn, ArchiveSource archive, QWidget* owner)
+    : QObject(owner), owner_(owner), archive_(std::move(archive)),
+      recorder_(&QDateTime::currentDateTimeUtc) {
+    silence_.setSingleShot(true);
+    connect(&silence_, &QTimer::timeout, this, [this] {
         Guarded([this] {
-            sweeps_->TimePassed();
-            ArmSweepSilence();
+            recorder_.TimePassed();
+            ArmSilence();
         });
     });
-    OnClick("SweepBtn", [this] { SweepBtnClick(); });
+    connect(sweepBtn, &QAbstractButton::clicked, this,
+            [this] { Guarded([this] { SweepBtnClick(); }); });
     // Into the archive as they change, as measurements go there.
     const auto keep = [this](int sweep) {
-        if (archive_)
-            archive_->KeepSweep(sweep, sweeps_->Sweeps()[static_cast<size_t>(sweep)]);
+        if (MeasurementArchive* archive = archive_())
+            archive->KeepSweep(sweep, recorder_.Sweeps()[static_cast<size_t>(sweep)]);
     };
-    connect(sweeps_, &SweepRecorder::SweepStarted, this, keep);
-    connect(sweeps_, &SweepRecorder::SweepEnded, this, keep);
-    connect(sweeps_, &SweepRecorder::SweepFitted, this, keep);
-    connect(sweeps_, &SweepRecorder::PointAppended, this, [this](int sweep, int point) {
-        if (archive_)
-            archive_->KeepSweepPoint(
+    connect(&recorder_, &SweepRecorder::SweepStarted, this, keep);
+    connect(&recorder_, &SweepRecorder::SweepEnded, this, keep);
+    connect(&recorder_, &SweepRecorder::SweepFitted, this, keep);
+    connect(&recorder_, &SweepRecorder::PointAppended, this, [this](int sweep, int point) {
+        if (MeasurementArchive* archive = archive_())
+            archive->KeepSweepPoint(
                 sweep, point,
-                sweeps_->Sweeps()[static_cast<size_t>(sweep)].points[static_cast<size_t>(point)]);
+                recorder_.Sweeps()[static_cast<size_t>(sweep)].points[static_cast<size_t>(point)]);
     });
 }
 
-void TFImpixMain::ArmSweepSilence() {
-    const std::optional<QDateTime> deadline = sweeps_->SilenceDeadline();
+SweepController::~SweepController() {
+    delete sweepWindow_;
+}
+
+void SweepController::ArmSilence() {
+    const std::optional<QDateTime> deadline = recorder_.SilenceDeadline();
     if (!deadline) {
-        sweepSilence_->stop();
+        silence_.stop();
         return;
     }
     const qint64 ms = QDateTime::currentDateTimeUtc().msecsTo(*deadline);
-    sweepSilence_->start(static_cast<int>(std::clamp<qint64>(ms + 1, 0, SweepRecorder::SilenceMs)));
+    silence_.start(static_cast<int>(std::clamp<qint64>(ms + 1, 0, SweepRecorder::SilenceMs)));
 }
 
-void TFImpixMain::FreqParamsExchanged(const FreqParamsCodes& codes) {
-    sweeps_->SettingsExchanged(codes);
+void SweepController::SettingsExchanged(const FreqParamsCodes& codes) {
+    recorder_.SettingsExchanged(codes);
 }
 
-void TFImpixMain::FreqMeasureStarted() {
-    sweeps_->StartSent();
-    ArmSweepSilence();
+void SweepController::StartSent() {
+    recorder_.StartSent();
+    ArmSilence();
 }
 
-void TFImpixMain::SweepPointDecoded(const MeasValues& point) {
-    sweeps_->PointDecoded(point);
-    ArmSweepSilence();
+void SweepController::PointDecoded(const MeasValues& point) {
+    recorder_.PointDecoded(point);
+    ArmSilence();
 }
 
-void TFImpixMain::SweepBtnClick() {
+void SweepController::SweepBtnClick() {
     if (!sweepWindow_)
-        sweepWindow_ = new SweepWindow(*sweeps_, this);
+        sweepWindow_ = new SweepWindow(recorder_, owner_);
     sweepWindow_->show();
     sweepWindow_->raise();
     sweepWindow_->activateWindow();
