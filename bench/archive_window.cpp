@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/ImpixMain.h"
+#include "app/script/NamedControl.h"
 #include "archive/MeasurementArchive.h"
 #include "archive_bench.h"
 #include "base/ScriptedDialogs.h"
@@ -28,7 +29,8 @@ struct Console {
         scripted::SetActive(true); // a dialog answers itself
         window.StartArchive(archive, false);
         window.show();
-        window.C<QTabWidget>("PageCtrl")->setCurrentWidget(window.Control("BufSh"));
+        NamedControl<QTabWidget>(&window, "PageCtrl")
+            ->setCurrentWidget(NamedControl(&window, "BufSh"));
         QApplication::processEvents();
     }
 };

@@ -45,11 +45,9 @@ void ServerController::AddRows(QGroupBox* box) {
         const int row = grid->rowCount();
         grid->addWidget(captionLabel, row, 0);
         grid->addWidget(value, row, 1);
-        added_.push_back(captionLabel);
-        added_.push_back(value);
         return value;
     };
-    addRow("DroppedCaptionTx", "Dropped items:", "DroppedItemsTx");
+    droppedItemsTx_ = addRow("DroppedCaptionTx", "Dropped items:", "DroppedItemsTx");
     refusedSendersTx_ = addRow("RefusedCaptionTx", "Refused senders:", "RefusedSendersTx");
 }
 

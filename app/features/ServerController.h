@@ -4,7 +4,6 @@
 // of its own below the specified ones: report items dropped (a date that cannot exist, a board
 // or channel the logger lacks) and senders refused (outside --report-allow).
 #include <QObject>
-#include <vector>
 
 #include "app/ConsoleOptions.h"
 #include "base/FormatSettings.h"
@@ -13,7 +12,6 @@
 class QAbstractButton;
 class QGroupBox;
 class QLabel;
-class QWidget;
 
 class ServerController : public QObject {
 public:
@@ -24,9 +22,8 @@ public:
                      ReportServer::Hooks hooks, const ConsoleOptions& options,
                      const FormatSettings& format, QObject* owner);
 
-    // The labels of the rows added (DroppedCaptionTx, DroppedItemsTx, RefusedCaptionTx,
-    // RefusedSendersTx), which scripts find by name as any other control.
-    const std::vector<QWidget*>& AddedControls() const { return added_; }
+    // The count of report items dropped, which the window keeps up to date.
+    QLabel* DroppedItemsTx() const { return droppedItemsTx_; }
 
 private:
     void AddRows(QGroupBox* box);
@@ -35,6 +32,6 @@ private:
 
     FormatSettings format_;
     ReportServer* server_ = nullptr;
+    QLabel* droppedItemsTx_ = nullptr;
     QLabel* refusedSendersTx_ = nullptr;
-    std::vector<QWidget*> added_;
 };

@@ -1,7 +1,8 @@
 // The GPRS report server on the "pg_GPRS" page (its controller and what it needs of the
 // window and the link), its item counts, and the data preview plot.
-#include <QAbstractButton>
 #include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
 
 #include "app/ImpixMain.h"
 #include "app/features/ServerController.h"
@@ -17,8 +18,8 @@ void TFImpixMain::ConnectServerHandlers(const ConsoleOptions& options) {
     ReportServer::Hooks hooks;
     hooks.reportItem = [this](ReportServer::Item item) { MB->ReportItem(item); };
     hooks.reportItemCount = [this] { return static_cast<int64_t>(ReportItemCount); };
-    hooks.stateText = [this](const QString& text) { SetText("SocketStateLabel", text); };
-    hooks.countText = [this](const QString& text) { SetText("CntLabel", text); };
+    hooks.stateText = [this](const QString& text) { connection_.SocketStateLabel->setText(text); };
+    hooks.countText = [this](const QString& text) { connection_.CntLabel->setText(text); };
     hooks.peerConnected = [this](const QString& peer) {
         if (archive_)
             archive_->SetPeer(peer);
@@ -26,18 +27,17 @@ void TFImpixMain::ConnectServerHandlers(const ConsoleOptions& options) {
     // A report that comes faster than the archive can write waits in the connection instead of
     // leaving measurements out of the archive, and while restored items go to it.
     hooks.holdBack = [this] { return archive_ && (archive_->Behind() || FeedingArchive()); };
-    auto* server = new ServerController(
-        C<QGroupBox>("ServerBox"), C<QAbstractButton>("RunServerBtn"),
-        C<QAbstractButton>("StopServerBtn"), std::move(hooks), options, format_, this);
-    for (QWidget* label : server->AddedControls())
-        controls_.insert(label->objectName(), label);
+    auto* server =
+        new ServerController(connection_.ServerBox, connection_.RunServerBtn,
+                             connection_.StopServerBtn, std::move(hooks), options, format_, this);
+    droppedItemsTx_ = server->DroppedItemsTx();
 }
 
 void TFImpixMain::ConnectPreviewHandlers() {
     plot_->SetPool(&Pool);
-    plot_->SetTextOutputs([this](const QString& t) { SetText("ChannelDwTx", t); },
-                          [this](const QString& t) { SetText("BoardDwTx", t); });
-    connect(C<SpinEdit>("PwBrdEd"), &SpinEdit::changed, this,
+    plot_->SetTextOutputs([this](const QString& t) { dataPreview_.ChannelDwTx->setText(t); },
+                          [this](const QString& t) { dataPreview_.BoardDwTx->setText(t); });
+    connect(dataPreview_.PwBrdEd, &SpinEdit::changed, this,
             [this] { Guarded([this] { PwBrdEdChange(); }); });
 }
 
@@ -47,9 +47,9 @@ void TFImpixMain::CountReportItem() {
 
 void TFImpixMain::CountDroppedReportItem() {
     ++DroppedReportItems;
-    SetText("DroppedItemsTx", QString::number(DroppedReportItems));
+    droppedItemsTx_->setText(QString::number(DroppedReportItems));
 }
 
 void TFImpixMain::PwBrdEdChange() {
-    plot_->SetBoard(static_cast<int>(Round(Value("PwBrdEd"))));
+    plot_->SetBoard(static_cast<int>(Round(dataPreview_.PwBrdEd->Value())));
 }
