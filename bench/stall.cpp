@@ -40,7 +40,7 @@
 
 namespace {
 
-constexpr int HangGuardMs = 30 * 60 * 1000;
+constexpr int HangGuardMs = 10 * 60 * 1000;
 // What an operation started from the event loop is given to show itself after it ended.
 constexpr int SettleMs = 300;
 
@@ -115,11 +115,11 @@ void Measure(const char* name, const std::function<void()>& op,
     StallMeter meter;
     op();
     while (done && !done() && clock.elapsed() < HangGuardMs)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     QElapsedTimer settle;
     settle.start();
     while (settle.elapsed() < SettleMs)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     const bool ok = !done || done();
     if (!ok)
         ++failures;
@@ -137,6 +137,15 @@ QString LoadAverage() {
 bool Archived(MeasurementArchive& archive, int64_t expected) {
     const ArchiveState s = archive.State();
     return s.waiting == 0 && s.archived >= expected;
+}
+
+// What an operation that did not end left behind.
+void PrintState(TFImpixMain& window, MeasurementArchive& archive) {
+    const ArchiveState s = archive.State();
+    std::printf("  buffer %lld; archive: %lld waiting, %lld written, %lld not archived%s\n",
+                static_cast<long long>(window.Pool.Count()), static_cast<long long>(s.waiting),
+                static_cast<long long>(s.archived), static_cast<long long>(s.dropped),
+                qPrintable(s.reason.isEmpty() ? QString() : "; " + s.reason));
 }
 
 } // namespace
@@ -190,6 +199,7 @@ int main(int argc, char** argv) {
             "report in", [&] { sender = std::thread(SendReport, server.Port(), items); },
             [&] { return window.Pool.Count() >= items && Archived(*archive, items); });
         sender.join();
+        PrintState(window, *archive);
 
         TrendWindow* trend = nullptr;
         Measure("trend open", [&] {
@@ -238,6 +248,7 @@ int main(int argc, char** argv) {
         Measure(
             "restore (trend open)", [&] { window.OfferRestore(); },
             [&] { return window.Pool.Count() >= items && Archived(*archive, items); });
+        PrintState(window, *archive);
 
         scripted::QueueAnswer({scripted::AnswerKind::Cancel, {}});
         Measure("history (list shown)", [&] { window.HistoryBtnClick(); });
@@ -265,6 +276,7 @@ int main(int argc, char** argv) {
         Measure(
             "load session (trend open)", [&] { window.HistoryBtnClick(); },
             [&] { return window.Pool.Count() >= items && Archived(*archive, 2 * items); });
+        PrintState(window, *archive);
         window.FinishArchiveHandOver();
         console.reset();
         const int64_t dropped = archive->State().dropped;
