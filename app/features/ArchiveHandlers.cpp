@@ -228,7 +228,7 @@ void TFImpixMain::FinishArchiveHandOver() {
 }
 
 void TFImpixMain::ReleaseHeldArrivals() {
-    if (holdArrivals_ || FeedingArchive())
+    if (holdArrivals_ || FeedingArchive() || !putBack_.empty())
         return;
     for (const auto& [rec, source] : std::exchange(heldArrivals_, {})) {
         if (source == ArrivalSource::Download)
@@ -276,7 +276,7 @@ void TFImpixMain::OfferRestore() {
                 return true;
             },
             false);
-        AddRecords(restored.records, ArrivalSource::Restored);
+        AddRecords(std::move(restored.records), ArrivalSource::Restored);
         sweeps_->Restore(restored.sweeps);
         if (restored.download) {
             const DownloadState& d = *restored.download;
@@ -336,6 +336,6 @@ void TFImpixMain::HistoryBtnClick() {
                         });
     if (!loaded)
         return;
-    AddRecords(records, ArrivalSource::Restored);
+    AddRecords(std::move(records), ArrivalSource::Restored);
     sweeps_->Restore(archive_->LoadSweeps(chosen.id));
 }
