@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTcpSocket>
@@ -29,6 +30,7 @@
 
 #include "app/ImpixMain.h"
 #include "app/features/TrendWindow.h"
+#include "app/script/NamedControl.h"
 #include "archive/MeasurementArchive.h"
 #include "base/Failure.h"
 #include "base/ScriptedDialogs.h"
@@ -36,7 +38,9 @@
 #include "net/ReportServer.h"
 #include "stall_meter.h"
 #include "tests/support/SheetsProcess.h"
+#include "widgets/FileNameEdit.h"
 #include "widgets/RadioGroup.h"
+#include "widgets/SpinEdit.h"
 #include "widgets/TrendPlot.h"
 
 namespace {
@@ -217,9 +221,10 @@ int main(int argc, char** argv) {
         if (QFile(dir.filePath("Data.txt")).size() == 0)
             ++failures;
 
-        window.C<RadioGroup>("SourceRg")->SetItemIndex(1);
-        window.SetValue("ExBrdEd", 1);
-        window.SetText("ExFileNameEd", dir.filePath("Data.xlsx"));
+        NamedControl<RadioGroup>(&window, "SourceRg")->SetItemIndex(1);
+        NamedControl<SpinEdit>(&window, "ExBrdEd")->SetValue(1);
+        NamedControl<FileNameEdit>(&window, "ExFileNameEd")->SetFileName(dir.filePath("Data.xlsx"));
+        const auto* status = NamedControl<QLabel>(&window, "ExStatusTx");
         // Started here: it ends itself after half a minute without a conversation.
         SheetsProcess service;
         if (!service.Ok()) {
@@ -233,8 +238,8 @@ int main(int argc, char** argv) {
                 std::printf("  export failed: %s\n", qPrintable(f.text()));
             }
         });
-        if (!window.Text("ExStatusTx").startsWith("Saved")) {
-            std::printf("  export: %s\n", qPrintable(window.Text("ExStatusTx")));
+        if (!status->text().startsWith("Saved")) {
+            std::printf("  export: %s\n", qPrintable(status->text()));
             ++failures;
         }
 
