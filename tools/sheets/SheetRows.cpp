@@ -9,8 +9,9 @@ namespace sheets {
 // tag byte (the kind, and which of the fields below it has), the column when it is not the one
 // after the previous cell's, the style when it has one, a raw cell's attributes when it has
 // any (varint length, bytes), and the payload (varint length, bytes). A poked cell so costs
-// three bytes besides its text. A number's payload is packed two characters a byte (varint
-// count of characters, then the bytes): a block of a million measurements is mostly numbers.
+// three bytes besides its text. A payload of digits and the few characters around them is
+// packed two characters a byte (varint count of characters, then the bytes): a block of a
+// million measurements is mostly numbers, dates and clock times.
 namespace {
 
 constexpr uint8_t KindBits = 7;
@@ -18,8 +19,8 @@ constexpr uint8_t ColumnGiven = 1 << 3;
 constexpr uint8_t StyleGiven = 1 << 4;
 constexpr uint8_t AttrsGiven = 1 << 5;
 constexpr uint8_t Packed = 1 << 6;
-// The characters of a packed number, by their nibble; 15 fills the last byte of an odd count.
-constexpr char Nibbles[] = "0123456789.-e+E";
+// The characters of a packed payload, by their nibble.
+constexpr char Nibbles[] = "0123456789.-e+: ";
 // Marks a staged removal, which has no record.
 constexpr uint32_t Removed = UINT32_MAX;
 
@@ -70,8 +71,7 @@ int Nibble(char c) {
 }
 
 bool Packable(const Cell& c) {
-    if (c.kind != CellKind::Number || c.payload.empty() ||
-        c.payload.size() > SheetRows::Cursor::PackedDigits)
+    if (c.payload.empty() || c.payload.size() > SheetRows::Cursor::PackedDigits)
         return false;
     return std::all_of(c.payload.begin(), c.payload.end(), [](char ch) { return Nibble(ch) >= 0; });
 }
@@ -84,7 +84,7 @@ size_t PayloadBytes(const Cell& c) {
 char* PutPacked(char* p, std::string_view s) {
     p = PutVarint(p, s.size());
     for (size_t i = 0; i < s.size(); i += 2)
-        *p++ = char(Nibble(s[i]) << 4 | (i + 1 < s.size() ? Nibble(s[i + 1]) : 15));
+        *p++ = char(Nibble(s[i]) << 4 | (i + 1 < s.size() ? Nibble(s[i + 1]) : 0));
     return p;
 }
 
@@ -161,7 +161,7 @@ bool SheetRows::Cursor::next(Cell& c) {
             std::min<uint64_t>({GetVarint(p_, end_), PackedDigits, 2 * uint64_t(end_ - p_)});
         for (size_t i = 0; i < n; ++i) {
             const uint8_t b = uint8_t(p_[i / 2]);
-            digits_[i] = Nibbles[i % 2 ? b & 15 : b >> 4]; // a damaged 15 reads as NUL
+            digits_[i] = Nibbles[i % 2 ? b & 15 : b >> 4];
         }
         p_ += (n + 1) / 2;
         c.payload = std::string_view(digits_, n);

@@ -22,7 +22,7 @@ struct Cell {
 
 // A decoded row: its attributes other than r (raw XML, e.g. ` ht="20" customHeight="1"`) and
 // its cells in column order. Views point into the arena, into `numbers` (where decode() unpacks
-// the numbers the arena keeps packed) or into strings the caller keeps.
+// the payloads the arena keeps packed) or into strings the caller keeps.
 struct RowCells {
     std::string_view attrs;
     std::vector<Cell> cells;
@@ -43,10 +43,11 @@ public:
     class Cursor {
     public:
         std::string_view attrs;
-        // The next cell; false after the last. A number's payload stays valid until the next
-        // call only (it is unpacked into the cursor).
+        // The next cell; false after the last. A packed payload (digits and the characters
+        // of numbers, dates and times) stays valid until the next call only: it is unpacked
+        // into the cursor.
         bool next(Cell& c);
-        static constexpr size_t PackedDigits = 64; // the longest number kept packed
+        static constexpr size_t PackedDigits = 64; // the longest payload kept packed
 
     private:
         friend class SheetRows;

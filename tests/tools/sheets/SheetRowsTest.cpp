@@ -1,12 +1,12 @@
-// The compact row store gives back every cell as written, numbers (kept packed two characters a
-// byte) included, whether read whole or cell by cell.
+// The compact row store gives back every cell as written, numbers and clock times (kept packed two
+// characters a byte) included, whether read whole or cell by cell.
 #include <gtest/gtest.h>
 
 #include "SheetRows.h"
 
 using namespace sheets;
 
-TEST(SheetRows, NumbersReadBackAsWrittenAndTakeHalfTheRoom) {
+TEST(SheetRows, CellsReadBackAsWrittenNumbersInHalfTheRoom) {
     const std::string longest(SheetRows::Cursor::PackedDigits, '7');
     const std::string tooLong(SheetRows::Cursor::PackedDigits + 1, '8');
     // Packable numbers of odd and even length, then numbers kept as they are.
@@ -15,7 +15,9 @@ TEST(SheetRows, NumbersReadBackAsWrittenAndTakeHalfTheRoom) {
     RowCells row;
     for (size_t i = 0; i < numbers.size(); ++i)
         row.cells.push_back({uint32_t(i + 1), CellKind::Number, 0, numbers[i], ""});
-    row.cells.push_back({20, CellKind::String, 3, "text 0.5", ""});
+    row.cells.push_back({20, CellKind::String, 3, "12:34:56", ""});
+    row.cells.push_back({21, CellKind::String, 3, "text 0.5", ""});
+    row.cells.push_back({22, CellKind::Raw, 0, "<v>1</v>", " t=\"n\""});
     SheetRows rows;
     rows.put({{7, row}});
     ASSERT_EQ(1u, rows.entries().size());
@@ -32,6 +34,7 @@ TEST(SheetRows, NumbersReadBackAsWrittenAndTakeHalfTheRoom) {
             EXPECT_EQ(row.cells[i].kind, c.kind) << i;
             EXPECT_EQ(row.cells[i].style, c.style) << i;
             EXPECT_EQ(row.cells[i].payload, c.payload) << i;
+            EXPECT_EQ(row.cells[i].attrs, c.attrs) << i;
         }
     }
     Cell none;
