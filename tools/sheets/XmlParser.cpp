@@ -21,22 +21,14 @@ XML_Parser P(void* p) {
 } // namespace
 
 QName SplitName(const char* name) {
-    // Names are short and split once per element and attribute: a plain loop beats a search
-    // call per separator.
-    const char* parts[2] = {nullptr, nullptr};
-    int found = 0;
-    const char* p = name;
-    for (; *p; ++p)
-        if (*p == Separator && found < 2)
-            parts[found++] = p;
-    const auto view = [](const char* from, const char* to) {
-        return std::string_view(from, size_t(to - from));
-    };
-    if (found == 0)
-        return {{}, view(name, p), {}};
-    if (found == 1)
-        return {view(name, parts[0]), view(parts[0] + 1, p), {}};
-    return {view(name, parts[0]), view(parts[0] + 1, parts[1]), view(parts[1] + 1, p)};
+    const std::string_view s(name);
+    const size_t a = s.find(Separator);
+    if (a == std::string_view::npos)
+        return {{}, s, {}};
+    const size_t b = s.find(Separator, a + 1);
+    if (b == std::string_view::npos)
+        return {s.substr(0, a), s.substr(a + 1), {}};
+    return {s.substr(0, a), s.substr(a + 1, b - a - 1), s.substr(b + 1)};
 }
 
 void AppendQName(std::string& out, const QName& n) {
