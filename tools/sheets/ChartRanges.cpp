@@ -304,7 +304,7 @@ std::map<std::string, std::string> FitCharts(const ZipPackage& zip,
         return std::nullopt;
     };
     for (const std::string& chart : charts) {
-        const std::optional<std::string> xml = zip.read(chart);
+        const Result<std::string> xml = zip.read(chart);
         if (!xml)
             continue;
         if (std::optional<std::string> fitted = FitChartRanges(*xml, filled))

@@ -60,7 +60,9 @@ std::string Resolve(const std::string& folder, std::string target) {
 // well-formed.
 bool Load(pugi::xml_document& doc, const ZipPackage& zip, const std::string& part,
           std::string& error) {
-    const auto bytes = ReadXmlPart(zip, part, error);
+    const auto bytes = ReadXmlPart(zip, part);
+    if (!bytes)
+        error = bytes.error().text.toStdString();
     return bytes && doc.load_buffer(bytes->data(), bytes->size());
 }
 
@@ -96,16 +98,14 @@ Relationships(const ZipPackage& zip, const std::string& part, std::string& error
     return out;
 }
 
-std::optional<std::string> ReadXmlPart(const ZipPackage& zip, const std::string& part,
-                                       std::string& error) {
-    auto bytes = zip.read(part, &error);
+Result<std::string> ReadXmlPart(const ZipPackage& zip, const std::string& part) {
+    auto bytes = zip.read(part);
     if (!bytes)
-        return std::nullopt;
+        return bytes;
     const std::string problem = XmlProblem(*bytes);
     if (problem.empty())
         return bytes;
-    error = "the part " + part + " is not well-formed: " + problem;
-    return std::nullopt;
+    return Fail(QString::fromStdString("the part " + part + " is not well-formed: " + problem));
 }
 
 bool ReadLayout(const ZipPackage& zip, PackageLayout& out, std::string& error) {

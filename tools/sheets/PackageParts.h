@@ -25,8 +25,7 @@ struct PackageLayout {
 
 // A part read whole, when it is well-formed XML; nothing (and why, with the part's name) when it
 // is missing, over the limits or not well-formed.
-std::optional<std::string> ReadXmlPart(const ZipPackage& zip, const std::string& part,
-                                       std::string& error);
+Result<std::string> ReadXmlPart(const ZipPackage& zip, const std::string& part);
 // The relationships of a part to others in the package, as (type, target entry name); external
 // targets are left out. A part without relationships has none; relationships that cannot be read
 // give none and why.

@@ -90,8 +90,10 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path, const QString& dec
     wb->path_ = QFileInfo(path).absoluteFilePath();
     wb->name_ = QFileInfo(path).fileName();
     wb->decimalSeparator_ = decimalSeparator.toStdString();
-    if (!wb->zip_.open(std::move(bytes), error))
+    if (const Result<> opened = wb->zip_.open(std::move(bytes)); !opened) {
+        error = opened.error().text;
         return nullptr;
+    }
     PackageLayout layout;
     std::string why;
     if (!ReadLayout(wb->zip_, layout, why)) {
@@ -102,11 +104,15 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path, const QString& dec
     wb->workbookRels_ = layout.workbookRels;
     // The parts read whole, when the package has them.
     const auto readWhole = [&](const std::string& part, const auto& use) {
-        const auto xml = part.empty() ? std::optional<std::string>(std::string())
-                                      : ReadXmlPart(wb->zip_, part, why);
-        if (xml && !part.empty())
-            use(*xml);
-        return xml.has_value();
+        if (part.empty())
+            return true;
+        const Result<std::string> xml = ReadXmlPart(wb->zip_, part);
+        if (!xml) {
+            why = xml.error().text.toStdString();
+            return false;
+        }
+        use(*xml);
+        return true;
     };
     if (!readWhole(layout.styles,
                    [&](const std::string& xml) { wb->textStyles_ = ReadTextStyles(xml); }) ||
@@ -122,13 +128,13 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path, const QString& dec
         s.part = layout.sheets[i].part;
         // Streamed from the zip into the row store: a large sheet is never held whole.
         SheetReader reader(s.data);
-        const bool read =
-            wb->zip_.stream(
-                s.part, limits::PartBytes,
-                [&reader](const char* data, size_t size) { return reader.read(data, size, false); },
-                why) &&
-            reader.read(nullptr, 0, true);
-        if (!read) {
+        const Result<> streamed =
+            wb->zip_.stream(s.part, limits::PartBytes, [&reader](const char* data, size_t size) {
+                return reader.read(data, size, false);
+            });
+        if (!streamed)
+            why = streamed.error().text.toStdString();
+        if (!streamed || !reader.read(nullptr, 0, true)) {
             if (why.empty())
                 why = "the part " + s.part + ": " + reader.error();
             error = QStringLiteral("sheet %1: %2").arg(s.name, QString::fromStdString(why));
@@ -353,7 +359,10 @@ bool Workbook::save(QString& error) {
         }
         parts.push_back(std::move(part));
     }
-    return zip_.save(path_, parts, error);
+    const Result<> saved = zip_.save(path_, parts);
+    if (!saved)
+        error = saved.error().text;
+    return saved.has_value();
 }
 
 } // namespace sheets

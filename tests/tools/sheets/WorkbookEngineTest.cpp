@@ -23,8 +23,7 @@ struct Fixture {
 
 std::string Part(const QString& file, const std::string& name) {
     ZipPackage zip;
-    QString error;
-    if (!zip.open(ReadAll(file), error))
+    if (!zip.open(ReadAll(file)))
         return {};
     return zip.read(name).value_or(std::string());
 }
