@@ -1,6 +1,7 @@
 #include "SheetRows.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace sheets {
@@ -63,11 +64,23 @@ std::string_view GetBytes(const char*& p, const char* end) {
     return s;
 }
 
+// Looked up a byte at a time: every cell of a large poke passes here.
+constexpr auto NibbleOf = [] {
+    std::array<int8_t, 256> t{};
+    t.fill(-1);
+    for (int i = 0; i < 16; ++i)
+        t[uint8_t(Nibbles[i])] = int8_t(i);
+    return t;
+}();
+constexpr auto PairOf = [] {
+    std::array<std::array<char, 2>, 256> t{};
+    for (int b = 0; b < 256; ++b)
+        t[size_t(b)] = {Nibbles[b >> 4], Nibbles[b & 15]};
+    return t;
+}();
+
 int Nibble(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    const char* at = c ? std::strchr(Nibbles + 10, c) : nullptr;
-    return at ? int(at - Nibbles) : -1;
+    return NibbleOf[uint8_t(c)];
 }
 
 bool Packable(const Cell& c) {
@@ -159,11 +172,10 @@ bool SheetRows::Cursor::next(Cell& c) {
         // A damaged record gives a shorter number, never a read beyond it.
         const size_t n =
             std::min<uint64_t>({GetVarint(p_, end_), PackedDigits, 2 * uint64_t(end_ - p_)});
-        for (size_t i = 0; i < n; ++i) {
-            const uint8_t b = uint8_t(p_[i / 2]);
-            digits_[i] = Nibbles[i % 2 ? b & 15 : b >> 4];
-        }
-        p_ += (n + 1) / 2;
+        const size_t bytes = (n + 1) / 2;
+        for (size_t i = 0; i < bytes; ++i) // an odd count writes one character more
+            std::memcpy(digits_ + 2 * i, PairOf[uint8_t(p_[i])].data(), 2);
+        p_ += bytes;
         c.payload = std::string_view(digits_, n);
     }
     previous_ = c.col;

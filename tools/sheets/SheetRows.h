@@ -54,7 +54,7 @@ public:
         const char* p_ = nullptr;
         const char* end_ = nullptr;
         uint32_t previous_ = 0;
-        char digits_[PackedDigits];
+        char digits_[PackedDigits + 1];
     };
     Cursor cursor(const Entry& e) const;
     // Bytes of the row's record: an upper bound for each of its texts and for its cell count.
