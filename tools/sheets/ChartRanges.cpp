@@ -245,9 +245,9 @@ private:
 
 std::vector<std::string> Targets(const ZipPackage& zip, const std::string& part,
                                  std::string_view type) {
-    std::string ignored;
     std::vector<std::string> out;
-    for (const auto& [t, target] : Relationships(zip, part, ignored))
+    for (const auto& [t, target] :
+         Relationships(zip, part).value_or(std::vector<std::pair<std::string, std::string>>()))
         if (EndsWith(t, type))
             out.push_back(target);
     return out;

@@ -94,12 +94,13 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path, const QString& dec
         error = opened.error().text;
         return nullptr;
     }
-    PackageLayout layout;
-    std::string why;
-    if (!ReadLayout(wb->zip_, layout, why)) {
-        error = QString::fromStdString(why);
+    const Result<PackageLayout> read = ReadLayout(wb->zip_);
+    if (!read) {
+        error = read.error().text;
         return nullptr;
     }
+    const PackageLayout& layout = *read;
+    std::string why;
     wb->calcChain_ = layout.calcChain;
     wb->workbookRels_ = layout.workbookRels;
     // The parts read whole, when the package has them.
