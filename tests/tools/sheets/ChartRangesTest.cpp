@@ -129,15 +129,16 @@ TEST(ChartRanges, SavesFitTheChartsOfWrittenSheets) {
     const std::string untouched = chart("xl/charts/chart2.xml");
     for (const int rows : {10, 11}) {
         QString error;
-        auto wb = Workbook::open(path, ".", error);
+        auto wb = OpenWorkbook(path, ".", error);
         ASSERT_TRUE(wb) << error.toStdString();
         QString block = "Number\tDate\tTime\tRange\tRp\tXp\tTimestamp\r\n";
         for (int r = 0; r < rows; ++r)
             block +=
                 QStringLiteral("%1\t08.12\t14:05:09\t1\t%2\t-%2\t46364.5\r\n").arg(r).arg(r * 7);
         ASSERT_TRUE(
-            wb->poke(wb->findSheet(u"Channel_1"), {{2, 1}, {2 + uint32_t(rows), 7}}, block, error));
-        ASSERT_TRUE(wb->save(error)) << error.toStdString();
+            Ok(wb->poke(wb->findSheet(u"Channel_1"), {{2, 1}, {2 + uint32_t(rows), 7}}, block),
+               error));
+        ASSERT_TRUE(Ok(wb->save(), error)) << error.toStdString();
         const std::string xml = chart("xl/charts/chart1.xml");
         const std::string last = std::to_string(2 + rows);
         for (const char col : {'G', 'E', 'F'}) {
