@@ -81,8 +81,9 @@ TEST(ChartRanges, FitsReferencesToWrittenSheets) {
         {"not a range", NumRef("'Channel_1'!$E$3:$$E5", true), ""},
     };
     for (const Case& c : cases) {
-        std::string error;
-        const std::optional<std::string> got = FitChartRanges(Head + c.in + Tail, Filled, &error);
+        const auto fitted = FitChartRanges(Head + c.in + Tail, Filled);
+        const std::string error = fitted ? std::string() : fitted.error().text.toStdString();
+        const std::optional<std::string> got = fitted.value_or(std::nullopt);
         if (c.out.empty())
             EXPECT_FALSE(got) << c.what << ": " << got.value_or("");
         else
@@ -97,10 +98,11 @@ TEST(ChartRanges, FitsReferencesToWrittenSheets) {
                              "2006/chart\"><numRef><f>Channel_1!E3:E4</f><numCache/></numRef>"
                              "</chartSpace>",
                              Filled)
+                  .value_or(std::nullopt)
                   .value_or(""));
-    std::string error;
-    EXPECT_FALSE(FitChartRanges(Head + NumRef("'Channel_1'!$E$3:$E$4", true), Filled, &error));
-    EXPECT_FALSE(error.empty());
+    const auto broken = FitChartRanges(Head + NumRef("'Channel_1'!$E$3:$E$4", true), Filled);
+    ASSERT_FALSE(broken);
+    EXPECT_FALSE(broken.error().text.isEmpty());
 }
 
 TEST(ChartRanges, LastFilledRowOfAColumn) {
