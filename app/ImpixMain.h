@@ -5,7 +5,6 @@
 // so a failure is shown in a message box and the program goes on.
 #include <QElapsedTimer>
 #include <QMainWindow>
-#include <QPointer>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -13,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/ConsoleOptions.h"
 #include "app/pages/Pages.h"
 #include "archive/ArchiveRow.h"
 #include "base/FormatSettings.h"
@@ -31,24 +31,21 @@ class BufferTableModel;
 class MeasurementArchive;
 struct ArchiveOptions;
 class PreviewPlot;
-class ReportServer;
+class SweepController;
 class SweepRecorder;
-class SweepWindow;
 
 class TFImpixMain : public QMainWindow, public ConsoleView, private RecordStreamListener {
     Q_OBJECT
 public:
-    // FormCreate: builds the window, empties the record streams.
-    explicit TFImpixMain(const FormatSettings& format = FormatSettings::system());
+    // FormCreate: builds the window and its link module (which reports to it), empties the
+    // record streams. The report server takes what `options` say of it; `fleetConninfo` is the
+    // collector's database ("": nothing is connected).
+    explicit TFImpixMain(const FormatSettings& format = FormatSettings::system(),
+                         const ConsoleOptions& options = {}, const QString& fleetConninfo = {});
     ~TFImpixMain() override;
 
-    // The link module, created after the window.
-    void SetLink(TMB* mb) { MB = mb; }
-    // The report server's port, 4000 unless the command line names another (tests, labs).
-    void SetReportPort(quint16 port);
-    // The report server, for what the command line sets beyond the port.
-    ReportServer& Server() { return *server_; }
-    TMB* Link() const { return MB; }
+    // The window's link module; it lives as long as the window.
+    TMB& Link() { return *MB; }
 
     // ConsoleView
     void ShowConnectionState(bool connected) override;
@@ -113,16 +110,22 @@ public:
     // Buffer. AddRecord appends a record to the pool, the table and the plot, and hands it to
     // the archive with its source.
     void AddRecord(const TMeasRecord& rec, ArrivalSource source);
-    // The same for many records put back into the buffer (a restore, a session loaded), which
-    // the table and the plot learn of at once; the archive gets them in slices.
+    // The same for many records put back into the buffer (a restore, a session loaded, a
+    // fleet slice): appended a slice at a time with the event loop run between slices, so the
+    // window stays live; it returns once all are in (a script's next line sees them). Records
+    // put back meanwhile follow, and arrivals wait to follow them; the archive gets them in
+    // slices too.
+    void AddRecords(std::vector<TMeasRecord>&& records, ArrivalSource source);
     void AddRecords(std::span<const TMeasRecord> records, ArrivalSource source);
     void ClearBufBtnClick();
     void SaveBufBtnClick();
     void SaveBufBtnAllClick();
     void SavePoolRange(int64_t from, int64_t to);
 
-    // Measurement archive: none with --no-archive. It must outlive the window.
-    void SetArchive(MeasurementArchive* archive);
+    // Start-up, once the link has opened its port: the measurement archive (none with
+    // --no-archive; it must outlive the window) is shown and given the port's name, and when
+    // it opened in time (`opened`) the restore is offered.
+    void StartArchive(MeasurementArchive* archive, bool opened);
     // Fills the archive's hooks: its messages are shown, and when it starts anew it is given
     // the buffer, both on this window's thread.
     void HookArchive(ArchiveOptions& options);
@@ -138,18 +141,11 @@ public:
 
     // Preview.
     void PwBrdEdChange();
-    // RefusedSendersTx and its tooltip, from the report server.
-    void ShowRefusedSenders();
     // Trend view: a window on the board and channel (1-based) that follows the buffer.
     void TrendBtnClick();
     void OpenTrend(int board, int channel);
-    // Fleet view: the collector's database (--fleet, or the string saved from its window; none:
-    // nothing is connected). "Fleet..." opens the one window "Fleet".
-    void SetFleet(const QString& conninfo) { fleetConninfo_ = conninfo; }
-    void FleetBtnClick();
-    // Frequency sweeps: this session's, every point kept; "Sweeps..." shows them.
-    SweepRecorder& Sweeps() const { return *sweeps_; }
-    void SweepBtnClick();
+    // Frequency sweeps: this session's, every point kept (their controller's).
+    SweepRecorder& Sweeps() const;
 
     // Download progress and its gaps.
     DownloadTracker Download;
@@ -173,11 +169,14 @@ private:
     void ConnectHandlers();
     void ConnectSettingsHandlers();
     void ConnectBufferHandlers();
-    void ConnectServerHandlers();
+    // The report server's controller, with what the command line sets of the server.
+    void ConnectServerHandlers(const ConsoleOptions& options);
+    void ConnectPreviewHandlers();
     void ConnectDownloadHandlers();
     void ShowDownloadState();
     void ConnectExportHandlers();
     void ConnectArchiveHandlers();
+    void SetArchive(MeasurementArchive* archive);
     void ShowArchiveState();
     // The archive lost its file: the buffer and its download for the new one.
     void GiveArchiveTheBuffer();
@@ -191,10 +190,6 @@ private:
     // Arrivals held while the restore question was open or a hand-over ran, in their order.
     void ReleaseHeldArrivals();
     void ConnectTrendHandlers();
-    void ConnectFleetHandlers();
-    void ConnectSweepHandlers();
-    // The silence timer runs until the running sweep's deadline.
-    void ArmSweepSilence();
     // Runs the handler for the button's clicks through the event guard.
     void OnClick(QAbstractButton* button, std::function<void()> handler);
     // The pool's notifications: the item count and the newest row of the table.
@@ -205,8 +200,8 @@ private:
     // The newest row of the table selected and scrolled into view, as its rows grow.
     void FollowNewestRow();
 
-    TMB* MB = nullptr;
     FormatSettings format_;
+    const std::unique_ptr<TMB> MB;
     // The pages' controls, typed, as their builders made them.
     ConnectionPage connection_;
     MeasurePage measure_;
@@ -222,22 +217,18 @@ private:
     QLabel* linkHealthTx_ = nullptr;
     QAbstractButton* closeBtn_ = nullptr;
     QLabel* droppedItemsTx_ = nullptr;
-    QLabel* refusedSendersTx_ = nullptr;
     bool shown_ = false;
     bool showingMask_ = false;
     bool countQueued_ = false;
     QLabel* poolItemsTx_ = nullptr;
     std::unique_ptr<BufferTableModel> bufferModel_;
     PreviewPlot* plot_ = nullptr;
-    ReportServer* server_ = nullptr;
     QTimer* downloadTimer_ = nullptr;
     QElapsedTimer downloadClock_;
     bool requestingGaps_ = false;
     QString exportedWorkbook_; // what "Open" opens
     MeasurementArchive* archive_ = nullptr;
-    SweepRecorder* sweeps_ = nullptr;
-    QTimer* sweepSilence_ = nullptr;
-    SweepWindow* sweepWindow_ = nullptr;
+    SweepController* sweeps_ = nullptr;
     QTimer* archiveTimer_ = nullptr;
     // While the restore question is open, arrivals wait here to follow the restored items.
     bool holdArrivals_ = false;
@@ -247,7 +238,14 @@ private:
     int64_t feedNext_ = 0;
     int64_t feedEnd_ = 0;
     std::deque<std::pair<int64_t, ArrivalSource>> feedRuns_;
+    // Records being put back into the buffer, in their order: each batch, how far it is in.
+    // Arrivals are held while any remain; puttingBack_ while the loop that appends them runs.
+    struct PutBack {
+        std::vector<TMeasRecord> records;
+        size_t next = 0;
+        ArrivalSource source;
+    };
+    std::deque<PutBack> putBack_;
+    bool puttingBack_ = false;
     bool feedQueued_ = false;
-    QString fleetConninfo_;
-    QPointer<QWidget> fleetWindow_;
 };
