@@ -15,6 +15,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "app/features/DownloadController.h"
 #include "app/features/FleetController.h"
 #include "app/features/SweepController.h"
 #include "app/pages/Looks.h"
@@ -179,7 +180,8 @@ void TFImpixMain::ConnectHandlers() {
     ConnectSettingsHandlers();
     ConnectBufferHandlers();
     ConnectPreviewHandlers();
-    ConnectDownloadHandlers();
+    downloads_ = new DownloadController(
+        download_, *MB, [this] { return archive_; }, this);
     ConnectExportHandlers();
     ConnectArchiveHandlers();
     ConnectTrendHandlers();

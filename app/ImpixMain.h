@@ -3,7 +3,6 @@
 // operator event. Handlers work on the controls through the typed structs the page builders
 // return (only scripts and tests find controls by name); every event enters through Guarded(),
 // so a failure is shown in a message box and the program goes on.
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <deque>
 #include <functional>
@@ -16,7 +15,6 @@
 #include "app/pages/Pages.h"
 #include "archive/ArchiveRow.h"
 #include "base/FormatSettings.h"
-#include "buffer/DownloadTracker.h"
 #include "buffer/RecordStream.h"
 #include "export/Excels.h"
 #include "export/WorkbookExport.h"
@@ -32,6 +30,7 @@ class MeasurementArchive;
 struct ArchiveOptions;
 class PreviewPlot;
 class SweepController;
+class DownloadController;
 class SweepRecorder;
 
 class TFImpixMain : public QMainWindow, public ConsoleView, private RecordStreamListener {
@@ -147,10 +146,6 @@ public:
     // Frequency sweeps: this session's, every point kept (their controller's).
     SweepRecorder& Sweeps() const;
 
-    // Download progress and its gaps.
-    DownloadTracker Download;
-    void DwnMissingBtnClick();
-    void DownloadTick();
     // Workbook export.
     void ExExpBtnClick();
     // Refills FilePool from the text file and writes BinConv.dat.
@@ -172,16 +167,12 @@ private:
     // The report server's controller, with what the command line sets of the server.
     void ConnectServerHandlers(const ConsoleOptions& options);
     void ConnectPreviewHandlers();
-    void ConnectDownloadHandlers();
-    void ShowDownloadState();
     void ConnectExportHandlers();
     void ConnectArchiveHandlers();
     void SetArchive(MeasurementArchive* archive);
     void ShowArchiveState();
     // The archive lost its file: the buffer and its download for the new one.
     void GiveArchiveTheBuffer();
-    // The buffer follows the download the tracker holds, as far as the archive is concerned.
-    void NoteArchiveDownload();
     // Hands the pool's items from `from` on to the archive, a slice at a time while its writer
     // keeps up (its queue holds far fewer than a buffer may), the rest from the event loop.
     void HandOverToArchive(int64_t from, ArrivalSource source);
@@ -223,12 +214,10 @@ private:
     QLabel* poolItemsTx_ = nullptr;
     std::unique_ptr<BufferTableModel> bufferModel_;
     PreviewPlot* plot_ = nullptr;
-    QTimer* downloadTimer_ = nullptr;
-    QElapsedTimer downloadClock_;
-    bool requestingGaps_ = false;
     QString exportedWorkbook_; // what "Open" opens
     MeasurementArchive* archive_ = nullptr;
     SweepController* sweeps_ = nullptr;
+    DownloadController* downloads_ = nullptr;
     QTimer* archiveTimer_ = nullptr;
     // While the restore question is open, arrivals wait here to follow the restored items.
     bool holdArrivals_ = false;

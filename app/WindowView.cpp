@@ -5,6 +5,8 @@
 #include <QLineEdit>
 
 #include "app/ImpixMain.h"
+#include "app/features/DownloadController.h"
+#include "link/LinkHealth.h"
 #include "widgets/SpinEdit.h"
 
 PeriodValues TFImpixMain::Period() const {
@@ -96,6 +98,15 @@ void TFImpixMain::ShowDataSize(int64_t items) {
 
 void TFImpixMain::ShowDownloadedCount(int64_t counter) {
     download_.AmountTx->setText(QString::number(counter));
+}
+
+void TFImpixMain::DownloadRequested(int64_t first, int64_t amount) {
+    downloads_->Requested(first, amount);
+}
+
+void TFImpixMain::ShowLinkHealth(const LinkHealth& health) {
+    linkHealthTx_->setText(health.Text());
+    linkHealthTx_->setToolTip(health.Hint(format_));
 }
 
 void TFImpixMain::ShowMeasurement(const MeasurementLabels& t) {

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "app/ImpixMain.h"
+#include "app/features/DownloadController.h"
 #include "archive/MeasurementArchive.h"
 #include "base/EventGuard.h"
 #include "base/Failure.h"
@@ -168,9 +169,7 @@ void TFImpixMain::HookArchive(ArchiveOptions& options) {
 void TFImpixMain::GiveArchiveTheBuffer() {
     if (!archive_)
         return;
-    std::optional<DownloadState> download;
-    if (Download.Active())
-        download = DownloadState{Download.First(), Download.Requested(), Download.Arrived()};
+    const std::optional<DownloadState> download = downloads_->State();
     // The first slice starts anew; the rest follow as the writer takes them.
     const int64_t first = std::min(archive_->HandOverSlice(), Pool.Count());
     std::vector<TMeasRecord> part;
@@ -288,13 +287,8 @@ void TFImpixMain::OfferRestore() {
             false);
         AddRecords(std::move(restored.records), ArrivalSource::Restored);
         Sweeps().Restore(restored.sweeps);
-        if (restored.download) {
-            const DownloadState& d = *restored.download;
-            Download.Restore(d.first, d.amount, d.arrived, downloadClock_.elapsed());
-            NoteArchiveDownload();
-            ShowDownloadState();
-            downloadTimer_->start();
-        }
+        if (restored.download)
+            downloads_->Restore(*restored.download);
     }
 }
 

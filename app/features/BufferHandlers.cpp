@@ -8,6 +8,7 @@
 #include <QTableView>
 
 #include "app/ImpixMain.h"
+#include "app/features/DownloadController.h"
 #include "archive/MeasurementArchive.h"
 #include "base/EventGuard.h"
 #include "base/FileLocations.h"
@@ -27,6 +28,16 @@ void TFImpixMain::ConnectBufferHandlers() {
 
 void TFImpixMain::AddRecord(const TMeasRecord& rec) {
     AddRecord(rec, ArrivalSource::Live);
+}
+
+void TFImpixMain::AddDownloadedRecord(const TMeasRecord& rec) {
+    // During the restore question it waits, to be counted in the download restored.
+    if (holdArrivals_ || FeedingArchive()) {
+        heldArrivals_.emplace_back(rec, ArrivalSource::Download);
+        return;
+    }
+    if (downloads_->Arrived(rec.Counter))
+        AddRecord(rec, ArrivalSource::Download);
 }
 
 void TFImpixMain::AddReportedRecord(const TMeasRecord& rec) {
