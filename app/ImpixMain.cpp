@@ -15,6 +15,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "app/features/ConnectionController.h"
 #include "app/features/DownloadController.h"
 #include "app/features/FleetController.h"
 #include "app/features/SweepController.h"
@@ -172,11 +173,8 @@ void TFImpixMain::OnClick(QAbstractButton* button, std::function<void()> handler
 
 void TFImpixMain::ConnectHandlers() {
     OnClick(closeBtn_, [this] { close(); });
-    OnClick(connection_.ReconnectBtn, [this] { ReconnectBtnClick(); });
-    OnClick(connection_.ComSettingsBtn, [this] { ComSettingsBtnClick(); });
-    OnClick(measure_.VersionInfoBtn, [this] { VersionInfoBtnClick(); });
-    connect(connection_.ConGrp, &RadioGroup::clicked, this,
-            [this](int) { Guarded([this] { ConGrpClick(); }); });
+    connectionCtl_ = new ConnectionController(
+        connection_, measure_.VersionInfoBtn, *MB, [this] { NoteArchivePort(); }, this);
     ConnectSettingsHandlers();
     ConnectBufferHandlers();
     ConnectPreviewHandlers();
@@ -217,30 +215,8 @@ void TFImpixMain::FormShow() {
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void TFImpixMain::ConGrpClick() {
-    QWidget* const book[] = {connection_.pg_USB, connection_.pg_LAN, connection_.pg_GPRS};
-    const int i = connection_.ConGrp->ItemIndex();
-    if (i >= 0 && i < 3)
-        connection_.ConBook->setCurrentWidget(book[i]);
-}
-
 void TFImpixMain::ShowConnectionState(bool connected) {
-    QLabel* label = connection_.ComStatusLx;
-    label->setText(connected ? "Connected" : "Disconnected");
-    looks::SetTextColor(label, connected ? QColor(0, 128, 0) : QColor(255, 0, 0));
-}
-
-void TFImpixMain::ReconnectBtnClick() {
-    MB->ReopenPort();
-    NoteArchivePort();
-}
-
-void TFImpixMain::VersionInfoBtnClick() {
-    MB->SendShortRequest(Request::GetVersion);
-}
-
-void TFImpixMain::ComSettingsBtnClick() {
-    ShowSettings(MB->SerialPort());
+    connectionCtl_->ShowState(connected);
 }
 
 void TFImpixMain::ErrorDlg(const QString& msg) {

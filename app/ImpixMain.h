@@ -31,6 +31,7 @@ struct ArchiveOptions;
 class PreviewPlot;
 class SweepController;
 class DownloadController;
+class ConnectionController;
 class SweepRecorder;
 
 class TFImpixMain : public QMainWindow, public ConsoleView, private RecordStreamListener {
@@ -88,12 +89,8 @@ public:
     int ReportItemCount = 0;
     int DroppedReportItems = 0;
 
-    // Start-up and connection.
+    // Start-up.
     void FormShow();
-    void ConGrpClick();
-    void ReconnectBtnClick();
-    void VersionInfoBtnClick();
-    void ComSettingsBtnClick();
 
     // Electrode selection.
     void BoardGrpClick();
@@ -218,6 +215,7 @@ private:
     MeasurementArchive* archive_ = nullptr;
     SweepController* sweeps_ = nullptr;
     DownloadController* downloads_ = nullptr;
+    ConnectionController* connectionCtl_ = nullptr;
     QTimer* archiveTimer_ = nullptr;
     // While the restore question is open, arrivals wait here to follow the restored items.
     bool holdArrivals_ = false;
