@@ -18,6 +18,7 @@
 #include "app/features/ConnectionController.h"
 #include "app/features/DownloadController.h"
 #include "app/features/FleetController.h"
+#include "app/features/SettingsController.h"
 #include "app/features/SweepController.h"
 #include "app/pages/Looks.h"
 #include "app/pages/Pages.h"
@@ -175,7 +176,7 @@ void TFImpixMain::ConnectHandlers() {
     OnClick(closeBtn_, [this] { close(); });
     connectionCtl_ = new ConnectionController(
         connection_, measure_.VersionInfoBtn, *MB, [this] { NoteArchivePort(); }, this);
-    ConnectSettingsHandlers();
+    settings_ = new SettingsController(measure_, freqRange_, systemConfig_, download_, *MB, this);
     ConnectBufferHandlers();
     ConnectPreviewHandlers();
     downloads_ = new DownloadController(
@@ -194,7 +195,7 @@ void TFImpixMain::showEvent(QShowEvent* event) {
 }
 
 void TFImpixMain::FormShow() {
-    BoardGrpClick();
+    settings_->BoardGrpClick();
     connection_.ConGrp->SetItemIndex(0);
     connection_.ConBook->setCurrentWidget(connection_.pg_USB);
     QTabWidget* pages = pageCtrl_;
@@ -213,6 +214,10 @@ void TFImpixMain::FormShow() {
     // Centred on the screen, as the window first appears.
     if (QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
+}
+
+void TFImpixMain::ShowBoardMask() {
+    settings_->ShowBoardMask();
 }
 
 void TFImpixMain::ShowConnectionState(bool connected) {

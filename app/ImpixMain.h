@@ -32,6 +32,7 @@ class PreviewPlot;
 class SweepController;
 class DownloadController;
 class ConnectionController;
+class SettingsController;
 class SweepRecorder;
 
 class TFImpixMain : public QMainWindow, public ConsoleView, private RecordStreamListener {
@@ -92,17 +93,6 @@ public:
     // Start-up.
     void FormShow();
 
-    // Electrode selection.
-    void BoardGrpClick();
-    void ChXSelChckClick();
-    void ShowChannelMask(uint16_t mask);
-    uint16_t ReadChannelMask() const;
-
-    // Device settings.
-    void SetTimeBtnClick();
-    void SynchronizeBtnClick();
-    void SetGPRSnetBtnClick();
-
     // Buffer. AddRecord appends a record to the pool, the table and the plot, and hands it to
     // the archive with its source.
     void AddRecord(const TMeasRecord& rec, ArrivalSource source);
@@ -159,7 +149,6 @@ private:
     void BuildWindow();
     void BuildBottom(QWidget* central);
     void ConnectHandlers();
-    void ConnectSettingsHandlers();
     void ConnectBufferHandlers();
     // The report server's controller, with what the command line sets of the server.
     void ConnectServerHandlers(const ConsoleOptions& options);
@@ -206,7 +195,6 @@ private:
     QAbstractButton* closeBtn_ = nullptr;
     QLabel* droppedItemsTx_ = nullptr;
     bool shown_ = false;
-    bool showingMask_ = false;
     bool countQueued_ = false;
     QLabel* poolItemsTx_ = nullptr;
     std::unique_ptr<BufferTableModel> bufferModel_;
@@ -216,6 +204,7 @@ private:
     SweepController* sweeps_ = nullptr;
     DownloadController* downloads_ = nullptr;
     ConnectionController* connectionCtl_ = nullptr;
+    SettingsController* settings_ = nullptr;
     QTimer* archiveTimer_ = nullptr;
     // While the restore question is open, arrivals wait here to follow the restored items.
     bool holdArrivals_ = false;

@@ -1,12 +1,13 @@
-// Handlers of the device settings pages: each "Get" sends its read request, each "Set" sends
-// the controls' values; answers come back through the link module's dispatcher.
+#include "app/features/SettingsController.h"
+
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QDateTime>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <utility>
 
-#include "app/ImpixMain.h"
 #include "base/EventGuard.h"
 #include "base/Rounding.h"
 #include "link/AnswerDecode.h"
@@ -14,7 +15,11 @@
 #include "widgets/RadioGroup.h"
 #include "widgets/SpinEdit.h"
 
-void TFImpixMain::ConnectSettingsHandlers() {
+SettingsController::SettingsController(const MeasurePage& measure, const FreqRangePage& freqRange,
+                                       const SystemConfigPage& systemConfig,
+                                       const DownloadPage& download, TMB& link, QObject* owner)
+    : QObject(owner), measure_(measure), freqRange_(freqRange), systemConfig_(systemConfig),
+      download_(download), link_(link) {
     // Requests without payload and the buttons that send them.
     const std::pair<QPushButton*, Request> shortRequests[] = {
         {measure_.GetPeriodBtn, Request::GetPeriod},
@@ -34,16 +39,16 @@ void TFImpixMain::ConnectSettingsHandlers() {
         {freqRange_.FreqStartBtn, Request::StartFreqMeasure},
     };
     for (const auto& [button, code] : shortRequests)
-        OnClick(button, [this, code] { MB->SendShortRequest(code); });
-    OnClick(measure_.SetPeriodBtn, [this] { MB->SendPeriod(); });
-    OnClick(measure_.SetParamsBtn, [this] { MB->SendMeasureParams(); });
-    OnClick(freqRange_.SetFParamsBtn, [this] { MB->SendFreqParams(); });
-    OnClick(measure_.SetMaskBtn, [this] { MB->SendElectrodeMask(); });
+        OnClick(button, [this, code] { link_.SendShortRequest(code); });
+    OnClick(measure_.SetPeriodBtn, [this] { link_.SendPeriod(); });
+    OnClick(measure_.SetParamsBtn, [this] { link_.SendMeasureParams(); });
+    OnClick(freqRange_.SetFParamsBtn, [this] { link_.SendFreqParams(); });
+    OnClick(measure_.SetMaskBtn, [this] { link_.SendElectrodeMask(); });
     OnClick(download_.DwnBtn, [this] {
-        MB->SendDownloadRequest(Round(download_.FromValEd->Value()),
-                                Round(download_.AmountValEd->Value()));
+        link_.SendDownloadRequest(Round(download_.FromValEd->Value()),
+                                  Round(download_.AmountValEd->Value()));
     });
-    OnClick(systemConfig_.SetGPRSrepBtn, [this] { MB->SendReportSettings(); });
+    OnClick(systemConfig_.SetGPRSrepBtn, [this] { link_.SendReportSettings(); });
     OnClick(systemConfig_.SetTimeBtn, [this] { SetTimeBtnClick(); });
     OnClick(systemConfig_.SynchronizeBtn, [this] { SynchronizeBtnClick(); });
     OnClick(systemConfig_.SetGPRSnetBtn, [this] { SetGPRSnetBtnClick(); });
@@ -53,26 +58,26 @@ void TFImpixMain::ConnectSettingsHandlers() {
     for (QCheckBox* box : measure_.ChSelChck)
         OnClick(box, [this] { ChXSelChckClick(); });
     OnClick(measure_.ClearSelectionBtn, [this] {
-        MB->SetBoardMask(measure_.BoardGrp->ItemIndex(), 0);
+        link_.SetBoardMask(measure_.BoardGrp->ItemIndex(), 0);
         ShowBoardMask();
     });
     OnClick(measure_.SetSelectionBtn, [this] {
-        MB->SetBoardMask(measure_.BoardGrp->ItemIndex(), 0xFFFF);
+        link_.SetBoardMask(measure_.BoardGrp->ItemIndex(), 0xFFFF);
         ShowBoardMask();
     });
 }
 
-void TFImpixMain::BoardGrpClick() {
+void SettingsController::BoardGrpClick() {
     const int i = measure_.BoardGrp->ItemIndex();
-    ShowChannelMask(MB ? MB->BoardMask(i) : 0);
+    ShowChannelMask(link_.BoardMask(i));
     measure_.ChannelGrp->setTitle(QString(" Board %1 ").arg(i + 1));
 }
 
-void TFImpixMain::ShowBoardMask() {
-    ShowChannelMask(MB->BoardMask(measure_.BoardGrp->ItemIndex()));
+void SettingsController::ShowBoardMask() {
+    ShowChannelMask(link_.BoardMask(measure_.BoardGrp->ItemIndex()));
 }
 
-void TFImpixMain::ShowChannelMask(uint16_t mask) {
+void SettingsController::ShowChannelMask(uint16_t mask) {
     // Boxes set by the program must not write back into the mask, whatever events the
     // toolkit raises for them.
     showingMask_ = true;
@@ -81,7 +86,7 @@ void TFImpixMain::ShowChannelMask(uint16_t mask) {
     showingMask_ = false;
 }
 
-uint16_t TFImpixMain::ReadChannelMask() const {
+uint16_t SettingsController::ReadChannelMask() const {
     uint16_t mask = 0;
     for (int k = 0; k < 16; ++k)
         if (measure_.ChSelChck[static_cast<size_t>(k)]->isChecked())
@@ -89,20 +94,25 @@ uint16_t TFImpixMain::ReadChannelMask() const {
     return mask;
 }
 
-void TFImpixMain::ChXSelChckClick() {
+void SettingsController::ChXSelChckClick() {
     if (showingMask_)
         return;
-    MB->SetBoardMask(measure_.BoardGrp->ItemIndex(), ReadChannelMask());
+    link_.SetBoardMask(measure_.BoardGrp->ItemIndex(), ReadChannelMask());
 }
 
-void TFImpixMain::SetTimeBtnClick() {
-    MB->SendClock();
+void SettingsController::SetTimeBtnClick() {
+    link_.SendClock();
 }
 
-void TFImpixMain::SynchronizeBtnClick() {
+void SettingsController::SynchronizeBtnClick() {
     systemConfig_.ClockEd->setText(ClockText(QDateTime::currentDateTime()));
 }
 
-void TFImpixMain::SetGPRSnetBtnClick() {
-    MB->SendGprsNet();
+void SettingsController::SetGPRSnetBtnClick() {
+    link_.SendGprsNet();
+}
+
+void SettingsController::OnClick(QAbstractButton* button, std::function<void()> handler) {
+    connect(button, &QAbstractButton::clicked, this,
+            [handler = std::move(handler)] { Guarded(handler); });
 }
