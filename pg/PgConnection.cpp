@@ -1,10 +1,10 @@
-#include "tools/collector/PgConnection.h"
+#include "pg/PgConnection.h"
 
 #include <libpq-fe.h>
 
 #include <QStringList>
 
-namespace collector {
+namespace pg {
 
 namespace {
 
@@ -171,4 +171,4 @@ std::vector<PgConnection::Notification> PgConnection::TakeNotifications() {
     return out;
 }
 
-} // namespace collector
+} // namespace pg

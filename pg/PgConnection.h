@@ -13,7 +13,7 @@
 struct pg_conn;
 struct pg_result;
 
-namespace collector {
+namespace pg {
 
 // SQLSTATE codes the collector acts on.
 namespace sqlstate {
@@ -94,4 +94,4 @@ private:
     pg_conn* conn_ = nullptr;
 };
 
-} // namespace collector
+} // namespace pg
