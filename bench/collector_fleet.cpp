@@ -157,7 +157,9 @@ void BM_FleetIntoDatabase(benchmark::State& state) {
         int64_t stored = 0;
         while (stored < Total && clock.elapsed() < 300000) {
             QThread::msleep(2);
-            for (const pg::PgConnection::Notification& n : db->TakeNotifications())
+            const auto notes = db->TakeNotifications();
+            for (const pg::PgConnection::Notification& n :
+                 notes.value_or(decltype(notes)::value_type()))
                 stored += QJsonDocument::fromJson(n.payload.toUtf8()).object()["new"].toInteger();
         }
         const double total = static_cast<double>(clock.nsecsElapsed()) / 1e9;

@@ -9,6 +9,7 @@
 
 #include "pg/PgConnection.h"
 #include "tools/collector/CollectorService.h"
+#include "tools/collector/DatabaseConnect.h"
 #include "tools/collector/DatabaseSchema.h"
 #include "tools/collector/ReportFiling.h"
 
@@ -28,7 +29,7 @@ int Failed(const QString& why) {
 
 // Connected, with the tables as this collector writes them.
 Result<pg::PgConnection> Ready(const CollectorSettings& settings) {
-    Result<pg::PgConnection> db = pg::PgConnection::Connect(settings.database);
+    Result<pg::PgConnection> db = ConnectDatabase(settings.database);
     if (!db)
         return Fail(QStringLiteral("database"), db.error());
     if (Result<int> v = Migrate(*db); !v)
@@ -121,7 +122,7 @@ int RunCheck(const CollectorSettings& s) {
     QString problem = StateProblem(s.stateDir);
     QString summary;
     if (problem.isEmpty()) {
-        Result<pg::PgConnection> db = pg::PgConnection::Connect(s.database);
+        Result<pg::PgConnection> db = ConnectDatabase(s.database);
         problem = db ? DatabaseProblem(*db, summary) : db.error().text;
         if (!problem.isEmpty())
             problem = "database: " + problem;
@@ -163,7 +164,7 @@ int RunAddLogger(const CollectorSettings& settings, const QString& name, const Q
     std::vector<int64_t> ids;
     for (int r = 0; r < kept->Rows(); ++r)
         ids.push_back(kept->Int(r, 0));
-    Result<pg::PgConnection> reader = pg::PgConnection::Connect(settings.database);
+    Result<pg::PgConnection> reader = ConnectDatabase(settings.database);
     if (!reader)
         return Failed(reader.error().text);
     Result<FilingTotals> filed = FileReports(*db, *reader, ids);
@@ -187,7 +188,7 @@ int RunReparse(const CollectorSettings& settings) {
     std::vector<int64_t> ids;
     for (int r = 0; r < all->Rows(); ++r)
         ids.push_back(all->Int(r, 0));
-    Result<pg::PgConnection> reader = pg::PgConnection::Connect(settings.database);
+    Result<pg::PgConnection> reader = ConnectDatabase(settings.database);
     if (!reader)
         return Failed(reader.error().text);
     Result<FilingTotals> t = FileReports(*db, *reader, ids);

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 
 #include "tools/collector/CollectorLog.h"
+#include "tools/collector/DatabaseConnect.h"
 #include "tools/collector/DatabaseSchema.h"
 #include "tools/collector/ReportLine.h"
 
@@ -102,7 +103,7 @@ void Delivery::Run(Worker& w) {
 bool Delivery::Connected(Worker& w) {
     if (!w.db.Broken())
         return true;
-    Result<pg::PgConnection> db = pg::PgConnection::Connect(settings_.database);
+    Result<pg::PgConnection> db = ConnectDatabase(settings_.database);
     if (!db) {
         Unavailable(db.error());
         return false;

@@ -274,7 +274,9 @@ TEST(CollectorFleet, EveryMeasurementOnceThroughFaults) {
     EXPECT_EQ(ReportLines(a.Log()) + ReportLines(b.Log()), reports);
     ASSERT_TRUE(listener->Exec("SELECT 1"));
     QSet<int64_t> notified;
-    for (const pg::PgConnection::Notification& n : listener->TakeNotifications())
+    const auto notes = listener->TakeNotifications();
+    ASSERT_TRUE(notes) << notes.error().text.toStdString();
+    for (const pg::PgConnection::Notification& n : *notes)
         notified.insert(QJsonDocument::fromJson(n.payload.toUtf8()).object()["report"].toInteger());
     EXPECT_EQ(notified.size(), reports);
     EXPECT_TRUE(notified.contains(Scalar(*db, "SELECT max(id) FROM report")));
