@@ -17,7 +17,6 @@
 
 #include "app/pages/Looks.h"
 #include "app/pages/Pages.h"
-#include "app/script/ControlText.h"
 #include "base/EventGuard.h"
 #include "base/FileLocations.h"
 #include "base/ProgramVersion.h"
@@ -48,6 +47,9 @@ constexpr PageDef PageDefs[] = {
     {"TabSheet1", "System Config"}, {"TabSheet3", "Download"},       {"TabSheet4", "Excel export"},
     {"BufSh", "Data Buffer"},       {"PrewSh", "Data Preview"},
 };
+// Where PageDefs has the two pages the window shows at first.
+constexpr int ConnSheetIndex = 0;
+constexpr int MeasureShIndex = 1;
 } // namespace
 
 TFImpixMain::TFImpixMain(const FormatSettings& format) : Ex(nullptr, format), format_(format) {
@@ -55,11 +57,10 @@ TFImpixMain::TFImpixMain(const FormatSettings& format) : Ex(nullptr, format), fo
     // First to hear of the pool: the item count is shown before the table and the plots follow.
     ListenTo(&Pool);
     BuildWindow();
-    IndexControls();
-    poolItemsTx_ = C<QLabel>("PoolItemsTx");
+    poolItemsTx_ = dataBuffer_.PoolItemsTx;
     ConnectHandlers();
     // FormCreate: the record streams start empty; the server is idle.
-    SetText("SocketStateLabel", "Idle");
+    connection_.SocketStateLabel->setText("Idle");
 }
 
 TFImpixMain::~TFImpixMain() = default;
@@ -85,7 +86,7 @@ void TFImpixMain::BuildWindow() {
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
 
-    auto* pages = new QTabWidget(central);
+    auto* pages = pageCtrl_ = new QTabWidget(central);
     pages->setObjectName("PageCtrl");
     pages->setTabPosition(QTabWidget::South);
     pages->setFixedHeight(PageCtrlHeight);
@@ -97,16 +98,16 @@ void TFImpixMain::BuildWindow() {
         pages->addTab(page, def.caption);
     }
     layout->addWidget(pages);
-    BuildConnectionPage(pages->widget(0));
-    BuildMeasurePage(pages->widget(1));
-    BuildFreqRangePage(pages->widget(2));
-    BuildSystemConfigPage(pages->widget(3));
-    BuildDownloadPage(pages->widget(4));
-    BuildExcelExportPage(pages->widget(5));
-    BuildDataBufferPage(pages->widget(6));
+    connection_ = BuildConnectionPage(pages->widget(0));
+    measure_ = BuildMeasurePage(pages->widget(1));
+    freqRange_ = BuildFreqRangePage(pages->widget(2));
+    systemConfig_ = BuildSystemConfigPage(pages->widget(3));
+    download_ = BuildDownloadPage(pages->widget(4));
+    excelExport_ = BuildExcelExportPage(pages->widget(5));
+    dataBuffer_ = BuildDataBufferPage(pages->widget(6));
     plot_ = new PreviewPlot;
     plot_->setObjectName("PB");
-    BuildDataPreviewPage(pages->widget(7), plot_);
+    dataPreview_ = BuildDataPreviewPage(pages->widget(7), plot_);
     BuildBottom(central);
     layout->addStretch();
 
@@ -125,7 +126,7 @@ void TFImpixMain::BuildBottom(QWidget* central) {
     f.setBold(true);
     caption->setFont(f);
     looks::SetTextColor(caption, QColor(0, 0, 255));
-    auto* status = new QLabel("send", central);
+    auto* status = comStatusTx_ = new QLabel("send", central);
     status->setObjectName("ComStatusTx");
     f.setPointSize(12);
     status->setFont(f);
@@ -133,13 +134,14 @@ void TFImpixMain::BuildBottom(QWidget* central) {
     status->setMinimumWidth(260);
     auto* close =
         new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), "Close", central);
+    closeBtn_ = close;
     close->setObjectName("CloseBtn");
     row->addSpacing(12);
     row->addWidget(caption);
     row->addSpacing(12);
     row->addWidget(status);
     // Our own indicator beside the command status: answers dropped and requests unanswered.
-    auto* health = new QLabel("no link errors", central);
+    auto* health = linkHealthTx_ = new QLabel("no link errors", central);
     health->setObjectName("LinkHealthTx");
     health->setMinimumWidth(200);
     health->setWordWrap(true);
@@ -150,34 +152,17 @@ void TFImpixMain::BuildBottom(QWidget* central) {
     static_cast<QVBoxLayout*>(central->layout())->addLayout(row);
 }
 
-void TFImpixMain::IndexControls() {
-    controls_.clear();
-    for (QWidget* w : findChildren<QWidget*>()) {
-        const QString name = w->objectName();
-        if (!name.isEmpty() && !name.startsWith("qt_"))
-            controls_.insert(name, w);
-    }
-    controls_.insert(objectName(), this);
-}
-
-QWidget* TFImpixMain::Control(const QString& name) const {
-    QWidget* w = controls_.value(name);
-    if (!w)
-        throw std::logic_error(("no control named " + name).toStdString());
-    return w;
-}
-
-void TFImpixMain::OnClick(const QString& button, std::function<void()> handler) {
-    connect(C<QAbstractButton>(button), &QAbstractButton::clicked, this,
+void TFImpixMain::OnClick(QAbstractButton* button, std::function<void()> handler) {
+    connect(button, &QAbstractButton::clicked, this,
             [handler = std::move(handler)] { Guarded(handler); });
 }
 
 void TFImpixMain::ConnectHandlers() {
-    OnClick("CloseBtn", [this] { close(); });
-    OnClick("ReconnectBtn", [this] { ReconnectBtnClick(); });
-    OnClick("ComSettingsBtn", [this] { ComSettingsBtnClick(); });
-    OnClick("VersionInfoBtn", [this] { VersionInfoBtnClick(); });
-    connect(C<RadioGroup>("ConGrp"), &RadioGroup::clicked, this,
+    OnClick(closeBtn_, [this] { close(); });
+    OnClick(connection_.ReconnectBtn, [this] { ReconnectBtnClick(); });
+    OnClick(connection_.ComSettingsBtn, [this] { ComSettingsBtnClick(); });
+    OnClick(measure_.VersionInfoBtn, [this] { VersionInfoBtnClick(); });
+    connect(connection_.ConGrp, &RadioGroup::clicked, this,
             [this](int) { Guarded([this] { ConGrpClick(); }); });
     ConnectSettingsHandlers();
     ConnectBufferHandlers();
@@ -200,35 +185,35 @@ void TFImpixMain::showEvent(QShowEvent* event) {
 
 void TFImpixMain::FormShow() {
     BoardGrpClick();
-    C<RadioGroup>("ConGrp")->SetItemIndex(0);
-    C<QStackedWidget>("ConBook")->setCurrentWidget(Control("pg_USB"));
-    auto* pages = C<QTabWidget>("PageCtrl");
-    pages->setCurrentWidget(Control("ConnSheet"));
-    SetText("ComStatusTx", "Idle");
-    C<FileNameEdit>("SrcFileEd")->SetFileName(ImpixPath(Place::Documents, "Data.txt"));
-    C<FileNameEdit>("ExFileNameEd")->SetFileName(ImpixPath(Place::Documents, "Data.xlsx"));
-    C<RadioGroup>("ConGrp")->SetItemIndex(0);
+    connection_.ConGrp->SetItemIndex(0);
+    connection_.ConBook->setCurrentWidget(connection_.pg_USB);
+    QTabWidget* pages = pageCtrl_;
+    pages->setCurrentIndex(ConnSheetIndex);
+    comStatusTx_->setText("Idle");
+    excelExport_.SrcFileEd->SetFileName(ImpixPath(Place::Documents, "Data.txt"));
+    excelExport_.ExFileNameEd->SetFileName(ImpixPath(Place::Documents, "Data.xlsx"));
+    connection_.ConGrp->SetItemIndex(0);
     setWindowTitle(QString::asprintf("Impix II.  version %d.%d", ProgramMajorVersion(),
                                      ProgramMinorVersion()));
-    auto* grid = C<QTableView>("BufGrid");
+    QTableView* grid = dataBuffer_.BufGrid;
     grid->setModel(bufferModel_.get());
     for (int c = 0; c < bufferModel_->columnCount(); ++c)
         grid->setColumnWidth(c, BufferColumnWidth(c));
-    pages->setCurrentWidget(Control("MeasureSh"));
+    pages->setCurrentIndex(MeasureShIndex);
     // Centred on the screen, as the window first appears.
     if (QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
 }
 
 void TFImpixMain::ConGrpClick() {
-    static const char* const book[] = {"pg_USB", "pg_LAN", "pg_GPRS"};
-    const int i = ItemIndex("ConGrp");
+    QWidget* const book[] = {connection_.pg_USB, connection_.pg_LAN, connection_.pg_GPRS};
+    const int i = connection_.ConGrp->ItemIndex();
     if (i >= 0 && i < 3)
-        C<QStackedWidget>("ConBook")->setCurrentWidget(Control(book[i]));
+        connection_.ConBook->setCurrentWidget(book[i]);
 }
 
 void TFImpixMain::ShowConnectionState(bool connected) {
-    auto* label = C<QLabel>("ComStatusLx");
+    QLabel* label = connection_.ComStatusLx;
     label->setText(connected ? "Connected" : "Disconnected");
     looks::SetTextColor(label, connected ? QColor(0, 128, 0) : QColor(255, 0, 0));
 }
@@ -248,34 +233,4 @@ void TFImpixMain::ComSettingsBtnClick() {
 
 void TFImpixMain::ErrorDlg(const QString& msg) {
     ::ErrorDlg(msg);
-}
-
-// Controls by name.
-
-QString TFImpixMain::Text(const QString& name) const {
-    return ControlText(Control(name));
-}
-
-void TFImpixMain::SetText(const QString& name, const QString& text) {
-    SetControlText(Control(name), text);
-}
-
-double TFImpixMain::Value(const QString& name) const {
-    return C<SpinEdit>(name)->Value();
-}
-
-void TFImpixMain::SetValue(const QString& name, double value) {
-    C<SpinEdit>(name)->SetValue(value);
-}
-
-bool TFImpixMain::Checked(const QString& name) const {
-    return C<QCheckBox>(name)->isChecked();
-}
-
-void TFImpixMain::SetChecked(const QString& name, bool on) {
-    C<QCheckBox>(name)->setChecked(on);
-}
-
-int TFImpixMain::ItemIndex(const QString& name) const {
-    return C<RadioGroup>(name)->ItemIndex();
 }

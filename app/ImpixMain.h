@@ -1,9 +1,9 @@
 #pragma once
 // The main window: its pages and controls, the measurement buffer, and the handlers of every
-// operator event. Handlers work on the controls by their names; every event enters through
-// Guarded(), so a failure is shown in a message box and the program goes on.
+// operator event. Handlers work on the controls through the typed structs the page builders
+// return (only scripts and tests find controls by name); every event enters through Guarded(),
+// so a failure is shown in a message box and the program goes on.
 #include <QElapsedTimer>
-#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <deque>
@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/pages/Pages.h"
 #include "archive/ArchiveRow.h"
 #include "base/FormatSettings.h"
 #include "buffer/DownloadTracker.h"
@@ -65,22 +66,24 @@ public:
     void FreqMeasureStarted() override;
     void SweepPointDecoded(const MeasValues& point) override;
     const FormatSettings& Format() const override { return format_; }
-    QString Text(const QString& name) const override;
-    void SetText(const QString& name, const QString& text) override;
-    double Value(const QString& name) const override;
-    void SetValue(const QString& name, double value) override;
-    bool Checked(const QString& name) const override;
-    void SetChecked(const QString& name, bool on) override;
-    int ItemIndex(const QString& name) const override;
-
-    // The control of that name; a missing one is a programming error and fails loudly.
-    QWidget* Control(const QString& name) const;
-    template <class T> T* C(const QString& name) const {
-        T* w = qobject_cast<T*>(Control(name));
-        if (!w)
-            throw std::logic_error(("control of another kind: " + name).toStdString());
-        return w;
-    }
+    PeriodValues Period() const override;
+    ParamsValues MeasureParams() const override;
+    FreqParamsValues FreqParams() const override;
+    ReportSettingsValues ReportSettings() const override;
+    GprsNetValues GprsNet() const override;
+    QString DeviceClockText() const override;
+    void ShowPeriod(const PeriodValues& v) override;
+    void ShowParams(const ParamsValues& v) override;
+    void ShowFreqParams(const FreqParamsValues& v) override;
+    void ShowReportSettings(const ReportSettingsValues& v) override;
+    void ShowGprsNet(const GprsNetValues& v) override;
+    void ShowDeviceClock(const QString& text) override;
+    void ShowVersion(const QString& text) override;
+    void ShowDataSize(int64_t items) override;
+    void ShowDownloadedCount(int64_t counter) override;
+    void ShowMeasurement(const MeasurementLabels& labels) override;
+    void ShowSweepPoint(const SweepPointLabels& labels) override;
+    void ShowStatus(const QString& text) override;
 
     RecordStream Pool;
     RecordStream FilePool;
@@ -167,7 +170,6 @@ protected:
 private:
     void BuildWindow();
     void BuildBottom(QWidget* central);
-    void IndexControls();
     void ConnectHandlers();
     void ConnectSettingsHandlers();
     void ConnectBufferHandlers();
@@ -194,7 +196,7 @@ private:
     // The silence timer runs until the running sweep's deadline.
     void ArmSweepSilence();
     // Runs the handler for the button's clicks through the event guard.
-    void OnClick(const QString& button, std::function<void()> handler);
+    void OnClick(QAbstractButton* button, std::function<void()> handler);
     // The pool's notifications: the item count and the newest row of the table.
     void RecordAppended(const TMeasRecord& rec) override;
     void RecordsAppended(int64_t first, int64_t count) override;
@@ -205,7 +207,22 @@ private:
 
     TMB* MB = nullptr;
     FormatSettings format_;
-    QHash<QString, QWidget*> controls_;
+    // The pages' controls, typed, as their builders made them.
+    ConnectionPage connection_;
+    MeasurePage measure_;
+    FreqRangePage freqRange_;
+    SystemConfigPage systemConfig_;
+    DownloadPage download_;
+    ExcelExportPage excelExport_;
+    DataBufferPage dataBuffer_;
+    DataPreviewPage dataPreview_;
+    // The window's own controls around the pages.
+    QTabWidget* pageCtrl_ = nullptr;
+    QLabel* comStatusTx_ = nullptr;
+    QLabel* linkHealthTx_ = nullptr;
+    QAbstractButton* closeBtn_ = nullptr;
+    QLabel* droppedItemsTx_ = nullptr;
+    QLabel* refusedSendersTx_ = nullptr;
     bool shown_ = false;
     bool showingMask_ = false;
     bool countQueued_ = false;

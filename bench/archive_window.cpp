@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/ImpixMain.h"
+#include "app/script/NamedControl.h"
 #include "archive/MeasurementArchive.h"
 #include "archive_bench.h"
 #include "base/ScriptedDialogs.h"
@@ -31,7 +32,8 @@ struct Console {
         window.SetArchive(archive);
         window.SetReportPort(0);
         window.show();
-        window.C<QTabWidget>("PageCtrl")->setCurrentWidget(window.Control("BufSh"));
+        NamedControl<QTabWidget>(&window, "PageCtrl")
+            ->setCurrentWidget(NamedControl(&window, "BufSh"));
         QApplication::processEvents();
     }
 };

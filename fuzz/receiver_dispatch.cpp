@@ -41,13 +41,24 @@ public:
     void CountReportItem() override {}
     void CountDroppedReportItem() override {}
     const FormatSettings& Format() const override { return format_; }
-    QString Text(const QString&) const override { return {}; }
-    void SetText(const QString&, const QString&) override {}
-    double Value(const QString&) const override { return 0; }
-    void SetValue(const QString&, double) override {}
-    bool Checked(const QString&) const override { return false; }
-    void SetChecked(const QString&, bool) override {}
-    int ItemIndex(const QString&) const override { return 0; }
+    PeriodValues Period() const override { return {}; }
+    ParamsValues MeasureParams() const override { return {}; }
+    FreqParamsValues FreqParams() const override { return {}; }
+    ReportSettingsValues ReportSettings() const override { return {}; }
+    GprsNetValues GprsNet() const override { return {}; }
+    QString DeviceClockText() const override { return {}; }
+    void ShowPeriod(const PeriodValues&) override {}
+    void ShowParams(const ParamsValues&) override {}
+    void ShowFreqParams(const FreqParamsValues&) override {}
+    void ShowReportSettings(const ReportSettingsValues&) override {}
+    void ShowGprsNet(const GprsNetValues&) override {}
+    void ShowDeviceClock(const QString&) override {}
+    void ShowVersion(const QString&) override {}
+    void ShowDataSize(int64_t) override {}
+    void ShowDownloadedCount(int64_t) override {}
+    void ShowMeasurement(const MeasurementLabels&) override {}
+    void ShowSweepPoint(const SweepPointLabels&) override {}
+    void ShowStatus(const QString&) override {}
 
 private:
     FormatSettings format_;

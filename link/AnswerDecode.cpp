@@ -182,11 +182,11 @@ ParamsValues DecodeParams(const uint8_t* d) {
 }
 
 PeriodValues DecodePeriod(const uint8_t* d) {
-    return {d[0], d[1]};
+    return {double(d[0]), double(d[1])};
 }
 
 ReportSettingsValues DecodeReportSettings(const uint8_t* d) {
-    return {d[0], d[1], d[2]};
+    return {double(d[0]), double(d[1]), double(d[2])};
 }
 
 std::array<uint16_t, 16> DecodeMasks(const uint8_t* d) {

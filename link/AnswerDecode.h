@@ -47,15 +47,19 @@ struct FreqParamsCodes {
 constexpr int FreqParamsSize = 13;
 FreqParamsCodes ReadFreqParamsCodes(const uint8_t* d);
 
+// The settings of answers 247, 253, 254 and 249 in the units of their controls, which the set
+// requests send back. Whole numbers are kept as doubles: a control may hold a fraction as typed,
+// and the request rounds it as the link does.
+
 // Answer 247, in the units of the "Freq Range" controls.
 struct FreqParamsValues {
     double begFreqHz = 0;
     double endFreqHz = 0;
     double multiplier = 0;
     double volts = 0;
-    int board = 0;   // 1-based
-    int channel = 0; // 1-based
-    int repeat = 0;
+    double board = 0;   // 1-based
+    double channel = 0; // 1-based
+    double repeat = 0;
     bool twoElectrodes = false;
 };
 FreqParamsValues DecodeFreqParams(const uint8_t* d);
@@ -65,23 +69,23 @@ struct ParamsValues {
     double freqHz = 0;
     double volts = 0;
     double latencyMs = 0;
-    int repeat = 0;
+    double repeat = 0;
     bool twoElectrodes = false;
 };
 ParamsValues DecodeParams(const uint8_t* d);
 
 // Answer 254.
 struct PeriodValues {
-    int hours = 0;
-    int minutes = 0;
+    double hours = 0;
+    double minutes = 0;
 };
 PeriodValues DecodePeriod(const uint8_t* d);
 
 // Answer 249.
 struct ReportSettingsValues {
-    int hour = 0;
-    int minute = 0;
-    int retries = 0;
+    double hour = 0;
+    double minute = 0;
+    double retries = 0;
 };
 ReportSettingsValues DecodeReportSettings(const uint8_t* d);
 

@@ -6,24 +6,22 @@
 #include "link/ModBus.h"
 
 void TMB::SendPeriod() {
-    const std::vector<uint8_t> p =
-        SetPeriodPayload(view_.Value("PerHourEd"), view_.Value("PerMinEd"));
+    const PeriodValues v = view_.Period();
+    const std::vector<uint8_t> p = SetPeriodPayload(v.hours, v.minutes);
     SendRequest2(Request::SetPeriod, p[0], p[1]);
 }
 
 void TMB::SendMeasureParams() {
+    const ParamsValues v = view_.MeasureParams();
     SendRequest(Request::SetParams,
-                SetParamsPayload(view_.Value("FreqEd"), view_.Value("VoltageEd"),
-                                 view_.Value("LatEd"), view_.Value("RepEd"),
-                                 view_.Checked("MeasTypeChck")));
+                SetParamsPayload(v.freqHz, v.volts, v.latencyMs, v.repeat, v.twoElectrodes));
 }
 
 void TMB::SendFreqParams() {
+    const FreqParamsValues v = view_.FreqParams();
     SendRequest(Request::SetFreqParams,
-                SetFreqParamsPayload(view_.Value("BegFreqEd"), view_.Value("EndFreqEd"),
-                                     view_.Value("FreqMultEd"), view_.Value("FreqVoltageEd"),
-                                     view_.Value("FBrdEd"), view_.Value("FChnlEd"),
-                                     view_.Value("FRepEd"), view_.Checked("FMeasTypeChck")));
+                SetFreqParamsPayload(v.begFreqHz, v.endFreqHz, v.multiplier, v.volts, v.board,
+                                     v.channel, v.repeat, v.twoElectrodes));
 }
 
 void TMB::SendElectrodeMask() {
@@ -32,20 +30,20 @@ void TMB::SendElectrodeMask() {
 }
 
 void TMB::SendReportSettings() {
-    const std::vector<uint8_t> p = SetGprsReportPayload(
-        view_.Value("RepHourEd"), view_.Value("RepMinEd"), view_.Value("RetryRepEd"));
+    const ReportSettingsValues v = view_.ReportSettings();
+    const std::vector<uint8_t> p = SetGprsReportPayload(v.hour, v.minute, v.retries);
     SendRequest3(Request::SetGprsReport, p[0], p[1], p[2]);
 }
 
 void TMB::SendClock() {
-    const ClockFields c = ParseClockText(view_.Text("ClockEd"), view_.Format());
+    const ClockFields c = ParseClockText(view_.DeviceClockText(), view_.Format());
     SendRequest(Request::SetTime,
                 SetTimePayload(c.year, c.month, c.day, c.hour, c.minute, c.second));
 }
 
 void TMB::SendGprsNet() {
-    SendRequest(Request::SetGprsNet,
-                SetGprsNetPayload(view_.Text("APNEd"), view_.Text("ServIPEd")));
+    const GprsNetValues v = view_.GprsNet();
+    SendRequest(Request::SetGprsNet, SetGprsNetPayload(v.apn, v.serverIp));
 }
 
 void TMB::SendDownloadRequest(int64_t first, int64_t amount) {
@@ -60,22 +58,11 @@ void TMB::DecodeMeasurement() {
 }
 
 void TMB::ShowMeasurement() {
-    const MeasurementLabels t = MeasurementTexts(Working, view_.Format());
-    view_.SetText("BrdTx", t.BrdTx);
-    view_.SetText("ChTx", t.ChTx);
-    view_.SetText("RangeTx", t.RangeTx);
-    view_.SetText("RealTx", t.RealTx);
-    view_.SetText("ImagTx", t.ImagTx);
-    view_.SetText("CntTx", t.CntTx);
-    view_.SetText("TimeLabel", t.TimeLabel);
+    view_.ShowMeasurement(MeasurementTexts(Working, view_.Format()));
 }
 
 void TMB::ShowSweepPoint() {
-    const SweepPointLabels t = SweepPointTexts(Working, view_.Format());
-    view_.SetText("FFreqTx", t.FFreqTx);
-    view_.SetText("FRangeTx", t.FRangeTx);
-    view_.SetText("FRxTx", t.FRxTx);
-    view_.SetText("FXxTx", t.FXxTx);
+    view_.ShowSweepPoint(SweepPointTexts(Working, view_.Format()));
 }
 
 void TMB::DispatchAnswer() {
@@ -108,11 +95,11 @@ void TMB::DispatchAnswer() {
     case Answer::DownloadItem: // one downloaded item
         DecodeMeasurement();
         view_.AddDownloadedRecord(MeasRecord);
-        view_.SetText("AmountTx", QString::number(MeasRecord.Counter));
+        view_.ShowDownloadedCount(MeasRecord.Counter);
         break;
     case Answer::DataSize:
         DataSize = DecodeDataSize(d);
-        view_.SetText("SizeTx", QString::number(*DataSize));
+        view_.ShowDataSize(*DataSize);
         break;
     case Answer::MemoryCleared:
         Status("Reset memory");
@@ -122,15 +109,7 @@ void TMB::DispatchAnswer() {
         break;
     case Answer::FreqParams: {
         Status("Freq. Measure params");
-        const FreqParamsValues v = DecodeFreqParams(d);
-        view_.SetValue("BegFreqEd", v.begFreqHz);
-        view_.SetValue("EndFreqEd", v.endFreqHz);
-        view_.SetValue("FreqMultEd", v.multiplier);
-        view_.SetValue("FreqVoltageEd", v.volts);
-        view_.SetValue("FBrdEd", v.board);
-        view_.SetValue("FChnlEd", v.channel);
-        view_.SetValue("FRepEd", v.repeat);
-        view_.SetChecked("FMeasTypeChck", v.twoElectrodes);
+        view_.ShowFreqParams(DecodeFreqParams(d));
         view_.FreqParamsExchanged(ReadFreqParamsCodes(d));
         break;
     }
@@ -139,22 +118,17 @@ void TMB::DispatchAnswer() {
         break;
     case Answer::ReportSettings: {
         Status("GPRS Reporting Settings");
-        const ReportSettingsValues v = DecodeReportSettings(d);
-        view_.SetValue("RepHourEd", v.hour);
-        view_.SetValue("RepMinEd", v.minute);
-        view_.SetValue("RetryRepEd", v.retries);
+        view_.ShowReportSettings(DecodeReportSettings(d));
         break;
     }
     case Answer::GprsNet: {
         Status("GPRS Settings");
-        const GprsNetValues v = DecodeGprsNet(d);
-        view_.SetText("APNEd", v.apn);
-        view_.SetText("ServIPEd", v.serverIp);
+        view_.ShowGprsNet(DecodeGprsNet(d));
         break;
     }
     case Answer::Time:
         Status("System Time");
-        view_.SetText("ClockEd", ClockAnswerText(d, view_.Format()));
+        view_.ShowDeviceClock(ClockAnswerText(d, view_.Format()));
         break;
     case Answer::Mask: {
         Status("Electrode mask");
@@ -167,23 +141,16 @@ void TMB::DispatchAnswer() {
     }
     case Answer::Params: {
         Status("Measure params");
-        const ParamsValues v = DecodeParams(d);
-        view_.SetValue("FreqEd", v.freqHz);
-        view_.SetValue("VoltageEd", v.volts);
-        view_.SetValue("LatEd", v.latencyMs);
-        view_.SetValue("RepEd", v.repeat);
-        view_.SetChecked("MeasTypeChck", v.twoElectrodes);
+        view_.ShowParams(DecodeParams(d));
         break;
     }
     case Answer::Period: {
         Status("Measure period");
-        const PeriodValues v = DecodePeriod(d);
-        view_.SetValue("PerHourEd", v.hours);
-        view_.SetValue("PerMinEd", v.minutes);
+        view_.ShowPeriod(DecodePeriod(d));
         break;
     }
     case Answer::Version:
-        view_.SetText("VersionTx", VersionText(d));
+        view_.ShowVersion(VersionText(d));
         break;
     default: // unknown codes: "OK" and nothing else
         break;

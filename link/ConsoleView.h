@@ -1,6 +1,7 @@
 #pragma once
-// What the link module needs of the main window. The window implements it on its controls,
-// addressed by their names; tests may implement it on plain values.
+// What the link module needs of the main window: typed reads of the settings it sends and typed
+// shows of what the logger answers, so that the link knows no control of the window. The window
+// implements it on its controls; tests may implement it on plain values.
 #include <QString>
 
 #include "base/FormatSettings.h"
@@ -41,13 +42,31 @@ public:
     virtual void FreqMeasureStarted() {}
     virtual void SweepPointDecoded(const MeasValues& /*point*/) {}
 
-    // Controls by name. Spin edits follow their own rules: reading a text that is not a number
-    // gives the minimum, writing clamps to the range and rounds integer controls.
-    virtual QString Text(const QString& name) const = 0;
-    virtual void SetText(const QString& name, const QString& text) = 0;
-    virtual double Value(const QString& name) const = 0;
-    virtual void SetValue(const QString& name, double value) = 0;
-    virtual bool Checked(const QString& name) const = 0;
-    virtual void SetChecked(const QString& name, bool on) = 0;
-    virtual int ItemIndex(const QString& name) const = 0;
+    // The settings the set requests send, as the controls hold them. The window's spin edits
+    // follow their own rules (base/SpinValue): a text that is not a number reads as the
+    // minimum, and integer controls read fractions as typed, which the requests round.
+    virtual PeriodValues Period() const = 0;
+    virtual ParamsValues MeasureParams() const = 0;
+    virtual FreqParamsValues FreqParams() const = 0;
+    virtual ReportSettingsValues ReportSettings() const = 0;
+    virtual GprsNetValues GprsNet() const = 0;
+    // The device time as the operator wrote it or "Get" showed it.
+    virtual QString DeviceClockText() const = 0;
+
+    // What the logger answered. Spin edits clamp a shown number to their range and round it
+    // where they hold integers.
+    virtual void ShowPeriod(const PeriodValues& v) = 0;
+    virtual void ShowParams(const ParamsValues& v) = 0;
+    virtual void ShowFreqParams(const FreqParamsValues& v) = 0;
+    virtual void ShowReportSettings(const ReportSettingsValues& v) = 0;
+    virtual void ShowGprsNet(const GprsNetValues& v) = 0;
+    virtual void ShowDeviceClock(const QString& text) = 0;
+    virtual void ShowVersion(const QString& text) = 0;
+    // The logger's item count (answer 121) and the counter of the last downloaded item.
+    virtual void ShowDataSize(int64_t items) = 0;
+    virtual void ShowDownloadedCount(int64_t counter) = 0;
+    virtual void ShowMeasurement(const MeasurementLabels& labels) = 0;
+    virtual void ShowSweepPoint(const SweepPointLabels& labels) = 0;
+    // The link's status line ("OK", the name of the answer, ...).
+    virtual void ShowStatus(const QString& text) = 0;
 };

@@ -66,7 +66,7 @@ void TMB::DropAnswer(LinkHealth::Cause cause, const QString& msg) {
 }
 
 void TMB::Status(const QString& text) {
-    view_.SetText("ComStatusTx", text);
+    view_.ShowStatus(text);
 }
 
 void TMB::SendFrame() {

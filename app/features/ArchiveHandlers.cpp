@@ -90,8 +90,8 @@ QString RestoreQuestion(const UncleanSession& s, const FormatSettings& fs) {
 } // namespace
 
 void TFImpixMain::ConnectArchiveHandlers() {
-    OnClick("HistoryBtn", [this] { HistoryBtnClick(); });
-    C<QPushButton>("HistoryBtn")->setEnabled(false);
+    OnClick(dataBuffer_.HistoryBtn, [this] { HistoryBtnClick(); });
+    dataBuffer_.HistoryBtn->setEnabled(false);
     archiveTimer_ = new QTimer(this);
     archiveTimer_->setInterval(StateIntervalMs);
     connect(archiveTimer_, &QTimer::timeout, this,
@@ -100,7 +100,7 @@ void TFImpixMain::ConnectArchiveHandlers() {
 
 void TFImpixMain::SetArchive(MeasurementArchive* archive) {
     archive_ = archive;
-    C<QPushButton>("HistoryBtn")->setEnabled(archive_ != nullptr);
+    dataBuffer_.HistoryBtn->setEnabled(archive_ != nullptr);
     if (archive_)
         archiveTimer_->start();
     else
@@ -111,8 +111,8 @@ void TFImpixMain::SetArchive(MeasurementArchive* archive) {
 void TFImpixMain::ShowArchiveState() {
     const QString text =
         archive_ ? ArchiveLabelText(archive_->State()) : QStringLiteral("Archive: off");
-    if (Text("ArchiveTx") != text)
-        SetText("ArchiveTx", text);
+    if (dataBuffer_.ArchiveTx->text() != text)
+        dataBuffer_.ArchiveTx->setText(text);
 }
 
 void TFImpixMain::NoteArchivePort() {

@@ -1,6 +1,7 @@
 // The measurement buffer: appending records, the table, clearing, and saving as a text file.
 #include <QDateTime>
 #include <QLabel>
+#include <QPushButton>
 #include <QTableView>
 
 #include "app/ImpixMain.h"
@@ -12,11 +13,12 @@
 #include "buffer/BufferTextFile.h"
 #include "dialogs/ProgressWork.h"
 #include "dialogs/SaveDialog.h"
+#include "widgets/SpinEdit.h"
 
 void TFImpixMain::ConnectBufferHandlers() {
-    OnClick("ClearBufBtn", [this] { ClearBufBtnClick(); });
-    OnClick("SaveBufBtn", [this] { SaveBufBtnClick(); });
-    OnClick("SaveBufAllBtn", [this] { SaveBufBtnAllClick(); });
+    OnClick(dataBuffer_.ClearBufBtn, [this] { ClearBufBtnClick(); });
+    OnClick(dataBuffer_.SaveBufBtn, [this] { SaveBufBtnClick(); });
+    OnClick(dataBuffer_.SaveBufAllBtn, [this] { SaveBufBtnAllClick(); });
 }
 
 void TFImpixMain::AddRecord(const TMeasRecord& rec) {
@@ -72,7 +74,7 @@ void TFImpixMain::FollowNewestRow() {
     const int64_t n = bufferModel_->ShownItems();
     if (n == 0)
         return;
-    auto* grid = C<QTableView>("BufGrid");
+    QTableView* grid = dataBuffer_.BufGrid;
     const QModelIndex last = bufferModel_->index(static_cast<int>(n - 1), 0);
     grid->setCurrentIndex(last);
     grid->scrollTo(last);
@@ -95,8 +97,8 @@ void TFImpixMain::SaveBufBtnAllClick() {
 }
 
 void TFImpixMain::SaveBufBtnClick() {
-    const int64_t from = Round(Value("SaveBufFromEd"));
-    const int64_t to = Round(Value("SaveBufTillEd"));
+    const int64_t from = Round(dataBuffer_.SaveBufFromEd->Value());
+    const int64_t to = Round(dataBuffer_.SaveBufTillEd->Value());
     if (!CheckSaveBounds(from, to, Pool.Count())) {
         ErrorDlg("Items bounds out of range");
         return;
@@ -109,8 +111,9 @@ void TFImpixMain::SavePoolRange(int64_t from, int64_t to) {
         AskSaveFileName(this, ImpixPath(Place::Documents), ImpixPath(Place::Documents, "Data.txt"));
     if (!path)
         return;
-    const QString settings = SettingsLine(Value("FreqEd"), Value("VoltageEd"), Value("PerHourEd"),
-                                          Value("PerMinEd"), Value("RepEd"), format_);
+    const QString settings = SettingsLine(measure_.FreqEd->Value(), measure_.VoltageEd->Value(),
+                                          measure_.PerHourEd->Value(), measure_.PerMinEd->Value(),
+                                          measure_.RepEd->Value(), format_);
     // Written from a snapshot on a thread of its own: ten million lines take seconds, during
     // which records keep arriving, and the operator may even clear the buffer.
     const RecordSnapshot records = Pool.Snapshot();

@@ -21,8 +21,8 @@ void TFImpixMain::ConnectDownloadHandlers() {
     downloadTimer_->setInterval(ProgressIntervalMs);
     connect(downloadTimer_, &QTimer::timeout, this,
             [this] { Guarded([this] { DownloadTick(); }); });
-    OnClick("DwnMissingBtn", [this] { DwnMissingBtnClick(); });
-    C<QPushButton>("DwnMissingBtn")->setEnabled(false);
+    OnClick(download_.DwnMissingBtn, [this] { DwnMissingBtnClick(); });
+    download_.DwnMissingBtn->setEnabled(false);
 }
 
 void TFImpixMain::DownloadRequested(int64_t first, int64_t amount) {
@@ -74,14 +74,14 @@ void TFImpixMain::DownloadTick() {
 }
 
 void TFImpixMain::ShowDownloadState() {
-    SetText("DwnProgressTx", Download.ProgressText(downloadClock_.elapsed()));
-    SetText("DwnMissingTx", Download.MissingText());
-    C<QPushButton>("DwnMissingBtn")
-        ->setEnabled(!Download.Running() && Download.Received() < Download.Requested());
+    download_.DwnProgressTx->setText(Download.ProgressText(downloadClock_.elapsed()));
+    download_.DwnMissingTx->setText(Download.MissingText());
+    download_.DwnMissingBtn->setEnabled(!Download.Running() &&
+                                        Download.Received() < Download.Requested());
 }
 
 void TFImpixMain::ShowLinkHealth(const LinkHealth& health) {
-    auto* label = C<QLabel>("LinkHealthTx");
+    QLabel* label = linkHealthTx_;
     label->setText(health.Text());
     label->setToolTip(health.Hint(format_));
 }

@@ -1,9 +1,11 @@
 // The workbook export page: "Fill Table" from the buffer or from a saved text file, its status
 // line, and "Open" for the filled workbook.
+#include <QCheckBox>
 #include <QDate>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
 #include <QUrl>
 
@@ -16,6 +18,9 @@
 #include "export/DataFileConversion.h"
 #include "export/RegisteredProgram.h"
 #include "export/TemplateCopy.h"
+#include "widgets/FileNameEdit.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/SpinEdit.h"
 
 namespace {
 
@@ -23,16 +28,15 @@ namespace {
 // queue while it waits, so the line repaints as the sheets fill.
 class PageFeedback : public ExportFeedback {
 public:
-    explicit PageFeedback(TFImpixMain& window) : window_(window) {}
+    explicit PageFeedback(QLabel* status) : status_(status) {}
     void ErrorDlg(const QString& msg) override { ::ErrorDlg(msg); }
     int ConfirmDlg(const QString& msg) override { return ::ConfirmDlg(msg); }
     void ExportProgress(int channel, int channels) override {
-        window_.SetText("ExStatusTx",
-                        QStringLiteral("Channel %1 of %2").arg(channel).arg(channels));
+        status_->setText(QStringLiteral("Channel %1 of %2").arg(channel).arg(channels));
     }
 
 private:
-    TFImpixMain& window_;
+    QLabel* status_;
 };
 
 // `noMeasurements`: the source was a converted file without a single item line.
@@ -59,69 +63,71 @@ QString OutcomeText(const ExportResult& r, const QString& target, bool noMeasure
 } // namespace
 
 void TFImpixMain::ConnectExportHandlers() {
-    OnClick("ExExpBtn", [this] { ExExpBtnClick(); });
-    OnClick("ExOpenBtn", [this] { ExOpenBtnClick(); });
+    OnClick(excelExport_.ExExpBtn, [this] { ExExpBtnClick(); });
+    OnClick(excelExport_.ExOpenBtn, [this] { ExOpenBtnClick(); });
 }
 
 void TFImpixMain::ExExpBtnClick() {
-    const int source = ItemIndex("SourceRg");
+    const int source = excelExport_.SourceRg->ItemIndex();
     if (source != 0 && source != 1)
         return;
     // The link runs the event queue while it waits for the spreadsheet: a second click must not
     // start an export inside this one.
-    auto* fill = C<QPushButton>("ExExpBtn");
+    QPushButton* fill = excelExport_.ExExpBtn;
     fill->setEnabled(false);
-    C<QPushButton>("ExOpenBtn")->setEnabled(false);
+    excelExport_.ExOpenBtn->setEnabled(false);
     exportedWorkbook_.clear();
     struct Reenable {
         QPushButton* button;
         ~Reenable() { button->setEnabled(true); }
     } reenable{fill};
 
-    const QString target = Text("ExFileNameEd");
+    const QString target = excelExport_.ExFileNameEd->FileName();
     try {
         ExportResult result;
         if (source == 0) {
-            const QString file = Text("SrcFileEd");
+            const QString file = excelExport_.SrcFileEd->FileName();
             ConvertDataFile(file);
             result = ExportWorkbook(FilePool, QFileInfo(file).absoluteFilePath());
         } else {
             result = ExportWorkbook(Pool, QStringLiteral("buffer"));
         }
-        SetText("ExStatusTx", OutcomeText(result, target, source == 0 && FilePool.Count() == 0));
+        excelExport_.ExStatusTx->setText(
+            OutcomeText(result, target, source == 0 && FilePool.Count() == 0));
         if (result.outcome == ExportResult::Outcome::Saved ||
             result.outcome == ExportResult::Outcome::MissingSheet) {
             exportedWorkbook_ = QFileInfo(target).absoluteFilePath();
-            C<QPushButton>("ExOpenBtn")->setEnabled(true);
+            excelExport_.ExOpenBtn->setEnabled(true);
         }
     } catch (const ConversionFailure& f) {
         // The message box shows the system's text; the status line says where it happened.
-        SetText("ExStatusTx", "Export failed: " + f.located());
+        excelExport_.ExStatusTx->setText("Export failed: " + f.located());
         throw;
     } catch (const Failure& f) {
-        SetText("ExStatusTx", "Export failed: " + QString(f.text()).replace('\r', ' '));
+        excelExport_.ExStatusTx->setText("Export failed: " + QString(f.text()).replace('\r', ' '));
         throw;
     }
 }
 
 void TFImpixMain::ConvertDataFile(const QString& fileName) {
-    SetText("ExStatusTx", "Converting " + fileName);
+    excelExport_.ExStatusTx->setText("Converting " + fileName);
     ::ConvertDataFile(fileName, FilePool, ImpixPath(Place::Data), format_,
                       QDate::currentDate().year());
 }
 
 ExportResult TFImpixMain::ExportWorkbook(const RecordStream& source, const QString& sourceName) {
-    SetText("ExStatusTx", QStringLiteral("Exporting"));
+    excelExport_.ExStatusTx->setText(QStringLiteral("Exporting"));
     ExportRequest request;
-    request.target = Text("ExFileNameEd");
+    request.target = excelExport_.ExFileNameEd->FileName();
     request.templatePath = TemplateWorkbookPath(ImpixPath(Place::Shipped));
-    request.board = static_cast<int>(Round(Value("ExBrdEd")));
-    request.skipVoid = Checked("SkipVoidChck");
-    request.settingsLine = SettingsLine(Value("FreqEd"), Value("VoltageEd"), Value("PerHourEd"),
-                                        Value("PerMinEd"), Value("RepEd"), format_);
+    request.board = static_cast<int>(Round(excelExport_.ExBrdEd->Value()));
+    request.skipVoid = excelExport_.SkipVoidChck->isChecked();
+    request.settingsLine = SettingsLine(measure_.FreqEd->Value(), measure_.VoltageEd->Value(),
+                                        measure_.PerHourEd->Value(), measure_.PerMinEd->Value(),
+                                        measure_.RepEd->Value(), format_);
     request.source = sourceName;
     request.exportedAt = QDateTime::currentDateTime();
-    PageFeedback feedback(*this);
+    PageFeedback feedback(excelExport_.ExStatusTx);
     return ::ExportWorkbook(Ex, source, request, format_, feedback);
 }
 

@@ -1,12 +1,14 @@
 // The fleet view: "Fleet..." on the GPRS page opens the window "Fleet" on the collector's
 // database; what it loads joins the buffer as arrivals of their own.
+#include <QPushButton>
+
 #include "app/ImpixMain.h"
 #include "app/features/FleetWindow.h"
 #include "base/Failure.h"
 #include "fleet/FleetConninfo.h"
 
 void TFImpixMain::ConnectFleetHandlers() {
-    OnClick("FleetBtn", [this] { FleetBtnClick(); });
+    OnClick(connection_.FleetBtn, [this] { FleetBtnClick(); });
 }
 
 void TFImpixMain::FleetBtnClick() {

@@ -2,6 +2,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 
 #include "app/ImpixMain.h"
 #include "archive/MeasurementArchive.h"
@@ -20,8 +21,8 @@ void TFImpixMain::ConnectServerHandlers() {
     ReportServer::Hooks hooks;
     hooks.reportItem = [this](ReportServer::Item item) { MB->ReportItem(item); };
     hooks.reportItemCount = [this] { return static_cast<int64_t>(ReportItemCount); };
-    hooks.stateText = [this](const QString& text) { SetText("SocketStateLabel", text); };
-    hooks.countText = [this](const QString& text) { SetText("CntLabel", text); };
+    hooks.stateText = [this](const QString& text) { connection_.SocketStateLabel->setText(text); };
+    hooks.countText = [this](const QString& text) { connection_.CntLabel->setText(text); };
     hooks.peerConnected = [this](const QString& peer) {
         if (archive_)
             archive_->SetPeer(peer);
@@ -31,14 +32,15 @@ void TFImpixMain::ConnectServerHandlers() {
     hooks.holdBack = [this] { return archive_ && (archive_->Behind() || FeedingArchive()); };
     hooks.peerRefused = [this] { ShowRefusedSenders(); };
     server_ = new ReportServer(std::move(hooks), this);
-    OnClick("RunServerBtn", [this] { server_->Run(); });
-    OnClick("StopServerBtn", [this] { server_->Stop(); });
+    OnClick(connection_.RunServerBtn, [this] { server_->Run(); });
+    OnClick(connection_.StopServerBtn, [this] { server_->Stop(); });
 
     // Rows of their own below the specified ones: report items dropped (a date that cannot
     // exist, a board or channel the logger lacks) and senders refused (outside --report-allow).
-    auto* box = C<QGroupBox>("ServerBox");
+    QGroupBox* box = connection_.ServerBox;
     if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
-        const auto addRow = [&](const char* captionName, const char* caption, const char* name) {
+        const auto addRow = [&](const char* captionName, const char* caption, const char* name,
+                                QLabel*& shown) {
             auto* captionLabel = new QLabel(caption, box);
             captionLabel->setObjectName(captionName);
             auto* value = new QLabel("0", box);
@@ -46,17 +48,16 @@ void TFImpixMain::ConnectServerHandlers() {
             const int row = grid->rowCount();
             grid->addWidget(captionLabel, row, 0);
             grid->addWidget(value, row, 1);
-            controls_.insert(captionLabel->objectName(), captionLabel);
-            controls_.insert(value->objectName(), value);
+            shown = value;
         };
-        addRow("DroppedCaptionTx", "Dropped items:", "DroppedItemsTx");
-        addRow("RefusedCaptionTx", "Refused senders:", "RefusedSendersTx");
+        addRow("DroppedCaptionTx", "Dropped items:", "DroppedItemsTx", droppedItemsTx_);
+        addRow("RefusedCaptionTx", "Refused senders:", "RefusedSendersTx", refusedSendersTx_);
     }
 
     plot_->SetPool(&Pool);
-    plot_->SetTextOutputs([this](const QString& t) { SetText("ChannelDwTx", t); },
-                          [this](const QString& t) { SetText("BoardDwTx", t); });
-    connect(C<SpinEdit>("PwBrdEd"), &SpinEdit::changed, this,
+    plot_->SetTextOutputs([this](const QString& t) { dataPreview_.ChannelDwTx->setText(t); },
+                          [this](const QString& t) { dataPreview_.BoardDwTx->setText(t); });
+    connect(dataPreview_.PwBrdEd, &SpinEdit::changed, this,
             [this] { Guarded([this] { PwBrdEdChange(); }); });
 }
 
@@ -66,15 +67,15 @@ void TFImpixMain::CountReportItem() {
 
 void TFImpixMain::CountDroppedReportItem() {
     ++DroppedReportItems;
-    SetText("DroppedItemsTx", QString::number(DroppedReportItems));
+    droppedItemsTx_->setText(QString::number(DroppedReportItems));
 }
 
 void TFImpixMain::ShowRefusedSenders() {
-    auto* label = C<QLabel>("RefusedSendersTx");
+    QLabel* label = refusedSendersTx_;
     label->setText(QString::number(server_->RefusedPeers()));
     label->setToolTip(server_->RefusedHint(format_));
 }
 
 void TFImpixMain::PwBrdEdChange() {
-    plot_->SetBoard(static_cast<int>(Round(Value("PwBrdEd"))));
+    plot_->SetBoard(static_cast<int>(Round(dataPreview_.PwBrdEd->Value())));
 }

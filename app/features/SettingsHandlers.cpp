@@ -2,6 +2,9 @@
 // the controls' values; answers come back through the link module's dispatcher.
 #include <QCheckBox>
 #include <QDateTime>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
 
 #include "app/ImpixMain.h"
 #include "base/EventGuard.h"
@@ -9,71 +12,64 @@
 #include "link/AnswerDecode.h"
 #include "link/ModBus.h"
 #include "widgets/RadioGroup.h"
-
-namespace {
-// Requests without payload and the buttons that send them.
-struct ShortRequest {
-    const char* button;
-    Request code;
-};
-constexpr ShortRequest ShortRequests[] = {
-    {"GetPeriodBtn", Request::GetPeriod},
-    {"GetParamsBtn", Request::GetParams},
-    {"GetMaskBtn", Request::GetMask},
-    {"GetTimeBtn", Request::GetTime},
-    {"GetGPRSnetBtn", Request::GetGprsNet},
-    {"GetGPRSrepBtn", Request::GetGprsReport},
-    {"GPRSforceBtn", Request::ForceGprsReport},
-    {"GetFParamsBtn", Request::GetFreqParams},
-    {"EnableBtn", Request::StartMeasure},
-    {"DisableBtn", Request::StopMeasure},
-    {"Button1", Request::StopMeasure},
-    {"BitBtn1", Request::ClearMemory},
-    {"FormatBtn", Request::ClearMemory},
-    {"GetSizeBtn", Request::GetDataSize},
-    {"FreqStartBtn", Request::StartFreqMeasure},
-};
-} // namespace
+#include "widgets/SpinEdit.h"
 
 void TFImpixMain::ConnectSettingsHandlers() {
-    for (const ShortRequest& r : ShortRequests) {
-        const Request code = r.code;
-        OnClick(r.button, [this, code] { MB->SendShortRequest(code); });
-    }
-    OnClick("SetPeriodBtn", [this] { MB->SendPeriod(); });
-    OnClick("SetParamsBtn", [this] { MB->SendMeasureParams(); });
-    OnClick("SetFParamsBtn", [this] { MB->SendFreqParams(); });
-    OnClick("SetMaskBtn", [this] { MB->SendElectrodeMask(); });
-    OnClick("DwnBtn", [this] {
-        MB->SendDownloadRequest(Round(Value("FromValEd")), Round(Value("AmountValEd")));
+    // Requests without payload and the buttons that send them.
+    const std::pair<QPushButton*, Request> shortRequests[] = {
+        {measure_.GetPeriodBtn, Request::GetPeriod},
+        {measure_.GetParamsBtn, Request::GetParams},
+        {measure_.GetMaskBtn, Request::GetMask},
+        {systemConfig_.GetTimeBtn, Request::GetTime},
+        {systemConfig_.GetGPRSnetBtn, Request::GetGprsNet},
+        {systemConfig_.GetGPRSrepBtn, Request::GetGprsReport},
+        {systemConfig_.GPRSforceBtn, Request::ForceGprsReport},
+        {freqRange_.GetFParamsBtn, Request::GetFreqParams},
+        {measure_.EnableBtn, Request::StartMeasure},
+        {measure_.DisableBtn, Request::StopMeasure},
+        {freqRange_.Button1, Request::StopMeasure},
+        {measure_.BitBtn1, Request::ClearMemory},
+        {download_.FormatBtn, Request::ClearMemory},
+        {download_.GetSizeBtn, Request::GetDataSize},
+        {freqRange_.FreqStartBtn, Request::StartFreqMeasure},
+    };
+    for (const auto& [button, code] : shortRequests)
+        OnClick(button, [this, code] { MB->SendShortRequest(code); });
+    OnClick(measure_.SetPeriodBtn, [this] { MB->SendPeriod(); });
+    OnClick(measure_.SetParamsBtn, [this] { MB->SendMeasureParams(); });
+    OnClick(freqRange_.SetFParamsBtn, [this] { MB->SendFreqParams(); });
+    OnClick(measure_.SetMaskBtn, [this] { MB->SendElectrodeMask(); });
+    OnClick(download_.DwnBtn, [this] {
+        MB->SendDownloadRequest(Round(download_.FromValEd->Value()),
+                                Round(download_.AmountValEd->Value()));
     });
-    OnClick("SetGPRSrepBtn", [this] { MB->SendReportSettings(); });
-    OnClick("SetTimeBtn", [this] { SetTimeBtnClick(); });
-    OnClick("SynchronizeBtn", [this] { SynchronizeBtnClick(); });
-    OnClick("SetGPRSnetBtn", [this] { SetGPRSnetBtnClick(); });
+    OnClick(systemConfig_.SetGPRSrepBtn, [this] { MB->SendReportSettings(); });
+    OnClick(systemConfig_.SetTimeBtn, [this] { SetTimeBtnClick(); });
+    OnClick(systemConfig_.SynchronizeBtn, [this] { SynchronizeBtnClick(); });
+    OnClick(systemConfig_.SetGPRSnetBtn, [this] { SetGPRSnetBtnClick(); });
 
-    connect(C<RadioGroup>("BoardGrp"), &RadioGroup::clicked, this,
+    connect(measure_.BoardGrp, &RadioGroup::clicked, this,
             [this](int) { Guarded([this] { BoardGrpClick(); }); });
-    for (int k = 1; k <= 16; ++k)
-        OnClick(QString("Ch%1SelChck").arg(k), [this] { ChXSelChckClick(); });
-    OnClick("ClearSelectionBtn", [this] {
-        MB->ElectrodeMask[static_cast<size_t>(ItemIndex("BoardGrp"))] = 0;
+    for (QCheckBox* box : measure_.ChSelChck)
+        OnClick(box, [this] { ChXSelChckClick(); });
+    OnClick(measure_.ClearSelectionBtn, [this] {
+        MB->ElectrodeMask[static_cast<size_t>(measure_.BoardGrp->ItemIndex())] = 0;
         ShowBoardMask();
     });
-    OnClick("SetSelectionBtn", [this] {
-        MB->ElectrodeMask[static_cast<size_t>(ItemIndex("BoardGrp"))] = 0xFFFF;
+    OnClick(measure_.SetSelectionBtn, [this] {
+        MB->ElectrodeMask[static_cast<size_t>(measure_.BoardGrp->ItemIndex())] = 0xFFFF;
         ShowBoardMask();
     });
 }
 
 void TFImpixMain::BoardGrpClick() {
-    const int i = ItemIndex("BoardGrp");
+    const int i = measure_.BoardGrp->ItemIndex();
     ShowChannelMask(MB ? MB->ElectrodeMask[static_cast<size_t>(i)] : 0);
-    SetText("ChannelGrp", QString(" Board %1 ").arg(i + 1));
+    measure_.ChannelGrp->setTitle(QString(" Board %1 ").arg(i + 1));
 }
 
 void TFImpixMain::ShowBoardMask() {
-    ShowChannelMask(MB->ElectrodeMask[static_cast<size_t>(ItemIndex("BoardGrp"))]);
+    ShowChannelMask(MB->ElectrodeMask[static_cast<size_t>(measure_.BoardGrp->ItemIndex())]);
 }
 
 void TFImpixMain::ShowChannelMask(uint16_t mask) {
@@ -81,14 +77,14 @@ void TFImpixMain::ShowChannelMask(uint16_t mask) {
     // toolkit raises for them.
     showingMask_ = true;
     for (int k = 0; k < 16; ++k)
-        SetChecked(QString("Ch%1SelChck").arg(k + 1), (mask >> k) & 1);
+        measure_.ChSelChck[static_cast<size_t>(k)]->setChecked((mask >> k) & 1);
     showingMask_ = false;
 }
 
 uint16_t TFImpixMain::ReadChannelMask() const {
     uint16_t mask = 0;
     for (int k = 0; k < 16; ++k)
-        if (Checked(QString("Ch%1SelChck").arg(k + 1)))
+        if (measure_.ChSelChck[static_cast<size_t>(k)]->isChecked())
             mask |= static_cast<uint16_t>(1u << k);
     return mask;
 }
@@ -96,7 +92,7 @@ uint16_t TFImpixMain::ReadChannelMask() const {
 void TFImpixMain::ChXSelChckClick() {
     if (showingMask_)
         return;
-    MB->ElectrodeMask[static_cast<size_t>(ItemIndex("BoardGrp"))] = ReadChannelMask();
+    MB->ElectrodeMask[static_cast<size_t>(measure_.BoardGrp->ItemIndex())] = ReadChannelMask();
 }
 
 void TFImpixMain::SetTimeBtnClick() {
@@ -104,7 +100,7 @@ void TFImpixMain::SetTimeBtnClick() {
 }
 
 void TFImpixMain::SynchronizeBtnClick() {
-    SetText("ClockEd", ClockText(QDateTime::currentDateTime()));
+    systemConfig_.ClockEd->setText(ClockText(QDateTime::currentDateTime()));
 }
 
 void TFImpixMain::SetGPRSnetBtnClick() {

@@ -1,6 +1,7 @@
 // Frequency sweeps: what the link reports of them goes to the session's recorder, which ends a
 // silent sweep on a timer, and on into the archive; "Sweeps..." on the "Freq Range" page opens
 // the window that shows them.
+#include <QPushButton>
 #include <QTimer>
 
 #include "app/ImpixMain.h"
@@ -19,7 +20,7 @@ void TFImpixMain::ConnectSweepHandlers() {
             ArmSweepSilence();
         });
     });
-    OnClick("SweepBtn", [this] { SweepBtnClick(); });
+    OnClick(freqRange_.SweepBtn, [this] { SweepBtnClick(); });
     // Into the archive as they change, as measurements go there.
     const auto keep = [this](int sweep) {
         if (archive_)

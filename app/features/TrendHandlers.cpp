@@ -1,10 +1,13 @@
 // The trend view: "Trend..." on the "Data Preview" page and a double click on one of its strips
 // open a trend window on the buffer.
+#include <QPushButton>
+
 #include "app/ImpixMain.h"
 #include "app/features/TrendWindow.h"
 #include "base/EventGuard.h"
 #include "base/Rounding.h"
 #include "widgets/PreviewPlot.h"
+#include "widgets/SpinEdit.h"
 
 namespace {
 // The channel (0-based) of the newest item of a board (0-based) in the pool; 0 when it has none.
@@ -19,15 +22,16 @@ int NewestChannel(const RecordStream& pool, int board) {
 } // namespace
 
 void TFImpixMain::ConnectTrendHandlers() {
-    OnClick("TrendBtn", [this] { TrendBtnClick(); });
+    OnClick(dataPreview_.TrendBtn, [this] { TrendBtnClick(); });
     connect(plot_, &PreviewPlot::channelDoubleClicked, this, [this](int channel) {
-        Guarded(
-            [this, channel] { OpenTrend(static_cast<int>(Round(Value("PwBrdEd"))), channel + 1); });
+        Guarded([this, channel] {
+            OpenTrend(static_cast<int>(Round(dataPreview_.PwBrdEd->Value())), channel + 1);
+        });
     });
 }
 
 void TFImpixMain::TrendBtnClick() {
-    const int board = static_cast<int>(Round(Value("PwBrdEd")));
+    const int board = static_cast<int>(Round(dataPreview_.PwBrdEd->Value()));
     OpenTrend(board, NewestChannel(Pool, board - 1) + 1);
 }
 

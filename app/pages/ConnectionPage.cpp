@@ -16,55 +16,57 @@ using namespace pages;
 
 namespace {
 
-QWidget* BuildUsbPage(QWidget* book) {
+QWidget* BuildUsbPage(QWidget* book, ConnectionPage& c) {
     auto* pg = new QWidget(book);
     pg->setObjectName("pg_USB");
     auto* grid = MakeGrid(pg);
     QLabel* caption = MakeLabel(pg, "Label5", "USB Port Status");
     looks::SetTextColor(caption, looks::kBlue);
     looks::SetBold(caption);
-    QLabel* state = MakeLabel(pg, "ComStatusLx", "connected");
+    QLabel* state = c.ComStatusLx = MakeLabel(pg, "ComStatusLx", "connected");
     looks::SetTextColor(state, looks::kGreen);
     looks::SetBold(state, 12);
     grid->addWidget(caption, 0, 0);
     grid->addWidget(state, 1, 0);
-    grid->addLayout(MakeRow({MakeButton(pg, "ReconnectBtn", "Connect"),
-                             MakeButton(pg, "ComSettingsBtn", "Settings")}),
-                    2, 0);
+    c.ReconnectBtn = MakeButton(pg, "ReconnectBtn", "Connect");
+    c.ComSettingsBtn = MakeButton(pg, "ComSettingsBtn", "Settings");
+    grid->addLayout(MakeRow({c.ReconnectBtn, c.ComSettingsBtn}), 2, 0);
     grid->setRowStretch(3, 1);
     grid->setColumnStretch(1, 1);
     return pg;
 }
 
-QWidget* BuildGprsPage(QWidget* book) {
+QWidget* BuildGprsPage(QWidget* book, ConnectionPage& c) {
     auto* pg = new QWidget(book);
     pg->setObjectName("pg_GPRS");
     auto* outer = new QVBoxLayout(pg);
     outer->setContentsMargins(0, 0, 0, 0);
-    QGroupBox* server = MakeGroup(pg, "ServerBox", " Server ");
+    QGroupBox* server = c.ServerBox = MakeGroup(pg, "ServerBox", " Server ");
     auto* grid = MakeGrid(server);
-    QLabel* state = MakeLabel(server, "SocketStateLabel", "listen");
+    QLabel* state = c.SocketStateLabel = MakeLabel(server, "SocketStateLabel", "listen");
     looks::SetTextColor(state, looks::kGreen);
     looks::SetBoldPixels(state, 16);
-    QLabel* count = MakeLabel(server, "CntLabel", "0");
+    QLabel* count = c.CntLabel = MakeLabel(server, "CntLabel", "0");
     looks::SetTextColor(count, looks::kBlue);
     grid->addWidget(MakeLabel(server, "Label29", "Status:"), 0, 0);
     grid->addWidget(state, 0, 1);
     grid->addWidget(MakeLabel(server, "Label33", "Received:"), 1, 0);
     grid->addWidget(count, 1, 1);
-    grid->addLayout(MakeRow({MakeButton(server, "RunServerBtn", "Run"),
-                             MakeButton(server, "StopServerBtn", "Stop")}),
-                    2, 0, 1, 2);
+    c.RunServerBtn = MakeButton(server, "RunServerBtn", "Run");
+    c.StopServerBtn = MakeButton(server, "StopServerBtn", "Stop");
+    grid->addLayout(MakeRow({c.RunServerBtn, c.StopServerBtn}), 2, 0, 1, 2);
     grid->setColumnStretch(1, 1);
     outer->addWidget(server);
-    outer->addLayout(MakeRow({MakeButton(pg, "FleetBtn", "Fleet...")}));
+    c.FleetBtn = MakeButton(pg, "FleetBtn", "Fleet...");
+    outer->addLayout(MakeRow({c.FleetBtn}));
     outer->addStretch(1);
     return pg;
 }
 
 } // namespace
 
-void BuildConnectionPage(QWidget* page) {
+ConnectionPage BuildConnectionPage(QWidget* page) {
+    ConnectionPage c;
     auto* outer = new QHBoxLayout(page);
     outer->setContentsMargins(8, 8, 8, 8);
     auto* column = new QVBoxLayout;
@@ -72,21 +74,22 @@ void BuildConnectionPage(QWidget* page) {
     outer->addLayout(column, 1);
     outer->addStretch(1);
 
-    RadioGroup* type = MakeRadio(page, "ConGrp", " Connection Type: ", {"USB", "LAN", "GPRS"}, 0);
-    column->addWidget(type);
+    c.ConGrp = MakeRadio(page, "ConGrp", " Connection Type: ", {"USB", "LAN", "GPRS"}, 0);
+    column->addWidget(c.ConGrp);
 
     QGroupBox* status = MakeGroup(page, "GroupBox2", " Status && settings: ");
     auto* inside = new QVBoxLayout(status);
     inside->setContentsMargins(6, 4, 6, 6);
-    auto* book = new QStackedWidget(status);
+    auto* book = c.ConBook = new QStackedWidget(status);
     book->setObjectName("ConBook");
-    book->addWidget(BuildUsbPage(book));
-    auto* lan = new QWidget(book);
-    lan->setObjectName("pg_LAN");
-    book->addWidget(lan);
-    book->addWidget(BuildGprsPage(book));
+    book->addWidget(c.pg_USB = BuildUsbPage(book, c));
+    c.pg_LAN = new QWidget(book);
+    c.pg_LAN->setObjectName("pg_LAN");
+    book->addWidget(c.pg_LAN);
+    book->addWidget(c.pg_GPRS = BuildGprsPage(book, c));
     book->setCurrentIndex(0);
     inside->addWidget(book);
     column->addWidget(status);
     column->addStretch(1);
+    return c;
 }

@@ -19,20 +19,20 @@ namespace {
 
 constexpr int kRowHeight = 20;
 
-QGroupBox* SaveGroup(QWidget* page) {
+QGroupBox* SaveGroup(QWidget* page, DataBufferPage& c) {
     QGroupBox* g = MakeGroup(page, "GroupBox19", " Save buffer: ");
     auto* row = new QHBoxLayout(g);
     row->setContentsMargins(6, 4, 6, 6);
     row->setSpacing(6);
     row->addWidget(MakeLabel(g, "Label48", "From item "));
-    row->addWidget(MakeSpin(g, "SaveBufFromEd", SpinValue(), 0));
+    row->addWidget(c.SaveBufFromEd = MakeSpin(g, "SaveBufFromEd", SpinValue(), 0));
     row->addWidget(MakeLabel(g, "Label50", "To item "));
-    row->addWidget(MakeSpin(g, "SaveBufTillEd", SpinValue(), 0));
+    row->addWidget(c.SaveBufTillEd = MakeSpin(g, "SaveBufTillEd", SpinValue(), 0));
     row->addSpacing(12);
-    row->addWidget(MakeButton(g, "SaveBufBtn", "Save"));
-    row->addWidget(MakeButton(g, "SaveBufAllBtn", "Save All"));
+    row->addWidget(c.SaveBufBtn = MakeButton(g, "SaveBufBtn", "Save"));
+    row->addWidget(c.SaveBufAllBtn = MakeButton(g, "SaveBufAllBtn", "Save All"));
     row->addSpacing(12);
-    row->addWidget(MakeButton(g, "ClearBufBtn", "Clear"));
+    row->addWidget(c.ClearBufBtn = MakeButton(g, "ClearBufBtn", "Clear"));
     row->addStretch(1);
     return g;
 }
@@ -56,27 +56,29 @@ QTableView* Grid(QWidget* page) {
 
 } // namespace
 
-void BuildDataBufferPage(QWidget* page) {
+DataBufferPage BuildDataBufferPage(QWidget* page) {
+    DataBufferPage c;
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(6, 6, 6, 6);
     column->setSpacing(6);
-    column->addWidget(SaveGroup(page));
+    column->addWidget(SaveGroup(page, c));
 
-    QLabel* count = MakeLabel(page, "PoolItemsTx", "0");
+    QLabel* count = c.PoolItemsTx = MakeLabel(page, "PoolItemsTx", "0");
     looks::SetTextColor(count, looks::kBlue);
     looks::SetBold(count);
     column->addLayout(MakeRow({MakeLabel(page, "Label46", "Items in buffer - "), count}));
 
     // The measurement archive beside the buffer: where it writes (or why it cannot), and its
     // sessions.
-    QLabel* archive = MakeLabel(page, "ArchiveTx", "Archive: off");
+    QLabel* archive = c.ArchiveTx = MakeLabel(page, "ArchiveTx", "Archive: off");
     archive->setTextInteractionFlags(Qt::TextSelectableByMouse);
     archive->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* archiveRow = new QHBoxLayout;
     archiveRow->setSpacing(6);
     archiveRow->addWidget(archive, 1);
-    archiveRow->addWidget(MakeButton(page, "HistoryBtn", "History..."));
+    archiveRow->addWidget(c.HistoryBtn = MakeButton(page, "HistoryBtn", "History..."));
     column->addLayout(archiveRow);
 
-    column->addWidget(Grid(page), 1);
+    column->addWidget(c.BufGrid = Grid(page), 1);
+    return c;
 }

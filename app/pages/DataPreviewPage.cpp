@@ -24,7 +24,8 @@ QLabel* ShownValue(QWidget* owner, const QString& name) {
 
 } // namespace
 
-void BuildDataPreviewPage(QWidget* page, QWidget* pb) {
+DataPreviewPage BuildDataPreviewPage(QWidget* page, QWidget* pb) {
+    DataPreviewPage c;
     if (pb == nullptr)
         pb = new QWidget(page);
     if (pb->objectName().isEmpty())
@@ -44,21 +45,22 @@ void BuildDataPreviewPage(QWidget* page, QWidget* pb) {
     QGroupBox* current = MakeGroup(page, "GroupBox10", " Current measure: ");
     auto* grid = MakeGrid(current);
     grid->addWidget(MakeLabel(current, "Label52", "Channel:"), 0, 0);
-    grid->addWidget(ShownValue(current, "ChannelDwTx"), 0, 1);
+    grid->addWidget(c.ChannelDwTx = ShownValue(current, "ChannelDwTx"), 0, 1);
     grid->addWidget(MakeLabel(current, "Label32", "Board:"), 1, 0);
-    grid->addWidget(ShownValue(current, "BoardDwTx"), 1, 1);
+    grid->addWidget(c.BoardDwTx = ShownValue(current, "BoardDwTx"), 1, 1);
     grid->setColumnStretch(1, 1);
     right->addWidget(current);
 
     QGroupBox* board = MakeGroup(page, "GroupBox18", " Board to draw: ");
     auto* boardGrid = MakeGrid(board);
-    boardGrid->addWidget(MakeSpin(board, "PwBrdEd", SpinValue::Integer(1, 8), 1), 0, 0);
+    boardGrid->addWidget(c.PwBrdEd = MakeSpin(board, "PwBrdEd", SpinValue::Integer(1, 8), 1), 0, 0);
     boardGrid->setColumnStretch(1, 1);
     right->addWidget(board);
     // Our own: the trend view of one channel, as a real plot over time.
-    QWidget* trend = MakeButton(page, "TrendBtn", "Trend...");
-    right->addLayout(MakeRow({trend}));
+    c.TrendBtn = MakeButton(page, "TrendBtn", "Trend...");
+    right->addLayout(MakeRow({c.TrendBtn}));
     right->addStretch(1);
 
     outer->addLayout(right, 1);
+    return c;
 }

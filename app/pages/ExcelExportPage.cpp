@@ -16,27 +16,30 @@
 
 using namespace pages;
 
-void BuildExcelExportPage(QWidget* page) {
+ExcelExportPage BuildExcelExportPage(QWidget* page) {
+    ExcelExportPage c;
     auto* outer = new QHBoxLayout(page);
     outer->setContentsMargins(6, 6, 6, 6);
     auto* column = new QVBoxLayout;
     column->setSpacing(6);
 
     column->addWidget(MakeLabel(page, "Label30", "New excel doc name"));
-    column->addWidget(MakeFileName(page, "ExFileNameEd", true, kWorkbookFilter));
+    column->addWidget(c.ExFileNameEd = MakeFileName(page, "ExFileNameEd", true, kWorkbookFilter));
 
     QGroupBox* extract = MakeGroup(page, "GroupBox12", " Extract: ");
     auto* grid = MakeGrid(extract);
     grid->addWidget(MakeLabel(extract, "Label44", "Board:"), 0, 0);
-    grid->addWidget(MakeSpin(extract, "ExBrdEd", SpinValue::Integer(1, 8), 1), 0, 1);
-    grid->addWidget(MakeCheck(extract, "SkipVoidChck", "Skip void items"), 1, 0, 1, 3);
+    grid->addWidget(c.ExBrdEd = MakeSpin(extract, "ExBrdEd", SpinValue::Integer(1, 8), 1), 0, 1);
+    grid->addWidget(c.SkipVoidChck = MakeCheck(extract, "SkipVoidChck", "Skip void items"), 1, 0, 1,
+                    3);
     grid->setColumnStretch(2, 1);
     column->addWidget(extract);
 
-    column->addWidget(MakeRadio(page, "SourceRg", " Source: ", {"from file", "from buffer"}, 1, 2));
-    column->addWidget(MakeFileName(page, "SrcFileEd", false, kSrcFileFilter));
+    column->addWidget(
+        c.SourceRg = MakeRadio(page, "SourceRg", " Source: ", {"from file", "from buffer"}, 1, 2));
+    column->addWidget(c.SrcFileEd = MakeFileName(page, "SrcFileEd", false, kSrcFileFilter));
 
-    QPushButton* fill = MakeButton(page, "ExExpBtn", "Fill Table");
+    QPushButton* fill = c.ExExpBtn = MakeButton(page, "ExExpBtn", "Fill Table");
     fill->setIcon(page->style()->standardIcon(QStyle::SP_FileDialogDetailedView));
     fill->setIconSize(QSize(24, 24));
     fill->setMinimumHeight(40);
@@ -44,10 +47,10 @@ void BuildExcelExportPage(QWidget* page) {
 
     // The export's progress and outcome, and the filled workbook opened in the desktop's
     // spreadsheet program.
-    QLabel* status = MakeLabel(page, "ExStatusTx", "");
+    QLabel* status = c.ExStatusTx = MakeLabel(page, "ExStatusTx", "");
     status->setWordWrap(true);
     status->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    QPushButton* open = MakeButton(page, "ExOpenBtn", "Open");
+    QPushButton* open = c.ExOpenBtn = MakeButton(page, "ExOpenBtn", "Open");
     open->setEnabled(false);
     auto* statusRow = new QHBoxLayout;
     statusRow->addWidget(status, 1);
@@ -58,4 +61,5 @@ void BuildExcelExportPage(QWidget* page) {
     // Wide enough for the full paths of the two files.
     outer->addLayout(column, 2);
     outer->addStretch(1);
+    return c;
 }

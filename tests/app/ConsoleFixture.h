@@ -1,6 +1,7 @@
 #pragma once
 // The console in the test process: main window and link module on a pseudo-terminal that the
 // test holds, with dialogs answered as in a script so nothing waits for a person.
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <QTest>
@@ -8,6 +9,8 @@
 #include <memory>
 
 #include "app/ImpixMain.h"
+#include "app/script/ControlText.h"
+#include "app/script/NamedControl.h"
 #include "base/ScriptedDialogs.h"
 #include "link/ModBus.h"
 #include "support/PtyDevice.h"
@@ -51,9 +54,14 @@ protected:
     // once per pass of the event loop).
     QString Text(const char* name) const {
         QCoreApplication::sendPostedEvents();
-        return window->Text(name);
+        return ControlText(Find(name));
     }
-    void Click(const char* name) { window->C<QAbstractButton>(name)->click(); }
+    // The window's control of that name and kind, as scripts find it.
+    template <class T = QWidget> T* Find(const QString& name) const {
+        return NamedControl<T>(window.get(), name);
+    }
+    void Click(const char* name) { Find<QAbstractButton>(name)->click(); }
+    bool Checked(const QString& name) const { return Find<QCheckBox>(name)->isChecked(); }
 
     QTemporaryDir devDir;
     PtyDevice pty;

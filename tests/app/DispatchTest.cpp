@@ -36,7 +36,7 @@ TEST_F(DispatchTest, SettingsAnswersFillTheirControls) {
     EXPECT_EQ(Text("VoltageEd"), "0.10");
     EXPECT_EQ(Text("LatEd"), "300");
     EXPECT_EQ(Text("RepEd"), "5");
-    EXPECT_TRUE(window->Checked("MeasTypeChck"));
+    EXPECT_TRUE(Checked("MeasTypeChck"));
 
     Send(Answer::FreqParams,
          {0x00, 0x0D, 0x1B, 0x0A, 0x3D, 0x71, 0x02, 0x00, 0xFF, 0x02, 0x0F, 0x07, 0x00});
@@ -48,7 +48,7 @@ TEST_F(DispatchTest, SettingsAnswersFillTheirControls) {
     EXPECT_EQ(Text("FBrdEd"), "3");
     EXPECT_EQ(Text("FChnlEd"), "16");
     EXPECT_EQ(Text("FRepEd"), "7");
-    EXPECT_FALSE(window->Checked("FMeasTypeChck"));
+    EXPECT_FALSE(Checked("FMeasTypeChck"));
 
     Send(Answer::ReportSettings, {6, 45, 3});
     EXPECT_EQ(Text("ComStatusTx"), "GPRS Reporting Settings");
@@ -129,8 +129,8 @@ TEST_F(DispatchTest, MeasurementsAreShownAndBuffered) {
 }
 
 TEST_F(DispatchTest, ReportItemsArrivingTogetherAreShownTogetherEveryRowTheNewestSelected) {
-    window->C<QTabWidget>("PageCtrl")->setCurrentWidget(window->Control("BufSh"));
-    auto* grid = window->C<QTableView>("BufGrid");
+    Find<QTabWidget>("PageCtrl")->setCurrentWidget(Find("BufSh"));
+    auto* grid = Find<QTableView>("BufGrid");
     QSignalSpy inserted(grid->model(), &QAbstractItemModel::rowsInserted);
     // Items of board 1, channel 4 whose raw resistance counts them (range 1, exponent 1), as the
     // report server hands them on from a connection's parser.
@@ -220,5 +220,5 @@ TEST_F(DispatchTest, ServerGroupCountsDroppedItemsAndRefusedSenders) {
     ASSERT_TRUE(sender.waitForConnected(5000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return Text("RefusedSendersTx") == "1"; }, 5000));
     EXPECT_TRUE(
-        window->C<QLabel>("RefusedSendersTx")->toolTip().startsWith("Last refused: 127.0.0.1 on "));
+        Find<QLabel>("RefusedSendersTx")->toolTip().startsWith("Last refused: 127.0.0.1 on "));
 }

@@ -13,30 +13,30 @@ QString Box(int channel) {
 
 TEST_F(ConsoleFixture, BoxesEditTheSelectedBoardsMaskOnly) {
     Start();
-    window->C<QCheckBox>(Box(1))->click();
-    window->C<QCheckBox>(Box(16))->click();
+    Find<QCheckBox>(Box(1))->click();
+    Find<QCheckBox>(Box(16))->click();
     EXPECT_EQ(link->ElectrodeMask[0], 0x8001);
 
-    auto* boards = window->C<RadioGroup>("BoardGrp");
+    auto* boards = Find<RadioGroup>("BoardGrp");
     boards->PickItem(1);
     EXPECT_EQ(Text("ChannelGrp"), " Board 2 ");
     for (int c = 1; c <= 16; ++c)
-        EXPECT_FALSE(window->Checked(Box(c))) << c;
+        EXPECT_FALSE(Checked(Box(c))) << c;
     EXPECT_EQ(link->ElectrodeMask[1], 0);
 
     boards->PickItem(0);
     for (int c = 1; c <= 16; ++c)
-        EXPECT_EQ(window->Checked(Box(c)), c == 1 || c == 16) << c;
+        EXPECT_EQ(Checked(Box(c)), c == 1 || c == 16) << c;
     EXPECT_EQ(link->ElectrodeMask[0], 0x8001);
 }
 
 TEST_F(ConsoleFixture, CheckAllAndClearGoOutAsTheThirdBoardsMask) {
     Start();
-    window->C<RadioGroup>("BoardGrp")->PickItem(2);
+    Find<RadioGroup>("BoardGrp")->PickItem(2);
     Click("SetSelectionBtn");
     EXPECT_EQ(link->ElectrodeMask[2], 0xFFFF);
     for (int c = 1; c <= 16; ++c)
-        EXPECT_TRUE(window->Checked(Box(c)));
+        EXPECT_TRUE(Checked(Box(c)));
     Click("SetMaskBtn");
     QByteArray frame = pty.Read(20);
     ASSERT_EQ(frame.size(), 20);
@@ -55,7 +55,7 @@ TEST_F(ConsoleFixture, CheckAllAndClearGoOutAsTheThirdBoardsMask) {
 
 TEST_F(ConsoleFixture, AMaskAnswerShowsTheSelectedBoardWithoutCorruptingAnyMask) {
     Start();
-    window->C<RadioGroup>("BoardGrp")->PickItem(1);
+    Find<RadioGroup>("BoardGrp")->PickItem(1);
     // Sixteen masks: board k has the mask k * 0x0101 + 1.
     std::vector<uint8_t> data;
     for (int k = 0; k < 16; ++k) {
@@ -71,5 +71,5 @@ TEST_F(ConsoleFixture, AMaskAnswerShowsTheSelectedBoardWithoutCorruptingAnyMask)
         EXPECT_EQ(link->ElectrodeMask[static_cast<size_t>(k)], k * 0x0101 + 1) << k;
     // Board 2 shows 0x0102: channels 2 and 9.
     for (int c = 1; c <= 16; ++c)
-        EXPECT_EQ(window->Checked(Box(c)), c == 2 || c == 9) << c;
+        EXPECT_EQ(Checked(Box(c)), c == 2 || c == 9) << c;
 }

@@ -1,7 +1,10 @@
 // Every named control of every page, with the kind, caption, range and default the console's
 // description gives it, and the group it sits in.
 #include "app/pages/ControlNames.h"
+#include "app/pages/DownloadControls.h"
+#include "app/pages/FreqRangeControls.h"
 #include "app/pages/Looks.h"
+#include "app/pages/MeasureControls.h"
 #include "app/pages/Pages.h"
 #include "widgets/FileNameEdit.h"
 #include "widgets/RadioGroup.h"
@@ -20,6 +23,8 @@
 #include <QStackedWidget>
 #include <QTableView>
 #include <functional>
+#include <span>
+#include <string>
 #include <vector>
 
 namespace {
@@ -143,6 +148,46 @@ void ExpectItems(const QWidget* page, const char* name, const QStringList& items
     EXPECT_EQ(g->ItemIndex(), index) << name;
 }
 
+// The rows of a page's control table, as the built page holds them: the struct member is the
+// control of that name, with its caption and unit labels in the table's group.
+template <class Page>
+void CheckRows(const QWidget* page, const Page& c, std::span<const pages::SpinRow<Page>> rows,
+               const char* group) {
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        auto* spin = Get<SpinEdit>(page, r.name);
+        ASSERT_NE(spin, nullptr);
+        EXPECT_EQ(c.*r.control, spin);
+        EXPECT_EQ(spin->Text(), r.rules.Text(r.value));
+        EXPECT_DOUBLE_EQ(spin->MinValue(), r.rules.MinValue());
+        EXPECT_DOUBLE_EQ(spin->MaxValue(), r.rules.MaxValue());
+        EXPECT_EQ(spin->Decimals(), r.rules.Decimals());
+        EXPECT_DOUBLE_EQ(spin->Increment(), r.rules.Increment());
+        EXPECT_EQ(EnclosingGroup(spin), QString(group));
+        Table labels = {{"", Kind::Label, r.caption, group}};
+        const std::string caption = std::string(r.name) + "Caption";
+        const std::string unit = std::string(r.name) + "Unit";
+        labels[0].name = caption.c_str();
+        if (*r.unit != 0)
+            labels.push_back({unit.c_str(), Kind::Label, r.unit, group});
+        else
+            EXPECT_EQ(FindControl(page, unit.c_str()), nullptr);
+        CheckControls(page, labels);
+    }
+}
+
+template <class Page>
+void CheckRows(const QWidget* page, const Page& c, std::span<const pages::ShownRow<Page>> rows,
+               const char* group) {
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const std::string caption = std::string(r.name) + "Caption";
+        CheckControls(page, {{r.name, Kind::Label, "X", group},
+                             {caption.c_str(), Kind::Label, r.caption, group}});
+        EXPECT_EQ(c.*r.control, FindControl(page, r.name));
+    }
+}
+
 // ----------------------------------------------------------------------------------------
 // "Connection"
 
@@ -211,8 +256,8 @@ TEST(ConnectionPage, Looks) {
 
 Table MeasureTable() {
     const char* fw = " FW Version Info: ";
-    const char* period = " Measure period: ";
-    const char* params = " Measure parameters: ";
+    const char* period = pages::measure::PeriodTitle;
+    const char* params = pages::measure::ParamsTitle;
     const char* electrodes = " Electrodes selection: ";
     const char* measure = " Measure: ";
     const char* value = " Measured Value: ";
@@ -220,24 +265,8 @@ Table MeasureTable() {
         {"GroupBox1", Kind::Group, fw, ""},
         {"VersionTx", Kind::Label, "?.?", fw},
         {"VersionInfoBtn", Kind::Button, "Get", fw},
-        Spin("PerHourEd", "0", period, 0, 255),
-        {"PerHourEdCaption", Kind::Label, "Hour:", period},
-        Spin("PerMinEd", "1", period, 1, 59),
-        {"PerMinEdCaption", Kind::Label, "Minute:", period},
         {"GetPeriodBtn", Kind::Button, "Get", period},
         {"SetPeriodBtn", Kind::Button, "Set", period},
-        Spin("FreqEd", "100", params, 100, 20000),
-        {"FreqEdCaption", Kind::Label, "Frequency:", params},
-        {"FreqEdUnit", Kind::Label, "Hz", params},
-        Spin("VoltageEd", "0.10", params, 0.1, 5, 2, 0.1),
-        {"VoltageEdCaption", Kind::Label, "Voltage:", params},
-        {"VoltageEdUnit", Kind::Label, "V", params},
-        Spin("LatEd", "100", params, 100, 25500, 0, 100),
-        {"LatEdCaption", Kind::Label, "Switch latency:", params},
-        {"LatEdUnit", Kind::Label, "ms", params},
-        Spin("RepEd", "1", params, 1, 255),
-        {"RepEdCaption", Kind::Label, "Repeat:", params},
-        {"RepEdUnit", Kind::Label, "times", params},
         {"MeasTypeChck", Kind::Check, "Two electrode system", params},
         {"GetParamsBtn", Kind::Button, "Get", params},
         {"SetParamsBtn", Kind::Button, "Set", params},
@@ -264,7 +293,9 @@ Table MeasureTable() {
 
 TEST(MeasurePage, ControlsAsDescribed) {
     QWidget page;
-    BuildMeasurePage(&page);
+    const MeasurePage c = BuildMeasurePage(&page);
+    CheckRows<MeasurePage>(&page, c, pages::measure::PeriodRows, pages::measure::PeriodTitle);
+    CheckRows<MeasurePage>(&page, c, pages::measure::ParamsRows, pages::measure::ParamsTitle);
     CheckControls(&page, MeasureTable());
     ExpectItems(&page, "BoardGrp", {"1", "2", "3", "4", "5", "6", "7", "8"}, 0);
 }
@@ -299,43 +330,26 @@ TEST(MeasurePage, VersionLooks) {
 
 TEST(FreqRangePage, ControlsAsDescribed) {
     QWidget page;
-    BuildFreqRangePage(&page);
-    const char* params = " Measure parameters: ";
-    const char* value = " Measured Value: ";
-    const char* measure = " Measure: ";
+    const FreqRangePage c = BuildFreqRangePage(&page);
+    using namespace pages::freq;
+    CheckRows<FreqRangePage>(&page, c, ParamsRows, ParamsTitle);
+    CheckRows<FreqRangePage>(&page, c, ValueRows, ValueTitle);
     CheckControls(&page, {
-                             Spin("BegFreqEd", "100", params, 100, 20000),
-                             {"BegFreqEdCaption", Kind::Label, "Begin Frequency:", params},
-                             {"BegFreqEdUnit", Kind::Label, "Hz", params},
-                             Spin("EndFreqEd", "100", params, 100, 20000),
-                             {"EndFreqEdCaption", Kind::Label, "End Frequency:", params},
-                             {"EndFreqEdUnit", Kind::Label, "Hz", params},
-                             Spin("FreqMultEd", "2.00", params, 1.1, 10, 2, 0.1),
-                             {"FreqMultEdCaption", Kind::Label, "Step multiplier:", params},
-                             Spin("FreqVoltageEd", "0.10", params, 0.1, 5, 2, 0.1),
-                             {"FreqVoltageEdCaption", Kind::Label, "Voltage:", params},
-                             {"FreqVoltageEdUnit", Kind::Label, "V", params},
-                             Spin("FRepEd", "1", params, 1, 255),
-                             {"FRepEdCaption", Kind::Label, "Repeat:", params},
-                             {"FRepEdUnit", Kind::Label, "times", params},
-                             Spin("FBrdEd", "1", params, 1, 8),
-                             {"FBrdEdCaption", Kind::Label, "Board:", params},
-                             Spin("FChnlEd", "1", params, 1, 16),
-                             {"FChnlEdCaption", Kind::Label, "Channel", params},
-                             {"FMeasTypeChck", Kind::Check, "Two electrode system", params},
-                             {"GetFParamsBtn", Kind::Button, "Get", params},
-                             {"SetFParamsBtn", Kind::Button, "Set", params},
-                             {"FFreqTx", Kind::Label, "X", value},
-                             {"FFreqTxCaption", Kind::Label, "Frequency:", value},
-                             {"FRangeTx", Kind::Label, "X", value},
-                             {"FRangeTxCaption", Kind::Label, "Range:", value},
-                             {"FRxTx", Kind::Label, "X", value},
-                             {"FRxTxCaption", Kind::Label, "Rx:", value},
-                             {"FXxTx", Kind::Label, "X", value},
-                             {"FXxTxCaption", Kind::Label, "Xx:", value},
-                             {"FreqStartBtn", Kind::Button, "Start", measure},
-                             {"Button1", Kind::Button, "Stop", measure},
+                             {"FMeasTypeChck", Kind::Check, "Two electrode system", ParamsTitle},
+                             {"GetFParamsBtn", Kind::Button, "Get", ParamsTitle},
+                             {"SetFParamsBtn", Kind::Button, "Set", ParamsTitle},
+                             {"FreqStartBtn", Kind::Button, "Start", MeasureTitle},
+                             {"Button1", Kind::Button, "Stop", MeasureTitle},
                          });
+    // The operator tabs through the parameters in the table's order.
+    QStringList chain;
+    for (QWidget* w = page.nextInFocusChain(); w != &page; w = w->nextInFocusChain())
+        if (qobject_cast<SpinEdit*>(w) != nullptr)
+            chain << w->objectName();
+    QStringList rows;
+    for (const auto& r : ParamsRows)
+        rows << r.name;
+    EXPECT_EQ(chain, rows);
 }
 
 // ----------------------------------------------------------------------------------------
@@ -378,14 +392,11 @@ TEST(SystemConfigPage, ControlsAsDescribed) {
 
 TEST(DownloadPage, ControlsAsDescribed) {
     QWidget page;
-    BuildDownloadPage(&page);
-    const char* dl = " Data download: ";
+    const DownloadPage c = BuildDownloadPage(&page);
+    const char* dl = pages::download::DownloadTitle;
     const char* size = "Data Size: ";
+    CheckRows<DownloadPage>(&page, c, pages::download::DownloadRows, dl);
     CheckControls(&page, {
-                             Spin("FromValEd", "0", dl, 0, 0),
-                             {"FromValEdCaption", Kind::Label, "From Value:", dl},
-                             Spin("AmountValEd", "0", dl, 0, 0),
-                             {"AmountValEdCaption", Kind::Label, "Amount:", dl},
                              {"AmountTx", Kind::Label, "X", dl},
                              {"DwnBtn", Kind::Button, "Download into buffer", dl},
                              {"DwnProgressTx", Kind::Label, "", dl},

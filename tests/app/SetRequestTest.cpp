@@ -88,7 +88,7 @@ TEST_F(ConsoleFixture, ValuesTheirFieldCannotCarryAreRefusedAndNothingIsSent) {
         {"AmountValEd", "16777215", "DwnBtn", ""},
     };
     for (const auto& c : cases) {
-        window->SetText(c.control, c.text);
+        SetControlText(Find(c.control), c.text);
         failure.clear();
         Click(c.button);
         EXPECT_EQ(failure, c.message) << c.control << "=" << c.text;

@@ -20,9 +20,9 @@
 TEST_F(ConsoleFixture, FirstShowAppliesTheDefaults) {
     Start();
     EXPECT_EQ(window->windowTitle(), "Impix II.  version 3.2");
-    EXPECT_EQ(window->C<QTabWidget>("PageCtrl")->currentWidget()->objectName(), "MeasureSh");
-    EXPECT_EQ(window->ItemIndex("ConGrp"), 0);
-    EXPECT_EQ(window->C<QStackedWidget>("ConBook")->currentWidget()->objectName(), "pg_USB");
+    EXPECT_EQ(Find<QTabWidget>("PageCtrl")->currentWidget()->objectName(), "MeasureSh");
+    EXPECT_EQ(Find<RadioGroup>("ConGrp")->ItemIndex(), 0);
+    EXPECT_EQ(Find<QStackedWidget>("ConBook")->currentWidget()->objectName(), "pg_USB");
     EXPECT_EQ(Text("ComStatusTx"), "Idle");
     EXPECT_EQ(Text("SocketStateLabel"), "Idle");
     EXPECT_EQ(Text("ChannelGrp"), " Board 1 ");
@@ -30,11 +30,11 @@ TEST_F(ConsoleFixture, FirstShowAppliesTheDefaults) {
     EXPECT_TRUE(Text("SrcFileEd").endsWith("/Data.txt"));
     EXPECT_TRUE(Text("ExFileNameEd").endsWith("/Data.xlsx"));
     EXPECT_EQ(Text("ComStatusLx"), "Connected");
-    EXPECT_EQ(looks::TextColor(window->Control("ComStatusLx")), QColor(0, 128, 0));
+    EXPECT_EQ(looks::TextColor(Find("ComStatusLx")), QColor(0, 128, 0));
 
     const QStringList captions = {"Connection", "Measure Config", "Freq Range",  "System Config",
                                   "Download",   "Excel export",   "Data Buffer", "Data Preview"};
-    auto* pages = window->C<QTabWidget>("PageCtrl");
+    auto* pages = Find<QTabWidget>("PageCtrl");
     ASSERT_EQ(pages->count(), captions.size());
     for (int i = 0; i < pages->count(); ++i)
         EXPECT_EQ(pages->tabText(i), captions[i]);
@@ -48,7 +48,7 @@ TEST_F(ConsoleFixture, WithoutADeviceTheConsoleStartsDisconnectedAndSaysWhichPor
               std::string::npos)
         << out;
     EXPECT_EQ(Text("ComStatusLx"), "Disconnected");
-    EXPECT_EQ(looks::TextColor(window->Control("ComStatusLx")), QColor(255, 0, 0));
+    EXPECT_EQ(looks::TextColor(Find("ComStatusLx")), QColor(255, 0, 0));
     // Requests still go "out": the bytes are dropped, the status shows the attempt.
     Click("VersionInfoBtn");
     EXPECT_EQ(Text("ComStatusTx"), "sending");
@@ -56,8 +56,8 @@ TEST_F(ConsoleFixture, WithoutADeviceTheConsoleStartsDisconnectedAndSaysWhichPor
 
 TEST_F(ConsoleFixture, ConnectionTypeOnlyChangesTheVisiblePage) {
     Start();
-    auto* book = window->C<QStackedWidget>("ConBook");
-    auto* type = window->C<RadioGroup>("ConGrp");
+    auto* book = Find<QStackedWidget>("ConBook");
+    auto* type = Find<RadioGroup>("ConGrp");
     type->PickItem(1);
     EXPECT_EQ(book->currentWidget()->objectName(), "pg_LAN");
     type->PickItem(2);

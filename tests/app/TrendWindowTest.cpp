@@ -43,8 +43,8 @@ TEST_F(ConsoleFixture, TrendWindowsOpenOnTheBufferFollowItAndSaveTheirPicture) {
     for (int k = 0; k < 30; ++k)
         window->AddRecord(Rec(k, 1, 11 - k % 3)); // board 2, channels 12, 11, 10, ...
     window->AddRecord(Rec(30, 0, 4));             // board 1
-    window->C<QTabWidget>("PageCtrl")->setCurrentWidget(window->Control("PrewSh"));
-    window->SetValue("PwBrdEd", 2);
+    Find<QTabWidget>("PageCtrl")->setCurrentWidget(Find("PrewSh"));
+    Find<SpinEdit>("PwBrdEd")->SetValue(2);
 
     // "Trend..." opens on the board drawn and the channel of its newest item.
     Click("TrendBtn");
@@ -55,7 +55,7 @@ TEST_F(ConsoleFixture, TrendWindowsOpenOnTheBufferFollowItAndSaveTheirPicture) {
     EXPECT_EQ(Shown(trends[0], "TrendItemsTx"), "10 measurements");
 
     // A double click on the strip of channel 12 (row 4 of the right half) opens another.
-    auto* pb = window->Control("PB");
+    auto* pb = Find("PB");
     const PlotGeometry g(pb->width(), pb->height());
     QTest::mouseDClick(pb, Qt::LeftButton, {},
                        QPoint(g.HalfWidth() + 20, static_cast<int>(3.5 * g.RowHeight)));

@@ -3,7 +3,7 @@
 // bytes of an earlier answer; and the link health counts and "no answer" deadline.
 #include <gtest/gtest.h>
 
-#include <QHash>
+#include <QStringList>
 
 #include "LinkTestUtil.h"
 #include "link/AnswerDecode.h"
@@ -21,18 +21,51 @@ public:
     void CountDroppedReportItem() override {}
     void ShowLinkHealth(const LinkHealth& h) override { health = h.Text(); }
     const FormatSettings& Format() const override { return fs; }
-    QString Text(const QString& name) const override { return texts.value(name); }
-    void SetText(const QString& name, const QString& text) override { texts[name] = text; }
-    double Value(const QString& name) const override { return values.value(name); }
-    void SetValue(const QString& name, double value) override { values[name] = value; }
-    bool Checked(const QString& name) const override { return checks.value(name); }
-    void SetChecked(const QString& name, bool on) override { checks[name] = on; }
-    int ItemIndex(const QString&) const override { return 0; }
+    PeriodValues Period() const override { return {}; }
+    ParamsValues MeasureParams() const override { return {}; }
+    FreqParamsValues FreqParams() const override { return {}; }
+    ReportSettingsValues ReportSettings() const override { return {}; }
+    GprsNetValues GprsNet() const override { return {}; }
+    QString DeviceClockText() const override { return {}; }
+    // Every show is logged by what it shows.
+    void ShowPeriod(const PeriodValues& v) override { Log("period", {v.hours, v.minutes}); }
+    void ShowParams(const ParamsValues& v) override {
+        Log("params", {v.freqHz, v.volts, v.latencyMs, v.repeat, double(v.twoElectrodes)});
+    }
+    void ShowFreqParams(const FreqParamsValues& v) override {
+        Log("freq", {v.begFreqHz, v.endFreqHz, v.multiplier, v.volts, v.board, v.channel, v.repeat,
+                     double(v.twoElectrodes)});
+    }
+    void ShowReportSettings(const ReportSettingsValues& v) override {
+        Log("report", {v.hour, v.minute, v.retries});
+    }
+    void ShowGprsNet(const GprsNetValues& v) override {
+        shown << "net " + v.apn + " " + v.serverIp;
+    }
+    void ShowDeviceClock(const QString& text) override { shown << "clock " + text; }
+    void ShowVersion(const QString& text) override { shown << "version " + text; }
+    void ShowDataSize(int64_t items) override { Log("size", {double(items)}); }
+    void ShowDownloadedCount(int64_t counter) override { Log("downloaded", {double(counter)}); }
+    void ShowMeasurement(const MeasurementLabels& t) override {
+        shown << QStringList{"measurement", t.BrdTx,  t.ChTx,  t.RangeTx,
+                             t.RealTx,      t.ImagTx, t.CntTx, t.TimeLabel}
+                     .join(' ');
+    }
+    void ShowSweepPoint(const SweepPointLabels& t) override {
+        shown << QStringList{"sweep", t.FFreqTx, t.FRangeTx, t.FRxTx, t.FXxTx}.join(' ');
+    }
+    void ShowStatus(const QString& text) override { status = text; }
+
+    void Log(const QString& what, std::initializer_list<double> values) {
+        QString line = what;
+        for (double v : values)
+            line += ' ' + QString::number(v, 'g', 17);
+        shown << line;
+    }
 
     FormatSettings fs;
-    QHash<QString, QString> texts;
-    QHash<QString, double> values;
-    QHash<QString, bool> checks;
+    QStringList shown;
+    QString status;
     std::vector<TMeasRecord> records;
     int maskShows = 0;
     QString health;
@@ -88,18 +121,15 @@ TEST(ShortAnswer, EveryCodeDropsAnAnswerShorterThanItsDecoderReads) {
         };
         send(c.full);
         EXPECT_EQ(mb.Health.Count(LinkHealth::Cause::Short), 0) << int(c.code);
-        EXPECT_NE(view.texts.value("ComStatusTx"), "") << int(c.code);
-        view.texts["ComStatusTx"] = "sending";
-        const auto texts = view.texts;
-        const auto values = view.values;
-        const auto checks = view.checks;
+        EXPECT_NE(view.status, "") << int(c.code);
+        view.status = "sending";
+        const QStringList shown = view.shown;
         const size_t records = view.records.size();
         const int maskShows = view.maskShows;
 
         send({c.full.begin(), c.full.end() - 1});
-        EXPECT_EQ(view.texts, texts) << int(c.code);
-        EXPECT_EQ(view.values, values) << int(c.code);
-        EXPECT_EQ(view.checks, checks) << int(c.code);
+        EXPECT_EQ(view.status, "sending") << int(c.code);
+        EXPECT_EQ(view.shown, shown) << int(c.code);
         EXPECT_EQ(view.records.size(), records) << int(c.code);
         EXPECT_EQ(view.maskShows, maskShows) << int(c.code);
         EXPECT_EQ(mb.Health.Count(LinkHealth::Cause::Short), 1) << int(c.code);
