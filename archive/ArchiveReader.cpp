@@ -2,7 +2,7 @@
 
 #include <sqlite3.h>
 
-#include "archive/Sqlite.h"
+#include "sqlite/Sqlite.h"
 
 SqliteDb OpenArchiveForReading(const QString& path, int busyTimeoutMs) {
     SqliteDb db;

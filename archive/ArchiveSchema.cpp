@@ -2,7 +2,7 @@
 
 #include <sqlite3.h>
 
-#include "archive/Sqlite.h"
+#include "sqlite/Sqlite.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "archive/ArchiveSchema.h"
 #include "archive/ArchiveSweeps.h"
-#include "archive/Sqlite.h"
+#include "sqlite/Sqlite.h"
 
 namespace {
 // A running session's measurements are counted for the history only up to this many arrivals.

@@ -1,8 +1,8 @@
 #include "archive/ArchiveSweeps.h"
 
-#include "archive/Sqlite.h"
 #include "link/Encodings.h"
 #include "records/MeasRecord.h"
+#include "sqlite/Sqlite.h"
 
 namespace {
 

@@ -1,112 +1,13 @@
 #include "archive/MeasurementArchive.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
-#include <array>
-#include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <set>
-#include <sqlite3.h>
-#include <sys/stat.h>
 #include <utility>
 
 #include "archive/ArchiveReader.h"
-#include "archive/ArchiveSchema.h"
 #include "archive/ArchiveSessions.h"
 #include "archive/ArchiveSweeps.h"
-#include "archive/ConsoleProcess.h"
-#include "archive/Sqlite.h"
-#include "archive/WalCheckpointer.h"
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Markers in the place of a source: the buffer was emptied; the buffer follows a download (the
-// next of the notes that wait with the arrivals).
-constexpr uint8_t ClearMark = 0xFF;
-constexpr uint8_t DownloadMark = 0xFE;
-bool IsMark(uint8_t source) {
-    return source >= DownloadMark;
-}
-
-// With nothing to write, the writer looks this often whether its files are still there.
-constexpr auto LookInterval = std::chrono::seconds(1);
-// How long the last write after a signal waits for another console's lock.
-constexpr int SignalBusyMs = 500;
-// How long the first try at start-up waits for another program's lock: the window waits for that
-// try, and a file held locked is tried again while the window shows why.
-constexpr int StartBusyMs = 200;
-
-constexpr size_t RowsPerInsert = 64;
-constexpr int ColumnsPerRow = 11;
-
-std::string InsertSql(size_t rows) {
-    std::string sql = "INSERT INTO arrival (session, source, received_ms, board, channel, range, "
-                      "rx, xx, counter, logger_time, image) VALUES ";
-    for (size_t r = 0; r < rows; ++r)
-        sql += r == 0 ? "(?,?,?,?,?,?,?,?,?,?,?)" : ",(?,?,?,?,?,?,?,?,?,?,?)";
-    return sql;
-}
-
-QString UtcIso(int64_t ms) {
-    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODateWithMs);
-}
-
-int64_t WallMs() {
-    return QDateTime::currentMSecsSinceEpoch();
-}
-
-// A file by its device and inode, to tell it from another file put in its place.
-struct FileId {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    bool operator==(const FileId&) const = default;
-};
-
-std::optional<FileId> IdOf(const QString& path) {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return std::nullopt;
-    return FileId{st.st_dev, st.st_ino};
-}
-
-// The first of the archive's files that exists and is no regular file (a FIFO, a device, a
-// folder), or empty. SQLite would open a FIFO and wait on it for ever.
-QString NotRegularFile(const QString& path) {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        const QString name = path + QLatin1String(suffix);
-        struct stat st {};
-        if (::stat(QFile::encodeName(name).constData(), &st) == 0 && !S_ISREG(st.st_mode))
-            return name;
-    }
-    return {};
-}
-
-// Creates the missing folders of `folder` (mode 0700, as for the user's data folders); fails
-// naming the first one that cannot be made.
-void MakeFolder(const QString& folder) {
-    const QString clean = QDir::cleanPath(QDir(folder).absolutePath());
-    if (QFileInfo(clean).isDir())
-        return;
-    const QStringList parts = clean.split('/', Qt::SkipEmptyParts);
-    QString path;
-    for (const QString& part : parts) {
-        path += '/' + part;
-        const QByteArray name = QFile::encodeName(path);
-        if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
-            throw SqliteFailure(SQLITE_CANTOPEN,
-                                QStringLiteral("cannot create folder %1: %2")
-                                    .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
-    }
-}
-
-} // namespace
+#include "archive/ArchiveWriter.h"
+#include "sqlite/Sqlite.h"
 
 int64_t ArrivalWallMs(int64_t startWallMs, std::chrono::steady_clock::duration sinceStart) {
     return startWallMs + std::chrono::duration_cast<std::chrono::milliseconds>(sinceStart).count();
@@ -119,851 +20,6 @@ QString ArchiveLabelText(const ArchiveState& state) {
     if (lost > 0)
         text += QStringLiteral(" (%1 not archived)").arg(lost);
     return text;
-}
-
-struct MeasurementArchive::Entry {
-    TMeasRecord rec;
-    int64_t receivedMs; // ms since 1970 UTC
-    uint8_t source;     // an ArrivalSource or a mark
-};
-
-class MeasurementArchive::Writer {
-public:
-    explicit Writer(const ArchiveOptions& options)
-        : options_(options), checkpointer_(options.walStartFrames, options.walCapFrames) {
-        startWallMs_ = WallMs();
-        startClock_ = Clock::now();
-        self_ = ConsoleProcess::Current();
-        thread_ = std::thread([this] { Run(); });
-    }
-
-    ~Writer() { Stop(); }
-
-    void Stop() {
-        {
-            std::lock_guard l(m_);
-            stop_ = true;
-        }
-        cv_.notify_all();
-        if (thread_.joinable())
-            thread_.join();
-    }
-
-    void Add(std::span<const TMeasRecord> records, uint8_t source) {
-        bool wake = false;
-        {
-            std::lock_guard l(m_);
-            wake = Queue(records, source);
-        }
-        if (wake)
-            cv_.notify_one();
-    }
-
-    void DownloadStarted(const DownloadState& download) {
-        {
-            std::lock_guard l(m_);
-            notes_.push_back(download);
-            Queue({}, DownloadMark);
-        }
-        cv_.notify_one();
-    }
-
-    void StartAnew(std::span<const TMeasRecord> buffer,
-                   const std::optional<DownloadState>& download) {
-        {
-            std::lock_guard l(m_);
-            // Everything handed over meanwhile is in the buffer too.
-            handled_ += static_cast<int64_t>(pending_.size());
-            pending_.clear();
-            notes_.clear();
-            awaitingBuffer_ = false;
-            sessionDirty_ = true; // the new session is written even with an empty buffer
-            if (download) {
-                notes_.push_back(*download);
-                Queue({}, DownloadMark);
-            }
-            Queue(buffer, static_cast<uint8_t>(ArrivalSource::Restored));
-        }
-        cv_.notify_all();
-    }
-
-    void EndBySignal(int signal) { endSignal_ = signal; }
-
-    void SetPort(const QString& port) {
-        {
-            std::lock_guard l(m_);
-            port_ = port;
-            sessionDirty_ = true;
-        }
-        cv_.notify_all();
-    }
-    void SetPeer(const QString& peer) {
-        {
-            std::lock_guard l(m_);
-            peer_ = peer;
-            sessionDirty_ = true;
-        }
-        cv_.notify_all();
-    }
-
-    ArchiveState State() const {
-        std::lock_guard l(m_);
-        ArchiveState s;
-        s.path = options_.path;
-        s.reason = reason_;
-        s.waiting = static_cast<int64_t>(pending_.size()) + taken_;
-        s.dropped = dropped_;
-        s.archived = archived_;
-        return s;
-    }
-
-    bool Behind() const {
-        std::lock_guard l(m_);
-        return started_ && reason_.isEmpty() && Crowded() &&
-               Clock::now() - lastWritten_ < std::chrono::milliseconds(options_.stuckMs);
-    }
-
-    int64_t SessionId() const {
-        std::lock_guard l(m_);
-        return sessionId_;
-    }
-
-    bool WaitOpen(int timeoutMs) {
-        std::unique_lock l(m_);
-        // A damaged file moved aside is followed at once by a new one: that is waited for.
-        doneCv_.wait_for(l, std::chrono::milliseconds(timeoutMs),
-                         [&] { return opened_ || (started_ && failing_ && !retryNow_); });
-        return opened_ && reason_.isEmpty();
-    }
-
-    bool Flush(int timeoutMs) {
-        std::unique_lock l(m_);
-        const int64_t target = handled_ + static_cast<int64_t>(pending_.size()) + taken_;
-        cv_.notify_all();
-        return doneCv_.wait_for(l, std::chrono::milliseconds(timeoutMs), [&] {
-            return (started_ && handled_ >= target) || stopped_;
-        }) && handled_ >= target;
-    }
-
-    // Runs on the writer thread after the arrivals handed over before it.
-    void Post(std::function<void()> job) {
-        {
-            std::lock_guard l(m_);
-            if (stopped_ || stop_)
-                throw Failure(QStringLiteral("the archive is closed"));
-            jobs_.push_back(std::move(job));
-        }
-        cv_.notify_all();
-    }
-
-    void Abandon() {
-        abandon_ = true;
-        Stop();
-    }
-
-    // Writer thread: a sweep's row or point, written at once while the file is written well,
-    // else with the next batch that is.
-    void NoteSweep(std::function<void(SqliteDb&, int64_t, SweepRows&)> write) {
-        sweepNotes_.push_back(std::move(write));
-        WriteSweepNotes();
-    }
-
-    // Writer-thread side, used by the jobs.
-    SqliteDb& Db() {
-        EnsureOpen();
-        return db_;
-    }
-    SessionRunning RunningCheck() const {
-        return [this](int64_t session, const ConsoleProcess& writer) {
-            return session == SessionId() ||
-                   SessionStillRunning(options_.path, session, writer, self_);
-        };
-    }
-
-    // The sessions of earlier consoles to offer for restore, and their restore.
-    std::vector<UncleanSession> UncleanSessions();
-    RestoredSession Restore(const UncleanSession& session);
-    void MarkRestoreAsked(const UncleanSession& session);
-
-private:
-    // Under m_: so many wait that a source is asked to hold back, and the writer starts at once.
-    bool Crowded() const { return static_cast<int64_t>(pending_.size()) >= options_.holdBackAt; }
-    // Under m_: appends the records (a mark: one entry) as arrived now; true when the writer
-    // should be woken.
-    bool Queue(std::span<const TMeasRecord> records, uint8_t source);
-    void Run();
-    // Writes the batch in one transaction; on failure it stays for the next try.
-    void TryWrite(std::vector<Entry>& batch);
-    void WriteBatch(const std::vector<Entry>& batch);
-    void BindRow(SqliteStatement& insert, int base, const Entry& e, const ArchiveRow& row);
-    void EnsureOpen();
-    void OpenFile();
-    void StartSession();
-    // `keepWal`: the files by the archive's name may no longer be ours; nothing is copied into
-    // or removed from them.
-    void CloseDb(bool keepWal = false);
-    void MoveAside(std::vector<Entry>& batch);
-    // What tells that the open file is no longer the archive at the path: a message for the
-    // operator, empty while it is.
-    QString LostFile();
-    // With the file lost: closes it, starts a new session in what is at the path now, and asks
-    // for the buffer again.
-    void StartOver(std::vector<Entry>& batch, const QString& message);
-    // This session's rows are gone from the archive: the owner is asked for the buffer.
-    void AskForBuffer(std::vector<Entry>& batch);
-    void EndSession();
-    void WriteSweepNotes();
-    void Failed(const QString& reason, bool retryNow);
-    void Tell(const QString& message) const;
-
-    ArchiveOptions options_;
-    int64_t startWallMs_ = 0;
-    Clock::time_point startClock_;
-    ConsoleProcess self_;
-
-    // Shared with the UI thread, under m_.
-    mutable std::mutex m_;
-    std::condition_variable cv_;     // wakes the writer
-    std::condition_variable doneCv_; // wakes Flush
-    std::vector<Entry> pending_;
-    std::deque<DownloadState> notes_; // one for each DownloadMark in pending_
-    int64_t taken_ = 0;               // entries the writer took and has not written yet
-    bool awaitingBuffer_ = false;     // after onRestart, until StartAnew
-    std::deque<std::function<void()>> jobs_;
-    bool idle_ = false;
-    bool stop_ = false;
-    bool stopped_ = false;
-    int64_t dropped_ = 0;
-    int64_t archived_ = 0;
-    int64_t handled_ = 0;           // entries written, markers included
-    Clock::time_point lastWritten_; // the end of the last batch written
-    bool started_ = false;          // the file was tried once
-    bool opened_ = false;           // and written once
-    bool retryNow_ = false;         // the next try follows at once
-    QString reason_;
-    QString port_;
-    QString peer_;
-    bool sessionDirty_ = false;
-    int64_t sessionId_ = 0;
-    std::atomic<bool> abandon_ = false;
-    std::atomic<int> endSignal_ = 0;
-
-    // Writer thread only.
-    std::thread thread_;
-    WalCheckpointer checkpointer_;
-    SqliteDb db_;
-    SqliteStatement insert_;     // one row
-    SqliteStatement insertMany_; // RowsPerInsert rows
-    SqliteStatement updateSession_;
-    bool failing_ = false;
-    Clock::time_point nextTry_;
-    int64_t counts_[ArrivalSourceCount] = {};
-    int64_t firstArrival_ = 0;
-    int64_t lastArrival_ = 0;
-    int64_t bufferFrom_ = 0;
-    int64_t bufferItems_ = 0;
-    int64_t downloadFirst_ = 0;
-    int64_t downloadAmount_ = 0;
-    int64_t downloadFrom_ = 0;             // 0: the buffer follows no download
-    std::deque<DownloadState> batchNotes_; // one for each DownloadMark in the batch
-    bool freshSession_ = false;            // the next session is a new one, in a new file
-    std::deque<std::function<void(SqliteDb&, int64_t, SweepRows&)>> sweepNotes_;
-    SweepRows sweepRows_; // of this session
-    int busyMs_ = std::min(options_.busyTimeoutMs, StartBusyMs);
-    std::optional<FileId> dbId_, walId_, shmId_;
-    QString toldReason_; // the last refusal told by a message
-    // Damaged files moved aside in this run, and their sessions already answered.
-    std::vector<QString> aside_;
-    std::set<std::pair<QString, int64_t>> askedAside_;
-};
-
-bool MeasurementArchive::Writer::Queue(std::span<const TMeasRecord> records, uint8_t source) {
-    const int64_t ms = ArrivalWallMs(startWallMs_, Clock::now() - startClock_);
-    const bool wasCrowded = Crowded();
-    if (IsMark(source)) {
-        pending_.push_back(Entry{TMeasRecord{}, ms, source});
-    } else {
-        for (const TMeasRecord& rec : records) {
-            if (static_cast<int64_t>(pending_.size()) + taken_ >= options_.queueLimit) {
-                ++dropped_;
-                continue;
-            }
-            pending_.push_back(Entry{rec, ms, source});
-        }
-    }
-    return idle_ || (!wasCrowded && Crowded());
-}
-
-void MeasurementArchive::Writer::Run() {
-    std::vector<Entry> batch;
-    Clock::time_point lastCommit = Clock::now() - std::chrono::milliseconds(options_.batchMs);
-    TryWrite(batch); // opens the file and starts the session
-    busyMs_ = options_.busyTimeoutMs;
-    if (db_.IsOpen())
-        db_.SetBusyTimeout(busyMs_);
-    {
-        std::lock_guard l(m_);
-        started_ = true;
-        doneCv_.notify_all();
-    }
-    for (;;) {
-        std::deque<std::function<void()>> jobs;
-        bool stopping = false;
-        bool sessionDirty = false;
-        bool look = false;
-        {
-            std::unique_lock l(m_);
-            for (;;) {
-                const auto now = Clock::now();
-                if (stop_ || !jobs_.empty())
-                    break;
-                if (failing_) {
-                    if (now >= nextTry_)
-                        break;
-                    cv_.wait_until(l, nextTry_);
-                    continue;
-                }
-                // Awaiting the buffer, what waits is superseded by it.
-                const bool arrivals = !pending_.empty() && !awaitingBuffer_;
-                if (arrivals || !batch.empty() || sessionDirty_) {
-                    const auto due = lastCommit + std::chrono::milliseconds(options_.batchMs);
-                    // So many wait that a source holds back for them: a commit's cost is
-                    // shared by enough rows already, and waiting out the pause would only
-                    // keep the source waiting.
-                    if (now >= due || (arrivals && Crowded()))
-                        break;
-                    cv_.wait_until(l, due);
-                    continue;
-                }
-                idle_ = true;
-                look = cv_.wait_for(l, LookInterval) == std::cv_status::timeout;
-                idle_ = false;
-                if (look)
-                    break;
-            }
-            if (!awaitingBuffer_ || stop_) {
-                if (batch.empty())
-                    batch.swap(pending_);
-                else
-                    batch.insert(batch.end(), pending_.begin(), pending_.end());
-                pending_.clear();
-                std::move(notes_.begin(), notes_.end(), std::back_inserter(batchNotes_));
-                notes_.clear();
-            }
-            taken_ = static_cast<int64_t>(batch.size());
-            jobs.swap(jobs_);
-            stopping = stop_;
-            sessionDirty = sessionDirty_;
-        }
-        // Ending on a signal, another console's lock is waited for briefly: the program is to
-        // be gone within two seconds.
-        if (stopping && endSignal_ != 0 && busyMs_ > SignalBusyMs) {
-            busyMs_ = SignalBusyMs;
-            if (db_.IsOpen())
-                db_.SetBusyTimeout(busyMs_);
-        }
-        if (!batch.empty() || sessionDirty || failing_) {
-            // Counted from the start of this write: when writing takes longer than the pause
-            // between commits (a flood of arrivals), the next one starts at once.
-            lastCommit = Clock::now();
-            TryWrite(batch);
-        } else if (look && db_.IsOpen()) {
-            if (const QString lost = LostFile(); !lost.isEmpty())
-                StartOver(batch, lost);
-        }
-        for (auto& job : jobs)
-            job();
-        if (stopping) {
-            std::lock_guard l(m_);
-            if (pending_.empty() && jobs_.empty())
-                break;
-        }
-    }
-    if (!abandon_ && batch.empty() && !failing_) {
-        try {
-            EndSession();
-        } catch (const SqliteFailure&) {
-            // Left without an end: the next start offers what was written.
-        }
-    }
-    CloseDb();
-    SetSessionLive(options_.path, SessionId(), false);
-    std::lock_guard l(m_);
-    stopped_ = true;
-    doneCv_.notify_all();
-}
-
-void MeasurementArchive::Writer::TryWrite(std::vector<Entry>& batch) {
-    bool first = false;
-    try {
-        EnsureOpen();
-        if (const QString lost = LostFile(); !lost.isEmpty()) {
-            StartOver(batch, lost);
-            if (batch.empty())
-                return; // the buffer is awaited
-            EnsureOpen();
-        }
-        WriteBatch(batch);
-        const auto written = static_cast<int64_t>(std::count_if(
-            batch.begin(), batch.end(), [](const Entry& e) { return !IsMark(e.source); }));
-        const auto handled = static_cast<int64_t>(batch.size());
-        batch.clear();
-        batchNotes_.clear();
-        std::lock_guard l(m_);
-        taken_ = 0;
-        archived_ += written;
-        handled_ += handled;
-        lastWritten_ = Clock::now();
-        reason_.clear();
-        failing_ = false;
-        first = !std::exchange(opened_, true);
-        doneCv_.notify_all();
-    } catch (const SqliteFailure& f) {
-        CloseDb();
-        if (f.Damaged()) {
-            MoveAside(batch);
-            return;
-        }
-        Failed(f.code() == SQLITE_BUSY
-                   ? QStringLiteral("archive busy: another program holds it locked; retrying")
-                   : f.text(),
-               false);
-        return;
-    }
-    WriteSweepNotes();
-    if (first && options_.onOpened)
-        options_.onOpened();
-}
-
-void MeasurementArchive::Writer::WriteSweepNotes() {
-    if (sweepNotes_.empty() || failing_ || !db_.IsOpen() || SessionId() == 0)
-        return;
-    SweepRows rows = sweepRows_;
-    try {
-        db_.Exec("BEGIN IMMEDIATE");
-        for (const auto& write : sweepNotes_)
-            write(db_, SessionId(), rows);
-        db_.Exec("COMMIT");
-    } catch (const SqliteFailure&) {
-        // Tried again with the next batch; a damaged or lost file is found by that.
-        sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        return;
-    }
-    sweepRows_ = std::move(rows);
-    sweepNotes_.clear();
-}
-
-void MeasurementArchive::Writer::Failed(const QString& reason, bool retryNow) {
-    std::lock_guard l(m_);
-    reason_ = reason;
-    failing_ = true;
-    retryNow_ = retryNow;
-    doneCv_.notify_all();
-    nextTry_ = Clock::now() + std::chrono::milliseconds(retryNow ? 0 : options_.retryMs);
-}
-
-void MeasurementArchive::Writer::Tell(const QString& message) const {
-    if (options_.onMessage)
-        options_.onMessage(message);
-}
-
-void MeasurementArchive::Writer::BindRow(SqliteStatement& insert, int base, const Entry& e,
-                                         const ArchiveRow& row) {
-    insert.Bind(base + 1, sessionId_);
-    insert.Bind(base + 2, int64_t{e.source});
-    insert.Bind(base + 3, e.receivedMs);
-    insert.Bind(base + 4, row.board);
-    insert.Bind(base + 5, row.channel);
-    insert.Bind(base + 6, int64_t{row.range});
-    if (row.rx)
-        insert.Bind(base + 7, *row.rx);
-    else
-        insert.BindNull(base + 7);
-    if (row.xx)
-        insert.Bind(base + 8, *row.xx);
-    else
-        insert.BindNull(base + 8);
-    if (row.counter)
-        insert.Bind(base + 9, *row.counter);
-    else
-        insert.BindNull(base + 9);
-    if (row.loggerTimeLength > 0)
-        insert.BindKept(base + 10, row.LoggerTime());
-    else
-        insert.BindNull(base + 10);
-    if (row.needsImage)
-        insert.BindBlob(base + 11, {reinterpret_cast<const uint8_t*>(&e.rec), sizeof e.rec});
-    else
-        insert.BindNull(base + 11);
-}
-
-void MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
-    int64_t counts[ArrivalSourceCount];
-    std::copy(std::begin(counts_), std::end(counts_), counts);
-    int64_t first = firstArrival_;
-    int64_t last = lastArrival_;
-    int64_t bufferFrom = bufferFrom_;
-    int64_t bufferItems = bufferItems_;
-    int64_t downloadFirst = downloadFirst_;
-    int64_t downloadAmount = downloadAmount_;
-    int64_t downloadFrom = downloadFrom_;
-    size_t note = 0;
-    QString port, peer;
-    {
-        std::lock_guard l(m_);
-        port = port_;
-        peer = peer_;
-        sessionDirty_ = false;
-    }
-    db_.Exec("BEGIN IMMEDIATE");
-    try {
-        std::array<ArchiveRow, RowsPerInsert> rows;
-        for (size_t i = 0; i < batch.size();) {
-            if (IsMark(batch[i].source)) {
-                // The marks take effect from the next arrival on.
-                SqliteStatement next = db_.Prepare("SELECT ifnull(max(id), 0) + 1 FROM arrival");
-                next.Step();
-                if (batch[i].source == ClearMark) {
-                    bufferFrom = next.Int(0);
-                    bufferItems = 0;
-                } else {
-                    const DownloadState& d = batchNotes_.at(note++);
-                    downloadFirst = d.first;
-                    downloadAmount = d.amount;
-                    downloadFrom = next.Int(0);
-                    SqliteStatement forget =
-                        db_.Prepare("DELETE FROM download_carried WHERE session = ?1");
-                    forget.Bind(1, sessionId_);
-                    forget.Step();
-                    SqliteStatement carry = db_.Prepare(
-                        "INSERT INTO download_carried (session, first_counter, last_counter) "
-                        "VALUES (?1, ?2, ?3)");
-                    for (const CounterSpan& run : d.arrived) {
-                        carry.BindAll(sessionId_, run.first, run.first + run.count - 1);
-                        carry.Step();
-                        carry.Reset();
-                    }
-                }
-                ++i;
-                continue;
-            }
-            // Many rows to a statement while they come in runs: each step has its own cost.
-            size_t n = 0;
-            while (n < RowsPerInsert && i + n < batch.size() && !IsMark(batch[i + n].source))
-                ++n;
-            if (n < RowsPerInsert)
-                n = 1;
-            SqliteStatement& insert = n == 1 ? insert_ : insertMany_;
-            for (size_t r = 0; r < n; ++r) {
-                const Entry& e = batch[i + r];
-                rows[r] = RowOf(e.rec, static_cast<ArrivalSource>(e.source));
-                BindRow(insert, static_cast<int>(r) * ColumnsPerRow, e, rows[r]);
-                ++counts[e.source];
-            }
-            insert.Step();
-            insert.Reset();
-            last = db_.LastInsertId();
-            // The rows of one statement take consecutive numbers: the write lock is ours.
-            if (first == 0)
-                first = last - static_cast<int64_t>(n) + 1;
-            bufferItems += static_cast<int64_t>(n);
-            i += n;
-        }
-        for (int i = 0; i < ArrivalSourceCount; ++i)
-            updateSession_.Bind(i < 4 ? i + 1 : 15, counts[i]);
-        if (first != 0) {
-            updateSession_.Bind(5, first);
-            updateSession_.Bind(6, last);
-        } else {
-            updateSession_.BindNull(5);
-            updateSession_.BindNull(6);
-        }
-        updateSession_.Bind(7, bufferFrom);
-        updateSession_.Bind(8, port);
-        updateSession_.Bind(9, peer);
-        updateSession_.Bind(10, sessionId_);
-        updateSession_.Bind(11, bufferItems);
-        if (downloadFrom != 0) {
-            updateSession_.Bind(12, downloadFirst);
-            updateSession_.Bind(13, downloadAmount);
-            updateSession_.Bind(14, downloadFrom);
-        } else {
-            for (int p = 12; p <= 14; ++p)
-                updateSession_.BindNull(p);
-        }
-        updateSession_.Step();
-        updateSession_.Reset();
-        db_.Exec("COMMIT");
-    } catch (...) {
-        insert_.Reset();
-        insertMany_.Reset();
-        updateSession_.Reset();
-        sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        std::lock_guard l(m_);
-        sessionDirty_ = true;
-        throw;
-    }
-    std::copy(std::begin(counts), std::end(counts), counts_);
-    firstArrival_ = first;
-    lastArrival_ = last;
-    bufferFrom_ = bufferFrom;
-    bufferItems_ = bufferItems;
-    downloadFirst_ = downloadFirst;
-    downloadAmount_ = downloadAmount;
-    downloadFrom_ = downloadFrom;
-}
-
-void MeasurementArchive::Writer::EnsureOpen() {
-    if (db_.IsOpen())
-        return;
-    try {
-        OpenFile();
-        StartSession();
-    } catch (...) {
-        CloseDb();
-        throw;
-    }
-    // What is there now, so that a file removed or put in its place is noticed.
-    dbId_ = IdOf(options_.path);
-    walId_ = IdOf(options_.path + "-wal");
-    shmId_ = IdOf(options_.path + "-shm");
-}
-
-void MeasurementArchive::Writer::OpenFile() {
-    MakeFolder(QFileInfo(options_.path).absolutePath());
-    if (const QString odd = NotRegularFile(options_.path); !odd.isEmpty()) {
-        const QString reason = odd + QStringLiteral(" is not a regular file");
-        if (toldReason_ != reason) {
-            toldReason_ = reason;
-            Tell(QStringLiteral("The archive cannot be written: %1.").arg(reason));
-        }
-        throw SqliteFailure(SQLITE_CANTOPEN, reason);
-    }
-    // Nothing in a file is changed (not even its journal mode) before it is known to be ours.
-    // The newest arrivals, where the next one goes, are read too: a damaged end is found before
-    // the restore question, while a session in it can still be offered.
-    if (QFileInfo::exists(options_.path)) {
-        SqliteDb probe;
-        probe.OpenReadOnly(options_.path);
-        CheckArchiveSchema(probe);
-        ReadNewestArrival(probe);
-    }
-    db_.Open(options_.path, true);
-    db_.SetBusyTimeout(busyMs_);
-    {
-        SqliteStatement wal = db_.Prepare("PRAGMA journal_mode = WAL");
-        wal.Step();
-    }
-    // A commit is on the disk when it returns: a power cut loses at most the last quarter
-    // second, never a committed batch.
-    db_.Exec("PRAGMA synchronous = FULL");
-    // A flood leaves a long WAL behind; it is cut back once it starts anew.
-    db_.Exec("PRAGMA journal_size_limit = " +
-             std::to_string(int64_t{options_.walCapFrames} * 4096));
-    PrepareArchiveSchema(db_);
-    checkpointer_.Attach(db_, options_.path);
-    insert_ = db_.Prepare(InsertSql(1));
-    insertMany_ = db_.Prepare(InsertSql(RowsPerInsert));
-    updateSession_ = db_.Prepare(
-        "UPDATE session SET live = ?1, download = ?2, report = ?3, restored = ?4, "
-        "first_arrival = ?5, last_arrival = ?6, buffer_from = ?7, port = ?8, peer = ?9, "
-        "buffer_items = ?11, download_first = ?12, download_amount = ?13, download_from = ?14, "
-        "fleet = ?15 WHERE id = ?10");
-}
-
-void MeasurementArchive::Writer::StartSession() {
-    const int64_t old = SessionId();
-    if (old != 0) {
-        SqliteStatement mine =
-            db_.Prepare("SELECT count(*) FROM session WHERE id = ?1 AND pid = ?2 AND "
-                        "process_start = ?3 AND boot_id = ?4");
-        mine.BindAll(old, self_.pid, self_.start, self_.boot);
-        const bool found = mine.Step() && mine.Int(0) == 1;
-        // The same file as before (not one started anew meanwhile): the session goes on.
-        if (found && !freshSession_)
-            return;
-        // What is left of it (its file lost its WAL) is not offered: the new session holds
-        // the buffer.
-        if (found)
-            db_.Exec("UPDATE session SET restore_asked = 1 WHERE id = " + std::to_string(old));
-    }
-    SqliteStatement add = db_.Prepare(
-        "INSERT INTO session (started_at, console_version, host, pid, process_start, boot_id) "
-        "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
-    add.BindAll(UtcIso(startWallMs_), options_.consoleVersion, self_.host, self_.pid, self_.start,
-                self_.boot);
-    add.Step();
-    const int64_t id = db_.LastInsertId();
-    std::fill(std::begin(counts_), std::end(counts_), 0);
-    firstArrival_ = lastArrival_ = bufferFrom_ = bufferItems_ = 0;
-    downloadFirst_ = downloadAmount_ = downloadFrom_ = 0;
-    sweepRows_ = {}; // the sweeps written before went with the file
-    freshSession_ = false;
-    if (old != 0)
-        SetSessionLive(options_.path, old, false);
-    SetSessionLive(options_.path, id, true);
-    std::lock_guard l(m_);
-    sessionId_ = id;
-    sessionDirty_ = true; // port and peer
-}
-
-void MeasurementArchive::Writer::CloseDb(bool keepWal) {
-    checkpointer_.Detach();
-    insert_ = SqliteStatement();
-    insertMany_ = SqliteStatement();
-    updateSession_ = SqliteStatement();
-    if (keepWal && db_.IsOpen())
-        db_.KeepWalOnClose();
-    db_.Close();
-    dbId_.reset();
-    walId_.reset();
-    shmId_.reset();
-}
-
-void MeasurementArchive::Writer::MoveAside(std::vector<Entry>& batch) {
-    CloseDb();
-    const QString path = options_.path;
-    const QString aside = path + QStringLiteral(".damaged-") +
-                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddTHHmmss"));
-    const bool moved = QFile::rename(path, aside);
-    if (moved) {
-        QFile::rename(path + "-wal", aside + "-wal");
-        QFile::remove(path + "-shm");
-        aside_.push_back(aside);
-        // This console's own session there lives on in the buffer.
-        askedAside_.emplace(aside, SessionId());
-    }
-    if (!moved) {
-        Failed(QStringLiteral("the file is damaged and cannot be moved aside"), false);
-        return;
-    }
-    Failed(QStringLiteral("the file was damaged"), true);
-    Tell(QStringLiteral("The archive %1 was damaged. It was moved to %2 and a new archive was "
-                        "started.")
-             .arg(path, aside));
-    if (SessionId() != 0)
-        AskForBuffer(batch);
-}
-
-QString MeasurementArchive::Writer::LostFile() {
-    const QString& path = options_.path;
-    if (!dbId_)
-        return {};
-    const std::optional<FileId> db = IdOf(path);
-    if (db != dbId_)
-        return QStringLiteral("The archive %1 was %2 while the console wrote it. It starts anew "
-                              "with the items in the buffer.")
-            .arg(path, db ? QStringLiteral("replaced by another file") : QStringLiteral("removed"));
-    const std::optional<FileId> wal = IdOf(path + "-wal");
-    if (!walId_) {
-        walId_ = wal; // none yet when the file was opened
-        return {};
-    }
-    if (wal != walId_)
-        return QStringLiteral("The archive's log %1-wal was %2 while the console wrote it, and "
-                              "what it held is lost. The archive goes on with the items in the "
-                              "buffer.")
-            .arg(path,
-                 wal ? QStringLiteral("replaced by another file") : QStringLiteral("removed"));
-    return {};
-}
-
-void MeasurementArchive::Writer::StartOver(std::vector<Entry>& batch, const QString& message) {
-    const bool dbLost = IdOf(options_.path) != dbId_;
-    const std::optional<FileId> wal = walId_, shm = shmId_;
-    CloseDb(true);
-    // The log and index of a file that is gone would be taken for those of a new one by the
-    // same name; those of another program are left alone.
-    if (dbLost) {
-        if (wal && IdOf(options_.path + "-wal") == wal)
-            QFile::remove(options_.path + "-wal");
-        if (shm && IdOf(options_.path + "-shm") == shm)
-            QFile::remove(options_.path + "-shm");
-    }
-    Tell(message);
-    AskForBuffer(batch);
-}
-
-void MeasurementArchive::Writer::AskForBuffer(std::vector<Entry>& batch) {
-    freshSession_ = true;
-    if (!options_.onRestart)
-        return; // goes on with what it holds
-    {
-        std::lock_guard l(m_);
-        // The batch is in the buffer: it comes back with it.
-        handled_ += static_cast<int64_t>(batch.size());
-        taken_ = 0;
-        awaitingBuffer_ = true;
-        doneCv_.notify_all();
-    }
-    batch.clear();
-    batchNotes_.clear();
-    options_.onRestart();
-}
-
-void MeasurementArchive::Writer::EndSession() {
-    if (!db_.IsOpen() || SessionId() == 0)
-        return;
-    const int signal = endSignal_;
-    SqliteStatement end = db_.Prepare(
-        "UPDATE session SET ended_at = ?1, clean_end = ?3, end_signal = ?4 WHERE id = ?2");
-    end.BindAll(UtcIso(WallMs()), SessionId(), int64_t{signal == 0});
-    if (signal != 0)
-        end.Bind(4, int64_t{signal});
-    else
-        end.BindNull(4);
-    end.Step();
-}
-
-std::vector<UncleanSession> MeasurementArchive::Writer::UncleanSessions() {
-    std::vector<UncleanSession> out = ::UncleanSessions(Db(), RunningCheck());
-    for (const QString& aside : aside_) {
-        // As much as can be read; nothing is written into a damaged file.
-        try {
-            SqliteDb db;
-            db.OpenReadOnly(aside);
-            const auto running = [&](int64_t session, const ConsoleProcess& writer) {
-                return SessionStillRunning(aside, session, writer, self_);
-            };
-            for (UncleanSession s : ::UncleanSessions(db, running)) {
-                if (askedAside_.count({aside, s.id}) != 0)
-                    continue;
-                s.file = aside;
-                s.items = static_cast<int64_t>(LoadSessionRecords(db, s.id, true, true).size());
-                if (s.items > 0 || s.sweeps > 0)
-                    out.push_back(s);
-            }
-        } catch (const SqliteFailure&) {
-        }
-    }
-    return out;
-}
-
-RestoredSession MeasurementArchive::Writer::Restore(const UncleanSession& session) {
-    RestoredSession r;
-    if (session.file.isEmpty()) {
-        r.records = LoadSessionRecords(Db(), session.id, true);
-        r.download = SessionDownload(Db(), session.id);
-        r.sweeps = LoadSessionSweeps(Db(), session.id);
-    } else {
-        SqliteDb db;
-        db.OpenReadOnly(session.file);
-        r.records = LoadSessionRecords(db, session.id, true, true);
-        try {
-            r.download = SessionDownload(db, session.id);
-            r.sweeps = LoadSessionSweeps(db, session.id);
-        } catch (const SqliteFailure&) {
-        }
-    }
-    MarkRestoreAsked(session);
-    return r;
-}
-
-void MeasurementArchive::Writer::MarkRestoreAsked(const UncleanSession& session) {
-    if (session.file.isEmpty())
-        ::MarkRestoreAsked(Db(), session.id);
-    else
-        askedAside_.emplace(session.file, session.id);
 }
 
 // The archive.
@@ -983,52 +39,36 @@ void MeasurementArchive::Add(std::span<const TMeasRecord> records, ArrivalSource
 }
 
 void MeasurementArchive::BufferCleared() {
-    writer_->Add({}, ClearMark);
+    writer_->Add({}, archivewriter::ClearMark);
 }
 
 void MeasurementArchive::DownloadStarted(const DownloadState& download) {
-    writer_->DownloadStarted(download);
+    writer_->Push(Writer::NoteDownload{download, writer_->NowMs()});
 }
 
 void MeasurementArchive::StartAnew(std::span<const TMeasRecord> buffer,
                                    const std::optional<DownloadState>& download) {
-    writer_->StartAnew(buffer, download);
+    writer_->Push(Writer::StartAnew{{buffer.begin(), buffer.end()}, download, writer_->NowMs()});
 }
 
 void MeasurementArchive::EndBySignal(int signal) {
-    writer_->EndBySignal(signal);
+    writer_->Push(Writer::EndBySignal{signal});
 }
 
 void MeasurementArchive::KeepSweep(int index, const Sweep& sweep) {
-    try {
-        writer_->Post([w = writer_.get(), index, sweep] {
-            w->NoteSweep([index, sweep](SqliteDb& db, int64_t session, SweepRows& rows) {
-                WriteSweep(db, session, index, sweep, rows);
-            });
-        });
-    } catch (const Failure&) {
-        // The archive is closing.
-    }
+    writer_->Push(Writer::KeepSweep{index, sweep});
 }
 
 void MeasurementArchive::KeepSweepPoint(int index, int point, const SweepPoint& p) {
-    try {
-        writer_->Post([w = writer_.get(), index, point, p] {
-            w->NoteSweep([index, point, p](SqliteDb& db, int64_t, SweepRows& rows) {
-                WriteSweepPoint(db, index, static_cast<size_t>(point), p, rows);
-            });
-        });
-    } catch (const Failure&) {
-        // The archive is closing.
-    }
+    writer_->Push(Writer::KeepSweepPoint{index, point, p});
 }
 
 void MeasurementArchive::SetPort(const QString& port) {
-    writer_->SetPort(port);
+    writer_->Push(Writer::SetPort{port});
 }
 
 void MeasurementArchive::SetPeer(const QString& peer) {
-    writer_->SetPeer(peer);
+    writer_->Push(Writer::SetPeer{peer});
 }
 
 ArchiveState MeasurementArchive::State() const {
@@ -1046,7 +86,7 @@ int64_t MeasurementArchive::HandOverSlice() const {
 }
 
 bool MeasurementArchive::Flush(int timeoutMs) {
-    return writer_->Flush(timeoutMs);
+    return writer_->WaitWritten(timeoutMs);
 }
 
 bool MeasurementArchive::WaitOpen(int timeoutMs) {
@@ -1058,30 +98,75 @@ int64_t MeasurementArchive::SessionId() const {
 }
 
 void MeasurementArchive::Abandon() {
-    writer_->Abandon();
+    writer_->Close(true);
 }
 
-template <class T> T MeasurementArchive::Call(std::function<T(Writer&)> job) {
-    auto task = std::make_shared<std::packaged_task<T()>>(
-        [this, job = std::move(job)] { return job(*writer_); });
-    std::future<T> result = task->get_future();
-    writer_->Post([task] { (*task)(); });
-    return result.get();
+bool MeasurementArchive::Asked(const QString& file, int64_t session) const {
+    std::lock_guard l(askedMutex_);
+    return asked_.count({file, session}) != 0;
 }
 
 std::vector<UncleanSession> MeasurementArchive::UncleanSessions() {
-    return Call<std::vector<UncleanSession>>([](Writer& w) { return w.UncleanSessions(); });
+    std::vector<UncleanSession> out;
+    {
+        SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
+        for (const UncleanSession& s : ::UncleanSessions(db, writer_->RunningCheck()))
+            if (!Asked({}, s.id))
+                out.push_back(s);
+    }
+    const ConsoleProcess& self = writer_->Self();
+    for (const auto& [aside, own] : writer_->MovedAside()) {
+        // As much as can be read; nothing is written into a damaged file.
+        try {
+            SqliteDb db;
+            db.OpenReadOnly(aside);
+            const auto running = [&](int64_t session, const ConsoleProcess& writer) {
+                return SessionStillRunning(aside, session, writer, self);
+            };
+            for (UncleanSession s : ::UncleanSessions(db, running)) {
+                if (s.id == own || Asked(aside, s.id))
+                    continue;
+                s.file = aside;
+                s.items = static_cast<int64_t>(LoadSessionRecords(db, s.id, true, true).size());
+                if (s.items > 0 || s.sweeps > 0)
+                    out.push_back(s);
+            }
+        } catch (const SqliteFailure&) {
+        }
+    }
+    return out;
 }
 
 RestoredSession MeasurementArchive::Restore(const UncleanSession& session) {
-    return Call<RestoredSession>([session](Writer& w) { return w.Restore(session); });
+    RestoredSession r;
+    if (session.file.isEmpty()) {
+        SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
+        r.records = LoadSessionRecords(db, session.id, true);
+        r.download = SessionDownload(db, session.id);
+        r.sweeps = LoadSessionSweeps(db, session.id);
+    } else {
+        SqliteDb db;
+        db.OpenReadOnly(session.file);
+        r.records = LoadSessionRecords(db, session.id, true, true);
+        try {
+            r.download = SessionDownload(db, session.id);
+            r.sweeps = LoadSessionSweeps(db, session.id);
+        } catch (const SqliteFailure&) {
+        }
+    }
+    MarkRestoreAsked(session);
+    return r;
 }
 
 void MeasurementArchive::MarkRestoreAsked(const UncleanSession& session) {
-    Call<bool>([session](Writer& w) {
-        w.MarkRestoreAsked(session);
-        return true;
-    });
+    {
+        std::lock_guard l(askedMutex_);
+        asked_.emplace(session.file, session.id);
+    }
+    // Nothing is written into a damaged file; the archive's mark is written after what waits,
+    // and this console does not offer the session again meanwhile.
+    if (session.file.isEmpty())
+        writer_->Push(Writer::MarkRestoreAsked{session.id});
 }
 
 std::vector<TMeasRecord> MeasurementArchive::LoadSession(int64_t session, bool bufferOnly,
@@ -1115,17 +200,7 @@ void MeasurementArchive::CountMeasurements(const SessionSummary& session,
         }
         if (n >= 0 && keep) {
             // Written by the writer, after what waits: a small update, once per session.
-            try {
-                writer_->Post([this, id, n] {
-                    try {
-                        KeepMeasurements(writer_->Db(), id, n);
-                    } catch (const SqliteFailure&) {
-                        // Counted again next time.
-                    }
-                });
-            } catch (const Failure&) {
-                // The archive is closing.
-            }
+            writer_->Push(Writer::KeepCount{id, n});
         }
         done(n);
     });

@@ -6,20 +6,19 @@
 // the file cannot be written (full disk, read-only folder, locked) the records wait in a bounded
 // queue and the writer tries again every 10 seconds; what the queue cannot hold is counted. A
 // damaged file is moved aside and a new one started; so is one removed or replaced under the
-// writer, which then writes the buffer anew. All SQLite work runs on the writer thread; the
-// readers below hand their query to it and wait for the answer.
+// writer, which then writes the buffer anew. All writing runs on the writer thread, which shares
+// with the others only one queue of typed jobs (arrivals, notes, writes beside them, a flush)
+// that it takes in order, and what it reports back (counts as atomics, its state); the readers
+// below read on connections of their own and never wait for it.
 #include <QString>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <span>
-#include <thread>
 #include <vector>
 
 #include "archive/ArchiveRow.h"
@@ -133,21 +132,23 @@ public:
     // enough that slices handed over while the writer is not Behind() fit the queue.
     int64_t HandOverSlice() const;
 
-    // Waits until everything handed over so far is written (true) or the time is up.
+    // Waits until everything handed over so far is written, and every write asked for so far
+    // (a restore question answered, a count kept) is done (true) or the time is up.
     bool Flush(int timeoutMs);
     // Waits for the writer's first try to open the file (it waits only briefly for another
     // program's lock): true when the file is open and written well.
     bool WaitOpen(int timeoutMs);
 
-    // Readers: run on the writer thread after what was handed over before; they fail with the
-    // archive's failure text when the file cannot be read.
+    // Readers: read on a connection of their own on the calling thread, never waiting on the
+    // writer; they fail with the archive's failure text when the file cannot be read.
     // Every session of an earlier console that ended uncleanly and was not asked about yet, when
     // its buffer held anything, oldest first: those in the archive, then those in a damaged file
     // this archive moved aside (as much of them as can be read).
     std::vector<UncleanSession> UncleanSessions();
     // "Yes": the session's buffer and download; it is not asked about again.
     RestoredSession Restore(const UncleanSession& session);
-    // "No": it is not asked about again.
+    // "No": it is not asked about again (the mark is written by the writer, after what waits;
+    // this archive does not offer it again meanwhile).
     void MarkRestoreAsked(const UncleanSession& session);
     // The records of a session in arrival order: all of them, or those in its buffer at the end.
     // Read on a connection of its own, so on any thread; `progress` as LoadSessionRecords.
@@ -171,10 +172,13 @@ private:
     struct Entry;
     class Writer;
 
-    // Runs `job` on the writer thread and returns its result; its failure is rethrown here.
-    template <class T> T Call(std::function<T(Writer&)> job);
+    // The restore question was answered for this session of the archive (`file` empty) or of a
+    // damaged file moved aside.
+    bool Asked(const QString& file, int64_t session) const;
 
     ArchiveOptions options_;
+    mutable std::mutex askedMutex_;
+    std::set<std::pair<QString, int64_t>> asked_;
     std::unique_ptr<Writer> writer_;
     std::unique_ptr<ArchiveReader> reader_; // after the writer: it goes first
 };

@@ -14,7 +14,7 @@
 #include <mutex>
 #include <thread>
 
-#include "archive/Sqlite.h"
+#include "sqlite/Sqlite.h"
 
 class WalCheckpointer {
 public:

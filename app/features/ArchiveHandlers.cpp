@@ -267,7 +267,8 @@ void TFImpixMain::OfferRestore() {
             archive_->MarkRestoreAsked(s);
             continue;
         }
-        // The writer reads it while the window goes on; the records follow in slices.
+        // Read on a connection of its own while the window goes on (the writer goes on
+        // writing); the records follow in slices.
         RestoredSession restored;
         RunWithProgress(
             this, QStringLiteral("Restoring %1 items...").arg(s.items), 0,

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "archive/MeasurementArchive.h"
-#include "archive/Sqlite.h"
 #include "records/MeasRecord.h"
+#include "sqlite/Sqlite.h"
 #include "support/ArchiveQuery.h"
 
 // Readable failure messages for texts.
@@ -60,7 +60,7 @@ TEST(ArchiveSweeps, AnOlderArchiveOpensAndASweepOfADeadConsoleComesBackWhole) {
         sweep.end = SweepEnd::LastFrequency;
         sweep.fit = CircuitFit{{100, 50, 1e-6, 0.9}, {1, 2, 3e-8, 0.01}, 0.002, 2, 17};
         archive.KeepSweep(0, sweep);
-        archive.Sessions(); // after the sweep's writes
+        ASSERT_TRUE(archive.Flush(30000)); // after the sweep's writes
         archive.Abandon();
     }
     EXPECT_EQ(Query(path, "SELECT idx, frequency_hz, board, channel, range, rx, xx FROM "
@@ -70,6 +70,7 @@ TEST(ArchiveSweeps, AnOlderArchiveOpensAndASweepOfADeadConsoleComesBackWhole) {
                            QString("2|%1|2|3|3|110.0|-10.5").arg(SweepFrequencyHz(2250))}));
 
     MeasurementArchive next(Options(path));
+    ASSERT_TRUE(next.WaitOpen(30000)); // its own session is listed too
     const std::vector<UncleanSession> offered = next.UncleanSessions();
     ASSERT_EQ(offered.size(), 1u); // offered for its sweep, with an empty buffer
     EXPECT_EQ(offered[0].items, 0);

@@ -23,8 +23,8 @@
 #include <sys/stat.h>
 
 #include "archive/MeasurementArchive.h"
-#include "archive/Sqlite.h"
 #include "buffer/BufferTestRecords.h"
+#include "sqlite/Sqlite.h"
 #include "support/ArchiveQuery.h"
 #include "support/TestFiles.h"
 
@@ -252,6 +252,8 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
     for (size_t i = 0; i < shown.size(); ++i)
         EXPECT_TRUE(SameBytes(restored[i], shown[i])) << i;
     second.MarkRestoreAsked(offers[1]);
+    EXPECT_TRUE(second.UncleanSessions().empty());
+    ASSERT_TRUE(second.Flush(30000)); // the answers are written
     EXPECT_TRUE(third.UncleanSessions().empty());
 
     // Both write at once, each into its own session.
@@ -281,7 +283,7 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
         sessions[i].measurements = counts[i].get();
         sessions[i].counting = false;
     }
-    third.UncleanSessions(); // runs on the writer after the counts it was given to keep
+    ASSERT_TRUE(third.Flush(30000));           // the counts it was given to keep are written
     EXPECT_GT(sessions[0].id, sessions[1].id); // newest first
     auto find = [&](int64_t id) {
         for (const SessionSummary& s : sessions)
@@ -342,6 +344,38 @@ TEST(Archive, ALockedFileIsWaitedForAndAFullQueueIsCounted) {
     EXPECT_EQ(archive.State().reason, QString());
     EXPECT_EQ(ArchiveLabelText(archive.State()), "Archive: " + path + " (50 not archived)");
     EXPECT_EQ(archive.LoadSession(archive.SessionId(), false).size(), 100u);
+}
+
+// The restore offer is read, and answered, while the writer waits for another program's lock:
+// nothing the window asks at start-up waits for the writer.
+TEST(Archive, TheRestoreOfferIsReadAndAnsweredWhileTheWriterWaitsForALock) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("archive.sqlite");
+    {
+        MeasurementArchive crashed(Options(path));
+        crashed.Add(Numbered(1), ArrivalSource::Live);
+        ASSERT_TRUE(crashed.Flush(30000));
+        crashed.Abandon();
+    }
+    ArchiveOptions patient = Options(path);
+    patient.busyTimeoutMs = 600000; // the writer would keep the window waiting for this long
+    MeasurementArchive archive(patient);
+    ASSERT_TRUE(archive.WaitOpen(30000));
+    SqliteDb holder;
+    holder.Open(path, false);
+    holder.Exec("BEGIN EXCLUSIVE");
+    archive.Add(Numbered(2), ArrivalSource::Live);
+    QTest::qWait(200); // the writer is in its batch, waiting for the lock
+    const std::vector<UncleanSession> offers = archive.UncleanSessions();
+    ASSERT_EQ(offers.size(), 1u);
+    EXPECT_EQ(offers[0].items, 1);
+    archive.MarkRestoreAsked(offers[0]);
+    EXPECT_TRUE(archive.UncleanSessions().empty());
+    holder.Exec("COMMIT");
+    ASSERT_TRUE(archive.Flush(30000)); // the answer is written once the lock is let go
+    MeasurementArchive next(Options(path));
+    ASSERT_TRUE(next.WaitOpen(30000));
+    EXPECT_TRUE(next.UncleanSessions().empty());
 }
 
 TEST(Archive, AWriterBehindAsksForAPauseAndWritesEverything) {
@@ -479,6 +513,7 @@ TEST(Archive, ADamagedFileIsMovedAsideAndACrashedSessionInItOffered) {
             messages << text;
         };
         MeasurementArchive archive(options);
+        ASSERT_TRUE(archive.WaitOpen(30000)); // moved aside first, as at start-up
         const std::vector<UncleanSession> offers = archive.UncleanSessions();
         const QStringList aside =
             QDir(dir.path()).entryList({"archive.sqlite.damaged-????????T??????"});

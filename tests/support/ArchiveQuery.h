@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QStringList>
 
-#include "archive/Sqlite.h"
+#include "sqlite/Sqlite.h"
 
 // The rows of a query as "a|b|c" texts, NULL as "NULL".
 inline QStringList Query(const QString& path, const char* sql) {

@@ -3,9 +3,9 @@
 // their bytes. A connection of its own, so reading never waits for the writer's commits (WAL).
 #include <vector>
 
+#include "sqlite/Sqlite.h"
 #include "tools/collector/RawSource.h"
 #include "tools/collector/SpooledReport.h"
-#include "tools/collector/SqliteFile.h"
 
 namespace collector {
 
@@ -22,7 +22,7 @@ public:
     Result<void> ForEachPiece(int64_t report, const Piece& piece) override;
 
 private:
-    SqliteFile db_;
+    SqliteDb db_;
     SqliteStatement complete_;
     SqliteStatement chunks_;
     SqliteStatement waiting_;

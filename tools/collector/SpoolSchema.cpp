@@ -32,14 +32,17 @@ CREATE INDEX IF NOT EXISTS chunk_connection ON chunk (connection);
 
 } // namespace
 
-Result<SqliteFile> OpenSpool(const QString& path) {
-    Result<SqliteFile> db = SqliteFile::Open(path);
-    if (!db)
-        return db;
-    Result<SqliteStatement> version = db->Prepare("PRAGMA user_version");
+Result<SqliteDb> OpenSpool(const QString& path) {
+    SqliteDb db;
+    if (Result<void> opened = db.TryOpen(path, true); !opened)
+        return Fail(path, opened.error());
+    // The writer and the reader are two connections of one process: a moment's wait for the
+    // other's lock is normal, not a failure.
+    db.SetBusyTimeout(SpoolBusyMs);
+    Result<SqliteStatement> version = db.TryPrepare("PRAGMA user_version");
     if (!version)
         return Fail(path, version.error());
-    Result<bool> row = version->Step();
+    Result<bool> row = version->TryStep();
     if (!row)
         return Fail(path, row.error());
     const int64_t format = *row ? version->Int(0) : 0;
@@ -48,11 +51,11 @@ Result<SqliteFile> OpenSpool(const QString& path) {
         return Fail(
             QString("%1: the spool of a newer collector (format %2)").arg(path).arg(format));
     for (const char* sql : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL"})
-        if (Result<void> r = db->Exec(sql); !r)
+        if (Result<void> r = db.TryExec(sql); !r)
             return Fail(path, r.error());
-    if (Result<void> r = db->Exec(Tables); !r)
+    if (Result<void> r = db.TryExec(Tables); !r)
         return Fail(path, r.error());
-    if (Result<void> r = db->Exec("PRAGMA user_version=" + std::to_string(SpoolFormat)); !r)
+    if (Result<void> r = db.TryExec("PRAGMA user_version=" + std::to_string(SpoolFormat)); !r)
         return Fail(path, r.error());
     return db;
 }

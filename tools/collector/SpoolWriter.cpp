@@ -25,54 +25,54 @@ SpoolWriter::~SpoolWriter() {
 }
 
 Result<int64_t> SpoolWriter::Open() {
-    Result<SqliteFile> db = OpenSpool(path_);
+    Result<SqliteDb> db = OpenSpool(path_);
     if (!db)
         return tl::unexpected(db.error());
     db_ = std::move(*db);
-    Result<SqliteStatement> last = db_.Prepare(
+    Result<SqliteStatement> last = db_.TryPrepare(
         "SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'connection'), 0), "
         "coalesce((SELECT max(id) FROM connection), 0)), "
         "coalesce((SELECT max(closed_seq) FROM connection), 0)");
     if (!last)
         return Fail(path_, last.error());
-    if (Result<bool> row = last->Step(); !row)
+    if (Result<bool> row = last->TryStep(); !row)
         return Fail(path_, row.error());
     nextId_ = last->Int(0) + 1;
     seq_ = last->Int(1);
     last->Reset();
 
     // What a killed collector left open ends where its last committed chunk did.
-    Result<SqliteStatement> open = db_.Prepare(
+    Result<SqliteStatement> open = db_.TryPrepare(
         "SELECT id, coalesce((SELECT max(at_ms) FROM chunk WHERE connection = c.id), started_ms) "
         "FROM connection c WHERE closed_seq IS NULL ORDER BY id");
-    Result<SqliteStatement> close = db_.Prepare(
+    Result<SqliteStatement> close = db_.TryPrepare(
         "UPDATE connection SET ended_ms = ?2, ending = ?3, closed_seq = ?4 WHERE id = ?1");
     if (!open || !close)
         return Fail(path_, !open ? open.error() : close.error());
     std::vector<std::pair<int64_t, int64_t>> interrupted;
-    for (Result<bool> row; (row = open->Step()) && *row;)
+    for (Result<bool> row; (row = open->TryStep()) && *row;)
         interrupted.emplace_back(open->Int(0), open->Int(1));
     open->Reset();
-    if (Result<void> r = db_.Exec("BEGIN IMMEDIATE"); !r)
+    if (Result<void> r = db_.TryExec("BEGIN IMMEDIATE"); !r)
         return Fail(path_, r.error());
     for (const auto& [id, endedMs] : interrupted) {
         close->Bind(1, id);
         close->Bind(2, endedMs);
-        close->Bind(3, EndingName(Ending::Interrupted).toUtf8());
+        close->Bind(3, EndingName(Ending::Interrupted));
         close->Bind(4, ++seq_);
-        if (Result<void> r = close->Run(); !r) {
-            (void)db_.Exec("ROLLBACK");
+        if (Result<void> r = close->TryRun(); !r) {
+            (void)db_.TryExec("ROLLBACK");
             return Fail(path_, r.error());
         }
     }
-    if (Result<void> r = db_.Exec("COMMIT"); !r)
+    if (Result<void> r = db_.TryExec("COMMIT"); !r)
         return Fail(path_, r.error());
 
     Result<SqliteStatement> waiting =
-        db_.Prepare("SELECT count(*) FROM connection WHERE closed_seq IS NOT NULL");
+        db_.TryPrepare("SELECT count(*) FROM connection WHERE closed_seq IS NOT NULL");
     if (!waiting)
         return Fail(path_, waiting.error());
-    if (Result<bool> row = waiting->Step(); !row)
+    if (Result<bool> row = waiting->TryStep(); !row)
         return Fail(path_, row.error());
     const int64_t count = waiting->Int(0);
     waiting->Reset();
@@ -206,7 +206,7 @@ void SpoolWriter::Run() {
 
 Result<void> SpoolWriter::Write(const std::vector<Event>& events, int64_t& seq, bool& completed) {
     // Statements are made once per transaction: a few microseconds against a commit's fsync.
-    auto prepare = [this](const char* sql) { return db_.Prepare(sql); };
+    auto prepare = [this](const char* sql) { return db_.TryPrepare(sql); };
     Result<SqliteStatement> begin = prepare("INSERT INTO connection (id, key, peer, peer_port, "
                                             "started_ms) VALUES (?1, ?2, ?3, ?4, ?5)");
     Result<SqliteStatement> chunk =
@@ -233,25 +233,26 @@ Result<void> SpoolWriter::Write(const std::vector<Event>& events, int64_t& seq, 
             return {};
         chunk->Bind(1, id);
         chunk->Bind(2, it->second.ms);
-        chunk->Bind(3, it->second.bytes, true);
+        chunk->BindBlob(3, {reinterpret_cast<const uint8_t*>(it->second.bytes.constData()),
+                            static_cast<size_t>(it->second.bytes.size())});
         grow->Bind(1, id);
         grow->Bind(2, static_cast<int64_t>(it->second.bytes.size()));
         pending.erase(it);
-        if (Result<void> r = chunk->Run(); !r)
+        if (Result<void> r = chunk->TryRun(); !r)
             return r;
-        return grow->Run();
+        return grow->TryRun();
     };
 
-    if (Result<void> r = db_.Exec("BEGIN IMMEDIATE"); !r)
+    if (Result<void> r = db_.TryExec("BEGIN IMMEDIATE"); !r)
         return r;
     auto apply = [&](const Event& event) -> Result<void> {
         if (const auto* e = std::get_if<BeginEvent>(&event)) {
             begin->Bind(1, e->id);
-            begin->Bind(2, e->key.toByteArray(QUuid::WithoutBraces));
-            begin->Bind(3, e->peer.toString().toUtf8());
+            begin->Bind(2, e->key.toString(QUuid::WithoutBraces));
+            begin->Bind(3, e->peer.toString());
             begin->Bind(4, int64_t{e->port});
             begin->Bind(5, e->ms);
-            return begin->Run();
+            return begin->TryRun();
         }
         if (const auto* e = std::get_if<ChunkEvent>(&event)) {
             Pending& p = pending[e->id];
@@ -264,17 +265,17 @@ Result<void> SpoolWriter::Write(const std::vector<Event>& events, int64_t& seq, 
                 return r;
             end->Bind(1, e->id);
             end->Bind(2, e->ms);
-            end->Bind(3, EndingName(e->ending).toUtf8());
+            end->Bind(3, EndingName(e->ending));
             end->Bind(4, ++seq);
             completed = true;
-            return end->Run();
+            return end->TryRun();
         }
         for (int64_t id : std::get<ForgetEvent>(event).ids) {
             forgetChunks->Bind(1, id);
             forget->Bind(1, id);
-            if (Result<void> r = forgetChunks->Run(); !r)
+            if (Result<void> r = forgetChunks->TryRun(); !r)
                 return r;
-            if (Result<void> r = forget->Run(); !r)
+            if (Result<void> r = forget->TryRun(); !r)
                 return r;
         }
         return {};
@@ -286,9 +287,9 @@ Result<void> SpoolWriter::Write(const std::vector<Event>& events, int64_t& seq, 
     while (r && !pending.empty())
         r = flush(pending.begin()->first);
     if (r)
-        r = db_.Exec("COMMIT");
+        r = db_.TryExec("COMMIT");
     if (!r)
-        (void)db_.Exec("ROLLBACK");
+        (void)db_.TryExec("ROLLBACK");
     return r;
 }
 

@@ -26,8 +26,8 @@
 #include <QUuid>
 
 #include "base/Result.h"
+#include "sqlite/Sqlite.h"
 #include "tools/collector/SpooledReport.h"
-#include "tools/collector/SqliteFile.h"
 
 namespace collector {
 
@@ -100,7 +100,7 @@ private:
     Result<void> Write(const std::vector<Event>& events, int64_t& seq, bool& completed);
 
     QString path_;
-    SqliteFile db_;      // the writer's, once it runs
+    SqliteDb db_;        // the writer's, once it runs
     int64_t nextId_ = 1; // the listener's
     int64_t seq_ = 0;    // the writer's
 

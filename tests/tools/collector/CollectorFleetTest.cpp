@@ -19,7 +19,7 @@
 #include "pg/PgConnection.h"
 #include "records/MeasDecode.h"
 #include "tools/collector/DatabaseSchema.h"
-#include "tools/collector/SqliteFile.h"
+#include "tools/collector/SpoolSchema.h"
 #include "tools/logger/FleetDump.h"
 #include "tools/logger/MeasurementEncoder.h"
 
@@ -165,13 +165,15 @@ struct SpooledConnection {
 
 std::vector<SpooledConnection> ReadSpool(const QString& path) {
     std::vector<SpooledConnection> out;
-    Result<SqliteFile> f = SqliteFile::Open(path);
+    SqliteDb f;
+    const Result<void> opened = f.TryOpen(path, true);
+    f.SetBusyTimeout(SpoolBusyMs);
     Result<SqliteStatement> s =
-        f ? f->Prepare("SELECT key, peer, (SELECT coalesce(sum(length(data)), 0) FROM chunk "
-                       "WHERE connection = c.id), closed_seq IS NULL FROM connection c")
-          : Result<SqliteStatement>(tl::unexpected(f.error()));
-    for (Result<bool> row; s && (row = s->Step()) && *row;)
-        out.push_back({s->Text(0), s->Text(1), s->Int(2), s->Int(3) != 0});
+        opened ? f.TryPrepare("SELECT key, peer, (SELECT coalesce(sum(length(data)), 0) FROM chunk "
+                              "WHERE connection = c.id), closed_seq IS NULL FROM connection c")
+               : Result<SqliteStatement>(tl::unexpected(opened.error()));
+    for (Result<bool> row; s && (row = s->TryStep()) && *row;)
+        out.push_back({s->Text(0).toUtf8(), s->Text(1).toUtf8(), s->Int(2), s->Int(3) != 0});
     return out;
 }
 

@@ -1,13 +1,16 @@
 #pragma once
-// A thin layer over SQLite's C API for the measurement archive: a connection and prepared
-// statements that close themselves, and failures that keep SQLite's result code, so that the
-// archive can tell a full disk from a damaged file.
+// A thin layer over SQLite's C API: a connection and prepared statements that close themselves,
+// and failures that keep SQLite's result code, so that the archive can tell a full disk from a
+// damaged file. A floor of its own, below the archive, so that every program may share it. Each
+// call that can fail comes twice: Try...() gives a Result (the collector's idiom), and the plain
+// one throws SqliteFailure (the archive's, until it moves onto Result).
 #include <QString>
 #include <cstdint>
 #include <span>
 #include <string_view>
 
 #include "base/Failure.h"
+#include "base/Result.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -15,6 +18,8 @@ struct sqlite3_stmt;
 class SqliteFailure : public Failure {
 public:
     SqliteFailure(int code, const QString& text) : Failure(text), code_(code) {}
+    // From an Error of a Try...() call, which keeps the result code as its `code`.
+    explicit SqliteFailure(const Error& e) : Failure(e.text), code_(e.code.toInt()) {}
     // The primary result code (SQLITE_FULL, SQLITE_CORRUPT, ...).
     int code() const { return code_ & 0xFF; }
     // The file is not a database or is damaged beyond use.
@@ -27,6 +32,7 @@ private:
 class SqliteStatement {
 public:
     SqliteStatement() = default;
+    // Prepared for long use; fails as SqliteDb::Prepare.
     SqliteStatement(sqlite3* db, std::string_view sql);
     SqliteStatement(SqliteStatement&& other) noexcept;
     SqliteStatement& operator=(SqliteStatement&& other) noexcept;
@@ -51,6 +57,9 @@ public:
     void BindKept(int i, std::string_view utf8);
     // True while a row is there to read; false when done. Fails on an error.
     bool Step();
+    Result<bool> TryStep();
+    // Runs a statement that returns no rows, then makes it ready to run again.
+    Result<void> TryRun();
     // Ready to run again; the bindings stay.
     void Reset();
 
@@ -63,6 +72,9 @@ public:
     std::span<const uint8_t> Blob(int column) const;
 
 private:
+    friend class SqliteDb;
+    SqliteStatement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
+
     sqlite3* db_ = nullptr;
     sqlite3_stmt* stmt_ = nullptr;
 };
@@ -78,6 +90,7 @@ public:
 
     // Opens (creating when `create`) the database file; fails naming the file and the reason.
     void Open(const QString& path, bool create);
+    Result<void> TryOpen(const QString& path, bool create);
     // Opens the file for reading only: nothing in it is changed, not even its journal mode, and
     // closing it copies no WAL back.
     void OpenReadOnly(const QString& path);
@@ -88,17 +101,24 @@ public:
     bool IsOpen() const { return db_ != nullptr; }
 
     void Exec(std::string_view sql);
+    Result<void> TryExec(std::string_view sql);
     SqliteStatement Prepare(std::string_view sql) const;
+    Result<SqliteStatement> TryPrepare(std::string_view sql) const;
     int64_t LastInsertId() const;
     // Waits for another connection's lock this long before failing with "database is locked".
     void SetBusyTimeout(int ms);
     sqlite3* Handle() const { return db_; }
+    // Prepares `sql` on the connection `db` for long use.
+    static Result<SqliteStatement> PrepareOn(sqlite3* db, std::string_view sql);
 
 private:
-    void OpenWith(const QString& path, int mode);
+    Result<void> OpenWith(const QString& path, int mode);
 
     sqlite3* db_ = nullptr;
 };
 
-// Throws the failure of the last call on `db` that returned `rc`.
+// The failure of the last call on `db` that returned `rc`, with SQLite's text (and the system's
+// reason where the system refused something) and the result code as its `code`.
+Error SqliteError(sqlite3* db, int rc);
+// Throws it.
 [[noreturn]] void ThrowSqlite(sqlite3* db, int rc);

@@ -1,8 +1,10 @@
-#include "archive/Sqlite.h"
+#include "sqlite/Sqlite.h"
 
 #include <QFile>
 #include <cstring>
 #include <sqlite3.h>
+#include <string>
+#include <type_traits>
 #include <utility>
 
 bool SqliteFailure::Damaged() const {
@@ -21,19 +23,29 @@ QString WithSystemError(sqlite3* db, const char* text) {
 }
 } // namespace
 
-void ThrowSqlite(sqlite3* db, int rc) {
+Error SqliteError(sqlite3* db, int rc) {
     // The connection's message names the cause better than the code's own text, when it belongs
     // to this failure.
     const bool own = db && (sqlite3_errcode(db) & 0xFF) == (rc & 0xFF);
-    throw SqliteFailure(rc, WithSystemError(db, own ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
+    return Error{WithSystemError(db, own ? sqlite3_errmsg(db) : sqlite3_errstr(rc)),
+                 QString::number(rc)};
 }
 
-SqliteStatement::SqliteStatement(sqlite3* db, std::string_view sql) : db_(db) {
-    const int rc = sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()),
-                                      SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
-    if (rc != SQLITE_OK)
-        ThrowSqlite(db, rc);
+void ThrowSqlite(sqlite3* db, int rc) {
+    throw SqliteFailure(SqliteError(db, rc));
 }
+
+namespace {
+template <class T> T OrThrow(Result<T> r) {
+    if (!r)
+        throw SqliteFailure(r.error());
+    if constexpr (!std::is_void_v<T>)
+        return std::move(*r);
+}
+} // namespace
+
+SqliteStatement::SqliteStatement(sqlite3* db, std::string_view sql)
+    : SqliteStatement(OrThrow(SqliteDb::PrepareOn(db, sql))) {}
 
 SqliteStatement::SqliteStatement(SqliteStatement&& other) noexcept
     : db_(std::exchange(other.db_, nullptr)), stmt_(std::exchange(other.stmt_, nullptr)) {}
@@ -81,13 +93,25 @@ void SqliteStatement::BindBlob(int i, std::span<const uint8_t> bytes) {
 }
 
 bool SqliteStatement::Step() {
+    return OrThrow(TryStep());
+}
+
+Result<bool> SqliteStatement::TryStep() {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW)
         return true;
     if (rc == SQLITE_DONE)
         return false;
     sqlite3_reset(stmt_);
-    ThrowSqlite(db_, rc);
+    return tl::unexpected(SqliteError(db_, rc));
+}
+
+Result<void> SqliteStatement::TryRun() {
+    Result<bool> r = TryStep();
+    sqlite3_reset(stmt_);
+    if (!r)
+        return tl::unexpected(r.error());
+    return {};
 }
 
 void SqliteStatement::Reset() {
@@ -142,18 +166,22 @@ SqliteDb::~SqliteDb() {
 }
 
 void SqliteDb::Open(const QString& path, bool create) {
-    OpenWith(path, SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0));
+    OrThrow(TryOpen(path, create));
+}
+
+Result<void> SqliteDb::TryOpen(const QString& path, bool create) {
+    return OpenWith(path, SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0));
 }
 
 void SqliteDb::OpenReadOnly(const QString& path) {
-    OpenWith(path, SQLITE_OPEN_READONLY);
+    OrThrow(OpenWith(path, SQLITE_OPEN_READONLY));
 }
 
 void SqliteDb::KeepWalOnClose() {
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
 }
 
-void SqliteDb::OpenWith(const QString& path, int mode) {
+Result<void> SqliteDb::OpenWith(const QString& path, int mode) {
     Close();
     const QByteArray name = QFile::encodeName(path);
     const int flags = mode | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
@@ -162,9 +190,10 @@ void SqliteDb::OpenWith(const QString& path, int mode) {
     if (rc != SQLITE_OK) {
         const QString text = WithSystemError(db, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
         sqlite3_close(db);
-        throw SqliteFailure(rc, text);
+        return tl::unexpected(Error{text, QString::number(rc)});
     }
     db_ = db;
+    return {};
 }
 
 void SqliteDb::Close() {
@@ -173,14 +202,32 @@ void SqliteDb::Close() {
 }
 
 void SqliteDb::Exec(std::string_view sql) {
+    OrThrow(TryExec(sql));
+}
+
+Result<void> SqliteDb::TryExec(std::string_view sql) {
     const std::string text(sql);
     const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
-        ThrowSqlite(db_, rc);
+        return tl::unexpected(SqliteError(db_, rc));
+    return {};
 }
 
 SqliteStatement SqliteDb::Prepare(std::string_view sql) const {
-    return SqliteStatement(db_, sql);
+    return OrThrow(TryPrepare(sql));
+}
+
+Result<SqliteStatement> SqliteDb::TryPrepare(std::string_view sql) const {
+    return PrepareOn(db_, sql);
+}
+
+Result<SqliteStatement> SqliteDb::PrepareOn(sqlite3* db, std::string_view sql) {
+    sqlite3_stmt* stmt = nullptr;
+    const int rc = sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()),
+                                      SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK)
+        return tl::unexpected(SqliteError(db, rc));
+    return SqliteStatement(db, stmt);
 }
 
 int64_t SqliteDb::LastInsertId() const {
