@@ -15,6 +15,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "app/features/FleetController.h"
+#include "app/features/SweepController.h"
 #include "app/pages/Looks.h"
 #include "app/pages/Pages.h"
 #include "base/EventGuard.h"
@@ -52,13 +54,23 @@ constexpr int ConnSheetIndex = 0;
 constexpr int MeasureShIndex = 1;
 } // namespace
 
-TFImpixMain::TFImpixMain(const FormatSettings& format) : Ex(nullptr, format), format_(format) {
+TFImpixMain::TFImpixMain(const FormatSettings& format, const ConsoleOptions& options,
+                         const QString& fleetConninfo)
+    : Ex(nullptr, format), format_(format), MB(std::make_unique<TMB>(*this)) {
     setObjectName("FImpixMain");
     // First to hear of the pool: the item count is shown before the table and the plots follow.
     ListenTo(&Pool);
     BuildWindow();
     poolItemsTx_ = dataBuffer_.PoolItemsTx;
     ConnectHandlers();
+    ConnectServerHandlers(options);
+    sweeps_ = new SweepController(
+        freqRange_.SweepBtn, [this] { return archive_; }, this);
+    // The fleet view's handlers are its controller's, a child of the window.
+    new FleetController(
+        connection_.FleetBtn, fleetConninfo,
+        [this](std::span<const TMeasRecord> records) { AddRecords(records, ArrivalSource::Fleet); },
+        this);
     // FormCreate: the record streams start empty; the server is idle.
     connection_.SocketStateLabel->setText("Idle");
 }
@@ -166,13 +178,11 @@ void TFImpixMain::ConnectHandlers() {
             [this](int) { Guarded([this] { ConGrpClick(); }); });
     ConnectSettingsHandlers();
     ConnectBufferHandlers();
-    ConnectServerHandlers();
+    ConnectPreviewHandlers();
     ConnectDownloadHandlers();
     ConnectExportHandlers();
     ConnectArchiveHandlers();
     ConnectTrendHandlers();
-    ConnectFleetHandlers();
-    ConnectSweepHandlers();
 }
 
 void TFImpixMain::showEvent(QShowEvent* event) {
@@ -228,9 +238,27 @@ void TFImpixMain::VersionInfoBtnClick() {
 }
 
 void TFImpixMain::ComSettingsBtnClick() {
-    ShowSettings(MB->RS232);
+    ShowSettings(MB->SerialPort());
 }
 
 void TFImpixMain::ErrorDlg(const QString& msg) {
     ::ErrorDlg(msg);
+}
+
+// Frequency sweeps: what the link reports of them goes to their controller.
+
+SweepRecorder& TFImpixMain::Sweeps() const {
+    return sweeps_->Recorder();
+}
+
+void TFImpixMain::FreqParamsExchanged(const FreqParamsCodes& codes) {
+    sweeps_->SettingsExchanged(codes);
+}
+
+void TFImpixMain::FreqMeasureStarted() {
+    sweeps_->StartSent();
+}
+
+void TFImpixMain::SweepPointDecoded(const MeasValues& point) {
+    sweeps_->PointDecoded(point);
 }

@@ -5,7 +5,6 @@
 // so a failure is shown in a message box and the program goes on.
 #include <QElapsedTimer>
 #include <QMainWindow>
-#include <QPointer>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -13,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/ConsoleOptions.h"
 #include "app/pages/Pages.h"
 #include "archive/ArchiveRow.h"
 #include "base/FormatSettings.h"
@@ -31,24 +31,21 @@ class BufferTableModel;
 class MeasurementArchive;
 struct ArchiveOptions;
 class PreviewPlot;
-class ReportServer;
+class SweepController;
 class SweepRecorder;
-class SweepWindow;
 
 class TFImpixMain : public QMainWindow, public ConsoleView, private RecordStreamListener {
     Q_OBJECT
 public:
-    // FormCreate: builds the window, empties the record streams.
-    explicit TFImpixMain(const FormatSettings& format = FormatSettings::system());
+    // FormCreate: builds the window and its link module (which reports to it), empties the
+    // record streams. The report server takes what `options` say of it; `fleetConninfo` is the
+    // collector's database ("": nothing is connected).
+    explicit TFImpixMain(const FormatSettings& format = FormatSettings::system(),
+                         const ConsoleOptions& options = {}, const QString& fleetConninfo = {});
     ~TFImpixMain() override;
 
-    // The link module, created after the window.
-    void SetLink(TMB* mb) { MB = mb; }
-    // The report server's port, 4000 unless the command line names another (tests, labs).
-    void SetReportPort(quint16 port);
-    // The report server, for what the command line sets beyond the port.
-    ReportServer& Server() { return *server_; }
-    TMB* Link() const { return MB; }
+    // The window's link module; it lives as long as the window.
+    TMB& Link() { return *MB; }
 
     // ConsoleView
     void ShowConnectionState(bool connected) override;
@@ -121,8 +118,10 @@ public:
     void SaveBufBtnAllClick();
     void SavePoolRange(int64_t from, int64_t to);
 
-    // Measurement archive: none with --no-archive. It must outlive the window.
-    void SetArchive(MeasurementArchive* archive);
+    // Start-up, once the link has opened its port: the measurement archive (none with
+    // --no-archive; it must outlive the window) is shown and given the port's name, and when
+    // it opened in time (`opened`) the restore is offered.
+    void StartArchive(MeasurementArchive* archive, bool opened);
     // Fills the archive's hooks: its messages are shown, and when it starts anew it is given
     // the buffer, both on this window's thread.
     void HookArchive(ArchiveOptions& options);
@@ -138,18 +137,11 @@ public:
 
     // Preview.
     void PwBrdEdChange();
-    // RefusedSendersTx and its tooltip, from the report server.
-    void ShowRefusedSenders();
     // Trend view: a window on the board and channel (1-based) that follows the buffer.
     void TrendBtnClick();
     void OpenTrend(int board, int channel);
-    // Fleet view: the collector's database (--fleet, or the string saved from its window; none:
-    // nothing is connected). "Fleet..." opens the one window "Fleet".
-    void SetFleet(const QString& conninfo) { fleetConninfo_ = conninfo; }
-    void FleetBtnClick();
-    // Frequency sweeps: this session's, every point kept; "Sweeps..." shows them.
-    SweepRecorder& Sweeps() const { return *sweeps_; }
-    void SweepBtnClick();
+    // Frequency sweeps: this session's, every point kept (their controller's).
+    SweepRecorder& Sweeps() const;
 
     // Download progress and its gaps.
     DownloadTracker Download;
@@ -173,11 +165,14 @@ private:
     void ConnectHandlers();
     void ConnectSettingsHandlers();
     void ConnectBufferHandlers();
-    void ConnectServerHandlers();
+    // The report server's controller, with what the command line sets of the server.
+    void ConnectServerHandlers(const ConsoleOptions& options);
+    void ConnectPreviewHandlers();
     void ConnectDownloadHandlers();
     void ShowDownloadState();
     void ConnectExportHandlers();
     void ConnectArchiveHandlers();
+    void SetArchive(MeasurementArchive* archive);
     void ShowArchiveState();
     // The archive lost its file: the buffer and its download for the new one.
     void GiveArchiveTheBuffer();
@@ -191,10 +186,6 @@ private:
     // Arrivals held while the restore question was open or a hand-over ran, in their order.
     void ReleaseHeldArrivals();
     void ConnectTrendHandlers();
-    void ConnectFleetHandlers();
-    void ConnectSweepHandlers();
-    // The silence timer runs until the running sweep's deadline.
-    void ArmSweepSilence();
     // Runs the handler for the button's clicks through the event guard.
     void OnClick(QAbstractButton* button, std::function<void()> handler);
     // The pool's notifications: the item count and the newest row of the table.
@@ -205,8 +196,8 @@ private:
     // The newest row of the table selected and scrolled into view, as its rows grow.
     void FollowNewestRow();
 
-    TMB* MB = nullptr;
     FormatSettings format_;
+    const std::unique_ptr<TMB> MB;
     // The pages' controls, typed, as their builders made them.
     ConnectionPage connection_;
     MeasurePage measure_;
@@ -222,22 +213,18 @@ private:
     QLabel* linkHealthTx_ = nullptr;
     QAbstractButton* closeBtn_ = nullptr;
     QLabel* droppedItemsTx_ = nullptr;
-    QLabel* refusedSendersTx_ = nullptr;
     bool shown_ = false;
     bool showingMask_ = false;
     bool countQueued_ = false;
     QLabel* poolItemsTx_ = nullptr;
     std::unique_ptr<BufferTableModel> bufferModel_;
     PreviewPlot* plot_ = nullptr;
-    ReportServer* server_ = nullptr;
     QTimer* downloadTimer_ = nullptr;
     QElapsedTimer downloadClock_;
     bool requestingGaps_ = false;
     QString exportedWorkbook_; // what "Open" opens
     MeasurementArchive* archive_ = nullptr;
-    SweepRecorder* sweeps_ = nullptr;
-    QTimer* sweepSilence_ = nullptr;
-    SweepWindow* sweepWindow_ = nullptr;
+    SweepController* sweeps_ = nullptr;
     QTimer* archiveTimer_ = nullptr;
     // While the restore question is open, arrivals wait here to follow the restored items.
     bool holdArrivals_ = false;
@@ -248,6 +235,4 @@ private:
     int64_t feedEnd_ = 0;
     std::deque<std::pair<int64_t, ArrivalSource>> feedRuns_;
     bool feedQueued_ = false;
-    QString fleetConninfo_;
-    QPointer<QWidget> fleetWindow_;
 };

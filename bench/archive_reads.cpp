@@ -17,12 +17,9 @@ namespace {
 
 struct Console {
     TFImpixMain window;
-    TMB link{window};
     explicit Console(MeasurementArchive* archive) {
         scripted::SetActive(true);
-        window.SetLink(&link);
-        window.SetArchive(archive);
-        window.SetReportPort(0);
+        window.StartArchive(archive, false);
         window.show();
         QApplication::processEvents();
     }

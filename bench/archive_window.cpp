@@ -25,12 +25,9 @@ namespace {
 // The window and link module as the program builds them, the table page showing.
 struct Console {
     TFImpixMain window;
-    TMB link{window};
     explicit Console(MeasurementArchive* archive) {
         scripted::SetActive(true); // a dialog answers itself
-        window.SetLink(&link);
-        window.SetArchive(archive);
-        window.SetReportPort(0);
+        window.StartArchive(archive, false);
         window.show();
         NamedControl<QTabWidget>(&window, "PageCtrl")
             ->setCurrentWidget(NamedControl(&window, "BufSh"));
@@ -58,6 +55,7 @@ void BM_ReportIntoWindow(benchmark::State& state) {
         }
         auto console = std::make_unique<Console>(archive.get());
         auto* server = console->window.findChild<ReportServer*>();
+        server->SetPort(0); // the system's choice: nothing else listens in its way
         server->Run();
         QTcpSocket client;
         client.connectToHost(QHostAddress(QHostAddress::LocalHost), server->Port());

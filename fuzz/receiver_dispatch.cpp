@@ -21,8 +21,8 @@ TMB* theLink = nullptr;
 class CheckingView : public ConsoleView {
 public:
     void AddRecord(const TMeasRecord& rec) override {
-        const int len = theLink->Rx.RxLength; // bytes before the checksum
-        const uint8_t code = theLink->Rx.RxCmd;
+        const int len = theLink->Receiver().RxLength; // bytes before the checksum
+        const uint8_t code = theLink->Receiver().RxCmd;
         if ((code != 5 && code != 120) || len - 3 < AnswerDataSize(code) ||
             fed.size() < size_t(len) + 1)
             std::abort();

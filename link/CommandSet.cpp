@@ -26,7 +26,7 @@ void TMB::SendFreqParams() {
 
 void TMB::SendElectrodeMask() {
     SendRequest(Request::SetMask,
-                SetMaskPayload(std::span<const uint16_t, 8>(ElectrodeMask.data(), 8)));
+                SetMaskPayload(std::span<const uint16_t, 8>(electrodeMask_.data(), 8)));
 }
 
 void TMB::SendReportSettings() {
@@ -52,54 +52,55 @@ void TMB::SendDownloadRequest(int64_t first, int64_t amount) {
 }
 
 void TMB::DecodeMeasurement() {
-    const DecodedMeasurement m = ::DecodeMeasurement(Rx.RxData.data(), year_.Current());
-    Working = m.values;
-    MeasRecord = m.record;
+    const DecodedMeasurement m = ::DecodeMeasurement(rx_.RxData.data(), year_.Current());
+    working_ = m.values;
+    measRecord_ = m.record;
 }
 
 void TMB::ShowMeasurement() {
-    view_.ShowMeasurement(MeasurementTexts(Working, view_.Format()));
+    view_.ShowMeasurement(MeasurementTexts(working_, view_.Format()));
 }
 
 void TMB::ShowSweepPoint() {
-    view_.ShowSweepPoint(SweepPointTexts(Working, view_.Format()));
+    view_.ShowSweepPoint(SweepPointTexts(working_, view_.Format()));
 }
 
 void TMB::DispatchAnswer() {
     // Every decoder reads fixed positions; an answer shorter than that would be completed with
     // bytes an earlier answer left behind (a download item would come out as a copy of the one
     // before), so it is dropped like a damaged one.
-    const int needed = AnswerDataSize(Rx.RxCmd);
-    const int carried = Rx.RxLength - 3;
+    const int needed = AnswerDataSize(rx_.RxCmd);
+    const int carried = rx_.RxLength - 3;
     if (carried < needed) {
-        DropAnswer(
-            LinkHealth::Cause::Short,
-            QString("short answer %1: %2 of %3 data bytes").arg(Rx.RxCmd).arg(carried).arg(needed));
+        DropAnswer(LinkHealth::Cause::Short, QString("short answer %1: %2 of %3 data bytes")
+                                                 .arg(rx_.RxCmd)
+                                                 .arg(carried)
+                                                 .arg(needed));
         return;
     }
-    if (Health.GoodAnswer())
-        view_.ShowLinkHealth(Health);
+    if (health_.GoodAnswer())
+        view_.ShowLinkHealth(health_);
     Status("OK");
-    const uint8_t* d = Rx.RxData.data();
-    switch (static_cast<Answer>(Rx.RxCmd)) {
+    const uint8_t* d = rx_.RxData.data();
+    switch (static_cast<Answer>(rx_.RxCmd)) {
     case Answer::Measurement: // a measurement, sent while measuring
         DecodeMeasurement();
         ShowMeasurement();
-        view_.AddRecord(MeasRecord);
+        view_.AddRecord(measRecord_);
         break;
     case Answer::SweepPoint: // a sweep point: shown, not buffered, kept with its sweep
-        Working = DecodeSweepPoint(d, Working);
+        working_ = DecodeSweepPoint(d, working_);
         ShowSweepPoint();
-        view_.SweepPointDecoded(Working);
+        view_.SweepPointDecoded(working_);
         break;
     case Answer::DownloadItem: // one downloaded item
         DecodeMeasurement();
-        view_.AddDownloadedRecord(MeasRecord);
-        view_.ShowDownloadedCount(MeasRecord.Counter);
+        view_.AddDownloadedRecord(measRecord_);
+        view_.ShowDownloadedCount(measRecord_.Counter);
         break;
     case Answer::DataSize:
-        DataSize = DecodeDataSize(d);
-        view_.ShowDataSize(*DataSize);
+        dataSize_ = DecodeDataSize(d);
+        view_.ShowDataSize(*dataSize_);
         break;
     case Answer::MemoryCleared:
         Status("Reset memory");
@@ -134,7 +135,7 @@ void TMB::DispatchAnswer() {
         Status("Electrode mask");
         const std::array<uint16_t, 16> masks = DecodeMasks(d);
         for (size_t i = 0; i < masks.size(); ++i) {
-            ElectrodeMask[i] = masks[i];
+            electrodeMask_[i] = masks[i];
             view_.ShowBoardMask();
         }
         break;
@@ -169,7 +170,7 @@ void TMB::ReportItem(std::span<const uint8_t, ReportParser::ItemSize> item) {
         view_.CountDroppedReportItem();
         return;
     }
-    Working = m.values;
-    MeasRecord = m.record;
-    view_.AddReportedRecord(MeasRecord);
+    working_ = m.values;
+    measRecord_ = m.record;
+    view_.AddReportedRecord(measRecord_);
 }

@@ -7,36 +7,36 @@
 #include "link/AnswerDecode.h"
 
 TMB::TMB(ConsoleView& view, QObject* parent) : QObject(parent), view_(view) {
-    RS232.OnReceive = [this](uint8_t b) { RS232Receive(b); };
-    RS232.OnOpenError = [this](const QString& name) { RS232OpenError(name); };
-    RS232.OnFailure = [this](TRS232* sender) { RS232Failure(sender); };
-    Rx.onFrame = [this] { DispatchAnswer(); };
-    Rx.onError = [this](FrameError e, const QString& msg) {
+    rs232_.OnReceive = [this](uint8_t b) { RS232Receive(b); };
+    rs232_.OnOpenError = [this](const QString& name) { RS232OpenError(name); };
+    rs232_.OnFailure = [this](TRS232* sender) { RS232Failure(sender); };
+    rx_.onFrame = [this] { DispatchAnswer(); };
+    rx_.onError = [this](FrameError e, const QString& msg) {
         DropAnswer(e == FrameError::TooLong    ? LinkHealth::Cause::TooLong
                    : e == FrameError::Checksum ? LinkHealth::Cause::Checksum
                                                : LinkHealth::Cause::BrokenOff,
                    msg);
     };
-    TimeoutTimer.setInterval(100);
-    connect(&TimeoutTimer, &QTimer::timeout, this,
+    timeoutTimer_.setInterval(100);
+    connect(&timeoutTimer_, &QTimer::timeout, this,
             [this] { Guarded([this] { TimeoutTimerTimer(); }); });
-    TimeoutTimer.start();
+    timeoutTimer_.start();
     clock_.start();
 }
 
 void TMB::MBCreate() {
-    RS232.ConfigFile = ImpixPath(Place::Config, "Impix2.cfg");
-    const bool ok = RS232.Open(true);
+    rs232_.ConfigFile = ImpixPath(Place::Config, "Impix2.cfg");
+    const bool ok = rs232_.Open(true);
     view_.ShowConnectionState(ok);
-    RS232.StartPolling();
+    rs232_.StartPolling();
 }
 
 void TMB::ReopenPort() {
-    view_.ShowConnectionState(RS232.Open(true));
+    view_.ShowConnectionState(rs232_.Open(true));
 }
 
 void TMB::RS232Receive(uint8_t rec) {
-    Rx.Receive(rec);
+    rx_.Receive(rec);
 }
 
 // The component raises this on every tick while the port does not answer; the module only
@@ -50,19 +50,19 @@ void TMB::RS232OpenError(const QString& portName) {
 }
 
 void TMB::TimeoutTimerTimer() {
-    Rx.Tick();
-    if (Health.Check(clock_.elapsed(), QDateTime::currentDateTime()))
-        view_.ShowLinkHealth(Health);
+    rx_.Tick();
+    if (health_.Check(clock_.elapsed(), QDateTime::currentDateTime()))
+        view_.ShowLinkHealth(health_);
 }
 
 void TMB::ReportLinkError(const QString& msg) {
-    LastLinkError = msg;
+    lastLinkError_ = msg;
 }
 
 void TMB::DropAnswer(LinkHealth::Cause cause, const QString& msg) {
     ReportLinkError(msg);
-    Health.Dropped(cause, msg, QDateTime::currentDateTime());
-    view_.ShowLinkHealth(Health);
+    health_.Dropped(cause, msg, QDateTime::currentDateTime());
+    view_.ShowLinkHealth(health_);
 }
 
 void TMB::Status(const QString& text) {
@@ -71,23 +71,23 @@ void TMB::Status(const QString& text) {
 
 void TMB::SendFrame() {
     Status("sending");
-    Health.RequestSent(clock_.elapsed());
-    const int length = TxData[2];
+    health_.RequestSent(clock_.elapsed());
+    const int length = txData_[2];
     uint8_t sum = 0;
     for (int i = 0; i < length; ++i) {
-        RS232.SendByte(TxData[static_cast<size_t>(i)]);
-        sum ^= TxData[static_cast<size_t>(i)];
+        rs232_.SendByte(txData_[static_cast<size_t>(i)]);
+        sum ^= txData_[static_cast<size_t>(i)];
     }
-    RS232.SendByte(sum);
+    rs232_.SendByte(sum);
 }
 
 void TMB::SendRequest(Request code, std::span<const uint8_t> payload) {
-    // The longest request of the command set carries 48 bytes; TxData holds 64.
-    const size_t n = std::min(payload.size(), TxData.size() - 3);
-    TxData[0] = frame::RequestStart;
-    TxData[1] = CodeOf(code);
-    TxData[2] = static_cast<uint8_t>(3 + n);
-    std::copy_n(payload.begin(), n, TxData.begin() + 3);
+    // The longest request of the command set carries 48 bytes; txData_ holds 64.
+    const size_t n = std::min(payload.size(), txData_.size() - 3);
+    txData_[0] = frame::RequestStart;
+    txData_[1] = CodeOf(code);
+    txData_[2] = static_cast<uint8_t>(3 + n);
+    std::copy_n(payload.begin(), n, txData_.begin() + 3);
     SendFrame();
     if (code == Request::StartFreqMeasure)
         view_.FreqMeasureStarted();

@@ -98,6 +98,15 @@ void TFImpixMain::ConnectArchiveHandlers() {
             [this] { Guarded([this] { ShowArchiveState(); }); });
 }
 
+void TFImpixMain::StartArchive(MeasurementArchive* archive, bool opened) {
+    SetArchive(archive);
+    Guarded([this, opened] {
+        NoteArchivePort();
+        if (opened)
+            OfferRestore();
+    });
+}
+
 void TFImpixMain::SetArchive(MeasurementArchive* archive) {
     archive_ = archive;
     dataBuffer_.HistoryBtn->setEnabled(archive_ != nullptr);
@@ -117,7 +126,7 @@ void TFImpixMain::ShowArchiveState() {
 
 void TFImpixMain::NoteArchivePort() {
     if (archive_ && MB)
-        archive_->SetPort(MB->RS232.GetPortName());
+        archive_->SetPort(MB->SerialPort().GetPortName());
 }
 
 void TFImpixMain::HookArchive(ArchiveOptions& options) {
@@ -278,7 +287,7 @@ void TFImpixMain::OfferRestore() {
             },
             false);
         AddRecords(restored.records, ArrivalSource::Restored);
-        sweeps_->Restore(restored.sweeps);
+        Sweeps().Restore(restored.sweeps);
         if (restored.download) {
             const DownloadState& d = *restored.download;
             Download.Restore(d.first, d.amount, d.arrived, downloadClock_.elapsed());
@@ -338,5 +347,5 @@ void TFImpixMain::HistoryBtnClick() {
     if (!loaded)
         return;
     AddRecords(records, ArrivalSource::Restored);
-    sweeps_->Restore(archive_->LoadSweeps(chosen.id));
+    Sweeps().Restore(archive_->LoadSweeps(chosen.id));
 }

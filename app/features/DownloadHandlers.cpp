@@ -29,7 +29,7 @@ void TFImpixMain::DownloadRequested(int64_t first, int64_t amount) {
     if (requestingGaps_)
         return;
     // The logger's reported size, when asked before, bounds what can come.
-    Download.Start(first, amount, MB->DataSize.value_or(-1), downloadClock_.elapsed());
+    Download.Start(first, amount, MB->DataSize().value_or(-1), downloadClock_.elapsed());
     NoteArchiveDownload();
     ShowDownloadState();
     downloadTimer_->start();

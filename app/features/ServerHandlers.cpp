@@ -1,10 +1,11 @@
-// The GPRS report server on the "pg_GPRS" page and the data preview plot.
-#include <QGridLayout>
+// The GPRS report server on the "pg_GPRS" page (its controller and what it needs of the
+// window and the link), its item counts, and the data preview plot.
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 
 #include "app/ImpixMain.h"
+#include "app/features/ServerController.h"
 #include "archive/MeasurementArchive.h"
 #include "base/EventGuard.h"
 #include "base/Rounding.h"
@@ -13,11 +14,7 @@
 #include "widgets/PreviewPlot.h"
 #include "widgets/SpinEdit.h"
 
-void TFImpixMain::SetReportPort(quint16 port) {
-    server_->SetPort(port);
-}
-
-void TFImpixMain::ConnectServerHandlers() {
+void TFImpixMain::ConnectServerHandlers(const ConsoleOptions& options) {
     ReportServer::Hooks hooks;
     hooks.reportItem = [this](ReportServer::Item item) { MB->ReportItem(item); };
     hooks.reportItemCount = [this] { return static_cast<int64_t>(ReportItemCount); };
@@ -30,30 +27,13 @@ void TFImpixMain::ConnectServerHandlers() {
     // A report that comes faster than the archive can write waits in the connection instead of
     // leaving measurements out of the archive, and while restored items go to it.
     hooks.holdBack = [this] { return archive_ && (archive_->Behind() || FeedingArchive()); };
-    hooks.peerRefused = [this] { ShowRefusedSenders(); };
-    server_ = new ReportServer(std::move(hooks), this);
-    OnClick(connection_.RunServerBtn, [this] { server_->Run(); });
-    OnClick(connection_.StopServerBtn, [this] { server_->Stop(); });
+    auto* server =
+        new ServerController(connection_.ServerBox, connection_.RunServerBtn,
+                             connection_.StopServerBtn, std::move(hooks), options, format_, this);
+    droppedItemsTx_ = server->DroppedItemsTx();
+}
 
-    // Rows of their own below the specified ones: report items dropped (a date that cannot
-    // exist, a board or channel the logger lacks) and senders refused (outside --report-allow).
-    QGroupBox* box = connection_.ServerBox;
-    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
-        const auto addRow = [&](const char* captionName, const char* caption, const char* name,
-                                QLabel*& shown) {
-            auto* captionLabel = new QLabel(caption, box);
-            captionLabel->setObjectName(captionName);
-            auto* value = new QLabel("0", box);
-            value->setObjectName(name);
-            const int row = grid->rowCount();
-            grid->addWidget(captionLabel, row, 0);
-            grid->addWidget(value, row, 1);
-            shown = value;
-        };
-        addRow("DroppedCaptionTx", "Dropped items:", "DroppedItemsTx", droppedItemsTx_);
-        addRow("RefusedCaptionTx", "Refused senders:", "RefusedSendersTx", refusedSendersTx_);
-    }
-
+void TFImpixMain::ConnectPreviewHandlers() {
     plot_->SetPool(&Pool);
     plot_->SetTextOutputs([this](const QString& t) { dataPreview_.ChannelDwTx->setText(t); },
                           [this](const QString& t) { dataPreview_.BoardDwTx->setText(t); });
@@ -68,12 +48,6 @@ void TFImpixMain::CountReportItem() {
 void TFImpixMain::CountDroppedReportItem() {
     ++DroppedReportItems;
     droppedItemsTx_->setText(QString::number(DroppedReportItems));
-}
-
-void TFImpixMain::ShowRefusedSenders() {
-    QLabel* label = refusedSendersTx_;
-    label->setText(QString::number(server_->RefusedPeers()));
-    label->setToolTip(server_->RefusedHint(format_));
 }
 
 void TFImpixMain::PwBrdEdChange() {

@@ -53,23 +53,23 @@ void TFImpixMain::ConnectSettingsHandlers() {
     for (QCheckBox* box : measure_.ChSelChck)
         OnClick(box, [this] { ChXSelChckClick(); });
     OnClick(measure_.ClearSelectionBtn, [this] {
-        MB->ElectrodeMask[static_cast<size_t>(measure_.BoardGrp->ItemIndex())] = 0;
+        MB->SetBoardMask(measure_.BoardGrp->ItemIndex(), 0);
         ShowBoardMask();
     });
     OnClick(measure_.SetSelectionBtn, [this] {
-        MB->ElectrodeMask[static_cast<size_t>(measure_.BoardGrp->ItemIndex())] = 0xFFFF;
+        MB->SetBoardMask(measure_.BoardGrp->ItemIndex(), 0xFFFF);
         ShowBoardMask();
     });
 }
 
 void TFImpixMain::BoardGrpClick() {
     const int i = measure_.BoardGrp->ItemIndex();
-    ShowChannelMask(MB ? MB->ElectrodeMask[static_cast<size_t>(i)] : 0);
+    ShowChannelMask(MB ? MB->BoardMask(i) : 0);
     measure_.ChannelGrp->setTitle(QString(" Board %1 ").arg(i + 1));
 }
 
 void TFImpixMain::ShowBoardMask() {
-    ShowChannelMask(MB->ElectrodeMask[static_cast<size_t>(measure_.BoardGrp->ItemIndex())]);
+    ShowChannelMask(MB->BoardMask(measure_.BoardGrp->ItemIndex()));
 }
 
 void TFImpixMain::ShowChannelMask(uint16_t mask) {
@@ -92,7 +92,7 @@ uint16_t TFImpixMain::ReadChannelMask() const {
 void TFImpixMain::ChXSelChckClick() {
     if (showingMask_)
         return;
-    MB->ElectrodeMask[static_cast<size_t>(measure_.BoardGrp->ItemIndex())] = ReadChannelMask();
+    MB->SetBoardMask(measure_.BoardGrp->ItemIndex(), ReadChannelMask());
 }
 
 void TFImpixMain::SetTimeBtnClick() {

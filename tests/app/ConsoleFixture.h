@@ -23,7 +23,7 @@ protected:
         scripted::Reset();
     }
     void TearDown() override {
-        link.reset();
+        link = nullptr;
         window.reset();
         scripted::SetActive(false);
     }
@@ -34,13 +34,12 @@ protected:
             ASSERT_TRUE(LinkDevice(devDir.path(), 2, pty.SlavePath()));
         }
         window = std::make_unique<TFImpixMain>(format);
-        link = std::make_unique<TMB>(*window);
-        window->SetLink(link.get());
-        link->RS232.DeviceFolder = devDir.path() + "/";
-        link->RS232.ConfigFile.clear();
+        link = &window->Link();
+        link->SerialPort().DeviceFolder = devDir.path() + "/";
+        link->SerialPort().ConfigFile.clear();
         link->MBCreate();
         // The creation handler set the configuration file; the test keeps the defaults.
-        link->RS232.ConfigFile.clear();
+        link->SerialPort().ConfigFile.clear();
         window->show();
     }
 
@@ -66,5 +65,5 @@ protected:
     QTemporaryDir devDir;
     PtyDevice pty;
     std::unique_ptr<TFImpixMain> window;
-    std::unique_ptr<TMB> link;
+    TMB* link = nullptr; // the window's
 };

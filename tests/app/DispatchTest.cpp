@@ -212,11 +212,13 @@ TEST_F(DispatchTest, ServerGroupCountsDroppedItemsAndRefusedSenders) {
     }
     EXPECT_EQ(window->ReportItemCount, buffered + dropped);
 
-    window->Server().SetPort(0);
-    window->Server().SetAllowedPeers(AllowedPeers::Parse("192.0.2.0/24").value());
-    window->Server().Run();
+    auto* server = window->findChild<ReportServer*>();
+    ASSERT_NE(server, nullptr);
+    server->SetPort(0);
+    server->SetAllowedPeers(AllowedPeers::Parse("192.0.2.0/24").value());
+    server->Run();
     QTcpSocket sender;
-    sender.connectToHost(QHostAddress::LocalHost, window->Server().Port());
+    sender.connectToHost(QHostAddress::LocalHost, server->Port());
     ASSERT_TRUE(sender.waitForConnected(5000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return Text("RefusedSendersTx") == "1"; }, 5000));
     EXPECT_TRUE(

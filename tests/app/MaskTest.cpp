@@ -15,26 +15,26 @@ TEST_F(ConsoleFixture, BoxesEditTheSelectedBoardsMaskOnly) {
     Start();
     Find<QCheckBox>(Box(1))->click();
     Find<QCheckBox>(Box(16))->click();
-    EXPECT_EQ(link->ElectrodeMask[0], 0x8001);
+    EXPECT_EQ(link->BoardMask(0), 0x8001);
 
     auto* boards = Find<RadioGroup>("BoardGrp");
     boards->PickItem(1);
     EXPECT_EQ(Text("ChannelGrp"), " Board 2 ");
     for (int c = 1; c <= 16; ++c)
         EXPECT_FALSE(Checked(Box(c))) << c;
-    EXPECT_EQ(link->ElectrodeMask[1], 0);
+    EXPECT_EQ(link->BoardMask(1), 0);
 
     boards->PickItem(0);
     for (int c = 1; c <= 16; ++c)
         EXPECT_EQ(Checked(Box(c)), c == 1 || c == 16) << c;
-    EXPECT_EQ(link->ElectrodeMask[0], 0x8001);
+    EXPECT_EQ(link->BoardMask(0), 0x8001);
 }
 
 TEST_F(ConsoleFixture, CheckAllAndClearGoOutAsTheThirdBoardsMask) {
     Start();
     Find<RadioGroup>("BoardGrp")->PickItem(2);
     Click("SetSelectionBtn");
-    EXPECT_EQ(link->ElectrodeMask[2], 0xFFFF);
+    EXPECT_EQ(link->BoardMask(2), 0xFFFF);
     for (int c = 1; c <= 16; ++c)
         EXPECT_TRUE(Checked(Box(c)));
     Click("SetMaskBtn");
@@ -68,7 +68,7 @@ TEST_F(ConsoleFixture, AMaskAnswerShowsTheSelectedBoardWithoutCorruptingAnyMask)
         link->RS232Receive(b);
     EXPECT_EQ(Text("ComStatusTx"), "Electrode mask");
     for (int k = 0; k < 16; ++k)
-        EXPECT_EQ(link->ElectrodeMask[static_cast<size_t>(k)], k * 0x0101 + 1) << k;
+        EXPECT_EQ(link->BoardMask(k), k * 0x0101 + 1) << k;
     // Board 2 shows 0x0102: channels 2 and 9.
     for (int c = 1; c <= 16; ++c)
         EXPECT_EQ(Checked(Box(c)), c == 2 || c == 9) << c;

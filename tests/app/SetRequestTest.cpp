@@ -45,7 +45,7 @@ TEST_F(ConsoleFixture, LoggerClockGoesBackUnchangedInEveryLocale) {
         {"cs_CZ", "08.12.2026 - 8:57:29"},  {"fr_FR", "08/12/2026 - 08:57:29"},
     };
     for (const auto& l : locales) {
-        link.reset();
+        link = nullptr;
         window.reset();
         Start(true, FormatSettings::fromLocale(QString(l.locale) == "C" ? QLocale::c()
                                                                         : QLocale(l.locale)));

@@ -83,8 +83,8 @@ TEST(ShortAnswer, TheExampleDownloadGivesOneRecord) {
         mb.RS232Receive(b);
     ASSERT_EQ(view.records.size(), 1u);
     EXPECT_EQ(view.records[0].Counter, 7);
-    EXPECT_EQ(mb.Health.Count(LinkHealth::Cause::Short), 1);
-    EXPECT_EQ(mb.LastLinkError, "short answer 120: 0 of 13 data bytes");
+    EXPECT_EQ(mb.Health().Count(LinkHealth::Cause::Short), 1);
+    EXPECT_EQ(mb.LastLinkError(), "short answer 120: 0 of 13 data bytes");
     EXPECT_EQ(view.health, "short answer: 1");
 }
 
@@ -120,7 +120,7 @@ TEST(ShortAnswer, EveryCodeDropsAnAnswerShorterThanItsDecoderReads) {
                 mb.RS232Receive(b);
         };
         send(c.full);
-        EXPECT_EQ(mb.Health.Count(LinkHealth::Cause::Short), 0) << int(c.code);
+        EXPECT_EQ(mb.Health().Count(LinkHealth::Cause::Short), 0) << int(c.code);
         EXPECT_NE(view.status, "") << int(c.code);
         view.status = "sending";
         const QStringList shown = view.shown;
@@ -132,11 +132,11 @@ TEST(ShortAnswer, EveryCodeDropsAnAnswerShorterThanItsDecoderReads) {
         EXPECT_EQ(view.shown, shown) << int(c.code);
         EXPECT_EQ(view.records.size(), records) << int(c.code);
         EXPECT_EQ(view.maskShows, maskShows) << int(c.code);
-        EXPECT_EQ(mb.Health.Count(LinkHealth::Cause::Short), 1) << int(c.code);
-        EXPECT_EQ(mb.LastLinkError, QString("short answer %1: %2 of %3 data bytes")
-                                        .arg(CodeOf(c.code))
-                                        .arg(c.full.size() - 1)
-                                        .arg(c.full.size()));
+        EXPECT_EQ(mb.Health().Count(LinkHealth::Cause::Short), 1) << int(c.code);
+        EXPECT_EQ(mb.LastLinkError(), QString("short answer %1: %2 of %3 data bytes")
+                                          .arg(CodeOf(c.code))
+                                          .arg(c.full.size() - 1)
+                                          .arg(c.full.size()));
     }
     // Codes that carry nothing the console reads, and unknown ones, are never short.
     for (const uint8_t code : {122, 248, 77})

@@ -1,30 +1,31 @@
-// The fleet view: "Fleet..." on the GPRS page opens the window "Fleet" on the collector's
-// database; what it loads joins the buffer as arrivals of their own.
-#include <QPushButton>
+#include "app/features/FleetController.h"
 
-#include "app/ImpixMain.h"
+#include <QAbstractButton>
+#include <utility>
+
 #include "app/features/FleetWindow.h"
+#include "base/EventGuard.h"
 #include "base/Failure.h"
 #include "fleet/FleetConninfo.h"
 
-void TFImpixMain::ConnectFleetHandlers() {
-    OnClick(connection_.FleetBtn, [this] { FleetBtnClick(); });
+FleetController::FleetController(QAbstractButton* fleetBtn, const QString& conninfo,
+                                 RecordSink records, QWidget* owner)
+    : QObject(owner), owner_(owner), conninfo_(conninfo), records_(std::move(records)) {
+    connect(fleetBtn, &QAbstractButton::clicked, this,
+            [this] { Guarded([this] { FleetBtnClick(); }); });
 }
 
-void TFImpixMain::FleetBtnClick() {
+void FleetController::FleetBtnClick() {
     if (!fleetWindow_) {
         auto* window = new FleetWindow(
-            fleetConninfo_,
-            [this](std::span<const TMeasRecord> records) {
-                AddRecords(records, ArrivalSource::Fleet);
-            },
+            conninfo_, records_,
             [this](const QString& conninfo) {
-                fleetConninfo_ = conninfo;
+                conninfo_ = conninfo;
                 if (const QString error = SaveFleetConninfo(FleetConninfoPath(), conninfo);
                     !error.isEmpty())
                     throw Failure("Cannot keep the fleet connection: " + error);
             },
-            this);
+            owner_);
         window->setAttribute(Qt::WA_DeleteOnClose);
         fleetWindow_ = window;
     }
