@@ -110,8 +110,12 @@ public:
     // Buffer. AddRecord appends a record to the pool, the table and the plot, and hands it to
     // the archive with its source.
     void AddRecord(const TMeasRecord& rec, ArrivalSource source);
-    // The same for many records put back into the buffer (a restore, a session loaded), which
-    // the table and the plot learn of at once; the archive gets them in slices.
+    // The same for many records put back into the buffer (a restore, a session loaded, a
+    // fleet slice): appended a slice at a time with the event loop run between slices, so the
+    // window stays live; it returns once all are in (a script's next line sees them). Records
+    // put back meanwhile follow, and arrivals wait to follow them; the archive gets them in
+    // slices too.
+    void AddRecords(std::vector<TMeasRecord>&& records, ArrivalSource source);
     void AddRecords(std::span<const TMeasRecord> records, ArrivalSource source);
     void ClearBufBtnClick();
     void SaveBufBtnClick();
@@ -234,5 +238,14 @@ private:
     int64_t feedNext_ = 0;
     int64_t feedEnd_ = 0;
     std::deque<std::pair<int64_t, ArrivalSource>> feedRuns_;
+    // Records being put back into the buffer, in their order: each batch, how far it is in.
+    // Arrivals are held while any remain; puttingBack_ while the loop that appends them runs.
+    struct PutBack {
+        std::vector<TMeasRecord> records;
+        size_t next = 0;
+        ArrivalSource source;
+    };
+    std::deque<PutBack> putBack_;
+    bool puttingBack_ = false;
     bool feedQueued_ = false;
 };

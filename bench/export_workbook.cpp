@@ -5,17 +5,15 @@
 // time this thread computed between two ticks (on a loaded machine a gap also holds the time the
 // process waited for a processor).
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <algorithm>
 #include <benchmark/benchmark.h>
-#include <ctime>
 
 #include "buffer_bench.h"
 #include "export/Excels.h"
 #include "export/WorkbookExport.h"
+#include "stall_meter.h"
 #include "tests/support/SheetsProcess.h"
 
 namespace {
@@ -24,41 +22,6 @@ struct NoDialogs : ExportFeedback {
     void ErrorDlg(const QString&) override {}
     int ConfirmDlg(const QString&) override { return 6; }
     void ExportProgress(int, int) override {}
-};
-
-// Ticks every millisecond while it lives and keeps the longest gap between two ticks.
-class StallMeter {
-public:
-    StallMeter() {
-        timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(1);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            longestMs_ = std::max(longestMs_, clock_.nsecsElapsed() / 1e6);
-            clock_.restart();
-            const double cpu = ThreadCpuMs();
-            longestCpuMs_ = std::max(longestCpuMs_, cpu - lastCpuMs_);
-            lastCpuMs_ = cpu;
-        });
-        clock_.start();
-        lastCpuMs_ = ThreadCpuMs();
-        timer_.start();
-    }
-    // The gap still open counts too.
-    double LongestMs() const { return std::max(longestMs_, clock_.nsecsElapsed() / 1e6); }
-    double LongestCpuMs() const { return std::max(longestCpuMs_, ThreadCpuMs() - lastCpuMs_); }
-
-    static double ThreadCpuMs() {
-        timespec ts{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-        return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-    }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    double longestMs_ = 0;
-    double longestCpuMs_ = 0;
-    double lastCpuMs_ = 0;
 };
 
 // Arg 0: the records; arg 1: 0 spreads them over the sixteen channels, 1 puts all in channel 1.

@@ -30,7 +30,10 @@ void BufferTableModel::RecordAppended(const TMeasRecord&) {
 }
 
 void BufferTableModel::RecordsAppended(int64_t, int64_t) {
-    Grow(); // all the new rows in one insertion
+    if (shown_ >= RowsPerPaceMs)
+        RecordAppended({}); // paced, as one record
+    else
+        Grow(); // all the new rows in one insertion
 }
 
 void BufferTableModel::ShowAppendedRows() {

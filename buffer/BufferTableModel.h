@@ -24,7 +24,9 @@ public:
     static constexpr int64_t RowsPerPaceMs = 50000;
 
     // After the pool grew: the new rows appear below the shown ones, or replace the blank row
-    // when the pool was empty; one record later (above), many at once.
+    // when the pool was empty; one record later (above), many at once unless the table holds
+    // RowsPerPaceMs rows or more: then they come at the pace above too (records put back into
+    // a large buffer come in many slices).
     void RecordAppended(const TMeasRecord& rec) override;
     void RecordsAppended(int64_t first, int64_t count) override;
     // Shows the rows of the items appended so far now.

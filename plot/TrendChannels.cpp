@@ -17,24 +17,39 @@ TrendChannels::TrendChannels() {
 }
 
 void TrendChannels::Fill(const RecordStream& pool) {
+    Fill(pool.Snapshot());
+}
+
+bool TrendChannels::Fill(const RecordSnapshot& pool, const std::atomic<bool>* stop) {
     Clear();
     const int64_t n = pool.Count();
+    // Looked at once per this many items: a stop is heeded within a millisecond or so.
+    constexpr int64_t StopCheck = 1 << 16;
+    const auto stopped = [stop](int64_t k) {
+        return stop && k % StopCheck == 0 && stop->load(std::memory_order_relaxed);
+    };
     // Counted first, so that each series takes its memory once: growing ten million items by
     // doubling copies them and touches twice the pages.
     std::array<int64_t, LoggerBoards * BoardChannels> counts{};
     for (int64_t k = 0; k < n; ++k) {
+        if (stopped(k))
+            return false;
         const TMeasRecord rec = pool.At(k);
         if (const int i = LoggerIndex(rec.Board, rec.Channel); i >= 0)
             ++counts[size_t(i)];
     }
     for (size_t i = 0; i < counts.size(); ++i)
         logger_[i].Reserve(counts[i]);
-    for (int64_t k = 0; k < n; ++k)
+    for (int64_t k = 0; k < n; ++k) {
+        if (stopped(k))
+            return false;
         Add(pool.At(k), k);
+    }
     for (auto& series : logger_)
         series.Order();
     for (auto& [source, series] : others_)
         series.Order();
+    return true;
 }
 
 TrendSeries* TrendChannels::Add(const TMeasRecord& rec, int64_t row) {

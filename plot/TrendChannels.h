@@ -4,6 +4,7 @@
 // logger's boards and channels are always kept; a record of any other source only when its
 // series was asked for (the memory stays bounded whatever a loaded file holds).
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <utility>
@@ -11,12 +12,16 @@
 #include "plot/TrendSeries.h"
 
 class RecordStream;
+class RecordSnapshot;
 
 class TrendChannels {
 public:
     TrendChannels();
     // Every item of the pool, in place of what was held.
     void Fill(const RecordStream& pool);
+    // The same from a snapshot, on any thread; ends early (false, the series then partial)
+    // once `stop` is set.
+    bool Fill(const RecordSnapshot& records, const std::atomic<bool>* stop = nullptr);
     // Puts rec (item `row` of the buffer) into its channel's series and returns that series;
     // null when no series is kept for its source.
     TrendSeries* Add(const TMeasRecord& rec, int64_t row);

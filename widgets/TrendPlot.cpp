@@ -48,13 +48,64 @@ TrendPlot::TrendPlot(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
+TrendPlot::~TrendPlot() {
+    StopFill();
+}
+
 void TrendPlot::SetPool(RecordStream* pool) {
+    StopFill();
     ListenTo(pool);
-    if (pool)
+    if (pool && pool->Count() >= BackgroundFillItems)
+        StartFill(*pool);
+    else if (pool)
         channels_.Fill(*pool);
     else
         channels_.Clear();
     SetSource(Board(), Channel());
+}
+
+void TrendPlot::StartFill(const RecordStream& pool) {
+    channels_.Clear();
+    filling_ = true;
+    stopFill_ = false;
+    // The snapshot shares the buffer's blocks: the buffer may grow or be cleared meanwhile.
+    filler_ = std::thread([this, records = pool.Snapshot(), fill = ++fills_] {
+        auto filled = std::make_shared<TrendChannels>();
+        if (!filled->Fill(records, &stopFill_))
+            return;
+        // Posted to this plot: a plot destroyed meanwhile has joined this thread first, and
+        // the call posted to it is dropped with it.
+        QMetaObject::invokeMethod(
+            this,
+            [this, filled, upTo = records.Count(), fill] {
+                Guarded([&] { FillEnded(filled, upTo, fill); });
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TrendPlot::FillEnded(const std::shared_ptr<TrendChannels>& filled, int64_t upTo, int fill) {
+    if (!filling_ || fill != fills_)
+        return; // given up: the buffer was cleared, or another fill began
+    filler_.join();
+    filling_ = false;
+    const int board = Board();
+    const int channel = Channel();
+    channels_ = std::move(*filled);
+    for (int64_t k = upTo; Stream() && k < Stream()->Count(); ++k)
+        channels_.Add(Stream()->At(k), k);
+    series_ = &channels_.Of(board - 1, channel - 1, Stream());
+    synced_ = false;
+    Sync();
+    Changed();
+}
+
+void TrendPlot::StopFill() {
+    if (filler_.joinable()) {
+        stopFill_ = true;
+        filler_.join();
+    }
+    filling_ = false;
 }
 
 void TrendPlot::SetSource(int board, int channel) {
@@ -84,6 +135,9 @@ void TrendPlot::ResetZoom() {
 }
 
 void TrendPlot::RecordAppended(const TMeasRecord& rec) {
+    // While the channels are read, the buffer's items beyond them are taken when they come.
+    if (filling_)
+        return;
     if (channels_.Add(rec, Stream()->Count() - 1) != series_)
         return;
     synced_ = false;
@@ -91,6 +145,8 @@ void TrendPlot::RecordAppended(const TMeasRecord& rec) {
 }
 
 void TrendPlot::RecordsAppended(int64_t first, int64_t count) {
+    if (filling_)
+        return;
     bool added = false;
     for (int64_t k = first; k < first + count; ++k)
         added = channels_.Add(Stream()->At(k), k) == series_ || added;
@@ -101,6 +157,7 @@ void TrendPlot::RecordsAppended(int64_t first, int64_t count) {
 }
 
 void TrendPlot::StreamCleared() {
+    StopFill();
     channels_.Clear();
     synced_ = false;
     Hover(std::nullopt);

@@ -13,8 +13,11 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <thread>
 
 #include "base/FormatSettings.h"
 #include "buffer/RecordStream.h"
@@ -29,9 +32,15 @@ class TrendPlot : public QWidget, public RecordStreamListener {
     Q_OBJECT
 public:
     explicit TrendPlot(QWidget* parent = nullptr);
+    ~TrendPlot() override;
 
-    // The buffer to plot and follow; null plots nothing.
+    // The buffer to plot and follow; null plots nothing. A buffer of BackgroundFillItems or
+    // more is read on a thread of its own (ten million items took half a second): the plot
+    // shows nothing until its channels come, and what arrives meanwhile follows them.
     void SetPool(RecordStream* pool);
+    static constexpr int64_t BackgroundFillItems = 1 << 17;
+    // The buffer's channels are still being read.
+    bool Filling() const { return filling_; }
     // Board and channel, 1-based as shown; the channel's series (kept for every channel as items
     // arrive) is shown whole.
     void SetSource(int board, int channel);
@@ -90,6 +99,12 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    // The channels of the pool's items so far, read on the filler thread.
+    void StartFill(const RecordStream& pool);
+    // They came: the items of the pool from `upTo` on are added here.
+    void FillEnded(const std::shared_ptr<TrendChannels>& filled, int64_t upTo, int fill);
+    // A fill under way is given up.
+    void StopFill();
     // Puts late items in order and tells the view where the series runs now.
     void Sync();
     Frame MakeFrame(QSize size) const;
@@ -101,6 +116,10 @@ private:
     void ZoomAtPixel(double x, double factor);
 
     TrendChannels channels_;
+    std::thread filler_;
+    std::atomic<bool> stopFill_{false};
+    bool filling_ = false;
+    int fills_ = 0; // fills started: the result of one given up is told apart
     TrendSeries* series_ = &channels_.Of(0, 0); // the channel shown
     TrendView view_;
     TrendScale scale_ = TrendScale::Linear;

@@ -237,7 +237,7 @@ void TFImpixMain::FinishArchiveHandOver() {
 }
 
 void TFImpixMain::ReleaseHeldArrivals() {
-    if (holdArrivals_ || FeedingArchive())
+    if (holdArrivals_ || FeedingArchive() || !putBack_.empty())
         return;
     for (const auto& [rec, source] : std::exchange(heldArrivals_, {})) {
         if (source == ArrivalSource::Download)
@@ -286,7 +286,7 @@ void TFImpixMain::OfferRestore() {
                 return true;
             },
             false);
-        AddRecords(restored.records, ArrivalSource::Restored);
+        AddRecords(std::move(restored.records), ArrivalSource::Restored);
         Sweeps().Restore(restored.sweeps);
         if (restored.download) {
             const DownloadState& d = *restored.download;
@@ -346,6 +346,6 @@ void TFImpixMain::HistoryBtnClick() {
                         });
     if (!loaded)
         return;
-    AddRecords(records, ArrivalSource::Restored);
+    AddRecords(std::move(records), ArrivalSource::Restored);
     Sweeps().Restore(archive_->LoadSweeps(chosen.id));
 }

@@ -1,7 +1,10 @@
 // The measurement buffer: appending records, the table, clearing, and saving as a text file.
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableView>
 
 #include "app/ImpixMain.h"
@@ -9,6 +12,7 @@
 #include "base/EventGuard.h"
 #include "base/FileLocations.h"
 #include "base/Rounding.h"
+#include "base/WorkProgress.h"
 #include "buffer/BufferTableModel.h"
 #include "buffer/BufferTextFile.h"
 #include "dialogs/ProgressWork.h"
@@ -30,7 +34,7 @@ void TFImpixMain::AddReportedRecord(const TMeasRecord& rec) {
 }
 
 void TFImpixMain::AddRecord(const TMeasRecord& rec, ArrivalSource source) {
-    if (holdArrivals_ || FeedingArchive()) {
+    if (holdArrivals_ || FeedingArchive() || !putBack_.empty()) {
         heldArrivals_.emplace_back(rec, source);
         return;
     }
@@ -41,10 +45,46 @@ void TFImpixMain::AddRecord(const TMeasRecord& rec, ArrivalSource source) {
 }
 
 void TFImpixMain::AddRecords(std::span<const TMeasRecord> records, ArrivalSource source) {
-    const int64_t from = Pool.Count();
-    Pool.Append(records);
-    if (archive_)
-        HandOverToArchive(from, source);
+    AddRecords(std::vector<TMeasRecord>(records.begin(), records.end()), source);
+}
+
+void TFImpixMain::AddRecords(std::vector<TMeasRecord>&& records, ArrivalSource source) {
+    if (records.empty())
+        return;
+    putBack_.push_back({std::move(records), 0, source});
+    // Called from the event loop run below (a fleet slice, a second load): the records follow
+    // those under way.
+    if (puttingBack_)
+        return;
+    puttingBack_ = true;
+    const LongWorkUnderWay underWay;
+    const auto ended = qScopeGuard([this] {
+        puttingBack_ = false;
+        ReleaseHeldArrivals();
+    });
+    // Ten million records told to the table, the plots and the trend windows at once held the
+    // window for seconds: slices, and the event loop after each pass of PassMs.
+    constexpr size_t Slice = 32768;
+    constexpr int PassMs = 20;
+    QElapsedTimer pass;
+    pass.start();
+    // "Clear" from the event loop empties putBack_: the rest is not put back.
+    while (!putBack_.empty()) {
+        PutBack& batch = putBack_.front();
+        const size_t n = std::min(Slice, batch.records.size() - batch.next);
+        const ArrivalSource from = batch.source;
+        const int64_t first = Pool.Count();
+        Pool.Append(std::span<const TMeasRecord>(batch.records).subspan(batch.next, n));
+        batch.next += n;
+        if (batch.next == batch.records.size())
+            putBack_.pop_front();
+        if (archive_)
+            HandOverToArchive(first, from);
+        if (pass.elapsed() >= PassMs) {
+            QCoreApplication::processEvents();
+            pass.restart();
+        }
+    }
 }
 
 void TFImpixMain::RecordsAppended(int64_t, int64_t) {
@@ -85,6 +125,7 @@ void TFImpixMain::ClearBufBtnClick() {
     // was there before the buffer was emptied.
     feedNext_ = feedEnd_ = 0;
     feedRuns_.clear();
+    putBack_.clear();
     ReleaseHeldArrivals();
     if (archive_)
         archive_->BufferCleared();

@@ -1,5 +1,6 @@
 #include "app/pages/ConnectionPage.h"
 
+#include "app/pages/ConnectionControls.h"
 #include "app/pages/Looks.h"
 #include "app/pages/PageParts.h"
 #include "widgets/RadioGroup.h"
@@ -23,13 +24,13 @@ QWidget* BuildUsbPage(QWidget* book, ConnectionPage& c) {
     QLabel* caption = MakeLabel(pg, "Label5", "USB Port Status");
     looks::SetTextColor(caption, looks::kBlue);
     looks::SetBold(caption);
-    QLabel* state = c.ComStatusLx = MakeLabel(pg, "ComStatusLx", "connected");
+    MakeTextRows(pg, c, connection::UsbLabels);
+    QLabel* state = c.ComStatusLx;
     looks::SetTextColor(state, looks::kGreen);
     looks::SetBold(state, 12);
     grid->addWidget(caption, 0, 0);
     grid->addWidget(state, 1, 0);
-    c.ReconnectBtn = MakeButton(pg, "ReconnectBtn", "Connect");
-    c.ComSettingsBtn = MakeButton(pg, "ComSettingsBtn", "Settings");
+    MakeTextRows(pg, c, connection::UsbButtons);
     grid->addLayout(MakeRow({c.ReconnectBtn, c.ComSettingsBtn}), 2, 0);
     grid->setRowStretch(3, 1);
     grid->setColumnStretch(1, 1);
@@ -41,23 +42,23 @@ QWidget* BuildGprsPage(QWidget* book, ConnectionPage& c) {
     pg->setObjectName("pg_GPRS");
     auto* outer = new QVBoxLayout(pg);
     outer->setContentsMargins(0, 0, 0, 0);
-    QGroupBox* server = c.ServerBox = MakeGroup(pg, "ServerBox", " Server ");
+    QGroupBox* server = c.ServerBox = MakeGroup(pg, "ServerBox", connection::ServerTitle);
     auto* grid = MakeGrid(server);
-    QLabel* state = c.SocketStateLabel = MakeLabel(server, "SocketStateLabel", "listen");
+    MakeTextRows(server, c, connection::ServerLabels);
+    QLabel* state = c.SocketStateLabel;
     looks::SetTextColor(state, looks::kGreen);
     looks::SetBoldPixels(state, 16);
-    QLabel* count = c.CntLabel = MakeLabel(server, "CntLabel", "0");
+    QLabel* count = c.CntLabel;
     looks::SetTextColor(count, looks::kBlue);
     grid->addWidget(MakeLabel(server, "Label29", "Status:"), 0, 0);
     grid->addWidget(state, 0, 1);
     grid->addWidget(MakeLabel(server, "Label33", "Received:"), 1, 0);
     grid->addWidget(count, 1, 1);
-    c.RunServerBtn = MakeButton(server, "RunServerBtn", "Run");
-    c.StopServerBtn = MakeButton(server, "StopServerBtn", "Stop");
+    MakeTextRows(server, c, connection::ServerButtons);
     grid->addLayout(MakeRow({c.RunServerBtn, c.StopServerBtn}), 2, 0, 1, 2);
     grid->setColumnStretch(1, 1);
     outer->addWidget(server);
-    c.FleetBtn = MakeButton(pg, "FleetBtn", "Fleet...");
+    MakeTextRows(pg, c, connection::GprsButtons);
     outer->addLayout(MakeRow({c.FleetBtn}));
     outer->addStretch(1);
     return pg;
@@ -77,7 +78,7 @@ ConnectionPage BuildConnectionPage(QWidget* page) {
     c.ConGrp = MakeRadio(page, "ConGrp", " Connection Type: ", {"USB", "LAN", "GPRS"}, 0);
     column->addWidget(c.ConGrp);
 
-    QGroupBox* status = MakeGroup(page, "GroupBox2", " Status && settings: ");
+    QGroupBox* status = MakeGroup(page, "GroupBox2", connection::StatusTitle);
     auto* inside = new QVBoxLayout(status);
     inside->setContentsMargins(6, 4, 6, 6);
     auto* book = c.ConBook = new QStackedWidget(status);

@@ -10,13 +10,17 @@
 #include "app/pages/PageParts.h"
 #include "base/SpinValue.h"
 
+class QCheckBox;
 class QLabel;
+class QLineEdit;
+class QPushButton;
 class SpinEdit;
 
 namespace pages {
 
-// A spin edit on a grid row, with its caption label ("<name>Caption") and, where `unit` is not
-// empty, its unit label ("<name>Unit").
+// A spin edit on a grid row, with its caption label ("<name>Caption") and unit label
+// ("<name>Unit"); an empty text makes no label. A builder that places a row itself may give
+// its caption label another name (`captionName`).
 template <class Page> struct SpinRow {
     SpinEdit* Page::*control;
     const char* name;
@@ -24,21 +28,77 @@ template <class Page> struct SpinRow {
     const char* unit;
     SpinValue rules;
     double value;
+    const char* captionName = nullptr;
 };
 
-// A label that shows a value ("X" until one arrives), with its caption label ("<name>Caption").
+// A label that shows a value ("X" until one arrives), with its caption label, named
+// "<name>Caption" unless `captionName` names it.
 template <class Page> struct ShownRow {
     QLabel* Page::*control;
     const char* name;
     const char* caption;
+    const char* captionName = nullptr;
 };
 
-// Makes the spin rows on the grid from row 0 on, in the grid's owner, keeping each in its
+// A line edit on a grid row with its default text and its caption label ("<name>Caption").
+template <class Page> struct EditRow {
+    QLineEdit* Page::*control;
+    const char* name;
+    const char* text;
+    const char* caption;
+};
+
+// A control that shows a fixed text: a label, a button, a check box (made unchecked).
+template <class Page, class Widget> struct TextRow {
+    Widget* Page::*control;
+    const char* name;
+    const char* text;
+};
+template <class Page> using LabelRow = TextRow<Page, QLabel>;
+template <class Page> using ButtonRow = TextRow<Page, QPushButton>;
+template <class Page> using CheckRow = TextRow<Page, QCheckBox>;
+
+inline void MakeControl(QWidget* owner, QLabel*& w, const char* name, const char* text) {
+    w = MakeLabel(owner, name, text);
+}
+inline void MakeControl(QWidget* owner, QPushButton*& w, const char* name, const char* text) {
+    w = MakeButton(owner, name, text);
+}
+inline void MakeControl(QWidget* owner, QCheckBox*& w, const char* name, const char* text) {
+    w = MakeCheck(owner, name, text);
+}
+
+// Makes the controls of the text rows in `owner`, in the table's order, keeping each in its
+// member of `c`; the builder places them.
+template <class Page, class Rows> void MakeTextRows(QWidget* owner, Page& c, const Rows& rows) {
+    for (const auto& r : rows)
+        MakeControl(owner, c.*r.control, r.name, r.text);
+}
+
+// Makes the edit rows on the grid from row `row` on, in the grid's owner, keeping each in its
+// member of `c`; returns the next free row.
+template <class Page>
+int AddEditRows(QGridLayout* grid, Page& c,
+                std::span<const EditRow<std::type_identity_t<Page>>> rows, int row = 0) {
+    for (const EditRow<Page>& e : rows) {
+        c.*e.control = MakeEdit(grid->parentWidget(), e.name, e.text);
+        AddRow(grid, row++, c.*e.control, e.caption);
+    }
+    return row;
+}
+
+// Makes the spin edits of the rows in `owner`, in the table's order, keeping each in its member
+// of `c`; for rows without caption or unit, which the builder places.
+template <class Page, class Rows> void MakeSpins(QWidget* owner, Page& c, const Rows& rows) {
+    for (const auto& s : rows)
+        c.*s.control = MakeSpin(owner, s.name, s.rules, s.value);
+}
+
+// Makes the spin rows on the grid from row `row` on, in the grid's owner, keeping each in its
 // member of `c`; returns the next free row.
 template <class Page>
 int AddSpinRows(QGridLayout* grid, Page& c,
-                std::span<const SpinRow<std::type_identity_t<Page>>> rows) {
-    int row = 0;
+                std::span<const SpinRow<std::type_identity_t<Page>>> rows, int row = 0) {
     for (const SpinRow<Page>& s : rows) {
         c.*s.control = MakeSpin(grid->parentWidget(), s.name, s.rules, s.value);
         AddRow(grid, row++, c.*s.control, s.caption, s.unit);

@@ -1,5 +1,6 @@
 #include "app/pages/DataBufferPage.h"
 
+#include "app/pages/DataBufferControls.h"
 #include "app/pages/Looks.h"
 #include "app/pages/PageParts.h"
 #include "widgets/SpinEdit.h"
@@ -20,19 +21,20 @@ namespace {
 constexpr int kRowHeight = 20;
 
 QGroupBox* SaveGroup(QWidget* page, DataBufferPage& c) {
-    QGroupBox* g = MakeGroup(page, "GroupBox19", " Save buffer: ");
+    QGroupBox* g = MakeGroup(page, "GroupBox19", buffer::SaveTitle);
     auto* row = new QHBoxLayout(g);
     row->setContentsMargins(6, 4, 6, 6);
     row->setSpacing(6);
-    row->addWidget(MakeLabel(g, "Label48", "From item "));
-    row->addWidget(c.SaveBufFromEd = MakeSpin(g, "SaveBufFromEd", SpinValue(), 0));
-    row->addWidget(MakeLabel(g, "Label50", "To item "));
-    row->addWidget(c.SaveBufTillEd = MakeSpin(g, "SaveBufTillEd", SpinValue(), 0));
+    for (const SpinRow<DataBufferPage>& s : buffer::SaveRows) {
+        row->addWidget(MakeLabel(g, s.captionName, s.caption));
+        row->addWidget(c.*s.control = MakeSpin(g, s.name, s.rules, s.value));
+    }
+    MakeTextRows(g, c, buffer::SaveButtons);
     row->addSpacing(12);
-    row->addWidget(c.SaveBufBtn = MakeButton(g, "SaveBufBtn", "Save"));
-    row->addWidget(c.SaveBufAllBtn = MakeButton(g, "SaveBufAllBtn", "Save All"));
+    row->addWidget(c.SaveBufBtn);
+    row->addWidget(c.SaveBufAllBtn);
     row->addSpacing(12);
-    row->addWidget(c.ClearBufBtn = MakeButton(g, "ClearBufBtn", "Clear"));
+    row->addWidget(c.ClearBufBtn);
     row->addStretch(1);
     return g;
 }
@@ -63,20 +65,21 @@ DataBufferPage BuildDataBufferPage(QWidget* page) {
     column->setSpacing(6);
     column->addWidget(SaveGroup(page, c));
 
-    QLabel* count = c.PoolItemsTx = MakeLabel(page, "PoolItemsTx", "0");
+    MakeTextRows(page, c, buffer::CountLabels);
+    QLabel* count = c.PoolItemsTx;
     looks::SetTextColor(count, looks::kBlue);
     looks::SetBold(count);
     column->addLayout(MakeRow({MakeLabel(page, "Label46", "Items in buffer - "), count}));
 
-    // The measurement archive beside the buffer: where it writes (or why it cannot), and its
-    // sessions.
-    QLabel* archive = c.ArchiveTx = MakeLabel(page, "ArchiveTx", "Archive: off");
+    MakeTextRows(page, c, buffer::ArchiveLabels);
+    QLabel* archive = c.ArchiveTx;
     archive->setTextInteractionFlags(Qt::TextSelectableByMouse);
     archive->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* archiveRow = new QHBoxLayout;
     archiveRow->setSpacing(6);
     archiveRow->addWidget(archive, 1);
-    archiveRow->addWidget(c.HistoryBtn = MakeButton(page, "HistoryBtn", "History..."));
+    MakeTextRows(page, c, buffer::ArchiveButtons);
+    archiveRow->addWidget(c.HistoryBtn);
     column->addLayout(archiveRow);
 
     column->addWidget(c.BufGrid = Grid(page), 1);

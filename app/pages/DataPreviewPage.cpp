@@ -1,5 +1,6 @@
 #include "app/pages/DataPreviewPage.h"
 
+#include "app/pages/DataPreviewControls.h"
 #include "app/pages/Looks.h"
 #include "app/pages/PageParts.h"
 #include "widgets/SpinEdit.h"
@@ -42,22 +43,24 @@ DataPreviewPage BuildDataPreviewPage(QWidget* page, QWidget* pb) {
     right->setContentsMargins(0, 6, 0, 6);
     right->setSpacing(6);
 
-    QGroupBox* current = MakeGroup(page, "GroupBox10", " Current measure: ");
+    QGroupBox* current = MakeGroup(page, "GroupBox10", preview::CurrentTitle);
     auto* grid = MakeGrid(current);
-    grid->addWidget(MakeLabel(current, "Label52", "Channel:"), 0, 0);
-    grid->addWidget(c.ChannelDwTx = ShownValue(current, "ChannelDwTx"), 0, 1);
-    grid->addWidget(MakeLabel(current, "Label32", "Board:"), 1, 0);
-    grid->addWidget(c.BoardDwTx = ShownValue(current, "BoardDwTx"), 1, 1);
+    int row = 0;
+    for (const ShownRow<DataPreviewPage>& s : preview::CurrentRows) {
+        grid->addWidget(MakeLabel(current, s.captionName, s.caption), row, 0);
+        grid->addWidget(c.*s.control = ShownValue(current, s.name), row, 1);
+        ++row;
+    }
     grid->setColumnStretch(1, 1);
     right->addWidget(current);
 
-    QGroupBox* board = MakeGroup(page, "GroupBox18", " Board to draw: ");
+    QGroupBox* board = MakeGroup(page, "GroupBox18", preview::BoardTitle);
     auto* boardGrid = MakeGrid(board);
-    boardGrid->addWidget(c.PwBrdEd = MakeSpin(board, "PwBrdEd", SpinValue::Integer(1, 8), 1), 0, 0);
+    MakeSpins(board, c, preview::BoardRows);
+    boardGrid->addWidget(c.PwBrdEd, 0, 0);
     boardGrid->setColumnStretch(1, 1);
     right->addWidget(board);
-    // Our own: the trend view of one channel, as a real plot over time.
-    c.TrendBtn = MakeButton(page, "TrendBtn", "Trend...");
+    MakeTextRows(page, c, preview::TrendButtons);
     right->addLayout(MakeRow({c.TrendBtn}));
     right->addStretch(1);
 

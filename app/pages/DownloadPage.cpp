@@ -19,26 +19,27 @@ QGroupBox* DownloadGroup(QWidget* page, DownloadPage& c) {
     QGroupBox* g = MakeGroup(page, "DownloadBox", download::DownloadTitle);
     auto* grid = MakeGrid(g);
     AddSpinRows(grid, c, download::DownloadRows);
-    grid->addWidget(c.AmountTx = MakeLabel(g, "AmountTx", "X"), 1, 2);
-    c.DwnBtn = MakeButton(g, "DwnBtn", "Download into buffer");
+    MakeTextRows(g, c, download::AmountLabels);
+    MakeTextRows(g, c, download::DownloadButtons);
+    MakeTextRows(g, c, download::ProgressLabels);
+    MakeTextRows(g, c, download::MissingButtons);
+    grid->addWidget(c.AmountTx, 1, 2);
     grid->addLayout(MakeRow({c.DwnBtn}), 2, 0, 1, 3);
-    // Progress of the download, then the counters that did not arrive and the way to get them.
-    grid->addWidget(c.DwnProgressTx = MakeLabel(g, "DwnProgressTx", ""), 3, 0, 1, 3);
-    QLabel* missing = c.DwnMissingTx = MakeLabel(g, "DwnMissingTx", "");
-    missing->setWordWrap(true);
-    grid->addWidget(missing, 4, 0, 1, 3);
-    c.DwnMissingBtn = MakeButton(g, "DwnMissingBtn", "Download missing");
+    grid->addWidget(c.DwnProgressTx, 3, 0, 1, 3);
+    c.DwnMissingTx->setWordWrap(true);
+    grid->addWidget(c.DwnMissingTx, 4, 0, 1, 3);
     grid->addLayout(MakeRow({c.DwnMissingBtn}), 5, 0, 1, 3);
     grid->setColumnStretch(2, 1);
     return g;
 }
 
 QGroupBox* SizeGroup(QWidget* page, DownloadPage& c) {
-    QGroupBox* g = MakeGroup(page, "DataSizeBox", "Data Size: ");
+    QGroupBox* g = MakeGroup(page, "DataSizeBox", download::SizeTitle);
     auto* grid = MakeGrid(g);
-    grid->addWidget(c.SizeTx = MakeLabel(g, "SizeTx", "X"), 0, 0);
-    grid->addWidget(c.GetSizeBtn = MakeButton(g, "GetSizeBtn", "Get "), 0, 1);
-    c.FormatBtn = MakeButton(g, "FormatBtn", "Clear internal memory");
+    MakeTextRows(g, c, download::SizeLabels);
+    MakeTextRows(g, c, download::SizeButtons);
+    grid->addWidget(c.SizeTx, 0, 0);
+    grid->addWidget(c.GetSizeBtn, 0, 1);
     grid->addLayout(MakeRow({c.FormatBtn}), 1, 0, 1, 2);
     grid->setColumnStretch(0, 1);
     return g;

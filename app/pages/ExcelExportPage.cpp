@@ -1,5 +1,6 @@
 #include "app/pages/ExcelExportPage.h"
 
+#include "app/pages/ExcelExportControls.h"
 #include "app/pages/PageParts.h"
 #include "widgets/FileNameEdit.h"
 #include "widgets/RadioGroup.h"
@@ -26,12 +27,12 @@ ExcelExportPage BuildExcelExportPage(QWidget* page) {
     column->addWidget(MakeLabel(page, "Label30", "New excel doc name"));
     column->addWidget(c.ExFileNameEd = MakeFileName(page, "ExFileNameEd", true, kWorkbookFilter));
 
-    QGroupBox* extract = MakeGroup(page, "GroupBox12", " Extract: ");
+    QGroupBox* extract = MakeGroup(page, "GroupBox12", excel::ExtractTitle);
     auto* grid = MakeGrid(extract);
     grid->addWidget(MakeLabel(extract, "Label44", "Board:"), 0, 0);
-    grid->addWidget(c.ExBrdEd = MakeSpin(extract, "ExBrdEd", SpinValue::Integer(1, 8), 1), 0, 1);
-    grid->addWidget(c.SkipVoidChck = MakeCheck(extract, "SkipVoidChck", "Skip void items"), 1, 0, 1,
-                    3);
+    const int row = AddSpinRows(grid, c, excel::ExtractRows);
+    MakeTextRows(extract, c, excel::ExtractChecks);
+    grid->addWidget(c.SkipVoidChck, row, 0, 1, 3);
     grid->setColumnStretch(2, 1);
     column->addWidget(extract);
 
@@ -39,7 +40,8 @@ ExcelExportPage BuildExcelExportPage(QWidget* page) {
         c.SourceRg = MakeRadio(page, "SourceRg", " Source: ", {"from file", "from buffer"}, 1, 2));
     column->addWidget(c.SrcFileEd = MakeFileName(page, "SrcFileEd", false, kSrcFileFilter));
 
-    QPushButton* fill = c.ExExpBtn = MakeButton(page, "ExExpBtn", "Fill Table");
+    MakeTextRows(page, c, excel::FillButtons);
+    QPushButton* fill = c.ExExpBtn;
     fill->setIcon(page->style()->standardIcon(QStyle::SP_FileDialogDetailedView));
     fill->setIconSize(QSize(24, 24));
     fill->setMinimumHeight(40);
@@ -47,10 +49,12 @@ ExcelExportPage BuildExcelExportPage(QWidget* page) {
 
     // The export's progress and outcome, and the filled workbook opened in the desktop's
     // spreadsheet program.
-    QLabel* status = c.ExStatusTx = MakeLabel(page, "ExStatusTx", "");
+    MakeTextRows(page, c, excel::StatusLabels);
+    QLabel* status = c.ExStatusTx;
     status->setWordWrap(true);
     status->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    QPushButton* open = c.ExOpenBtn = MakeButton(page, "ExOpenBtn", "Open");
+    MakeTextRows(page, c, excel::StatusButtons);
+    QPushButton* open = c.ExOpenBtn;
     open->setEnabled(false);
     auto* statusRow = new QHBoxLayout;
     statusRow->addWidget(status, 1);

@@ -1,6 +1,7 @@
 #pragma once
 // The declarative control table of the page "Freq Range": its groups' titles and the rows of
-// its sweep parameters and of the last measured point, in their order on the page.
+// its sweep parameters, buttons and check box and of the last measured point, in their order
+// on the page.
 #include "app/pages/ControlRows.h"
 #include "app/pages/FreqRangePage.h"
 
@@ -24,11 +25,27 @@ inline const SpinRow<FreqRangePage> ParamsRows[] = {
     {&FreqRangePage::FChnlEd, "FChnlEd", "Channel", "", SpinValue::Integer(1, 16), 1},
 };
 
+inline const CheckRow<FreqRangePage> ParamsChecks[] = {
+    {&FreqRangePage::FMeasTypeChck, "FMeasTypeChck", "Two electrode system"},
+};
+
+inline const ButtonRow<FreqRangePage> ParamsButtons[] = {
+    {&FreqRangePage::GetFParamsBtn, "GetFParamsBtn", "Get"},
+    {&FreqRangePage::SetFParamsBtn, "SetFParamsBtn", "Set"},
+};
+
 inline const ShownRow<FreqRangePage> ValueRows[] = {
     {&FreqRangePage::FFreqTx, "FFreqTx", "Frequency:"},
     {&FreqRangePage::FRangeTx, "FRangeTx", "Range:"},
     {&FreqRangePage::FRxTx, "FRxTx", "Rx:"},
     {&FreqRangePage::FXxTx, "FXxTx", "Xx:"},
+};
+
+// Every sweep is kept; "Sweeps..." opens the window that shows them.
+inline const ButtonRow<FreqRangePage> MeasureButtons[] = {
+    {&FreqRangePage::FreqStartBtn, "FreqStartBtn", "Start"},
+    {&FreqRangePage::Button1, "Button1", "Stop"},
+    {&FreqRangePage::SweepBtn, "SweepBtn", "Sweeps..."},
 };
 
 } // namespace pages::freq

@@ -20,10 +20,11 @@ QGroupBox* ParamsGroup(QWidget* page, FreqRangePage& c) {
     QGroupBox* g = MakeGroup(page, "FreqParamsBox", freq::ParamsTitle);
     auto* grid = MakeGrid(g);
     const int row = AddSpinRows(grid, c, freq::ParamsRows);
-    grid->addWidget(c.FMeasTypeChck = MakeCheck(g, "FMeasTypeChck", "Two electrode system"), row, 0,
-                    1, 4);
-    grid->addWidget(c.GetFParamsBtn = MakeButton(g, "GetFParamsBtn", "Get"), 0, 3);
-    grid->addWidget(c.SetFParamsBtn = MakeButton(g, "SetFParamsBtn", "Set"), 1, 3);
+    MakeTextRows(g, c, freq::ParamsChecks);
+    MakeTextRows(g, c, freq::ParamsButtons);
+    grid->addWidget(c.FMeasTypeChck, row, 0, 1, 4);
+    grid->addWidget(c.GetFParamsBtn, 0, 3);
+    grid->addWidget(c.SetFParamsBtn, 1, 3);
     grid->setColumnStretch(2, 1);
     return g;
 }
@@ -41,11 +42,9 @@ QGroupBox* ValueGroup(QWidget* page, FreqRangePage& c) {
 QGroupBox* ActionsGroup(QWidget* page, FreqRangePage& c) {
     QGroupBox* g = MakeGroup(page, "FreqMeasureBox", freq::MeasureTitle);
     auto* grid = MakeGrid(g);
-    c.FreqStartBtn = MakeButton(g, "FreqStartBtn", "Start");
-    c.Button1 = MakeButton(g, "Button1", "Stop");
+    MakeTextRows(g, c, freq::MeasureButtons);
     grid->addLayout(MakeRow({c.FreqStartBtn, c.Button1}), 0, 0);
-    // Every sweep is kept; this opens the window that shows them.
-    grid->addWidget(c.SweepBtn = MakeButton(g, "SweepBtn", "Sweeps..."), 1, 0);
+    grid->addWidget(c.SweepBtn, 1, 0);
     return g;
 }
 

@@ -19,23 +19,22 @@ using namespace pages;
 namespace {
 
 QGroupBox* VersionGroup(QWidget* page, MeasurePage& c) {
-    QGroupBox* g = MakeGroup(page, "GroupBox1", " FW Version Info: ");
+    QGroupBox* g = MakeGroup(page, "GroupBox1", measure::VersionTitle);
     auto* grid = MakeGrid(g);
-    QLabel* version = c.VersionTx = MakeLabel(g, "VersionTx", "?.?");
-    looks::SetTextColor(version, looks::kGreen);
-    looks::SetBold(version, 12);
-    grid->addWidget(version, 0, 0);
-    grid->addWidget(c.VersionInfoBtn = MakeButton(g, "VersionInfoBtn", "Get"), 0, 1);
+    MakeTextRows(g, c, measure::VersionLabels);
+    MakeTextRows(g, c, measure::VersionButtons);
+    looks::SetTextColor(c.VersionTx, looks::kGreen);
+    looks::SetBold(c.VersionTx, 12);
+    grid->addWidget(c.VersionTx, 0, 0);
+    grid->addWidget(c.VersionInfoBtn, 0, 1);
     grid->setColumnStretch(0, 1);
     return g;
 }
 
 // Get and Set beside the first two rows of a settings group.
-void AddGetSet(QGridLayout* grid, QPushButton*& get, const QString& getName, QPushButton*& set,
-               const QString& setName) {
-    QWidget* owner = grid->parentWidget();
-    grid->addWidget(get = MakeButton(owner, getName, "Get"), 0, 3);
-    grid->addWidget(set = MakeButton(owner, setName, "Set"), 1, 3);
+void PlaceGetSet(QGridLayout* grid, QPushButton* get, QPushButton* set) {
+    grid->addWidget(get, 0, 3);
+    grid->addWidget(set, 1, 3);
     grid->setColumnStretch(2, 1);
 }
 
@@ -43,7 +42,8 @@ QGroupBox* PeriodGroup(QWidget* page, MeasurePage& c) {
     QGroupBox* g = MakeGroup(page, "MeasPeriodBox", measure::PeriodTitle);
     auto* grid = MakeGrid(g);
     AddSpinRows(grid, c, measure::PeriodRows);
-    AddGetSet(grid, c.GetPeriodBtn, "GetPeriodBtn", c.SetPeriodBtn, "SetPeriodBtn");
+    MakeTextRows(g, c, measure::PeriodButtons);
+    PlaceGetSet(grid, c.GetPeriodBtn, c.SetPeriodBtn);
     return g;
 }
 
@@ -51,24 +51,23 @@ QGroupBox* ParamsGroup(QWidget* page, MeasurePage& c) {
     QGroupBox* g = MakeGroup(page, "MeasParamsBox", measure::ParamsTitle);
     auto* grid = MakeGrid(g);
     const int row = AddSpinRows(grid, c, measure::ParamsRows);
-    grid->addWidget(c.MeasTypeChck = MakeCheck(g, "MeasTypeChck", "Two electrode system"), row, 0,
-                    1, 4);
-    AddGetSet(grid, c.GetParamsBtn, "GetParamsBtn", c.SetParamsBtn, "SetParamsBtn");
+    MakeTextRows(g, c, measure::ParamsChecks);
+    MakeTextRows(g, c, measure::ParamsButtons);
+    grid->addWidget(c.MeasTypeChck, row, 0, 1, 4);
+    PlaceGetSet(grid, c.GetParamsBtn, c.SetParamsBtn);
     return g;
 }
 
 QGroupBox* ActionsGroup(QWidget* page, MeasurePage& c) {
-    QGroupBox* g = MakeGroup(page, "MeasureBox", " Measure: ");
+    QGroupBox* g = MakeGroup(page, "MeasureBox", measure::MeasureTitle);
     auto* grid = MakeGrid(g);
-    c.EnableBtn = MakeButton(g, "EnableBtn", "Start");
-    c.DisableBtn = MakeButton(g, "DisableBtn", "Stop");
-    c.BitBtn1 = MakeButton(g, "BitBtn1", "Clear memory");
+    MakeTextRows(g, c, measure::MeasureButtons);
     grid->addLayout(MakeRow({c.EnableBtn, c.DisableBtn, c.BitBtn1}), 0, 0);
     return g;
 }
 
 QGroupBox* ElectrodesGroup(QWidget* page, MeasurePage& c) {
-    QGroupBox* g = MakeGroup(page, "ElectrodesBox", " Electrodes selection: ");
+    QGroupBox* g = MakeGroup(page, "ElectrodesBox", measure::ElectrodesTitle);
     auto* column = new QVBoxLayout(g);
     column->setContentsMargins(6, 4, 6, 6);
     column->setSpacing(4);
@@ -84,38 +83,30 @@ QGroupBox* ElectrodesGroup(QWidget* page, MeasurePage& c) {
         c.ChSelChck[static_cast<size_t>(k)] = box;
     }
     column->addWidget(channels);
-    c.ClearSelectionBtn = MakeButton(g, "ClearSelectionBtn", "Clear");
-    c.SetSelectionBtn = MakeButton(g, "SetSelectionBtn", "Check All");
-    c.GetMaskBtn = MakeButton(g, "GetMaskBtn", "Get");
-    c.SetMaskBtn = MakeButton(g, "SetMaskBtn", "Set");
+    MakeTextRows(g, c, measure::ElectrodesButtons);
     column->addLayout(
         MakeRow({c.ClearSelectionBtn, c.SetSelectionBtn, c.GetMaskBtn, c.SetMaskBtn}));
     return g;
 }
 
+// A caption label and the label it names, at (row, column) and (row, column + 1).
+void AddShown(QGridLayout* grid, MeasurePage& c, const ShownRow<MeasurePage>& s, int row,
+              int column, int columnSpan) {
+    QWidget* g = grid->parentWidget();
+    grid->addWidget(MakeLabel(g, QStringLiteral("%1Caption").arg(s.name), s.caption), row, column);
+    grid->addWidget(c.*s.control = MakeLabel(g, s.name, "X"), row, column + 1, 1, columnSpan);
+}
+
 QGroupBox* ValueGroup(QWidget* page, MeasurePage& c) {
-    QGroupBox* g = MakeGroup(page, "MeasValueBox", " Measured Value: ");
+    QGroupBox* g = MakeGroup(page, "MeasValueBox", measure::ValueTitle);
     auto* grid = MakeGrid(g);
-    struct Shown {
-        QLabel*& label;
-        const char* name;
-        const char* caption;
-        int row;
-        int column;
-    };
-    // The counter has no caption of its own; it is the "Id" of the buffer table.
-    const Shown shown[] = {
-        {c.BrdTx, "BrdTx", "Board:", 0, 0},     {c.ChTx, "ChTx", "Channel:", 1, 0},
-        {c.RangeTx, "RangeTx", "Range:", 2, 0}, {c.RealTx, "RealTx", "Rx:", 0, 2},
-        {c.ImagTx, "ImagTx", "Xx:", 1, 2},      {c.CntTx, "CntTx", "Id:", 2, 2},
-    };
-    for (const Shown& s : shown) {
-        grid->addWidget(MakeLabel(g, QStringLiteral("%1Caption").arg(s.name), s.caption), s.row,
-                        s.column);
-        grid->addWidget(s.label = MakeLabel(g, s.name, "X"), s.row, s.column + 1);
+    int k = 0;
+    for (const ShownRow<MeasurePage>& s : measure::ValueRows) {
+        AddShown(grid, c, s, k % 3, k / 3 * 2, 1);
+        ++k;
     }
-    grid->addWidget(MakeLabel(g, "TimeLabelCaption", "Date - Time:"), 3, 0);
-    grid->addWidget(c.TimeLabel = MakeLabel(g, "TimeLabel", "X"), 3, 1, 1, 3);
+    for (const ShownRow<MeasurePage>& s : measure::TimeRows)
+        AddShown(grid, c, s, 3, 0, 3);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     return g;

@@ -1,6 +1,7 @@
 #include "app/pages/SystemConfigPage.h"
 
 #include "app/pages/PageParts.h"
+#include "app/pages/SystemConfigControls.h"
 #include "widgets/SpinEdit.h"
 
 #include <QGridLayout>
@@ -15,50 +16,44 @@ using namespace pages;
 
 namespace {
 
-// The "Get" and "Set" buttons of a group's setting, side by side.
-QHBoxLayout* GetSetRow(QWidget* g, const QString& setting, QPushButton*& get, QPushButton*& set) {
-    get = MakeButton(g, "Get" + setting + "Btn", "Get");
-    set = MakeButton(g, "Set" + setting + "Btn", "Set");
-    return MakeRow({get, set});
-}
-
 QGroupBox* ClockGroup(QWidget* page, SystemConfigPage& c) {
-    QGroupBox* g = MakeGroup(page, "DateTimeBox", " Date time: ");
+    QGroupBox* g = MakeGroup(page, "DateTimeBox", sysconfig::ClockTitle);
     auto* grid = MakeGrid(g);
-    AddRow(grid, 0, c.ClockEd = MakeEdit(g, "ClockEd", "???"), "Device time:");
-    grid->addWidget(c.SynchronizeBtn = MakeButton(g, "SynchronizeBtn", "Local"), 0, 2);
-    grid->addLayout(GetSetRow(g, "Time", c.GetTimeBtn, c.SetTimeBtn), 1, 1, 1, 2);
+    AddEditRows(grid, c, sysconfig::ClockEdits);
+    MakeTextRows(g, c, sysconfig::ClockButtons);
+    grid->addWidget(c.SynchronizeBtn, 0, 2);
+    grid->addLayout(MakeRow({c.GetTimeBtn, c.SetTimeBtn}), 1, 1, 1, 2);
     grid->setColumnStretch(1, 1);
     return g;
 }
 
 QGroupBox* NetGroup(QWidget* page, SystemConfigPage& c) {
-    QGroupBox* g = MakeGroup(page, "GprsNetBox", " GPRS settings: ");
+    QGroupBox* g = MakeGroup(page, "GprsNetBox", sysconfig::NetTitle);
     auto* grid = MakeGrid(g);
-    AddRow(grid, 0, c.APNEd = MakeEdit(g, "APNEd", "???"), "APN:");
-    AddRow(grid, 1, c.ServIPEd = MakeEdit(g, "ServIPEd", "???"), "Server IP:");
-    grid->addLayout(GetSetRow(g, "GPRSnet", c.GetGPRSnetBtn, c.SetGPRSnetBtn), 2, 1);
+    const int row = AddEditRows(grid, c, sysconfig::NetEdits);
+    MakeTextRows(g, c, sysconfig::NetButtons);
+    grid->addLayout(MakeRow({c.GetGPRSnetBtn, c.SetGPRSnetBtn}), row, 1);
     grid->setColumnStretch(1, 1);
     return g;
 }
 
 QGroupBox* ReportGroup(QWidget* page, SystemConfigPage& c) {
-    QGroupBox* g = MakeGroup(page, "GprsReportBox", " GPRS report settings: ");
+    QGroupBox* g = MakeGroup(page, "GprsReportBox", sysconfig::ReportTitle);
     auto* grid = MakeGrid(g);
-    // "Send report every day at: [hour] h [minute] min"
+    // The report time's spin edits and units on one line, its caption before them.
     auto* at = new QHBoxLayout;
     at->setSpacing(6);
-    at->addWidget(c.RepHourEd = MakeSpin(g, "RepHourEd", SpinValue(), 0));
-    at->addWidget(MakeLabel(g, "RepHourEdUnit", "h"));
-    at->addWidget(c.RepMinEd = MakeSpin(g, "RepMinEd", SpinValue(), 0));
-    at->addWidget(MakeLabel(g, "RepMinEdUnit", "min"));
+    for (const SpinRow<SystemConfigPage>& s : sysconfig::ReportAtRows) {
+        at->addWidget(c.*s.control = MakeSpin(g, s.name, s.rules, s.value));
+        at->addWidget(MakeLabel(g, QStringLiteral("%1Unit").arg(s.name), s.unit));
+    }
     at->addStretch(1);
-    grid->addWidget(MakeLabel(g, "RepHourEdCaption", "Send report every day at:"), 0, 0);
+    const SpinRow<SystemConfigPage>& first = sysconfig::ReportAtRows[0];
+    grid->addWidget(MakeLabel(g, QStringLiteral("%1Caption").arg(first.name), first.caption), 0, 0);
     grid->addLayout(at, 0, 1, 1, 2);
-    AddRow(grid, 1, c.RetryRepEd = MakeSpin(g, "RetryRepEd", SpinValue(), 0),
-           "Number of retries:", "times");
-    grid->addLayout(GetSetRow(g, "GPRSrep", c.GetGPRSrepBtn, c.SetGPRSrepBtn), 2, 1, 1, 2);
-    c.GPRSforceBtn = MakeButton(g, "GPRSforceBtn", "Force GPRS report now");
+    AddSpinRows(grid, c, sysconfig::ReportRows, 1);
+    MakeTextRows(g, c, sysconfig::ReportButtons);
+    grid->addLayout(MakeRow({c.GetGPRSrepBtn, c.SetGPRSrepBtn}), 2, 1, 1, 2);
     grid->addLayout(MakeRow({c.GPRSforceBtn}), 3, 1, 1, 2);
     grid->setColumnStretch(2, 1);
     return g;

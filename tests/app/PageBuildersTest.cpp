@@ -1,11 +1,16 @@
 // Every named control of every page, with the kind, caption, range and default the console's
 // description gives it, and the group it sits in.
+#include "app/pages/ConnectionControls.h"
 #include "app/pages/ControlNames.h"
+#include "app/pages/DataBufferControls.h"
+#include "app/pages/DataPreviewControls.h"
 #include "app/pages/DownloadControls.h"
+#include "app/pages/ExcelExportControls.h"
 #include "app/pages/FreqRangeControls.h"
 #include "app/pages/Looks.h"
 #include "app/pages/MeasureControls.h"
 #include "app/pages/Pages.h"
+#include "app/pages/SystemConfigControls.h"
 #include "widgets/FileNameEdit.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/SpinEdit.h"
@@ -25,6 +30,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -36,18 +42,9 @@ struct Expect {
     Kind kind;
     const char* text = nullptr;  // caption, title, text or default text (nullptr: none to check)
     const char* group = nullptr; // title of the nearest enclosing group box ("" none)
-    double min = 0;              // spin edits
-    double max = 0;
-    int decimals = 0;
-    double increment = 1;
 };
 
 using Table = std::vector<Expect>;
-
-Expect Spin(const char* name, const char* text, const char* group, double min, double max,
-            int decimals = 0, double increment = 1) {
-    return {name, Kind::Spin, text, group, min, max, decimals, increment};
-}
 
 QString EnclosingGroup(const QWidget* w) {
     for (const QWidget* p = w->parentWidget(); p != nullptr; p = p->parentWidget()) {
@@ -124,13 +121,6 @@ void CheckControls(const QWidget* page, const Table& table) {
         if (e.kind == Kind::Check) {
             EXPECT_FALSE(qobject_cast<QCheckBox*>(w)->isChecked());
         }
-        if (e.kind == Kind::Spin) {
-            const auto* s = qobject_cast<SpinEdit*>(w);
-            EXPECT_DOUBLE_EQ(s->MinValue(), e.min);
-            EXPECT_DOUBLE_EQ(s->MaxValue(), e.max);
-            EXPECT_EQ(s->Decimals(), e.decimals);
-            EXPECT_DOUBLE_EQ(s->Increment(), e.increment);
-        }
     }
     EXPECT_EQ(DuplicateControlNames(page), QStringList());
 }
@@ -164,10 +154,14 @@ void CheckRows(const QWidget* page, const Page& c, std::span<const pages::SpinRo
         EXPECT_EQ(spin->Decimals(), r.rules.Decimals());
         EXPECT_DOUBLE_EQ(spin->Increment(), r.rules.Increment());
         EXPECT_EQ(EnclosingGroup(spin), QString(group));
-        Table labels = {{"", Kind::Label, r.caption, group}};
-        const std::string caption = std::string(r.name) + "Caption";
+        const std::string caption =
+            r.captionName != nullptr ? r.captionName : std::string(r.name) + "Caption";
         const std::string unit = std::string(r.name) + "Unit";
-        labels[0].name = caption.c_str();
+        Table labels;
+        if (*r.caption != 0)
+            labels.push_back({caption.c_str(), Kind::Label, r.caption, group});
+        else
+            EXPECT_EQ(FindControl(page, caption.c_str()), nullptr);
         if (*r.unit != 0)
             labels.push_back({unit.c_str(), Kind::Label, r.unit, group});
         else
@@ -181,9 +175,43 @@ void CheckRows(const QWidget* page, const Page& c, std::span<const pages::ShownR
                const char* group) {
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        const std::string caption = std::string(r.name) + "Caption";
+        const std::string caption =
+            r.captionName != nullptr ? r.captionName : std::string(r.name) + "Caption";
         CheckControls(page, {{r.name, Kind::Label, "X", group},
                              {caption.c_str(), Kind::Label, r.caption, group}});
+        EXPECT_EQ(c.*r.control, FindControl(page, r.name));
+    }
+}
+
+template <class Page>
+void CheckRows(const QWidget* page, const Page& c, std::span<const pages::EditRow<Page>> rows,
+               const char* group) {
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const std::string caption = std::string(r.name) + "Caption";
+        CheckControls(page, {{r.name, Kind::Edit, r.text, group},
+                             {caption.c_str(), Kind::Label, r.caption, group}});
+        EXPECT_EQ(c.*r.control, FindControl(page, r.name));
+    }
+}
+
+template <class Widget> Kind KindOf() {
+    if constexpr (std::is_same_v<Widget, QLabel>)
+        return Kind::Label;
+    else if constexpr (std::is_same_v<Widget, QPushButton>)
+        return Kind::Button;
+    else
+        return Kind::Check;
+}
+
+// Rows of labels, buttons or check boxes: the member is the control of that name, with the
+// table's text, in the table's group.
+template <class Page, class Rows>
+void CheckTextRows(const QWidget* page, const Page& c, const Rows& rows, const char* group) {
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        using Widget = std::remove_pointer_t<std::remove_cvref_t<decltype(c.*r.control)>>;
+        CheckControls(page, {{r.name, KindOf<Widget>(), r.text, group}});
         EXPECT_EQ(c.*r.control, FindControl(page, r.name));
     }
 }
@@ -193,25 +221,24 @@ void CheckRows(const QWidget* page, const Page& c, std::span<const pages::ShownR
 
 TEST(ConnectionPage, ControlsAsDescribed) {
     QWidget page;
-    BuildConnectionPage(&page);
-    const char* status = " Status && settings: ";
+    const ConnectionPage c = BuildConnectionPage(&page);
+    using namespace pages::connection;
+    CheckTextRows(&page, c, UsbLabels, StatusTitle);
+    CheckTextRows(&page, c, UsbButtons, StatusTitle);
+    CheckTextRows(&page, c, ServerLabels, ServerTitle);
+    CheckTextRows(&page, c, ServerButtons, ServerTitle);
+    CheckTextRows(&page, c, GprsButtons, StatusTitle);
     CheckControls(&page, {
                              {"ConGrp", Kind::Radio, " Connection Type: ", ""},
-                             {"GroupBox2", Kind::Group, status, ""},
-                             {"ConBook", Kind::Stack, nullptr, status},
-                             {"pg_USB", Kind::Widget, nullptr, status},
-                             {"pg_LAN", Kind::Widget, nullptr, status},
-                             {"pg_GPRS", Kind::Widget, nullptr, status},
-                             {"Label5", Kind::Label, "USB Port Status", status},
-                             {"ComStatusLx", Kind::Label, "connected", status},
-                             {"ReconnectBtn", Kind::Button, "Connect", status},
-                             {"ComSettingsBtn", Kind::Button, "Settings", status},
-                             {"Label29", Kind::Label, "Status:", " Server "},
-                             {"SocketStateLabel", Kind::Label, "listen", " Server "},
-                             {"Label33", Kind::Label, "Received:", " Server "},
-                             {"CntLabel", Kind::Label, "0", " Server "},
-                             {"RunServerBtn", Kind::Button, "Run", " Server "},
-                             {"StopServerBtn", Kind::Button, "Stop", " Server "},
+                             {"GroupBox2", Kind::Group, StatusTitle, ""},
+                             {"ConBook", Kind::Stack, nullptr, StatusTitle},
+                             {"pg_USB", Kind::Widget, nullptr, StatusTitle},
+                             {"pg_LAN", Kind::Widget, nullptr, StatusTitle},
+                             {"pg_GPRS", Kind::Widget, nullptr, StatusTitle},
+                             {"Label5", Kind::Label, "USB Port Status", StatusTitle},
+                             {"ServerBox", Kind::Group, ServerTitle, StatusTitle},
+                             {"Label29", Kind::Label, "Status:", ServerTitle},
+                             {"Label33", Kind::Label, "Received:", ServerTitle},
                          });
     ExpectItems(&page, "ConGrp", {"USB", "LAN", "GPRS"}, 0);
 }
@@ -254,49 +281,26 @@ TEST(ConnectionPage, Looks) {
 // ----------------------------------------------------------------------------------------
 // "Measure Config"
 
-Table MeasureTable() {
-    const char* fw = " FW Version Info: ";
-    const char* period = pages::measure::PeriodTitle;
-    const char* params = pages::measure::ParamsTitle;
-    const char* electrodes = " Electrodes selection: ";
-    const char* measure = " Measure: ";
-    const char* value = " Measured Value: ";
-    Table t = {
-        {"GroupBox1", Kind::Group, fw, ""},
-        {"VersionTx", Kind::Label, "?.?", fw},
-        {"VersionInfoBtn", Kind::Button, "Get", fw},
-        {"GetPeriodBtn", Kind::Button, "Get", period},
-        {"SetPeriodBtn", Kind::Button, "Set", period},
-        {"MeasTypeChck", Kind::Check, "Two electrode system", params},
-        {"GetParamsBtn", Kind::Button, "Get", params},
-        {"SetParamsBtn", Kind::Button, "Set", params},
-        {"BoardGrp", Kind::Radio, " Board ", electrodes},
-        {"ChannelGrp", Kind::Group, "Board X ", electrodes},
-        {"ClearSelectionBtn", Kind::Button, "Clear", electrodes},
-        {"SetSelectionBtn", Kind::Button, "Check All", electrodes},
-        {"GetMaskBtn", Kind::Button, "Get", electrodes},
-        {"SetMaskBtn", Kind::Button, "Set", electrodes},
-        {"EnableBtn", Kind::Button, "Start", measure},
-        {"DisableBtn", Kind::Button, "Stop", measure},
-        {"BitBtn1", Kind::Button, "Clear memory", measure},
-        {"BrdTxCaption", Kind::Label, "Board:", value},
-        {"ChTxCaption", Kind::Label, "Channel:", value},
-        {"RangeTxCaption", Kind::Label, "Range:", value},
-        {"RealTxCaption", Kind::Label, "Rx:", value},
-        {"ImagTxCaption", Kind::Label, "Xx:", value},
-        {"TimeLabelCaption", Kind::Label, "Date - Time:", value},
-    };
-    for (const char* name : {"BrdTx", "ChTx", "RangeTx", "RealTx", "ImagTx", "CntTx", "TimeLabel"})
-        t.push_back({name, Kind::Label, "X", value});
-    return t;
-}
-
 TEST(MeasurePage, ControlsAsDescribed) {
     QWidget page;
     const MeasurePage c = BuildMeasurePage(&page);
-    CheckRows<MeasurePage>(&page, c, pages::measure::PeriodRows, pages::measure::PeriodTitle);
-    CheckRows<MeasurePage>(&page, c, pages::measure::ParamsRows, pages::measure::ParamsTitle);
-    CheckControls(&page, MeasureTable());
+    using namespace pages::measure;
+    CheckRows<MeasurePage>(&page, c, PeriodRows, PeriodTitle);
+    CheckRows<MeasurePage>(&page, c, ParamsRows, ParamsTitle);
+    CheckRows<MeasurePage>(&page, c, ValueRows, ValueTitle);
+    CheckRows<MeasurePage>(&page, c, TimeRows, ValueTitle);
+    CheckTextRows(&page, c, VersionLabels, VersionTitle);
+    CheckTextRows(&page, c, VersionButtons, VersionTitle);
+    CheckTextRows(&page, c, PeriodButtons, PeriodTitle);
+    CheckTextRows(&page, c, ParamsChecks, ParamsTitle);
+    CheckTextRows(&page, c, ParamsButtons, ParamsTitle);
+    CheckTextRows(&page, c, MeasureButtons, MeasureTitle);
+    CheckTextRows(&page, c, ElectrodesButtons, ElectrodesTitle);
+    CheckControls(&page, {
+                             {"GroupBox1", Kind::Group, VersionTitle, ""},
+                             {"BoardGrp", Kind::Radio, " Board ", ElectrodesTitle},
+                             {"ChannelGrp", Kind::Group, "Board X ", ElectrodesTitle},
+                         });
     ExpectItems(&page, "BoardGrp", {"1", "2", "3", "4", "5", "6", "7", "8"}, 0);
 }
 
@@ -334,13 +338,9 @@ TEST(FreqRangePage, ControlsAsDescribed) {
     using namespace pages::freq;
     CheckRows<FreqRangePage>(&page, c, ParamsRows, ParamsTitle);
     CheckRows<FreqRangePage>(&page, c, ValueRows, ValueTitle);
-    CheckControls(&page, {
-                             {"FMeasTypeChck", Kind::Check, "Two electrode system", ParamsTitle},
-                             {"GetFParamsBtn", Kind::Button, "Get", ParamsTitle},
-                             {"SetFParamsBtn", Kind::Button, "Set", ParamsTitle},
-                             {"FreqStartBtn", Kind::Button, "Start", MeasureTitle},
-                             {"Button1", Kind::Button, "Stop", MeasureTitle},
-                         });
+    CheckTextRows(&page, c, ParamsChecks, ParamsTitle);
+    CheckTextRows(&page, c, ParamsButtons, ParamsTitle);
+    CheckTextRows(&page, c, MeasureButtons, MeasureTitle);
     // The operator tabs through the parameters in the table's order.
     QStringList chain;
     for (QWidget* w = page.nextInFocusChain(); w != &page; w = w->nextInFocusChain())
@@ -357,34 +357,15 @@ TEST(FreqRangePage, ControlsAsDescribed) {
 
 TEST(SystemConfigPage, ControlsAsDescribed) {
     QWidget page;
-    BuildSystemConfigPage(&page);
-    const char* clock = " Date time: ";
-    const char* net = " GPRS settings: ";
-    const char* report = " GPRS report settings: ";
-    CheckControls(&page, {
-                             {"ClockEd", Kind::Edit, "???", clock},
-                             {"ClockEdCaption", Kind::Label, "Device time:", clock},
-                             {"SynchronizeBtn", Kind::Button, "Local", clock},
-                             {"GetTimeBtn", Kind::Button, "Get", clock},
-                             {"SetTimeBtn", Kind::Button, "Set", clock},
-                             {"APNEd", Kind::Edit, "???", net},
-                             {"APNEdCaption", Kind::Label, "APN:", net},
-                             {"ServIPEd", Kind::Edit, "???", net},
-                             {"ServIPEdCaption", Kind::Label, "Server IP:", net},
-                             {"GetGPRSnetBtn", Kind::Button, "Get", net},
-                             {"SetGPRSnetBtn", Kind::Button, "Set", net},
-                             Spin("RepHourEd", "0", report, 0, 0),
-                             {"RepHourEdCaption", Kind::Label, "Send report every day at:", report},
-                             {"RepHourEdUnit", Kind::Label, "h", report},
-                             Spin("RepMinEd", "0", report, 0, 0),
-                             {"RepMinEdUnit", Kind::Label, "min", report},
-                             Spin("RetryRepEd", "0", report, 0, 0),
-                             {"RetryRepEdCaption", Kind::Label, "Number of retries:", report},
-                             {"RetryRepEdUnit", Kind::Label, "times", report},
-                             {"GetGPRSrepBtn", Kind::Button, "Get", report},
-                             {"SetGPRSrepBtn", Kind::Button, "Set", report},
-                             {"GPRSforceBtn", Kind::Button, "Force GPRS report now", report},
-                         });
+    const SystemConfigPage c = BuildSystemConfigPage(&page);
+    using namespace pages::sysconfig;
+    CheckRows<SystemConfigPage>(&page, c, ClockEdits, ClockTitle);
+    CheckTextRows(&page, c, ClockButtons, ClockTitle);
+    CheckRows<SystemConfigPage>(&page, c, NetEdits, NetTitle);
+    CheckTextRows(&page, c, NetButtons, NetTitle);
+    CheckRows<SystemConfigPage>(&page, c, ReportAtRows, ReportTitle);
+    CheckRows<SystemConfigPage>(&page, c, ReportRows, ReportTitle);
+    CheckTextRows(&page, c, ReportButtons, ReportTitle);
 }
 
 // ----------------------------------------------------------------------------------------
@@ -393,19 +374,14 @@ TEST(SystemConfigPage, ControlsAsDescribed) {
 TEST(DownloadPage, ControlsAsDescribed) {
     QWidget page;
     const DownloadPage c = BuildDownloadPage(&page);
-    const char* dl = pages::download::DownloadTitle;
-    const char* size = "Data Size: ";
-    CheckRows<DownloadPage>(&page, c, pages::download::DownloadRows, dl);
-    CheckControls(&page, {
-                             {"AmountTx", Kind::Label, "X", dl},
-                             {"DwnBtn", Kind::Button, "Download into buffer", dl},
-                             {"DwnProgressTx", Kind::Label, "", dl},
-                             {"DwnMissingTx", Kind::Label, "", dl},
-                             {"DwnMissingBtn", Kind::Button, "Download missing", dl},
-                             {"SizeTx", Kind::Label, "X", size},
-                             {"GetSizeBtn", Kind::Button, "Get ", size},
-                             {"FormatBtn", Kind::Button, "Clear internal memory", size},
-                         });
+    using namespace pages::download;
+    CheckRows<DownloadPage>(&page, c, DownloadRows, DownloadTitle);
+    CheckTextRows(&page, c, AmountLabels, DownloadTitle);
+    CheckTextRows(&page, c, DownloadButtons, DownloadTitle);
+    CheckTextRows(&page, c, ProgressLabels, DownloadTitle);
+    CheckTextRows(&page, c, MissingButtons, DownloadTitle);
+    CheckTextRows(&page, c, SizeLabels, SizeTitle);
+    CheckTextRows(&page, c, SizeButtons, SizeTitle);
 }
 
 // ----------------------------------------------------------------------------------------
@@ -413,20 +389,20 @@ TEST(DownloadPage, ControlsAsDescribed) {
 
 TEST(ExcelExportPage, ControlsAsDescribed) {
     QWidget page;
-    BuildExcelExportPage(&page);
-    const char* extract = " Extract: ";
+    const ExcelExportPage c = BuildExcelExportPage(&page);
+    using namespace pages::excel;
+    CheckRows<ExcelExportPage>(&page, c, ExtractRows, ExtractTitle);
+    CheckTextRows(&page, c, ExtractChecks, ExtractTitle);
+    CheckTextRows(&page, c, FillButtons, "");
+    CheckTextRows(&page, c, StatusLabels, "");
+    CheckTextRows(&page, c, StatusButtons, "");
     CheckControls(&page, {
                              {"Label30", Kind::Label, "New excel doc name", ""},
                              {"ExFileNameEd", Kind::FileName, "", ""},
-                             {"GroupBox12", Kind::Group, extract, ""},
-                             {"Label44", Kind::Label, "Board:", extract},
-                             Spin("ExBrdEd", "1", extract, 1, 8),
-                             {"SkipVoidChck", Kind::Check, "Skip void items", extract},
+                             {"GroupBox12", Kind::Group, ExtractTitle, ""},
+                             {"Label44", Kind::Label, "Board:", ExtractTitle},
                              {"SourceRg", Kind::Radio, " Source: ", ""},
                              {"SrcFileEd", Kind::FileName, "", ""},
-                             {"ExExpBtn", Kind::Button, "Fill Table", ""},
-                             {"ExStatusTx", Kind::Label, "", ""},
-                             {"ExOpenBtn", Kind::Button, "Open", ""},
                          });
     ExpectItems(&page, "SourceRg", {"from file", "from buffer"}, 1);
     EXPECT_EQ(Get<FileNameEdit>(&page, "SrcFileEd")->Filter(),
@@ -442,19 +418,16 @@ TEST(ExcelExportPage, ControlsAsDescribed) {
 
 TEST(DataBufferPage, ControlsAsDescribed) {
     QWidget page;
-    BuildDataBufferPage(&page);
-    const char* save = " Save buffer: ";
+    const DataBufferPage c = BuildDataBufferPage(&page);
+    using namespace pages::buffer;
+    CheckRows<DataBufferPage>(&page, c, SaveRows, SaveTitle);
+    CheckTextRows(&page, c, SaveButtons, SaveTitle);
+    CheckTextRows(&page, c, CountLabels, "");
+    CheckTextRows(&page, c, ArchiveLabels, "");
+    CheckTextRows(&page, c, ArchiveButtons, "");
     CheckControls(&page, {
-                             {"GroupBox19", Kind::Group, save, ""},
-                             {"Label48", Kind::Label, "From item ", save},
-                             Spin("SaveBufFromEd", "0", save, 0, 0),
-                             {"Label50", Kind::Label, "To item ", save},
-                             Spin("SaveBufTillEd", "0", save, 0, 0),
-                             {"SaveBufBtn", Kind::Button, "Save", save},
-                             {"SaveBufAllBtn", Kind::Button, "Save All", save},
-                             {"ClearBufBtn", Kind::Button, "Clear", save},
+                             {"GroupBox19", Kind::Group, SaveTitle, ""},
                              {"Label46", Kind::Label, "Items in buffer - ", ""},
-                             {"PoolItemsTx", Kind::Label, "0", ""},
                              {"BufGrid", Kind::Table, nullptr, ""},
                          });
     auto* count = Get<QLabel>(&page, "PoolItemsTx");
@@ -479,18 +452,15 @@ TEST(DataBufferPage, GridIsReadOnlySelectsRowsAndKeepsRowHeight) {
 TEST(DataPreviewPage, ControlsAsDescribed) {
     QWidget page;
     auto* plot = new QWidget;
-    BuildDataPreviewPage(&page, plot);
-    const char* current = " Current measure: ";
+    const DataPreviewPage c = BuildDataPreviewPage(&page, plot);
+    using namespace pages::preview;
+    CheckRows<DataPreviewPage>(&page, c, CurrentRows, CurrentTitle);
+    CheckRows<DataPreviewPage>(&page, c, BoardRows, BoardTitle);
+    CheckTextRows(&page, c, TrendButtons, "");
     CheckControls(&page, {
                              {"PB", Kind::Widget, nullptr, ""},
-                             {"GroupBox10", Kind::Group, current, ""},
-                             {"Label52", Kind::Label, "Channel:", current},
-                             {"ChannelDwTx", Kind::Label, "X", current},
-                             {"Label32", Kind::Label, "Board:", current},
-                             {"BoardDwTx", Kind::Label, "X", current},
-                             {"GroupBox18", Kind::Group, " Board to draw: ", ""},
-                             Spin("PwBrdEd", "1", " Board to draw: ", 1, 8),
-                             {"TrendBtn", Kind::Button, "Trend...", ""},
+                             {"GroupBox10", Kind::Group, CurrentTitle, ""},
+                             {"GroupBox18", Kind::Group, BoardTitle, ""},
                          });
     EXPECT_EQ(FindControl(&page, "PB"), plot) << "the caller's plot is placed, not a new one";
     EXPECT_EQ(plot->parentWidget(), &page);

@@ -1,6 +1,7 @@
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
 #include <QSignalSpy>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -135,6 +136,19 @@ TEST(BufferTableModel, ManyAtOnceAreShownAtOnceTheFirstInTheBlankRow) {
     EXPECT_EQ(2, inserted[0][2].toInt());
     for (int row = 0; row < 3; ++row)
         EXPECT_EQ(Expected(row, Numbered(row)), t.Row(row)) << row;
+    // A table of RowsPerPaceMs rows takes more at the pace of single items: records put back
+    // into a large buffer come in many slices, and each insertion costs the view every row.
+    constexpr int Large = static_cast<int>(BufferTableModel::RowsPerPaceMs);
+    t.pool.Append(std::vector<TMeasRecord>(Large, Numbered(3)));
+    EXPECT_EQ(3 + Large, t.model.rowCount());
+    t.pool.Append(some);
+    EXPECT_EQ(3 + Large, t.model.rowCount());
+    for (int i = 0; i < 10000 && t.model.rowCount() < 6 + Large; ++i) { // hang guard: 10 s
+        Table::Pass();
+        QThread::msleep(1);
+    }
+    EXPECT_EQ(6 + Large, t.model.rowCount());
+    EXPECT_EQ(Expected(5 + Large, Numbered(2)), t.Row(5 + Large));
 }
 
 TEST(BufferTableModel, ClearGoesBackToTheBlankRowAndStartsAgainAtItemZero) {

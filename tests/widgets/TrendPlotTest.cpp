@@ -2,12 +2,14 @@
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <QThread>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
 #include "buffer/RecordStream.h"
+#include "plot/TrendChannels.h"
 #include "widgets/TrendPlot.h"
 
 namespace {
@@ -244,4 +246,45 @@ TEST(TrendPlot, FollowsTheBufferAndNamesTheItemUnderThePointer) {
     EXPECT_EQ(t.plot.Series().Count(), 0);
     EXPECT_FALSE(t.plot.View().HasData());
     EXPECT_EQ(ExtentOf(t.Picture(), t.Area(0), RxCurve).top, -1);
+}
+
+// A buffer too large to read while the window waits is read on a thread of its own: items that
+// arrive meanwhile follow, and a clear meanwhile leaves only what came after it.
+TEST(TrendPlot, ALargeBufferIsReadApartAndWhatArrivesMeanwhileFollows) {
+    for (const bool clearMeanwhile : {false, true}) {
+        SCOPED_TRACE(clearMeanwhile);
+        RecordStream pool;
+        const int n = static_cast<int>(TrendPlot::BackgroundFillItems) + 1000;
+        for (int k = 0; k < n; ++k) // two channels, every 97th item late by a day
+            pool.Append(Rec(k % 97 == 0 ? k - 1440 : k, k % 500, -k % 300, 0, k % 2));
+        TrendPlot plot;
+        plot.resize(800, 500);
+        plot.SetPool(&pool);
+        EXPECT_TRUE(plot.Filling());
+        if (clearMeanwhile)
+            pool.Clear();
+        for (int k = 0; k < 10; ++k)
+            pool.Append(Rec(n + k, 7, 8, 0, k % 2));
+        for (int i = 0; i < 60000 && plot.Filling(); ++i) { // a minute's hang guard
+            QApplication::processEvents();
+            QThread::msleep(1);
+        }
+        ASSERT_FALSE(plot.Filling());
+
+        TrendChannels whole;
+        whole.Fill(pool);
+        for (const int channel : {1, 2}) {
+            plot.SetSource(1, channel);
+            const TrendSeries& shown = plot.Series();
+            TrendSeries& expected = whole.Of(0, channel - 1);
+            expected.Order();
+            ASSERT_EQ(shown.Count(), expected.Count());
+            EXPECT_EQ(shown.Count(), clearMeanwhile ? 5 : n / 2 + 5);
+            EXPECT_TRUE(std::ranges::equal(shown.Times(), expected.Times()));
+            EXPECT_TRUE(std::ranges::equal(shown.Values(TrendQuantity::Rx),
+                                           expected.Values(TrendQuantity::Rx)));
+            for (int64_t i = 0; i < shown.Count(); ++i)
+                ASSERT_EQ(shown.Row(i), expected.Row(i));
+        }
+    }
 }

@@ -118,16 +118,13 @@ class ChartFitter : private XmlParser {
 public:
     explicit ChartFitter(const FilledRows& filled) : filled_(filled) {}
 
-    std::optional<std::string> Run(std::string_view xml, std::string* error) {
+    Result<std::optional<std::string>> Run(std::string_view xml) {
         out_ = Declaration;
-        if (!feed(xml.data(), xml.size(), true)) {
-            if (error)
-                *error = this->error();
-            return std::nullopt;
-        }
+        if (!feed(xml.data(), xml.size(), true))
+            return Fail(QString::fromStdString(error()));
         if (!changed_)
-            return std::nullopt;
-        return std::move(out_);
+            return std::optional<std::string>();
+        return std::optional<std::string>(std::move(out_));
     }
 
 private:
@@ -245,9 +242,9 @@ private:
 
 std::vector<std::string> Targets(const ZipPackage& zip, const std::string& part,
                                  std::string_view type) {
-    std::string ignored;
     std::vector<std::string> out;
-    for (const auto& [t, target] : Relationships(zip, part, ignored))
+    for (const auto& [t, target] :
+         Relationships(zip, part).value_or(std::vector<std::pair<std::string, std::string>>()))
         if (EndsWith(t, type))
             out.push_back(target);
     return out;
@@ -255,9 +252,9 @@ std::vector<std::string> Targets(const ZipPackage& zip, const std::string& part,
 
 } // namespace
 
-std::optional<std::string> FitChartRanges(std::string_view chartXml, const FilledRows& filled,
-                                          std::string* error) {
-    return ChartFitter(filled).Run(chartXml, error);
+Result<std::optional<std::string>> FitChartRanges(std::string_view chartXml,
+                                                  const FilledRows& filled) {
+    return ChartFitter(filled).Run(chartXml);
 }
 
 uint32_t LastFilledRow(const SheetRows& rows, uint32_t col) {
@@ -304,11 +301,12 @@ std::map<std::string, std::string> FitCharts(const ZipPackage& zip,
         return std::nullopt;
     };
     for (const std::string& chart : charts) {
-        const std::optional<std::string> xml = zip.read(chart);
+        const Result<std::string> xml = zip.read(chart);
         if (!xml)
             continue;
-        if (std::optional<std::string> fitted = FitChartRanges(*xml, filled))
-            fittedCharts[chart] = std::move(*fitted);
+        if (Result<std::optional<std::string>> fitted = FitChartRanges(*xml, filled);
+            fitted && *fitted)
+            fittedCharts[chart] = std::move(**fitted);
     }
     return fittedCharts;
 }

@@ -13,6 +13,7 @@
 
 #include "SheetRows.h"
 #include "ZipPackage.h"
+#include "base/Result.h"
 
 namespace sheets {
 
@@ -25,9 +26,9 @@ using FilledRows = std::function<std::optional<uint32_t>(std::string_view sheet,
 // is filled; other references keep their range. Every reference to a written sheet loses its
 // cached values (numCache, strCache, multiLvlStrCache), which the spreadsheet reads anew from the
 // cells. A reference that is not one range (a union, a name, another file) is left as it is.
-// Nothing when nothing changes, or when the part is not XML the parser takes (why in `error`).
-std::optional<std::string> FitChartRanges(std::string_view chartXml, const FilledRows& filled,
-                                          std::string* error = nullptr);
+// Nothing when nothing changes; why not when the part is not XML the parser takes.
+Result<std::optional<std::string>> FitChartRanges(std::string_view chartXml,
+                                                  const FilledRows& filled);
 
 // What SAVE knows of a sheet.
 struct BookSheet {

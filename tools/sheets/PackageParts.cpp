@@ -56,12 +56,15 @@ std::string Resolve(const std::string& folder, std::string target) {
     return out;
 }
 
-// A part as a document tree; false (and why) when it is missing, over the limits or not
-// well-formed.
-bool Load(pugi::xml_document& doc, const ZipPackage& zip, const std::string& part,
-          std::string& error) {
-    const auto bytes = ReadXmlPart(zip, part, error);
-    return bytes && doc.load_buffer(bytes->data(), bytes->size());
+// A part as a document tree; why not when it is missing, over the limits or not well-formed
+// (an error without text when the tree cannot be built of well-formed XML).
+Result<> Load(pugi::xml_document& doc, const ZipPackage& zip, const std::string& part) {
+    const auto bytes = ReadXmlPart(zip, part);
+    if (!bytes)
+        return tl::unexpected(bytes.error());
+    if (!doc.load_buffer(bytes->data(), bytes->size()))
+        return Fail(QString());
+    return {};
 }
 
 std::string ItemText(const pugi::xml_node& item) {
@@ -80,14 +83,16 @@ std::string ItemText(const pugi::xml_node& item) {
 
 } // namespace
 
-std::vector<std::pair<std::string, std::string>>
-Relationships(const ZipPackage& zip, const std::string& part, std::string& error) {
+Result<std::vector<std::pair<std::string, std::string>>> Relationships(const ZipPackage& zip,
+                                                                       const std::string& part) {
     const std::string folder = Folder(part);
     const std::string relsPart = RelationshipsPart(part);
     pugi::xml_document doc;
     std::vector<std::pair<std::string, std::string>> out;
-    if (!zip.contains(relsPart) || !Load(doc, zip, relsPart, error))
+    if (!zip.contains(relsPart))
         return out;
+    if (const Result<> loaded = Load(doc, zip, relsPart); !loaded)
+        return tl::unexpected(loaded.error());
     for (const pugi::xml_node& r : doc.document_element().children())
         if (Local(r.name()) == "Relationship" &&
             std::string_view(r.attribute("TargetMode").value()) != "External")
@@ -96,32 +101,33 @@ Relationships(const ZipPackage& zip, const std::string& part, std::string& error
     return out;
 }
 
-std::optional<std::string> ReadXmlPart(const ZipPackage& zip, const std::string& part,
-                                       std::string& error) {
-    auto bytes = zip.read(part, &error);
+Result<std::string> ReadXmlPart(const ZipPackage& zip, const std::string& part) {
+    auto bytes = zip.read(part);
     if (!bytes)
-        return std::nullopt;
+        return bytes;
     const std::string problem = XmlProblem(*bytes);
     if (problem.empty())
         return bytes;
-    error = "the part " + part + " is not well-formed: " + problem;
-    return std::nullopt;
+    return Fail(QString::fromStdString("the part " + part + " is not well-formed: " + problem));
 }
 
-bool ReadLayout(const ZipPackage& zip, PackageLayout& out, std::string& error) {
+Result<PackageLayout> ReadLayout(const ZipPackage& zip) {
+    const auto fail = [](const std::string& why) { return Fail(QString::fromStdString(why)); };
+    PackageLayout out;
+    // Relationships whose tree cannot be built (no text) count as none.
+    const auto packageRels = Relationships(zip, "");
+    if (!packageRels && !packageRels.error().text.isEmpty())
+        return tl::unexpected(packageRels.error());
     std::string workbook;
-    for (const auto& [type, target] : Relationships(zip, "", error))
+    for (const auto& [type, target] :
+         packageRels.value_or(std::vector<std::pair<std::string, std::string>>()))
         if (EndsWith(type, "/officeDocument"))
             workbook = target;
     pugi::xml_document doc;
-    if (!error.empty())
-        return false;
-    if (workbook.empty()) {
-        error = "the file holds no workbook";
-        return false;
-    }
-    if (!Load(doc, zip, workbook, error))
-        return false;
+    if (workbook.empty())
+        return fail("the file holds no workbook");
+    if (const Result<> loaded = Load(doc, zip, workbook); !loaded)
+        return tl::unexpected(loaded.error());
     std::vector<std::pair<std::string, std::string>> rels;
     std::vector<std::string> relIds;
     {
@@ -129,8 +135,9 @@ bool ReadLayout(const ZipPackage& zip, PackageLayout& out, std::string& error) {
         const std::string relsPart = RelationshipsPart(workbook);
         out.workbookRels = relsPart;
         pugi::xml_document r;
-        if (zip.contains(relsPart) && !Load(r, zip, relsPart, error))
-            return false;
+        if (zip.contains(relsPart))
+            if (const Result<> loaded = Load(r, zip, relsPart); !loaded)
+                return tl::unexpected(loaded.error());
         for (const pugi::xml_node& n : r.document_element().children()) {
             rels.emplace_back(n.attribute("Type").value(),
                               Resolve(folder, n.attribute("Target").value()));
@@ -157,24 +164,18 @@ bool ReadLayout(const ZipPackage& zip, PackageLayout& out, std::string& error) {
                 if (relIds[i] != id || !EndsWith(rels[i].first, "/worksheet"))
                     continue;
                 for (const SheetEntry& e : out.sheets)
-                    if (e.part == rels[i].second) {
-                        error = "two sheets share the part " + e.part;
-                        return false;
-                    }
-                if (!zip.contains(rels[i].second)) {
-                    error = "the sheet " + std::string(s.attribute("name").value()) +
-                            " is missing from the file";
-                    return false;
-                }
+                    if (e.part == rels[i].second)
+                        return fail("two sheets share the part " + e.part);
+                if (!zip.contains(rels[i].second))
+                    return fail("the sheet " + std::string(s.attribute("name").value()) +
+                                " is missing from the file");
                 out.sheets.push_back({s.attribute("name").value(), rels[i].second});
             }
         }
     }
-    if (out.sheets.empty()) {
-        error = "the workbook has no worksheet";
-        return false;
-    }
-    return true;
+    if (out.sheets.empty())
+        return fail("the workbook has no worksheet");
+    return out;
 }
 
 namespace {

@@ -25,16 +25,15 @@ struct PackageLayout {
 
 // A part read whole, when it is well-formed XML; nothing (and why, with the part's name) when it
 // is missing, over the limits or not well-formed.
-std::optional<std::string> ReadXmlPart(const ZipPackage& zip, const std::string& part,
-                                       std::string& error);
+Result<std::string> ReadXmlPart(const ZipPackage& zip, const std::string& part);
 // The relationships of a part to others in the package, as (type, target entry name); external
 // targets are left out. A part without relationships has none; relationships that cannot be read
-// give none and why.
-std::vector<std::pair<std::string, std::string>>
-Relationships(const ZipPackage& zip, const std::string& part, std::string& error);
-// Reads the package relationships and the workbook part; false (and why) when there is no
-// workbook with at least one worksheet, or a part on the way cannot be read.
-bool ReadLayout(const ZipPackage& zip, PackageLayout& out, std::string& error);
+// give why.
+Result<std::vector<std::pair<std::string, std::string>>> Relationships(const ZipPackage& zip,
+                                                                       const std::string& part);
+// Reads the package relationships and the workbook part; why not when there is no workbook with
+// at least one worksheet, or a part on the way cannot be read.
+Result<PackageLayout> ReadLayout(const ZipPackage& zip);
 // The package without its calculation chain: the relationships part without the relationship to
 // it, and [Content_Types].xml without its entry. Excel reports a workbook whose chain names a
 // cell that no longer holds a formula as damaged; without a chain it builds a new one.

@@ -57,12 +57,11 @@ SheetPart::Writer::Piece::Piece(std::string_view text) : size(text.size()) {
         longer = text;
 }
 
-bool SheetPart::load(std::string_view xml, std::string& error) {
+Result<> SheetPart::load(std::string_view xml) {
     SheetReader reader(*this);
     if (reader.read(xml.data(), xml.size(), true))
-        return true;
-    error = reader.error();
-    return false;
+        return {};
+    return Fail(QString::fromStdString(reader.error()));
 }
 
 uint32_t SheetPart::columnStyle(uint32_t col) const {

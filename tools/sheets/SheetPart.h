@@ -7,14 +7,15 @@
 #include <vector>
 
 #include "SheetRows.h"
+#include "base/Result.h"
 
 namespace sheets {
 
 class SheetPart {
 public:
-    // Takes the part's whole XML; false (and why) when it is not a worksheet the service can
-    // write back. SheetReader does the same in pieces.
-    bool load(std::string_view xml, std::string& error);
+    // Takes the part's whole XML; why not when it is not a worksheet the service can write
+    // back. SheetReader does the same in pieces.
+    Result<> load(std::string_view xml);
 
     SheetRows rows;
     // The element name prefix the part uses ("" or e.g. "x:").

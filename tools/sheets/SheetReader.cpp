@@ -114,7 +114,7 @@ void SheetReader::startElement(const char* name, const char** atts) {
         else if (skipFrom_ == 0 && depth_ == 4)
             skipFrom_ = depth_; // not a cell: left out with everything in it
         else if (skipFrom_ == 0)
-            appendStart(rawCells_.back().inner, n, atts);
+            appendStart(lastRaw().inner, n, atts);
     } else {
         size_t ref = std::string::npos;
         const bool dimension = where_ == Where::Head && depth_ == 2 && n.uri == uri_ &&
@@ -168,7 +168,7 @@ void SheetReader::startRow(const QName& n, const char** atts) {
     row_ = lastRow_ = r;
     lastCol_ = 0;
     cells_.clear();
-    rawCells_.clear();
+    rawCount_ = 0;
 }
 
 void SheetReader::startCell(const char** atts) {
@@ -177,7 +177,11 @@ void SheetReader::startCell(const char** atts) {
     Cell cell;
     cell.col = lastCol_ + 1;
     cell.kind = CellKind::Raw;
-    RawCell& raw = rawCells_.emplace_back();
+    if (rawCount_ == rawCells_.size())
+        rawCells_.emplace_back();
+    RawCell& raw = rawCells_[rawCount_++];
+    raw.attrs.clear();
+    raw.inner.clear();
     AppendNamespaces(raw.attrs, namespaces_);
     for (size_t i = 0; atts[i]; i += 2) {
         const QName a = SplitName(atts[i]);
@@ -226,7 +230,7 @@ void SheetReader::endElement(const char* name) {
             if (depth_ == skipFrom_)
                 skipFrom_ = 0;
         } else if (depth_ > 4) {
-            appendEnd(rawCells_.back().inner, n);
+            appendEnd(lastRaw().inner, n);
         }
     } else if (out_) {
         appendEnd(*out_, n);
@@ -238,7 +242,7 @@ void SheetReader::endElement(const char* name) {
 void SheetReader::characters(std::string_view text) {
     if (where_ == Where::Rows) {
         if (depth_ >= 4 && skipFrom_ == 0) { // the text of a cell, or of an element in it
-            AppendXml(rawCells_.back().inner, text, XmlEscape::Text);
+            AppendXml(lastRaw().inner, text, XmlEscape::Text);
             justOpened_ = false;
         }
         return;

@@ -39,7 +39,11 @@ private:
     struct RawCell {
         std::string attrs, inner;
     };
+    // Kept from row to row, so that a cell reuses the strings of the one before it in its
+    // place: a million-row sheet then reads without an allocation per cell.
     std::vector<RawCell> rawCells_;
+    size_t rawCount_ = 0; // of the row being read
+    RawCell& lastRaw() { return rawCells_[rawCount_ - 1]; }
     size_t stagedRows_ = 0;
 
     void startElement(const char* name, const char** atts) override;

@@ -21,10 +21,12 @@ struct Cell {
 };
 
 // A decoded row: its attributes other than r (raw XML, e.g. ` ht="20" customHeight="1"`) and
-// its cells in column order. Views point into the arena (or into strings the caller keeps).
+// its cells in column order. Views point into the arena, into `numbers` (where decode() unpacks
+// the payloads the arena keeps packed) or into strings the caller keeps.
 struct RowCells {
     std::string_view attrs;
     std::vector<Cell> cells;
+    std::string numbers = {};
 };
 
 class SheetRows {
@@ -41,14 +43,18 @@ public:
     class Cursor {
     public:
         std::string_view attrs;
-        // The next cell; false after the last.
+        // The next cell; false after the last. A packed payload (digits and the characters
+        // of numbers, dates and times) stays valid until the next call only: it is unpacked
+        // into the cursor.
         bool next(Cell& c);
+        static constexpr size_t PackedDigits = 64; // the longest payload kept packed
 
     private:
         friend class SheetRows;
         const char* p_ = nullptr;
         const char* end_ = nullptr;
         uint32_t previous_ = 0;
+        char digits_[PackedDigits + 1];
     };
     Cursor cursor(const Entry& e) const;
     // Bytes of the row's record: an upper bound for each of its texts and for its cell count.

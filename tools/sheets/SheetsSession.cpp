@@ -412,9 +412,8 @@ QString SheetsSession::run(const Macro& m) {
         if (n != 0)
             return QStringLiteral("takes no arguments");
         SheetsService::BusyScope busy(service_);
-        QString why;
-        active_->save(why);
-        return why;
+        const Result<> saved = active_->save();
+        return saved ? QString() : saved.error().text;
     }
     return QStringLiteral("unknown command");
 }
@@ -434,11 +433,12 @@ QString SheetsSession::open(const QString& path) {
         if (wb->name().compare(name, Qt::CaseInsensitive) == 0)
             return QStringLiteral("a workbook named %1 is already open").arg(Shown(name));
     SheetsService::BusyScope busy(service_);
-    QString why;
-    std::unique_ptr<Workbook> wb = Workbook::open(path, service_.options().decimalSeparator, why);
-    if (!wb)
-        return why;
-    why = service_.cellRoom(wb->cellBytes());
+    Result<std::unique_ptr<Workbook>> opened =
+        Workbook::open(path, service_.options().decimalSeparator);
+    if (!opened)
+        return opened.error().text;
+    std::unique_ptr<Workbook> wb = std::move(*opened);
+    const QString why = service_.cellRoom(wb->cellBytes());
     if (!why.isEmpty())
         return why;
     active_ = wb.get();

@@ -37,10 +37,9 @@ void SplitCells(std::string_view row, std::vector<std::string_view>& out) {
 
 // The bytes of a regular file of at most limits::WorkbookFileBytes: a pipe or a device is refused
 // at once instead of waited on or read without end.
-bool ReadWorkbookFile(const QString& path, QByteArray& bytes, QString& error) {
+Result<QByteArray> ReadWorkbookFile(const QString& path) {
     const auto fail = [&](const QString& why) {
-        error = QStringLiteral("cannot open %1: %2").arg(Shown(path), why);
-        return false;
+        return Fail(QStringLiteral("cannot open %1: %2").arg(Shown(path), why));
     };
     const RegularFileOpen file = OpenRegularFile(QFile::encodeName(path));
     if (!file.Ok())
@@ -56,6 +55,7 @@ bool ReadWorkbookFile(const QString& path, QByteArray& bytes, QString& error) {
         return fail(QStringLiteral("it holds %1 bytes, more than the %2 MiB the service takes")
                         .arg(st.st_size)
                         .arg(limits::WorkbookFileBytes >> 20));
+    QByteArray bytes;
     bytes.resize(qsizetype(st.st_size));
     qsizetype have = 0;
     while (have < bytes.size()) {
@@ -68,53 +68,53 @@ bool ReadWorkbookFile(const QString& path, QByteArray& bytes, QString& error) {
             return fail(QStringLiteral("it was cut short while being read"));
         have += n;
     }
-    return true;
+    return bytes;
 }
 
 } // namespace
 
-std::unique_ptr<Workbook> Workbook::open(const QString& path, const QString& decimalSeparator,
-                                         QString& error) {
+Result<std::unique_ptr<Workbook>> Workbook::open(const QString& path,
+                                                 const QString& decimalSeparator) {
     ReplacingFile::RemoveStaleTemps(path); // what a save killed midway left beside the file
-    QByteArray bytes;
-    if (!ReadWorkbookFile(path, bytes, error))
-        return nullptr;
+    Result<QByteArray> bytes = ReadWorkbookFile(path);
+    if (!bytes)
+        return tl::unexpected(bytes.error());
     // An Excel 97-2003 workbook is a compound file, not a zip: say what to do with it.
-    if (bytes.startsWith(QByteArrayLiteral("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))) {
-        error = QStringLiteral("cannot open %1: it is in the old binary Excel format; open it in "
-                               "the spreadsheet program and save it as .xlsx (Excel Workbook)")
-                    .arg(Shown(path));
-        return nullptr;
-    }
+    if (bytes->startsWith(QByteArrayLiteral("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")))
+        return Fail(QStringLiteral("cannot open %1: it is in the old binary Excel format; open it "
+                                   "in the spreadsheet program and save it as .xlsx (Excel "
+                                   "Workbook)")
+                        .arg(Shown(path)));
     auto wb = std::unique_ptr<Workbook>(new Workbook);
     wb->path_ = QFileInfo(path).absoluteFilePath();
     wb->name_ = QFileInfo(path).fileName();
     wb->decimalSeparator_ = decimalSeparator.toStdString();
-    if (!wb->zip_.open(std::move(bytes), error))
-        return nullptr;
-    PackageLayout layout;
+    if (const Result<> opened = wb->zip_.open(std::move(*bytes)); !opened)
+        return tl::unexpected(opened.error());
+    const Result<PackageLayout> read = ReadLayout(wb->zip_);
+    if (!read)
+        return tl::unexpected(read.error());
+    const PackageLayout& layout = *read;
     std::string why;
-    if (!ReadLayout(wb->zip_, layout, why)) {
-        error = QString::fromStdString(why);
-        return nullptr;
-    }
     wb->calcChain_ = layout.calcChain;
     wb->workbookRels_ = layout.workbookRels;
     // The parts read whole, when the package has them.
     const auto readWhole = [&](const std::string& part, const auto& use) {
-        const auto xml = part.empty() ? std::optional<std::string>(std::string())
-                                      : ReadXmlPart(wb->zip_, part, why);
-        if (xml && !part.empty())
-            use(*xml);
-        return xml.has_value();
+        if (part.empty())
+            return true;
+        const Result<std::string> xml = ReadXmlPart(wb->zip_, part);
+        if (!xml) {
+            why = xml.error().text.toStdString();
+            return false;
+        }
+        use(*xml);
+        return true;
     };
     if (!readWhole(layout.styles,
                    [&](const std::string& xml) { wb->textStyles_ = ReadTextStyles(xml); }) ||
         !readWhole(layout.sharedStrings,
-                   [&](const std::string& xml) { wb->sharedStrings_ = ReadSharedStrings(xml); })) {
-        error = QString::fromStdString(why);
-        return nullptr;
-    }
+                   [&](const std::string& xml) { wb->sharedStrings_ = ReadSharedStrings(xml); }))
+        return Fail(QString::fromStdString(why));
     wb->sheets_.resize(layout.sheets.size());
     for (size_t i = 0; i < layout.sheets.size(); ++i) {
         Sheet& s = wb->sheets_[i];
@@ -122,17 +122,16 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path, const QString& dec
         s.part = layout.sheets[i].part;
         // Streamed from the zip into the row store: a large sheet is never held whole.
         SheetReader reader(s.data);
-        const bool read =
-            wb->zip_.stream(
-                s.part, limits::PartBytes,
-                [&reader](const char* data, size_t size) { return reader.read(data, size, false); },
-                why) &&
-            reader.read(nullptr, 0, true);
-        if (!read) {
+        const Result<> streamed =
+            wb->zip_.stream(s.part, limits::PartBytes, [&reader](const char* data, size_t size) {
+                return reader.read(data, size, false);
+            });
+        if (!streamed)
+            why = streamed.error().text.toStdString();
+        if (!streamed || !reader.read(nullptr, 0, true)) {
             if (why.empty())
                 why = "the part " + s.part + ": " + reader.error();
-            error = QStringLiteral("sheet %1: %2").arg(s.name, QString::fromStdString(why));
-            return nullptr;
+            return Fail(QStringLiteral("sheet %1: %2").arg(s.name, QString::fromStdString(why)));
         }
     }
     return wb;
@@ -258,14 +257,13 @@ bool Workbook::PokeWriter::step(uint32_t maxRows) {
     return true;
 }
 
-bool Workbook::poke(int sheet, CellRange range, std::string_view data, QString& error) {
+Result<> Workbook::poke(int sheet, CellRange range, std::string_view data) {
     PokeWriter writer(*this, sheet, range, data);
-    error = writer.error();
-    if (!error.isEmpty())
-        return false;
+    if (!writer.error().isEmpty())
+        return Fail(writer.error());
     while (!writer.step(range.rows())) {
     }
-    return true;
+    return {};
 }
 
 void Workbook::write(int sheet, CellRef cell, QStringView text) {
@@ -316,7 +314,7 @@ std::vector<BookSheet> Workbook::bookSheets() const {
     return out;
 }
 
-bool Workbook::save(QString& error) {
+Result<> Workbook::save() {
     // The charts over written sheets end at their last filled rows.
     const std::map<std::string, std::string> charts = FitCharts(zip_, bookSheets());
     // Written cells may have held formulas: the chain goes, and Excel makes a new one.
@@ -353,7 +351,7 @@ bool Workbook::save(QString& error) {
         }
         parts.push_back(std::move(part));
     }
-    return zip_.save(path_, parts, error);
+    return zip_.save(path_, parts);
 }
 
 } // namespace sheets

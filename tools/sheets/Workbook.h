@@ -24,10 +24,10 @@ class Workbook {
     };
 
 public:
-    // Opens the file; null (and why) when it is not a workbook the service can read.
+    // Opens the file; why not when it is not a workbook the service can read.
     // decimalSeparator: the operator's, taken as a decimal point in numbers besides ".".
-    static std::unique_ptr<Workbook> open(const QString& path, const QString& decimalSeparator,
-                                          QString& error);
+    static Result<std::unique_ptr<Workbook>> open(const QString& path,
+                                                  const QString& decimalSeparator);
 
     const QString& path() const { return path_; }
     // The file name without its folder: the "[Book]" of the topics.
@@ -46,7 +46,7 @@ public:
     // counts as a row end too; the last row may lack it). Rows or cells short of the range clear
     // the rest of it; more rows or cells than the range refuse the whole poke, and nothing changes.
     // data: UTF-8 (bytes that are not are read with replacement characters).
-    bool poke(int sheet, CellRange range, std::string_view data, QString& error);
+    Result<> poke(int sheet, CellRange range, std::string_view data);
     // The same in steps, so that a large block does not hold up everything else: checked whole
     // when made (error() then says why it is refused, and nothing is written), then written a
     // slice of rows at a time. data must outlive it; nothing else may change the workbook
@@ -72,9 +72,9 @@ public:
         std::vector<std::string_view> cells_;
         std::string_view nextLine();
     };
-    bool poke(int sheet, CellRange range, QStringView data, QString& error) {
+    Result<> poke(int sheet, CellRange range, QStringView data) {
         const QByteArray utf8 = data.toUtf8();
-        return poke(sheet, range, std::string_view(utf8.constData(), size_t(utf8.size())), error);
+        return poke(sheet, range, std::string_view(utf8.constData(), size_t(utf8.size())));
     }
     // Writes one cell; the text is stored exactly (TAB, CR and LF included).
     void write(int sheet, CellRef cell, QStringView text);
@@ -84,8 +84,8 @@ public:
     // Bytes its cells take in memory.
     uint64_t cellBytes() const;
 
-    // Writes the file anew; false (and why) when it could not, the file then left as it was.
-    bool save(QString& error);
+    // Writes the file anew; why not when it could not, the file then left as it was.
+    Result<> save();
 
 private:
     struct Sheet {

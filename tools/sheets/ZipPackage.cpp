@@ -28,7 +28,7 @@ ZipPackage::~ZipPackage() {
         zip_discard(zip_);
 }
 
-bool ZipPackage::open(QByteArray bytes, QString& error) {
+Result<> ZipPackage::open(QByteArray bytes) {
     bytes_ = std::move(bytes);
     zip_error_t ze;
     zip_error_init(&ze);
@@ -36,46 +36,42 @@ bool ZipPackage::open(QByteArray bytes, QString& error) {
         zip_source_buffer_create(bytes_.constData(), zip_uint64_t(bytes_.size()), 0, &ze);
     if (src)
         zip_ = zip_open_from_source(src, ZIP_RDONLY | ZIP_CHECKCONS, &ze);
+    QString error;
     if (!zip_) {
         error = QStringLiteral("not a workbook file (%1)").arg(ZipErrorText(&ze));
         if (src)
             zip_source_free(src);
     }
     zip_error_fini(&ze);
-    return zip_ != nullptr;
+    if (!zip_)
+        return Fail(error);
+    return {};
 }
 
 bool ZipPackage::contains(const std::string& name) const {
     return zip_ && zip_name_locate(zip_, name.c_str(), 0) >= 0;
 }
 
-bool ZipPackage::stream(const std::string& name, uint64_t limit, const Sink& sink,
-                        std::string& error) const {
+Result<> ZipPackage::stream(const std::string& name, uint64_t limit, const Sink& sink) const {
+    const auto fail = [](const std::string& why) { return Fail(QString::fromStdString(why)); };
     zip_stat_t st;
-    if (!zip_ || zip_stat(zip_, name.c_str(), 0, &st) != 0) {
-        error = "the part " + name + " is missing";
-        return false;
-    }
+    if (!zip_ || zip_stat(zip_, name.c_str(), 0, &st) != 0)
+        return fail("the part " + name + " is missing");
     const uint64_t compressed = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
-    if (!(st.valid & ZIP_STAT_SIZE) || st.size > limit) {
-        error = "the part " + name + " inflates to " + std::to_string(st.size) +
-                " bytes, more than the " + std::to_string(limit) + " the service takes";
-        return false;
-    }
-    if (st.size > limits::PartRatio * std::max<uint64_t>(compressed, 1)) {
-        error = "the part " + name + " inflates to " + std::to_string(st.size) + " bytes from " +
-                std::to_string(compressed) + ", more than " + std::to_string(limits::PartRatio) +
-                " times its compressed size";
-        return false;
-    }
+    if (!(st.valid & ZIP_STAT_SIZE) || st.size > limit)
+        return fail("the part " + name + " inflates to " + std::to_string(st.size) +
+                    " bytes, more than the " + std::to_string(limit) + " the service takes");
+    if (st.size > limits::PartRatio * std::max<uint64_t>(compressed, 1))
+        return fail("the part " + name + " inflates to " + std::to_string(st.size) +
+                    " bytes from " + std::to_string(compressed) + ", more than " +
+                    std::to_string(limits::PartRatio) + " times its compressed size");
     zip_file_t* f = zip_fopen_index(zip_, st.index, 0);
-    if (!f) {
-        error = "the part " + name + " cannot be read: " + zip_strerror(zip_);
-        return false;
-    }
+    if (!f)
+        return fail("the part " + name + " cannot be read: " + zip_strerror(zip_));
     std::unique_ptr<char[]> chunk(new char[StreamChunk]);
     uint64_t total = 0;
     bool ok = true;
+    std::string error;
     for (;;) {
         const zip_int64_t n = zip_fread(f, chunk.get(), StreamChunk);
         if (n < 0) {
@@ -103,21 +99,21 @@ bool ZipPackage::stream(const std::string& name, uint64_t limit, const Sink& sin
         error = "the part " + name + " is cut short";
         ok = false;
     }
-    return ok;
+    if (!ok)
+        return fail(error);
+    return {};
 }
 
-std::optional<std::string> ZipPackage::read(const std::string& name, std::string* error) const {
-    std::string out, why;
-    const bool ok = stream(
-        name, limits::WholePartBytes,
-        [&out](const char* data, size_t size) {
+Result<std::string> ZipPackage::read(const std::string& name) const {
+    std::string out;
+    const Result<> read =
+        stream(name, limits::WholePartBytes, [&out](const char* data, size_t size) {
             out.append(data, size);
             return true;
-        },
-        why);
-    if (error)
-        *error = why;
-    return ok ? std::optional<std::string>(std::move(out)) : std::nullopt;
+        });
+    if (!read)
+        return tl::unexpected(read.error());
+    return out;
 }
 
 std::vector<std::string> ZipPackage::names() const {
@@ -167,11 +163,9 @@ bool ZipPackage::copyCompressed(const std::string& name, ZipWriter& out) const {
     });
 }
 
-bool ZipPackage::save(const QString& path, const std::vector<SavedPart>& parts,
-                      QString& error) const {
-    auto fail = [&](const QString& why) {
-        error = QStringLiteral("cannot write %1: %2").arg(path, why);
-        return false;
+Result<> ZipPackage::save(const QString& path, const std::vector<SavedPart>& parts) const {
+    auto fail = [&](const QString& why) -> Result<> {
+        return Fail(QStringLiteral("cannot write %1: %2").arg(path, why));
     };
     // A pipe or a device in the file's place would stall the save or swallow the workbook.
     const QFileInfo info(path);
@@ -200,7 +194,9 @@ bool ZipPackage::save(const QString& path, const std::vector<SavedPart>& parts,
             return fail(why(part.name));
     if (!zip.finish())
         return fail(why({}));
-    return file.Commit() || fail(file.ErrorString());
+    if (!file.Commit())
+        return fail(file.ErrorString());
+    return {};
 }
 
 } // namespace sheets

@@ -9,6 +9,7 @@
 #include <zip.h>
 
 #include "PartDeflater.h"
+#include "base/Result.h"
 
 namespace sheets {
 
@@ -21,18 +22,17 @@ public:
     ZipPackage(const ZipPackage&) = delete;
     ZipPackage& operator=(const ZipPackage&) = delete;
 
-    // Takes the file's bytes; false (and why) when they are not a zip archive.
-    bool open(QByteArray bytes, QString& error);
+    // Takes the file's bytes; why not when they are not a zip archive.
+    Result<> open(QByteArray bytes);
     bool contains(const std::string& name) const;
-    // Hands the part's bytes to sink in pieces as they inflate. False (and why) when the part is
-    // missing or damaged, when its declared size is over `limit` or over limits::PartRatio times
-    // its compressed size (refused before inflating), when it inflates beyond its declared size
-    // (stopped there), or when sink returns false.
+    // Hands the part's bytes to sink in pieces as they inflate. Why not when the part is missing
+    // or damaged, when its declared size is over `limit` or over limits::PartRatio times its
+    // compressed size (refused before inflating), when it inflates beyond its declared size
+    // (stopped there); an error without text when sink returned false.
     using Sink = std::function<bool(const char* data, size_t size)>;
-    bool stream(const std::string& name, uint64_t limit, const Sink& sink,
-                std::string& error) const;
-    // The part's bytes, for parts read whole (limits::WholePartBytes); nothing (and why) as above.
-    std::optional<std::string> read(const std::string& name, std::string* error = nullptr) const;
+    Result<> stream(const std::string& name, uint64_t limit, const Sink& sink) const;
+    // The part's bytes, for parts read whole (limits::WholePartBytes); why not as above.
+    Result<std::string> read(const std::string& name) const;
 
     // The names of its parts, in the order of the archive.
     std::vector<std::string> names() const;
@@ -49,7 +49,7 @@ public:
     // file beside it, renamed over it only when complete; its mode, owner and symbolic link
     // kept; temporary files that earlier saves left behind removed). On failure the old file
     // stays as it was and no temporary file is left.
-    bool save(const QString& path, const std::vector<SavedPart>& parts, QString& error) const;
+    Result<> save(const QString& path, const std::vector<SavedPart>& parts) const;
 
 private:
     QByteArray bytes_;

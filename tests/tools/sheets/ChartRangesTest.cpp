@@ -81,8 +81,9 @@ TEST(ChartRanges, FitsReferencesToWrittenSheets) {
         {"not a range", NumRef("'Channel_1'!$E$3:$$E5", true), ""},
     };
     for (const Case& c : cases) {
-        std::string error;
-        const std::optional<std::string> got = FitChartRanges(Head + c.in + Tail, Filled, &error);
+        const auto fitted = FitChartRanges(Head + c.in + Tail, Filled);
+        const std::string error = fitted ? std::string() : fitted.error().text.toStdString();
+        const std::optional<std::string> got = fitted.value_or(std::nullopt);
         if (c.out.empty())
             EXPECT_FALSE(got) << c.what << ": " << got.value_or("");
         else
@@ -97,10 +98,11 @@ TEST(ChartRanges, FitsReferencesToWrittenSheets) {
                              "2006/chart\"><numRef><f>Channel_1!E3:E4</f><numCache/></numRef>"
                              "</chartSpace>",
                              Filled)
+                  .value_or(std::nullopt)
                   .value_or(""));
-    std::string error;
-    EXPECT_FALSE(FitChartRanges(Head + NumRef("'Channel_1'!$E$3:$E$4", true), Filled, &error));
-    EXPECT_FALSE(error.empty());
+    const auto broken = FitChartRanges(Head + NumRef("'Channel_1'!$E$3:$E$4", true), Filled);
+    ASSERT_FALSE(broken);
+    EXPECT_FALSE(broken.error().text.isEmpty());
 }
 
 TEST(ChartRanges, LastFilledRowOfAColumn) {
@@ -124,21 +126,21 @@ TEST(ChartRanges, SavesFitTheChartsOfWrittenSheets) {
     ASSERT_TRUE(QFile::copy(TemplatePath(), path));
     const auto chart = [&](const char* part) {
         ZipPackage zip;
-        QString error;
-        return zip.open(ReadAll(path), error) ? zip.read(part).value_or("") : std::string();
+        return zip.open(ReadAll(path)) ? zip.read(part).value_or("") : std::string();
     };
     const std::string untouched = chart("xl/charts/chart2.xml");
     for (const int rows : {10, 11}) {
         QString error;
-        auto wb = Workbook::open(path, ".", error);
+        auto wb = OpenWorkbook(path, ".", error);
         ASSERT_TRUE(wb) << error.toStdString();
         QString block = "Number\tDate\tTime\tRange\tRp\tXp\tTimestamp\r\n";
         for (int r = 0; r < rows; ++r)
             block +=
                 QStringLiteral("%1\t08.12\t14:05:09\t1\t%2\t-%2\t46364.5\r\n").arg(r).arg(r * 7);
         ASSERT_TRUE(
-            wb->poke(wb->findSheet(u"Channel_1"), {{2, 1}, {2 + uint32_t(rows), 7}}, block, error));
-        ASSERT_TRUE(wb->save(error)) << error.toStdString();
+            Ok(wb->poke(wb->findSheet(u"Channel_1"), {{2, 1}, {2 + uint32_t(rows), 7}}, block),
+               error));
+        ASSERT_TRUE(Ok(wb->save(), error)) << error.toStdString();
         const std::string xml = chart("xl/charts/chart1.xml");
         const std::string last = std::to_string(2 + rows);
         for (const char col : {'G', 'E', 'F'}) {

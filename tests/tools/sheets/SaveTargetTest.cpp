@@ -52,7 +52,7 @@ TEST(SaveTarget, KeepsLinkModeOwnerAndCleansUpAfterKilledSaves) {
              EXPECT_TRUE(S_ISLNK(Stat(dir + "/Link.xls").st_mode));
              EXPECT_EQ(QFile::symLinkTarget(dir + "/Link.xls").toStdString(), data.toStdString());
              QString error;
-             auto wb = Workbook::open(data, ".", error);
+             auto wb = OpenWorkbook(data, ".", error);
              ASSERT_TRUE(wb) << error.toStdString();
              EXPECT_EQ(wb->cellText(1, {3, 1}), "saved");
          }},
@@ -91,10 +91,10 @@ TEST(SaveTarget, KeepsLinkModeOwnerAndCleansUpAfterKilledSaves) {
         ASSERT_TRUE(QFile::copy(TemplatePath(), data));
         const QString path = c.setup(dir.path(), data);
         QString error;
-        auto wb = Workbook::open(path, ".", error);
+        auto wb = OpenWorkbook(path, ".", error);
         ASSERT_TRUE(wb) << error.toStdString();
         wb->write(1, {3, 1}, u"saved");
-        EXPECT_EQ(wb->save(error), c.saves) << error.toStdString();
+        EXPECT_EQ(Ok(wb->save(), error), c.saves) << error.toStdString();
         EXPECT_TRUE(Hidden(dir.path()).isEmpty() && Hidden(dir.filePath("real")).isEmpty());
         c.check(dir.path(), data);
     }
@@ -119,7 +119,7 @@ TEST(SaveTarget, TemporaryFilesOfKilledSavesGoAtOpenAndSave) {
     ASSERT_EQ(withLive.size(), stale.size() + 5);
 
     QString error;
-    auto wb = Workbook::open(data, ".", error);
+    auto wb = OpenWorkbook(data, ".", error);
     ASSERT_TRUE(wb) << error.toStdString();
     QStringList left = Hidden(dir.path());
     for (const QString& name : stale)
@@ -128,7 +128,7 @@ TEST(SaveTarget, TemporaryFilesOfKilledSavesGoAtOpenAndSave) {
 
     WriteAll(dir.filePath(".Data.xls.tmp2y"), "x");
     wb->write(1, {3, 1}, u"saved");
-    ASSERT_TRUE(wb->save(error)) << error.toStdString();
+    ASSERT_TRUE(Ok(wb->save(), error)) << error.toStdString();
     EXPECT_EQ(Hidden(dir.path()), left);
     ASSERT_TRUE(live.Write("written last") && live.Commit()) << live.ErrorString().toStdString();
     EXPECT_EQ(ReadAll(data), "written last");

@@ -97,7 +97,7 @@ TEST(ServiceLimits, OpenRefusesWhatIsNoRegularFileOrInflatesTooFar) {
     };
     for (const auto& c : cases) {
         QString error;
-        EXPECT_FALSE(Workbook::open(c.path, ".", error)) << c.path.toStdString();
+        EXPECT_FALSE(OpenWorkbook(c.path, ".", error)) << c.path.toStdString();
         EXPECT_TRUE(error.contains(c.reason)) << error.toStdString();
     }
 }

@@ -11,9 +11,23 @@
 #include <string>
 #include <zip.h>
 
+#include "Workbook.h"
+#include "base/Result.h"
 #include "protocol/DdeProtocol.h"
 
 namespace sheets::test {
+
+// The engine's results as the tests check them: success, and the text of a failure in `error`.
+inline bool Ok(const Result<>& r, QString& error) {
+    error = r ? QString() : r.error().text;
+    return r.has_value();
+}
+inline std::unique_ptr<Workbook> OpenWorkbook(const QString& path, const QString& decimalSeparator,
+                                              QString& error) {
+    Result<std::unique_ptr<Workbook>> wb = Workbook::open(path, decimalSeparator);
+    error = wb ? QString() : wb.error().text;
+    return wb ? std::move(*wb) : nullptr;
+}
 
 inline QString BuildDir() {
     return qEnvironmentVariable("IMPIX_BUILD_DIR", QStringLiteral(IMPIX_TEST_BUILD_DIR));

@@ -1,0 +1,39 @@
+#pragma once
+// The declarative control table of the page "Connection": its groups' titles and the rows of
+// the labels and buttons on its notebook's pages, in their order on the page.
+#include "app/pages/ConnectionPage.h"
+#include "app/pages/ControlRows.h"
+
+namespace pages::connection {
+
+inline constexpr const char* StatusTitle = " Status && settings: ";
+inline constexpr const char* ServerTitle = " Server ";
+
+// On "pg_USB", below its caption "USB Port Status" (Label5).
+inline const LabelRow<ConnectionPage> UsbLabels[] = {
+    {&ConnectionPage::ComStatusLx, "ComStatusLx", "connected"},
+};
+
+inline const ButtonRow<ConnectionPage> UsbButtons[] = {
+    {&ConnectionPage::ReconnectBtn, "ReconnectBtn", "Connect"},
+    {&ConnectionPage::ComSettingsBtn, "ComSettingsBtn", "Settings"},
+};
+
+// On "pg_GPRS", in the server group, after their captions "Status:" (Label29) and "Received:"
+// (Label33).
+inline const LabelRow<ConnectionPage> ServerLabels[] = {
+    {&ConnectionPage::SocketStateLabel, "SocketStateLabel", "listen"},
+    {&ConnectionPage::CntLabel, "CntLabel", "0"},
+};
+
+inline const ButtonRow<ConnectionPage> ServerButtons[] = {
+    {&ConnectionPage::RunServerBtn, "RunServerBtn", "Run"},
+    {&ConnectionPage::StopServerBtn, "StopServerBtn", "Stop"},
+};
+
+// On "pg_GPRS", below the server group: opens the window "Fleet" on the collector's database.
+inline const ButtonRow<ConnectionPage> GprsButtons[] = {
+    {&ConnectionPage::FleetBtn, "FleetBtn", "Fleet..."},
+};
+
+} // namespace pages::connection

@@ -1,0 +1,305 @@
+// The console's window on the offscreen display with a large buffer (ten million items unless
+// --items says otherwise), each long operation run as a script runs it, and the longest stall of
+// the event loop during each (bench/stall_meter.h), from the call until what it started from the
+// event loop has ended and the window has painted. Prints one line per operation and exits
+// non-zero when an operation did not do its work (items lost or not archived).
+//
+//   bench_stall [--items N]
+//
+// Session A: a GPRS report of N items over loopback from a thread of its own, then the trend
+// window (open, zoom step, channel change), "Save All" as a text file and "Fill Table" of board 1
+// into the real spreadsheet service; the session is then left without a clean end. Session B: the
+// restore question answered "Yes", "History..." (the list shown, then closed), and "Load" of
+// session A into the emptied buffer.
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QHostAddress>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "app/ImpixMain.h"
+#include "app/features/TrendWindow.h"
+#include "app/script/NamedControl.h"
+#include "archive/MeasurementArchive.h"
+#include "base/Failure.h"
+#include "base/ScriptedDialogs.h"
+#include "link/ModBus.h"
+#include "net/ReportServer.h"
+#include "stall_meter.h"
+#include "tests/support/SheetsProcess.h"
+#include "widgets/FileNameEdit.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/SpinEdit.h"
+#include "widgets/TrendPlot.h"
+
+namespace {
+
+constexpr int HangGuardMs = 10 * 60 * 1000;
+// What an operation started from the event loop is given to show itself after it ended.
+constexpr int SettleMs = 300;
+
+// Item k of the report: 7 of 8 on board 2, channels 4 and 5 in turn (the trend's), every 8th on
+// board 1 over its sixteen channels (the export's); four items a second from 1 January on.
+void PutReportItem(int64_t k, char* out) {
+    const bool exported = k % 8 == 0;
+    const int64_t second = k / 4;
+    const int day = 1 + static_cast<int>(second / 86400 % 31);
+    const auto ofDay = static_cast<uint32_t>(second % 86400);
+    const auto rx = static_cast<uint16_t>(1000 + k % 4000 + (k % 99991 == 0 ? 30000 : 0));
+    const auto xx = static_cast<uint16_t>(500 + k % 700);
+    const auto b = reinterpret_cast<uint8_t*>(out);
+    b[0] = 0xA5;
+    b[1] = static_cast<uint8_t>((exported ? 0 : 1) | (day >= 16 ? 0x20 : 0) |
+                                (ofDay >= 65536 ? 0x10 : 0));
+    b[2] = static_cast<uint8_t>(exported ? (k / 8) % 16 : 3 + k % 2);
+    b[3] = 0x00; // range 0, no decimal exponents: the values as they stand
+    b[4] = static_cast<uint8_t>(rx >> 8);
+    b[5] = static_cast<uint8_t>(rx);
+    b[6] = static_cast<uint8_t>(xx >> 8);
+    b[7] = static_cast<uint8_t>(xx);
+    b[8] = static_cast<uint8_t>(ofDay & 0xFF);
+    b[9] = static_cast<uint8_t>((ofDay >> 8) & 0xFF);
+    b[10] = static_cast<uint8_t>(((day % 16) << 4) | 1);
+}
+
+// Sends the report from a thread of its own, as a logger's modem would: the console's event
+// loop does nothing for the sender.
+void SendReport(quint16 port, int64_t items) {
+    QTcpSocket client;
+    client.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+    if (!client.waitForConnected(5000))
+        return;
+    constexpr int64_t Chunk = 100000;
+    QByteArray bytes(Chunk * 11, '\0');
+    for (int64_t sent = 0; sent < items;) {
+        const int64_t n = std::min(Chunk, items - sent);
+        for (int64_t i = 0; i < n; ++i)
+            PutReportItem(sent + i, bytes.data() + i * 11);
+        client.write(bytes.constData(), n * 11);
+        while (client.bytesToWrite() > 0)
+            client.waitForBytesWritten(HangGuardMs);
+        sent += n;
+    }
+    client.disconnectFromHost();
+    if (client.state() != QAbstractSocket::UnconnectedState)
+        client.waitForDisconnected(5000);
+}
+
+struct Console {
+    TFImpixMain window;
+    Console() {
+        window.findChild<ReportServer*>()->SetPort(0); // the system's choice of port
+    }
+    void Show() {
+        window.show();
+        QApplication::processEvents();
+    }
+};
+
+int failures = 0;
+
+// Runs op, then the event loop until done() holds, and prints the longest stall meanwhile.
+void Measure(const char* name, const std::function<void()>& op,
+             const std::function<bool()>& done = {}) {
+    QApplication::processEvents();
+    QElapsedTimer clock;
+    clock.start();
+    StallMeter meter;
+    op();
+    while (done && !done() && clock.elapsed() < HangGuardMs)
+        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < SettleMs)
+        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    const bool ok = !done || done();
+    if (!ok)
+        ++failures;
+    std::printf("%-28s %10.1f %10.1f %10.0f%s\n", name, meter.LongestMs(), meter.LongestCpuMs(),
+                static_cast<double>(clock.elapsed() - SettleMs), ok ? "" : "  NOT DONE");
+    std::fflush(stdout);
+}
+
+QString LoadAverage() {
+    QFile f("/proc/loadavg");
+    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()).trimmed() : QString();
+}
+
+// Everything handed to the archive is written, nothing dropped.
+bool Archived(MeasurementArchive& archive, int64_t expected) {
+    const ArchiveState s = archive.State();
+    return s.waiting == 0 && s.archived >= expected;
+}
+
+// What an operation that did not end left behind.
+void PrintState(TFImpixMain& window, MeasurementArchive& archive) {
+    const ArchiveState s = archive.State();
+    std::printf("  buffer %lld; archive: %lld waiting, %lld written, %lld not archived%s\n",
+                static_cast<long long>(window.Pool.Count()), static_cast<long long>(s.waiting),
+                static_cast<long long>(s.archived), static_cast<long long>(s.dropped),
+                qPrintable(s.reason.isEmpty() ? QString() : "; " + s.reason));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    int64_t items = 10'000'000;
+    const QStringList args = QApplication::arguments();
+    if (const qsizetype at = args.indexOf("--items"); at > 0 && at + 1 < args.size())
+        items = args[at + 1].toLongLong();
+    if (items < 8) {
+        std::fprintf(stderr, "usage: bench_stall [--items N] (N >= 8)\n");
+        return 2;
+    }
+    const QString build = QApplication::applicationDirPath() + "/..";
+    if (qEnvironmentVariableIsEmpty("IMPIX_BUILD_DIR"))
+        qputenv("IMPIX_BUILD_DIR", QFile::encodeName(build));
+    // The export's template is read from beside the program, as the console's own is.
+    QDir().mkpath(QApplication::applicationDirPath() + "/Forms");
+    QFile::copy(qEnvironmentVariable("IMPIX_BUILD_DIR") + "/Forms/Table1.xlsx",
+                QApplication::applicationDirPath() + "/Forms/Table1.xlsx");
+    scripted::SetActive(true); // every dialog answers itself
+    QTemporaryDir dir;
+    ArchiveOptions options;
+    options.path = dir.filePath("archive.sqlite");
+
+    std::printf("bench_stall: %lld items; load average %s\n", static_cast<long long>(items),
+                qPrintable(LoadAverage()));
+    std::printf("%-28s %10s %10s %10s\n", "operation", "stall_ms", "busy_ms", "total_ms");
+
+    {
+        auto console = std::make_unique<Console>();
+        TFImpixMain& window = console->window;
+        ArchiveOptions a = options;
+        window.HookArchive(a);
+        auto archive = std::make_unique<MeasurementArchive>(a);
+        archive->WaitOpen(10000);
+        window.StartArchive(archive.get(), false);
+        console->Show();
+
+        ReportServer& server = *window.findChild<ReportServer*>();
+        server.Run();
+        std::thread sender;
+        Measure(
+            "report in", [&] { sender = std::thread(SendReport, server.Port(), items); },
+            [&] { return window.Pool.Count() >= items && Archived(*archive, items); });
+        sender.join();
+        PrintState(window, *archive);
+
+        TrendWindow* trend = nullptr;
+        // Until the plot has the buffer's channels (read apart when the buffer is large).
+        Measure(
+            "trend open",
+            [&] {
+                window.OpenTrend(2, 4);
+                trend = window.findChild<TrendWindow*>();
+            },
+            [&] { return !trend->Plot()->Filling(); });
+        Measure("trend zoom step", [&] {
+            QKeyEvent plus(QEvent::KeyPress, Qt::Key_Plus, Qt::NoModifier, "+");
+            QApplication::sendEvent(trend->Plot(), &plus);
+        });
+        Measure("trend channel change", [&] { trend->ShowSource(2, 5); });
+
+        scripted::QueueAnswer({scripted::AnswerKind::Path, dir.filePath("Data.txt")});
+        Measure("save (text file)", [&] { window.SaveBufBtnAllClick(); });
+        if (QFile(dir.filePath("Data.txt")).size() == 0)
+            ++failures;
+
+        NamedControl<RadioGroup>(&window, "SourceRg")->SetItemIndex(1);
+        NamedControl<SpinEdit>(&window, "ExBrdEd")->SetValue(1);
+        NamedControl<FileNameEdit>(&window, "ExFileNameEd")->SetFileName(dir.filePath("Data.xlsx"));
+        const auto* status = NamedControl<QLabel>(&window, "ExStatusTx");
+        // Started here: it ends itself after half a minute without a conversation.
+        SheetsProcess service;
+        if (!service.Ok()) {
+            std::fprintf(stderr, "impix-sheets did not start\n");
+            return 1;
+        }
+        Measure("export board 1", [&] {
+            try {
+                window.ExExpBtnClick();
+            } catch (const Failure& f) {
+                std::printf("  export failed: %s\n", qPrintable(f.text()));
+            }
+        });
+        if (!status->text().startsWith("Saved")) {
+            std::printf("  export: %s\n", qPrintable(status->text()));
+            ++failures;
+        }
+
+        // The console dies: its session has no clean end and is offered for restore.
+        archive->Flush(HangGuardMs);
+        archive->Abandon();
+        console.reset();
+        archive.reset();
+    }
+    {
+        auto console = std::make_unique<Console>();
+        TFImpixMain& window = console->window;
+        ArchiveOptions b = options;
+        window.HookArchive(b);
+        b.onOpened = {}; // the question is asked below, measured, as the program asks it
+        auto archive = std::make_unique<MeasurementArchive>(b);
+        archive->WaitOpen(10000);
+        window.StartArchive(archive.get(), false);
+        console->Show();
+        window.OpenTrend(2, 4);
+
+        scripted::QueueAnswer({scripted::AnswerKind::Yes, {}});
+        Measure(
+            "restore (trend open)", [&] { window.OfferRestore(); },
+            [&] { return window.Pool.Count() >= items && Archived(*archive, items); });
+        PrintState(window, *archive);
+
+        scripted::QueueAnswer({scripted::AnswerKind::Cancel, {}});
+        Measure("history (list shown)", [&] { window.HistoryBtnClick(); });
+
+        window.ClearBufBtnClick();
+        // The session of the report, picked once the list shows, as an operator would.
+        QTimer pick;
+        pick.setInterval(10);
+        QObject::connect(&pick, &QTimer::timeout, [&] {
+            // HistoryDlg is found by its name: it has no meta-object of its own.
+            auto* dialog = window.findChild<QDialog*>("HistoryDlg");
+            if (!dialog || !dialog->isVisible())
+                return;
+            auto* list = dialog->findChild<QListWidget*>("SessionLst");
+            const QString report = QStringLiteral("report %1,").arg(items);
+            for (int row = 0; row < list->count(); ++row)
+                if (list->item(row)->text().contains(report)) {
+                    list->setCurrentRow(row);
+                    pick.stop();
+                    dialog->findChild<QPushButton*>("LoadBtn")->click();
+                    return;
+                }
+        });
+        pick.start();
+        Measure(
+            "load session (trend open)", [&] { window.HistoryBtnClick(); },
+            [&] { return window.Pool.Count() >= items && Archived(*archive, 2 * items); });
+        PrintState(window, *archive);
+        window.FinishArchiveHandOver();
+        console.reset();
+        const int64_t dropped = archive->State().dropped;
+        if (dropped > 0) {
+            std::printf("  not archived: %lld\n", static_cast<long long>(dropped));
+            ++failures;
+        }
+    }
+    std::printf("load average after: %s\n", qPrintable(LoadAverage()));
+    return failures == 0 ? 0 : 1;
+}

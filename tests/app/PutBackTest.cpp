@@ -1,0 +1,77 @@
+// Records put back into the buffer at once (a restore, a session loaded) go in slices with the
+// event loop run between them: the window stays live, records put back meanwhile follow the
+// first ones, and arrivals meanwhile follow them all, in the order they came.
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "ConsoleFixture.h"
+
+namespace {
+
+TMeasRecord Numbered(int counter) {
+    TMeasRecord r;
+    r.Board = 0;
+    r.Channel = 3;
+    r.Rx = 1.5;
+    r.Xx = 0.5;
+    r.Counter = counter;
+    r.Time = 46000.5;
+    return r;
+}
+
+// Takes its time over the first slice, as a slow window would, so the hand-over yields to the
+// event loop before it ends; the arrivals are posted then.
+class SlowFirstSlice : public RecordStreamListener {
+public:
+    SlowFirstSlice(RecordStream& pool, std::function<void()> posted) : posted_(std::move(posted)) {
+        ListenTo(&pool);
+    }
+    void RecordAppended(const TMeasRecord&) override {}
+    void RecordsAppended(int64_t, int64_t) override {
+        if (std::exchange(first_, false)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            QTimer::singleShot(0, posted_);
+        }
+    }
+    void StreamCleared() override {}
+
+private:
+    std::function<void()> posted_;
+    bool first_ = true;
+};
+
+} // namespace
+
+TEST_F(ConsoleFixture, RecordsPutBackGoInSlicesAndArrivalsMeanwhileFollowThem) {
+    Start(false);
+    constexpr int Restored = 100000;
+    std::vector<TMeasRecord> restored;
+    for (int k = 1; k <= Restored; ++k)
+        restored.push_back(Numbered(k));
+    int64_t seenByTheLoop = -1;
+    SlowFirstSlice slow(window->Pool, [&] {
+        seenByTheLoop = window->Pool.Count();
+        window->AddRecord(Numbered(-1), ArrivalSource::Live);
+        const std::vector<TMeasRecord> fleet = {Numbered(-2), Numbered(-3)};
+        window->AddRecords(std::span<const TMeasRecord>(fleet), ArrivalSource::Fleet);
+        window->AddRecord(Numbered(-4), ArrivalSource::Report);
+    });
+    window->AddRecords(std::move(restored), ArrivalSource::Restored);
+
+    // The event loop ran while the records went in, and all were in when the call returned.
+    EXPECT_GT(seenByTheLoop, 0);
+    EXPECT_LT(seenByTheLoop, Restored);
+    ASSERT_EQ(window->Pool.Count(), Restored + 4);
+    for (int k = 0; k < Restored; ++k)
+        ASSERT_EQ(window->Pool.At(k).Counter, k + 1);
+    std::vector<int> after;
+    for (int64_t k = Restored; k < window->Pool.Count(); ++k)
+        after.push_back(window->Pool.At(k).Counter);
+    EXPECT_EQ(after, (std::vector<int>{-2, -3, -1, -4}));
+    EXPECT_EQ(Text("PoolItemsTx"), QString::number(Restored + 4));
+}
