@@ -383,7 +383,9 @@ TEST(CollectorFleet, EveryMeasurementOnceThroughFaults) {
                      {QByteArray::number(stoppedAt), QByteArray::number(startedAt)}),
               0);
     const QString outage = a.Log().mid(logFrom);
-    EXPECT_EQ(outage.count("database unavailable"), 1) << outage.toStdString();
+    // Two workers deliver: one may still commit on its old connection after the other has met
+    // the stopping server, so the outage can be logged as ended and begun again.
+    EXPECT_GE(outage.count("database unavailable"), 1) << outage.toStdString();
     EXPECT_TRUE(outage.contains("database back")) << outage.toStdString();
     expected += DumpLines(dir.filePath("3.txt"));
     ExpectStoredOnce(*db, expected);
