@@ -12,9 +12,17 @@ constexpr int64_t CountWhileRunning = 200000;
 
 // The column of a session's sweeps; an archive older than the sweeps (a damaged one moved aside,
 // read as it is) has none.
-std::string SweepCount(SqliteDb& db) {
-    return HasSweepTables(db) ? "(SELECT count(*) FROM sweep WHERE sweep.session = session.id)"
-                              : "0";
+Result<std::string> SweepCount(SqliteDb& db) {
+    const Result<bool> has = HasSweepTables(db);
+    if (!has)
+        return tl::unexpected(has.error());
+    return *has ? "(SELECT count(*) FROM sweep WHERE sweep.session = session.id)" : "0";
+}
+std::string SweepCountOrThrow(SqliteDb& db) {
+    Result<std::string> count = SweepCount(db);
+    if (!count)
+        throw SqliteFailure(count.error());
+    return *count;
 }
 } // namespace
 
@@ -22,7 +30,7 @@ std::vector<UncleanSession> UncleanSessions(SqliteDb& db, const SessionRunning& 
     SqliteStatement s = db.Prepare(
         "SELECT id, started_at, buffer_items, ifnull(end_signal, 0), ifnull(last_arrival, 0), "
         "host, pid, process_start, boot_id, " +
-        SweepCount(db) +
+        SweepCountOrThrow(db) +
         " AS sweeps FROM session WHERE clean_end = 0 AND restore_asked = 0 AND "
         "(buffer_items > 0 OR sweeps > 0) ORDER BY id");
     SqliteStatement last = db.Prepare("SELECT received_ms FROM arrival WHERE id = ?1");
@@ -135,14 +143,24 @@ std::optional<DownloadState> SessionDownload(SqliteDb& db, int64_t session) {
     return d;
 }
 
-std::vector<SessionSummary> ListSessions(SqliteDb& db, const SessionRunning& running) {
-    SqliteStatement s =
-        db.Prepare("SELECT id, started_at, ended_at, clean_end, live, download, report, restored, "
-                   "fleet, port, peer, host, pid, process_start, boot_id, measurements, "
-                   "ifnull(end_signal, 0), " +
-                   SweepCount(db) + " FROM session ORDER BY id DESC");
+Result<std::vector<SessionSummary>> ListSessions(SqliteDb& db, const SessionRunning& running) {
+    const Result<std::string> sweeps = SweepCount(db);
+    if (!sweeps)
+        return tl::unexpected(sweeps.error());
+    Result<SqliteStatement> list = db.TryPrepare(
+        "SELECT id, started_at, ended_at, clean_end, live, download, report, restored, fleet, "
+        "port, peer, host, pid, process_start, boot_id, measurements, ifnull(end_signal, 0), " +
+        *sweeps + " FROM session ORDER BY id DESC");
+    if (!list)
+        return tl::unexpected(list.error());
+    SqliteStatement& s = *list;
     std::vector<SessionSummary> out;
-    while (s.Step()) {
+    for (;;) {
+        const Result<bool> row = s.TryStep();
+        if (!row)
+            return tl::unexpected(row.error());
+        if (!*row)
+            break;
         SessionSummary m;
         m.id = s.Int(0);
         m.startedAt = s.Text(1);

@@ -10,6 +10,7 @@
 
 #include "archive/ArchiveRow.h"
 #include "archive/ConsoleProcess.h"
+#include "base/Result.h"
 #include "base/WorkProgress.h"
 #include "buffer/DownloadTracker.h"
 #include "records/MeasRecord.h"
@@ -68,7 +69,7 @@ std::vector<TMeasRecord> LoadSessionRecords(SqliteDb& db, int64_t session, bool 
 std::optional<DownloadState> SessionDownload(SqliteDb& db, int64_t session);
 // Every session, newest first, with the measurements counted before; those still to count (a
 // session that ended, or a running one while it is small) are marked `counting`.
-std::vector<SessionSummary> ListSessions(SqliteDb& db, const SessionRunning& running);
+Result<std::vector<SessionSummary>> ListSessions(SqliteDb& db, const SessionRunning& running);
 // The measurements of a session: about one pass over its arrivals.
 int64_t CountMeasurements(SqliteDb& db, int64_t session);
 // Keeps the count of a session that ended, so it is counted once.

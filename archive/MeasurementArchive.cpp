@@ -9,6 +9,15 @@
 #include "archive/ArchiveWriter.h"
 #include "sqlite/Sqlite.h"
 
+namespace {
+// The readers not yet on Result fail as they did.
+template <class T> T OrThrow(Result<T> r) {
+    if (!r)
+        throw SqliteFailure(r.error());
+    return std::move(*r);
+}
+} // namespace
+
 int64_t ArrivalWallMs(int64_t startWallMs, std::chrono::steady_clock::duration sinceStart) {
     return startWallMs + std::chrono::duration_cast<std::chrono::milliseconds>(sinceStart).count();
 }
@@ -109,7 +118,7 @@ bool MeasurementArchive::Asked(const QString& file, int64_t session) const {
 std::vector<UncleanSession> MeasurementArchive::UncleanSessions() {
     std::vector<UncleanSession> out;
     {
-        SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
+        SqliteDb db = OrThrow(OpenArchiveForReading(options_.path, options_.busyTimeoutMs));
         for (const UncleanSession& s : ::UncleanSessions(db, writer_->RunningCheck()))
             if (!Asked({}, s.id))
                 out.push_back(s);
@@ -140,17 +149,17 @@ std::vector<UncleanSession> MeasurementArchive::UncleanSessions() {
 RestoredSession MeasurementArchive::Restore(const UncleanSession& session) {
     RestoredSession r;
     if (session.file.isEmpty()) {
-        SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
+        SqliteDb db = OrThrow(OpenArchiveForReading(options_.path, options_.busyTimeoutMs));
         r.records = LoadSessionRecords(db, session.id, true);
         r.download = SessionDownload(db, session.id);
-        r.sweeps = LoadSessionSweeps(db, session.id);
+        r.sweeps = OrThrow(LoadSessionSweeps(db, session.id));
     } else {
         SqliteDb db;
         db.OpenReadOnly(session.file);
         r.records = LoadSessionRecords(db, session.id, true, true);
         try {
             r.download = SessionDownload(db, session.id);
-            r.sweeps = LoadSessionSweeps(db, session.id);
+            r.sweeps = OrThrow(LoadSessionSweeps(db, session.id));
         } catch (const SqliteFailure&) {
         }
     }
@@ -171,18 +180,20 @@ void MeasurementArchive::MarkRestoreAsked(const UncleanSession& session) {
 
 std::vector<TMeasRecord> MeasurementArchive::LoadSession(int64_t session, bool bufferOnly,
                                                          WorkProgress* progress) {
-    SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
+    SqliteDb db = OrThrow(OpenArchiveForReading(options_.path, options_.busyTimeoutMs));
     return LoadSessionRecords(db, session, bufferOnly, false, progress);
 }
 
-std::vector<Sweep> MeasurementArchive::LoadSweeps(int64_t session) {
-    SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
-    return LoadSessionSweeps(db, session);
+Result<std::vector<Sweep>> MeasurementArchive::LoadSweeps(int64_t session) {
+    return OpenArchiveForReading(options_.path, options_.busyTimeoutMs).and_then([&](SqliteDb db) {
+        return LoadSessionSweeps(db, session);
+    });
 }
 
-std::vector<SessionSummary> MeasurementArchive::Sessions() {
-    SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
-    return ListSessions(db, writer_->RunningCheck());
+Result<std::vector<SessionSummary>> MeasurementArchive::Sessions() {
+    return OpenArchiveForReading(options_.path, options_.busyTimeoutMs).and_then([&](SqliteDb db) {
+        return ListSessions(db, writer_->RunningCheck());
+    });
 }
 
 void MeasurementArchive::CountMeasurements(const SessionSummary& session,

@@ -24,6 +24,7 @@
 #include "archive/ArchiveRow.h"
 #include "archive/ArchiveSessions.h"
 #include "base/ProgramVersion.h"
+#include "base/Result.h"
 #include "records/MeasRecord.h"
 #include "sweep/Sweep.h"
 
@@ -155,10 +156,10 @@ public:
     std::vector<TMeasRecord> LoadSession(int64_t session, bool bufferOnly,
                                          WorkProgress* progress = nullptr);
     // The sweeps of a session, oldest first; read on a connection of its own.
-    std::vector<Sweep> LoadSweeps(int64_t session);
+    Result<std::vector<Sweep>> LoadSweeps(int64_t session);
     // Every session, newest first, with the counts already known; read on a connection of its
     // own, a quick read of the session table.
-    std::vector<SessionSummary> Sessions();
+    Result<std::vector<SessionSummary>> Sessions();
     // Counts a session marked `counting` on the reader thread and calls `done` there with the
     // count (-1 when it cannot be read); the count of a session that ended is kept.
     void CountMeasurements(const SessionSummary& session, std::function<void(int64_t)> done);

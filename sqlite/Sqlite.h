@@ -94,6 +94,7 @@ public:
     // Opens the file for reading only: nothing in it is changed, not even its journal mode, and
     // closing it copies no WAL back.
     void OpenReadOnly(const QString& path);
+    Result<void> TryOpenReadOnly(const QString& path);
     // Closing leaves the WAL as it is: neither copied back nor removed by its name, which may
     // by then be another file's.
     void KeepWalOnClose();

@@ -30,6 +30,13 @@ constexpr uint8_t QuestionType = 1; // the question mark
 constexpr uint8_t YesNo = 2;
 constexpr uint8_t English = 2;
 
+// A read of the archive that failed is the handler's message, its text as the archive gives it.
+template <class T> T Shown(Result<T> r) {
+    if (!r)
+        throw Failure(r.error().text);
+    return std::move(*r);
+}
+
 QString LocalTime(const QDateTime& utc, const FormatSettings& fs) {
     return utc.toLocalTime().toString(fs.shortDateFormat + " " + fs.longTimeFormat);
 }
@@ -301,7 +308,7 @@ void TFImpixMain::OfferRestore() {
 void TFImpixMain::HistoryBtnClick() {
     if (!archive_)
         return;
-    const std::vector<SessionSummary> sessions = archive_->Sessions();
+    const std::vector<SessionSummary> sessions = Shown(archive_->Sessions());
     QStringList lines;
     for (const SessionSummary& s : sessions)
         lines << SessionLine(s, format_);
@@ -347,5 +354,5 @@ void TFImpixMain::HistoryBtnClick() {
     if (!loaded)
         return;
     AddRecords(std::move(records), ArrivalSource::Restored);
-    Sweeps().Restore(archive_->LoadSweeps(chosen.id));
+    Sweeps().Restore(Shown(archive_->LoadSweeps(chosen.id)));
 }

@@ -75,9 +75,9 @@ TEST(ArchiveSweeps, AnOlderArchiveOpensAndASweepOfADeadConsoleComesBackWhole) {
     ASSERT_EQ(offered.size(), 1u); // offered for its sweep, with an empty buffer
     EXPECT_EQ(offered[0].items, 0);
     EXPECT_EQ(offered[0].sweeps, 1);
-    EXPECT_EQ(next.Sessions().at(1).sweeps, 1);
+    EXPECT_EQ(next.Sessions().value().at(1).sweeps, 1);
     for (const std::vector<Sweep>& back :
-         {next.Restore(offered[0]).sweeps, next.LoadSweeps(offered[0].id)}) {
+         {next.Restore(offered[0]).sweeps, next.LoadSweeps(offered[0].id).value()}) {
         ASSERT_EQ(back.size(), 1u);
         const Sweep& s = back[0];
         EXPECT_EQ(s.settings, sweep.settings);

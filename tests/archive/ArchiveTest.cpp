@@ -266,7 +266,7 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
     EXPECT_EQ(second.State().reason, QString());
     EXPECT_EQ(third.State().reason, QString());
     // The list comes at once while the counts are held back, and the writer goes on writing.
-    std::vector<SessionSummary> sessions = third.Sessions();
+    std::vector<SessionSummary> sessions = third.Sessions().value();
     ASSERT_EQ(sessions.size(), 5u);
     std::vector<std::future<int64_t>> counts;
     for (const SessionSummary& s : sessions) {
@@ -277,7 +277,7 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
     }
     third.Add(Numbered(9000), ArrivalSource::Live);
     ASSERT_TRUE(third.Flush(30000));
-    EXPECT_EQ(third.Sessions().size(), 5u);
+    EXPECT_EQ(third.Sessions().value().size(), 5u);
     release.set_value();
     for (size_t i = 0; i < sessions.size(); ++i) {
         sessions[i].measurements = counts[i].get();
@@ -308,7 +308,8 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
     EXPECT_EQ(Query(path, "SELECT measurements FROM session WHERE measurements IS NOT NULL"),
               QStringList({"6", "0", "1"}));
     EXPECT_EQ(mine.measurements, 3001); // with the one written while the count was held
-    for (const SessionSummary& s : third.Sessions())
+    const std::vector<SessionSummary> again = third.Sessions().value();
+    for (const SessionSummary& s : again)
         EXPECT_EQ(s.counting, s.running) << s.id;
     EXPECT_EQ(old.port, "COM2");
     EXPECT_EQ(old.peer, "127.0.0.1");
