@@ -9,15 +9,6 @@
 #include "archive/ArchiveWriter.h"
 #include "sqlite/Sqlite.h"
 
-namespace {
-// The readers not yet on Result fail as they did.
-template <class T> T OrThrow(Result<T> r) {
-    if (!r)
-        throw SqliteFailure(r.error());
-    return std::move(*r);
-}
-} // namespace
-
 int64_t ArrivalWallMs(int64_t startWallMs, std::chrono::steady_clock::duration sinceStart) {
     return startWallMs + std::chrono::duration_cast<std::chrono::milliseconds>(sinceStart).count();
 }
@@ -115,52 +106,75 @@ bool MeasurementArchive::Asked(const QString& file, int64_t session) const {
     return asked_.count({file, session}) != 0;
 }
 
-std::vector<UncleanSession> MeasurementArchive::UncleanSessions() {
+Result<std::vector<UncleanSession>> MeasurementArchive::UncleanSessions() {
     std::vector<UncleanSession> out;
     {
-        SqliteDb db = OrThrow(OpenArchiveForReading(options_.path, options_.busyTimeoutMs));
-        for (const UncleanSession& s : ::UncleanSessions(db, writer_->RunningCheck()))
+        Result<SqliteDb> db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
+        if (!db)
+            return tl::unexpected(db.error());
+        const Result<std::vector<UncleanSession>> found =
+            ::UncleanSessions(*db, writer_->RunningCheck());
+        if (!found)
+            return tl::unexpected(found.error());
+        for (const UncleanSession& s : *found)
             if (!Asked({}, s.id))
                 out.push_back(s);
     }
     const ConsoleProcess& self = writer_->Self();
     for (const auto& [aside, own] : writer_->MovedAside()) {
         // As much as can be read; nothing is written into a damaged file.
-        try {
-            SqliteDb db;
-            db.OpenReadOnly(aside);
-            const auto running = [&](int64_t session, const ConsoleProcess& writer) {
-                return SessionStillRunning(aside, session, writer, self);
-            };
-            for (UncleanSession s : ::UncleanSessions(db, running)) {
-                if (s.id == own || Asked(aside, s.id))
-                    continue;
-                s.file = aside;
-                s.items = static_cast<int64_t>(LoadSessionRecords(db, s.id, true, true).size());
-                if (s.items > 0 || s.sweeps > 0)
-                    out.push_back(s);
-            }
-        } catch (const SqliteFailure&) {
+        SqliteDb db;
+        if (!db.TryOpenReadOnly(aside))
+            continue;
+        const auto running = [&](int64_t session, const ConsoleProcess& writer) {
+            return SessionStillRunning(aside, session, writer, self);
+        };
+        const Result<std::vector<UncleanSession>> found = ::UncleanSessions(db, running);
+        if (!found)
+            continue;
+        for (UncleanSession s : *found) {
+            if (s.id == own || Asked(aside, s.id))
+                continue;
+            s.file = aside;
+            const Result<std::vector<TMeasRecord>> items = LoadSessionRecords(db, s.id, true, true);
+            if (!items)
+                break;
+            s.items = static_cast<int64_t>(items->size());
+            if (s.items > 0 || s.sweeps > 0)
+                out.push_back(s);
         }
     }
     return out;
 }
 
-RestoredSession MeasurementArchive::Restore(const UncleanSession& session) {
+Result<RestoredSession> MeasurementArchive::Restore(const UncleanSession& session) {
     RestoredSession r;
     if (session.file.isEmpty()) {
-        SqliteDb db = OrThrow(OpenArchiveForReading(options_.path, options_.busyTimeoutMs));
-        r.records = LoadSessionRecords(db, session.id, true);
-        r.download = SessionDownload(db, session.id);
-        r.sweeps = OrThrow(LoadSessionSweeps(db, session.id));
+        Result<SqliteDb> db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
+        if (!db)
+            return tl::unexpected(db.error());
+        Result<std::vector<TMeasRecord>> records = LoadSessionRecords(*db, session.id, true);
+        if (!records)
+            return tl::unexpected(records.error());
+        Result<std::optional<DownloadState>> download = SessionDownload(*db, session.id);
+        if (!download)
+            return tl::unexpected(download.error());
+        Result<std::vector<Sweep>> sweeps = LoadSessionSweeps(*db, session.id);
+        if (!sweeps)
+            return tl::unexpected(sweeps.error());
+        r = {std::move(*records), std::move(*download), std::move(*sweeps)};
     } else {
         SqliteDb db;
-        db.OpenReadOnly(session.file);
-        r.records = LoadSessionRecords(db, session.id, true, true);
-        try {
-            r.download = SessionDownload(db, session.id);
-            r.sweeps = OrThrow(LoadSessionSweeps(db, session.id));
-        } catch (const SqliteFailure&) {
+        if (Result<void> opened = db.TryOpenReadOnly(session.file); !opened)
+            return tl::unexpected(opened.error());
+        Result<std::vector<TMeasRecord>> records = LoadSessionRecords(db, session.id, true, true);
+        if (!records)
+            return tl::unexpected(records.error());
+        r.records = std::move(*records);
+        // What cannot be read of a damaged file is left out.
+        if (Result<std::optional<DownloadState>> download = SessionDownload(db, session.id)) {
+            r.download = std::move(*download);
+            r.sweeps = LoadSessionSweeps(db, session.id).value_or(std::vector<Sweep>{});
         }
     }
     MarkRestoreAsked(session);
@@ -178,10 +192,11 @@ void MeasurementArchive::MarkRestoreAsked(const UncleanSession& session) {
         writer_->Push(Writer::MarkRestoreAsked{session.id});
 }
 
-std::vector<TMeasRecord> MeasurementArchive::LoadSession(int64_t session, bool bufferOnly,
-                                                         WorkProgress* progress) {
-    SqliteDb db = OrThrow(OpenArchiveForReading(options_.path, options_.busyTimeoutMs));
-    return LoadSessionRecords(db, session, bufferOnly, false, progress);
+Result<std::vector<TMeasRecord>> MeasurementArchive::LoadSession(int64_t session, bool bufferOnly,
+                                                                 WorkProgress* progress) {
+    return OpenArchiveForReading(options_.path, options_.busyTimeoutMs).and_then([&](SqliteDb db) {
+        return LoadSessionRecords(db, session, bufferOnly, false, progress);
+    });
 }
 
 Result<std::vector<Sweep>> MeasurementArchive::LoadSweeps(int64_t session) {

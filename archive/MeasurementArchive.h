@@ -141,20 +141,20 @@ public:
     bool WaitOpen(int timeoutMs);
 
     // Readers: read on a connection of their own on the calling thread, never waiting on the
-    // writer; they fail with the archive's failure text when the file cannot be read.
+    // writer; their Error carries the archive's failure text when the file cannot be read.
     // Every session of an earlier console that ended uncleanly and was not asked about yet, when
     // its buffer held anything, oldest first: those in the archive, then those in a damaged file
     // this archive moved aside (as much of them as can be read).
-    std::vector<UncleanSession> UncleanSessions();
+    Result<std::vector<UncleanSession>> UncleanSessions();
     // "Yes": the session's buffer and download; it is not asked about again.
-    RestoredSession Restore(const UncleanSession& session);
+    Result<RestoredSession> Restore(const UncleanSession& session);
     // "No": it is not asked about again (the mark is written by the writer, after what waits;
     // this archive does not offer it again meanwhile).
     void MarkRestoreAsked(const UncleanSession& session);
     // The records of a session in arrival order: all of them, or those in its buffer at the end.
     // Read on a connection of its own, so on any thread; `progress` as LoadSessionRecords.
-    std::vector<TMeasRecord> LoadSession(int64_t session, bool bufferOnly,
-                                         WorkProgress* progress = nullptr);
+    Result<std::vector<TMeasRecord>> LoadSession(int64_t session, bool bufferOnly,
+                                                 WorkProgress* progress = nullptr);
     // The sweeps of a session, oldest first; read on a connection of its own.
     Result<std::vector<Sweep>> LoadSweeps(int64_t session);
     // Every session, newest first, with the counts already known; read on a connection of its

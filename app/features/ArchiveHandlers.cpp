@@ -263,16 +263,13 @@ void TFImpixMain::OfferRestore() {
         holdArrivals_ = false;
         ReleaseHeldArrivals();
     });
-    std::vector<UncleanSession> sessions;
-    try {
-        sessions = archive_->UncleanSessions();
-    } catch (const Failure&) {
+    const Result<std::vector<UncleanSession>> sessions = archive_->UncleanSessions();
+    if (!sessions)
         return; // the archive cannot be read: ArchiveTx says why
-    }
     // What the archive had to say while it opened (a damaged file moved aside) comes first;
     // the offer posted when it opened finds this one under way.
     QCoreApplication::sendPostedEvents(qApp, QEvent::MetaCall);
-    for (const UncleanSession& s : sessions) {
+    for (const UncleanSession& s : *sessions) {
         const int answer =
             ShowStdDlg(RestoreQuestion(s, format_), QuestionType, YesNo, stddlg::kResultYes,
                        QStringLiteral("Restore measurements"), English, 0, -1, -1);
@@ -289,7 +286,7 @@ void TFImpixMain::OfferRestore() {
         RunWithProgress(
             this, QStringLiteral("Restoring %1 items...").arg(s.items), 0,
             [&](WorkProgress&) {
-                restored = archive_->Restore(s);
+                restored = Shown(archive_->Restore(s));
                 return true;
             },
             false);
@@ -348,7 +345,7 @@ void TFImpixMain::HistoryBtnClick() {
     const bool loaded =
         RunWithProgress(this, QStringLiteral("Loading session %1...").arg(chosen.id), arrivals,
                         [&](WorkProgress& progress) {
-                            records = archive_->LoadSession(chosen.id, false, &progress);
+                            records = Shown(archive_->LoadSession(chosen.id, false, &progress));
                             return !progress.cancel;
                         });
     if (!loaded)
