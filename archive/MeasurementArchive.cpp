@@ -218,12 +218,7 @@ void MeasurementArchive::CountMeasurements(const SessionSummary& session,
     reader_->Post([this, id, keep, done = std::move(done)](SqliteDb& db) {
         if (options_.beforeCount)
             options_.beforeCount(id);
-        int64_t n = -1;
-        try {
-            if (db.IsOpen())
-                n = ::CountMeasurements(db, id);
-        } catch (const SqliteFailure&) {
-        }
+        const int64_t n = db.IsOpen() ? ::CountMeasurements(db, id).value_or(-1) : -1;
         if (n >= 0 && keep) {
             // Written by the writer, after what waits: a small update, once per session.
             writer_->Push(Writer::KeepCount{id, n});
