@@ -89,8 +89,11 @@ bool MeasurementArchive::Flush(int timeoutMs) {
     return writer_->WaitWritten(timeoutMs);
 }
 
-bool MeasurementArchive::WaitOpen(int timeoutMs) {
-    return writer_->WaitOpen(timeoutMs);
+Result<void> MeasurementArchive::WaitOpen(int timeoutMs) {
+    if (writer_->WaitOpen(timeoutMs))
+        return {};
+    const QString reason = writer_->State().reason;
+    return Fail(reason.isEmpty() ? QStringLiteral("still opening") : reason);
 }
 
 int64_t MeasurementArchive::SessionId() const {

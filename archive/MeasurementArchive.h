@@ -137,8 +137,9 @@ public:
     // (a restore question answered, a count kept) is done (true) or the time is up.
     bool Flush(int timeoutMs);
     // Waits for the writer's first try to open the file (it waits only briefly for another
-    // program's lock): true when the file is open and written well.
-    bool WaitOpen(int timeoutMs);
+    // program's lock): done when the file is open and written well, else why not (the label's
+    // reason, or "still opening" while the first try has not settled).
+    Result<void> WaitOpen(int timeoutMs);
 
     // Readers: read on a connection of their own on the calling thread, never waiting on the
     // writer; their Error carries the archive's failure text when the file cannot be read.
