@@ -3,7 +3,7 @@
 // and failures that keep SQLite's result code, so that the archive can tell a full disk from a
 // damaged file. A floor of its own, below the archive, so that every program may share it. Each
 // call that can fail comes twice: Try...() gives a Result (the collector's idiom), and the plain
-// one throws SqliteFailure (the archive's, until it moves onto Result).
+// one throws SqliteFailure (the archive writer's, until it moves onto Result).
 #include <QString>
 #include <cstdint>
 #include <span>
