@@ -52,7 +52,8 @@ Console::~Console() = default;
 void Console::Start() {
     Guarded([this] { window_.Link().MBCreate(); });
     constexpr int StartWaitMs = 2000;
-    const bool archiveOpen = archive_ && archive_->WaitOpen(StartWaitMs);
+    // The archive's label says why it is not open; the restore offer waits for it to open.
+    const bool archiveOpen = archive_ && archive_->WaitOpen(StartWaitMs).has_value();
     window_.StartArchive(archive_.get(), archiveOpen);
 }
 

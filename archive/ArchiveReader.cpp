@@ -4,9 +4,10 @@
 
 #include "sqlite/Sqlite.h"
 
-SqliteDb OpenArchiveForReading(const QString& path, int busyTimeoutMs) {
+Result<SqliteDb> OpenArchiveForReading(const QString& path, int busyTimeoutMs) {
     SqliteDb db;
-    db.OpenReadOnly(path);
+    if (Result<void> opened = db.TryOpenReadOnly(path); !opened)
+        return tl::unexpected(opened.error());
     db.SetBusyTimeout(busyTimeoutMs);
     return db;
 }
@@ -47,13 +48,12 @@ void ArchiveReader::Run() {
             jobs_.pop_front();
         }
         if (!db.IsOpen()) {
-            try {
-                SqliteDb opened = OpenArchiveForReading(path_, busyTimeoutMs_);
+            // When it cannot be opened the job finds the connection closed and says so; the
+            // next one tries again.
+            if (Result<SqliteDb> opened = OpenArchiveForReading(path_, busyTimeoutMs_)) {
                 std::lock_guard l(m_);
-                db = std::move(opened);
+                db = std::move(*opened);
                 handle_ = db.Handle();
-            } catch (const SqliteFailure&) {
-                // The job finds the connection closed and says so; the next one tries again.
             }
         }
         job(db);

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <thread>
 
+#include "base/Result.h"
+
 class SqliteDb;
 struct sqlite3;
 
@@ -40,4 +42,4 @@ private:
 };
 
 // Opens the archive at `path` for reading only, waiting this long for another connection's lock.
-SqliteDb OpenArchiveForReading(const QString& path, int busyTimeoutMs);
+Result<SqliteDb> OpenArchiveForReading(const QString& path, int busyTimeoutMs);

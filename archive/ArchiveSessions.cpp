@@ -12,33 +12,47 @@ constexpr int64_t CountWhileRunning = 200000;
 
 // The column of a session's sweeps; an archive older than the sweeps (a damaged one moved aside,
 // read as it is) has none.
-std::string SweepCount(SqliteDb& db) {
-    return HasSweepTables(db) ? "(SELECT count(*) FROM sweep WHERE sweep.session = session.id)"
-                              : "0";
+Result<std::string> SweepCount(SqliteDb& db) {
+    const Result<bool> has = HasSweepTables(db);
+    if (!has)
+        return tl::unexpected(has.error());
+    return *has ? "(SELECT count(*) FROM sweep WHERE sweep.session = session.id)" : "0";
 }
 } // namespace
 
-std::vector<UncleanSession> UncleanSessions(SqliteDb& db, const SessionRunning& running) {
-    SqliteStatement s = db.Prepare(
+Result<std::vector<UncleanSession>> UncleanSessions(SqliteDb& db, const SessionRunning& running) {
+    const Result<std::string> sweeps = SweepCount(db);
+    if (!sweeps)
+        return tl::unexpected(sweeps.error());
+    Result<SqliteStatement> list = db.TryPrepare(
         "SELECT id, started_at, buffer_items, ifnull(end_signal, 0), ifnull(last_arrival, 0), "
         "host, pid, process_start, boot_id, " +
-        SweepCount(db) +
+        *sweeps +
         " AS sweeps FROM session WHERE clean_end = 0 AND restore_asked = 0 AND "
         "(buffer_items > 0 OR sweeps > 0) ORDER BY id");
-    SqliteStatement last = db.Prepare("SELECT received_ms FROM arrival WHERE id = ?1");
+    if (!list)
+        return tl::unexpected(list.error());
+    Result<SqliteStatement> lastRow =
+        db.TryPrepare("SELECT received_ms FROM arrival WHERE id = ?1");
+    if (!lastRow)
+        return tl::unexpected(lastRow.error());
+    SqliteStatement& s = *list;
+    SqliteStatement& last = *lastRow;
     std::vector<UncleanSession> out;
-    while (s.Step()) {
+    for (;;) {
+        const Result<bool> row = s.TryStep();
+        if (!row)
+            return tl::unexpected(row.error());
+        if (!*row)
+            break;
         if (running(s.Int(0), {s.Text(5), s.Int(6), s.Int(7), s.Text(8)}))
             continue;
         UncleanSession u{s.Int(0), s.Text(1), s.Int(2), 0, static_cast<int>(s.Int(3)), {}};
         u.sweeps = s.Int(9);
         // Only the question's wording needs it: a page that cannot be read costs the sentence.
-        try {
-            last.Bind(1, s.Int(4));
-            if (last.Step())
-                u.lastReceivedMs = last.Int(0);
-        } catch (const SqliteFailure&) {
-        }
+        last.Bind(1, s.Int(4));
+        if (last.TryStep().value_or(false))
+            u.lastReceivedMs = last.Int(0);
         last.Reset();
         out.push_back(u);
     }
@@ -51,19 +65,28 @@ void MarkRestoreAsked(SqliteDb& db, int64_t session) {
     s.Step();
 }
 
-std::vector<TMeasRecord> LoadSessionRecords(SqliteDb& db, int64_t session, bool bufferOnly,
-                                            bool salvage, WorkProgress* progress) {
-    SqliteStatement range = db.Prepare(
+Result<std::vector<TMeasRecord>> LoadSessionRecords(SqliteDb& db, int64_t session, bool bufferOnly,
+                                                    bool salvage, WorkProgress* progress) {
+    Result<SqliteStatement> bounds = db.TryPrepare(
         "SELECT ifnull(first_arrival, 0), buffer_from, ifnull(last_arrival, 0) FROM session "
         "WHERE id = ?1");
+    if (!bounds)
+        return tl::unexpected(bounds.error());
+    SqliteStatement& range = *bounds;
     range.Bind(1, session);
-    if (!range.Step())
-        return {};
+    const Result<bool> found = range.TryStep();
+    if (!found)
+        return tl::unexpected(found.error());
+    if (!*found)
+        return std::vector<TMeasRecord>{};
     int64_t from = bufferOnly ? std::max(range.Int(0), range.Int(1)) : range.Int(0);
     const int64_t to = range.Int(2);
-    SqliteStatement rows = db.Prepare(
+    Result<SqliteStatement> arrivals = db.TryPrepare(
         "SELECT board, channel, range, rx, xx, counter, logger_time, image, id FROM arrival "
         "WHERE id BETWEEN ?1 AND ?2 AND session = ?3 ORDER BY id");
+    if (!arrivals)
+        return tl::unexpected(arrivals.error());
+    SqliteStatement& rows = *arrivals;
     std::vector<TMeasRecord> out;
     out.reserve(static_cast<size_t>(std::clamp<int64_t>(to - from + 1, 0, 1 << 20)));
     auto optional = [&](int c) -> std::optional<double> {
@@ -73,76 +96,105 @@ std::vector<TMeasRecord> LoadSessionRecords(SqliteDb& db, int64_t session, bool 
     // step growing while it keeps failing, so that a large hole costs few tries.
     int64_t skip = 1;
     while (from <= to) {
-        try {
-            rows.BindAll(from, to, session);
-            while (rows.Step()) {
-                const std::optional<int64_t> counter =
-                    rows.IsNull(5) ? std::nullopt : std::optional<int64_t>(rows.Int(5));
-                out.push_back(RecordOf(rows.Int(0), rows.Int(1), static_cast<int32_t>(rows.Int(2)),
-                                       optional(3), optional(4), counter, rows.TextView(6),
-                                       rows.Blob(7)));
-                from = rows.Int(8) + 1;
-                skip = 1;
-                constexpr size_t ProgressEvery = 4096;
-                if (progress && out.size() % ProgressEvery == 0) {
-                    if (progress->cancel.load(std::memory_order_relaxed))
-                        return {};
-                    progress->done.store(static_cast<int64_t>(out.size()),
-                                         std::memory_order_relaxed);
-                }
+        rows.BindAll(from, to, session);
+        Result<bool> row;
+        while ((row = rows.TryStep()) && *row) {
+            const std::optional<int64_t> counter =
+                rows.IsNull(5) ? std::nullopt : std::optional<int64_t>(rows.Int(5));
+            out.push_back(RecordOf(rows.Int(0), rows.Int(1), static_cast<int32_t>(rows.Int(2)),
+                                   optional(3), optional(4), counter, rows.TextView(6),
+                                   rows.Blob(7)));
+            from = rows.Int(8) + 1;
+            skip = 1;
+            constexpr size_t ProgressEvery = 4096;
+            if (progress && out.size() % ProgressEvery == 0) {
+                if (progress->cancel.load(std::memory_order_relaxed))
+                    return std::vector<TMeasRecord>{};
+                progress->done.store(static_cast<int64_t>(out.size()), std::memory_order_relaxed);
             }
-            break;
-        } catch (const SqliteFailure&) {
-            if (!salvage)
-                throw;
-            rows.Reset();
-            from += skip;
-            skip *= 2;
         }
+        if (row)
+            break;
+        if (!salvage)
+            return tl::unexpected(row.error());
+        rows.Reset();
+        from += skip;
+        skip *= 2;
     }
     if (progress)
         progress->done.store(static_cast<int64_t>(out.size()), std::memory_order_relaxed);
     return out;
 }
 
-std::optional<DownloadState> SessionDownload(SqliteDb& db, int64_t session) {
-    SqliteStatement s =
-        db.Prepare("SELECT download_first, download_amount, ifnull(download_from, 0), "
-                   "ifnull(last_arrival, 0) FROM session WHERE id = ?1");
+Result<std::optional<DownloadState>> SessionDownload(SqliteDb& db, int64_t session) {
+    Result<SqliteStatement> sessionRow =
+        db.TryPrepare("SELECT download_first, download_amount, ifnull(download_from, 0), "
+                      "ifnull(last_arrival, 0) FROM session WHERE id = ?1");
+    if (!sessionRow)
+        return tl::unexpected(sessionRow.error());
+    SqliteStatement& s = *sessionRow;
     s.Bind(1, session);
+    const Result<bool> found = s.TryStep();
+    if (!found)
+        return tl::unexpected(found.error());
     // No download, or values no console writes (a request carries 24 bits).
     constexpr int64_t Field24 = 0xFFFFFF;
-    if (!s.Step() || s.IsNull(0) || s.Int(0) < 1 || s.Int(0) > Field24 || s.Int(1) < 1 ||
+    if (!*found || s.IsNull(0) || s.Int(0) < 1 || s.Int(0) > Field24 || s.Int(1) < 1 ||
         s.Int(1) > Field24)
-        return std::nullopt;
+        return std::optional<DownloadState>();
     DownloadState d{s.Int(0), s.Int(1), {}};
+    // Adds the runs of counters a statement gives as (first, last) rows.
+    const auto addRuns = [&d](Result<SqliteStatement>& runs) -> Result<void> {
+        for (;;) {
+            const Result<bool> row = runs->TryStep();
+            if (!row)
+                return tl::unexpected(row.error());
+            if (!*row)
+                return {};
+            d.arrived.push_back({runs->Int(0), runs->Int(1) - runs->Int(0) + 1});
+        }
+    };
     // Its own downloaded items, as runs of counters.
-    SqliteStatement runs = db.Prepare(
+    Result<SqliteStatement> runs = db.TryPrepare(
         "SELECT min(counter), max(counter) FROM (SELECT counter, counter - row_number() OVER "
         "(ORDER BY counter) AS run FROM (SELECT DISTINCT counter FROM arrival WHERE id BETWEEN "
         "?1 AND ?2 AND session = ?3 AND source = 1 AND counter BETWEEN ?4 AND ?5)) "
         "GROUP BY run ORDER BY 1");
-    runs.BindAll(s.Int(2), s.Int(3), session, d.first, d.first + d.amount - 1);
-    while (runs.Step())
-        d.arrived.push_back({runs.Int(0), runs.Int(1) - runs.Int(0) + 1});
-    SqliteStatement carried =
-        db.Prepare("SELECT first_counter, last_counter FROM download_carried WHERE session = ?1 "
-                   "AND first_counter BETWEEN ?2 AND last_counter AND last_counter <= ?3 "
-                   "ORDER BY 1");
-    carried.BindAll(session, d.first, d.first + d.amount - 1);
-    while (carried.Step())
-        d.arrived.push_back({carried.Int(0), carried.Int(1) - carried.Int(0) + 1});
-    return d;
+    if (!runs)
+        return tl::unexpected(runs.error());
+    runs->BindAll(s.Int(2), s.Int(3), session, d.first, d.first + d.amount - 1);
+    if (Result<void> added = addRuns(runs); !added)
+        return tl::unexpected(added.error());
+    Result<SqliteStatement> carried =
+        db.TryPrepare("SELECT first_counter, last_counter FROM download_carried WHERE session = "
+                      "?1 AND first_counter BETWEEN ?2 AND last_counter AND last_counter <= ?3 "
+                      "ORDER BY 1");
+    if (!carried)
+        return tl::unexpected(carried.error());
+    carried->BindAll(session, d.first, d.first + d.amount - 1);
+    if (Result<void> added = addRuns(carried); !added)
+        return tl::unexpected(added.error());
+    return std::optional<DownloadState>(std::move(d));
 }
 
-std::vector<SessionSummary> ListSessions(SqliteDb& db, const SessionRunning& running) {
-    SqliteStatement s =
-        db.Prepare("SELECT id, started_at, ended_at, clean_end, live, download, report, restored, "
-                   "fleet, port, peer, host, pid, process_start, boot_id, measurements, "
-                   "ifnull(end_signal, 0), " +
-                   SweepCount(db) + " FROM session ORDER BY id DESC");
+Result<std::vector<SessionSummary>> ListSessions(SqliteDb& db, const SessionRunning& running) {
+    const Result<std::string> sweeps = SweepCount(db);
+    if (!sweeps)
+        return tl::unexpected(sweeps.error());
+    Result<SqliteStatement> list = db.TryPrepare(
+        "SELECT id, started_at, ended_at, clean_end, live, download, report, restored, fleet, "
+        "port, peer, host, pid, process_start, boot_id, measurements, ifnull(end_signal, 0), " +
+        *sweeps + " FROM session ORDER BY id DESC");
+    if (!list)
+        return tl::unexpected(list.error());
+    SqliteStatement& s = *list;
     std::vector<SessionSummary> out;
-    while (s.Step()) {
+    for (;;) {
+        const Result<bool> row = s.TryStep();
+        if (!row)
+            return tl::unexpected(row.error());
+        if (!*row)
+            break;
         SessionSummary m;
         m.id = s.Int(0);
         m.startedAt = s.Text(1);
@@ -170,21 +222,29 @@ std::vector<SessionSummary> ListSessions(SqliteDb& db, const SessionRunning& run
     return out;
 }
 
-int64_t CountMeasurements(SqliteDb& db, int64_t session) {
-    SqliteStatement range = db.Prepare(
+Result<int64_t> CountMeasurements(SqliteDb& db, int64_t session) {
+    Result<SqliteStatement> bounds = db.TryPrepare(
         "SELECT ifnull(first_arrival, 0), ifnull(last_arrival, 0) FROM session WHERE id = ?1");
+    if (!bounds)
+        return tl::unexpected(bounds.error());
+    SqliteStatement& range = *bounds;
     range.Bind(1, session);
-    if (!range.Step())
+    const Result<bool> found = range.TryStep();
+    if (!found)
+        return tl::unexpected(found.error());
+    if (!*found)
         return 0;
     // The groups of the view `measurement`, counted without building them: within arrivals
     // alike but for their counter, each counter is one measurement, and arrivals without any
     // counter are one.
-    SqliteStatement count = db.Prepare(
+    Result<SqliteStatement> count = db.TryPrepare(
         "SELECT ifnull(sum(n), 0) FROM (SELECT count(DISTINCT counter) + (count(counter) = 0) "
         "AS n FROM arrival WHERE id BETWEEN ?1 AND ?2 AND session = ?3 "
         "GROUP BY board, channel, logger_time, range, rx, xx)");
-    count.BindAll(range.Int(0), range.Int(1), session);
-    return count.Step() ? count.Int(0) : 0;
+    if (!count)
+        return tl::unexpected(count.error());
+    count->BindAll(range.Int(0), range.Int(1), session);
+    return count->TryStep().map([&](bool row) { return row ? count->Int(0) : int64_t{0}; });
 }
 
 void KeepMeasurements(SqliteDb& db, int64_t session, int64_t measurements) {

@@ -10,6 +10,7 @@
 
 #include "archive/ArchiveRow.h"
 #include "archive/ConsoleProcess.h"
+#include "base/Result.h"
 #include "base/WorkProgress.h"
 #include "buffer/DownloadTracker.h"
 #include "records/MeasRecord.h"
@@ -56,20 +57,21 @@ using SessionRunning = std::function<bool(int64_t session, const ConsoleProcess&
 // Every session of an earlier console that ended uncleanly (a crash, a kill, a power cut or a
 // signal), was not asked about yet and whose buffer held anything, oldest first: whatever ended
 // after it.
-std::vector<UncleanSession> UncleanSessions(SqliteDb& db, const SessionRunning& running);
+Result<std::vector<UncleanSession>> UncleanSessions(SqliteDb& db, const SessionRunning& running);
 // The restore question was answered: it is not asked again.
 void MarkRestoreAsked(SqliteDb& db, int64_t session);
 // The records of a session in arrival order: all of them, or those in its buffer at the end.
 // `salvage` (a damaged file): reads on past what cannot be read instead of failing. With
 // `progress`, counts the records read there and stops, giving none, when it asks to cancel.
-std::vector<TMeasRecord> LoadSessionRecords(SqliteDb& db, int64_t session, bool bufferOnly,
-                                            bool salvage = false, WorkProgress* progress = nullptr);
+Result<std::vector<TMeasRecord>> LoadSessionRecords(SqliteDb& db, int64_t session, bool bufferOnly,
+                                                    bool salvage = false,
+                                                    WorkProgress* progress = nullptr);
 // The download the session's buffer followed, if it followed one.
-std::optional<DownloadState> SessionDownload(SqliteDb& db, int64_t session);
+Result<std::optional<DownloadState>> SessionDownload(SqliteDb& db, int64_t session);
 // Every session, newest first, with the measurements counted before; those still to count (a
 // session that ended, or a running one while it is small) are marked `counting`.
-std::vector<SessionSummary> ListSessions(SqliteDb& db, const SessionRunning& running);
+Result<std::vector<SessionSummary>> ListSessions(SqliteDb& db, const SessionRunning& running);
 // The measurements of a session: about one pass over its arrivals.
-int64_t CountMeasurements(SqliteDb& db, int64_t session);
+Result<int64_t> CountMeasurements(SqliteDb& db, int64_t session);
 // Keeps the count of a session that ended, so it is counted once.
 void KeepMeasurements(SqliteDb& db, int64_t session, int64_t measurements);

@@ -107,26 +107,45 @@ void WriteSweepPoint(SqliteDb& db, int index, size_t point, const SweepPoint& p,
     ++found->second.points;
 }
 
-bool HasSweepTables(SqliteDb& db) {
-    SqliteStatement s =
-        db.Prepare("SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = 'sweep'");
-    return s.Step() && s.Int(0) == 1;
+Result<bool> HasSweepTables(SqliteDb& db) {
+    Result<SqliteStatement> s =
+        db.TryPrepare("SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = 'sweep'");
+    if (!s)
+        return tl::unexpected(s.error());
+    const Result<bool> row = s->TryStep();
+    if (!row)
+        return row;
+    return *row && s->Int(0) == 1;
 }
 
-std::vector<Sweep> LoadSessionSweeps(SqliteDb& db, int64_t session) {
-    if (!HasSweepTables(db))
-        return {};
-    SqliteStatement s = db.Prepare(
+Result<std::vector<Sweep>> LoadSessionSweeps(SqliteDb& db, int64_t session) {
+    const Result<bool> has = HasSweepTables(db);
+    if (!has)
+        return tl::unexpected(has.error());
+    if (!*has)
+        return std::vector<Sweep>{};
+    Result<SqliteStatement> sweeps = db.TryPrepare(
         "SELECT id, started_at, ifnull(ended_at, ''), end_reason, start_sent, begin_code, "
         "end_code, multiplier_code, voltage_code, board, channel, repeat, electrode_system, "
         "fit_rs, fit_rp, fit_q, fit_n, fit_rs_error, fit_rp_error, fit_q_error, fit_n_error, "
         "fit_residual, fit_points, fit_iterations FROM sweep WHERE session = ?1 ORDER BY id");
-    s.Bind(1, session);
-    SqliteStatement points = db.Prepare(
+    Result<SqliteStatement> pointRows = db.TryPrepare(
         "SELECT frequency_code, board, channel, range, rx, xx, received_ms FROM sweep_point "
         "WHERE sweep = ?1 ORDER BY idx");
+    if (!sweeps)
+        return tl::unexpected(sweeps.error());
+    if (!pointRows)
+        return tl::unexpected(pointRows.error());
+    SqliteStatement& s = *sweeps;
+    SqliteStatement& points = *pointRows;
+    s.Bind(1, session);
     std::vector<Sweep> out;
-    while (s.Step()) {
+    for (;;) {
+        const Result<bool> row = s.TryStep();
+        if (!row)
+            return tl::unexpected(row.error());
+        if (!*row)
+            break;
         Sweep sweep;
         sweep.started = UtcOf(s.Text(1));
         if (!s.Text(2).isEmpty())
@@ -158,7 +177,12 @@ std::vector<Sweep> LoadSessionSweeps(SqliteDb& db, int64_t session) {
             sweep.fit = fit;
         }
         points.Bind(1, s.Int(0));
-        while (points.Step()) {
+        for (;;) {
+            const Result<bool> point = points.TryStep();
+            if (!point)
+                return tl::unexpected(point.error());
+            if (!*point)
+                break;
             SweepPoint p;
             p.frequencyCode = static_cast<uint32_t>(points.Int(0));
             p.board = static_cast<uint8_t>(points.Int(1) - 1);

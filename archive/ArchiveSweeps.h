@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 
+#include "base/Result.h"
 #include "sweep/Sweep.h"
 
 class SqliteDb;
@@ -26,6 +27,6 @@ void WriteSweep(SqliteDb& db, int64_t session, int index, const Sweep& sweep, Sw
 // Writes one point appended to a sweep written before; a point out of order is left out.
 void WriteSweepPoint(SqliteDb& db, int index, size_t point, const SweepPoint& p, SweepRows& rows);
 // Whether the archive has the sweep tables (one older than them, read as it is, has not).
-bool HasSweepTables(SqliteDb& db);
+Result<bool> HasSweepTables(SqliteDb& db);
 // The sweeps of a session with their points and fits, oldest first.
-std::vector<Sweep> LoadSessionSweeps(SqliteDb& db, int64_t session);
+Result<std::vector<Sweep>> LoadSessionSweeps(SqliteDb& db, int64_t session);

@@ -89,8 +89,11 @@ bool MeasurementArchive::Flush(int timeoutMs) {
     return writer_->WaitWritten(timeoutMs);
 }
 
-bool MeasurementArchive::WaitOpen(int timeoutMs) {
-    return writer_->WaitOpen(timeoutMs);
+Result<void> MeasurementArchive::WaitOpen(int timeoutMs) {
+    if (writer_->WaitOpen(timeoutMs))
+        return {};
+    const QString reason = writer_->State().reason;
+    return Fail(reason.isEmpty() ? QStringLiteral("still opening") : reason);
 }
 
 int64_t MeasurementArchive::SessionId() const {
@@ -106,52 +109,75 @@ bool MeasurementArchive::Asked(const QString& file, int64_t session) const {
     return asked_.count({file, session}) != 0;
 }
 
-std::vector<UncleanSession> MeasurementArchive::UncleanSessions() {
+Result<std::vector<UncleanSession>> MeasurementArchive::UncleanSessions() {
     std::vector<UncleanSession> out;
     {
-        SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
-        for (const UncleanSession& s : ::UncleanSessions(db, writer_->RunningCheck()))
+        Result<SqliteDb> db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
+        if (!db)
+            return tl::unexpected(db.error());
+        const Result<std::vector<UncleanSession>> found =
+            ::UncleanSessions(*db, writer_->RunningCheck());
+        if (!found)
+            return tl::unexpected(found.error());
+        for (const UncleanSession& s : *found)
             if (!Asked({}, s.id))
                 out.push_back(s);
     }
     const ConsoleProcess& self = writer_->Self();
     for (const auto& [aside, own] : writer_->MovedAside()) {
         // As much as can be read; nothing is written into a damaged file.
-        try {
-            SqliteDb db;
-            db.OpenReadOnly(aside);
-            const auto running = [&](int64_t session, const ConsoleProcess& writer) {
-                return SessionStillRunning(aside, session, writer, self);
-            };
-            for (UncleanSession s : ::UncleanSessions(db, running)) {
-                if (s.id == own || Asked(aside, s.id))
-                    continue;
-                s.file = aside;
-                s.items = static_cast<int64_t>(LoadSessionRecords(db, s.id, true, true).size());
-                if (s.items > 0 || s.sweeps > 0)
-                    out.push_back(s);
-            }
-        } catch (const SqliteFailure&) {
+        SqliteDb db;
+        if (!db.TryOpenReadOnly(aside))
+            continue;
+        const auto running = [&](int64_t session, const ConsoleProcess& writer) {
+            return SessionStillRunning(aside, session, writer, self);
+        };
+        const Result<std::vector<UncleanSession>> found = ::UncleanSessions(db, running);
+        if (!found)
+            continue;
+        for (UncleanSession s : *found) {
+            if (s.id == own || Asked(aside, s.id))
+                continue;
+            s.file = aside;
+            const Result<std::vector<TMeasRecord>> items = LoadSessionRecords(db, s.id, true, true);
+            if (!items)
+                break;
+            s.items = static_cast<int64_t>(items->size());
+            if (s.items > 0 || s.sweeps > 0)
+                out.push_back(s);
         }
     }
     return out;
 }
 
-RestoredSession MeasurementArchive::Restore(const UncleanSession& session) {
+Result<RestoredSession> MeasurementArchive::Restore(const UncleanSession& session) {
     RestoredSession r;
     if (session.file.isEmpty()) {
-        SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
-        r.records = LoadSessionRecords(db, session.id, true);
-        r.download = SessionDownload(db, session.id);
-        r.sweeps = LoadSessionSweeps(db, session.id);
+        Result<SqliteDb> db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
+        if (!db)
+            return tl::unexpected(db.error());
+        Result<std::vector<TMeasRecord>> records = LoadSessionRecords(*db, session.id, true);
+        if (!records)
+            return tl::unexpected(records.error());
+        Result<std::optional<DownloadState>> download = SessionDownload(*db, session.id);
+        if (!download)
+            return tl::unexpected(download.error());
+        Result<std::vector<Sweep>> sweeps = LoadSessionSweeps(*db, session.id);
+        if (!sweeps)
+            return tl::unexpected(sweeps.error());
+        r = {std::move(*records), std::move(*download), std::move(*sweeps)};
     } else {
         SqliteDb db;
-        db.OpenReadOnly(session.file);
-        r.records = LoadSessionRecords(db, session.id, true, true);
-        try {
-            r.download = SessionDownload(db, session.id);
-            r.sweeps = LoadSessionSweeps(db, session.id);
-        } catch (const SqliteFailure&) {
+        if (Result<void> opened = db.TryOpenReadOnly(session.file); !opened)
+            return tl::unexpected(opened.error());
+        Result<std::vector<TMeasRecord>> records = LoadSessionRecords(db, session.id, true, true);
+        if (!records)
+            return tl::unexpected(records.error());
+        r.records = std::move(*records);
+        // What cannot be read of a damaged file is left out.
+        if (Result<std::optional<DownloadState>> download = SessionDownload(db, session.id)) {
+            r.download = std::move(*download);
+            r.sweeps = LoadSessionSweeps(db, session.id).value_or(std::vector<Sweep>{});
         }
     }
     MarkRestoreAsked(session);
@@ -169,20 +195,23 @@ void MeasurementArchive::MarkRestoreAsked(const UncleanSession& session) {
         writer_->Push(Writer::MarkRestoreAsked{session.id});
 }
 
-std::vector<TMeasRecord> MeasurementArchive::LoadSession(int64_t session, bool bufferOnly,
-                                                         WorkProgress* progress) {
-    SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
-    return LoadSessionRecords(db, session, bufferOnly, false, progress);
+Result<std::vector<TMeasRecord>> MeasurementArchive::LoadSession(int64_t session, bool bufferOnly,
+                                                                 WorkProgress* progress) {
+    return OpenArchiveForReading(options_.path, options_.busyTimeoutMs).and_then([&](SqliteDb db) {
+        return LoadSessionRecords(db, session, bufferOnly, false, progress);
+    });
 }
 
-std::vector<Sweep> MeasurementArchive::LoadSweeps(int64_t session) {
-    SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
-    return LoadSessionSweeps(db, session);
+Result<std::vector<Sweep>> MeasurementArchive::LoadSweeps(int64_t session) {
+    return OpenArchiveForReading(options_.path, options_.busyTimeoutMs).and_then([&](SqliteDb db) {
+        return LoadSessionSweeps(db, session);
+    });
 }
 
-std::vector<SessionSummary> MeasurementArchive::Sessions() {
-    SqliteDb db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
-    return ListSessions(db, writer_->RunningCheck());
+Result<std::vector<SessionSummary>> MeasurementArchive::Sessions() {
+    return OpenArchiveForReading(options_.path, options_.busyTimeoutMs).and_then([&](SqliteDb db) {
+        return ListSessions(db, writer_->RunningCheck());
+    });
 }
 
 void MeasurementArchive::CountMeasurements(const SessionSummary& session,
@@ -192,12 +221,7 @@ void MeasurementArchive::CountMeasurements(const SessionSummary& session,
     reader_->Post([this, id, keep, done = std::move(done)](SqliteDb& db) {
         if (options_.beforeCount)
             options_.beforeCount(id);
-        int64_t n = -1;
-        try {
-            if (db.IsOpen())
-                n = ::CountMeasurements(db, id);
-        } catch (const SqliteFailure&) {
-        }
+        const int64_t n = db.IsOpen() ? ::CountMeasurements(db, id).value_or(-1) : -1;
         if (n >= 0 && keep) {
             // Written by the writer, after what waits: a small update, once per session.
             writer_->Push(Writer::KeepCount{id, n});

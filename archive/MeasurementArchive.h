@@ -24,6 +24,7 @@
 #include "archive/ArchiveRow.h"
 #include "archive/ArchiveSessions.h"
 #include "base/ProgramVersion.h"
+#include "base/Result.h"
 #include "records/MeasRecord.h"
 #include "sweep/Sweep.h"
 
@@ -136,29 +137,30 @@ public:
     // (a restore question answered, a count kept) is done (true) or the time is up.
     bool Flush(int timeoutMs);
     // Waits for the writer's first try to open the file (it waits only briefly for another
-    // program's lock): true when the file is open and written well.
-    bool WaitOpen(int timeoutMs);
+    // program's lock): done when the file is open and written well, else why not (the label's
+    // reason, or "still opening" while the first try has not settled).
+    Result<void> WaitOpen(int timeoutMs);
 
     // Readers: read on a connection of their own on the calling thread, never waiting on the
-    // writer; they fail with the archive's failure text when the file cannot be read.
+    // writer; their Error carries the archive's failure text when the file cannot be read.
     // Every session of an earlier console that ended uncleanly and was not asked about yet, when
     // its buffer held anything, oldest first: those in the archive, then those in a damaged file
     // this archive moved aside (as much of them as can be read).
-    std::vector<UncleanSession> UncleanSessions();
+    Result<std::vector<UncleanSession>> UncleanSessions();
     // "Yes": the session's buffer and download; it is not asked about again.
-    RestoredSession Restore(const UncleanSession& session);
+    Result<RestoredSession> Restore(const UncleanSession& session);
     // "No": it is not asked about again (the mark is written by the writer, after what waits;
     // this archive does not offer it again meanwhile).
     void MarkRestoreAsked(const UncleanSession& session);
     // The records of a session in arrival order: all of them, or those in its buffer at the end.
     // Read on a connection of its own, so on any thread; `progress` as LoadSessionRecords.
-    std::vector<TMeasRecord> LoadSession(int64_t session, bool bufferOnly,
-                                         WorkProgress* progress = nullptr);
+    Result<std::vector<TMeasRecord>> LoadSession(int64_t session, bool bufferOnly,
+                                                 WorkProgress* progress = nullptr);
     // The sweeps of a session, oldest first; read on a connection of its own.
-    std::vector<Sweep> LoadSweeps(int64_t session);
+    Result<std::vector<Sweep>> LoadSweeps(int64_t session);
     // Every session, newest first, with the counts already known; read on a connection of its
     // own, a quick read of the session table.
-    std::vector<SessionSummary> Sessions();
+    Result<std::vector<SessionSummary>> Sessions();
     // Counts a session marked `counting` on the reader thread and calls `done` there with the
     // count (-1 when it cannot be read); the count of a session that ended is kept.
     void CountMeasurements(const SessionSummary& session, std::function<void(int64_t)> done);

@@ -174,7 +174,11 @@ Result<void> SqliteDb::TryOpen(const QString& path, bool create) {
 }
 
 void SqliteDb::OpenReadOnly(const QString& path) {
-    OrThrow(OpenWith(path, SQLITE_OPEN_READONLY));
+    OrThrow(TryOpenReadOnly(path));
+}
+
+Result<void> SqliteDb::TryOpenReadOnly(const QString& path) {
+    return OpenWith(path, SQLITE_OPEN_READONLY);
 }
 
 void SqliteDb::KeepWalOnClose() {

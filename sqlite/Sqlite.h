@@ -3,7 +3,7 @@
 // and failures that keep SQLite's result code, so that the archive can tell a full disk from a
 // damaged file. A floor of its own, below the archive, so that every program may share it. Each
 // call that can fail comes twice: Try...() gives a Result (the collector's idiom), and the plain
-// one throws SqliteFailure (the archive's, until it moves onto Result).
+// one throws SqliteFailure (the archive writer's, until it moves onto Result).
 #include <QString>
 #include <cstdint>
 #include <span>
@@ -94,6 +94,7 @@ public:
     // Opens the file for reading only: nothing in it is changed, not even its journal mode, and
     // closing it copies no WAL back.
     void OpenReadOnly(const QString& path);
+    Result<void> TryOpenReadOnly(const QString& path);
     // Closing leaves the WAL as it is: neither copied back nor removed by its name, which may
     // by then be another file's.
     void KeepWalOnClose();

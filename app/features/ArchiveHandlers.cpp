@@ -31,6 +31,13 @@ constexpr uint8_t QuestionType = 1; // the question mark
 constexpr uint8_t YesNo = 2;
 constexpr uint8_t English = 2;
 
+// A read of the archive that failed is the handler's message, its text as the archive gives it.
+template <class T> T Shown(Result<T> r) {
+    if (!r)
+        throw Failure(r.error().text);
+    return std::move(*r);
+}
+
 QString LocalTime(const QDateTime& utc, const FormatSettings& fs) {
     return utc.toLocalTime().toString(fs.shortDateFormat + " " + fs.longTimeFormat);
 }
@@ -255,16 +262,13 @@ void TFImpixMain::OfferRestore() {
         holdArrivals_ = false;
         ReleaseHeldArrivals();
     });
-    std::vector<UncleanSession> sessions;
-    try {
-        sessions = archive_->UncleanSessions();
-    } catch (const Failure&) {
+    const Result<std::vector<UncleanSession>> sessions = archive_->UncleanSessions();
+    if (!sessions)
         return; // the archive cannot be read: ArchiveTx says why
-    }
     // What the archive had to say while it opened (a damaged file moved aside) comes first;
     // the offer posted when it opened finds this one under way.
     QCoreApplication::sendPostedEvents(qApp, QEvent::MetaCall);
-    for (const UncleanSession& s : sessions) {
+    for (const UncleanSession& s : *sessions) {
         const int answer =
             ShowStdDlg(RestoreQuestion(s, format_), QuestionType, YesNo, stddlg::kResultYes,
                        QStringLiteral("Restore measurements"), English, 0, -1, -1);
@@ -281,7 +285,7 @@ void TFImpixMain::OfferRestore() {
         RunWithProgress(
             this, QStringLiteral("Restoring %1 items...").arg(s.items), 0,
             [&](WorkProgress&) {
-                restored = archive_->Restore(s);
+                restored = Shown(archive_->Restore(s));
                 return true;
             },
             false);
@@ -295,7 +299,7 @@ void TFImpixMain::OfferRestore() {
 void TFImpixMain::HistoryBtnClick() {
     if (!archive_)
         return;
-    const std::vector<SessionSummary> sessions = archive_->Sessions();
+    const std::vector<SessionSummary> sessions = Shown(archive_->Sessions());
     QStringList lines;
     for (const SessionSummary& s : sessions)
         lines << SessionLine(s, format_);
@@ -335,11 +339,11 @@ void TFImpixMain::HistoryBtnClick() {
     const bool loaded =
         RunWithProgress(this, QStringLiteral("Loading session %1...").arg(chosen.id), arrivals,
                         [&](WorkProgress& progress) {
-                            records = archive_->LoadSession(chosen.id, false, &progress);
+                            records = Shown(archive_->LoadSession(chosen.id, false, &progress));
                             return !progress.cancel;
                         });
     if (!loaded)
         return;
     AddRecords(std::move(records), ArrivalSource::Restored);
-    Sweeps().Restore(archive_->LoadSweeps(chosen.id));
+    Sweeps().Restore(Shown(archive_->LoadSweeps(chosen.id)));
 }

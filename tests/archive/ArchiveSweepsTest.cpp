@@ -71,13 +71,13 @@ TEST(ArchiveSweeps, AnOlderArchiveOpensAndASweepOfADeadConsoleComesBackWhole) {
 
     MeasurementArchive next(Options(path));
     ASSERT_TRUE(next.WaitOpen(30000)); // its own session is listed too
-    const std::vector<UncleanSession> offered = next.UncleanSessions();
+    const std::vector<UncleanSession> offered = next.UncleanSessions().value();
     ASSERT_EQ(offered.size(), 1u); // offered for its sweep, with an empty buffer
     EXPECT_EQ(offered[0].items, 0);
     EXPECT_EQ(offered[0].sweeps, 1);
-    EXPECT_EQ(next.Sessions().at(1).sweeps, 1);
+    EXPECT_EQ(next.Sessions().value().at(1).sweeps, 1);
     for (const std::vector<Sweep>& back :
-         {next.Restore(offered[0]).sweeps, next.LoadSweeps(offered[0].id)}) {
+         {next.Restore(offered[0]).value().sweeps, next.LoadSweeps(offered[0].id).value()}) {
         ASSERT_EQ(back.size(), 1u);
         const Sweep& s = back[0];
         EXPECT_EQ(s.settings, sweep.settings);
@@ -98,5 +98,5 @@ TEST(ArchiveSweeps, AnOlderArchiveOpensAndASweepOfADeadConsoleComesBackWhole) {
         EXPECT_EQ(s.fit->residual, 0.002);
         EXPECT_EQ(s.fit->iterations, 17);
     }
-    EXPECT_TRUE(next.UncleanSessions().empty());
+    EXPECT_TRUE(next.UncleanSessions().value().empty());
 }

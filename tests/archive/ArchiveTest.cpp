@@ -93,7 +93,7 @@ TEST(Archive, EveryRecordComesBackByteForByteAndReadsAsDisplayed) {
             archive.Add(c.rec, c.source);
         ASSERT_TRUE(archive.Flush(30000));
         session = archive.SessionId();
-        const std::vector<TMeasRecord> back = archive.LoadSession(session, false);
+        const std::vector<TMeasRecord> back = archive.LoadSession(session, false).value();
         ASSERT_EQ(back.size(), std::size(cases));
         for (size_t i = 0; i < back.size(); ++i)
             EXPECT_TRUE(SameBytes(back[i], cases[i].rec)) << "case " << i;
@@ -150,9 +150,9 @@ TEST(Archive, ADownloadComesBackWithWhatArrivedThroughTwoCrashes) {
     }
     {
         MeasurementArchive second(Options(path));
-        const std::vector<UncleanSession> offers = second.UncleanSessions();
+        const std::vector<UncleanSession> offers = second.UncleanSessions().value();
         ASSERT_EQ(offers.size(), 1u);
-        const std::optional<DownloadState> download = second.Restore(offers[0]).download;
+        const std::optional<DownloadState> download = second.Restore(offers[0]).value().download;
         ASSERT_TRUE(download);
         EXPECT_EQ(download->first, 1000);
         EXPECT_EQ(download->amount, 10);
@@ -163,9 +163,9 @@ TEST(Archive, ADownloadComesBackWithWhatArrivedThroughTwoCrashes) {
         second.Abandon();
     }
     MeasurementArchive third(Options(path));
-    const std::vector<UncleanSession> offers = third.UncleanSessions();
+    const std::vector<UncleanSession> offers = third.UncleanSessions().value();
     ASSERT_EQ(offers.size(), 1u);
-    const std::optional<DownloadState> download = third.Restore(offers[0]).download;
+    const std::optional<DownloadState> download = third.Restore(offers[0]).value().download;
     ASSERT_TRUE(download);
     DownloadTracker tracker;
     tracker.Restore(download->first, download->amount, download->arrived, 0);
@@ -236,7 +236,7 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
     ArchiveOptions heldCounts = Options(path);
     heldCounts.beforeCount = [released](int64_t) { released.wait(); };
     MeasurementArchive third(std::move(heldCounts));
-    const std::vector<UncleanSession> offers = second.UncleanSessions();
+    const std::vector<UncleanSession> offers = second.UncleanSessions().value();
     ASSERT_EQ(offers.size(), 2u);
     const UncleanSession& offer = offers[0]; // the oldest first
     EXPECT_EQ(offer.id, crashed);
@@ -246,15 +246,15 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
     EXPECT_EQ(offers[1].id, signalled);
     EXPECT_EQ(offers[1].items, 1);
     EXPECT_EQ(offers[1].endSignal, SIGHUP);
-    EXPECT_EQ(second.LoadSession(offer.id, false).size(), shown.size() + 5);
-    const std::vector<TMeasRecord> restored = second.Restore(offer).records;
+    EXPECT_EQ(second.LoadSession(offer.id, false).value().size(), shown.size() + 5);
+    const std::vector<TMeasRecord> restored = second.Restore(offer).value().records;
     ASSERT_EQ(restored.size(), shown.size());
     for (size_t i = 0; i < shown.size(); ++i)
         EXPECT_TRUE(SameBytes(restored[i], shown[i])) << i;
     second.MarkRestoreAsked(offers[1]);
-    EXPECT_TRUE(second.UncleanSessions().empty());
+    EXPECT_TRUE(second.UncleanSessions().value().empty());
     ASSERT_TRUE(second.Flush(30000)); // the answers are written
-    EXPECT_TRUE(third.UncleanSessions().empty());
+    EXPECT_TRUE(third.UncleanSessions().value().empty());
 
     // Both write at once, each into its own session.
     for (int k = 0; k < 3000; ++k) {
@@ -266,7 +266,7 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
     EXPECT_EQ(second.State().reason, QString());
     EXPECT_EQ(third.State().reason, QString());
     // The list comes at once while the counts are held back, and the writer goes on writing.
-    std::vector<SessionSummary> sessions = third.Sessions();
+    std::vector<SessionSummary> sessions = third.Sessions().value();
     ASSERT_EQ(sessions.size(), 5u);
     std::vector<std::future<int64_t>> counts;
     for (const SessionSummary& s : sessions) {
@@ -277,7 +277,7 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
     }
     third.Add(Numbered(9000), ArrivalSource::Live);
     ASSERT_TRUE(third.Flush(30000));
-    EXPECT_EQ(third.Sessions().size(), 5u);
+    EXPECT_EQ(third.Sessions().value().size(), 5u);
     release.set_value();
     for (size_t i = 0; i < sessions.size(); ++i) {
         sessions[i].measurements = counts[i].get();
@@ -308,7 +308,8 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
     EXPECT_EQ(Query(path, "SELECT measurements FROM session WHERE measurements IS NOT NULL"),
               QStringList({"6", "0", "1"}));
     EXPECT_EQ(mine.measurements, 3001); // with the one written while the count was held
-    for (const SessionSummary& s : third.Sessions())
+    const std::vector<SessionSummary> again = third.Sessions().value();
+    for (const SessionSummary& s : again)
         EXPECT_EQ(s.counting, s.running) << s.id;
     EXPECT_EQ(old.port, "COM2");
     EXPECT_EQ(old.peer, "127.0.0.1");
@@ -343,7 +344,7 @@ TEST(Archive, ALockedFileIsWaitedForAndAFullQueueIsCounted) {
     ASSERT_TRUE(archive.Flush(30000));
     EXPECT_EQ(archive.State().reason, QString());
     EXPECT_EQ(ArchiveLabelText(archive.State()), "Archive: " + path + " (50 not archived)");
-    EXPECT_EQ(archive.LoadSession(archive.SessionId(), false).size(), 100u);
+    EXPECT_EQ(archive.LoadSession(archive.SessionId(), false).value().size(), 100u);
 }
 
 // The restore offer is read, and answered, while the writer waits for another program's lock:
@@ -366,16 +367,16 @@ TEST(Archive, TheRestoreOfferIsReadAndAnsweredWhileTheWriterWaitsForALock) {
     holder.Exec("BEGIN EXCLUSIVE");
     archive.Add(Numbered(2), ArrivalSource::Live);
     QTest::qWait(200); // the writer is in its batch, waiting for the lock
-    const std::vector<UncleanSession> offers = archive.UncleanSessions();
+    const std::vector<UncleanSession> offers = archive.UncleanSessions().value();
     ASSERT_EQ(offers.size(), 1u);
     EXPECT_EQ(offers[0].items, 1);
     archive.MarkRestoreAsked(offers[0]);
-    EXPECT_TRUE(archive.UncleanSessions().empty());
+    EXPECT_TRUE(archive.UncleanSessions().value().empty());
     holder.Exec("COMMIT");
     ASSERT_TRUE(archive.Flush(30000)); // the answer is written once the lock is let go
     MeasurementArchive next(Options(path));
     ASSERT_TRUE(next.WaitOpen(30000));
-    EXPECT_TRUE(next.UncleanSessions().empty());
+    EXPECT_TRUE(next.UncleanSessions().value().empty());
 }
 
 TEST(Archive, AWriterBehindAsksForAPauseAndWritesEverything) {
@@ -408,7 +409,8 @@ TEST(Archive, AWriterBehindAsksForAPauseAndWritesEverything) {
     ASSERT_TRUE(archive.Flush(30000));
     EXPECT_FALSE(archive.Behind());
     EXPECT_EQ(archive.State().dropped, 0);
-    const std::vector<TMeasRecord> written = archive.LoadSession(archive.SessionId(), false);
+    const std::vector<TMeasRecord> written =
+        archive.LoadSession(archive.SessionId(), false).value();
     ASSERT_EQ(written.size(), 201u);
     for (int k = 0; k <= 200; ++k)
         EXPECT_TRUE(SameBytes(written[static_cast<size_t>(k)], Numbered(k))) << k;
@@ -423,10 +425,10 @@ TEST(Archive, ALoadCountsItsProgressAndStopsWhenCancelled) {
         archive.Add(Numbered(k), ArrivalSource::Report);
     ASSERT_TRUE(archive.Flush(30000));
     WorkProgress progress;
-    EXPECT_EQ(archive.LoadSession(archive.SessionId(), false, &progress).size(), size_t(n));
+    EXPECT_EQ(archive.LoadSession(archive.SessionId(), false, &progress).value().size(), size_t(n));
     EXPECT_EQ(progress.done.load(), n);
     progress.cancel = true;
-    EXPECT_TRUE(archive.LoadSession(archive.SessionId(), false, &progress).empty());
+    EXPECT_TRUE(archive.LoadSession(archive.SessionId(), false, &progress).value().empty());
 }
 
 // The WAL is copied back by the second thread (every commit wakes it here) or, at the cap, by
@@ -474,7 +476,7 @@ TEST(Archive, TheWalStaysShortAndEveryArrivalReachesTheDatabase) {
         EXPECT_FALSE(QFile::exists(path + "-wal"));
         EXPECT_EQ(Query(path, "PRAGMA integrity_check"), QStringList{"ok"});
         MeasurementArchive reopened(Options(path));
-        const std::vector<TMeasRecord> written = reopened.LoadSession(session, false);
+        const std::vector<TMeasRecord> written = reopened.LoadSession(session, false).value();
         ASSERT_EQ(written.size(), size_t(chunks * perChunk));
         for (int k = 0; k < chunks * perChunk; k += 997)
             EXPECT_TRUE(SameBytes(written[static_cast<size_t>(k)], Numbered(k))) << k;
@@ -514,7 +516,7 @@ TEST(Archive, ADamagedFileIsMovedAsideAndACrashedSessionInItOffered) {
         };
         MeasurementArchive archive(options);
         ASSERT_TRUE(archive.WaitOpen(30000)); // moved aside first, as at start-up
-        const std::vector<UncleanSession> offers = archive.UncleanSessions();
+        const std::vector<UncleanSession> offers = archive.UncleanSessions().value();
         const QStringList aside =
             QDir(dir.path()).entryList({"archive.sqlite.damaged-????????T??????"});
         ASSERT_EQ(aside.size(), 1);
@@ -528,18 +530,18 @@ TEST(Archive, ADamagedFileIsMovedAsideAndACrashedSessionInItOffered) {
         }
         archive.Add(Numbered(1), ArrivalSource::Live);
         ASSERT_TRUE(archive.Flush(30000));
-        EXPECT_EQ(archive.LoadSession(archive.SessionId(), false).size(), 1u);
+        EXPECT_EQ(archive.LoadSession(archive.SessionId(), false).value().size(), 1u);
         if (withSession) {
             ASSERT_EQ(offers.size(), 1u);
             EXPECT_EQ(offers[0].file, moved);
-            const std::vector<TMeasRecord> back = archive.Restore(offers[0]).records;
+            const std::vector<TMeasRecord> back = archive.Restore(offers[0]).value().records;
             EXPECT_EQ(static_cast<int64_t>(back.size()), offers[0].items);
             EXPECT_GT(back.size(), shown.size() / 2);
             EXPECT_LT(back.size(), shown.size());
             for (size_t i = 0; i < back.size(); ++i)
                 EXPECT_TRUE(SameBytes(back[i], shown[i])) << i;
         }
-        EXPECT_TRUE(archive.UncleanSessions().empty()); // offered once
+        EXPECT_TRUE(archive.UncleanSessions().value().empty()); // offered once
         EXPECT_EQ(ReadAll(moved), damaged);
     }
 }
@@ -651,7 +653,8 @@ TEST(Archive, AFileLostUnderTheWriterIsStartedAnewFromTheBuffer) {
             add(k);
         // The 10 before, then the 15 of the buffer.
         ASSERT_TRUE(QTest::qWaitFor([&] { return archive.State().archived == 25; }, 30000));
-        const std::vector<TMeasRecord> written = archive.LoadSession(archive.SessionId(), false);
+        const std::vector<TMeasRecord> written =
+            archive.LoadSession(archive.SessionId(), false).value();
         ASSERT_EQ(written.size(), 15u);
         for (int k = 0; k < 15; ++k)
             EXPECT_TRUE(SameBytes(written[static_cast<size_t>(k)], Numbered(k))) << k;
@@ -661,7 +664,7 @@ TEST(Archive, AFileLostUnderTheWriterIsStartedAnewFromTheBuffer) {
         }
         archive.Abandon();
         MeasurementArchive next(Options(path));
-        const std::vector<UncleanSession> offers = next.UncleanSessions();
+        const std::vector<UncleanSession> offers = next.UncleanSessions().value();
         ASSERT_EQ(offers.size(), 1u);
         EXPECT_EQ(offers[0].items, 15);
     }
@@ -714,7 +717,7 @@ TEST_F(ArchiveOnSmallDisk, AFullDiskIsNamedAndTheQueueCatchesUpWhenThereIsRoom) 
     EXPECT_EQ(after.reason, QString());
     EXPECT_EQ(after.archived, n);
     EXPECT_EQ(after.dropped, 0);
-    EXPECT_EQ(archive.LoadSession(archive.SessionId(), false).size(), size_t(n));
+    EXPECT_EQ(archive.LoadSession(archive.SessionId(), false).value().size(), size_t(n));
 }
 
 TEST_F(ArchiveOnSmallDisk, AReadOnlyFolderIsNamedAndWrittenOnceItIsWritable) {
@@ -732,5 +735,5 @@ TEST_F(ArchiveOnSmallDisk, AReadOnlyFolderIsNamedAndWrittenOnceItIsWritable) {
     ASSERT_TRUE(Remount(0, "size=4m"));
     ASSERT_TRUE(archive.Flush(60000));
     EXPECT_EQ(archive.State().reason, QString());
-    EXPECT_EQ(archive.LoadSession(archive.SessionId(), false).size(), 10u);
+    EXPECT_EQ(archive.LoadSession(archive.SessionId(), false).value().size(), 10u);
 }
