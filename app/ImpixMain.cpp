@@ -17,6 +17,7 @@
 
 #include "app/features/FleetController.h"
 #include "app/features/SweepController.h"
+#include "app/features/TrendController.h"
 #include "app/pages/Looks.h"
 #include "app/pages/Pages.h"
 #include "base/EventGuard.h"
@@ -182,7 +183,8 @@ void TFImpixMain::ConnectHandlers() {
     ConnectDownloadHandlers();
     ConnectExportHandlers();
     ConnectArchiveHandlers();
-    ConnectTrendHandlers();
+    // The trend view's handlers are its controller's, a child of the window.
+    new TrendController(dataPreview_.TrendBtn, plot_, dataPreview_.PwBrdEd, Pool, format_, this);
 }
 
 void TFImpixMain::showEvent(QShowEvent* event) {

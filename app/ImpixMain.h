@@ -141,9 +141,6 @@ public:
 
     // Preview.
     void PwBrdEdChange();
-    // Trend view: a window on the board and channel (1-based) that follows the buffer.
-    void TrendBtnClick();
-    void OpenTrend(int board, int channel);
     // Frequency sweeps: this session's, every point kept (their controller's).
     SweepRecorder& Sweeps() const;
 
@@ -189,7 +186,6 @@ private:
     bool FeedingArchive() const { return feedNext_ < feedEnd_; }
     // Arrivals held while the restore question was open or a hand-over ran, in their order.
     void ReleaseHeldArrivals();
-    void ConnectTrendHandlers();
     // Runs the handler for the button's clicks through the event guard.
     void OnClick(QAbstractButton* button, std::function<void()> handler);
     // The pool's notifications: the item count and the newest row of the table.

@@ -39,6 +39,7 @@
 #include "stall_meter.h"
 #include "tests/support/SheetsProcess.h"
 #include "widgets/FileNameEdit.h"
+#include "widgets/PreviewPlot.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/SpinEdit.h"
 #include "widgets/TrendPlot.h"
@@ -151,6 +152,12 @@ void PrintState(TFImpixMain& window, MeasurementArchive& archive) {
                 qPrintable(s.reason.isEmpty() ? QString() : "; " + s.reason));
 }
 
+// A trend window on the board and channel (1-based), opened as a double click on the preview's
+// strip opens it.
+void OpenTrend(TFImpixMain& window, int board, int channel) {
+    NamedControl<SpinEdit>(&window, "PwBrdEd")->SetValue(board);
+    emit NamedControl<PreviewPlot>(&window, "PB")->channelDoubleClicked(channel - 1);
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -204,7 +211,7 @@ int main(int argc, char** argv) {
         Measure(
             "trend open",
             [&] {
-                window.OpenTrend(2, 4);
+                OpenTrend(window, 2, 4);
                 trend = window.findChild<TrendWindow*>();
             },
             [&] { return !trend->Plot()->Filling(); });
@@ -257,7 +264,7 @@ int main(int argc, char** argv) {
         archive->WaitOpen(10000);
         window.StartArchive(archive.get(), false);
         console->Show();
-        window.OpenTrend(2, 4);
+        OpenTrend(window, 2, 4);
 
         scripted::QueueAnswer({scripted::AnswerKind::Yes, {}});
         Measure(

@@ -1,12 +1,11 @@
-// The trend view: "Trend..." on the "Data Preview" page and a double click on one of its strips
-// open a trend window on the buffer.
-#include <QPushButton>
+#include "app/features/TrendController.h"
 
-#include "app/ImpixMain.h"
+#include <QAbstractButton>
+
 #include "app/features/TrendWindow.h"
 #include "base/EventGuard.h"
 #include "base/Rounding.h"
-#include "widgets/PreviewPlot.h"
+#include "buffer/RecordStream.h"
 #include "widgets/SpinEdit.h"
 
 namespace {
@@ -21,22 +20,26 @@ int NewestChannel(const RecordStream& pool, int board) {
 }
 } // namespace
 
-void TFImpixMain::ConnectTrendHandlers() {
-    OnClick(dataPreview_.TrendBtn, [this] { TrendBtnClick(); });
-    connect(plot_, &PreviewPlot::channelDoubleClicked, this, [this](int channel) {
-        Guarded([this, channel] {
-            OpenTrend(static_cast<int>(Round(dataPreview_.PwBrdEd->Value())), channel + 1);
-        });
-    });
+TrendController::TrendController(QAbstractButton* trendBtn, PreviewPlot* plot, SpinEdit* brdEd,
+                                 RecordStream& pool, const FormatSettings& fs, QWidget* owner)
+    : QObject(owner), owner_(owner), brdEd_(brdEd), pool_(pool), fs_(fs) {
+    connect(trendBtn, &QAbstractButton::clicked, this,
+            [this] { Guarded([this] { TrendBtnClick(); }); });
+    connect(plot, &PreviewPlot::channelDoubleClicked, this,
+            [this](int channel) { Guarded([this, channel] { OpenTrend(Board(), channel + 1); }); });
 }
 
-void TFImpixMain::TrendBtnClick() {
-    const int board = static_cast<int>(Round(dataPreview_.PwBrdEd->Value()));
-    OpenTrend(board, NewestChannel(Pool, board - 1) + 1);
+int TrendController::Board() const {
+    return static_cast<int>(Round(brdEd_->Value()));
 }
 
-void TFImpixMain::OpenTrend(int board, int channel) {
-    auto* window = new TrendWindow(Pool, board, channel, format_, this);
+void TrendController::TrendBtnClick() {
+    const int board = Board();
+    OpenTrend(board, NewestChannel(pool_, board - 1) + 1);
+}
+
+void TrendController::OpenTrend(int board, int channel) {
+    auto* window = new TrendWindow(pool_, board, channel, fs_, owner_);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     window->activateWindow();
