@@ -5,6 +5,7 @@
 // that shows a message turns an Error into a Failure (base/Failure.h). tl::expected has the
 // members of std::expected; it stands in for it because the clang that builds the fuzz targets
 // has no <expected> and the project builds as C++20.
+#include <optional>
 #include <tl/expected.hpp>
 #include <utility>
 
@@ -14,6 +15,9 @@ struct Error {
     QString text;
     QString code;    // the other side's own code where it gives one (a database's SQLSTATE)
     int osError = 0; // errno, where a system call failed and the caller tells causes apart
+    // The other side answered and refused, in its own words (possibly none): asked again, it
+    // would refuse again. Unset when it failed before an answer (not reached, silent, gone).
+    std::optional<QString> refusal = std::nullopt;
 };
 
 template <class T = void> using Result = tl::expected<T, Error>;
@@ -24,5 +28,7 @@ inline tl::unexpected<Error> Fail(QString text, QString code = {}) {
 
 // An error with what was being done in front of it: "spool: disk full".
 inline tl::unexpected<Error> Fail(const QString& doing, const Error& e) {
-    return tl::unexpected(Error{doing + ": " + e.text, e.code, e.osError});
+    Error prefixed = e;
+    prefixed.text = doing + ": " + e.text;
+    return tl::unexpected(std::move(prefixed));
 }

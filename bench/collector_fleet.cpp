@@ -27,10 +27,10 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "pg/PgConnection.h"
 #include "tools/collector/BinaryCopy.h"
 #include "tools/collector/DatabaseSchema.h"
 #include "tools/collector/MeasurementRow.h"
-#include "tools/collector/PgConnection.h"
 
 using namespace collector;
 
@@ -74,22 +74,22 @@ double ChildrenCpu() {
 }
 
 // CPU seconds of every process of the database server (backends, WAL writer, checkpointer).
-double DatabaseCpu(PgConnection& db) {
-    Result<PgResult> pids = db.Exec("SELECT pid FROM pg_stat_activity");
+double DatabaseCpu(pg::PgConnection& db) {
+    Result<pg::PgResult> pids = db.Exec("SELECT pid FROM pg_stat_activity");
     double sum = 0;
     for (int r = 0; pids && r < pids->Rows(); ++r)
         sum += ProcessCpu(pids->Int(r, 0));
     return sum;
 }
 
-Result<PgConnection> FreshDatabase(const QString& name) {
-    Result<PgConnection> admin = PgConnection::Connect("");
+Result<pg::PgConnection> FreshDatabase(const QString& name) {
+    Result<pg::PgConnection> admin = pg::PgConnection::Connect("");
     if (!admin)
         return admin;
     (void)admin->Exec("DROP DATABASE IF EXISTS " + name.toUtf8());
-    if (Result<PgResult> r = admin->Exec("CREATE DATABASE " + name.toUtf8()); !r)
+    if (Result<pg::PgResult> r = admin->Exec("CREATE DATABASE " + name.toUtf8()); !r)
         return tl::unexpected(r.error());
-    return PgConnection::Connect("dbname=" + name);
+    return pg::PgConnection::Connect("dbname=" + name);
 }
 
 void BM_FleetIntoDatabase(benchmark::State& state) {
@@ -99,7 +99,7 @@ void BM_FleetIntoDatabase(benchmark::State& state) {
     for (auto _ : state) {
         QTemporaryDir dir;
         const QString dbName = QString("bench_fleet_%1").arg(round++);
-        Result<PgConnection> db = FreshDatabase(dbName);
+        Result<pg::PgConnection> db = FreshDatabase(dbName);
         if (!db) {
             state.SkipWithError(db.error().text.toStdString().c_str());
             dropped = true;
@@ -125,11 +125,11 @@ void BM_FleetIntoDatabase(benchmark::State& state) {
         while (waited.elapsed() < 60000 &&
                db->Exec("SELECT 1 FROM logger_status LIMIT 0").has_value() == false)
             QThread::msleep(20);
-        Result<PgResult> registered = db->Exec(
+        Result<pg::PgResult> registered = db->Exec(
             "INSERT INTO logger (name, address) SELECT 'logger-' || g, '127.2.0.0'::inet + g "
             "FROM generate_series(1, " +
             QByteArray::number(Loggers) + ") g");
-        Result<PgResult> listen = db->Exec(QByteArray("LISTEN ") + ReportChannel);
+        Result<pg::PgResult> listen = db->Exec(QByteArray("LISTEN ") + ReportChannel);
         if (port.isEmpty() || !registered || !listen) {
             state.SkipWithError("the collector did not come up");
             dropped = true;
@@ -157,7 +157,9 @@ void BM_FleetIntoDatabase(benchmark::State& state) {
         int64_t stored = 0;
         while (stored < Total && clock.elapsed() < 300000) {
             QThread::msleep(2);
-            for (const PgConnection::Notification& n : db->TakeNotifications())
+            const auto notes = db->TakeNotifications();
+            for (const pg::PgConnection::Notification& n :
+                 notes.value_or(decltype(notes)::value_type()))
                 stored += QJsonDocument::fromJson(n.payload.toUtf8()).object()["new"].toInteger();
         }
         const double total = static_cast<double>(clock.nsecsElapsed()) / 1e9;
@@ -210,7 +212,7 @@ void BM_DatabaseCopy(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         const QString dbName = QString("bench_copy_%1").arg(round++);
-        Result<PgConnection> db = FreshDatabase(dbName);
+        Result<pg::PgConnection> db = FreshDatabase(dbName);
         if (!db || !Migrate(*db)) {
             state.SkipWithError("no database");
             dropped = true;

@@ -9,8 +9,8 @@
 #include "buffer/BufferTableModel.h"
 #include "buffer/RecordStream.h"
 #include "fleet/MeasurementLoad.h"
+#include "pg/PgConnection.h"
 #include "tools/collector/DatabaseSchema.h"
-#include "tools/collector/PgConnection.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ constexpr int Measurements = 1'000'000;
 
 // The collector's tables with one logger of `Measurements` rows; its id, 0 when that failed.
 qint64 FillDatabase() {
-    auto db = collector::PgConnection::Connect("");
+    auto db = pg::PgConnection::Connect("");
     if (!db || !collector::Migrate(*db))
         return 0;
     auto id = db->Exec("INSERT INTO logger (name, address) VALUES ('bench', '127.9.9.9') "

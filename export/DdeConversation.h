@@ -11,6 +11,8 @@
 #include <functional>
 #include <optional>
 
+#include "base/Result.h"
+
 class DdeConversation {
 public:
     virtual ~DdeConversation() = default;
@@ -27,31 +29,30 @@ public:
     virtual QString serviceApplication() const = 0;
 
     // Opens a conversation on the service and topic set, starting the service application when
-    // nothing answers. True when the conversation is open (also when it already was); the open
-    // event fires on a new conversation.
-    virtual bool open() = 0;
+    // nothing answers; also succeeds when it already was open. The open event fires on a new
+    // conversation. A failure says why (for messages and logs), with the service's reason as its
+    // refusal when the service refused the topic.
+    virtual Result<void> open() = 0;
     // Ends the conversation and the session; the close event fires when a conversation was open.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 
-    // The item's text, or nothing when the service refuses, does not answer in time or the
+    // The item's text; fails when the service refuses, does not answer in time or the
     // conversation is not open or busy.
-    virtual std::optional<QString> request(const QString& item) = 0;
-    // Pokes rows of text to the item: `rows` in UTF-8, each row followed by CR LF. True when
-    // accepted.
-    virtual bool poke(const QString& item, const QByteArray& rows) = 0;
-    // Executes the command. True when accepted. With wait, the conversation stays busy until the
-    // service reports the command complete.
-    virtual bool execute(const QString& command, bool wait) = 0;
+    virtual Result<QString> request(const QString& item) = 0;
+    // Pokes rows of text to the item: `rows` in UTF-8, each row followed by CR LF.
+    virtual Result<void> poke(const QString& item, const QByteArray& rows) = 0;
+    // Executes the command. With wait, the conversation stays busy until the service reports the
+    // command complete.
+    virtual Result<void> execute(const QString& command, bool wait) = 0;
     // A busy conversation refuses every transaction.
     virtual bool busy() const = 0;
 
-    // Why the last open or transaction failed, for messages and logs; empty when it is unknown.
-    virtual QString lastError() const = 0;
-    // The service's own reason when it refused the last open or transaction (possibly empty);
-    // nothing when that was accepted, or failed before the service answered (not started, busy,
-    // unanswered). What the service refused it would refuse again.
-    virtual std::optional<QString> refusal() const { return std::nullopt; }
+    // A failed transaction carries the service's own reason as its refusal when the service
+    // refused it (possibly empty); none when it failed before the service answered (not started,
+    // busy, unanswered). What the service refused it would refuse again.
+
+    // The state of the session, which outlives a transaction:
     // The service owed a reply for longer than it may stay silent, so the conversation gave it
     // up (and ended a service that it had started itself). Cleared by the next open that
     // reaches a service.

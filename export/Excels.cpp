@@ -161,20 +161,20 @@ void TExcel::Connect() {
         return;
     FConv->setService(ServiceName);
     FConv->setTopic(SystemTopic);
-    if (FConv->open())
+    Result<void> opened = FConv->open();
+    if (opened)
         return;
     CheckResponding();
     LocateExeName();
-    if (FConv->open())
+    if ((opened = FConv->open()))
         return;
     CheckResponding();
-    if (FConv->open())
+    if ((opened = FConv->open()))
         return;
     CheckResponding();
     QString text = QStringLiteral("Excel cannot be lunched\r") + FExeName;
-    const QString why = FConv->lastError();
-    if (!why.isEmpty())
-        text += '\r' + why;
+    if (!opened.error().text.isEmpty())
+        text += '\r' + opened.error().text;
     throw Failure(text);
 }
 
@@ -189,7 +189,8 @@ void TExcel::Disconnect() {
 void TExcel::ExecMacro(const QString& cmd) {
     CheckConnected();
     ThrottleExec();
-    if (FConv->execute(cmd, false)) {
+    Result<void> done = FConv->execute(cmd, false);
+    if (done) {
         PumpMessages();
         return;
     }
@@ -197,12 +198,12 @@ void TExcel::ExecMacro(const QString& cmd) {
     const QString refused = '"' + cmd + QStringLiteral("\" not accepted by Excel");
     // Handed over again only when it could not be started: what the service refused for a
     // reason of its own it would refuse again.
-    if (FConv->refusal())
-        throw Failure(WithReason(refused, FConv->refusal()));
+    if (done.error().refusal)
+        throw Failure(WithReason(refused, done.error().refusal));
     WaitReady();
-    if (!FConv->execute(cmd, true)) {
+    if (!(done = FConv->execute(cmd, true))) {
         CheckResponding();
-        throw Failure(WithReason(refused, FConv->refusal()));
+        throw Failure(WithReason(refused, done.error().refusal));
     }
     while (FConv->busy())
         PumpMessages();
@@ -223,10 +224,10 @@ bool TExcel::IsReady() {
 
 QString TExcel::RequestItem(const QString& item) {
     CheckConnected();
-    const std::optional<QString> reply = FConv->request(item);
+    const Result<QString> reply = FConv->request(item);
     if (!reply)
         CheckResponding();
-    return reply ? *reply : NoReplyText;
+    return reply.value_or(NoReplyText);
 }
 
 QString TExcel::GetSelection() {
@@ -350,13 +351,13 @@ void TExcel::PokeBlock(int row1, int col1, int row2, int col2, const QByteArray&
     PumpMessages();
     // Poked once more only when the poke could not be started: what the service refused it
     // would refuse again, and a block may be many megabytes.
-    if (!FConv->poke(range, rows)) {
+    if (Result<void> poked = FConv->poke(range, rows); !poked) {
         CheckResponding();
-        if (FConv->refusal() || !FConv->poke(range, rows)) {
+        if (poked.error().refusal || !(poked = FConv->poke(range, rows))) {
             CheckResponding();
             throw Failure(WithReason(QStringLiteral("\"Block ") + range +
                                          QStringLiteral("\" not accepted by Excel"),
-                                     FConv->refusal()));
+                                     poked.error().refusal));
         }
     }
     PumpMessages();
@@ -367,7 +368,7 @@ void TExcel::PokeBlock(int row1, int col1, int row2, int col2, const QByteArray&
 
 void TExcel::GetWorkbooks(QStringList& list) {
     CheckConnected();
-    const std::optional<QString> topics = FConv->request(QStringLiteral("Topics"));
+    const Result<QString> topics = FConv->request(QStringLiteral("Topics"));
     if (!topics) {
         CheckResponding();
         return;
@@ -383,7 +384,7 @@ void TExcel::GetWorkbooks(QStringList& list) {
 
 void TExcel::GetSheets(const QString& workbook, QStringList& list) {
     CheckConnected();
-    const std::optional<QString> topics = FConv->request(QStringLiteral("Topics"));
+    const Result<QString> topics = FConv->request(QStringLiteral("Topics"));
     if (!topics)
         CheckResponding();
     if (!topics || workbook.isEmpty())

@@ -40,6 +40,14 @@ QByteArray ProcessStamp(qint64 pid) {
     return fields.value(19);
 }
 
+// The service's refusal, its reason (if any) after the text and kept as the refusal.
+tl::unexpected<Error> Refused(const QString& text, const QString& reason) {
+    Error e;
+    e.text = reason.isEmpty() ? text : text + QStringLiteral(": ") + reason;
+    e.refusal = reason;
+    return tl::unexpected(std::move(e));
+}
+
 } // namespace
 
 LocalDdeConversation::LocalDdeConversation(QObject* parent) : QObject(parent) {}
@@ -110,71 +118,57 @@ void LocalDdeConversation::close() {
     dropSocket();
 }
 
-bool LocalDdeConversation::open() {
+Result<void> LocalDdeConversation::open() {
     dispatch(); // a conversation the service ended reports its close before a new one opens
     if (open_)
-        return true;
+        return {};
     lastError_.clear();
-    refusal_.reset();
     serviceLost_.reset();
-    if (!ensureSession())
-        return false;
+    if (Result<void> up = ensureSession(); !up)
+        return up;
     const std::optional<dde::Message> reply =
         transact({.kind = dde::MessageKind::Connect, .a = service_, .b = topic_}, replyTimeoutMs_);
     if (!reply)
-        return false;
-    if (reply->kind != dde::MessageKind::Accepted) {
-        refusal_ = reply->a;
-        lastError_ = QStringLiteral("The service %1 refused the topic %2").arg(service_, topic_);
-        if (!reply->a.isEmpty())
-            lastError_ += QStringLiteral(": ") + reply->a;
-        return false;
-    }
+        return failed();
+    if (reply->kind != dde::MessageKind::Accepted)
+        return Refused(QStringLiteral("The service %1 refused the topic %2").arg(service_, topic_),
+                       reply->a);
     open_ = true;
     lost_ = false;
     busy_ = false;
     if (onOpen)
         onOpen();
-    return true;
+    return {};
 }
 
-bool LocalDdeConversation::ensureSession() {
+Result<void> LocalDdeConversation::ensureSession() {
     if (sessionUp() && socketService_ == service_)
-        return true;
+        return {};
     dropSocket();
     const QString folder = dde::SocketFolder();
-    if (const Result<void> fit = dde::PrepareSocketFolder(folder); !fit) {
-        lastError_ = fit.error().text;
-        return false;
-    }
+    if (Result<void> fit = dde::PrepareSocketFolder(folder); !fit)
+        return fit;
     if (connectSocket())
-        return true;
-    if (program_.isEmpty()) {
-        lastError_ = QStringLiteral("No service %1 answers").arg(service_);
-        return false;
-    }
+        return {};
+    if (program_.isEmpty())
+        return Fail(QStringLiteral("No service %1 answers").arg(service_));
     const QString program = FindProgram(program_);
-    if (program.isEmpty()) {
-        lastError_ = QStringLiteral("No service %1 answers, and the program %2 is not found")
-                         .arg(service_, program_);
-        return false;
-    }
+    if (program.isEmpty())
+        return Fail(QStringLiteral("No service %1 answers, and the program %2 is not found")
+                        .arg(service_, program_));
     qint64 pid = 0;
-    if (!QProcess::startDetached(program, {}, {}, &pid)) {
-        lastError_ = QStringLiteral("The program %1 cannot be started").arg(program);
-        return false;
-    }
+    if (!QProcess::startDetached(program, {}, {}, &pid))
+        return Fail(QStringLiteral("The program %1 cannot be started").arg(program));
     startedPid_ = pid;
     startedStamp_ = ProcessStamp(pid);
     const QDeadlineTimer deadline(startTimeoutMs_);
     while (!deadline.hasExpired()) {
         waitForEvents(RetryPauseMs);
         if (connectSocket())
-            return true;
+            return {};
     }
-    lastError_ = QStringLiteral("The program %1 was started, but no service %2 answers")
-                     .arg(program, service_);
-    return false;
+    return Fail(QStringLiteral("The program %1 was started, but no service %2 answers")
+                    .arg(program, service_));
 }
 
 bool LocalDdeConversation::connectSocket() {
@@ -217,7 +211,7 @@ bool LocalDdeConversation::busy() const {
 }
 
 bool LocalDdeConversation::canTransact() {
-    refusal_.reset();
+    lastError_.clear();
     if (!isOpen() || !sessionUp()) {
         lastError_ = QStringLiteral("No conversation is open");
         return false;
@@ -230,26 +224,27 @@ bool LocalDdeConversation::canTransact() {
     return true;
 }
 
-std::optional<QString> LocalDdeConversation::request(const QString& item) {
+Result<QString> LocalDdeConversation::request(const QString& item) {
     if (!canTransact())
-        return std::nullopt;
+        return failed();
     const std::optional<dde::Message> reply =
         transact({.kind = dde::MessageKind::Request, .a = item}, replyTimeoutMs_);
-    if (!reply || reply->kind != dde::MessageKind::Data)
-        return std::nullopt;
+    if (!reply)
+        return failed();
+    // A refused request is only an item the service does not have: no reason is kept for it.
+    if (reply->kind != dde::MessageKind::Data)
+        return Fail(QStringLiteral("The service %1 has no item %2").arg(service_, item));
     return reply->a;
 }
 
-bool LocalDdeConversation::poke(const QString& item, const QByteArray& rows) {
+Result<void> LocalDdeConversation::poke(const QString& item, const QByteArray& rows) {
     if (!canTransact())
-        return false;
+        return failed();
     const qsizetype head = dde::EncodePokeHead(0, item, 0).size() - 4;
-    if (uint64_t(head) + uint64_t(rows.size()) > dde::MaxMessageBytes) {
+    if (uint64_t(head) + uint64_t(rows.size()) > dde::MaxMessageBytes)
         // The service would end the session over it; refuse it here and keep the session.
-        lastError_ =
-            QStringLiteral("The block of %1 bytes is too long for the service").arg(rows.size());
-        return false;
-    }
+        return Fail(
+            QStringLiteral("The block of %1 bytes is too long for the service").arg(rows.size()));
     // A block may be many megabytes: sent after its head, never copied into one message.
     const uint32_t seq = takeSeq();
     const std::optional<dde::Message> reply =
@@ -258,26 +253,36 @@ bool LocalDdeConversation::poke(const QString& item, const QByteArray& rows) {
     return accepted(reply);
 }
 
-bool LocalDdeConversation::execute(const QString& command, bool wait) {
+Result<void> LocalDdeConversation::execute(const QString& command, bool wait) {
     if (!canTransact())
-        return false;
+        return failed();
     const uint32_t seq = nextSeq_;
     // The reply comes once the command is done: a save of a big workbook takes a while.
-    if (!accepted(
-            transact({.kind = dde::MessageKind::Execute, .a = command, .wait = wait}, UntilSilent)))
-        return false;
+    if (Result<void> done = accepted(
+            transact({.kind = dde::MessageKind::Execute, .a = command, .wait = wait}, UntilSilent));
+        !done)
+        return done;
     if (wait) {
         busy_ = true;
         busySeq_ = seq;
         busyUntil_ = QDeadlineTimer(replyTimeoutMs_);
     }
-    return true;
+    return {};
 }
 
-bool LocalDdeConversation::accepted(const std::optional<dde::Message>& reply) {
-    if (reply && reply->kind == dde::MessageKind::Refused)
-        refusal_ = reply->a;
-    return reply && reply->kind == dde::MessageKind::Accepted;
+Result<void> LocalDdeConversation::accepted(const std::optional<dde::Message>& reply) {
+    if (!reply)
+        return failed();
+    if (reply->kind == dde::MessageKind::Accepted)
+        return {};
+    if (reply->kind != dde::MessageKind::Refused)
+        return Fail(QStringLiteral("The service %1 did not accept it").arg(service_));
+    return Refused(QStringLiteral("The service %1 refused it").arg(service_), reply->a);
+}
+
+tl::unexpected<Error> LocalDdeConversation::failed() const {
+    return Fail(lastError_.isEmpty() ? QStringLiteral("No reply from the service %1").arg(service_)
+                                     : lastError_);
 }
 
 uint32_t LocalDdeConversation::takeSeq() {

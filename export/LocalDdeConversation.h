@@ -38,15 +38,13 @@ public:
     QString topic() const override { return topic_; }
     void setServiceApplication(const QString& program) override { program_ = program; }
     QString serviceApplication() const override { return program_; }
-    bool open() override;
+    Result<void> open() override;
     void close() override;
     bool isOpen() const override { return open_ && !lost_; }
-    std::optional<QString> request(const QString& item) override;
-    bool poke(const QString& item, const QByteArray& rows) override;
-    bool execute(const QString& command, bool wait) override;
+    Result<QString> request(const QString& item) override;
+    Result<void> poke(const QString& item, const QByteArray& rows) override;
+    Result<void> execute(const QString& command, bool wait) override;
     bool busy() const override;
-    QString lastError() const override { return lastError_; }
-    std::optional<QString> refusal() const override { return refusal_; }
     bool notResponding() const override { return notResponding_; }
     std::optional<QString> serviceLost() const override { return serviceLost_; }
 
@@ -64,7 +62,7 @@ public:
 private:
     // Ends the open conversation (a Close message, the session stays) and fires the close event.
     void endConversation(bool waitClosed);
-    bool ensureSession();
+    Result<void> ensureSession();
     bool connectSocket();
     void dropSocket();
     uint32_t takeSeq();
@@ -85,8 +83,10 @@ private:
     void endStartedService();
     bool sessionUp() const;
     bool canTransact();
-    // Whether the reply accepts the transaction; a refusal's reason is kept for refusal().
-    bool accepted(const std::optional<dde::Message>& reply);
+    // Whether the reply accepts the transaction, or why not (a refusal with the service's reason).
+    Result<void> accepted(const std::optional<dde::Message>& reply);
+    // The failure of the open or transaction in progress, as far as it has been told.
+    tl::unexpected<Error> failed() const;
     void readIncoming();
     void onReadyRead();
     void onDisconnected();
@@ -110,8 +110,8 @@ private:
     QDeadlineTimer busyUntil_;
     bool waiting_ = false;
     bool dispatchQueued_ = false;
+    // Why the open or transaction in progress failed, as far as it has been told.
     QString lastError_;
-    std::optional<QString> refusal_;
     int replyTimeoutMs_ = 10000;
     int startTimeoutMs_ = 5000;
     int silenceLimitMs_ = 30000;

@@ -7,15 +7,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "base/Failure.h"
 #include "base/RegularFile.h"
 
 namespace {
 
 constexpr qint64 ChunkBytes = 64 * 1024;
 
-[[noreturn]] void CannotCreate(const QString& target) {
-    throw Failure(QStringLiteral("Cannot create file %1").arg(target));
+tl::unexpected<Error> CannotCreate(const QString& target) {
+    return Fail(QStringLiteral("Cannot create file %1").arg(target));
 }
 
 bool Stat(const QString& path, struct stat& st) {
@@ -46,7 +45,8 @@ QString TemplateWorkbookPath(const QString& programFolder) {
     return !QFileInfo::exists(shipped) && QFileInfo::exists(own) ? own : shipped;
 }
 
-std::unique_ptr<ReplacingFile> CopyTemplate(const QString& templatePath, const QString& target) {
+Result<std::unique_ptr<ReplacingFile>> CopyTemplate(const QString& templatePath,
+                                                    const QString& target) {
     // Only a regular file: a pipe in the template's place would hold the copy up for good.
     const RegularFileOpen opened = OpenRegularFile(QFile::encodeName(templatePath));
     QFile source;
@@ -55,27 +55,27 @@ std::unique_ptr<ReplacingFile> CopyTemplate(const QString& templatePath, const Q
         !source.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         if (opened.Ok())
             ::close(opened.fd);
-        throw Failure(QStringLiteral("Cannot open file %1").arg(templatePath));
+        return Fail(QStringLiteral("Cannot open file %1").arg(templatePath));
     }
 
     if (target.isEmpty() || !MakeFolders(QFileInfo(target).absolutePath()))
-        CannotCreate(target);
+        return CannotCreate(target);
     auto copy = std::make_unique<ReplacingFile>(target);
     if (!copy->OpenKept())
-        CannotCreate(target);
+        return CannotCreate(target);
 
     QByteArray chunk(ChunkBytes, Qt::Uninitialized);
     for (;;) {
         const qint64 n = source.read(chunk.data(), ChunkBytes);
         if (n < 0)
-            throw Failure(QStringLiteral("Stream read error"));
+            return Fail(QStringLiteral("Stream read error"));
         if (n == 0)
             break;
         if (!copy->Write(QByteArray::fromRawData(chunk.constData(), n)))
-            throw Failure(QStringLiteral("Stream write error"));
+            return Fail(QStringLiteral("Stream write error"));
     }
     if (!copy->Keep())
-        throw Failure(QStringLiteral("Stream write error"));
+        return Fail(QStringLiteral("Stream write error"));
 
     // The copy carries the template's date; a file system that cannot keep it still has a
     // complete copy, so a failure here is not reported.

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "base/ReplacingFile.h"
+#include "base/Result.h"
 
 // programFolder + "Forms/Table1.xlsx", or an operator's own "Forms/Table1.xls" in its place
 // when there is no "Table1.xlsx".
@@ -17,4 +18,5 @@ QString TemplateWorkbookPath(const QString& programFolder);
 // "Cannot create file <target>" (a folder that cannot be made, a target without write
 // permission, a target that is a folder or no regular file), "Stream read error" or "Stream
 // write error", leaving no working copy behind.
-std::unique_ptr<ReplacingFile> CopyTemplate(const QString& templatePath, const QString& target);
+Result<std::unique_ptr<ReplacingFile>> CopyTemplate(const QString& templatePath,
+                                                    const QString& target);

@@ -236,7 +236,10 @@ ExportResult FillWorkbook(TExcel& ex, SheetSelection& selection, const RecordStr
             target, QDateTime::currentDateTime().addSecs(-StaleWorkingCopySecs));
     // The service works on a copy beside the target, which replaces the target only once it is
     // saved; until then the target stays as it is, whatever fails.
-    copy = CopyTemplate(request.templatePath, target);
+    Result<std::unique_ptr<ReplacingFile>> copied = CopyTemplate(request.templatePath, target);
+    if (!copied)
+        throw Failure(copied.error().text);
+    copy = std::move(*copied);
     const QString book = QFileInfo(copy->KeptPath()).fileName();
     ex.ExecMacro("[OPEN(" + Quoted(copy->KeptPath()) + ")]");
     ex.WaitReady();

@@ -4,7 +4,6 @@
 #include <QJsonObject>
 #include <QSocketNotifier>
 #include <algorithm>
-#include <libpq-fe.h>
 
 #include "base/EventGuard.h"
 
@@ -23,7 +22,7 @@ const QByteArray UnknownSql =
     "SELECT abbrev(peer), (extract(epoch FROM ended_at) * 1000)::bigint, octet_length(raw) "
     "FROM report WHERE logger IS NULL ORDER BY ended_at DESC LIMIT 10000";
 
-std::vector<LoggerRow> LoggerRows(const PgRows& rows) {
+std::vector<LoggerRow> LoggerRows(const pg::PgResult& rows) {
     std::vector<LoggerRow> out;
     out.reserve(size_t(rows.Rows()));
     for (int r = 0; r < rows.Rows(); ++r) {
@@ -41,7 +40,7 @@ std::vector<LoggerRow> LoggerRows(const PgRows& rows) {
     return out;
 }
 
-std::vector<UnknownReport> UnknownReports(const PgRows& rows) {
+std::vector<UnknownReport> UnknownReports(const pg::PgResult& rows) {
     std::vector<UnknownReport> out;
     out.reserve(size_t(rows.Rows()));
     for (int r = 0; r < rows.Rows(); ++r)
@@ -77,22 +76,23 @@ void FleetClient::Start() {
 void FleetClient::Connect() {
     notifier_.reset();
     connected_ = false;
-    conn_.reset(PQconnectStart(conninfo_.toUtf8().constData()));
-    if (!conn_)
-        return Lost(QStringLiteral("out of memory"));
-    if (PQstatus(conn_.get()) == CONNECTION_BAD)
-        return Lost(ConnError(conn_.get()));
+    conn_.reset();
+    Result<pg::PgConnection> started =
+        pg::PgConnection::StartConnect(conninfo_, pg::Wording::Whole);
+    if (!started)
+        return Lost(started.error().text);
+    conn_ = std::move(*started);
     connectTimeout_.start();
     Watch(true);
 }
 
 void FleetClient::Watch(bool forWriting) {
     notifier_.reset();
-    const int socket = PQsocket(conn_.get());
-    if (socket < 0)
-        return Lost(ConnError(conn_.get()));
-    notifier_ = std::make_unique<QSocketNotifier>(socket, forWriting ? QSocketNotifier::Write
-                                                                     : QSocketNotifier::Read);
+    const Result<int> socket = conn_->Socket();
+    if (!socket)
+        return Lost(socket.error().text);
+    notifier_ = std::make_unique<QSocketNotifier>(*socket, forWriting ? QSocketNotifier::Write
+                                                                      : QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
         Guarded([this] {
             if (connected_)
@@ -104,15 +104,16 @@ void FleetClient::Watch(bool forWriting) {
 }
 
 void FleetClient::Poll() {
-    switch (PQconnectPoll(conn_.get())) {
-    case PGRES_POLLING_READING:
+    const Result<pg::PgConnection::Step> step = conn_->ContinueConnect();
+    if (!step)
+        return Lost(step.error().text);
+    switch (*step) {
+    case pg::PgConnection::Step::Read:
         return Watch(false);
-    case PGRES_POLLING_WRITING:
+    case pg::PgConnection::Step::Write:
         return Watch(true);
-    case PGRES_POLLING_OK:
+    case pg::PgConnection::Step::Done:
         return Ready();
-    default:
-        return Lost(ConnError(conn_.get()));
     }
 }
 
@@ -145,26 +146,24 @@ void FleetClient::Problem(const QString& why) {
 }
 
 void FleetClient::Readable() {
-    if (!PQconsumeInput(conn_.get()))
-        return Lost(ConnError(conn_.get()));
-    bool notified = false;
-    while (PGnotify* n = PQnotifies(conn_.get())) {
-        notified = true;
-        Notified(QByteArray(n->extra));
-        PQfreemem(n);
-    }
-    while (asked_ != Asked::Nothing && !PQisBusy(conn_.get())) {
-        pg_result* result = PQgetResult(conn_.get());
+    const Result<std::vector<pg::PgConnection::Notification>> notes = conn_->TakeNotifications();
+    if (!notes)
+        return Lost(notes.error().text);
+    const bool notified = !notes->empty();
+    for (const pg::PgConnection::Notification& n : *notes)
+        Notified(n.payload.toUtf8());
+    while (asked_ != Asked::Nothing && !conn_->Busy()) {
+        std::optional<Result<pg::PgResult>> result = conn_->NextResult();
         if (!result) {
             Answered();
             break;
         }
-        answers_.push_back(Checked(conn_.get(), result));
+        answers_.push_back(std::move(*result));
     }
     if (!conn_)
         return; // lost while answering, and said so
-    if (PQstatus(conn_.get()) == CONNECTION_BAD)
-        return Lost(ConnError(conn_.get()));
+    if (conn_->Broken())
+        return Lost(conn_->ConnectionError().text);
     if (notified && !settle_.isActive())
         settle_.start();
 }
@@ -209,19 +208,19 @@ void FleetClient::SendNext() {
 }
 
 void FleetClient::Send(Asked what, const QByteArray& sql) {
-    if (!PQsendQuery(conn_.get(), sql.constData()))
-        return Lost(ConnError(conn_.get()));
+    if (const Result<void> sent = conn_->Send(sql); !sent)
+        return Lost(sent.error().text);
     asked_ = what;
     answers_.clear();
 }
 
 void FleetClient::Answered() {
     const Asked asked = std::exchange(asked_, Asked::Nothing);
-    const std::vector<PgRows> answers = std::move(answers_);
+    const std::vector<Result<pg::PgResult>> answers = std::move(answers_);
     answers_.clear();
-    for (const PgRows& a : answers)
-        if (!a.Ok())
-            return asked == Asked::Setup ? Lost(a.error) : Problem(a.error);
+    for (const Result<pg::PgResult>& a : answers)
+        if (!a)
+            return asked == Asked::Setup ? Lost(a.error().text) : Problem(a.error().text);
     const bool hadProblem = !problem_.isEmpty();
     problem_.clear();
     switch (asked) {
@@ -231,13 +230,13 @@ void FleetClient::Answered() {
         break;
     case Asked::Fleet:
         if (answers.size() == 2) {
-            snapshot_ = {LoggerRows(answers[0]), UnknownReports(answers[1])};
+            snapshot_ = {LoggerRows(*answers[0]), UnknownReports(*answers[1])};
             emit FleetRead();
         }
         break;
     case Asked::Loggers:
         if (answers.size() == 1) {
-            std::vector<LoggerRow> rows = LoggerRows(answers[0]);
+            std::vector<LoggerRow> rows = LoggerRows(*answers[0]);
             for (const LoggerRow& row : rows) {
                 auto known = std::find_if(snapshot_.loggers.begin(), snapshot_.loggers.end(),
                                           [&](const LoggerRow& r) { return r.id == row.id; });
@@ -251,7 +250,7 @@ void FleetClient::Answered() {
         break;
     case Asked::Unknown:
         if (answers.size() == 1) {
-            snapshot_.unknown = UnknownReports(answers[0]);
+            snapshot_.unknown = UnknownReports(*answers[0]);
             emit UnknownRead();
         }
         break;

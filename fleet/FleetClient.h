@@ -8,11 +8,12 @@
 #include <QObject>
 #include <QTimer>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
 #include "fleet/FleetRows.h"
-#include "fleet/PgHandle.h"
+#include "pg/PgConnection.h"
 
 class QSocketNotifier;
 
@@ -65,7 +66,7 @@ private:
     void Answered();
     void Problem(const QString& why);
     QString conninfo_;
-    PgConn conn_;
+    std::optional<pg::PgConnection> conn_;
     std::unique_ptr<QSocketNotifier> notifier_;
     QTimer retry_;
     QTimer connectTimeout_;
@@ -75,7 +76,7 @@ private:
     FleetSnapshot snapshot_;
     // The statement under way and its results so far; what is to be read after it.
     Asked asked_ = Asked::Nothing;
-    std::vector<PgRows> answers_;
+    std::vector<Result<pg::PgResult>> answers_;
     bool wantFleet_ = false;
     bool wantUnknown_ = false;
     std::set<qint64> wantLoggers_;

@@ -1,10 +1,9 @@
 #include "fleet/MeasurementLoad.h"
 
-#include <libpq-fe.h>
 #include <memory>
 
 #include "fleet/MeasurementCopyReader.h"
-#include "fleet/PgHandle.h"
+#include "pg/PgConnection.h"
 
 namespace fleet {
 
@@ -65,28 +64,23 @@ void MeasurementLoad::Run(QString conninfo, QByteArray countSql, QByteArray copy
             emit Finished(count, cancelled, cancelled ? QString() : error);
         });
     };
-    PgConn conn(PQconnectdb(conninfo.toUtf8().constData()));
-    if (!conn || PQstatus(conn.get()) != CONNECTION_OK) {
-        error = conn ? ConnError(conn.get()) : QStringLiteral("out of memory");
+    Result<pg::PgConnection> conn = pg::PgConnection::Connect(conninfo, {}, pg::Wording::Whole);
+    if (!conn) {
+        error = conn.error().text;
         return finish();
     }
     // A million rows sort in memory, not in files: the sort by logger time is most of the
     // server's work. Only this session's setting.
-    (void)Query(conn.get(), "SET work_mem = '256MB'");
-    const PgRows total = Query(conn.get(), countSql);
-    if (!total.Ok()) {
-        error = total.error;
+    (void)conn->Exec("SET work_mem = '256MB'");
+    const Result<pg::PgResult> total = conn->Exec(countSql);
+    if (!total) {
+        error = total.error().text;
         return finish();
     }
-    const qint64 expected = total.Int(0, 0);
+    const qint64 expected = total->Int(0, 0);
     post([this, expected] { emit Progress(0, expected); });
-    if (!PQsendQuery(conn.get(), copySql.constData())) {
-        error = ConnError(conn.get());
-        return finish();
-    }
-    PgResultPtr started(PQgetResult(conn.get()));
-    if (PQresultStatus(started.get()) != PGRES_COPY_OUT) {
-        error = QString::fromUtf8(PQresultErrorMessage(started.get())).simplified();
+    if (const Result<void> started = conn->CopyOutBegin(copySql); !started) {
+        error = started.error().text;
         return finish();
     }
     MeasurementCopyReader reader;
@@ -105,28 +99,21 @@ void MeasurementLoad::Run(QString conninfo, QByteArray countSql, QByteArray copy
     for (;;) {
         if (cancel_ && !cancelSent) {
             // The server stops sending; what is under way is read and dropped below.
-            if (PGcancel* c = PQgetCancel(conn.get())) {
-                char message[256];
-                PQcancel(c, message, sizeof message);
-                PQfreeCancel(c);
-            }
+            conn->Cancel();
             cancelSent = true;
         }
-        char* row = nullptr;
-        const int size = PQgetCopyData(conn.get(), &row, 0);
-        if (size < 0)
+        const std::optional<pg::CopyRow> row = conn->CopyOutNext();
+        if (!row)
             break;
-        if (!cancelSent && !reader.Feed({row, size_t(size)}, slice))
+        if (!cancelSent && !reader.Feed(row->Bytes(), slice))
             error = QStringLiteral("the database sent rows this console cannot read");
-        PQfreemem(row);
         if (!error.isEmpty())
             cancel_ = true; // stops the stream the same way
         if (slice.size() >= SliceRecords && !cancel_)
             hand();
     }
-    for (PgResultPtr r(PQgetResult(conn.get())); r; r.reset(PQgetResult(conn.get())))
-        if (PQresultStatus(r.get()) != PGRES_COMMAND_OK && error.isEmpty() && !cancel_)
-            error = QString::fromUtf8(PQresultErrorMessage(r.get())).simplified();
+    if (const Result<void> ended = conn->CopyOutEnd(); !ended && error.isEmpty() && !cancel_)
+        error = ended.error().text;
     if (!cancel_ && error.isEmpty() && !reader.Ended())
         error = QStringLiteral("the database ended the rows early");
     if (!cancel_ && error.isEmpty() && !slice.empty())

@@ -149,6 +149,18 @@ private:
     QString poked_;
 };
 
+// What a failure says ("" on success), the reply or what its failure says, and the service's
+// refusal of a failed transaction.
+template <class T> std::string Why(const Result<T>& r) {
+    return r ? std::string() : r.error().text.toStdString();
+}
+QString Reply(const Result<QString>& r) {
+    return r ? *r : "failed: " + r.error().text;
+}
+std::optional<QString> Refusal(const Result<void>& r) {
+    return r ? std::optional<QString>(QStringLiteral("(accepted)")) : r.error().refusal;
+}
+
 class LocalConversation : public testing::Test {
 protected:
     LocalConversation() {
@@ -189,15 +201,15 @@ protected:
 
 TEST_F(LocalConversation, TransactionsGetTheirReplies) {
     startService();
-    ASSERT_TRUE(conv.open()) << conv.lastError().toStdString();
+    ASSERT_EQ(Why(conv.open()), "");
     EXPECT_TRUE(conv.isOpen());
     EXPECT_EQ(opened, 1);
     EXPECT_TRUE(conv.open()); // already open: no second conversation
     EXPECT_EQ(opened, 1);
 
-    EXPECT_EQ(conv.request("Status"), QString("Ready"));
-    EXPECT_EQ(conv.request("R2C1"), QString("=R2C1"));
-    EXPECT_EQ(conv.request("Missing"), std::nullopt);
+    EXPECT_EQ(Reply(conv.request("Status")), "Ready");
+    EXPECT_EQ(Reply(conv.request("R2C1")), "=R2C1");
+    EXPECT_FALSE(conv.request("Missing"));
     EXPECT_TRUE(conv.poke("R1C1:R2C2", "a\tb\r\nc\r\n"));
     EXPECT_EQ(service->pokedData(), "a\tb\r\nc\r\n");
     EXPECT_FALSE(conv.poke("Bad", "x\r\n"));
@@ -209,12 +221,12 @@ TEST_F(LocalConversation, TransactionsGetTheirReplies) {
     EXPECT_TRUE(conv.execute("[SAVE]", true));
     EXPECT_TRUE(conv.busy());
     const size_t sent = service->received().size();
-    EXPECT_EQ(conv.request("Status"), std::nullopt);
+    EXPECT_FALSE(conv.request("Status"));
     EXPECT_FALSE(conv.poke("R1C1:R1C1", "x\r\n"));
     EXPECT_FALSE(conv.execute("[SAVE]", false));
     EXPECT_EQ(service->received().size(), sent);
     EXPECT_TRUE(pumpUntil([&] { return !conv.busy(); }));
-    EXPECT_EQ(conv.request("Status"), QString("Ready"));
+    EXPECT_EQ(Reply(conv.request("Status")), "Ready");
 
     const Message exec = service->received()[sent - 1];
     EXPECT_EQ(exec.kind, MessageKind::Execute);
@@ -223,9 +235,11 @@ TEST_F(LocalConversation, TransactionsGetTheirReplies) {
     // A refused topic fails the open with the service's reason.
     conv.setTopic("Refuse");
     EXPECT_EQ(closed, 1);
-    EXPECT_FALSE(conv.open());
-    EXPECT_TRUE(conv.lastError().contains("no such topic")) << conv.lastError().toStdString();
-    EXPECT_EQ(conv.request("Status"), std::nullopt);
+    const Result<void> refused = conv.open();
+    ASSERT_FALSE(refused);
+    EXPECT_TRUE(refused.error().text.contains("no such topic")) << Why(refused);
+    EXPECT_EQ(refused.error().refusal, QString("no such topic"));
+    EXPECT_FALSE(conv.request("Status"));
 
     // Changing the topic ends the conversation but keeps the session.
     conv.setTopic("[Data.xls]Desc");
@@ -247,30 +261,28 @@ TEST_F(LocalConversation, TransactionsGetTheirReplies) {
 TEST_F(LocalConversation, RefusalReasonsAndASilentServiceGivenUp) {
     startService();
     ASSERT_TRUE(conv.open());
-    EXPECT_FALSE(conv.execute("[BAD]", false));
-    EXPECT_EQ(conv.refusal(), QString("unknown command"));
-    EXPECT_FALSE(conv.poke("Bad", "x\r\n"));
-    EXPECT_EQ(conv.refusal(), QString("bad range"));
+    EXPECT_EQ(Refusal(conv.execute("[BAD]", false)), QString("unknown command"));
+    EXPECT_EQ(Refusal(conv.poke("Bad", "x\r\n")), QString("bad range"));
     EXPECT_TRUE(conv.poke("R1C1:R1C1", "x\r\n"));
-    EXPECT_EQ(conv.refusal(), std::nullopt);
 
     // A command that is never answered: the event queue runs while the service is waited for,
     // then the service is given up and the conversation ends.
     conv.setSilenceLimit(300);
     bool queueRan = false;
     QTimer::singleShot(0, [&] { queueRan = true; });
-    EXPECT_FALSE(conv.execute("[HANG]", false));
+    const Result<void> hung = conv.execute("[HANG]", false);
+    EXPECT_FALSE(hung);
     EXPECT_TRUE(queueRan);
     EXPECT_TRUE(conv.notResponding());
-    EXPECT_EQ(conv.refusal(), std::nullopt);
+    EXPECT_EQ(Refusal(hung), std::nullopt);
     EXPECT_TRUE(pumpUntil([&] { return closed == 1; }));
-    EXPECT_EQ(conv.request("Status"), std::nullopt);
+    EXPECT_FALSE(conv.request("Status"));
 
     // The next open reaches the service in a new session.
     conv.setSilenceLimit(30000);
-    ASSERT_TRUE(conv.open()) << conv.lastError().toStdString();
+    ASSERT_EQ(Why(conv.open()), "");
     EXPECT_FALSE(conv.notResponding());
-    EXPECT_EQ(conv.request("Status"), QString("Ready"));
+    EXPECT_EQ(Reply(conv.request("Status")), "Ready");
     EXPECT_EQ(service->sessions(), 2);
 }
 
@@ -280,12 +292,13 @@ TEST_F(LocalConversation, LateReplyOfATimedOutRequestIsDropped) {
     ASSERT_TRUE(conv.open());
     QElapsedTimer t;
     t.start();
-    EXPECT_EQ(conv.request("Slow"), std::nullopt);
+    const Result<QString> slow = conv.request("Slow");
+    EXPECT_FALSE(slow);
     EXPECT_LT(t.elapsed(), 280);
-    EXPECT_FALSE(conv.lastError().isEmpty());
+    EXPECT_NE(Why(slow), "");
     conv.setReplyTimeout(2000);
-    EXPECT_EQ(conv.request("Status"), QString("Ready"));
-    EXPECT_EQ(conv.request("R1C1"), QString("=R1C1"));
+    EXPECT_EQ(Reply(conv.request("Status")), "Ready");
+    EXPECT_EQ(Reply(conv.request("R1C1")), "=R1C1");
     EXPECT_TRUE(conv.isOpen());
 }
 
@@ -295,7 +308,7 @@ TEST_F(LocalConversation, ServiceEndingTheConversationOrGoingAway) {
     EXPECT_TRUE(conv.execute("[QUIT]", false));
     EXPECT_TRUE(pumpUntil([&] { return closed == 1; }));
     EXPECT_FALSE(conv.isOpen());
-    EXPECT_EQ(conv.request("Status"), std::nullopt);
+    EXPECT_FALSE(conv.request("Status"));
 
     // The service goes away in the middle: the call fails at once, the close event follows.
     ASSERT_TRUE(conv.open());
@@ -303,15 +316,15 @@ TEST_F(LocalConversation, ServiceEndingTheConversationOrGoingAway) {
     QElapsedTimer t;
     t.start();
     EXPECT_FALSE(conv.execute("[DIE]", false));
-    EXPECT_EQ(conv.request("Status"), std::nullopt);
+    EXPECT_FALSE(conv.request("Status"));
     EXPECT_LT(t.elapsed(), 2000);
     EXPECT_TRUE(pumpUntil([&] { return closed == 2; }));
     EXPECT_FALSE(conv.isOpen());
 
     // A new session comes up at the next open.
-    ASSERT_TRUE(conv.open()) << conv.lastError().toStdString();
+    ASSERT_EQ(Why(conv.open()), "");
     EXPECT_EQ(service->sessions(), 2);
-    EXPECT_EQ(conv.request("Status"), QString("Ready"));
+    EXPECT_EQ(Reply(conv.request("Status")), "Ready");
 
     // The service ends while nobody waits: the close event comes with the event queue.
     service.reset();
@@ -353,8 +366,9 @@ TEST_F(LocalConversation, UnfitSocketFolderOrNoServiceFailsTheOpen) {
     for (const Case& c : cases) {
         c.prepare();
         conv.setServiceApplication(c.program);
-        EXPECT_FALSE(conv.open());
-        EXPECT_TRUE(conv.lastError().contains(c.error)) << conv.lastError().toStdString();
+        const Result<void> tried = conv.open();
+        EXPECT_FALSE(tried);
+        EXPECT_TRUE(QString::fromStdString(Why(tried)).contains(c.error)) << Why(tried);
         EXPECT_EQ(opened, 0);
     }
 }

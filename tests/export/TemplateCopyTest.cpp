@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "base/Failure.h"
 #include "export/TemplateCopy.h"
 #include "support/TestFiles.h"
 
@@ -75,8 +74,9 @@ TEST(TemplateCopy, WorkingCopyReplacesTheTargetOnlyWhenAsked) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.target.toStdString());
         const QByteArray before = ReadAll(c.written);
-        std::unique_ptr<ReplacingFile> copy;
-        EXPECT_EQ("", FailureOf([&] { copy = CopyTemplate(tmpl, c.target); }));
+        Result<std::unique_ptr<ReplacingFile>> copied = CopyTemplate(tmpl, c.target);
+        ASSERT_TRUE(copied) << copied.error().text.toStdString();
+        std::unique_ptr<ReplacingFile> copy = std::move(*copied);
         ASSERT_TRUE(copy);
         const QString kept = copy->KeptPath();
         // Beside the file that is written, and nothing changed yet.
@@ -157,9 +157,12 @@ TEST(TemplateCopy, FailuresLeaveTheDiskAsItWas) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.target.toStdString());
-        EXPECT_EQ(c.message,
-                  ResultWithin([&] { return FailureOf([&] { CopyTemplate(c.from, c.target); }); },
-                               {fifo}));
+        EXPECT_EQ(c.message, ResultWithin(
+                                 [&] {
+                                     const auto copied = CopyTemplate(c.from, c.target);
+                                     return copied ? QString() : copied.error().text;
+                                 },
+                                 {fifo}));
         EXPECT_EQ(before, Tree(folder));
     }
     EXPECT_EQ("keep me", ReadAll(readOnly));

@@ -20,7 +20,7 @@
 #include "fleet/FleetClient.h"
 #include "fleet/FleetConninfo.h"
 #include "fleet/MeasurementLoad.h"
-#include "tools/collector/PgConnection.h"
+#include "pg/PgConnection.h"
 #include "tools/logger/FleetDump.h"
 #include "widgets/RadioGroup.h"
 
@@ -73,7 +73,7 @@ TEST(Fleet, StatesLiveReportsAndLoad) {
     first.Start(FleetArgs(3, port, dir.filePath("first.txt"), -1));
     ASSERT_EQ(first.Wait(), 0);
     // Once the collector stored the three, L2's report is made three days old: L2 is late.
-    auto db = collector::PgConnection::Connect("");
+    auto db = pg::PgConnection::Connect("");
     ASSERT_TRUE(db);
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {

@@ -28,7 +28,7 @@ public:
     int acceptPokes = 0;          // pokes accepted before the refusals below start
     int refusePokes = 0;          // then, the pokes that are refused
     int busyRounds = 0;           // rounds a waiting execute keeps the conversation busy
-    QString error;                // lastError() text
+    QString error;                // the text of every failure
     std::function<void()> onPump; // runs at every pump round
     QString reason;               // the service's reason for refusals; none when empty
     bool silent = false;          // transactions go unanswered: the service is not responding
@@ -61,42 +61,46 @@ public:
     QString topic() const override { return topic_; }
     void setServiceApplication(const QString& p) override { app_ = p; }
     QString serviceApplication() const override { return app_; }
-    bool open() override {
+    Result<void> open() override {
         if (open_)
-            return true;
+            return {};
         log << "open " + topic_;
         if (openFailures > 0 || topic_ == failTopic || gone) {
             openFailures = std::max(0, openFailures - 1);
-            return false;
+            return Fail(error);
         }
         open_ = true;
         if (onOpen)
             onOpen();
-        return true;
+        return {};
     }
     void close() override {
         end();
         log << "disconnect";
     }
     bool isOpen() const override { return open_; }
-    std::optional<QString> request(const QString& item) override {
+    Result<QString> request(const QString& item) override {
         log << "request " + item;
         if (!open_ || busy_ > 0 || silent || gone)
-            return std::nullopt;
+            return Fail(error);
         if (item == "Status")
             return status;
         if (item == "Selection")
             return keepsWorkbooks ? WorkbookSelection() : selection;
-        if (item == "Topics")
-            return keepsWorkbooks ? WorkbookTopics() : topics;
+        if (item == "Topics") {
+            if (keepsWorkbooks)
+                return WorkbookTopics();
+            if (!topics)
+                return Fail(error);
+            return *topics;
+        }
         return QString();
     }
-    bool poke(const QString& item, const QByteArray& rows) override {
+    Result<void> poke(const QString& item, const QByteArray& rows) override {
         const QStringList lines = PokedLines(rows);
         log << QString("poke %1 %2 (%3)").arg(topic_, item).arg(lines.size());
-        refused_.reset();
         if (!open_ || busy_ > 0 || silent || gone)
-            return false;
+            return Fail(error);
         if (acceptPokes > 0)
             --acceptPokes;
         else if (refusePokes-- > 0)
@@ -104,13 +108,12 @@ public:
         trace << QStringLiteral("poke %1 %2 %3").arg(topic_, item).arg(lines.size());
         pokes << lines;
         sheetPokes[activeSheet] = rows;
-        return true;
+        return {};
     }
-    bool execute(const QString& cmd, bool wait) override {
+    Result<void> execute(const QString& cmd, bool wait) override {
         log << (wait ? "execute-wait " : "execute ") + cmd;
-        refused_.reset();
         if (!open_ || busy_ > 0 || silent || gone)
-            return false;
+            return Fail(error);
         if (refuseExecs-- > 0 || (!refusedCommand.isEmpty() && cmd == refusedCommand))
             return Refuse("refused exec " + cmd);
         trace << "exec " + cmd;
@@ -118,11 +121,9 @@ public:
             Command(cmd);
         if (wait)
             busy_ = busyRounds;
-        return true;
+        return {};
     }
     bool busy() const override { return busy_ > 0; }
-    QString lastError() const override { return error; }
-    std::optional<QString> refusal() const override { return refused_; }
     bool notResponding() const override { return silent; }
     std::optional<QString> serviceLost() const override { return gone; }
 
@@ -137,11 +138,14 @@ public:
     void endByService() { end(); }
 
 private:
-    bool Refuse(const QString& entry) {
+    // Without a reason the refusal looks like a transaction that could not be started.
+    tl::unexpected<Error> Refuse(const QString& entry) {
         trace << entry;
+        Error e;
+        e.text = error;
         if (!reason.isEmpty())
-            refused_ = reason;
-        return false;
+            e.refusal = reason;
+        return tl::unexpected(std::move(e));
     }
     void end() {
         if (!open_)
@@ -178,5 +182,4 @@ private:
     QString service_, topic_, app_;
     bool open_ = false;
     int busy_ = 0;
-    std::optional<QString> refused_;
 };

@@ -7,9 +7,10 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include "pg/PgConnection.h"
 #include "tools/collector/CollectorService.h"
+#include "tools/collector/DatabaseConnect.h"
 #include "tools/collector/DatabaseSchema.h"
-#include "tools/collector/PgConnection.h"
 #include "tools/collector/ReportFiling.h"
 
 namespace collector {
@@ -27,8 +28,8 @@ int Failed(const QString& why) {
 }
 
 // Connected, with the tables as this collector writes them.
-Result<PgConnection> Ready(const CollectorSettings& settings) {
-    Result<PgConnection> db = PgConnection::Connect(settings.database);
+Result<pg::PgConnection> Ready(const CollectorSettings& settings) {
+    Result<pg::PgConnection> db = ConnectDatabase(settings.database);
     if (!db)
         return Fail(QStringLiteral("database"), db.error());
     if (Result<int> v = Migrate(*db); !v)
@@ -37,7 +38,7 @@ Result<PgConnection> Ready(const CollectorSettings& settings) {
 }
 
 // What keeps the collector from storing reports, or "" when nothing does.
-QString DatabaseProblem(PgConnection& db, QString& summary) {
+QString DatabaseProblem(pg::PgConnection& db, QString& summary) {
     if (db.ServerVersionNumber() < 150000)
         return QString("PostgreSQL 15 or later is needed; the server is %1")
             .arg(db.ServerVersion());
@@ -49,8 +50,9 @@ QString DatabaseProblem(PgConnection& db, QString& summary) {
             .arg(*version)
             .arg(SchemaVersion());
     if (*version < SchemaVersion()) {
-        Result<PgResult> may = db.Exec("SELECT has_schema_privilege(current_schema(), 'CREATE'), "
-                                       "current_user, current_schema()");
+        Result<pg::PgResult> may =
+            db.Exec("SELECT has_schema_privilege(current_schema(), 'CREATE'), "
+                    "current_user, current_schema()");
         if (!may)
             return may.error().text;
         if (may->Bytes(0, 0) != "t")
@@ -63,7 +65,7 @@ QString DatabaseProblem(PgConnection& db, QString& summary) {
                       .arg(SchemaVersion());
         return {};
     }
-    Result<PgResult> rights =
+    Result<pg::PgResult> rights =
         db.Exec("SELECT has_table_privilege('logger', 'SELECT, INSERT') "
                 "AND has_table_privilege('report', 'SELECT, INSERT, UPDATE') "
                 "AND has_table_privilege('measurement', 'SELECT, INSERT'), current_user, "
@@ -120,7 +122,7 @@ int RunCheck(const CollectorSettings& s) {
     QString problem = StateProblem(s.stateDir);
     QString summary;
     if (problem.isEmpty()) {
-        Result<PgConnection> db = PgConnection::Connect(s.database);
+        Result<pg::PgConnection> db = ConnectDatabase(s.database);
         problem = db ? DatabaseProblem(*db, summary) : db.error().text;
         if (!problem.isEmpty())
             problem = "database: " + problem;
@@ -134,17 +136,17 @@ int RunCheck(const CollectorSettings& s) {
 }
 
 int RunAddLogger(const CollectorSettings& settings, const QString& name, const QString& address) {
-    Result<PgConnection> db = Ready(settings);
+    Result<pg::PgConnection> db = Ready(settings);
     if (!db)
         return Failed(db.error().text);
     // A range is kept as its network (10.0.0.0/24 for 10.0.0.7/24); one host as itself.
-    Result<PgResult> added =
+    Result<pg::PgResult> added =
         db->Exec("INSERT INTO logger (name, address) VALUES ($1, network($2::inet)::inet) "
                  "RETURNING id, address::text",
                  {name.toUtf8(), address.toUtf8()});
     if (!added) {
         const QString state = added.error().code;
-        if (state == sqlstate::UniqueViolation)
+        if (state == pg::sqlstate::UniqueViolation)
             return Failed(
                 QString("a logger named %1 or at %2 is registered already").arg(name, address));
         if (state == "22P02")
@@ -154,7 +156,7 @@ int RunAddLogger(const CollectorSettings& settings, const QString& name, const Q
     const QString stored = added->Text(0, 1);
     // Its own transaction is committed: every collector that starts a batch from now on files
     // the logger's reports itself; those before it were kept and are filed here.
-    Result<PgResult> kept =
+    Result<pg::PgResult> kept =
         db->Exec("SELECT id FROM report WHERE logger IS NULL AND peer <<= $1::inet ORDER BY id",
                  {stored.toUtf8()});
     if (!kept)
@@ -162,7 +164,7 @@ int RunAddLogger(const CollectorSettings& settings, const QString& name, const Q
     std::vector<int64_t> ids;
     for (int r = 0; r < kept->Rows(); ++r)
         ids.push_back(kept->Int(r, 0));
-    Result<PgConnection> reader = PgConnection::Connect(settings.database);
+    Result<pg::PgConnection> reader = ConnectDatabase(settings.database);
     if (!reader)
         return Failed(reader.error().text);
     Result<FilingTotals> filed = FileReports(*db, *reader, ids);
@@ -177,16 +179,16 @@ int RunAddLogger(const CollectorSettings& settings, const QString& name, const Q
 }
 
 int RunReparse(const CollectorSettings& settings) {
-    Result<PgConnection> db = Ready(settings);
+    Result<pg::PgConnection> db = Ready(settings);
     if (!db)
         return Failed(db.error().text);
-    Result<PgResult> all = db->Exec("SELECT id FROM report ORDER BY id");
+    Result<pg::PgResult> all = db->Exec("SELECT id FROM report ORDER BY id");
     if (!all)
         return Failed(all.error().text);
     std::vector<int64_t> ids;
     for (int r = 0; r < all->Rows(); ++r)
         ids.push_back(all->Int(r, 0));
-    Result<PgConnection> reader = PgConnection::Connect(settings.database);
+    Result<pg::PgConnection> reader = ConnectDatabase(settings.database);
     if (!reader)
         return Failed(reader.error().text);
     Result<FilingTotals> t = FileReports(*db, *reader, ids);

@@ -77,13 +77,13 @@ LEFT JOIN LATERAL (
 constexpr int MinServer = 150000;
 constexpr char LockKey[] = "SELECT pg_advisory_xact_lock(7379217562358)";
 
-Result<int> StoredVersion(PgConnection& db) {
-    Result<PgResult> exists = db.Exec("SELECT to_regclass('schema_version') IS NOT NULL");
+Result<int> StoredVersion(pg::PgConnection& db) {
+    Result<pg::PgResult> exists = db.Exec("SELECT to_regclass('schema_version') IS NOT NULL");
     if (!exists)
         return tl::unexpected(exists.error());
     if (exists->Bytes(0, 0) != "t")
         return 0;
-    Result<PgResult> version = db.Exec("SELECT coalesce(max(version), 0) FROM schema_version");
+    Result<pg::PgResult> version = db.Exec("SELECT coalesce(max(version), 0) FROM schema_version");
     if (!version)
         return tl::unexpected(version.error());
     return static_cast<int>(version->Int(0, 0));
@@ -95,11 +95,11 @@ int SchemaVersion() {
     return static_cast<int>(std::size(Steps));
 }
 
-Result<int> DatabaseVersion(PgConnection& db) {
+Result<int> DatabaseVersion(pg::PgConnection& db) {
     return StoredVersion(db);
 }
 
-Result<int> Migrate(PgConnection& db) {
+Result<int> Migrate(pg::PgConnection& db) {
     if (db.ServerVersionNumber() < MinServer)
         return Fail(
             QString("PostgreSQL 15 or later is needed; the server is %1").arg(db.ServerVersion()));
@@ -111,7 +111,7 @@ Result<int> Migrate(PgConnection& db) {
          {"BEGIN", LockKey,
           "CREATE TABLE IF NOT EXISTS schema_version (version integer PRIMARY KEY, "
           "applied_at timestamptz NOT NULL DEFAULT now())"})
-        if (Result<PgResult> r = db.Exec(sql); !r)
+        if (Result<pg::PgResult> r = db.Exec(sql); !r)
             return failed(r.error());
     Result<int> before = StoredVersion(db);
     if (!before)
@@ -124,14 +124,14 @@ Result<int> Migrate(PgConnection& db) {
                         .arg(SchemaVersion()));
     }
     for (int v = *before; v < SchemaVersion(); ++v) {
-        if (Result<PgResult> r = db.Exec(Steps[v]); !r)
+        if (Result<pg::PgResult> r = db.Exec(Steps[v]); !r)
             return failed(r.error());
-        if (Result<PgResult> r = db.Exec("INSERT INTO schema_version (version) VALUES ($1)",
-                                         {QByteArray::number(v + 1)});
+        if (Result<pg::PgResult> r = db.Exec("INSERT INTO schema_version (version) VALUES ($1)",
+                                             {QByteArray::number(v + 1)});
             !r)
             return failed(r.error());
     }
-    if (Result<PgResult> r = db.Exec("COMMIT"); !r)
+    if (Result<pg::PgResult> r = db.Exec("COMMIT"); !r)
         return failed(r.error());
     return *before;
 }

@@ -3,7 +3,7 @@
 // reaches the database: each step of the schema once, in order, recorded in schema_version.
 // Collectors starting together take turns (an advisory lock), so a step never runs twice.
 #include "base/Result.h"
-#include "tools/collector/PgConnection.h"
+#include "pg/PgConnection.h"
 
 namespace collector {
 
@@ -16,8 +16,8 @@ int SchemaVersion();
 
 // Brings the database's schema up to SchemaVersion(); the version it had before (0: none).
 // Refuses a server older than PostgreSQL 15 and a schema newer than this collector's.
-Result<int> Migrate(PgConnection& db);
+Result<int> Migrate(pg::PgConnection& db);
 // The version the database holds, without changing anything (0: none).
-Result<int> DatabaseVersion(PgConnection& db);
+Result<int> DatabaseVersion(pg::PgConnection& db);
 
 } // namespace collector

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 
 #include "tools/collector/CollectorLog.h"
+#include "tools/collector/DatabaseConnect.h"
 #include "tools/collector/DatabaseSchema.h"
 #include "tools/collector/ReportLine.h"
 
@@ -102,7 +103,7 @@ void Delivery::Run(Worker& w) {
 bool Delivery::Connected(Worker& w) {
     if (!w.db.Broken())
         return true;
-    Result<PgConnection> db = PgConnection::Connect(settings_.database);
+    Result<pg::PgConnection> db = ConnectDatabase(settings_.database);
     if (!db) {
         Unavailable(db.error());
         return false;
@@ -110,7 +111,7 @@ bool Delivery::Connected(Worker& w) {
     w.db = std::move(*db);
     if (Result<int> before = Migrate(w.db); !before) {
         Unavailable(before.error());
-        w.db = PgConnection();
+        w.db = pg::PgConnection();
         return false;
     } else if (*before < SchemaVersion()) {
         Log(QString("database schema made version %1 (was %2)").arg(SchemaVersion()).arg(*before));
@@ -180,11 +181,11 @@ Delivery::Outcome Delivery::DeliverBatch(Worker& w) {
         const QString state = stored.error().code;
         // Two transactions that wrote the same measurements in a different order (two workers,
         // two collectors): the database gave one up; it is simply done again.
-        if (state == sqlstate::Deadlock || state == sqlstate::SerializationFailure)
+        if (state == pg::sqlstate::Deadlock || state == pg::sqlstate::SerializationFailure)
             return Outcome::Delivered;
         Unavailable(stored.error());
         if (w.db.Broken())
-            w.db = PgConnection();
+            w.db = pg::PgConnection();
         return Outcome::Failed;
     }
     const int64_t now = QDateTime::currentMSecsSinceEpoch();

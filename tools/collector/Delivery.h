@@ -15,7 +15,7 @@
 
 #include <QString>
 
-#include "tools/collector/PgConnection.h"
+#include "pg/PgConnection.h"
 #include "tools/collector/ReportStore.h"
 #include "tools/collector/SpoolReader.h"
 #include "tools/collector/SpoolWriter.h"
@@ -56,7 +56,7 @@ public:
 private:
     struct Worker {
         SpoolReader reader;
-        PgConnection db;
+        pg::PgConnection db;
         std::unique_ptr<ReportStore> store;
         std::thread thread;
     };

@@ -4,8 +4,9 @@
 
 namespace collector {
 
-Result<LoggerDirectory> LoggerDirectory::Load(PgConnection& db) {
-    Result<PgResult> rows = db.Exec("SELECT id, name, host(address), masklen(address) FROM logger");
+Result<LoggerDirectory> LoggerDirectory::Load(pg::PgConnection& db) {
+    Result<pg::PgResult> rows =
+        db.Exec("SELECT id, name, host(address), masklen(address) FROM logger");
     if (!rows)
         return Fail(QStringLiteral("reading the loggers"), rows.error());
     LoggerDirectory d;

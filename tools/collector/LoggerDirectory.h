@@ -9,7 +9,7 @@
 #include <QString>
 
 #include "base/Result.h"
-#include "tools/collector/PgConnection.h"
+#include "pg/PgConnection.h"
 
 namespace collector {
 
@@ -21,7 +21,7 @@ struct KnownLogger {
 class LoggerDirectory {
 public:
     // Reads the logger table.
-    static Result<LoggerDirectory> Load(PgConnection& db);
+    static Result<LoggerDirectory> Load(pg::PgConnection& db);
 
     std::optional<KnownLogger> Match(const QHostAddress& peer) const;
 

@@ -14,20 +14,20 @@ constexpr qsizetype CopyPiece = qsizetype{1} << 20;
 Result<std::vector<DecodedCounts>> MeasurementWriter::Write(std::span<const ReportToDecode> reports,
                                                             RawSource& raw) {
     if (!staged_) {
-        if (Result<PgResult> r = db_.Exec("SAVEPOINT direct"); !r)
+        if (Result<pg::PgResult> r = db_.Exec("SAVEPOINT direct"); !r)
             return tl::unexpected(r.error());
         Result<std::vector<ItemCounts>> copied = Copy("measurement", reports, raw);
         if (copied) {
-            if (Result<PgResult> r = db_.Exec("RELEASE SAVEPOINT direct"); !r)
+            if (Result<pg::PgResult> r = db_.Exec("RELEASE SAVEPOINT direct"); !r)
                 return tl::unexpected(r.error());
             std::vector<DecodedCounts> out;
             for (size_t k = 0; k < reports.size(); ++k)
                 out.push_back({(*copied)[k], reports[k].logger ? (*copied)[k].Valid() : 0});
             return out;
         }
-        if (copied.error().code != sqlstate::UniqueViolation)
+        if (copied.error().code != pg::sqlstate::UniqueViolation)
             return tl::unexpected(copied.error());
-        if (Result<PgResult> r = db_.Exec("ROLLBACK TO SAVEPOINT direct"); !r)
+        if (Result<pg::PgResult> r = db_.Exec("ROLLBACK TO SAVEPOINT direct"); !r)
             return tl::unexpected(r.error());
         staged_ = true;
     }
@@ -46,14 +46,14 @@ MeasurementWriter::Staged(std::span<const ReportToDecode> reports, RawSource& ra
     for (const char* sql : {"CREATE TEMP TABLE IF NOT EXISTS incoming (LIKE measurement) "
                             "ON COMMIT DELETE ROWS",
                             "TRUNCATE incoming"})
-        if (Result<PgResult> r = db_.Exec(sql); !r)
+        if (Result<pg::PgResult> r = db_.Exec(sql); !r)
             return tl::unexpected(r.error());
     Result<std::vector<ItemCounts>> copied = Copy("incoming", reports, raw);
     if (!copied)
         return tl::unexpected(copied.error());
     // In report order, so a measurement that two reports of the set hold counts as the earlier
     // one's.
-    Result<PgResult> added =
+    Result<pg::PgResult> added =
         db_.Exec("WITH added AS (INSERT INTO measurement SELECT * FROM incoming "
                  "ORDER BY first_report ON CONFLICT DO NOTHING RETURNING first_report) "
                  "SELECT first_report, count(*) FROM added GROUP BY first_report");

@@ -12,7 +12,7 @@
 #include <span>
 #include <vector>
 
-#include "tools/collector/PgConnection.h"
+#include "pg/PgConnection.h"
 #include "tools/collector/RawSource.h"
 #include "tools/collector/ReportDecoder.h"
 
@@ -33,7 +33,7 @@ struct DecodedCounts {
 
 class MeasurementWriter {
 public:
-    explicit MeasurementWriter(PgConnection& db) : db_(db) {}
+    explicit MeasurementWriter(pg::PgConnection& db) : db_(db) {}
 
     // The counts, one per report in the order given.
     Result<std::vector<DecodedCounts>> Write(std::span<const ReportToDecode> reports,
@@ -45,7 +45,7 @@ private:
     Result<std::vector<DecodedCounts>> Staged(std::span<const ReportToDecode> reports,
                                               RawSource& raw);
 
-    PgConnection& db_;
+    pg::PgConnection& db_;
     bool staged_ = false;
 };
 

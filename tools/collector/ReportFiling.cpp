@@ -18,10 +18,10 @@ constexpr int64_t Slice = int64_t{4} << 20;
 // report.raw read a slice at a time.
 class DatabaseRaw : public RawSource {
 public:
-    explicit DatabaseRaw(PgConnection& db) : db_(db) {}
+    explicit DatabaseRaw(pg::PgConnection& db) : db_(db) {}
     Result<void> ForEachPiece(int64_t report, const Piece& piece) override {
         for (int64_t from = 1;; from += Slice) {
-            Result<PgResult> r = db_.Exec(
+            Result<pg::PgResult> r = db_.Exec(
                 "SELECT substring(raw FROM $2 FOR $3) FROM report WHERE id = $1",
                 {QByteArray::number(report), QByteArray::number(from), QByteArray::number(Slice)},
                 true);
@@ -39,12 +39,12 @@ public:
     }
 
 private:
-    PgConnection& db_;
+    pg::PgConnection& db_;
 };
 
-Result<void> FileSome(PgConnection& db, PgConnection& reader, MeasurementWriter& writer,
+Result<void> FileSome(pg::PgConnection& db, pg::PgConnection& reader, MeasurementWriter& writer,
                       std::span<const int64_t> ids, FilingTotals& totals) {
-    if (Result<PgResult> r = db.Exec("LOCK TABLE logger IN SHARE MODE"); !r)
+    if (Result<pg::PgResult> r = db.Exec("LOCK TABLE logger IN SHARE MODE"); !r)
         return tl::unexpected(r.error());
     Result<LoggerDirectory> loggers = LoggerDirectory::Load(db);
     if (!loggers)
@@ -52,7 +52,7 @@ Result<void> FileSome(PgConnection& db, PgConnection& reader, MeasurementWriter&
     std::vector<QByteArray> idTexts;
     for (int64_t id : ids)
         idTexts.push_back(QByteArray::number(id));
-    Result<PgResult> rows =
+    Result<pg::PgResult> rows =
         db.Exec("SELECT id, logger, host(peer), (extract(epoch FROM started_at) * 1000)::bigint "
                 "FROM report WHERE id = ANY($1::bigint[]) ORDER BY id FOR UPDATE",
                 {SqlArray(idTexts)});
@@ -79,7 +79,7 @@ Result<void> FileSome(PgConnection& db, PgConnection& reader, MeasurementWriter&
     std::vector<int64_t> filed;
     for (size_t k = 0; k < decode.size(); ++k) {
         const DecodedCounts& c = (*counts)[k];
-        Result<PgResult> r =
+        Result<pg::PgResult> r =
             db.Exec("UPDATE report SET logger = $2, status = 'ok', items = $3, invalid = $4, "
                     "garbage = $5, new_items = new_items + $6 WHERE id = $1",
                     {QByteArray::number(decode[k].reportId), QByteArray::number(*decode[k].logger),
@@ -97,18 +97,18 @@ Result<void> FileSome(PgConnection& db, PgConnection& reader, MeasurementWriter&
 
 } // namespace
 
-Result<FilingTotals> FileReports(PgConnection& db, PgConnection& reader,
+Result<FilingTotals> FileReports(pg::PgConnection& db, pg::PgConnection& reader,
                                  std::span<const int64_t> reportIds) {
     FilingTotals totals;
     MeasurementWriter writer(db);
     for (size_t from = 0; from < reportIds.size(); from += ReportsPerTransaction) {
         const auto ids =
             reportIds.subspan(from, std::min(ReportsPerTransaction, reportIds.size() - from));
-        if (Result<PgResult> r = db.Exec("BEGIN"); !r)
+        if (Result<pg::PgResult> r = db.Exec("BEGIN"); !r)
             return tl::unexpected(r.error());
         Result<void> done = FileSome(db, reader, writer, ids, totals);
         if (done) {
-            if (Result<PgResult> r = db.Exec("COMMIT"); !r)
+            if (Result<pg::PgResult> r = db.Exec("COMMIT"); !r)
                 done = tl::unexpected(r.error());
         }
         if (!done) {

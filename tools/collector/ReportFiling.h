@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "tools/collector/PgConnection.h"
+#include "pg/PgConnection.h"
 
 namespace collector {
 
@@ -20,7 +20,7 @@ struct FilingTotals {
 
 // `reader` reads the reports' bytes while `db` copies their measurements: a connection of its
 // own, as one connection cannot run a query in the middle of a COPY.
-Result<FilingTotals> FileReports(PgConnection& db, PgConnection& reader,
+Result<FilingTotals> FileReports(pg::PgConnection& db, pg::PgConnection& reader,
                                  std::span<const int64_t> reportIds);
 
 } // namespace collector

@@ -27,11 +27,11 @@ QByteArray SqlArray(const std::vector<QByteArray>& items) {
     return out + '}';
 }
 
-Result<void> NotifyReports(PgConnection& db, const std::vector<int64_t>& ids) {
+Result<void> NotifyReports(pg::PgConnection& db, const std::vector<int64_t>& ids) {
     std::vector<QByteArray> items;
     for (int64_t id : ids)
         items.push_back(QByteArray::number(id));
-    Result<PgResult> r =
+    Result<pg::PgResult> r =
         db.Exec(QByteArray("SELECT pg_notify('") + ReportChannel +
                     "', json_build_object('report', id, 'logger', logger, 'items', items, "
                     "'new', new_items)::text) FROM report WHERE id = ANY($1::bigint[]) ORDER BY id",
@@ -41,16 +41,16 @@ Result<void> NotifyReports(PgConnection& db, const std::vector<int64_t>& ids) {
     return {};
 }
 
-ReportStore::ReportStore(PgConnection& db, QString collector)
+ReportStore::ReportStore(pg::PgConnection& db, QString collector)
     : db_(db), collector_(collector.toUtf8()), measurements_(db) {}
 
 Result<std::vector<StoredReport>> ReportStore::Store(std::span<const SpooledReport> batch,
                                                      RawSource& spool) {
-    if (Result<PgResult> r = db_.Exec("BEGIN"); !r)
+    if (Result<pg::PgResult> r = db_.Exec("BEGIN"); !r)
         return tl::unexpected(r.error());
     Result<std::vector<StoredReport>> stored = Write(batch, spool);
     if (stored) {
-        if (Result<PgResult> r = db_.Exec("COMMIT"); !r)
+        if (Result<pg::PgResult> r = db_.Exec("COMMIT"); !r)
             stored = tl::unexpected(r.error());
     }
     if (!stored && !db_.Broken())
@@ -62,7 +62,7 @@ Result<std::vector<StoredReport>> ReportStore::Write(std::span<const SpooledRepo
                                                      RawSource& spool) {
     // A logger being added waits for this batch, or this batch for it: its kept reports are
     // filed either way.
-    if (Result<PgResult> r = db_.Exec("LOCK TABLE logger IN SHARE MODE"); !r)
+    if (Result<pg::PgResult> r = db_.Exec("LOCK TABLE logger IN SHARE MODE"); !r)
         return tl::unexpected(r.error());
     Result<LoggerDirectory> loggers = LoggerDirectory::Load(db_);
     if (!loggers)
@@ -71,7 +71,7 @@ Result<std::vector<StoredReport>> ReportStore::Write(std::span<const SpooledRepo
     std::vector<QByteArray> keys;
     for (const SpooledReport& s : batch)
         keys.push_back(s.key.toByteArray(QUuid::WithoutBraces));
-    Result<PgResult> earlier = db_.Exec(
+    Result<pg::PgResult> earlier = db_.Exec(
         "SELECT spool_key::text FROM report WHERE spool_key = ANY($1::uuid[])", {SqlArray(keys)});
     if (!earlier)
         return tl::unexpected(earlier.error());
@@ -80,7 +80,7 @@ Result<std::vector<StoredReport>> ReportStore::Write(std::span<const SpooledRepo
         stored.insert(earlier->Bytes(r, 0));
 
     const qsizetype fresh = static_cast<qsizetype>(batch.size()) - stored.size();
-    Result<PgResult> ids = db_.Exec(
+    Result<pg::PgResult> ids = db_.Exec(
         "SELECT nextval(pg_get_serial_sequence('report', 'id')) FROM generate_series(1, $1)",
         {QByteArray::number(fresh)});
     if (!ids)
@@ -185,9 +185,10 @@ Result<std::vector<QString>> ReportStore::RegisterUnknown(std::span<const Spoole
         if (s.bytes == 0 || loggers->Match(s.peer) || seen.contains(address))
             continue;
         seen.insert(address);
-        Result<PgResult> r = db_.Exec("INSERT INTO logger (name, address) VALUES ($1, $2::inet) "
-                                      "ON CONFLICT DO NOTHING",
-                                      {address.toUtf8(), address.toUtf8()});
+        Result<pg::PgResult> r =
+            db_.Exec("INSERT INTO logger (name, address) VALUES ($1, $2::inet) "
+                     "ON CONFLICT DO NOTHING",
+                     {address.toUtf8(), address.toUtf8()});
         if (!r)
             return tl::unexpected(r.error());
         if (r->Affected() > 0)

@@ -7,9 +7,9 @@
 #include <span>
 #include <vector>
 
+#include "pg/PgConnection.h"
 #include "tools/collector/LoggerDirectory.h"
 #include "tools/collector/MeasurementWriter.h"
-#include "tools/collector/PgConnection.h"
 #include "tools/collector/RawSource.h"
 #include "tools/collector/SpooledReport.h"
 
@@ -29,7 +29,7 @@ struct StoredReport {
 class ReportStore {
 public:
     // `collector`: the name report.collector gets (the host's name).
-    ReportStore(PgConnection& db, QString collector);
+    ReportStore(pg::PgConnection& db, QString collector);
 
     // Stores the batch, read from `spool`; the outcome per report, in the batch's order.
     Result<std::vector<StoredReport>> Store(std::span<const SpooledReport> batch, RawSource& spool);
@@ -43,13 +43,13 @@ private:
     Result<std::vector<StoredReport>> Write(std::span<const SpooledReport> batch, RawSource& spool);
     Result<void> CopyReports(std::span<const StoredReport> reports, RawSource& spool);
 
-    PgConnection& db_;
+    pg::PgConnection& db_;
     QByteArray collector_;
     MeasurementWriter measurements_;
 };
 
 // Sends the NOTIFY of these reports (delivered when the transaction commits).
-Result<void> NotifyReports(PgConnection& db, const std::vector<int64_t>& ids);
+Result<void> NotifyReports(pg::PgConnection& db, const std::vector<int64_t>& ids);
 // An SQL array literal of numbers or uuids: {1,2,3}.
 QByteArray SqlArray(const std::vector<QByteArray>& items);
 

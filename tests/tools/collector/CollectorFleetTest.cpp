@@ -16,9 +16,9 @@
 #include <memory>
 #include <sys/resource.h>
 
+#include "pg/PgConnection.h"
 #include "records/MeasDecode.h"
 #include "tools/collector/DatabaseSchema.h"
-#include "tools/collector/PgConnection.h"
 #include "tools/collector/SpoolSchema.h"
 #include "tools/logger/FleetDump.h"
 #include "tools/logger/MeasurementEncoder.h"
@@ -75,15 +75,15 @@ QSet<QByteArray> DumpLines(const QString& path, const QStringList& addresses = {
     return lines;
 }
 
-std::optional<double> Value(const PgResult& r, int row, int column) {
+std::optional<double> Value(const pg::PgResult& r, int row, int column) {
     return r.IsNull(row, column) ? std::nullopt : std::optional(r.Bytes(row, column).toDouble());
 }
 
 // Every stored measurement in the dump's form, and the number of rows (a line twice would be
 // one line but two rows).
-QSet<QByteArray> StoredLines(PgConnection& db, int64_t& rows) {
+QSet<QByteArray> StoredLines(pg::PgConnection& db, int64_t& rows) {
     QSet<QByteArray> lines;
-    Result<PgResult> r =
+    Result<pg::PgResult> r =
         db.Exec("SELECT host(l.address), m.board, m.channel, "
                 "to_char(m.logger_time, 'YYYY-MM-DD\"T\"HH24:MI:SS'), m.range, m.rx, m.xx "
                 "FROM measurement m JOIN logger l ON l.id = m.logger");
@@ -95,15 +95,16 @@ QSet<QByteArray> StoredLines(PgConnection& db, int64_t& rows) {
     return lines;
 }
 
-int64_t Scalar(PgConnection& db, const QByteArray& sql,
+int64_t Scalar(pg::PgConnection& db, const QByteArray& sql,
                const std::vector<QByteArray>& params = {}) {
-    Result<PgResult> r = db.Exec(sql, params);
+    Result<pg::PgResult> r = db.Exec(sql, params);
     return r && r->Rows() > 0 ? r->Int(0, 0) : -1;
 }
 
 // The database holds exactly `expected`, each once, and every measurement counts as new in
 // exactly one report (unless `newCounted` is false: rows deleted by hand and parsed again).
-void ExpectStoredOnce(PgConnection& db, const QSet<QByteArray>& expected, bool newCounted = true) {
+void ExpectStoredOnce(pg::PgConnection& db, const QSet<QByteArray>& expected,
+                      bool newCounted = true) {
     int64_t rows = 0;
     const QSet<QByteArray> stored = StoredLines(db, rows);
     const QSet<QByteArray> missing = expected - stored;
@@ -199,7 +200,7 @@ int ReportLines(const QString& log) {
 
 TEST(CollectorFleet, EveryMeasurementOnceThroughFaults) {
     QTemporaryDir dir;
-    Result<PgConnection> db = PgConnection::Connect("");
+    Result<pg::PgConnection> db = pg::PgConnection::Connect("");
     ASSERT_TRUE(db) << "run under pg_virtualenv: " << db.error().text.toStdString();
     const QStringList stateA = {"--state", dir.filePath("a")};
 
@@ -221,7 +222,7 @@ TEST(CollectorFleet, EveryMeasurementOnceThroughFaults) {
     EXPECT_EQ(check.status, 0) << check.output.toStdString();
     EXPECT_TRUE(check.output.contains(QString("ok: PostgreSQL 15"))) << check.output.toStdString();
 
-    Result<PgConnection> listener = PgConnection::Connect("");
+    Result<pg::PgConnection> listener = pg::PgConnection::Connect("");
     ASSERT_TRUE(listener && listener->Exec(QByteArray("LISTEN ") + ReportChannel));
 
     // --- Two collectors; twin fleets send the same measurements to both, three times each.
@@ -275,7 +276,9 @@ TEST(CollectorFleet, EveryMeasurementOnceThroughFaults) {
     EXPECT_EQ(ReportLines(a.Log()) + ReportLines(b.Log()), reports);
     ASSERT_TRUE(listener->Exec("SELECT 1"));
     QSet<int64_t> notified;
-    for (const PgConnection::Notification& n : listener->TakeNotifications())
+    const auto notes = listener->TakeNotifications();
+    ASSERT_TRUE(notes) << notes.error().text.toStdString();
+    for (const pg::PgConnection::Notification& n : *notes)
         notified.insert(QJsonDocument::fromJson(n.payload.toUtf8()).object()["report"].toInteger());
     EXPECT_EQ(notified.size(), reports);
     EXPECT_TRUE(notified.contains(Scalar(*db, "SELECT max(id) FROM report")));
@@ -372,7 +375,7 @@ TEST(CollectorFleet, EveryMeasurementOnceThroughFaults) {
     ASSERT_TRUE(PgCtl("start"));
     EXPECT_EQ(flood3.Wait(), 0);
     EXPECT_EQ(a.Term(), 0);
-    db = PgConnection::Connect("");
+    db = pg::PgConnection::Connect("");
     ASSERT_TRUE(db);
     EXPECT_GT(Scalar(*db,
                      "SELECT count(*) FROM report WHERE started_at BETWEEN "
@@ -380,7 +383,9 @@ TEST(CollectorFleet, EveryMeasurementOnceThroughFaults) {
                      {QByteArray::number(stoppedAt), QByteArray::number(startedAt)}),
               0);
     const QString outage = a.Log().mid(logFrom);
-    EXPECT_EQ(outage.count("database unavailable"), 1) << outage.toStdString();
+    // Two workers deliver: one may still commit on its old connection after the other has met
+    // the stopping server, so the outage can be logged as ended and begun again.
+    EXPECT_GE(outage.count("database unavailable"), 1) << outage.toStdString();
     EXPECT_TRUE(outage.contains("database back")) << outage.toStdString();
     expected += DumpLines(dir.filePath("3.txt"));
     ExpectStoredOnce(*db, expected);
