@@ -15,6 +15,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "app/features/ExportController.h"
 #include "app/features/FleetController.h"
 #include "app/features/SweepController.h"
 #include "app/features/TrendController.h"
@@ -57,7 +58,7 @@ constexpr int MeasureShIndex = 1;
 
 TFImpixMain::TFImpixMain(const FormatSettings& format, const ConsoleOptions& options,
                          const QString& fleetConninfo)
-    : Ex(nullptr, format), format_(format), MB(std::make_unique<TMB>(*this)) {
+    : format_(format), MB(std::make_unique<TMB>(*this)) {
     setObjectName("FImpixMain");
     // First to hear of the pool: the item count is shown before the table and the plots follow.
     ListenTo(&Pool);
@@ -181,7 +182,8 @@ void TFImpixMain::ConnectHandlers() {
     ConnectBufferHandlers();
     ConnectPreviewHandlers();
     ConnectDownloadHandlers();
-    ConnectExportHandlers();
+    // The workbook export's handlers are its controller's, a child of the window.
+    new ExportController(excelExport_, measure_, Pool, format_, this);
     ConnectArchiveHandlers();
     // The trend view's handlers are its controller's, a child of the window.
     new TrendController(dataPreview_.TrendBtn, plot_, dataPreview_.PwBrdEd, Pool, format_, this);

@@ -18,8 +18,6 @@
 #include "base/FormatSettings.h"
 #include "buffer/DownloadTracker.h"
 #include "buffer/RecordStream.h"
-#include "export/Excels.h"
-#include "export/WorkbookExport.h"
 #include "link/ConsoleView.h"
 
 class TMB;
@@ -83,9 +81,6 @@ public:
     void ShowStatus(const QString& text) override;
 
     RecordStream Pool;
-    RecordStream FilePool;
-    // The spreadsheet link of the workbook export.
-    TExcel Ex;
     int ReportItemCount = 0;
     int DroppedReportItems = 0;
 
@@ -148,14 +143,6 @@ public:
     DownloadTracker Download;
     void DwnMissingBtnClick();
     void DownloadTick();
-    // Workbook export.
-    void ExExpBtnClick();
-    // Refills FilePool from the text file and writes BinConv.dat.
-    void ConvertDataFile(const QString& fileName);
-    // Fills the workbook named in ExFileNameEd from the source, showing progress in ExStatusTx.
-    // `sourceName`: "buffer", or the converted file's path, for the workbook's description.
-    ExportResult ExportWorkbook(const RecordStream& source, const QString& sourceName);
-    void ExOpenBtnClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -171,7 +158,6 @@ private:
     void ConnectPreviewHandlers();
     void ConnectDownloadHandlers();
     void ShowDownloadState();
-    void ConnectExportHandlers();
     void ConnectArchiveHandlers();
     void SetArchive(MeasurementArchive* archive);
     void ShowArchiveState();
@@ -222,7 +208,6 @@ private:
     QTimer* downloadTimer_ = nullptr;
     QElapsedTimer downloadClock_;
     bool requestingGaps_ = false;
-    QString exportedWorkbook_; // what "Open" opens
     MeasurementArchive* archive_ = nullptr;
     SweepController* sweeps_ = nullptr;
     QTimer* archiveTimer_ = nullptr;
