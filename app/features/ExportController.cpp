@@ -88,15 +88,14 @@ void ExportController::ExExpBtnClick() {
     } reenable{fill};
 
     const QString target = page_.ExFileNameEd->FileName();
+    const QString file = page_.SrcFileEd->FileName();
+    // A failed conversion has set the status line itself.
+    if (source == 0)
+        ConvertDataFile(file);
     try {
-        ExportResult result;
-        if (source == 0) {
-            const QString file = page_.SrcFileEd->FileName();
-            ConvertDataFile(file);
-            result = ExportWorkbook(filePool_, QFileInfo(file).absoluteFilePath());
-        } else {
-            result = ExportWorkbook(pool_, QStringLiteral("buffer"));
-        }
+        const ExportResult result =
+            source == 0 ? ExportWorkbook(filePool_, QFileInfo(file).absoluteFilePath())
+                        : ExportWorkbook(pool_, QStringLiteral("buffer"));
         page_.ExStatusTx->setText(
             OutcomeText(result, target, source == 0 && filePool_.Count() == 0));
         if (result.outcome == ExportResult::Outcome::Saved ||
@@ -104,10 +103,6 @@ void ExportController::ExExpBtnClick() {
             exportedWorkbook_ = QFileInfo(target).absoluteFilePath();
             page_.ExOpenBtn->setEnabled(true);
         }
-    } catch (const ConversionFailure& f) {
-        // The message box shows the system's text; the status line says where it happened.
-        page_.ExStatusTx->setText("Export failed: " + f.located());
-        throw;
     } catch (const Failure& f) {
         page_.ExStatusTx->setText("Export failed: " + QString(f.text()).replace('\r', ' '));
         throw;
@@ -116,8 +111,15 @@ void ExportController::ExExpBtnClick() {
 
 void ExportController::ConvertDataFile(const QString& fileName) {
     page_.ExStatusTx->setText("Converting " + fileName);
-    ::ConvertDataFile(fileName, filePool_, ImpixPath(Place::Data), fs_,
-                      QDate::currentDate().year());
+    const tl::expected<void, ConversionError> converted = ::ConvertDataFile(
+        fileName, filePool_, ImpixPath(Place::Data), fs_, QDate::currentDate().year());
+    if (converted)
+        return;
+    // The message box shows the system's text; the status line says where it happened.
+    const ConversionError& e = converted.error();
+    page_.ExStatusTx->setText("Export failed: " +
+                              (e.line ? e.located() : QString(e.error.text).replace('\r', ' ')));
+    throw Failure(e.error.text);
 }
 
 ExportResult ExportController::ExportWorkbook(const RecordStream& source,

@@ -24,7 +24,8 @@ public:
 
 private:
     void ExExpBtnClick();
-    // Refills the file pool from the text file and writes BinConv.dat.
+    // Refills the file pool from the text file and writes BinConv.dat; a failure says where in
+    // the status line and is thrown.
     void ConvertDataFile(const QString& fileName);
     // Fills the workbook named in ExFileNameEd from the source, showing progress in ExStatusTx.
     // `sourceName`: "buffer", or the converted file's path, for the workbook's description.

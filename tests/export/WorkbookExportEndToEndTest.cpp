@@ -191,7 +191,8 @@ TEST(WorkbookExportEndToEnd, BoardSheetsFromBufferAndFromFile) {
     const QString text = work.filePath("Data.txt");
     WriteBufferTextFile(text, pool, 0, pool.Count(), Settings, QDateTime::currentDateTime(), {});
     RecordStream filePool;
-    ConvertDataFile(text, filePool, work.path() + '/', {}, QDate::currentDate().year());
+    ASSERT_TRUE(
+        ConvertDataFile(text, filePool, work.path() + '/', {}, QDate::currentDate().year()));
     ASSERT_EQ(400, filePool.Count());
     const QString fromBuffer = work.filePath("buffer.xls");
     const QString fromFile = work.filePath("file.xls");
