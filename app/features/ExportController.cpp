@@ -136,7 +136,10 @@ ExportResult ExportController::ExportWorkbook(const RecordStream& source,
     request.source = sourceName;
     request.exportedAt = QDateTime::currentDateTime();
     PageFeedback feedback(page_.ExStatusTx);
-    return ::ExportWorkbook(ex_, source, request, fs_, feedback);
+    Result<ExportResult> result = ::ExportWorkbook(ex_, source, request, fs_, feedback);
+    if (!result)
+        throw Failure(result.error().text);
+    return *result;
 }
 
 void ExportController::ExOpenBtnClick() {

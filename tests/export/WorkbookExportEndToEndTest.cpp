@@ -57,13 +57,12 @@ struct Outcome {
 Outcome Export(TExcel& ex, const RecordStream& source, const QString& target, int board,
                bool skipVoid, Feedback& feedback, const QString& tmpl = TemplatePath()) {
     Outcome run;
-    try {
-        run.result = ExportWorkbook(ex, source,
-                                    {target, tmpl, board, skipVoid, Settings, "buffer", ExportedAt},
-                                    {}, feedback);
-    } catch (const Failure& f) {
-        run.failure = f.text();
-    }
+    const Result<ExportResult> result = ExportWorkbook(
+        ex, source, {target, tmpl, board, skipVoid, Settings, "buffer", ExportedAt}, {}, feedback);
+    if (result)
+        run.result = *result;
+    else
+        run.failure = result.error().text;
     return run;
 }
 
