@@ -17,9 +17,11 @@
 
 #include "app/features/ConnectionController.h"
 #include "app/features/DownloadController.h"
+#include "app/features/ExportController.h"
 #include "app/features/FleetController.h"
 #include "app/features/SettingsController.h"
 #include "app/features/SweepController.h"
+#include "app/features/TrendController.h"
 #include "app/pages/Looks.h"
 #include "app/pages/Pages.h"
 #include "base/EventGuard.h"
@@ -59,7 +61,7 @@ constexpr int MeasureShIndex = 1;
 
 TFImpixMain::TFImpixMain(const FormatSettings& format, const ConsoleOptions& options,
                          const QString& fleetConninfo)
-    : Ex(nullptr, format), format_(format), MB(std::make_unique<TMB>(*this)) {
+    : format_(format), MB(std::make_unique<TMB>(*this)) {
     setObjectName("FImpixMain");
     // First to hear of the pool: the item count is shown before the table and the plots follow.
     ListenTo(&Pool);
@@ -181,9 +183,11 @@ void TFImpixMain::ConnectHandlers() {
     ConnectPreviewHandlers();
     downloads_ = new DownloadController(
         download_, *MB, [this] { return archive_; }, this);
-    ConnectExportHandlers();
+    // The workbook export's handlers are its controller's, a child of the window.
+    new ExportController(excelExport_, measure_, Pool, format_, this);
     ConnectArchiveHandlers();
-    ConnectTrendHandlers();
+    // The trend view's handlers are its controller's, a child of the window.
+    new TrendController(dataPreview_.TrendBtn, plot_, dataPreview_.PwBrdEd, Pool, format_, this);
 }
 
 void TFImpixMain::showEvent(QShowEvent* event) {

@@ -16,8 +16,6 @@
 #include "archive/ArchiveRow.h"
 #include "base/FormatSettings.h"
 #include "buffer/RecordStream.h"
-#include "export/Excels.h"
-#include "export/WorkbookExport.h"
 #include "link/ConsoleView.h"
 
 class TMB;
@@ -84,9 +82,6 @@ public:
     void ShowStatus(const QString& text) override;
 
     RecordStream Pool;
-    RecordStream FilePool;
-    // The spreadsheet link of the workbook export.
-    TExcel Ex;
     int ReportItemCount = 0;
     int DroppedReportItems = 0;
 
@@ -127,20 +122,9 @@ public:
 
     // Preview.
     void PwBrdEdChange();
-    // Trend view: a window on the board and channel (1-based) that follows the buffer.
-    void TrendBtnClick();
-    void OpenTrend(int board, int channel);
     // Frequency sweeps: this session's, every point kept (their controller's).
     SweepRecorder& Sweeps() const;
 
-    // Workbook export.
-    void ExExpBtnClick();
-    // Refills FilePool from the text file and writes BinConv.dat.
-    void ConvertDataFile(const QString& fileName);
-    // Fills the workbook named in ExFileNameEd from the source, showing progress in ExStatusTx.
-    // `sourceName`: "buffer", or the converted file's path, for the workbook's description.
-    ExportResult ExportWorkbook(const RecordStream& source, const QString& sourceName);
-    void ExOpenBtnClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -153,7 +137,6 @@ private:
     // The report server's controller, with what the command line sets of the server.
     void ConnectServerHandlers(const ConsoleOptions& options);
     void ConnectPreviewHandlers();
-    void ConnectExportHandlers();
     void ConnectArchiveHandlers();
     void SetArchive(MeasurementArchive* archive);
     void ShowArchiveState();
@@ -166,7 +149,6 @@ private:
     bool FeedingArchive() const { return feedNext_ < feedEnd_; }
     // Arrivals held while the restore question was open or a hand-over ran, in their order.
     void ReleaseHeldArrivals();
-    void ConnectTrendHandlers();
     // Runs the handler for the button's clicks through the event guard.
     void OnClick(QAbstractButton* button, std::function<void()> handler);
     // The pool's notifications: the item count and the newest row of the table.
@@ -199,7 +181,6 @@ private:
     QLabel* poolItemsTx_ = nullptr;
     std::unique_ptr<BufferTableModel> bufferModel_;
     PreviewPlot* plot_ = nullptr;
-    QString exportedWorkbook_; // what "Open" opens
     MeasurementArchive* archive_ = nullptr;
     SweepController* sweeps_ = nullptr;
     DownloadController* downloads_ = nullptr;

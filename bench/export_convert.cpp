@@ -18,7 +18,8 @@ void BM_ConvertSavedFile(benchmark::State& state) {
     f.pool.Clear();
     RecordStream filePool;
     for (auto _ : state)
-        ConvertDataFile(f.path, filePool, f.folder, f.fs, 2026);
+        if (!ConvertDataFile(f.path, filePool, f.folder, f.fs, 2026))
+            state.SkipWithError("conversion failed");
     if (filePool.Count() != n)
         state.SkipWithError("not every line converted");
     CountFileRate(state, f.path, n);

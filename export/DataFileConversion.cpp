@@ -258,19 +258,26 @@ TMeasRecord ParseItemLine(std::string_view line, int currentYear, const FormatSe
     return rec;
 }
 
-QString ConversionFailure::located() const {
-    if (line_ <= 0)
-        return QStringLiteral("%1: %2").arg(file_, text());
-    return QStringLiteral("%1, line %2: %3").arg(file_).arg(line_).arg(text());
+QString ConversionError::located() const {
+    if (!line)
+        return error.text;
+    if (*line <= 0)
+        return QStringLiteral("%1: %2").arg(file, error.text);
+    return QStringLiteral("%1, line %2: %3").arg(file).arg(*line).arg(error.text);
 }
 
-void ConvertDataFile(const QString& fileName, RecordStream& filePool, const QString& programFolder,
-                     const FormatSettings& fs, int currentYear) {
+tl::expected<void, ConversionError> ConvertDataFile(const QString& fileName, RecordStream& filePool,
+                                                    const QString& programFolder,
+                                                    const FormatSettings& fs, int currentYear) {
+    // The readers below fail by throwing, which ends here as this call's error.
+    const auto failed = [&](const Failure& f, std::optional<int64_t> line) {
+        return tl::unexpected(ConversionError{Fail(f.text()).value(), fileName, line});
+    };
     int fd = -1;
     try {
         fd = OpenForReading(fileName);
     } catch (const Failure& f) {
-        throw ConversionFailure(f.text(), fileName, 0);
+        return failed(f, 0);
     }
     const Fd file(fd);
     LineReader reader(fd);
@@ -285,7 +292,12 @@ void ConvertDataFile(const QString& fileName, RecordStream& filePool, const QStr
             filePool.Append(ParseItemLine(line, currentYear, fs));
         }
     } catch (const Failure& f) {
-        throw ConversionFailure(f.text(), fileName, reader.Number());
+        return failed(f, reader.Number());
     }
-    WriteBinConv(filePool, programFolder + QLatin1String(BinConvFileName));
+    try {
+        WriteBinConv(filePool, programFolder + QLatin1String(BinConvFileName));
+    } catch (const Failure& f) {
+        return failed(f, std::nullopt);
+    }
+    return {};
 }

@@ -3,31 +3,26 @@
 // workbook export. The file is always read as text, whatever its name; its lines are bytes in
 // the 8-bit code page, ended by LF or CR LF.
 #include <QString>
+#include <optional>
 #include <string_view>
 
-#include "base/Failure.h"
 #include "base/FormatSettings.h"
+#include "base/Result.h"
 #include "buffer/RecordStream.h"
 #include "records/MeasRecord.h"
 
 // The longest line read, without its line end.
 inline constexpr size_t MaxLineBytes = 64 * 1024;
 
-// A failure while reading the source file: the system's text (what the message box shows) and
-// where it happened, for the status line.
-class ConversionFailure : public Failure {
-public:
-    // `line` counts from 1; 0 when the file could not be opened.
-    ConversionFailure(const QString& text, const QString& file, int64_t line)
-        : Failure(text), file_(file), line_(line) {}
-    const QString& file() const { return file_; }
-    int64_t line() const { return line_; }
-    // "<file>, line <n>: <text>", or "<file>: <text>" without a line.
+// A failed conversion: the system's text (what the message box shows) and, when the source
+// file failed, where it happened, for the status line.
+struct ConversionError {
+    Error error;
+    QString file;
+    // Counts from 1; 0 when the file could not be opened; unset when BinConv.dat failed.
+    std::optional<int64_t> line;
+    // "<file>, line <n>: <text>", "<file>: <text>" without a line, or the text alone.
     QString located() const;
-
-private:
-    QString file_;
-    int64_t line_;
 };
 
 // The file that receives the records of the last complete conversion, in the program's folder.
@@ -51,10 +46,11 @@ bool IsPassedOverLine(std::string_view line);
 // Empties `filePool` and fills it with the item lines of `fileName` (its first two lines are
 // ignored), then writes its records to programFolder + "BinConv.dat" through a temporary file
 // renamed over the old one. Only a regular file is read. A failure ends the conversion with its
-// message: as a ConversionFailure the file's open failure ("File not found", "File access
+// message: located in the source file, the file's open failure ("File not found", "File access
 // denied" also for anything but a regular file, ...), a line's parse failure (the pool then
-// holds the records before that line) or "Line <n> is longer than 65536 characters"; as a
-// Failure "Cannot create file <path>" or "Stream write error". "BinConv.dat" is replaced only
+// holds the records before that line) or "Line <n> is longer than 65536 characters"; without a
+// line "Cannot create file <path>" or "Stream write error". "BinConv.dat" is replaced only
 // after a complete conversion.
-void ConvertDataFile(const QString& fileName, RecordStream& filePool, const QString& programFolder,
-                     const FormatSettings& fs, int currentYear);
+tl::expected<void, ConversionError> ConvertDataFile(const QString& fileName, RecordStream& filePool,
+                                                    const QString& programFolder,
+                                                    const FormatSettings& fs, int currentYear);

@@ -277,10 +277,9 @@ ExportResult FillWorkbook(TExcel& ex, SheetSelection& selection, const RecordStr
     return result;
 }
 
-} // namespace
-
-ExportResult ExportWorkbook(TExcel& ex, const RecordStream& source, const ExportRequest& request,
-                            const FormatSettings& fs, ExportFeedback& feedback) {
+// The whole export; the link and the steps above fail by throwing.
+ExportResult RunExport(TExcel& ex, const RecordStream& source, const ExportRequest& request,
+                       const FormatSettings& fs, ExportFeedback& feedback) {
     // Which records go where, and a refusal of a channel its sheet cannot hold, before anything
     // is copied or sent.
     SheetSelection selection(source, request);
@@ -316,4 +315,17 @@ ExportResult ExportWorkbook(TExcel& ex, const RecordStream& source, const Export
     if (copy && !copy->Replace())
         throw Failure(QStringLiteral("Cannot create file %1").arg(request.target));
     return result;
+}
+
+} // namespace
+
+Result<ExportResult> ExportWorkbook(TExcel& ex, const RecordStream& source,
+                                    const ExportRequest& request, const FormatSettings& fs,
+                                    ExportFeedback& feedback) {
+    try {
+        return RunExport(ex, source, request, fs, feedback);
+    } catch (const Failure& f) {
+        // Thrown once the conversation has ended and the working copy is gone.
+        return Fail(f.text());
+    }
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "base/FormatSettings.h"
+#include "base/Result.h"
 #include "buffer/RecordStream.h"
 
 class TExcel;
@@ -69,8 +70,9 @@ struct ExportResult {
 // beside it) is not replaced: a message names the program and the user, before anything is
 // copied. Early ends with a message (already open here or there, a missing sheet) and the
 // declined overwrite return their outcome; a missing sheet still saves the sheets filled before it,
-// and that workbook replaces the target. Failures of the link and of the files are thrown once the
-// conversation has ended; the closing sequence saves only when the export opened its copy and
+// and that workbook replaces the target. Failures of the link and of the files are returned once
+// the conversation has ended; the closing sequence saves only when the export opened its copy and
 // nothing failed.
-ExportResult ExportWorkbook(TExcel& ex, const RecordStream& source, const ExportRequest& request,
-                            const FormatSettings& fs, ExportFeedback& feedback);
+Result<ExportResult> ExportWorkbook(TExcel& ex, const RecordStream& source,
+                                    const ExportRequest& request, const FormatSettings& fs,
+                                    ExportFeedback& feedback);

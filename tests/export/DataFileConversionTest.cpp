@@ -25,6 +25,11 @@ FormatSettings Comma() {
     return fs;
 }
 
+// The conversion's message, or "" when it succeeded.
+QString ErrorOf(const tl::expected<void, ConversionError>& converted) {
+    return converted ? QString() : converted.error().error.text;
+}
+
 // A program folder and a source file in a temporary folder.
 struct Conversion {
     QTemporaryDir dir;
@@ -36,7 +41,7 @@ struct Conversion {
     QString Run(const QByteArray& text, int year = 2026, const FormatSettings& fs = {}) {
         if (!WriteAll(source, text))
             return "<cannot write the source>";
-        return FailureOf([&] { ConvertDataFile(source, pool, folder, fs, year); });
+        return ErrorOf(ConvertDataFile(source, pool, folder, fs, year));
     }
 };
 
@@ -167,22 +172,19 @@ TEST(DataFileConversion, FilesAndBinConv) {
 
     // The source cannot be opened: the runtime's text, the pool untouched.
     ASSERT_EQ("", c.Run(head + item));
-    EXPECT_EQ("File not found", FailureOf([&] {
-                  ConvertDataFile(c.folder + "none.txt", c.pool, c.folder, {}, 2026);
-              }));
     EXPECT_EQ("File not found",
-              FailureOf([&] { ConvertDataFile("", c.pool, c.folder, {}, 2026); }));
-    EXPECT_EQ("File access denied",
-              FailureOf([&] { ConvertDataFile(c.folder, c.pool, c.folder, {}, 2026); }));
+              ErrorOf(ConvertDataFile(c.folder + "none.txt", c.pool, c.folder, {}, 2026)));
+    EXPECT_EQ("File not found", ErrorOf(ConvertDataFile("", c.pool, c.folder, {}, 2026)));
+    EXPECT_EQ("File access denied", ErrorOf(ConvertDataFile(c.folder, c.pool, c.folder, {}, 2026)));
     EXPECT_EQ("Path not found",
-              FailureOf([&] { ConvertDataFile(c.source + "/x.txt", c.pool, c.folder, {}, 2026); }));
+              ErrorOf(ConvertDataFile(c.source + "/x.txt", c.pool, c.folder, {}, 2026)));
     EXPECT_EQ(1, c.pool.Count());
 
     // BinConv.dat cannot be created (its folder is a file, it is a folder or read-only; for the
     // superuser too): the message, and the old file kept.
     const QString noFolder = c.source + "/";
     EXPECT_EQ("Cannot create file " + noFolder + "BinConv.dat",
-              FailureOf([&] { ConvertDataFile(c.source, c.pool, noFolder, {}, 2026); }));
+              ErrorOf(ConvertDataFile(c.source, c.pool, noFolder, {}, 2026)));
     const QByteArray kept = ReadAll(c.binConv);
     ASSERT_TRUE(QFile::setPermissions(c.binConv, QFile::ReadOwner));
     EXPECT_EQ("Cannot create file " + c.binConv, c.Run(head + item + "\n" + item));
@@ -240,11 +242,11 @@ TEST(DataFileConversion, OnlyBoundedLinesOfRegularFilesAndWhereAFailureHappened)
             ASSERT_TRUE(WriteAll(c.source, k.text));
         }
         QString failure, located = "(no conversion failure)";
-        try {
+        const tl::expected<void, ConversionError> converted =
             ConvertDataFile(file, c.pool, c.folder, {}, 2026);
-        } catch (const ConversionFailure& f) {
-            failure = f.text();
-            located = f.located();
+        if (!converted) {
+            failure = converted.error().error.text;
+            located = converted.error().located();
         }
         EXPECT_EQ(k.failure, failure);
         EXPECT_EQ(QString(k.located).arg(file), located);
@@ -268,7 +270,7 @@ TEST(DataFileConversion, SavedFileReadsBackAsItsRecords) {
         Conversion c;
         WriteBufferTextFile(c.source, pool, 0, pool.Count(), SettingsLine(1000, 0.5, 0, 15, 3, fs),
                             QDateTime::currentDateTime(), fs);
-        ASSERT_EQ("", FailureOf([&] { ConvertDataFile(c.source, c.pool, c.folder, fs, 2027); }));
+        ASSERT_EQ("", ErrorOf(ConvertDataFile(c.source, c.pool, c.folder, fs, 2027)));
         ASSERT_EQ(pool.Count(), c.pool.Count());
         for (int64_t k = 0; k < pool.Count(); ++k) {
             const TMeasRecord want = pool.At(k);

@@ -57,13 +57,12 @@ struct Outcome {
 Outcome Export(TExcel& ex, const RecordStream& source, const QString& target, int board,
                bool skipVoid, Feedback& feedback, const QString& tmpl = TemplatePath()) {
     Outcome run;
-    try {
-        run.result = ExportWorkbook(ex, source,
-                                    {target, tmpl, board, skipVoid, Settings, "buffer", ExportedAt},
-                                    {}, feedback);
-    } catch (const Failure& f) {
-        run.failure = f.text();
-    }
+    const Result<ExportResult> result = ExportWorkbook(
+        ex, source, {target, tmpl, board, skipVoid, Settings, "buffer", ExportedAt}, {}, feedback);
+    if (result)
+        run.result = *result;
+    else
+        run.failure = result.error().text;
     return run;
 }
 
@@ -191,7 +190,8 @@ TEST(WorkbookExportEndToEnd, BoardSheetsFromBufferAndFromFile) {
     const QString text = work.filePath("Data.txt");
     WriteBufferTextFile(text, pool, 0, pool.Count(), Settings, QDateTime::currentDateTime(), {});
     RecordStream filePool;
-    ConvertDataFile(text, filePool, work.path() + '/', {}, QDate::currentDate().year());
+    ASSERT_TRUE(
+        ConvertDataFile(text, filePool, work.path() + '/', {}, QDate::currentDate().year()));
     ASSERT_EQ(400, filePool.Count());
     const QString fromBuffer = work.filePath("buffer.xls");
     const QString fromFile = work.filePath("file.xls");

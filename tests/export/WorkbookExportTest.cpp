@@ -71,11 +71,10 @@ struct Rig {
     }
     // The failure text, or "" when the export returns.
     QString Run() {
-        try {
-            result = ExportWorkbook(ex, source, request, {}, feedback);
-        } catch (const Failure& e) {
-            return e.text();
-        }
+        const Result<ExportResult> run = ExportWorkbook(ex, source, request, {}, feedback);
+        if (!run)
+            return run.error().text;
+        result = *run;
         return {};
     }
     QByteArray Target() const {

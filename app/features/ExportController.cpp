@@ -1,5 +1,5 @@
-// The workbook export page: "Fill Table" from the buffer or from a saved text file, its status
-// line, and "Open" for the filled workbook.
+#include "app/features/ExportController.h"
+
 #include <QCheckBox>
 #include <QDate>
 #include <QDateTime>
@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "app/ImpixMain.h"
+#include "base/EventGuard.h"
 #include "base/Failure.h"
 #include "base/FileLocations.h"
 #include "base/Rounding.h"
@@ -62,86 +62,97 @@ QString OutcomeText(const ExportResult& r, const QString& target, bool noMeasure
 
 } // namespace
 
-void TFImpixMain::ConnectExportHandlers() {
-    OnClick(excelExport_.ExExpBtn, [this] { ExExpBtnClick(); });
-    OnClick(excelExport_.ExOpenBtn, [this] { ExOpenBtnClick(); });
+ExportController::ExportController(const ExcelExportPage& page, const MeasurePage& measure,
+                                   const RecordStream& pool, const FormatSettings& fs,
+                                   QWidget* owner)
+    : QObject(owner), page_(page), measure_(measure), pool_(pool), fs_(fs), ex_(nullptr, fs) {
+    connect(page_.ExExpBtn, &QAbstractButton::clicked, this,
+            [this] { Guarded([this] { ExExpBtnClick(); }); });
+    connect(page_.ExOpenBtn, &QAbstractButton::clicked, this,
+            [this] { Guarded([this] { ExOpenBtnClick(); }); });
 }
 
-void TFImpixMain::ExExpBtnClick() {
-    const int source = excelExport_.SourceRg->ItemIndex();
+void ExportController::ExExpBtnClick() {
+    const int source = page_.SourceRg->ItemIndex();
     if (source != 0 && source != 1)
         return;
     // The link runs the event queue while it waits for the spreadsheet: a second click must not
     // start an export inside this one.
-    QPushButton* fill = excelExport_.ExExpBtn;
+    QPushButton* fill = page_.ExExpBtn;
     fill->setEnabled(false);
-    excelExport_.ExOpenBtn->setEnabled(false);
+    page_.ExOpenBtn->setEnabled(false);
     exportedWorkbook_.clear();
     struct Reenable {
         QPushButton* button;
         ~Reenable() { button->setEnabled(true); }
     } reenable{fill};
 
-    const QString target = excelExport_.ExFileNameEd->FileName();
+    const QString target = page_.ExFileNameEd->FileName();
+    const QString file = page_.SrcFileEd->FileName();
+    // A failed conversion has set the status line itself.
+    if (source == 0)
+        ConvertDataFile(file);
     try {
-        ExportResult result;
-        if (source == 0) {
-            const QString file = excelExport_.SrcFileEd->FileName();
-            ConvertDataFile(file);
-            result = ExportWorkbook(FilePool, QFileInfo(file).absoluteFilePath());
-        } else {
-            result = ExportWorkbook(Pool, QStringLiteral("buffer"));
-        }
-        excelExport_.ExStatusTx->setText(
-            OutcomeText(result, target, source == 0 && FilePool.Count() == 0));
+        const ExportResult result =
+            source == 0 ? ExportWorkbook(filePool_, QFileInfo(file).absoluteFilePath())
+                        : ExportWorkbook(pool_, QStringLiteral("buffer"));
+        page_.ExStatusTx->setText(
+            OutcomeText(result, target, source == 0 && filePool_.Count() == 0));
         if (result.outcome == ExportResult::Outcome::Saved ||
             result.outcome == ExportResult::Outcome::MissingSheet) {
             exportedWorkbook_ = QFileInfo(target).absoluteFilePath();
-            excelExport_.ExOpenBtn->setEnabled(true);
+            page_.ExOpenBtn->setEnabled(true);
         }
-    } catch (const ConversionFailure& f) {
-        // The message box shows the system's text; the status line says where it happened.
-        excelExport_.ExStatusTx->setText("Export failed: " + f.located());
-        throw;
     } catch (const Failure& f) {
-        excelExport_.ExStatusTx->setText("Export failed: " + QString(f.text()).replace('\r', ' '));
+        page_.ExStatusTx->setText("Export failed: " + QString(f.text()).replace('\r', ' '));
         throw;
     }
 }
 
-void TFImpixMain::ConvertDataFile(const QString& fileName) {
-    excelExport_.ExStatusTx->setText("Converting " + fileName);
-    ::ConvertDataFile(fileName, FilePool, ImpixPath(Place::Data), format_,
-                      QDate::currentDate().year());
+void ExportController::ConvertDataFile(const QString& fileName) {
+    page_.ExStatusTx->setText("Converting " + fileName);
+    const tl::expected<void, ConversionError> converted = ::ConvertDataFile(
+        fileName, filePool_, ImpixPath(Place::Data), fs_, QDate::currentDate().year());
+    if (converted)
+        return;
+    // The message box shows the system's text; the status line says where it happened.
+    const ConversionError& e = converted.error();
+    page_.ExStatusTx->setText("Export failed: " +
+                              (e.line ? e.located() : QString(e.error.text).replace('\r', ' ')));
+    throw Failure(e.error.text);
 }
 
-ExportResult TFImpixMain::ExportWorkbook(const RecordStream& source, const QString& sourceName) {
-    excelExport_.ExStatusTx->setText(QStringLiteral("Exporting"));
+ExportResult ExportController::ExportWorkbook(const RecordStream& source,
+                                              const QString& sourceName) {
+    page_.ExStatusTx->setText(QStringLiteral("Exporting"));
     ExportRequest request;
-    request.target = excelExport_.ExFileNameEd->FileName();
+    request.target = page_.ExFileNameEd->FileName();
     request.templatePath = TemplateWorkbookPath(ImpixPath(Place::Shipped));
-    request.board = static_cast<int>(Round(excelExport_.ExBrdEd->Value()));
-    request.skipVoid = excelExport_.SkipVoidChck->isChecked();
+    request.board = static_cast<int>(Round(page_.ExBrdEd->Value()));
+    request.skipVoid = page_.SkipVoidChck->isChecked();
     request.settingsLine = SettingsLine(measure_.FreqEd->Value(), measure_.VoltageEd->Value(),
                                         measure_.PerHourEd->Value(), measure_.PerMinEd->Value(),
-                                        measure_.RepEd->Value(), format_);
+                                        measure_.RepEd->Value(), fs_);
     request.source = sourceName;
     request.exportedAt = QDateTime::currentDateTime();
-    PageFeedback feedback(excelExport_.ExStatusTx);
-    return ::ExportWorkbook(Ex, source, request, format_, feedback);
+    PageFeedback feedback(page_.ExStatusTx);
+    Result<ExportResult> result = ::ExportWorkbook(ex_, source, request, fs_, feedback);
+    if (!result)
+        throw Failure(result.error().text);
+    return *result;
 }
 
-void TFImpixMain::ExOpenBtnClick() {
+void ExportController::ExOpenBtnClick() {
     if (exportedWorkbook_.isEmpty())
         return;
     // The desktop's opener says nothing when no program takes the type.
     const FileOpener opener = RegisteredProgram(exportedWorkbook_);
     if (opener.program.isEmpty()) {
-        ErrorDlg(QStringLiteral("No program is registered to open %1 (%2, %3). Install one for "
-                                "spreadsheets, such as LibreOffice Calc.")
-                     .arg(exportedWorkbook_, opener.description, opener.type));
+        ::ErrorDlg(QStringLiteral("No program is registered to open %1 (%2, %3). Install one for "
+                                  "spreadsheets, such as LibreOffice Calc.")
+                       .arg(exportedWorkbook_, opener.description, opener.type));
         return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(exportedWorkbook_)))
-        ErrorDlg("No program opens " + exportedWorkbook_);
+        ::ErrorDlg("No program opens " + exportedWorkbook_);
 }
