@@ -125,7 +125,6 @@ public:
     // Frequency sweeps: this session's, every point kept (their controller's).
     SweepRecorder& Sweeps() const;
 
-
 protected:
     void showEvent(QShowEvent* event) override;
 
