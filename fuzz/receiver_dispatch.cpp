@@ -10,15 +10,15 @@
 
 #include "base/Failure.h"
 #include "link/AnswerDecode.h"
-#include "link/ConsoleView.h"
 #include "link/ModBus.h"
+#include "tests/support/SilentView.h"
 
 namespace {
 
 std::vector<uint8_t> fed; // every byte given to the link so far
 TMB* theLink = nullptr;
 
-class CheckingView : public ConsoleView {
+class CheckingView : public SilentView {
 public:
     void AddRecord(const TMeasRecord& rec) override {
         const int len = theLink->Receiver().RxLength; // bytes before the checksum
@@ -35,33 +35,6 @@ public:
         if (rec.Board != (f[3] & 0x0F) || rec.Channel != f[4] || rec.Range != (f[5] & 3))
             std::abort();
     }
-    void ShowConnectionState(bool) override {}
-    void ShowBoardMask() override {}
-    void ErrorDlg(const QString&) override {}
-    void CountReportItem() override {}
-    void CountDroppedReportItem() override {}
-    const FormatSettings& Format() const override { return format_; }
-    PeriodValues Period() const override { return {}; }
-    ParamsValues MeasureParams() const override { return {}; }
-    FreqParamsValues FreqParams() const override { return {}; }
-    ReportSettingsValues ReportSettings() const override { return {}; }
-    GprsNetValues GprsNet() const override { return {}; }
-    QString DeviceClockText() const override { return {}; }
-    void ShowPeriod(const PeriodValues&) override {}
-    void ShowParams(const ParamsValues&) override {}
-    void ShowFreqParams(const FreqParamsValues&) override {}
-    void ShowReportSettings(const ReportSettingsValues&) override {}
-    void ShowGprsNet(const GprsNetValues&) override {}
-    void ShowDeviceClock(const QString&) override {}
-    void ShowVersion(const QString&) override {}
-    void ShowDataSize(int64_t) override {}
-    void ShowDownloadedCount(int64_t) override {}
-    void ShowMeasurement(const MeasurementLabels&) override {}
-    void ShowSweepPoint(const SweepPointLabels&) override {}
-    void ShowStatus(const QString&) override {}
-
-private:
-    FormatSettings format_;
 };
 
 } // namespace

@@ -8,25 +8,16 @@
 #include "LinkTestUtil.h"
 #include "link/AnswerDecode.h"
 #include "link/ModBus.h"
+#include "tests/support/SilentView.h"
 
 namespace {
 
-class PlainView : public ConsoleView {
+class PlainView : public SilentView {
 public:
-    void ShowConnectionState(bool) override {}
     void AddRecord(const TMeasRecord& rec) override { records.push_back(rec); }
     void ShowBoardMask() override { ++maskShows; }
-    void ErrorDlg(const QString&) override {}
-    void CountReportItem() override {}
-    void CountDroppedReportItem() override {}
     void ShowLinkHealth(const LinkHealth& h) override { health = h.Text(); }
     const FormatSettings& Format() const override { return fs; }
-    PeriodValues Period() const override { return {}; }
-    ParamsValues MeasureParams() const override { return {}; }
-    FreqParamsValues FreqParams() const override { return {}; }
-    ReportSettingsValues ReportSettings() const override { return {}; }
-    GprsNetValues GprsNet() const override { return {}; }
-    QString DeviceClockText() const override { return {}; }
     // Every show is logged by what it shows.
     void ShowPeriod(const PeriodValues& v) override { Log("period", {v.hours, v.minutes}); }
     void ShowParams(const ParamsValues& v) override {
