@@ -39,14 +39,9 @@ Result<std::vector<UncleanSession>> UncleanSessions(SqliteDb& db, const SessionR
     SqliteStatement& s = *list;
     SqliteStatement& last = *lastRow;
     std::vector<UncleanSession> out;
-    for (;;) {
-        const Result<bool> row = s.TryStep();
-        if (!row)
-            return tl::unexpected(row.error());
-        if (!*row)
-            break;
+    const Result<void> read = s.TryEachRow([&] {
         if (running(s.Int(0), {s.Text(5), s.Int(6), s.Int(7), s.Text(8)}))
-            continue;
+            return;
         UncleanSession u{s.Int(0), s.Text(1), s.Int(2), 0, static_cast<int>(s.Int(3)), {}};
         u.sweeps = s.Int(9);
         // Only the question's wording needs it: a page that cannot be read costs the sentence.
@@ -55,7 +50,9 @@ Result<std::vector<UncleanSession>> UncleanSessions(SqliteDb& db, const SessionR
             u.lastReceivedMs = last.Int(0);
         last.Reset();
         out.push_back(u);
-    }
+    });
+    if (!read)
+        return tl::unexpected(read.error());
     return out;
 }
 
@@ -189,12 +186,7 @@ Result<std::vector<SessionSummary>> ListSessions(SqliteDb& db, const SessionRunn
         return tl::unexpected(list.error());
     SqliteStatement& s = *list;
     std::vector<SessionSummary> out;
-    for (;;) {
-        const Result<bool> row = s.TryStep();
-        if (!row)
-            return tl::unexpected(row.error());
-        if (!*row)
-            break;
+    const Result<void> read = s.TryEachRow([&] {
         SessionSummary m;
         m.id = s.Int(0);
         m.startedAt = s.Text(1);
@@ -218,7 +210,9 @@ Result<std::vector<SessionSummary>> ListSessions(SqliteDb& db, const SessionRunn
         else
             m.counting = !m.running || arrivals <= CountWhileRunning;
         out.push_back(m);
-    }
+    });
+    if (!read)
+        return tl::unexpected(read.error());
     return out;
 }
 

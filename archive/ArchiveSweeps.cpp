@@ -140,12 +140,7 @@ Result<std::vector<Sweep>> LoadSessionSweeps(SqliteDb& db, int64_t session) {
     SqliteStatement& points = *pointRows;
     s.Bind(1, session);
     std::vector<Sweep> out;
-    for (;;) {
-        const Result<bool> row = s.TryStep();
-        if (!row)
-            return tl::unexpected(row.error());
-        if (!*row)
-            break;
+    const Result<void> read = s.TryEachRow([&]() -> Result<void> {
         Sweep sweep;
         sweep.started = UtcOf(s.Text(1));
         if (!s.Text(2).isEmpty())
@@ -177,12 +172,7 @@ Result<std::vector<Sweep>> LoadSessionSweeps(SqliteDb& db, int64_t session) {
             sweep.fit = fit;
         }
         points.Bind(1, s.Int(0));
-        for (;;) {
-            const Result<bool> point = points.TryStep();
-            if (!point)
-                return tl::unexpected(point.error());
-            if (!*point)
-                break;
+        const Result<void> pointsRead = points.TryEachRow([&] {
             SweepPoint p;
             p.frequencyCode = static_cast<uint32_t>(points.Int(0));
             p.board = static_cast<uint8_t>(points.Int(1) - 1);
@@ -192,11 +182,16 @@ Result<std::vector<Sweep>> LoadSessionSweeps(SqliteDb& db, int64_t session) {
             p.Xx = points.IsNull(5) ? OverflowValue : points.Real(5);
             p.arrival = QDateTime::fromMSecsSinceEpoch(points.Int(6), Qt::UTC);
             sweep.points.push_back(p);
-        }
+        });
+        if (!pointsRead)
+            return pointsRead;
         points.Reset();
         if (!sweep.ended.isValid() && !sweep.points.empty())
             sweep.ended = sweep.points.back().arrival;
         out.push_back(std::move(sweep));
-    }
+        return {};
+    });
+    if (!read)
+        return tl::unexpected(read.error());
     return out;
 }

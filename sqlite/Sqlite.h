@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <type_traits>
 
 #include "base/Failure.h"
 #include "base/Result.h"
@@ -58,6 +59,21 @@ public:
     // True while a row is there to read; false when done. Fails on an error.
     bool Step();
     Result<bool> TryStep();
+    // Steps through the rows, calling onRow on each (it may return Result<void>); the first
+    // failure, of a step or of onRow, ends it.
+    template <class OnRow> Result<void> TryEachRow(OnRow&& onRow) {
+        for (;;) {
+            const Result<bool> row = TryStep();
+            if (!row)
+                return tl::unexpected(row.error());
+            if (!*row)
+                return {};
+            if constexpr (std::is_void_v<std::invoke_result_t<OnRow&>>)
+                onRow();
+            else if (Result<void> done = onRow(); !done)
+                return done;
+        }
+    }
     // Runs a statement that returns no rows, then makes it ready to run again.
     Result<void> TryRun();
     // Ready to run again; the bindings stay.
