@@ -1,6 +1,7 @@
 #include "net/ReportServer.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QPointer>
 #include <QTcpSocket>
@@ -77,8 +78,7 @@ ReportServer::ReportServer(Hooks hooks, QObject* parent)
     if (!hooks_.peerRefused)
         hooks_.peerRefused = [] {};
     readOn_.setSingleShot(true);
-    readOn_.setInterval(HoldBackMs);
-    // Every connection held back reads on, the oldest first.
+    // Every connection held back, or stopped at the end of its slice, reads on, the oldest first.
     connect(&readOn_, &QTimer::timeout, this, [this] {
         const std::vector<ConnectionPtr> held = connections_;
         for (const ConnectionPtr& c : held)
@@ -264,11 +264,21 @@ std::exception_ptr ReportServer::Drain(const ConnectionPtr& c, bool mayWait) {
     std::exception_ptr failure;
     char block[4096];
     bool read = false;
+    QElapsedTimer slice;
+    slice.start();
     // The parser may run the event loop (a message box): stop if the connection went meanwhile.
     while (c->socket) {
-        if (mayWait && !c->closeWhenDrained && hooks_.holdBack()) {
-            readOn_.start();
-            break;
+        if (mayWait && !c->closeWhenDrained) {
+            if (hooks_.holdBack()) {
+                readOn_.start(HoldBackMs);
+                break;
+            }
+            // The rest at the next pass, unless the hold-back above has set a later one.
+            if (read && slice.elapsed() >= readSlice_.count()) {
+                if (!readOn_.isActive())
+                    readOn_.start(0);
+                break;
+            }
         }
         const qint64 n = c->socket->read(block, sizeof block);
         if (n <= 0)

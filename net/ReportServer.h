@@ -5,7 +5,8 @@
 // sender (a second logger in the same minute, a port scanner) never cuts the report of the first,
 // whose logger counts what it sent as delivered. A peer that falls silent is closed after a
 // while, and senders outside the allowed ranges are closed unread. Everything runs on the UI
-// thread through Qt's socket notifications.
+// thread through Qt's socket notifications, in slices of work of a few milliseconds: a report
+// of millions of items never holds the window for longer.
 #include <QDateTime>
 #include <QHostAddress>
 #include <QObject>
@@ -38,6 +39,8 @@ public:
     // whose link died without a word, a scanner that holds the port) must not keep its
     // connection, and a place among the peers served, for good.
     static constexpr std::chrono::milliseconds DefaultIdleTimeout = std::chrono::seconds(120);
+    // How long one read of the peers' bytes may parse before the event loop has its turn.
+    static constexpr std::chrono::milliseconds DefaultReadSlice{8};
 
     using Item = std::span<const uint8_t, ReportParser::ItemSize>;
 
@@ -71,6 +74,8 @@ public:
     // How long a peer may send nothing before it is closed; counted from its next byte (or its
     // accept) on.
     void SetIdleTimeout(std::chrono::milliseconds timeout) { idleTimeout_ = timeout; }
+    // How long one read may parse (0: one block of bytes, then the event loop; tests).
+    void SetReadSlice(std::chrono::milliseconds slice) { readSlice_ = slice; }
 
     // RunServerBtnClick: listen on the address set (0.0.0.0 by default) with backlog 5, then
     // "Listen". Fails with "Socket error <errno> in function <socket|setsockopt|bind|listen>:
@@ -101,7 +106,8 @@ private:
     void Accept(QTcpSocket* socket);
     // Parses and counts every byte the connection's socket holds; the first failure of the
     // parser is returned once all bytes are through, so no byte is lost or reordered by it. With
-    // `mayWait` it stops while holdBack says so and reads on after a moment.
+    // `mayWait` it stops while holdBack says so and reads on after a moment, and at the end of
+    // the read slice, to read on at the next pass of the event loop.
     std::exception_ptr Drain(const ConnectionPtr& c, bool mayWait = false);
     // Reads what is left, closes the connection and shows the state of the newest one left.
     std::exception_ptr Close(const ConnectionPtr& c);
@@ -120,10 +126,11 @@ private:
     QHostAddress listenAddress_;
     AllowedPeers allowed_;
     std::chrono::milliseconds idleTimeout_ = DefaultIdleTimeout;
+    std::chrono::milliseconds readSlice_ = DefaultReadSlice;
     QTcpServer listener_;
     std::vector<ConnectionPtr> connections_; // in the order accepted, the newest last
     int64_t closedBytes_ = 0;                // of the last connection, once none is open
-    QTimer readOn_;                          // after holding back
+    QTimer readOn_;                          // after holding back or a read slice
     QTimer idleCheck_;                       // when the next peer falls due for silence
     int refused_ = 0;
     QString lastRefused_;

@@ -111,20 +111,28 @@ TEST(ReportServer, TwoItemsAreParsedInOrderAndCounted) {
 
 // Senders that report at the same time, their bytes interleaved in pieces that split items, a
 // port scanner that comes and goes among them: every item of every sender arrives once, in that
-// sender's order, and no connection is cut.
+// sender's order, and no connection is cut; also when every read stops after one block and reads
+// on at the next pass of the event loop.
 TEST(ReportServer, ConcurrentPeersAreEachReadWholeInTheirOwnOrder) {
     struct Case {
         int senders;
         int items; // per sender
         int piece; // bytes per write
         bool scanner;
+        bool sliced = false; // each read stops after one block
     };
-    const Case cases[] = {
-        {2, 300, 7, false}, {3, 200, 5, true}, {4, 50, 23, true}, {2, 1, 1, false}};
+    const Case cases[] = {{2, 300, 7, false},
+                          {3, 200, 5, true},
+                          {4, 50, 23, true},
+                          {2, 1, 1, false},
+                          {3, 5000, 20000, false, true}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.senders << " senders, " << c.items << " items, "
-                                        << c.piece << " bytes a piece");
+        SCOPED_TRACE(testing::Message()
+                     << c.senders << " senders, " << c.items << " items, " << c.piece
+                     << " bytes a piece" << (c.sliced ? ", sliced" : ""));
         Window w;
+        if (c.sliced)
+            w.server->SetReadSlice(std::chrono::milliseconds(0));
         w.server->Run();
         std::vector<std::unique_ptr<QTcpSocket>> senders;
         std::vector<QByteArray> streams;
