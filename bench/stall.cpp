@@ -2,7 +2,8 @@
 // --items says otherwise), each long operation run as a script runs it, and the longest stall of
 // the event loop during each (bench/stall_meter.h), from the call until what it started from the
 // event loop has ended and the window has painted. Prints one line per operation and exits
-// non-zero when an operation did not do its work (items lost or not archived).
+// non-zero when an operation did not do its work (items lost or not archived). Beside each stall
+// it names the busiest single event of the operation, so that a long one can be traced.
 //
 //   bench_stall [--items N]
 //
@@ -19,14 +20,17 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMetaEnum>
 #include <QPushButton>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "app/ImpixMain.h"
 #include "app/features/TrendWindow.h"
@@ -107,6 +111,75 @@ struct Console {
     }
 };
 
+// Notes the longest stretch of this thread's processor time within one event, and what the event
+// was (its receiver's class, the receiver's parent's, and its type). An event run by a nested
+// event loop ends the stretch of the event around it, as it does a stall.
+class ProbedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        // Other threads' events come here too: only the window's thread is of interest.
+        if (QThread::currentThread() != thread())
+            return QApplication::notify(receiver, event);
+        const double entered = StallMeter::ThreadCpuMs();
+        if (!frames_.empty())
+            Close(frames_.back(), entered);
+        // Class names are static texts: cheap to keep, and valid after the receiver is deleted.
+        QObject* parent = receiver->parent();
+        frames_.push_back({receiver->metaObject()->className(),
+                           parent ? parent->metaObject()->className() : "", event->type(),
+                           entered});
+        struct Leave {
+            ProbedApplication& app;
+            ~Leave() {
+                const double left = StallMeter::ThreadCpuMs();
+                app.Close(app.frames_.back(), left);
+                app.frames_.pop_back();
+                if (!app.frames_.empty())
+                    app.frames_.back().since = left;
+            }
+        } leave{*this};
+        return QApplication::notify(receiver, event);
+    }
+
+    void Reset() {
+        busiestMs_ = 0;
+        busiest_ = {};
+    }
+    QString Busiest() const {
+        if (!busiest_.receiver)
+            return QStringLiteral("-");
+        const char* type = QMetaEnum::fromType<QEvent::Type>().valueToKey(busiest_.type);
+        return QStringLiteral("%1 %2(%3) %4")
+            .arg(busiestMs_, 0, 'f', 1)
+            .arg(QLatin1String(busiest_.receiver), QLatin1String(busiest_.parent),
+                 type ? QLatin1String(type) : QString::number(busiest_.type));
+    }
+
+private:
+    struct Frame {
+        const char* receiver = nullptr;
+        const char* parent = "";
+        int type = 0;
+        double since = 0; // processor time at the start of the stretch under way
+    };
+    void Close(const Frame& f, double now) {
+        if (now - f.since > busiestMs_) {
+            busiestMs_ = now - f.since;
+            busiest_ = f;
+        }
+    }
+
+    std::vector<Frame> frames_;
+    double busiestMs_ = 0;
+    Frame busiest_;
+};
+
+ProbedApplication* App() {
+    return static_cast<ProbedApplication*>(qApp);
+}
+
 int failures = 0;
 
 // Runs op, then the event loop until done() holds, and prints the longest stall meanwhile.
@@ -116,6 +189,7 @@ void Measure(const char* name, const std::function<void()>& op,
     QElapsedTimer clock;
     clock.start();
     StallMeter meter;
+    App()->Reset();
     op();
     while (done && !done() && clock.elapsed() < HangGuardMs)
         QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
@@ -126,8 +200,9 @@ void Measure(const char* name, const std::function<void()>& op,
     const bool ok = !done || done();
     if (!ok)
         ++failures;
-    std::printf("%-28s %10.1f %10.1f %10.0f%s\n", name, meter.LongestMs(), meter.LongestCpuMs(),
-                static_cast<double>(clock.elapsed() - SettleMs), ok ? "" : "  NOT DONE");
+    std::printf("%-28s %10.1f %10.1f %10.0f  %s%s\n", name, meter.LongestMs(), meter.LongestCpuMs(),
+                static_cast<double>(clock.elapsed() - SettleMs), qPrintable(App()->Busiest()),
+                ok ? "" : "  NOT DONE");
     std::fflush(stdout);
 }
 
@@ -161,7 +236,7 @@ void OpenTrend(TFImpixMain& window, int board, int channel) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    ProbedApplication app(argc, argv);
     int64_t items = 10'000'000;
     const QStringList args = QApplication::arguments();
     if (const qsizetype at = args.indexOf("--items"); at > 0 && at + 1 < args.size())
@@ -184,7 +259,8 @@ int main(int argc, char** argv) {
 
     std::printf("bench_stall: %lld items; load average %s\n", static_cast<long long>(items),
                 qPrintable(LoadAverage()));
-    std::printf("%-28s %10s %10s %10s\n", "operation", "stall_ms", "busy_ms", "total_ms");
+    std::printf("%-28s %10s %10s %10s  %s\n", "operation", "stall_ms", "busy_ms", "total_ms",
+                "busiest event: ms receiver(parent) type");
 
     {
         auto console = std::make_unique<Console>();
