@@ -130,7 +130,6 @@ protected:
 
 private:
     void BuildWindow();
-    void BuildBottom(QWidget* central);
     void ConnectHandlers();
     void ConnectBufferHandlers();
     // The report server's controller, with what the command line sets of the server.
@@ -170,11 +169,7 @@ private:
     DataBufferPage dataBuffer_;
     DataPreviewPage dataPreview_;
     // The window's own controls around the pages.
-    QTabWidget* pageCtrl_ = nullptr;
-    QLabel* comStatusTx_ = nullptr;
-    QLabel* linkHealthTx_ = nullptr;
-    QAbstractButton* closeBtn_ = nullptr;
-    QLabel* droppedItemsTx_ = nullptr;
+    WindowFrame frame_;
     bool shown_ = false;
     bool countQueued_ = false;
     QLabel* poolItemsTx_ = nullptr;

@@ -1,6 +1,5 @@
 // The GPRS report server on the "pg_GPRS" page (its controller and what it needs of the
 // window and the link), its item counts, and the data preview plot.
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 
@@ -27,10 +26,7 @@ void TFImpixMain::ConnectServerHandlers(const ConsoleOptions& options) {
     // A report that comes faster than the archive can write waits in the connection instead of
     // leaving measurements out of the archive, and while restored items go to it.
     hooks.holdBack = [this] { return archive_ && (archive_->Behind() || FeedingArchive()); };
-    auto* server =
-        new ServerController(connection_.ServerBox, connection_.RunServerBtn,
-                             connection_.StopServerBtn, std::move(hooks), options, format_, this);
-    droppedItemsTx_ = server->DroppedItemsTx();
+    new ServerController(connection_, std::move(hooks), options, format_, this);
 }
 
 void TFImpixMain::ConnectPreviewHandlers() {
@@ -47,7 +43,7 @@ void TFImpixMain::CountReportItem() {
 
 void TFImpixMain::CountDroppedReportItem() {
     ++DroppedReportItems;
-    droppedItemsTx_->setText(QString::number(DroppedReportItems));
+    connection_.DroppedItemsTx->setText(QString::number(DroppedReportItems));
 }
 
 void TFImpixMain::PwBrdEdChange() {

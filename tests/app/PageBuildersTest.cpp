@@ -11,6 +11,7 @@
 #include "app/pages/MeasureControls.h"
 #include "app/pages/Pages.h"
 #include "app/pages/SystemConfigControls.h"
+#include "app/pages/WindowFrameControls.h"
 #include "widgets/FileNameEdit.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/SpinEdit.h"
@@ -23,9 +24,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTableView>
 #include <functional>
 #include <span>
@@ -177,7 +181,7 @@ void CheckRows(const QWidget* page, const Page& c, std::span<const pages::ShownR
         SCOPED_TRACE(r.name);
         const std::string caption =
             r.captionName != nullptr ? r.captionName : std::string(r.name) + "Caption";
-        CheckControls(page, {{r.name, Kind::Label, "X", group},
+        CheckControls(page, {{r.name, Kind::Label, r.shown, group},
                              {caption.c_str(), Kind::Label, r.caption, group}});
         EXPECT_EQ(c.*r.control, FindControl(page, r.name));
     }
@@ -228,6 +232,7 @@ TEST(ConnectionPage, ControlsAsDescribed) {
     CheckTextRows(&page, c, ServerLabels, ServerTitle);
     CheckTextRows(&page, c, ServerButtons, ServerTitle);
     CheckTextRows(&page, c, GprsButtons, StatusTitle);
+    CheckRows<ConnectionPage>(&page, c, ServerCountRows, ServerTitle);
     CheckControls(&page, {
                              {"ConGrp", Kind::Radio, " Connection Type: ", ""},
                              {"GroupBox2", Kind::Group, StatusTitle, ""},
@@ -481,6 +486,43 @@ TEST(DataPreviewPage, KeepsTheCallersPlotName) {
     QWidget bare;
     BuildDataPreviewPage(&bare, nullptr);
     EXPECT_NE(FindControl(&bare, "PB"), nullptr);
+}
+
+// ----------------------------------------------------------------------------------------
+// The window's frame
+
+TEST(WindowFrame, ControlsAsDescribed) {
+    QMainWindow window;
+    WindowFrame c = BuildWindowFrame(&window);
+    BuildStatusRow(c);
+    using namespace pages::frame;
+    EXPECT_EQ(window.objectName(), "FImpixMain");
+    CheckControls(&window, {
+                               {"File1", Kind::Widget, nullptr, ""},
+                               {"ClientArea", Kind::Widget, nullptr, ""},
+                               {"PageCtrl", Kind::Widget, nullptr, ""},
+                           });
+    CheckTextRows(&window, c, StatusLabels, "");
+    CheckTextRows(&window, c, StatusButtons, "");
+    CheckTextRows(&window, c, HealthLabels, "");
+    EXPECT_EQ(FindControl(&window, "File1"), c.File1);
+    EXPECT_EQ(c.File1->title(), MenuTitle);
+    QStringList items;
+    for (const QAction* a : c.File1->actions())
+        items << a->objectName() + (a->isSeparator() ? "" : ":" + a->text());
+    QStringList rows{"N1"};
+    for (const auto& r : MenuItems)
+        rows << QString("%1:%2").arg(r.name, r.text);
+    EXPECT_EQ(items, rows);
+    EXPECT_EQ(c.Exit1, c.File1->actions().last());
+    EXPECT_EQ(FindControl(&window, "PageCtrl"), c.PageCtrl);
+    ASSERT_EQ(c.PageCtrl->count(), static_cast<int>(std::size(Pages)));
+    for (int k = 0; k < c.PageCtrl->count(); ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(c.PageCtrl->widget(k), c.*Pages[k].control);
+        EXPECT_EQ(c.PageCtrl->widget(k)->objectName(), Pages[k].name);
+        EXPECT_EQ(c.PageCtrl->tabText(k), Pages[k].text);
+    }
 }
 
 // ----------------------------------------------------------------------------------------
