@@ -11,19 +11,21 @@
 #include <QTabWidget>
 #include <QTableView>
 
+#include "app/features/ArchiveController.h"
+#include "app/features/BufferController.h"
 #include "app/features/ConnectionController.h"
 #include "app/features/DownloadController.h"
 #include "app/features/ExportController.h"
 #include "app/features/FleetController.h"
+#include "app/features/ServerController.h"
 #include "app/features/SettingsController.h"
 #include "app/features/SweepController.h"
 #include "app/features/TrendController.h"
 #include "app/pages/Pages.h"
+#include "archive/MeasurementArchive.h"
 #include "base/EventGuard.h"
 #include "base/FileLocations.h"
 #include "base/ProgramVersion.h"
-#include "buffer/BufferCellText.h"
-#include "buffer/BufferTableModel.h"
 #include "dialogs/ComDlg.h"
 #include "dialogs/StdDlg.h"
 #include "link/ModBus.h"
@@ -36,19 +38,8 @@
 TFImpixMain::TFImpixMain(const FormatSettings& format, const ConsoleOptions& options,
                          const QString& fleetConninfo)
     : format_(format), MB(std::make_unique<TMB>(*this)) {
-    // First to hear of the pool: the item count is shown before the table and the plots follow.
-    ListenTo(&Pool);
     BuildWindow();
-    poolItemsTx_ = dataBuffer_.PoolItemsTx;
-    ConnectHandlers();
-    ConnectServerHandlers(options);
-    sweeps_ = new SweepController(
-        freqRange_.SweepBtn, [this] { return archive_; }, this);
-    // The fleet view's handlers are its controller's, a child of the window.
-    new FleetController(
-        connection_.FleetBtn, fleetConninfo,
-        [this](std::span<const TMeasRecord> records) { AddRecords(records, ArrivalSource::Fleet); },
-        this);
+    ConnectHandlers(options, fleetConninfo);
     // FormCreate: the record streams start empty; the server is idle.
     connection_.SocketStateLabel->setText("Idle");
 }
@@ -68,32 +59,47 @@ void TFImpixMain::BuildWindow() {
     plot_ = new PreviewPlot;
     dataPreview_ = BuildDataPreviewPage(frame_.PrewSh, plot_);
     BuildStatusRow(frame_);
-
-    bufferModel_ = std::make_unique<BufferTableModel>(Pool);
-    bufferModel_->SetFormatSettings(format_);
-    connect(bufferModel_.get(), &BufferTableModel::rowsAppended, this,
-            [this] { Guarded([this] { FollowNewestRow(); }); });
 }
 
-void TFImpixMain::OnClick(QAbstractButton* button, std::function<void()> handler) {
-    connect(button, &QAbstractButton::clicked, this,
-            [handler = std::move(handler)] { Guarded(handler); });
-}
-
-void TFImpixMain::ConnectHandlers() {
-    OnClick(frame_.CloseBtn, [this] { close(); });
+void TFImpixMain::ConnectHandlers(const ConsoleOptions& options, const QString& fleetConninfo) {
+    connect(frame_.CloseBtn, &QAbstractButton::clicked, this,
+            [this] { Guarded([this] { close(); }); });
+    // Each feature's handlers are its controller's, a child of the window.
     connectionCtl_ = new ConnectionController(
-        connection_, measure_.VersionInfoBtn, *MB, [this] { NoteArchivePort(); }, this);
+        connection_, measure_.VersionInfoBtn, *MB, [this] { archiveCtl_->NoteArchivePort(); },
+        this);
     settings_ = new SettingsController(measure_, freqRange_, systemConfig_, download_, *MB, this);
-    ConnectBufferHandlers();
-    ConnectPreviewHandlers();
-    downloads_ = new DownloadController(
-        download_, *MB, [this] { return archive_; }, this);
-    // The workbook export's handlers are its controller's, a child of the window.
-    new ExportController(excelExport_, measure_, Pool, format_, this);
-    ConnectArchiveHandlers();
-    // The trend view's handlers are its controller's, a child of the window.
-    new TrendController(dataPreview_.TrendBtn, plot_, dataPreview_.PwBrdEd, Pool, format_, this);
+    // The first to hear of the buffer: its item count is shown before the table and the plots
+    // follow.
+    buffer_ = new BufferController(dataBuffer_, measure_, format_, this);
+    const auto archive = [this] { return archiveCtl_->Archive(); };
+    downloads_ = new DownloadController(download_, *MB, archive, this);
+    new ExportController(excelExport_, measure_, buffer_->Pool(), format_, this);
+    sweeps_ = new SweepController(freqRange_.SweepBtn, archive, this);
+    archiveCtl_ =
+        new ArchiveController(dataBuffer_, *buffer_, *downloads_, *sweeps_, *MB, format_, this);
+    buffer_->UseArchive(*archiveCtl_);
+    new TrendController(dataPreview_, plot_, buffer_->Pool(), format_, this);
+    ConnectServerHandlers(options);
+    new FleetController(
+        connection_.FleetBtn, fleetConninfo,
+        [this](std::span<const TMeasRecord> records) {
+            buffer_->AddRecords(records, ArrivalSource::Fleet);
+        },
+        this);
+}
+
+void TFImpixMain::ConnectServerHandlers(const ConsoleOptions& options) {
+    ReportServer::Hooks hooks;
+    hooks.reportItem = [this](ReportServer::Item item) { MB->ReportItem(item); };
+    hooks.stateText = [this](const QString& text) { connection_.SocketStateLabel->setText(text); };
+    hooks.countText = [this](const QString& text) { connection_.CntLabel->setText(text); };
+    hooks.peerConnected = [this](const QString& peer) {
+        if (MeasurementArchive* archive = archiveCtl_->Archive())
+            archive->SetPeer(peer);
+    };
+    hooks.holdBack = [this] { return archiveCtl_->ReportsWait(); };
+    server_ = new ServerController(connection_, std::move(hooks), options, format_, this);
 }
 
 void TFImpixMain::showEvent(QShowEvent* event) {
@@ -115,10 +121,7 @@ void TFImpixMain::FormShow() {
     connection_.ConGrp->SetItemIndex(0);
     setWindowTitle(QString::asprintf("Impix II.  version %d.%d", ProgramMajorVersion(),
                                      ProgramMinorVersion()));
-    QTableView* grid = dataBuffer_.BufGrid;
-    grid->setModel(bufferModel_.get());
-    for (int c = 0; c < bufferModel_->columnCount(); ++c)
-        grid->setColumnWidth(c, BufferColumnWidth(c));
+    buffer_->ShowTable();
     frame_.PageCtrl->setCurrentWidget(frame_.MeasureSh);
     // Centred on the screen, as the window first appears.
     if (QScreen* screen = this->screen())
@@ -135,6 +138,35 @@ void TFImpixMain::ShowConnectionState(bool connected) {
 
 void TFImpixMain::ErrorDlg(const QString& msg) {
     ::ErrorDlg(msg);
+}
+
+// Records: the buffer's controller takes them, a downloaded one through the archive's, which
+// holds it while it must and counts it in the download.
+
+void TFImpixMain::AddRecord(const TMeasRecord& rec) {
+    buffer_->AddRecord(rec, ArrivalSource::Live);
+}
+
+void TFImpixMain::AddReportedRecord(const TMeasRecord& rec) {
+    buffer_->AddRecord(rec, ArrivalSource::Report);
+}
+
+void TFImpixMain::AddDownloadedRecord(const TMeasRecord& rec) {
+    archiveCtl_->AddDownloadedRecord(rec);
+}
+
+// Report items: the server's controller counts them.
+
+void TFImpixMain::CountReportItem() {
+    server_->CountReportItem();
+}
+
+void TFImpixMain::CountDroppedReportItem() {
+    server_->CountDroppedReportItem();
+}
+
+int TFImpixMain::ReportItemCount() const {
+    return server_->ReportItemCount();
 }
 
 // Frequency sweeps: what the link reports of them goes to their controller.

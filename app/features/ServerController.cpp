@@ -12,8 +12,10 @@
 ServerController::ServerController(const ConnectionPage& page, ReportServer::Hooks hooks,
                                    const ConsoleOptions& options, const FormatSettings& format,
                                    QObject* owner)
-    : QObject(owner), format_(format), refusedSendersTx_(page.RefusedSendersTx) {
+    : QObject(owner), format_(format), droppedItemsTx_(page.DroppedItemsTx),
+      refusedSendersTx_(page.RefusedSendersTx) {
     hooks.peerRefused = [this] { ShowRefusedSenders(); };
+    hooks.reportItemCount = [this] { return static_cast<int64_t>(reportItemCount_); };
     server_ = new ReportServer(std::move(hooks), this);
     connect(page.RunServerBtn, &QAbstractButton::clicked, this,
             [this] { Guarded([this] { server_->Run(); }); });
@@ -33,4 +35,9 @@ ServerController::ServerController(const ConnectionPage& page, ReportServer::Hoo
 void ServerController::ShowRefusedSenders() {
     refusedSendersTx_->setText(QString::number(server_->RefusedPeers()));
     refusedSendersTx_->setToolTip(server_->RefusedHint(format_));
+}
+
+void ServerController::CountDroppedReportItem() {
+    ++droppedReportItems_;
+    droppedItemsTx_->setText(QString::number(droppedReportItems_));
 }
