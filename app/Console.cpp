@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/features/ArchiveController.h"
 #include "archive/MeasurementArchive.h"
 #include "base/EventGuard.h"
 #include "base/FileLocations.h"
@@ -42,7 +43,7 @@ Console::Console(const ConsoleOptions& options)
               options.fleetGiven ? options.fleet : ReadFleetConninfo(FleetConninfoPath())) {
     if (!options.noArchive) {
         ArchiveOptions archiveOptions = ArchiveOptionsFor(options);
-        window_.HookArchive(archiveOptions);
+        window_.Archive().Hook(archiveOptions);
         archive_ = std::make_unique<MeasurementArchive>(std::move(archiveOptions));
     }
 }
@@ -54,12 +55,12 @@ void Console::Start() {
     constexpr int StartWaitMs = 2000;
     // The archive's label says why it is not open; the restore offer waits for it to open.
     const bool archiveOpen = archive_ && archive_->WaitOpen(StartWaitMs).has_value();
-    window_.StartArchive(archive_.get(), archiveOpen);
+    window_.Archive().Start(archive_.get(), archiveOpen);
 }
 
 int Console::Finish(int loopResult) {
     if (ShutdownSignals::Received() == 0)
-        Guarded([this] { window_.FinishArchiveHandOver(); });
+        Guarded([this] { window_.Archive().FinishHandOver(); });
     if (const int signal = ShutdownSignals::Received()) {
         if (archive_)
             archive_->EndBySignal(signal);

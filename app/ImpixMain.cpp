@@ -15,20 +15,22 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "app/features/ArchiveController.h"
+#include "app/features/BufferController.h"
 #include "app/features/ConnectionController.h"
 #include "app/features/DownloadController.h"
 #include "app/features/ExportController.h"
 #include "app/features/FleetController.h"
+#include "app/features/ServerController.h"
 #include "app/features/SettingsController.h"
 #include "app/features/SweepController.h"
 #include "app/features/TrendController.h"
 #include "app/pages/Looks.h"
 #include "app/pages/Pages.h"
+#include "archive/MeasurementArchive.h"
 #include "base/EventGuard.h"
 #include "base/FileLocations.h"
 #include "base/ProgramVersion.h"
-#include "buffer/BufferCellText.h"
-#include "buffer/BufferTableModel.h"
 #include "dialogs/ComDlg.h"
 #include "dialogs/StdDlg.h"
 #include "link/ModBus.h"
@@ -63,19 +65,8 @@ TFImpixMain::TFImpixMain(const FormatSettings& format, const ConsoleOptions& opt
                          const QString& fleetConninfo)
     : format_(format), MB(std::make_unique<TMB>(*this)) {
     setObjectName("FImpixMain");
-    // First to hear of the pool: the item count is shown before the table and the plots follow.
-    ListenTo(&Pool);
     BuildWindow();
-    poolItemsTx_ = dataBuffer_.PoolItemsTx;
-    ConnectHandlers();
-    ConnectServerHandlers(options);
-    sweeps_ = new SweepController(
-        freqRange_.SweepBtn, [this] { return archive_; }, this);
-    // The fleet view's handlers are its controller's, a child of the window.
-    new FleetController(
-        connection_.FleetBtn, fleetConninfo,
-        [this](std::span<const TMeasRecord> records) { AddRecords(records, ArrivalSource::Fleet); },
-        this);
+    ConnectHandlers(options, fleetConninfo);
     // FormCreate: the record streams start empty; the server is idle.
     connection_.SocketStateLabel->setText("Idle");
 }
@@ -127,11 +118,6 @@ void TFImpixMain::BuildWindow() {
     dataPreview_ = BuildDataPreviewPage(pages->widget(7), plot_);
     BuildBottom(central);
     layout->addStretch();
-
-    bufferModel_ = std::make_unique<BufferTableModel>(Pool);
-    bufferModel_->SetFormatSettings(format_);
-    connect(bufferModel_.get(), &BufferTableModel::rowsAppended, this,
-            [this] { Guarded([this] { FollowNewestRow(); }); });
 }
 
 void TFImpixMain::BuildBottom(QWidget* central) {
@@ -169,25 +155,46 @@ void TFImpixMain::BuildBottom(QWidget* central) {
     static_cast<QVBoxLayout*>(central->layout())->addLayout(row);
 }
 
-void TFImpixMain::OnClick(QAbstractButton* button, std::function<void()> handler) {
-    connect(button, &QAbstractButton::clicked, this,
-            [handler = std::move(handler)] { Guarded(handler); });
+void TFImpixMain::ConnectHandlers(const ConsoleOptions& options, const QString& fleetConninfo) {
+    connect(closeBtn_, &QAbstractButton::clicked, this, [this] { Guarded([this] { close(); }); });
+    // Each feature's handlers are its controller's, a child of the window.
+    connectionCtl_ = new ConnectionController(
+        connection_, measure_.VersionInfoBtn, *MB, [this] { archiveCtl_->NoteArchivePort(); },
+        this);
+    settings_ = new SettingsController(measure_, freqRange_, systemConfig_, download_, *MB, this);
+    // The first to hear of the buffer: its item count is shown before the table and the plots
+    // follow.
+    buffer_ = new BufferController(dataBuffer_, measure_, format_, this);
+    const auto archive = [this] { return archiveCtl_->Archive(); };
+    downloads_ = new DownloadController(download_, *MB, archive, this);
+    new ExportController(excelExport_, measure_, buffer_->Pool(), format_, this);
+    sweeps_ = new SweepController(freqRange_.SweepBtn, archive, this);
+    archiveCtl_ =
+        new ArchiveController(dataBuffer_, *buffer_, *downloads_, *sweeps_, *MB, format_, this);
+    buffer_->UseArchive(*archiveCtl_);
+    new TrendController(dataPreview_, plot_, buffer_->Pool(), format_, this);
+    ConnectServerHandlers(options);
+    new FleetController(
+        connection_.FleetBtn, fleetConninfo,
+        [this](std::span<const TMeasRecord> records) {
+            buffer_->AddRecords(records, ArrivalSource::Fleet);
+        },
+        this);
 }
 
-void TFImpixMain::ConnectHandlers() {
-    OnClick(closeBtn_, [this] { close(); });
-    connectionCtl_ = new ConnectionController(
-        connection_, measure_.VersionInfoBtn, *MB, [this] { NoteArchivePort(); }, this);
-    settings_ = new SettingsController(measure_, freqRange_, systemConfig_, download_, *MB, this);
-    ConnectBufferHandlers();
-    ConnectPreviewHandlers();
-    downloads_ = new DownloadController(
-        download_, *MB, [this] { return archive_; }, this);
-    // The workbook export's handlers are its controller's, a child of the window.
-    new ExportController(excelExport_, measure_, Pool, format_, this);
-    ConnectArchiveHandlers();
-    // The trend view's handlers are its controller's, a child of the window.
-    new TrendController(dataPreview_.TrendBtn, plot_, dataPreview_.PwBrdEd, Pool, format_, this);
+void TFImpixMain::ConnectServerHandlers(const ConsoleOptions& options) {
+    ReportServer::Hooks hooks;
+    hooks.reportItem = [this](ReportServer::Item item) { MB->ReportItem(item); };
+    hooks.stateText = [this](const QString& text) { connection_.SocketStateLabel->setText(text); };
+    hooks.countText = [this](const QString& text) { connection_.CntLabel->setText(text); };
+    hooks.peerConnected = [this](const QString& peer) {
+        if (MeasurementArchive* archive = archiveCtl_->Archive())
+            archive->SetPeer(peer);
+    };
+    hooks.holdBack = [this] { return archiveCtl_->ReportsWait(); };
+    server_ =
+        new ServerController(connection_.ServerBox, connection_.RunServerBtn,
+                             connection_.StopServerBtn, std::move(hooks), options, format_, this);
 }
 
 void TFImpixMain::showEvent(QShowEvent* event) {
@@ -210,10 +217,7 @@ void TFImpixMain::FormShow() {
     connection_.ConGrp->SetItemIndex(0);
     setWindowTitle(QString::asprintf("Impix II.  version %d.%d", ProgramMajorVersion(),
                                      ProgramMinorVersion()));
-    QTableView* grid = dataBuffer_.BufGrid;
-    grid->setModel(bufferModel_.get());
-    for (int c = 0; c < bufferModel_->columnCount(); ++c)
-        grid->setColumnWidth(c, BufferColumnWidth(c));
+    buffer_->ShowTable();
     pages->setCurrentIndex(MeasureShIndex);
     // Centred on the screen, as the window first appears.
     if (QScreen* screen = this->screen())
@@ -230,6 +234,35 @@ void TFImpixMain::ShowConnectionState(bool connected) {
 
 void TFImpixMain::ErrorDlg(const QString& msg) {
     ::ErrorDlg(msg);
+}
+
+// Records: the buffer's controller takes them, a downloaded one through the archive's, which
+// holds it while it must and counts it in the download.
+
+void TFImpixMain::AddRecord(const TMeasRecord& rec) {
+    buffer_->AddRecord(rec, ArrivalSource::Live);
+}
+
+void TFImpixMain::AddReportedRecord(const TMeasRecord& rec) {
+    buffer_->AddRecord(rec, ArrivalSource::Report);
+}
+
+void TFImpixMain::AddDownloadedRecord(const TMeasRecord& rec) {
+    archiveCtl_->AddDownloadedRecord(rec);
+}
+
+// Report items: the server's controller counts them.
+
+void TFImpixMain::CountReportItem() {
+    server_->CountReportItem();
+}
+
+void TFImpixMain::CountDroppedReportItem() {
+    server_->CountDroppedReportItem();
+}
+
+int TFImpixMain::ReportItemCount() const {
+    return server_->ReportItemCount();
 }
 
 // Frequency sweeps: what the link reports of them goes to their controller.

@@ -2,12 +2,16 @@
 // the UI thread (the dialog answered as soon as it shows) over a finished session of many
 // arrivals, and a restore of more items than the writer's queue holds: its time on the UI
 // thread, the time until all of it is written, and how many were not archived.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 #include "app/ImpixMain.h"
+#include "app/features/ArchiveController.h"
+#include "app/features/BufferController.h"
+#include "app/script/NamedControl.h"
 #include "archive/MeasurementArchive.h"
 #include "archive_bench.h"
 #include "base/ScriptedDialogs.h"
@@ -19,7 +23,7 @@ struct Console {
     TFImpixMain window;
     explicit Console(MeasurementArchive* archive) {
         scripted::SetActive(true);
-        window.StartArchive(archive, false);
+        window.Archive().Start(archive, false);
         window.show();
         QApplication::processEvents();
     }
@@ -50,7 +54,7 @@ void BM_HistoryOfLargeSession(benchmark::State& state) {
         scripted::QueueAnswer({scripted::AnswerKind::Cancel, {}});
         QElapsedTimer clock;
         clock.start();
-        console.window.HistoryBtnClick();
+        NamedControl<QAbstractButton>(&console.window, "HistoryBtn")->click();
         state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) / 1e9);
     }
 }
@@ -74,7 +78,7 @@ void BM_RestoreBeyondTheQueue(benchmark::State& state) {
         scripted::QueueAnswer({scripted::AnswerKind::Yes, {}});
         QElapsedTimer clock;
         clock.start();
-        console.window.OfferRestore();
+        console.window.Archive().OfferRestore();
         uiMs = static_cast<double>(clock.elapsed());
         for (;;) {
             QApplication::processEvents(QEventLoop::AllEvents, 50);

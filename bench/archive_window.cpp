@@ -12,6 +12,8 @@
 #include <memory>
 
 #include "app/ImpixMain.h"
+#include "app/features/ArchiveController.h"
+#include "app/features/BufferController.h"
 #include "app/script/NamedControl.h"
 #include "archive/MeasurementArchive.h"
 #include "archive_bench.h"
@@ -27,7 +29,7 @@ struct Console {
     TFImpixMain window;
     explicit Console(MeasurementArchive* archive) {
         scripted::SetActive(true); // a dialog answers itself
-        window.StartArchive(archive, false);
+        window.Archive().Start(archive, false);
         window.show();
         NamedControl<QTabWidget>(&window, "PageCtrl")
             ->setCurrentWidget(NamedControl(&window, "BufSh"));
@@ -71,7 +73,7 @@ void BM_ReportIntoWindow(benchmark::State& state) {
         QElapsedTimer clock, sample;
         clock.start();
         sample.start();
-        while (console->window.Pool.Count() < items) {
+        while (console->window.Buffer().Pool().Count() < items) {
             if (sent < items && client.bytesToWrite() < chunk.size()) {
                 const int64_t n = std::min<int64_t>(100000, items - sent);
                 client.write(chunk.constData(), n * ReportItem.size());
@@ -130,10 +132,10 @@ void BM_RestoreIntoWindow(benchmark::State& state) {
         archive.Flush(10000);
         Console console(&archive);
         state.ResumeTiming();
-        console.window.OfferRestore();
+        console.window.Archive().OfferRestore();
         QApplication::processEvents();
         state.PauseTiming();
-        notRestored += items - console.window.Pool.Count();
+        notRestored += items - console.window.Buffer().Pool().Count();
         archive.Flush(600000);
         dropped += archive.State().dropped;
         archive.Abandon(); // offered again next time

@@ -29,6 +29,8 @@
 #include <thread>
 
 #include "app/ImpixMain.h"
+#include "app/features/ArchiveController.h"
+#include "app/features/BufferController.h"
 #include "app/features/TrendWindow.h"
 #include "app/script/NamedControl.h"
 #include "archive/MeasurementArchive.h"
@@ -146,8 +148,9 @@ bool Archived(MeasurementArchive& archive, int64_t expected) {
 void PrintState(TFImpixMain& window, MeasurementArchive& archive) {
     const ArchiveState s = archive.State();
     std::printf("  buffer %lld; archive: %lld waiting, %lld written, %lld not archived%s\n",
-                static_cast<long long>(window.Pool.Count()), static_cast<long long>(s.waiting),
-                static_cast<long long>(s.archived), static_cast<long long>(s.dropped),
+                static_cast<long long>(window.Buffer().Pool().Count()),
+                static_cast<long long>(s.waiting), static_cast<long long>(s.archived),
+                static_cast<long long>(s.dropped),
                 qPrintable(s.reason.isEmpty() ? QString() : "; " + s.reason));
 }
 
@@ -190,10 +193,10 @@ int main(int argc, char** argv) {
         auto console = std::make_unique<Console>();
         TFImpixMain& window = console->window;
         ArchiveOptions a = options;
-        window.HookArchive(a);
+        window.Archive().Hook(a);
         auto archive = std::make_unique<MeasurementArchive>(a);
         archive->WaitOpen(10000);
-        window.StartArchive(archive.get(), false);
+        window.Archive().Start(archive.get(), false);
         console->Show();
 
         ReportServer& server = *window.findChild<ReportServer*>();
@@ -201,7 +204,7 @@ int main(int argc, char** argv) {
         std::thread sender;
         Measure(
             "report in", [&] { sender = std::thread(SendReport, server.Port(), items); },
-            [&] { return window.Pool.Count() >= items && Archived(*archive, items); });
+            [&] { return window.Buffer().Pool().Count() >= items && Archived(*archive, items); });
         sender.join();
         PrintState(window, *archive);
 
@@ -221,7 +224,8 @@ int main(int argc, char** argv) {
         Measure("trend channel change", [&] { trend->ShowSource(2, 5); });
 
         scripted::QueueAnswer({scripted::AnswerKind::Path, dir.filePath("Data.txt")});
-        Measure("save (text file)", [&] { window.SaveBufBtnAllClick(); });
+        Measure("save (text file)",
+                [&] { NamedControl<QAbstractButton>(&window, "SaveBufAllBtn")->click(); });
         if (QFile(dir.filePath("Data.txt")).size() == 0)
             ++failures;
 
@@ -252,24 +256,25 @@ int main(int argc, char** argv) {
         auto console = std::make_unique<Console>();
         TFImpixMain& window = console->window;
         ArchiveOptions b = options;
-        window.HookArchive(b);
+        window.Archive().Hook(b);
         b.onOpened = {}; // the question is asked below, measured, as the program asks it
         auto archive = std::make_unique<MeasurementArchive>(b);
         archive->WaitOpen(10000);
-        window.StartArchive(archive.get(), false);
+        window.Archive().Start(archive.get(), false);
         console->Show();
         OpenTrend(window, 2, 4);
 
         scripted::QueueAnswer({scripted::AnswerKind::Yes, {}});
         Measure(
-            "restore (trend open)", [&] { window.OfferRestore(); },
-            [&] { return window.Pool.Count() >= items && Archived(*archive, items); });
+            "restore (trend open)", [&] { window.Archive().OfferRestore(); },
+            [&] { return window.Buffer().Pool().Count() >= items && Archived(*archive, items); });
         PrintState(window, *archive);
 
         scripted::QueueAnswer({scripted::AnswerKind::Cancel, {}});
-        Measure("history (list shown)", [&] { window.HistoryBtnClick(); });
+        Measure("history (list shown)",
+                [&] { NamedControl<QAbstractButton>(&window, "HistoryBtn")->click(); });
 
-        window.ClearBufBtnClick();
+        NamedControl<QAbstractButton>(&window, "ClearBufBtn")->click();
         // The session of the report, picked once the list shows, as an operator would.
         QTimer pick;
         pick.setInterval(10);
@@ -290,10 +295,13 @@ int main(int argc, char** argv) {
         });
         pick.start();
         Measure(
-            "load session (trend open)", [&] { window.HistoryBtnClick(); },
-            [&] { return window.Pool.Count() >= items && Archived(*archive, 2 * items); });
+            "load session (trend open)",
+            [&] { NamedControl<QAbstractButton>(&window, "HistoryBtn")->click(); },
+            [&] {
+                return window.Buffer().Pool().Count() >= items && Archived(*archive, 2 * items);
+            });
         PrintState(window, *archive);
-        window.FinishArchiveHandOver();
+        window.Archive().FinishHandOver();
         console.reset();
         const int64_t dropped = archive->State().dropped;
         if (dropped > 0) {

@@ -16,6 +16,7 @@ ServerController::ServerController(QGroupBox* serverBox, QAbstractButton* runBtn
                                    QObject* owner)
     : QObject(owner), format_(format) {
     hooks.peerRefused = [this] { ShowRefusedSenders(); };
+    hooks.reportItemCount = [this] { return static_cast<int64_t>(reportItemCount_); };
     server_ = new ReportServer(std::move(hooks), this);
     connect(runBtn, &QAbstractButton::clicked, this,
             [this] { Guarded([this] { server_->Run(); }); });
@@ -54,4 +55,9 @@ void ServerController::AddRows(QGroupBox* box) {
 void ServerController::ShowRefusedSenders() {
     refusedSendersTx_->setText(QString::number(server_->RefusedPeers()));
     refusedSendersTx_->setToolTip(server_->RefusedHint(format_));
+}
+
+void ServerController::CountDroppedReportItem() {
+    ++droppedReportItems_;
+    droppedItemsTx_->setText(QString::number(droppedReportItems_));
 }

@@ -17,13 +17,18 @@ class ServerController : public QObject {
 public:
     // The page's server box (ServerBox) and its buttons (RunServerBtn, StopServerBtn); `hooks`
     // as the server needs them of the window and the link, but for peerRefused, which the
-    // controller shows itself. `owner`, the main window, owns the controller.
+    // controller shows itself, and reportItemCount, which it keeps. `owner`, the main window, owns
+    // the controller.
     ServerController(QGroupBox* serverBox, QAbstractButton* runBtn, QAbstractButton* stopBtn,
                      ReportServer::Hooks hooks, const ConsoleOptions& options,
                      const FormatSettings& format, QObject* owner);
 
-    // The count of report items dropped, which the window keeps up to date.
-    QLabel* DroppedItemsTx() const { return droppedItemsTx_; }
+    // A report item was completed (ReportItemCount + 1), or dropped (DroppedItemsTx shows how
+    // many).
+    void CountReportItem() { ++reportItemCount_; }
+    void CountDroppedReportItem();
+    // Report items completed, for the server's count line.
+    int ReportItemCount() const { return reportItemCount_; }
 
 private:
     void AddRows(QGroupBox* box);
@@ -34,4 +39,6 @@ private:
     ReportServer* server_ = nullptr;
     QLabel* droppedItemsTx_ = nullptr;
     QLabel* refusedSendersTx_ = nullptr;
+    int reportItemCount_ = 0;
+    int droppedReportItems_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "app/features/TrendController.h"
 
-#include <QAbstractButton>
+#include <QLabel>
+#include <QPushButton>
 
 #include "app/features/TrendWindow.h"
 #include "base/EventGuard.h"
@@ -20,17 +21,26 @@ int NewestChannel(const RecordStream& pool, int board) {
 }
 } // namespace
 
-TrendController::TrendController(QAbstractButton* trendBtn, PreviewPlot* plot, SpinEdit* brdEd,
-                                 RecordStream& pool, const FormatSettings& fs, QWidget* owner)
-    : QObject(owner), owner_(owner), brdEd_(brdEd), pool_(pool), fs_(fs) {
-    connect(trendBtn, &QAbstractButton::clicked, this,
+TrendController::TrendController(const DataPreviewPage& page, PreviewPlot* plot, RecordStream& pool,
+                                 const FormatSettings& fs, QWidget* owner)
+    : QObject(owner), owner_(owner), page_(page), plot_(plot), pool_(pool), fs_(fs) {
+    plot_->SetPool(&pool_);
+    plot_->SetTextOutputs([this](const QString& t) { page_.ChannelDwTx->setText(t); },
+                          [this](const QString& t) { page_.BoardDwTx->setText(t); });
+    connect(page_.PwBrdEd, &SpinEdit::changed, this,
+            [this] { Guarded([this] { PwBrdEdChange(); }); });
+    connect(page_.TrendBtn, &QAbstractButton::clicked, this,
             [this] { Guarded([this] { TrendBtnClick(); }); });
-    connect(plot, &PreviewPlot::channelDoubleClicked, this,
+    connect(plot_, &PreviewPlot::channelDoubleClicked, this,
             [this](int channel) { Guarded([this, channel] { OpenTrend(Board(), channel + 1); }); });
 }
 
 int TrendController::Board() const {
-    return static_cast<int>(Round(brdEd_->Value()));
+    return static_cast<int>(Round(page_.PwBrdEd->Value()));
+}
+
+void TrendController::PwBrdEdChange() {
+    plot_->SetBoard(Board());
 }
 
 void TrendController::TrendBtnClick() {

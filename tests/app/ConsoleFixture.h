@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/ImpixMain.h"
+#include "app/features/BufferController.h"
 #include "app/script/ControlText.h"
 #include "app/script/NamedControl.h"
 #include "base/ScriptedDialogs.h"

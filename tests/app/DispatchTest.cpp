@@ -108,16 +108,16 @@ TEST_F(DispatchTest, MeasurementsAreShownAndBuffered) {
     EXPECT_EQ(Text("ImagTx"), "?");
     EXPECT_EQ(Text("CntTx"), "7");
     EXPECT_EQ(Text("TimeLabel"), "07.02-09:58:23");
-    EXPECT_EQ(window->Pool.Count(), 1);
+    EXPECT_EQ(window->Buffer().Pool().Count(), 1);
     EXPECT_EQ(Text("PoolItemsTx"), "1");
 
     // A download item goes to the buffer and its number to AmountTx, not to the labels.
     std::vector<uint8_t> item = m;
     item[10] = 0x2A;
     Send(Answer::DownloadItem, item);
-    EXPECT_EQ(window->Pool.Count(), 2);
+    EXPECT_EQ(window->Buffer().Pool().Count(), 2);
     EXPECT_EQ(Text("AmountTx"), "42");
-    const int32_t counter = window->Pool.At(1).Counter; // a packed field, copied out
+    const int32_t counter = window->Buffer().Pool().At(1).Counter; // a packed field, copied out
     EXPECT_EQ(counter, 42);
 
     // A sweep point shows on the Freq Range page and is not buffered.
@@ -125,7 +125,7 @@ TEST_F(DispatchTest, MeasurementsAreShownAndBuffered) {
     EXPECT_EQ(Text("FFreqTx"), "1000");
     EXPECT_EQ(Text("FRangeTx"), "1");
     EXPECT_EQ(Text("FRxTx"), "1000000.00");
-    EXPECT_EQ(window->Pool.Count(), 2);
+    EXPECT_EQ(window->Buffer().Pool().Count(), 2);
 }
 
 TEST_F(DispatchTest, ReportItemsArrivingTogetherAreShownTogetherEveryRowTheNewestSelected) {
@@ -153,7 +153,7 @@ TEST_F(DispatchTest, ReportItemsArrivingTogetherAreShownTogetherEveryRowTheNewes
         const int insertions = static_cast<int>(inserted.count());
         report(total, burst.count);
         total += burst.count;
-        EXPECT_EQ(window->Pool.Count(), total);
+        EXPECT_EQ(window->Buffer().Pool().Count(), total);
         EXPECT_EQ(Text("PoolItemsTx"), QString::number(total)); // after the pass
         ASSERT_EQ(inserted.count(), insertions + 1) << total;
         EXPECT_EQ(inserted.last()[2].toInt() - inserted.last()[1].toInt() + 1, burst.rows);
@@ -176,7 +176,7 @@ TEST_F(DispatchTest, AMeasurementWithAnImpossibleDateFailsAndBuffersNothing) {
                                       0x3F, 0x8C, 0x10, 0x07, 0x00, 0x00};
     Guarded([&] { Send(Answer::Measurement, bad); });
     EXPECT_EQ(shown, "Invalid argument to date encode");
-    EXPECT_EQ(window->Pool.Count(), 0);
+    EXPECT_EQ(window->Buffer().Pool().Count(), 0);
     // The receiver is ready for the next answer.
     Receive({0x5A, 0xFE, 0x05, 0x02, 0x1E, 0xBD});
     EXPECT_EQ(Text("PerMinEd"), "30");
@@ -207,10 +207,11 @@ TEST_F(DispatchTest, ServerGroupCountsDroppedItemsAndRefusedSenders) {
               uint8_t(0x80), uint8_t(0x00), uint8_t(0x3F), uint8_t(0x8C), i.dayMonth})
             parser.ParseReportByte(b);
         (i.buffered ? buffered : dropped) += 1;
-        EXPECT_EQ(window->Pool.Count(), buffered) << int(i.board) << " " << int(i.channel);
+        EXPECT_EQ(window->Buffer().Pool().Count(), buffered)
+            << int(i.board) << " " << int(i.channel);
         EXPECT_EQ(Text("DroppedItemsTx"), QString::number(dropped));
     }
-    EXPECT_EQ(window->ReportItemCount, buffered + dropped);
+    EXPECT_EQ(window->ReportItemCount(), buffered + dropped);
 
     auto* server = window->findChild<ReportServer*>();
     ASSERT_NE(server, nullptr);

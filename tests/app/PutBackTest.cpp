@@ -54,24 +54,24 @@ TEST_F(ConsoleFixture, RecordsPutBackGoInSlicesAndArrivalsMeanwhileFollowThem) {
     for (int k = 1; k <= Restored; ++k)
         restored.push_back(Numbered(k));
     int64_t seenByTheLoop = -1;
-    SlowFirstSlice slow(window->Pool, [&] {
-        seenByTheLoop = window->Pool.Count();
-        window->AddRecord(Numbered(-1), ArrivalSource::Live);
+    SlowFirstSlice slow(window->Buffer().Pool(), [&] {
+        seenByTheLoop = window->Buffer().Pool().Count();
+        window->Buffer().AddRecord(Numbered(-1), ArrivalSource::Live);
         const std::vector<TMeasRecord> fleet = {Numbered(-2), Numbered(-3)};
-        window->AddRecords(std::span<const TMeasRecord>(fleet), ArrivalSource::Fleet);
-        window->AddRecord(Numbered(-4), ArrivalSource::Report);
+        window->Buffer().AddRecords(std::span<const TMeasRecord>(fleet), ArrivalSource::Fleet);
+        window->Buffer().AddRecord(Numbered(-4), ArrivalSource::Report);
     });
-    window->AddRecords(std::move(restored), ArrivalSource::Restored);
+    window->Buffer().AddRecords(std::move(restored), ArrivalSource::Restored);
 
     // The event loop ran while the records went in, and all were in when the call returned.
     EXPECT_GT(seenByTheLoop, 0);
     EXPECT_LT(seenByTheLoop, Restored);
-    ASSERT_EQ(window->Pool.Count(), Restored + 4);
+    ASSERT_EQ(window->Buffer().Pool().Count(), Restored + 4);
     for (int k = 0; k < Restored; ++k)
-        ASSERT_EQ(window->Pool.At(k).Counter, k + 1);
+        ASSERT_EQ(window->Buffer().Pool().At(k).Counter, k + 1);
     std::vector<int> after;
-    for (int64_t k = Restored; k < window->Pool.Count(); ++k)
-        after.push_back(window->Pool.At(k).Counter);
+    for (int64_t k = Restored; k < window->Buffer().Pool().Count(); ++k)
+        after.push_back(window->Buffer().Pool().At(k).Counter);
     EXPECT_EQ(after, (std::vector<int>{-2, -3, -1, -4}));
     EXPECT_EQ(Text("PoolItemsTx"), QString::number(Restored + 4));
 }

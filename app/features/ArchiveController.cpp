@@ -1,6 +1,5 @@
-// The measurement archive beside the buffer: its state in ArchiveTx, its messages, the restore
-// question after an unclean end, and "History..." that loads an archived session into the
-// buffer.
+#include "app/features/ArchiveController.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QLabel>
@@ -12,8 +11,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/ImpixMain.h"
+#include "app/features/BufferController.h"
 #include "app/features/DownloadController.h"
+#include "app/features/SweepController.h"
 #include "archive/MeasurementArchive.h"
 #include "base/EventGuard.h"
 #include "base/Failure.h"
@@ -97,16 +97,21 @@ QString RestoreQuestion(const UncleanSession& s, const FormatSettings& fs) {
 }
 } // namespace
 
-void TFImpixMain::ConnectArchiveHandlers() {
-    OnClick(dataBuffer_.HistoryBtn, [this] { HistoryBtnClick(); });
-    dataBuffer_.HistoryBtn->setEnabled(false);
-    archiveTimer_ = new QTimer(this);
-    archiveTimer_->setInterval(StateIntervalMs);
-    connect(archiveTimer_, &QTimer::timeout, this,
+ArchiveController::ArchiveController(const DataBufferPage& page, BufferController& buffer,
+                                     DownloadController& downloads, SweepController& sweeps,
+                                     TMB& link, const FormatSettings& format, QWidget* owner)
+    : QObject(owner), owner_(owner), page_(page), buffer_(buffer), downloads_(downloads),
+      sweeps_(sweeps), link_(link), format_(format) {
+    connect(page_.HistoryBtn, &QAbstractButton::clicked, this,
+            [this] { Guarded([this] { HistoryBtnClick(); }); });
+    page_.HistoryBtn->setEnabled(false);
+    stateTimer_ = new QTimer(this);
+    stateTimer_->setInterval(StateIntervalMs);
+    connect(stateTimer_, &QTimer::timeout, this,
             [this] { Guarded([this] { ShowArchiveState(); }); });
 }
 
-void TFImpixMain::StartArchive(MeasurementArchive* archive, bool opened) {
+void ArchiveController::Start(MeasurementArchive* archive, bool opened) {
     SetArchive(archive);
     Guarded([this, opened] {
         NoteArchivePort();
@@ -115,31 +120,31 @@ void TFImpixMain::StartArchive(MeasurementArchive* archive, bool opened) {
     });
 }
 
-void TFImpixMain::SetArchive(MeasurementArchive* archive) {
+void ArchiveController::SetArchive(MeasurementArchive* archive) {
     archive_ = archive;
-    dataBuffer_.HistoryBtn->setEnabled(archive_ != nullptr);
+    page_.HistoryBtn->setEnabled(archive_ != nullptr);
     if (archive_)
-        archiveTimer_->start();
+        stateTimer_->start();
     else
-        archiveTimer_->stop();
+        stateTimer_->stop();
     ShowArchiveState();
 }
 
-void TFImpixMain::ShowArchiveState() {
+void ArchiveController::ShowArchiveState() {
     const QString text =
         archive_ ? ArchiveLabelText(archive_->State()) : QStringLiteral("Archive: off");
-    if (dataBuffer_.ArchiveTx->text() != text)
-        dataBuffer_.ArchiveTx->setText(text);
+    if (page_.ArchiveTx->text() != text)
+        page_.ArchiveTx->setText(text);
 }
 
-void TFImpixMain::NoteArchivePort() {
-    if (archive_ && MB)
-        archive_->SetPort(MB->SerialPort().GetPortName());
+void ArchiveController::NoteArchivePort() {
+    if (archive_)
+        archive_->SetPort(link_.SerialPort().GetPortName());
 }
 
-void TFImpixMain::HookArchive(ArchiveOptions& options) {
+void ArchiveController::Hook(ArchiveOptions& options) {
     // The writer's thread posts to this one; a window gone by then hears nothing.
-    const QPointer<TFImpixMain> self(this);
+    const QPointer<ArchiveController> self(this);
     options.onMessage = [self](const QString& text) {
         QMetaObject::invokeMethod(
             qApp,
@@ -173,27 +178,27 @@ void TFImpixMain::HookArchive(ArchiveOptions& options) {
     };
 }
 
-void TFImpixMain::GiveArchiveTheBuffer() {
+void ArchiveController::GiveArchiveTheBuffer() {
     if (!archive_)
         return;
-    const std::optional<DownloadState> download = downloads_->State();
+    const std::optional<DownloadState> download = downloads_.State();
     // The first slice starts anew; the rest follow as the writer takes them.
-    const int64_t first = std::min(archive_->HandOverSlice(), Pool.Count());
+    const int64_t first = std::min(archive_->HandOverSlice(), buffer_.Pool().Count());
     std::vector<TMeasRecord> part;
     part.reserve(static_cast<size_t>(first));
     for (int64_t k = 0; k < first; ++k)
-        part.push_back(Pool.At(k));
+        part.push_back(buffer_.Pool().At(k));
     archive_->StartAnew(part, download);
     feedNext_ = feedEnd_ = 0;
     HandOverToArchive(first, ArrivalSource::Restored);
 }
 
-void TFImpixMain::HandOverToArchive(int64_t from, ArrivalSource source) {
+void ArchiveController::HandOverToArchive(int64_t from, ArrivalSource source) {
     if (!FeedingArchive()) {
         feedNext_ = from;
         feedRuns_.clear();
     }
-    feedEnd_ = Pool.Count();
+    feedEnd_ = buffer_.Pool().Count();
     if (!feedRuns_.empty() && feedRuns_.back().second == source)
         feedRuns_.back().first = feedEnd_;
     else
@@ -201,7 +206,7 @@ void TFImpixMain::HandOverToArchive(int64_t from, ArrivalSource source) {
     FeedArchive();
 }
 
-void TFImpixMain::FeedArchive() {
+void ArchiveController::FeedArchive() {
     if (!archive_) {
         feedNext_ = feedEnd_ = 0;
         feedRuns_.clear();
@@ -214,7 +219,7 @@ void TFImpixMain::FeedArchive() {
         std::vector<TMeasRecord> part;
         part.reserve(static_cast<size_t>(to - feedNext_));
         for (int64_t k = feedNext_; k < to; ++k)
-            part.push_back(Pool.At(k));
+            part.push_back(buffer_.Pool().At(k));
         archive_->Add(part, source);
         feedNext_ = to;
         if (feedNext_ >= runEnd)
@@ -234,7 +239,7 @@ void TFImpixMain::FeedArchive() {
     });
 }
 
-void TFImpixMain::FinishArchiveHandOver() {
+void ArchiveController::FinishHandOver() {
     constexpr int WriterWaitMs = 5000; // a failing disk is not waited for longer
     while (FeedingArchive()) {
         archive_->Flush(WriterWaitMs);
@@ -242,18 +247,54 @@ void TFImpixMain::FinishArchiveHandOver() {
     }
 }
 
-void TFImpixMain::ReleaseHeldArrivals() {
-    if (holdArrivals_ || FeedingArchive() || !putBack_.empty())
+void ArchiveController::ReleaseHeldArrivals() {
+    if (HoldsArrivals() || buffer_.PuttingBack())
         return;
     for (const auto& [rec, source] : std::exchange(heldArrivals_, {})) {
         if (source == ArrivalSource::Download)
             AddDownloadedRecord(rec);
         else
-            AddRecord(rec, source);
+            buffer_.AddRecord(rec, source);
     }
 }
 
-void TFImpixMain::OfferRestore() {
+void ArchiveController::Hold(const TMeasRecord& rec, ArrivalSource source) {
+    heldArrivals_.emplace_back(rec, source);
+}
+
+void ArchiveController::AddDownloadedRecord(const TMeasRecord& rec) {
+    // During the restore question it waits, to be counted in the download restored.
+    if (HoldsArrivals()) {
+        Hold(rec, ArrivalSource::Download);
+        return;
+    }
+    if (downloads_.Arrived(rec.Counter))
+        buffer_.AddRecord(rec, ArrivalSource::Download);
+}
+
+void ArchiveController::Add(const TMeasRecord& rec, ArrivalSource source) {
+    if (archive_)
+        archive_->Add(rec, source);
+}
+
+void ArchiveController::PutBack(int64_t from, ArrivalSource source) {
+    if (archive_)
+        HandOverToArchive(from, source);
+}
+
+void ArchiveController::BufferCleared() {
+    feedNext_ = feedEnd_ = 0;
+    feedRuns_.clear();
+    ReleaseHeldArrivals();
+    if (archive_)
+        archive_->BufferCleared();
+}
+
+bool ArchiveController::ReportsWait() const {
+    return archive_ && (archive_->Behind() || FeedingArchive());
+}
+
+void ArchiveController::OfferRestore() {
     // Not inside itself: a question already open asks about every session it found.
     if (!archive_ || holdArrivals_)
         return;
@@ -283,27 +324,27 @@ void TFImpixMain::OfferRestore() {
         // writing); the records follow in slices.
         RestoredSession restored;
         RunWithProgress(
-            this, QStringLiteral("Restoring %1 items...").arg(s.items), 0,
+            owner_, QStringLiteral("Restoring %1 items...").arg(s.items), 0,
             [&](WorkProgress&) {
                 restored = Shown(archive_->Restore(s));
                 return true;
             },
             false);
-        AddRecords(std::move(restored.records), ArrivalSource::Restored);
-        Sweeps().Restore(restored.sweeps);
+        buffer_.AddRecords(std::move(restored.records), ArrivalSource::Restored);
+        sweeps_.Recorder().Restore(restored.sweeps);
         if (restored.download)
-            downloads_->Restore(*restored.download);
+            downloads_.Restore(*restored.download);
     }
 }
 
-void TFImpixMain::HistoryBtnClick() {
+void ArchiveController::HistoryBtnClick() {
     if (!archive_)
         return;
     const std::vector<SessionSummary> sessions = Shown(archive_->Sessions());
     QStringList lines;
     for (const SessionSummary& s : sessions)
         lines << SessionLine(s, format_);
-    HistoryDlg dialog(lines, this);
+    HistoryDlg dialog(lines, owner_);
     // The list shows at once; each count still being made takes its line when it comes.
     const QPointer<HistoryDlg> shown(&dialog);
     for (size_t row = 0; row < sessions.size(); ++row) {
@@ -337,13 +378,13 @@ void TFImpixMain::HistoryBtnClick() {
         arrivals += n;
     std::vector<TMeasRecord> records;
     const bool loaded =
-        RunWithProgress(this, QStringLiteral("Loading session %1...").arg(chosen.id), arrivals,
+        RunWithProgress(owner_, QStringLiteral("Loading session %1...").arg(chosen.id), arrivals,
                         [&](WorkProgress& progress) {
                             records = Shown(archive_->LoadSession(chosen.id, false, &progress));
                             return !progress.cancel;
                         });
     if (!loaded)
         return;
-    AddRecords(std::move(records), ArrivalSource::Restored);
-    Sweeps().Restore(Shown(archive_->LoadSweeps(chosen.id)));
+    buffer_.AddRecords(std::move(records), ArrivalSource::Restored);
+    sweeps_.Recorder().Restore(Shown(archive_->LoadSweeps(chosen.id)));
 }
