@@ -26,7 +26,8 @@ QString ArchiveLabelText(const ArchiveState& state) {
 
 MeasurementArchive::MeasurementArchive(ArchiveOptions options)
     : options_(std::move(options)), writer_(std::make_unique<Writer>(options_)),
-      reader_(std::make_unique<ArchiveReader>(options_.path, options_.busyTimeoutMs)) {}
+      reader_(std::make_unique<ArchiveReader>(options_.path, options_.busyTimeoutMs)),
+      quickReader_(std::make_unique<ArchiveReader>(options_.path, options_.busyTimeoutMs)) {}
 
 MeasurementArchive::~MeasurementArchive() = default;
 
@@ -227,5 +228,15 @@ void MeasurementArchive::CountMeasurements(const SessionSummary& session,
             writer_->Push(Writer::KeepCount{id, n});
         }
         done(n);
+    });
+}
+
+void MeasurementArchive::PostRead(std::function<void()> read) {
+    // Each read opens a connection of its own, so that it sees a file started anew under the
+    // writer; the reader's own connection is left to the counts.
+    quickReader_->Post([this, read = std::move(read)](SqliteDb&) {
+        if (options_.beforeRead)
+            options_.beforeRead();
+        read();
     });
 }

@@ -61,6 +61,9 @@ struct ArchiveOptions {
     // For tests: called on the reader's thread before it counts a session's measurements, so
     // that a test can hold a count back as a long one would take.
     std::function<void(int64_t session)> beforeCount;
+    // For tests: called on the thread of quick reads before each of them, so that a test can
+    // hold a read back as a slow disk would.
+    std::function<void()> beforeRead;
 };
 
 // When an arrival came: the archive's start on the wall clock (ms since 1970 UTC) plus the steady
@@ -164,6 +167,10 @@ public:
     // Counts a session marked `counting` on the reader thread and calls `done` there with the
     // count (-1 when it cannot be read); the count of a session that ended is kept.
     void CountMeasurements(const SessionSummary& session, std::function<void(int64_t)> done);
+    // Runs `read` (quick reads such as Sessions() or UncleanSessions(), each on a connection
+    // of its own) on a thread of the archive's own for them, one after another, so that the UI
+    // thread never waits for the disk, and never behind a count; `read` reports its outcome.
+    void PostRead(std::function<void()> read);
     // This console's session (0 until the file was opened).
     int64_t SessionId() const;
 
@@ -182,5 +189,6 @@ private:
     mutable std::mutex askedMutex_;
     std::set<std::pair<QString, int64_t>> asked_;
     std::unique_ptr<Writer> writer_;
-    std::unique_ptr<ArchiveReader> reader_; // after the writer: it goes first
+    std::unique_ptr<ArchiveReader> reader_;      // after the writer: it goes first
+    std::unique_ptr<ArchiveReader> quickReader_; // the same
 };

@@ -8,7 +8,8 @@
 
 #include "dialogs/DialogScript.h"
 
-HistoryDlg::HistoryDlg(const QStringList& sessions, QWidget* parent) : QDialog(parent) {
+HistoryDlg::HistoryDlg(QWidget* parent) : QDialog(parent) {
+    filling_.emplace();
     setObjectName("HistoryDlg");
     setWindowTitle("History");
     auto* column = new QVBoxLayout(this);
@@ -16,7 +17,6 @@ HistoryDlg::HistoryDlg(const QStringList& sessions, QWidget* parent) : QDialog(p
     column->addWidget(caption);
     SessionLst = new QListWidget(this);
     SessionLst->setObjectName("SessionLst");
-    SessionLst->addItems(sessions);
     SessionLst->setMinimumWidth(640);
     caption->setBuddy(SessionLst);
     column->addWidget(SessionLst, 1);
@@ -30,15 +30,27 @@ HistoryDlg::HistoryDlg(const QStringList& sessions, QWidget* parent) : QDialog(p
     buttons->addWidget(LoadBtn);
     buttons->addWidget(CancelBtn);
     column->addLayout(buttons);
-    if (!sessions.isEmpty())
-        SessionLst->setCurrentRow(0);
-    LoadBtn->setEnabled(!sessions.isEmpty());
+    LoadBtn->setEnabled(false);
     connect(LoadBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(SessionLst, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
 }
 
+void HistoryDlg::SetSessions(const QStringList& sessions) {
+    SessionLst->addItems(sessions);
+    if (!sessions.isEmpty())
+        SessionLst->setCurrentRow(0);
+    LoadBtn->setEnabled(!sessions.isEmpty());
+    filling_.reset();
+    ShowToScript();
+}
+
 void HistoryDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    ScriptDialogShown(this, LoadBtn, CancelBtn);
+    ShowToScript();
+}
+
+void HistoryDlg::ShowToScript() {
+    if (isVisible() && !filling_)
+        ScriptDialogShown(this, LoadBtn, CancelBtn);
 }

@@ -1,9 +1,13 @@
 #pragma once
 // The archive's sessions, one line each, newest first; the operator picks one to load into the
-// buffer; the caller reads the row chosen when exec() accepts. Driven by name in scripts:
+// buffer; the caller reads the row chosen when exec() accepts. It shows at once and takes its
+// lines when they have been read (a script waits for them). Driven by name in scripts:
 // SessionLst (the list), LoadBtn, CancelBtn.
 #include <QDialog>
 #include <QStringList>
+#include <optional>
+
+#include "base/WorkProgress.h"
 
 class QListWidget;
 class QPushButton;
@@ -11,7 +15,9 @@ class QPushButton;
 class HistoryDlg : public QDialog {
     Q_OBJECT
 public:
-    HistoryDlg(const QStringList& sessions, QWidget* parent = nullptr);
+    explicit HistoryDlg(QWidget* parent = nullptr);
+    // The lines read; the newest is chosen.
+    void SetSessions(const QStringList& sessions);
 
     QListWidget* SessionLst;
     QPushButton* LoadBtn;
@@ -19,4 +25,10 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+
+private:
+    // A script sees the dialog once both have happened.
+    void ShowToScript();
+
+    std::optional<DialogFilling> filling_;
 };

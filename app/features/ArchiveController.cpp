@@ -9,6 +9,8 @@
 #include <QScopeGuard>
 #include <QTimer>
 #include <algorithm>
+#include <memory>
+#include <optional>
 #include <utility>
 
 #include "app/features/BufferController.h"
@@ -303,9 +305,17 @@ void ArchiveController::OfferRestore() {
         holdArrivals_ = false;
         ReleaseHeldArrivals();
     });
-    const Result<std::vector<UncleanSession>> sessions = archive_->UncleanSessions();
-    if (!sessions)
-        return; // the archive cannot be read: ArchiveTx says why
+    // Read on a thread of its own while the window goes on, as the restore is.
+    Result<std::vector<UncleanSession>> sessions;
+    RunWithProgress(
+        owner_, QStringLiteral("Reading the archive..."), 0,
+        [&](WorkProgress&) {
+            sessions = archive_->UncleanSessions();
+            return true;
+        },
+        false);
+    if (!sessions || ShutdownSignals::Received() != 0)
+        return; // the archive cannot be read (ArchiveTx says why), or the console is ending
     // What the archive had to say while it opened (a damaged file moved aside) comes first;
     // the offer posted when it opened finds this one under way.
     QCoreApplication::sendPostedEvents(qApp, QEvent::MetaCall);
@@ -340,32 +350,58 @@ void ArchiveController::OfferRestore() {
 void ArchiveController::HistoryBtnClick() {
     if (!archive_)
         return;
-    const std::vector<SessionSummary> sessions = Shown(archive_->Sessions());
-    QStringList lines;
-    for (const SessionSummary& s : sessions)
-        lines << SessionLine(s, format_);
-    HistoryDlg dialog(lines, owner_);
-    // The list shows at once; each count still being made takes its line when it comes.
+    // The list is read on the archive's thread for quick reads: the window shows at once, takes
+    // its lines when they come, and each count still being made takes its line when it comes.
+    HistoryDlg dialog(owner_);
+    struct Read {
+        std::vector<SessionSummary> sessions;
+        std::optional<QString> error;
+    };
+    const auto read = std::make_shared<Read>();
     const QPointer<HistoryDlg> shown(&dialog);
-    for (size_t row = 0; row < sessions.size(); ++row) {
-        if (!sessions[row].counting)
-            continue;
-        archive_->CountMeasurements(
-            sessions[row], [shown, row, s = sessions[row], fs = format_](int64_t n) mutable {
-                s.counting = false;
-                s.measurements = n;
-                QMetaObject::invokeMethod(
-                    qApp,
-                    [shown, row, line = SessionLine(s, fs)] {
-                        if (shown && shown->SessionLst->item(static_cast<int>(row)))
-                            shown->SessionLst->item(static_cast<int>(row))->setText(line);
-                    },
-                    Qt::QueuedConnection);
-            });
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.SessionLst->currentRow() < 0)
+    MeasurementArchive* archive = archive_;
+    const auto fill = [shown, read, archive, fs = format_](Result<std::vector<SessionSummary>> r) {
+        if (!shown)
+            return;
+        if (!r) {
+            read->error = r.error().text;
+            shown->reject();
+            return;
+        }
+        read->sessions = std::move(*r);
+        QStringList lines;
+        for (const SessionSummary& s : read->sessions)
+            lines << SessionLine(s, fs);
+        shown->SetSessions(lines);
+        for (size_t row = 0; row < read->sessions.size(); ++row) {
+            if (!read->sessions[row].counting)
+                continue;
+            archive->CountMeasurements(
+                read->sessions[row], [shown, row, s = read->sessions[row], fs](int64_t n) mutable {
+                    s.counting = false;
+                    s.measurements = n;
+                    QMetaObject::invokeMethod(
+                        qApp,
+                        [shown, row, line = SessionLine(s, fs)] {
+                            if (shown && shown->SessionLst->item(static_cast<int>(row)))
+                                shown->SessionLst->item(static_cast<int>(row))->setText(line);
+                        },
+                        Qt::QueuedConnection);
+                });
+        }
+    };
+    archive->PostRead([archive, fill] {
+        QMetaObject::invokeMethod(
+            qApp, [fill, r = archive->Sessions()] { Guarded([&] { fill(r); }); },
+            Qt::QueuedConnection);
+    });
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    if (read->error)
+        throw Failure(*read->error);
+    if (!accepted || dialog.SessionLst->currentRow() < 0)
         return;
-    const SessionSummary& chosen = sessions[static_cast<size_t>(dialog.SessionLst->currentRow())];
+    const SessionSummary& chosen =
+        read->sessions[static_cast<size_t>(dialog.SessionLst->currentRow())];
     // Read on a thread of its own while the window goes on; what arrives meanwhile is held and
     // follows the session's records, as during a restore.
     holdArrivals_ = true;
@@ -377,14 +413,17 @@ void ArchiveController::HistoryBtnClick() {
     for (const int64_t n : chosen.arrivals)
         arrivals += n;
     std::vector<TMeasRecord> records;
+    Result<std::vector<Sweep>> sweeps;
     const bool loaded =
         RunWithProgress(owner_, QStringLiteral("Loading session %1...").arg(chosen.id), arrivals,
                         [&](WorkProgress& progress) {
                             records = Shown(archive_->LoadSession(chosen.id, false, &progress));
+                            if (!progress.cancel)
+                                sweeps = archive_->LoadSweeps(chosen.id);
                             return !progress.cancel;
                         });
     if (!loaded)
         return;
     buffer_.AddRecords(std::move(records), ArrivalSource::Restored);
-    sweeps_.Recorder().Restore(Shown(archive_->LoadSweeps(chosen.id)));
+    sweeps_.Recorder().Restore(Shown(std::move(sweeps)));
 }

@@ -60,11 +60,13 @@ void ScriptRunner::Start() {
 void ScriptRunner::Step() {
     if (stopped_)
         return;
-    if ((executing_ > 0 || LongWorkUnderWay::Any()) && !QApplication::activeModalWidget()) {
+    if (DialogFilling::Any() ||
+        ((executing_ > 0 || LongWorkUnderWay::Any()) && !QApplication::activeModalWidget())) {
         // The previous command still runs and lets events through while it waits (the workbook
         // export waits for the spreadsheet so), or long work does (a restore after its
         // question): the next command waits for it to finish, as an operator's next action
-        // would. Only a modal dialog lets the script go on inside it.
+        // would. Only a modal dialog lets the script go on inside it, once it shows what it
+        // was opened for.
         QTimer::singleShot(10, this, [this] { Step(); });
         return;
     }
