@@ -92,7 +92,6 @@ protected:
 
 private:
     void BuildWindow();
-    void BuildBottom(QWidget* central);
     void ConnectHandlers(const ConsoleOptions& options, const QString& fleetConninfo);
     // The report server's controller, with what the command line sets of the server.
     void ConnectServerHandlers(const ConsoleOptions& options);
@@ -109,10 +108,7 @@ private:
     DataBufferPage dataBuffer_;
     DataPreviewPage dataPreview_;
     // The window's own controls around the pages.
-    QTabWidget* pageCtrl_ = nullptr;
-    QLabel* comStatusTx_ = nullptr;
-    QLabel* linkHealthTx_ = nullptr;
-    QAbstractButton* closeBtn_ = nullptr;
+    WindowFrame frame_;
     bool shown_ = false;
     PreviewPlot* plot_ = nullptr;
     BufferController* buffer_ = nullptr;

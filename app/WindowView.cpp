@@ -105,8 +105,8 @@ void TFImpixMain::DownloadRequested(int64_t first, int64_t amount) {
 }
 
 void TFImpixMain::ShowLinkHealth(const LinkHealth& health) {
-    linkHealthTx_->setText(health.Text());
-    linkHealthTx_->setToolTip(health.Hint(format_));
+    frame_.LinkHealthTx->setText(health.Text());
+    frame_.LinkHealthTx->setToolTip(health.Hint(format_));
 }
 
 void TFImpixMain::ShowMeasurement(const MeasurementLabels& t) {
@@ -127,5 +127,5 @@ void TFImpixMain::ShowSweepPoint(const SweepPointLabels& t) {
 }
 
 void TFImpixMain::ShowStatus(const QString& text) {
-    comStatusTx_->setText(text);
+    frame_.ComStatusTx->setText(text);
 }

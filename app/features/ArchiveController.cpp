@@ -252,22 +252,22 @@ void ArchiveController::FinishHandOver() {
 void ArchiveController::ReleaseHeldArrivals() {
     if (HoldsArrivals() || buffer_.PuttingBack())
         return;
-    for (const auto& [rec, source] : std::exchange(heldArrivals_, {})) {
-        if (source == ArrivalSource::Download)
-            AddDownloadedRecord(rec);
+    for (const auto& held : std::exchange(heldArrivals_, {})) {
+        if (held.uncounted)
+            AddDownloadedRecord(held.rec);
         else
-            buffer_.AddRecord(rec, source);
+            buffer_.AddRecord(held.rec, held.source);
     }
 }
 
 void ArchiveController::Hold(const TMeasRecord& rec, ArrivalSource source) {
-    heldArrivals_.emplace_back(rec, source);
+    heldArrivals_.push_back({rec, source, false});
 }
 
 void ArchiveController::AddDownloadedRecord(const TMeasRecord& rec) {
     // During the restore question it waits, to be counted in the download restored.
     if (HoldsArrivals()) {
-        Hold(rec, ArrivalSource::Download);
+        heldArrivals_.push_back({rec, ArrivalSource::Download, true});
         return;
     }
     if (downloads_.Arrived(rec.Counter))

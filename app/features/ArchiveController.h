@@ -57,6 +57,7 @@ public:
     // The buffer's side. Arrivals wait (the restore question is open, or restored items still
     // go to the archive) and are handed to Hold() instead of the buffer.
     bool HoldsArrivals() const { return holdArrivals_ || FeedingArchive(); }
+    // A record that reached the buffer (a downloaded one already counted in its download).
     void Hold(const TMeasRecord& rec, ArrivalSource source);
     // A downloaded item: held, or counted in the download and added to the buffer unless it is
     // a repeat.
@@ -94,7 +95,15 @@ private:
     QTimer* stateTimer_ = nullptr;
     // While the restore question is open, arrivals wait here to follow the restored items.
     bool holdArrivals_ = false;
-    std::vector<std::pair<TMeasRecord, ArrivalSource>> heldArrivals_;
+    // A downloaded item held before the download counted it is counted on release; one the
+    // buffer held (records were being put back) was counted on arrival, and counting it again
+    // while gaps are filled would take it for a repeat and drop it.
+    struct HeldArrival {
+        TMeasRecord rec;
+        ArrivalSource source;
+        bool uncounted;
+    };
+    std::vector<HeldArrival> heldArrivals_;
     // The pool's items [feedNext_, feedEnd_) still go to the archive, in runs of one source
     // (each run's end and source); arrivals meanwhile are held, to follow them.
     int64_t feedNext_ = 0;

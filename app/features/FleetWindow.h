@@ -10,18 +10,12 @@
 #include <memory>
 #include <span>
 
+#include "app/pages/FleetWindowPage.h"
 #include "fleet/FleetClient.h"
 #include "fleet/MeasurementLoad.h"
 
 class FleetLoggerList;
-class QDateTimeEdit;
-class QLabel;
-class QLineEdit;
-class QProgressBar;
-class QPushButton;
 class QStandardItemModel;
-class QTableView;
-class RadioGroup;
 
 class FleetWindow : public QWidget {
     Q_OBJECT
@@ -57,14 +51,5 @@ private:
     fleet::MeasurementLoad load_;
     FleetLoggerList* loggers_ = nullptr;
     QStandardItemModel* unknown_ = nullptr;
-    QLineEdit* db_ = nullptr;
-    QLabel* state_ = nullptr;
-    QLabel* late_ = nullptr;
-    QTableView* list_ = nullptr;
-    RadioGroup* span_ = nullptr;
-    QDateTimeEdit* from_ = nullptr;
-    QDateTimeEdit* to_ = nullptr;
-    QPushButton* loadBtn_ = nullptr;
-    QPushButton* cancelBtn_ = nullptr;
-    QProgressBar* bar_ = nullptr;
+    FleetWindowPage view_;
 };

@@ -1,17 +1,12 @@
 #include "app/features/SweepWindow.h"
 
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSplitter>
 #include <QTableWidget>
-#include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/features/PlotImage.h"
-#include "app/pages/PageParts.h"
 #include "base/EventGuard.h"
 #include "base/Failure.h"
 #include "base/FileLocations.h"
@@ -21,8 +16,6 @@
 #include "sweep/SweepWorkbook.h"
 #include "sweep/Units.h"
 #include "widgets/SpectrumPlot.h"
-
-using namespace pages;
 
 namespace {
 // Colours that tell overlaid sweeps apart, by sweep number.
@@ -89,71 +82,19 @@ QString SweepFitText(const Sweep& s) {
 
 SweepWindow::SweepWindow(SweepRecorder& recorder, QWidget* parent)
     : QWidget(parent, Qt::Window), recorder_(recorder) {
-    setObjectName(QStringLiteral("FSweep"));
-    setWindowTitle(QStringLiteral("Sweeps"));
-    list_ = new QListWidget(this);
-    list_->setObjectName(QStringLiteral("SweepLst"));
-    points_ = MakeLabel(this, QStringLiteral("SweepPointsTx"), QStringLiteral("0"));
-    table_ = new QTableWidget(0, 6, this);
-    table_->setObjectName(QStringLiteral("SweepTbl"));
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->verticalHeader()->setDefaultSectionSize(18);
-    table_->horizontalHeader()->setDefaultSectionSize(90);
-    const UnitScale ohm = BaseScale(Unit::Ohm);
-    table_->setHorizontalHeaderLabels(
-        {QuantityTitle(Quantity::Frequency, BaseScale(Unit::Hertz)), QStringLiteral("range"),
-         QuantityTitle(Quantity::Resistance, ohm), QuantityTitle(Quantity::Reactance, ohm),
-         QuantityTitle(Quantity::Magnitude, ohm),
-         QuantityTitle(Quantity::Phase, BaseScale(Unit::Degree))});
-    plot_ = new SpectrumPlot(this);
-    plot_->setObjectName(QStringLiteral("SweepPB"));
-    plot_->SetRecorder(&recorder_);
-    auto* fitBtn = MakeButton(this, QStringLiteral("SweepFitBtn"), QStringLiteral("Fit"));
-    auto* save = MakeButton(this, QStringLiteral("SweepSaveBtn"), QStringLiteral("Save..."));
-    auto* image =
-        MakeButton(this, QStringLiteral("SweepImageBtn"), QStringLiteral("Save image..."));
-    fit_ = MakeLabel(this, QStringLiteral("SweepFitTx"), QString());
-    fit_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* hover = MakeLabel(this, QStringLiteral("SweepHoverTx"), QString());
-    hover->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    view_ = BuildSweepWindowPage(this);
+    view_.SweepPB->SetRecorder(&recorder_);
 
-    auto* left = new QWidget(this);
-    auto* leftLayout = new QVBoxLayout(left);
-    leftLayout->setContentsMargins(0, 0, 0, 0);
-    left->setMinimumWidth(540);
-    leftLayout->addWidget(list_, 1);
-    auto* count = new QHBoxLayout;
-    count->addWidget(
-        MakeLabel(this, QStringLiteral("SweepPointsCaption"), QStringLiteral("Points:")));
-    count->addWidget(points_, 1);
-    leftLayout->addLayout(count);
-    leftLayout->addWidget(table_, 2);
-    auto* right = new QWidget(this);
-    auto* rightLayout = new QVBoxLayout(right);
-    rightLayout->setContentsMargins(0, 0, 0, 0);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(fitBtn);
-    buttons->addWidget(save);
-    buttons->addWidget(image);
-    buttons->addStretch(1);
-    rightLayout->addLayout(buttons);
-    rightLayout->addWidget(plot_, 1);
-    rightLayout->addWidget(hover);
-    rightLayout->addWidget(fit_);
-    auto* split = new QSplitter(this);
-    split->addWidget(left);
-    split->addWidget(right);
-    split->setStretchFactor(1, 2);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(split);
-
-    connect(list_, &QListWidget::currentRowChanged, this,
+    connect(view_.SweepLst, &QListWidget::currentRowChanged, this,
             [this] { Guarded([this] { ShowChosen(); }); });
-    connect(list_, &QListWidget::itemChanged, this, [this] { Guarded([this] { ShowTraces(); }); });
-    connect(plot_, &SpectrumPlot::hoverChanged, hover, &QLabel::setText);
-    connect(fitBtn, &QPushButton::clicked, this, [this] { Guarded([this] { Fit(); }); });
-    connect(save, &QPushButton::clicked, this, [this] { Guarded([this] { Save(); }); });
-    connect(image, &QPushButton::clicked, this, [this] { Guarded([this] { SaveImage(); }); });
+    connect(view_.SweepLst, &QListWidget::itemChanged, this,
+            [this] { Guarded([this] { ShowTraces(); }); });
+    connect(view_.SweepPB, &SpectrumPlot::hoverChanged, view_.SweepHoverTx, &QLabel::setText);
+    connect(view_.SweepFitBtn, &QPushButton::clicked, this, [this] { Guarded([this] { Fit(); }); });
+    connect(view_.SweepSaveBtn, &QPushButton::clicked, this,
+            [this] { Guarded([this] { Save(); }); });
+    connect(view_.SweepImageBtn, &QPushButton::clicked, this,
+            [this] { Guarded([this] { SaveImage(); }); });
     connect(&recorder_, &SweepRecorder::SweepStarted, this, [this](int s) { Started(s); });
     connect(&recorder_, &SweepRecorder::PointAppended, this,
             [this](int s, int p) { Appended(s, p); });
@@ -161,7 +102,7 @@ SweepWindow::SweepWindow(SweepRecorder& recorder, QWidget* parent)
     connect(&recorder_, &SweepRecorder::SweepFitted, this, [this](int s) {
         if (s == Chosen())
             ShowFit();
-        plot_->update();
+        view_.SweepPB->update();
     });
 
     for (int s = 0; s < static_cast<int>(recorder_.Sweeps().size()); ++s)
@@ -170,17 +111,17 @@ SweepWindow::SweepWindow(SweepRecorder& recorder, QWidget* parent)
 }
 
 int SweepWindow::Chosen() const {
-    return list_->currentRow();
+    return view_.SweepLst->currentRow();
 }
 
 void SweepWindow::Choose(int sweep) {
-    list_->setCurrentRow(sweep);
+    view_.SweepLst->setCurrentRow(sweep);
 }
 
 void SweepWindow::Started(int sweep) {
     // The chosen sweep follows a new one unless the operator chose an older one.
-    const bool follow = Chosen() < 0 || Chosen() == list_->count() - 1;
-    auto* item = new QListWidgetItem(list_);
+    const bool follow = Chosen() < 0 || Chosen() == view_.SweepLst->count() - 1;
+    auto* item = new QListWidgetItem(view_.SweepLst);
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Unchecked);
     item->setForeground(SweepColor(sweep));
@@ -190,25 +131,25 @@ void SweepWindow::Started(int sweep) {
 }
 
 void SweepWindow::Changed(int sweep) {
-    if (QListWidgetItem* item = list_->item(sweep))
+    if (QListWidgetItem* item = view_.SweepLst->item(sweep))
         item->setText(SweepListText(recorder_.Sweeps()[static_cast<size_t>(sweep)],
                                     recorder_.Running() == sweep));
 }
 
 void SweepWindow::Appended(int sweep, int point) {
     Changed(sweep);
-    plot_->update(); // the sweep may be overlaid without being the chosen one
+    view_.SweepPB->update(); // the sweep may be overlaid without being the chosen one
     if (sweep != Chosen())
         return;
     const Sweep& s = recorder_.Sweeps()[static_cast<size_t>(sweep)];
     AppendRow(s, point);
-    points_->setText(QString::number(s.points.size()));
+    view_.SweepPointsTx->setText(QString::number(s.points.size()));
 }
 
 void SweepWindow::AppendRow(const Sweep& s, int point) {
     const SweepPoint& p = s.points[static_cast<size_t>(point)];
-    const int row = table_->rowCount();
-    table_->insertRow(row);
+    const int row = view_.SweepTbl->rowCount();
+    view_.SweepTbl->insertRow(row);
     // A void point keeps its row, without values: a gap in the plots too.
     const auto number = [&p](double v, int decimals) {
         return p.Void() ? QString() : QString::number(v, 'f', decimals);
@@ -219,20 +160,20 @@ void SweepWindow::AppendRow(const Sweep& s, int point) {
     for (int c = 0; c < static_cast<int>(std::size(cells)); ++c) {
         auto* item = new QTableWidgetItem(cells[c]);
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        table_->setItem(row, c, item);
+        view_.SweepTbl->setItem(row, c, item);
     }
 }
 
 void SweepWindow::ShowChosen() {
-    table_->setRowCount(0);
+    view_.SweepTbl->setRowCount(0);
     const int chosen = Chosen();
     if (chosen >= 0) {
         const Sweep& s = recorder_.Sweeps()[static_cast<size_t>(chosen)];
         for (int p = 0; p < static_cast<int>(s.points.size()); ++p)
             AppendRow(s, p);
-        points_->setText(QString::number(s.points.size()));
+        view_.SweepPointsTx->setText(QString::number(s.points.size()));
     } else {
-        points_->setText(QStringLiteral("0"));
+        view_.SweepPointsTx->setText(QStringLiteral("0"));
     }
     ShowFit();
     ShowTraces();
@@ -241,17 +182,18 @@ void SweepWindow::ShowChosen() {
 void SweepWindow::ShowTraces() {
     std::vector<SpectrumPlot::Trace> traces;
     const int chosen = Chosen();
-    for (int s = 0; s < list_->count(); ++s)
-        if (s == chosen || list_->item(s)->checkState() == Qt::Checked)
-            traces.push_back({s, QStringLiteral("%1: %2").arg(s + 1).arg(list_->item(s)->text()),
-                              SweepColor(s)});
-    plot_->SetTraces(std::move(traces));
+    for (int s = 0; s < view_.SweepLst->count(); ++s)
+        if (s == chosen || view_.SweepLst->item(s)->checkState() == Qt::Checked)
+            traces.push_back(
+                {s, QStringLiteral("%1: %2").arg(s + 1).arg(view_.SweepLst->item(s)->text()),
+                 SweepColor(s)});
+    view_.SweepPB->SetTraces(std::move(traces));
 }
 
 void SweepWindow::ShowFit() {
     const int chosen = Chosen();
-    fit_->setText(chosen < 0 ? QString()
-                             : SweepFitText(recorder_.Sweeps()[static_cast<size_t>(chosen)]));
+    view_.SweepFitTx->setText(
+        chosen < 0 ? QString() : SweepFitText(recorder_.Sweeps()[static_cast<size_t>(chosen)]));
 }
 
 void SweepWindow::Fit() {
@@ -267,8 +209,8 @@ void SweepWindow::Fit() {
 
 void SweepWindow::Save() {
     std::vector<const Sweep*> chosen;
-    for (int s = 0; s < list_->count(); ++s)
-        if (list_->item(s)->checkState() == Qt::Checked)
+    for (int s = 0; s < view_.SweepLst->count(); ++s)
+        if (view_.SweepLst->item(s)->checkState() == Qt::Checked)
             chosen.push_back(&recorder_.Sweeps()[static_cast<size_t>(s)]);
     if (chosen.empty() && Chosen() >= 0)
         chosen.push_back(&recorder_.Sweeps()[static_cast<size_t>(Chosen())]);
@@ -292,6 +234,6 @@ void SweepWindow::SaveImage() {
         AskSaveFileName(this, ImpixPath(Place::Documents),
                         ImpixPath(Place::Documents, QStringLiteral("Sweeps.png")));
     if (path)
-        SavePlotImage([this](QPainter& p, QSize size) { plot_->Render(p, size); }, plot_->size(),
-                      *path, windowTitle());
+        SavePlotImage([this](QPainter& p, QSize size) { view_.SweepPB->Render(p, size); },
+                      view_.SweepPB->size(), *path, windowTitle());
 }

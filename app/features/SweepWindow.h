@@ -8,11 +8,8 @@
 // as its points arrive.
 #include <QWidget>
 
-class QLabel;
-class QListWidget;
-class QListWidgetItem;
-class QTableWidget;
-class SpectrumPlot;
+#include "app/pages/SweepWindowPage.h"
+
 class SweepRecorder;
 struct Sweep;
 
@@ -26,7 +23,7 @@ public:
     int Chosen() const;
     void Choose(int sweep);
     void Fit();
-    SpectrumPlot* Plot() const { return plot_; }
+    SpectrumPlot* Plot() const { return view_.SweepPB; }
 
 private:
     void Started(int sweep);
@@ -40,11 +37,7 @@ private:
     void SaveImage();
 
     SweepRecorder& recorder_;
-    QListWidget* list_ = nullptr;
-    QLabel* points_ = nullptr;
-    QTableWidget* table_ = nullptr;
-    SpectrumPlot* plot_ = nullptr;
-    QLabel* fit_ = nullptr;
+    SweepWindowPage view_;
 };
 
 // The list's line for a sweep: "2024-06-01 12:00:00  board 1, channel 1  8 points

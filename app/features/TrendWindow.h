@@ -6,12 +6,10 @@
 // TrendPB.
 #include <QWidget>
 
+#include "app/pages/TrendWindowPage.h"
 #include "base/FormatSettings.h"
 
 class RecordStream;
-class SpinEdit;
-class TrendPlot;
-class QLabel;
 
 class TrendWindow : public QWidget {
     Q_OBJECT
@@ -20,7 +18,7 @@ public:
     TrendWindow(RecordStream& pool, int board, int channel, const FormatSettings& fs,
                 QWidget* parent = nullptr);
 
-    TrendPlot* Plot() const { return plot_; }
+    TrendPlot* Plot() const { return view_.TrendPB; }
     // Shows that board and channel (clamped to 1..8 and 1..16).
     void ShowSource(int board, int channel);
 
@@ -30,8 +28,5 @@ private:
     void SaveImage();
 
     FormatSettings fs_;
-    SpinEdit* board_ = nullptr;
-    SpinEdit* channel_ = nullptr;
-    TrendPlot* plot_ = nullptr;
-    QLabel* items_ = nullptr;
+    TrendWindowPage view_;
 };

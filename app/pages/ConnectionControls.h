@@ -31,6 +31,14 @@ inline const ButtonRow<ConnectionPage> ServerButtons[] = {
     {&ConnectionPage::StopServerBtn, "StopServerBtn", "Stop"},
 };
 
+// Below the server's buttons, our own counts: report items dropped (a date that cannot exist, a
+// board or channel the logger lacks) and senders refused (outside --report-allow).
+inline const ShownRow<ConnectionPage> ServerCountRows[] = {
+    {&ConnectionPage::DroppedItemsTx, "DroppedItemsTx", "Dropped items:", "DroppedCaptionTx", "0"},
+    {&ConnectionPage::RefusedSendersTx, "RefusedSendersTx", "Refused senders:", "RefusedCaptionTx",
+     "0"},
+};
+
 // On "pg_GPRS", below the server group: opens the window "Fleet" on the collector's database.
 inline const ButtonRow<ConnectionPage> GprsButtons[] = {
     {&ConnectionPage::FleetBtn, "FleetBtn", "Fleet..."},

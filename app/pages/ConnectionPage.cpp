@@ -56,6 +56,7 @@ QWidget* BuildGprsPage(QWidget* book, ConnectionPage& c) {
     grid->addWidget(count, 1, 1);
     MakeTextRows(server, c, connection::ServerButtons);
     grid->addLayout(MakeRow({c.RunServerBtn, c.StopServerBtn}), 2, 0, 1, 2);
+    AddShownRows(grid, c, connection::ServerCountRows, 3);
     grid->setColumnStretch(1, 1);
     outer->addWidget(server);
     MakeTextRows(pg, c, connection::GprsButtons);

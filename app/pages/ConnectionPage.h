@@ -21,6 +21,8 @@ struct ConnectionPage {
     QLabel* CntLabel = nullptr;
     QPushButton* RunServerBtn = nullptr;
     QPushButton* StopServerBtn = nullptr;
+    QLabel* DroppedItemsTx = nullptr;
+    QLabel* RefusedSendersTx = nullptr;
     QPushButton* FleetBtn = nullptr;
 };
 

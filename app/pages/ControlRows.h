@@ -31,13 +31,14 @@ template <class Page> struct SpinRow {
     const char* captionName = nullptr;
 };
 
-// A label that shows a value ("X" until one arrives), with its caption label, named
+// A label that shows a value (`shown` until one arrives), with its caption label, named
 // "<name>Caption" unless `captionName` names it.
 template <class Page> struct ShownRow {
     QLabel* Page::*control;
     const char* name;
     const char* caption;
     const char* captionName = nullptr;
+    const char* shown = "X";
 };
 
 // A line edit on a grid row with its default text and its caption label ("<name>Caption").
@@ -83,6 +84,24 @@ int AddEditRows(QGridLayout* grid, Page& c,
     for (const EditRow<Page>& e : rows) {
         c.*e.control = MakeEdit(grid->parentWidget(), e.name, e.text);
         AddRow(grid, row++, c.*e.control, e.caption);
+    }
+    return row;
+}
+
+template <class Page> QString CaptionName(const ShownRow<Page>& s) {
+    return s.captionName != nullptr ? QString(s.captionName) : QString(s.name) + "Caption";
+}
+
+// Makes the shown rows on the grid from row `row` on, in the grid's owner: the caption label in
+// column 0, the value beside it; keeps each value in its member of `c` and returns the next free
+// row.
+template <class Page>
+int AddShownRows(QGridLayout* grid, Page& c,
+                 std::span<const ShownRow<std::type_identity_t<Page>>> rows, int row) {
+    QWidget* owner = grid->parentWidget();
+    for (const ShownRow<Page>& s : rows) {
+        grid->addWidget(MakeLabel(owner, CaptionName(s), s.caption), row, 0);
+        grid->addWidget(c.*s.control = MakeLabel(owner, s.name, s.shown), row++, 1);
     }
     return row;
 }

@@ -14,17 +14,6 @@
 
 using namespace pages;
 
-namespace {
-
-QLabel* ShownValue(QWidget* owner, const QString& name) {
-    QLabel* l = MakeLabel(owner, name, "X");
-    looks::SetTextColor(l, looks::kBlue);
-    looks::SetBold(l);
-    return l;
-}
-
-} // namespace
-
 DataPreviewPage BuildDataPreviewPage(QWidget* page, QWidget* pb) {
     DataPreviewPage c;
     if (pb == nullptr)
@@ -45,11 +34,10 @@ DataPreviewPage BuildDataPreviewPage(QWidget* page, QWidget* pb) {
 
     QGroupBox* current = MakeGroup(page, "GroupBox10", preview::CurrentTitle);
     auto* grid = MakeGrid(current);
-    int row = 0;
+    AddShownRows(grid, c, preview::CurrentRows, 0);
     for (const ShownRow<DataPreviewPage>& s : preview::CurrentRows) {
-        grid->addWidget(MakeLabel(current, s.captionName, s.caption), row, 0);
-        grid->addWidget(c.*s.control = ShownValue(current, s.name), row, 1);
-        ++row;
+        looks::SetTextColor(c.*s.control, looks::kBlue);
+        looks::SetBold(c.*s.control);
     }
     grid->setColumnStretch(1, 1);
     right->addWidget(current);

@@ -34,7 +34,7 @@ QGroupBox* ValueGroup(QWidget* page, FreqRangePage& c) {
     auto* grid = MakeGrid(g);
     int row = 0;
     for (const ShownRow<FreqRangePage>& s : freq::ValueRows)
-        AddRow(grid, row++, c.*s.control = MakeLabel(g, s.name, "X"), s.caption);
+        AddRow(grid, row++, c.*s.control = MakeLabel(g, s.name, s.shown), s.caption);
     grid->setColumnStretch(1, 1);
     return g;
 }

@@ -93,8 +93,8 @@ QGroupBox* ElectrodesGroup(QWidget* page, MeasurePage& c) {
 void AddShown(QGridLayout* grid, MeasurePage& c, const ShownRow<MeasurePage>& s, int row,
               int column, int columnSpan) {
     QWidget* g = grid->parentWidget();
-    grid->addWidget(MakeLabel(g, QStringLiteral("%1Caption").arg(s.name), s.caption), row, column);
-    grid->addWidget(c.*s.control = MakeLabel(g, s.name, "X"), row, column + 1, 1, columnSpan);
+    grid->addWidget(MakeLabel(g, CaptionName(s), s.caption), row, column);
+    grid->addWidget(c.*s.control = MakeLabel(g, s.name, s.shown), row, column + 1, 1, columnSpan);
 }
 
 QGroupBox* ValueGroup(QWidget* page, MeasurePage& c) {

@@ -6,27 +6,41 @@
 #include "app/pages/DataPreviewControls.h"
 #include "app/pages/DownloadControls.h"
 #include "app/pages/ExcelExportControls.h"
+#include "app/pages/FleetWindowControls.h"
 #include "app/pages/FreqRangeControls.h"
 #include "app/pages/Looks.h"
 #include "app/pages/MeasureControls.h"
 #include "app/pages/Pages.h"
+#include "app/pages/SweepWindowControls.h"
 #include "app/pages/SystemConfigControls.h"
+#include "app/pages/TrendWindowControls.h"
+#include "app/pages/WindowFrameControls.h"
 #include "widgets/FileNameEdit.h"
 #include "widgets/RadioGroup.h"
+#include "widgets/SpectrumPlot.h"
 #include "widgets/SpinEdit.h"
+#include "widgets/TrendPlot.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
 #include <QCheckBox>
+#include <QDateTimeEdit>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QStandardItemModel>
+#include <QTabWidget>
 #include <QTableView>
+#include <QTableWidget>
 #include <functional>
 #include <span>
 #include <string>
@@ -177,7 +191,7 @@ void CheckRows(const QWidget* page, const Page& c, std::span<const pages::ShownR
         SCOPED_TRACE(r.name);
         const std::string caption =
             r.captionName != nullptr ? r.captionName : std::string(r.name) + "Caption";
-        CheckControls(page, {{r.name, Kind::Label, "X", group},
+        CheckControls(page, {{r.name, Kind::Label, r.shown, group},
                              {caption.c_str(), Kind::Label, r.caption, group}});
         EXPECT_EQ(c.*r.control, FindControl(page, r.name));
     }
@@ -228,6 +242,7 @@ TEST(ConnectionPage, ControlsAsDescribed) {
     CheckTextRows(&page, c, ServerLabels, ServerTitle);
     CheckTextRows(&page, c, ServerButtons, ServerTitle);
     CheckTextRows(&page, c, GprsButtons, StatusTitle);
+    CheckRows<ConnectionPage>(&page, c, ServerCountRows, ServerTitle);
     CheckControls(&page, {
                              {"ConGrp", Kind::Radio, " Connection Type: ", ""},
                              {"GroupBox2", Kind::Group, StatusTitle, ""},
@@ -481,6 +496,114 @@ TEST(DataPreviewPage, KeepsTheCallersPlotName) {
     QWidget bare;
     BuildDataPreviewPage(&bare, nullptr);
     EXPECT_NE(FindControl(&bare, "PB"), nullptr);
+}
+
+// ----------------------------------------------------------------------------------------
+// The window's frame
+
+TEST(WindowFrame, ControlsAsDescribed) {
+    QMainWindow window;
+    WindowFrame c = BuildWindowFrame(&window);
+    BuildStatusRow(c);
+    using namespace pages::frame;
+    EXPECT_EQ(window.objectName(), "FImpixMain");
+    CheckControls(&window, {
+                               {"File1", Kind::Widget, nullptr, ""},
+                               {"ClientArea", Kind::Widget, nullptr, ""},
+                               {"PageCtrl", Kind::Widget, nullptr, ""},
+                           });
+    CheckTextRows(&window, c, StatusLabels, "");
+    CheckTextRows(&window, c, StatusButtons, "");
+    CheckTextRows(&window, c, HealthLabels, "");
+    EXPECT_EQ(FindControl(&window, "File1"), c.File1);
+    EXPECT_EQ(c.File1->title(), MenuTitle);
+    QStringList items;
+    for (const QAction* a : c.File1->actions())
+        items << a->objectName() + (a->isSeparator() ? "" : ":" + a->text());
+    QStringList rows{"N1"};
+    for (const auto& r : MenuItems)
+        rows << QString("%1:%2").arg(r.name, r.text);
+    EXPECT_EQ(items, rows);
+    EXPECT_EQ(c.Exit1, c.File1->actions().last());
+    EXPECT_EQ(FindControl(&window, "PageCtrl"), c.PageCtrl);
+    ASSERT_EQ(c.PageCtrl->count(), static_cast<int>(std::size(Pages)));
+    for (int k = 0; k < c.PageCtrl->count(); ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(c.PageCtrl->widget(k), c.*Pages[k].control);
+        EXPECT_EQ(c.PageCtrl->widget(k)->objectName(), Pages[k].name);
+        EXPECT_EQ(c.PageCtrl->tabText(k), Pages[k].text);
+    }
+}
+
+// ----------------------------------------------------------------------------------------
+// The windows "Trend", "Sweeps" and "Fleet"
+
+// The struct's members that no table row makes are the controls of those names.
+void CheckMembers(const QWidget* window,
+                  std::initializer_list<std::pair<const char*, QWidget*>> m) {
+    for (const auto& [name, w] : m)
+        EXPECT_EQ(FindControl(window, name), w) << name;
+}
+
+TEST(Windows, ControlsAsDescribed) {
+    QWidget trendWindow;
+    const TrendWindowPage t = BuildTrendWindowPage(&trendWindow);
+    EXPECT_EQ(trendWindow.objectName(), "FTrend");
+    CheckRows<TrendWindowPage>(&trendWindow, t, pages::trend::SourceRows, "");
+    CheckTextRows(&trendWindow, t, pages::trend::Checks, "");
+    CheckTextRows(&trendWindow, t, pages::trend::Buttons, "");
+    CheckTextRows(&trendWindow, t, pages::trend::Labels, "");
+    CheckMembers(&trendWindow, {{"TrendPB", t.TrendPB}});
+
+    QWidget sweepWindow;
+    const SweepWindowPage s = BuildSweepWindowPage(&sweepWindow);
+    EXPECT_EQ(sweepWindow.objectName(), "FSweep");
+    EXPECT_EQ(sweepWindow.windowTitle(), pages::sweeps::Title);
+    CheckRows<SweepWindowPage>(&sweepWindow, s, pages::sweeps::CountRows, "");
+    CheckTextRows(&sweepWindow, s, pages::sweeps::Buttons, "");
+    CheckTextRows(&sweepWindow, s, pages::sweeps::Labels, "");
+    CheckControls(&sweepWindow, {{"SweepLst", Kind::Widget}, {"SweepTbl", Kind::Table}});
+    CheckMembers(&sweepWindow,
+                 {{"SweepLst", s.SweepLst}, {"SweepTbl", s.SweepTbl}, {"SweepPB", s.SweepPB}});
+
+    QWidget fleetWindow;
+    QStandardItemModel loggers(0, 6);
+    QStandardItemModel unknown(0, 3);
+    const FleetWindowPage f =
+        BuildFleetWindowPage(&fleetWindow, "dbname=fleet", &loggers, &unknown);
+    using namespace pages::fleet;
+    EXPECT_EQ(fleetWindow.objectName(), "FFleet");
+    EXPECT_EQ(fleetWindow.windowTitle(), Title);
+    CheckTextRows(&fleetWindow, f, ConnectButtons, "");
+    CheckTextRows(&fleetWindow, f, StateLabels, "");
+    CheckTextRows(&fleetWindow, f, LoadButtons, "");
+    CheckControls(&fleetWindow, {
+                                    {"FleetDbEd", Kind::Edit, "dbname=fleet", ""},
+                                    {DbCaption.name, Kind::Label, DbCaption.text, ""},
+                                    {FromCaption.name, Kind::Label, FromCaption.text, ""},
+                                    {ToCaption.name, Kind::Label, ToCaption.text, ""},
+                                    {"FleetFilterEd", Kind::Edit, "", ""},
+                                    {"FleetLst", Kind::Table},
+                                    {"FleetUnknownLst", Kind::Table},
+                                    {"FleetSpanGrp", Kind::Radio, SpanTitle, ""},
+                                });
+    ExpectItems(&fleetWindow, "FleetSpanGrp", {"last day", "last week", "all", "from/to"}, 0);
+    CheckMembers(&fleetWindow, {{"FleetDbEd", f.FleetDbEd},
+                                {"FleetLst", f.FleetLst},
+                                {"FleetFilterEd", f.FleetFilterEd},
+                                {"FleetUnknownLst", f.FleetUnknownLst},
+                                {"FleetTabs", f.FleetTabs},
+                                {"FleetSpanGrp", f.FleetSpanGrp},
+                                {"FleetFromEd", f.FleetFromEd},
+                                {"FleetToEd", f.FleetToEd},
+                                {"FleetLoadBar", f.FleetLoadBar}});
+    EXPECT_EQ(f.FleetLst->model(), &loggers);
+    EXPECT_EQ(f.FleetUnknownLst->model(), &unknown);
+    ASSERT_EQ(f.FleetTabs->count(), 2);
+    EXPECT_EQ(f.FleetTabs->tabText(0), LoggersTab);
+    EXPECT_EQ(f.FleetTabs->tabText(1), UnknownTab);
+    EXPECT_EQ(f.FleetTabs->widget(1), f.FleetUnknownLst);
+    EXPECT_FALSE(f.FleetCancelBtn->isEnabled()) << "enabled while a load runs";
 }
 
 // ----------------------------------------------------------------------------------------

@@ -75,3 +75,29 @@ TEST_F(ConsoleFixture, RecordsPutBackGoInSlicesAndArrivalsMeanwhileFollowThem) {
     EXPECT_EQ(after, (std::vector<int>{-2, -3, -1, -4}));
     EXPECT_EQ(Text("PoolItemsTx"), QString::number(Restored + 4));
 }
+
+// While "Download missing" fills the gaps, an item that comes during a put-back is counted on
+// arrival and held: released, it must go into the buffer, not be taken for a repeat.
+TEST_F(ConsoleFixture, ADownloadedItemHeldDuringAPutBackIsKeptWhileGapsAreFilled) {
+    Start();
+    window->DownloadRequested(1, 10);
+    for (int k : {1, 2, 3, 5})
+        window->AddDownloadedRecord(Numbered(k));
+    QTRY_VERIFY_WITH_TIMEOUT(Find<QAbstractButton>("DwnMissingBtn")->isEnabled(), 10000);
+    Click("DwnMissingBtn");
+
+    std::vector<TMeasRecord> loaded;
+    for (int k = 101; k <= 200000; ++k)
+        loaded.push_back(Numbered(k));
+    bool posted = false;
+    SlowFirstSlice slow(window->Buffer().Pool(), [&] {
+        posted = true;
+        window->AddDownloadedRecord(Numbered(4));
+    });
+    window->Buffer().AddRecords(std::move(loaded), ArrivalSource::Restored);
+
+    ASSERT_TRUE(posted);
+    const RecordStream& pool = window->Buffer().Pool();
+    ASSERT_EQ(pool.Count(), 4 + 199900 + 1);
+    EXPECT_EQ(pool.At(pool.Count() - 1).Counter, 4);
+}

@@ -58,10 +58,13 @@ SheetPart::Writer::Piece::Piece(std::string_view text) : size(text.size()) {
 }
 
 Result<> SheetPart::load(std::string_view xml) {
-    SheetReader reader(*this);
-    if (reader.read(xml.data(), xml.size(), true))
-        return {};
-    return Fail(QString::fromStdString(reader.error()));
+    return ReadSheet(*this,
+                     [xml](const ByteSink& sink) -> Result<> {
+                         if (sink(xml.data(), xml.size()))
+                             return {};
+                         return Fail(QString());
+                     },
+                     {});
 }
 
 uint32_t SheetPart::columnStyle(uint32_t col) const {

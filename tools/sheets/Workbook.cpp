@@ -121,18 +121,12 @@ Result<std::unique_ptr<Workbook>> Workbook::open(const QString& path,
         s.name = QString::fromStdString(layout.sheets[i].name);
         s.part = layout.sheets[i].part;
         // Streamed from the zip into the row store: a large sheet is never held whole.
-        SheetReader reader(s.data);
-        const Result<> streamed =
-            wb->zip_.stream(s.part, limits::PartBytes, [&reader](const char* data, size_t size) {
-                return reader.read(data, size, false);
-            });
-        if (!streamed)
-            why = streamed.error().text.toStdString();
-        if (!streamed || !reader.read(nullptr, 0, true)) {
-            if (why.empty())
-                why = "the part " + s.part + ": " + reader.error();
-            return Fail(QStringLiteral("sheet %1: %2").arg(s.name, QString::fromStdString(why)));
-        }
+        const Result<> read = ReadSheet(
+            s.data,
+            [&](const ByteSink& sink) { return wb->zip_.stream(s.part, limits::PartBytes, sink); },
+            "the part " + s.part + ": ");
+        if (!read)
+            return Fail(QStringLiteral("sheet %1: %2").arg(s.name, read.error().text));
     }
     return wb;
 }

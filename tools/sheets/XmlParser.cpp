@@ -116,6 +116,14 @@ void XmlParser::noteEvent() {
     lastEvent_ = static_cast<unsigned long long>(XML_GetCurrentByteIndex(P(parser_)));
 }
 
+bool XmlParser::startTagEndsInput() const {
+    XML_Parser p = P(parser_);
+    const XML_Index at = XML_GetCurrentByteIndex(p);
+    return at >= 0 && static_cast<unsigned long long>(at) +
+                              static_cast<unsigned long long>(XML_GetCurrentByteCount(p)) ==
+                          feedEnd_;
+}
+
 void XmlParser::stop(const std::string& why) {
     if (!error_.empty())
         return;
@@ -135,6 +143,7 @@ bool XmlParser::feed(const char* data, size_t size, bool last) {
     do {
         const size_t n = std::min(size, Slice);
         const bool final = last && n == size;
+        feedEnd_ = fed_ + n;
         if (XML_Parse(p, data, int(n), final ? XML_TRUE : XML_FALSE) == XML_STATUS_ERROR) {
             if (error_.empty())
                 error_ = std::string(XML_ErrorString(XML_GetErrorCode(p))) + " (line " +

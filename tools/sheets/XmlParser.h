@@ -4,6 +4,7 @@
 // than MaxXmlTokenBytes, so that neither the parser nor its caller holds more than that at once.
 // Element and attribute names arrive as "uri\1local\1prefix" (QName() splits them).
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -24,6 +25,12 @@ void AppendQName(std::string& out, const QName& n);
 using Namespaces = std::vector<std::pair<std::string, std::string>>;
 void AppendNamespaces(std::string& out, const Namespaces& namespaces);
 void AppendAttribute(std::string& out, const QName& name, std::string_view value);
+// An attribute as reported: its name split, its value with references resolved.
+struct XmlAttribute {
+    QName name;
+    std::string_view value;
+};
+using XmlAttributes = std::span<const XmlAttribute>;
 
 class XmlParser {
 public:
@@ -48,6 +55,8 @@ protected:
     virtual void startNamespace(const char* /*prefix*/, const char* /*uri*/) {}
     // Ends the parse with the reason (and the place it was found at).
     void stop(const std::string& why);
+    // Whether the element being started ends with the last byte fed so far.
+    bool startTagEndsInput() const;
     // The document as a whole broke a rule (after its last byte).
     void fail(const std::string& why) {
         if (error_.empty())
@@ -59,6 +68,7 @@ private:
     void* parser_;
     std::string error_;
     unsigned long long fed_ = 0;
+    unsigned long long feedEnd_ = 0;   // fed_ once the piece being parsed is through
     unsigned long long lastEvent_ = 0; // where the parser last reported something
     void noteEvent();
 };
