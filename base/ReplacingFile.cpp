@@ -114,18 +114,25 @@ int ReplacingFile::RemoveStaleWorkingCopies(const QString& path, const QDateTime
 
 ReplacingFile::ReplacingFile(const QString& path) : path_(path) {}
 
+Result<void> ReplacingFile::WriteWhole(const QString& path, const QByteArray& bytes) {
+    ReplacingFile file(path);
+    return file.Open().and_then([&] { return file.Write(bytes); }).and_then([&] {
+        return file.Commit();
+    });
+}
+
 ReplacingFile::~ReplacingFile() {
     Discard();
 }
 
-bool ReplacingFile::Fail(int err) {
-    return Fail(ErrorText(err));
+tl::unexpected<Error> ReplacingFile::Failed(int err) {
+    Discard();
+    return tl::unexpected(Error{ErrorText(err), {}, err});
 }
 
-bool ReplacingFile::Fail(const QString& why) {
-    error_ = why;
+tl::unexpected<Error> ReplacingFile::Failed(const QString& why) {
     Discard();
-    return false;
+    return Fail(why);
 }
 
 void ReplacingFile::Discard() {
@@ -137,12 +144,12 @@ void ReplacingFile::Discard() {
     temp_.clear();
 }
 
-bool ReplacingFile::Open() {
+Result<void> ReplacingFile::Open() {
     const TempPlace place = TempPlaceOf(path_, &target_, kept_);
     struct stat st {};
     const bool exists = ::stat(target_.constData(), &st) == 0;
     if (const QString why = exists ? Unfit(target_, st) : QString(); !why.isEmpty())
-        return Fail(why);
+        return Failed(why);
 
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         const QString name = QStringLiteral("%1/%2%3")
@@ -155,7 +162,7 @@ bool ReplacingFile::Open() {
             const int err = errno;
             temp_.clear();
             if (err != EEXIST)
-                return Fail(err);
+                return Failed(err);
         } else if (!LockTemp(fd_, temp_)) { // a sweep got there first: take another name
             ::close(fd_);
             fd_ = -1;
@@ -163,18 +170,18 @@ bool ReplacingFile::Open() {
         }
     }
     if (fd_ < 0)
-        return Fail(EEXIST);
+        return Failed(EEXIST);
     if (exists) {
         if (geteuid() == 0) {
             [[maybe_unused]] const int ignored = ::fchown(fd_, st.st_uid, st.st_gid);
         }
         if (::fchmod(fd_, st.st_mode & 07777) != 0)
-            return Fail(errno);
+            return Failed(errno);
     }
-    return true;
+    return {};
 }
 
-bool ReplacingFile::Write(const QByteArray& bytes) {
+Result<void> ReplacingFile::Write(const QByteArray& bytes) {
     const char* p = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
@@ -182,46 +189,46 @@ bool ReplacingFile::Write(const QByteArray& bytes) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return Fail(n < 0 ? errno : ENOSPC);
+            return Failed(n < 0 ? errno : ENOSPC);
         p += n;
         left -= n;
     }
-    return true;
+    return {};
 }
 
-bool ReplacingFile::Commit() {
+Result<void> ReplacingFile::Commit() {
     return Finish(true);
 }
 
-bool ReplacingFile::Finish(bool rename) {
+Result<void> ReplacingFile::Finish(bool rename) {
     // Some file systems report a full disk only when the data reach it.
     if (!temp_.isEmpty() && ::fsync(fd_) != 0)
-        return Fail(errno);
+        return Failed(errno);
     // Renamed while still open, so its lock keeps a sweep away until it has its final name.
     if (rename && !temp_.isEmpty()) {
         // Whatever took the target's place meanwhile is looked at again.
         struct stat st {};
         if (::stat(target_.constData(), &st) == 0 && !S_ISREG(st.st_mode))
-            return Fail(Unfit(target_, st));
+            return Failed(Unfit(target_, st));
         if (::rename(temp_.constData(), target_.constData()) != 0)
-            return Fail(errno);
+            return Failed(errno);
         temp_.clear();
     }
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0)
-        return Fail(errno);
-    return true;
+        return Failed(errno);
+    return {};
 }
 
-bool ReplacingFile::OpenKept() {
+Result<void> ReplacingFile::OpenKept() {
     kept_ = true;
     return Open();
 }
 
-bool ReplacingFile::Keep() {
+Result<void> ReplacingFile::Keep() {
     if (temp_.isEmpty())
-        return Fail(EINVAL);
+        return Failed(EINVAL);
     return Finish(false);
 }
 
@@ -229,21 +236,21 @@ QString ReplacingFile::KeptPath() const {
     return QFile::decodeName(temp_);
 }
 
-bool ReplacingFile::Replace() {
+Result<void> ReplacingFile::Replace() {
     if (temp_.isEmpty() || fd_ >= 0)
-        return Fail(EINVAL);
+        return Failed(EINVAL);
     struct stat st {};
     if (::stat(target_.constData(), &st) == 0) {
         if (const QString why = Unfit(target_, st); !why.isEmpty())
-            return Fail(why);
+            return Failed(why);
         if (geteuid() == 0) {
             [[maybe_unused]] const int ignored = ::chown(temp_.constData(), st.st_uid, st.st_gid);
         }
         if (::chmod(temp_.constData(), st.st_mode & 07777) != 0)
-            return Fail(errno);
+            return Failed(errno);
     }
     if (::rename(temp_.constData(), target_.constData()) != 0)
-        return Fail(errno);
+        return Failed(errno);
     temp_.clear();
-    return true;
+    return {};
 }

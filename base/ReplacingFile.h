@@ -19,6 +19,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include "base/Result.h"
+
 class ReplacingFile {
 public:
     explicit ReplacingFile(const QString& path);
@@ -26,11 +28,11 @@ public:
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-    // Each returns false on failure; ErrorString() then holds the reason.
-    bool Open();
-    bool Write(const QByteArray& bytes);
-    bool Commit();
-    QString ErrorString() const { return error_; }
+    // Each fails with the system's reason, its errno as the error's osError where a call gave
+    // one; a failure discards what was written.
+    [[nodiscard]] Result<void> Open();
+    [[nodiscard]] Result<void> Write(const QByteArray& bytes);
+    [[nodiscard]] Result<void> Commit();
 
     // A working copy that another program finishes before it replaces the target: OpenKept is
     // Open, Keep
@@ -38,10 +40,13 @@ public:
     // later renames it over the target, giving it the target's mode and owner as they are then
     // and refusing a target that has meanwhile lost its write permission. Until Replace the
     // destructor removes the kept file.
-    bool OpenKept();
-    bool Keep();
+    [[nodiscard]] Result<void> OpenKept();
+    [[nodiscard]] Result<void> Keep();
     QString KeptPath() const;
-    bool Replace();
+    [[nodiscard]] Result<void> Replace();
+
+    // Open, Write and Commit: `bytes` as the whole new file at `path`.
+    [[nodiscard]] static Result<void> WriteWhole(const QString& path, const QByteArray& bytes);
 
     // Removes the temporary files that writers of this target left behind and no longer hold;
     // returns how many.
@@ -52,16 +57,16 @@ public:
     static int RemoveStaleWorkingCopies(const QString& path, const QDateTime& changedBefore);
 
 private:
-    bool Fail(int err);
-    bool Fail(const QString& why);
+    // Discards what was written and returns the failure.
+    tl::unexpected<Error> Failed(int err);
+    tl::unexpected<Error> Failed(const QString& why);
     void Discard();
     // Completes the file: synced, renamed over the target when asked, closed.
-    bool Finish(bool rename);
+    Result<void> Finish(bool rename);
 
     QString path_;
     QByteArray target_; // the file finally written (symbolic links followed)
     QByteArray temp_;   // empty when writing the target directly
     int fd_ = -1;
-    QString error_;
     bool kept_ = false; // made by OpenKept
 };

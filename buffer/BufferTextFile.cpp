@@ -140,14 +140,17 @@ bool WriteBufferTextFile(const QString& path, const RecordSnapshot& pool, int64_
                          const QString& settingsLine, const QDateTime& now,
                          const FormatSettings& fs, WorkProgress* progress) {
     ReplacingFile file(path);
-    if (!file.Open())
-        throw Failure(QStringLiteral("Cannot create file %1: %2").arg(path, file.ErrorString()));
+    if (Result<void> opened = file.Open(); !opened)
+        throw Failure(QStringLiteral("Cannot create file %1: %2").arg(path, opened.error().text));
+    const auto failWrite = [&](const Error& e) {
+        throw Failure(QStringLiteral("Cannot write file %1: %2").arg(path, e.text));
+    };
 
     QByteArray chunk;
     chunk.reserve(ChunkBytes + 512);
     const auto flush = [&] {
-        if (!chunk.isEmpty() && !file.Write(chunk))
-            throw Failure(QStringLiteral("Cannot write file %1: %2").arg(path, file.ErrorString()));
+        if (Result<void> written = chunk.isEmpty() ? Result<void>() : file.Write(chunk); !written)
+            failWrite(written.error());
         chunk.resize(0); // keeps the capacity, unlike clear()
     };
 
@@ -183,7 +186,7 @@ bool WriteBufferTextFile(const QString& path, const RecordSnapshot& pool, int64_
             return false;
         progress->done.store(std::max<int64_t>(end - first, 0), std::memory_order_relaxed);
     }
-    if (!file.Commit())
-        throw Failure(QStringLiteral("Cannot write file %1: %2").arg(path, file.ErrorString()));
+    if (Result<void> committed = file.Commit(); !committed)
+        failWrite(committed.error());
     return true;
 }

@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include "base/DecimalText.h"
-#include "base/Failure.h"
 #include "base/RegularFile.h"
 #include "base/ReplacingFile.h"
 #include "base/StrToInt.h"
@@ -70,20 +69,29 @@ QString ShownField(std::string_view field) {
     return QString::fromLatin1(field.data(), ShownFieldChars) + QStringLiteral("...");
 }
 
-int32_t IntegerField(std::string_view field) {
-    int32_t value = 0;
-    if (!TryStrToInt(field, value))
-        throw Failure(QStringLiteral("'%1' is not a valid integer value").arg(ShownField(field)));
-    return value;
-}
+// The integer fields of an item line, read in the line's order so that the first bad one is the
+// one reported; after a failure the rest read as 0.
+class IntegerFields {
+public:
+    // Fields stored as unsigned 8-bit and 16-bit values: the integer modulo 256 or 65536.
+    int Byte(std::string_view field) { return static_cast<uint8_t>(Integer(field)); }
+    int Word(std::string_view field) { return static_cast<uint16_t>(Integer(field)); }
+    // The first field that was no integer, if any.
+    Result<void> Outcome() const { return outcome_; }
 
-// Fields stored as unsigned 8-bit and 16-bit values: the integer modulo 256 or 65536.
-int Byte(std::string_view field) {
-    return static_cast<uint8_t>(IntegerField(field));
-}
-int Word(std::string_view field) {
-    return static_cast<uint16_t>(IntegerField(field));
-}
+private:
+    int32_t Integer(std::string_view field) {
+        int32_t value = 0;
+        if (!outcome_)
+            return 0;
+        if (!TryStrToInt(field, value))
+            outcome_ =
+                Fail(QStringLiteral("'%1' is not a valid integer value").arg(ShownField(field)));
+        return value;
+    }
+
+    Result<void> outcome_;
+};
 
 // Reads a file in large chunks and hands out its lines without their LF or CR LF, counting them;
 // a line longer than MaxLineBytes fails, so no line grows without bound.
@@ -91,7 +99,8 @@ class LineReader {
 public:
     explicit LineReader(int fd) : fd_(fd), buf_(ReadChunk, '\0') {}
 
-    bool Next(std::string_view& line) {
+    // The next line, or none at the file's end.
+    Result<std::optional<std::string_view>> Next() {
         carry_.clear();
         ++number_;
         for (;;) {
@@ -100,37 +109,42 @@ public:
             if (lf != std::string_view::npos) {
                 pos_ += lf + 1;
                 return Give(carry_.empty() ? rest.substr(0, lf)
-                                           : std::string_view(carry_.append(rest, 0, lf)),
-                            line);
+                                           : std::string_view(carry_.append(rest, 0, lf)));
             }
             carry_.append(rest);
             // One byte more is allowed for a CR before the LF.
             if (carry_.size() > MaxLineBytes + 1)
-                TooLong();
+                return TooLong();
             pos_ = end_ = 0;
-            if (!Fill())
-                return !carry_.empty() && Give(carry_, line);
+            const Result<bool> filled = Fill();
+            if (!filled)
+                return tl::unexpected(filled.error());
+            if (!*filled) {
+                if (carry_.empty())
+                    return std::nullopt;
+                return Give(carry_);
+            }
         }
     }
     // The number of the line last handed out, from 1.
     int64_t Number() const { return number_; }
 
 private:
-    bool Give(std::string_view text, std::string_view& line) const {
+    Result<std::optional<std::string_view>> Give(std::string_view text) const {
         if (!text.empty() && text.back() == '\r')
             text.remove_suffix(1);
         if (text.size() > MaxLineBytes)
-            TooLong();
-        line = text;
-        return true;
+            return TooLong();
+        return text;
     }
 
-    [[noreturn]] void TooLong() const {
-        throw Failure(
+    tl::unexpected<Error> TooLong() const {
+        return Fail(
             QStringLiteral("Line %1 is longer than %2 characters").arg(number_).arg(MaxLineBytes));
     }
 
-    bool Fill() {
+    // Whether bytes came; none at the file's end.
+    Result<bool> Fill() {
         for (;;) {
             const ssize_t n = ::read(fd_, buf_.data(), buf_.size());
             if (n > 0) {
@@ -140,7 +154,7 @@ private:
             if (n == 0)
                 return false;
             if (errno != EINTR)
-                throw Failure(RuntimeIoText(errno));
+                return Fail(RuntimeIoText(errno));
         }
     }
 
@@ -169,20 +183,20 @@ private:
 
 // Opens a regular file for reading; anything else (a folder, a device, a pipe) is refused before
 // a byte is read, without waiting for a pipe's writer.
-int OpenForReading(const QString& fileName) {
+Result<int> OpenForReading(const QString& fileName) {
     const RegularFileOpen file = fileName.isEmpty() ? RegularFileOpen{-1, ENOENT}
                                                     : OpenRegularFile(QFile::encodeName(fileName));
     if (!file.Ok())
-        throw Failure(RuntimeIoText(file.error == 0 || file.error == EISDIR ? EACCES : file.error));
+        return Fail(RuntimeIoText(file.error == 0 || file.error == EISDIR ? EACCES : file.error));
     return file.fd;
 }
 
 // The records go to a new file beside BinConv.dat that replaces it once complete, so a failure
 // leaves the previous file as it was.
-void WriteBinConv(const RecordStream& pool, const QString& path) {
+Result<void> WriteBinConv(const RecordStream& pool, const QString& path) {
     ReplacingFile file(path);
     if (!file.Open())
-        throw Failure(QStringLiteral("Cannot create file %1").arg(path));
+        return Fail(QStringLiteral("Cannot create file %1").arg(path));
     QByteArray chunk;
     for (int64_t k = 0; k < pool.Count(); k += WriteChunkRecords) {
         const int64_t n = std::min(WriteChunkRecords, pool.Count() - k);
@@ -192,10 +206,11 @@ void WriteBinConv(const RecordStream& pool, const QString& path) {
             std::memcpy(chunk.data() + i * RecordSize, &rec, RecordSize);
         }
         if (!file.Write(chunk))
-            throw Failure(QStringLiteral("Stream write error"));
+            return Fail(QStringLiteral("Stream write error"));
     }
     if (!file.Commit())
-        throw Failure(QStringLiteral("Stream write error"));
+        return Fail(QStringLiteral("Stream write error"));
+    return {};
 }
 
 } // namespace
@@ -233,28 +248,38 @@ bool IsPassedOverLine(std::string_view line) {
     return line.find_first_not_of(' ', end) == std::string_view::npos;
 }
 
-TMeasRecord ParseItemLine(std::string_view line, int currentYear, const FormatSettings& fs) {
+Result<TMeasRecord> ParseItemLine(std::string_view line, int currentYear,
+                                  const FormatSettings& fs) {
     const ItemFields f = SplitItemLine(line);
+    IntegerFields ints;
     TMeasRecord rec;
-    rec.Counter = Word(f.f[0]);
+    rec.Counter = ints.Word(f.f[0]);
     const std::string_view datePart = FieldOf(f.f[1], '-', 1);
     const std::string_view timePart = FieldOf(f.f[1], '-', 2);
-    const int day = Byte(FieldOf(datePart, '.', 1));
-    const int month = Byte(FieldOf(datePart, '.', 2));
+    const int day = ints.Byte(FieldOf(datePart, '.', 1));
+    const int month = ints.Byte(FieldOf(datePart, '.', 2));
     // The time separator is the one of the locale the file was saved under: whatever follows
     // the hour's digits, so a file reads back under any locale.
     const size_t hourEnd = timePart.find_first_not_of("0123456789");
     const char timeSep = hourEnd == std::string_view::npos ? ':' : timePart[hourEnd];
-    const int hour = Byte(FieldOf(timePart, timeSep, 1));
-    const int minute = Byte(FieldOf(timePart, timeSep, 2));
-    const int second = Byte(FieldOf(timePart, timeSep, 3));
-    rec.Board = Byte(f.f[2]) - 1;
-    rec.Channel = Byte(f.f[3]) - 1;
-    rec.Range = Word(f.f[4]);
+    const int hour = ints.Byte(FieldOf(timePart, timeSep, 1));
+    const int minute = ints.Byte(FieldOf(timePart, timeSep, 2));
+    const int second = ints.Byte(FieldOf(timePart, timeSep, 3));
+    rec.Board = ints.Byte(f.f[2]) - 1;
+    rec.Channel = ints.Byte(f.f[3]) - 1;
+    rec.Range = ints.Word(f.f[4]);
+    if (Result<void> read = ints.Outcome(); !read)
+        return tl::unexpected(read.error());
     rec.Rx = ConvertedValue(f.f[5], fs);
     rec.Xx = ConvertedValue(f.f[6], fs);
-    const double time = dt::EncodeTime(hour, minute, second, 0);
-    rec.Time = dt::ComposeDateTime(dt::EncodeDate(currentYear, month, day), time);
+    // The time is checked before the date, so a line bad in both reports the time.
+    const Result<double> time = dt::TryEncodeTime(hour, minute, second, 0);
+    if (!time)
+        return tl::unexpected(time.error());
+    const Result<double> date = dt::TryEncodeDate(currentYear, month, day);
+    if (!date)
+        return tl::unexpected(date.error());
+    rec.Time = dt::ComposeDateTime(*date, *time);
     return rec;
 }
 
@@ -269,35 +294,36 @@ QString ConversionError::located() const {
 tl::expected<void, ConversionError> ConvertDataFile(const QString& fileName, RecordStream& filePool,
                                                     const QString& programFolder,
                                                     const FormatSettings& fs, int currentYear) {
-    // The readers below fail by throwing, which ends here as this call's error.
-    const auto failed = [&](const Failure& f, std::optional<int64_t> line) {
-        return tl::unexpected(ConversionError{Fail(f.text()).value(), fileName, line});
+    const auto failed = [&](const Error& e, std::optional<int64_t> line) {
+        return tl::unexpected(ConversionError{e, fileName, line});
     };
-    int fd = -1;
-    try {
-        fd = OpenForReading(fileName);
-    } catch (const Failure& f) {
-        return failed(f, 0);
+    const Result<int> opened = OpenForReading(fileName);
+    if (!opened)
+        return failed(opened.error(), 0);
+    const Fd file(*opened);
+    LineReader reader(*opened);
+    // "Data Saved: ...", then the measurement settings; the pool is emptied once the file reads.
+    if (const auto saved = reader.Next(); !saved)
+        return failed(saved.error(), reader.Number());
+    filePool.Clear();
+    if (const auto settings = reader.Next(); !settings)
+        return failed(settings.error(), reader.Number());
+    for (;;) {
+        const Result<std::optional<std::string_view>> line = reader.Next();
+        if (!line)
+            return failed(line.error(), reader.Number());
+        if (!*line)
+            break;
+        if (IsPassedOverLine(**line))
+            continue;
+        const Result<TMeasRecord> rec = ParseItemLine(**line, currentYear, fs);
+        if (!rec)
+            return failed(rec.error(), reader.Number());
+        filePool.Append(*rec);
     }
-    const Fd file(fd);
-    LineReader reader(fd);
-    try {
-        std::string_view line;
-        reader.Next(line); // "Data Saved: ..."
-        filePool.Clear();
-        reader.Next(line); // the measurement settings
-        while (reader.Next(line)) {
-            if (IsPassedOverLine(line))
-                continue;
-            filePool.Append(ParseItemLine(line, currentYear, fs));
-        }
-    } catch (const Failure& f) {
-        return failed(f, reader.Number());
-    }
-    try {
-        WriteBinConv(filePool, programFolder + QLatin1String(BinConvFileName));
-    } catch (const Failure& f) {
-        return failed(f, std::nullopt);
-    }
+    if (Result<void> written =
+            WriteBinConv(filePool, programFolder + QLatin1String(BinConvFileName));
+        !written)
+        return failed(written.error(), std::nullopt);
     return {};
 }

@@ -32,7 +32,7 @@ inline constexpr char BinConvFileName[] = "BinConv.dat";
 // are number, "dd.mm-hh:nn:ss", board, channel, range, resistance, reactance. Fails with
 // "'<field>' is not a valid integer value", "Invalid argument to time encode" or "Invalid
 // argument to date encode"; the date is in `currentYear`.
-TMeasRecord ParseItemLine(std::string_view line, int currentYear, const FormatSettings& fs);
+Result<TMeasRecord> ParseItemLine(std::string_view line, int currentYear, const FormatSettings& fs);
 
 // A resistance or reactance field at the decoder's scale: every "k" removed, the number with
 // the operator's decimal separator cut to an integer toward zero and divided by 1000. Empty,

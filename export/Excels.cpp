@@ -10,7 +10,6 @@
 #include <malloc.h>
 #include <string>
 
-#include "base/Failure.h"
 #include "base/FileLocations.h"
 #include "export/DdeConversation.h"
 #include "export/LocalDdeConversation.h"
@@ -97,21 +96,26 @@ void TExcel::ConvClose() {
         OnClose(this);
 }
 
-void TExcel::CheckConnected() {
-    if (!FConnected) {
+Result<void> TExcel::CheckConnected() {
+    if (!FConnected)
         // A conversation that ended because the service went is no caller's mistake.
-        CheckResponding();
-        throw Failure(QStringLiteral("Excel not connected"));
-    }
+        return Failed(QStringLiteral("Excel not connected"));
     PumpMessages();
+    return {};
 }
 
-void TExcel::CheckResponding() {
+Result<void> TExcel::CheckResponding() {
     if (FConv->notResponding())
-        throw Failure(QStringLiteral("Excel not responding"));
+        return Fail(QStringLiteral("Excel not responding"));
     // Gone (killed, crashed): what the socket said, rather than a refusal of what was asked.
     if (const std::optional<QString> why = FConv->serviceLost())
-        throw Failure(WithReason(QStringLiteral("Excel not responding"), why));
+        return Fail(WithReason(QStringLiteral("Excel not responding"), why));
+    return {};
+}
+
+tl::unexpected<Error> TExcel::Failed(const QString& text) {
+    Result<void> responding = CheckResponding();
+    return responding ? Fail(text) : tl::unexpected(std::move(responding.error()));
 }
 
 void TExcel::LocateExeName() {
@@ -121,61 +125,63 @@ void TExcel::LocateExeName() {
         SetExeName(path);
 }
 
-void TExcel::ThrottleExec() {
+Result<void> TExcel::ThrottleExec() {
     if (FExecCount < FExecLimit) {
         ++FExecCount;
-        return;
+        return {};
     }
     FExecCount = 0;
     const double last = FLastCheck;
     FLastCheck = Now();
     if (FLastCheck - last < MinCheckInterval)
-        WaitReady();
+        return WaitReady();
+    return {};
 }
 
 void TExcel::PumpMessages() {
     QCoreApplication::processEvents();
 }
 
-void TExcel::PutFloat(int row, int col, double value) {
+Result<void> TExcel::PutFloat(int row, int col, double value) {
     const int n = std::snprintf(nullptr, 0, "%0.*f", FDecimals, value);
     std::string buf(size_t(std::max(n, 0)) + 1, '\0');
     std::snprintf(buf.data(), buf.size(), "%0.*f", FDecimals, value);
     buf.resize(size_t(std::max(n, 0)));
-    PutText(row, col, QString::fromLatin1(buf).replace('.', FFormat.decimalSeparator));
+    return PutText(row, col, QString::fromLatin1(buf).replace('.', FFormat.decimalSeparator));
 }
 
-void TExcel::PutInteger(int row, int col, int value) {
-    PutText(row, col, QString::number(value));
+Result<void> TExcel::PutInteger(int row, int col, int value) {
+    return PutText(row, col, QString::number(value));
 }
 
-void TExcel::PutDate(int row, int col, double value) {
+Result<void> TExcel::PutDate(int row, int col, double value) {
     // The date part counts whole days towards zero, also before 30 December 1899.
     const QDate date = dt::ToQDateTime(std::trunc(value)).date();
-    PutText(row, col, date.toString(FFormat.shortDateFormat));
+    return PutText(row, col, date.toString(FFormat.shortDateFormat));
 }
 
-void TExcel::Connect() {
+Result<void> TExcel::Connect() {
     // A conversation lost while its events were detached leaves FConnected set; open anew.
     if (FConnected && FConv->isOpen())
-        return;
+        return {};
     FConv->setService(ServiceName);
     FConv->setTopic(SystemTopic);
     Result<void> opened = FConv->open();
     if (opened)
-        return;
-    CheckResponding();
+        return {};
+    if (Result<void> responding = CheckResponding(); !responding)
+        return responding;
     LocateExeName();
     if ((opened = FConv->open()))
-        return;
-    CheckResponding();
+        return {};
+    if (Result<void> responding = CheckResponding(); !responding)
+        return responding;
     if ((opened = FConv->open()))
-        return;
-    CheckResponding();
+        return {};
     QString text = QStringLiteral("Excel cannot be lunched\r") + FExeName;
     if (!opened.error().text.isEmpty())
         text += '\r' + opened.error().text;
-    throw Failure(text);
+    return Failed(text);
 }
 
 void TExcel::Disconnect() {
@@ -186,77 +192,87 @@ void TExcel::Disconnect() {
     FConnected = false;
 }
 
-void TExcel::ExecMacro(const QString& cmd) {
-    CheckConnected();
-    ThrottleExec();
+Result<void> TExcel::ExecMacro(const QString& cmd) {
+    if (Result<void> connected = CheckConnected(); !connected)
+        return connected;
+    if (Result<void> throttled = ThrottleExec(); !throttled)
+        return throttled;
     Result<void> done = FConv->execute(cmd, false);
     if (done) {
         PumpMessages();
-        return;
+        return {};
     }
-    CheckResponding();
     const QString refused = '"' + cmd + QStringLiteral("\" not accepted by Excel");
     // Handed over again only when it could not be started: what the service refused for a
     // reason of its own it would refuse again.
     if (done.error().refusal)
-        throw Failure(WithReason(refused, done.error().refusal));
-    WaitReady();
-    if (!(done = FConv->execute(cmd, true))) {
-        CheckResponding();
-        throw Failure(WithReason(refused, done.error().refusal));
-    }
+        return Failed(WithReason(refused, done.error().refusal));
+    if (Result<void> responding = CheckResponding(); !responding)
+        return responding;
+    if (Result<void> ready = WaitReady(); !ready)
+        return ready;
+    if (!(done = FConv->execute(cmd, true)))
+        return Failed(WithReason(refused, done.error().refusal));
     while (FConv->busy())
         PumpMessages();
+    return {};
 }
 
-bool TExcel::WaitReady() {
+Result<void> TExcel::WaitReady() {
     for (int i = 0; i < ReadyPolls; ++i) {
         PumpMessages();
-        if (IsReady())
-            return true;
+        const Result<bool> ready = IsReady();
+        if (!ready)
+            return tl::unexpected(ready.error());
+        if (*ready)
+            return {};
     }
-    throw Failure(QStringLiteral("Excel not responding"));
+    return Fail(QStringLiteral("Excel not responding"));
 }
 
-bool TExcel::IsReady() {
-    return RequestItem(QStringLiteral("Status")) == QStringLiteral("Ready");
+Result<bool> TExcel::IsReady() {
+    return RequestItem(QStringLiteral("Status")).map([](const QString& status) {
+        return status == QStringLiteral("Ready");
+    });
 }
 
-QString TExcel::RequestItem(const QString& item) {
-    CheckConnected();
+Result<QString> TExcel::RequestItem(const QString& item) {
+    if (Result<void> connected = CheckConnected(); !connected)
+        return tl::unexpected(connected.error());
     const Result<QString> reply = FConv->request(item);
     if (!reply)
-        CheckResponding();
+        if (Result<void> responding = CheckResponding(); !responding)
+            return tl::unexpected(responding.error());
     return reply.value_or(NoReplyText);
 }
 
-QString TExcel::GetSelection() {
-    return RequestItem(QStringLiteral("Selection")).remove('\'');
+Result<QString> TExcel::GetSelection() {
+    return RequestItem(QStringLiteral("Selection")).map([](QString selection) {
+        return selection.remove('\'');
+    });
 }
 
-void TExcel::SelectCell(int row, int col) {
-    ExecMacro(QStringLiteral("[SELECT(\"R%1C%2\")]").arg(row).arg(col));
+Result<void> TExcel::SelectCell(int row, int col) {
+    return ExecMacro(QStringLiteral("[SELECT(\"R%1C%2\")]").arg(row).arg(col));
 }
 
-void TExcel::PutText(int row, int col, const QString& text) {
+Result<void> TExcel::PutText(int row, int col, const QString& text) {
     if (FBatching && row >= FBatchRow && col >= FBatchCol)
-        AddToBatch(row, col, text);
-    else
-        ExecMacro(WriteCellCommand(text, row, col));
+        return AddToBatch(row, col, text);
+    return ExecMacro(WriteCellCommand(text, row, col));
 }
 
-void TExcel::AddToBatch(int row, int col, const QString& text) {
+Result<void> TExcel::AddToBatch(int row, int col, const QString& text) {
     qsizetype i = qsizetype(row) - FBatchRow;
     while (Rows.size() <= i)
         Rows.append(QString());
     if (Rows.size() > FBatchMax) {
-        SendOverflow();
+        if (Result<void> sent = SendOverflow(); !sent)
+            return sent;
         i = qsizetype(row) - FBatchRow;
-        if (i < 0) {
+        if (i < 0)
             // The overflow block has just carried this row away; the cell follows on its own.
-            ExecMacro(WriteCellCommand(text, row, col));
-            return;
-        }
+            return ExecMacro(WriteCellCommand(text, row, col));
     }
     if (col > BatchLastCol)
         BatchLastCol = col;
@@ -266,17 +282,22 @@ void TExcel::AddToBatch(int row, int col, const QString& text) {
         FBlock.append(QString());
     FBlock[cell] = text;
     Rows[i] = FBlock.join('\t');
+    return {};
 }
 
-void TExcel::SendOverflow() {
+Result<void> TExcel::SendOverflow() {
     // A non-positive BatchMin sends nothing rather than an empty block.
     const qsizetype n = std::clamp<qsizetype>(FBatchMin, 0, Rows.size());
     if (n == 0)
-        return;
+        return {};
     FBlock = Rows.mid(0, n);
     Rows.remove(0, n);
-    PokeBlock(FBatchRow, FBatchCol, FBatchRow + FBatchMin - 1, BatchLastCol, FBlock);
+    if (Result<void> poked =
+            PokeBlock(FBatchRow, FBatchCol, FBatchRow + FBatchMin - 1, BatchLastCol, FBlock);
+        !poked)
+        return poked;
     FBatchRow += FBatchMin;
+    return {};
 }
 
 void TExcel::BeginBatch(int row, int col) {
@@ -288,10 +309,14 @@ void TExcel::BeginBatch(int row, int col) {
     FBatching = true;
 }
 
-void TExcel::EndBatch() {
+Result<void> TExcel::EndBatch() {
     if (!Rows.isEmpty())
-        PokeBlock(FBatchRow, FBatchCol, FBatchRow + int(Rows.size()) - 1, BatchLastCol, Rows);
+        if (Result<void> poked = PokeBlock(FBatchRow, FBatchCol, FBatchRow + int(Rows.size()) - 1,
+                                           BatchLastCol, Rows);
+            !poked)
+            return poked;
     DropBatch();
+    return {};
 }
 
 void TExcel::DropBatch() {
@@ -308,21 +333,25 @@ void TExcel::DropBatch() {
     FBatching = false;
 }
 
-void TExcel::PokeBlock(int row1, int col1, int row2, int col2, const QStringList& lines) {
+Result<void> TExcel::PokeBlock(int row1, int col1, int row2, int col2, const QStringList& lines) {
     QByteArray rows;
     for (const QString& line : lines) {
         rows += line.toUtf8();
         rows += "\r\n";
     }
-    PokeBlock(row1, col1, row2, col2, rows);
+    return PokeBlock(row1, col1, row2, col2, rows);
 }
 
-void TExcel::PokeBlock(int row1, int col1, int row2, int col2, const QByteArray& rows) {
-    SelectCell(1, 1);
-    const QString sel = GetSelection();
+Result<void> TExcel::PokeBlock(int row1, int col1, int row2, int col2, const QByteArray& rows) {
+    if (Result<void> selected = SelectCell(1, 1); !selected)
+        return selected;
+    const Result<QString> selection = GetSelection();
+    if (!selection)
+        return tl::unexpected(selection.error());
+    const QString& sel = *selection;
     const qsizetype bang = sel.indexOf('!');
     if (bang < 0)
-        throw Failure(QStringLiteral("Table is not opened"));
+        return Fail(QStringLiteral("Table is not opened"));
     // With R1C1 selected, the letters after "!" are the spreadsheet's own for row and column.
     const QString rowLetter = sel.mid(bang + 1, 1);
     const QString colLetter = sel.mid(bang + 3, 1);
@@ -341,10 +370,8 @@ void TExcel::PokeBlock(int row1, int col1, int row2, int col2, const QByteArray&
     });
     FConv->setService(ServiceName);
     FConv->setTopic(sel.left(bang));
-    if (!FConv->open()) {
-        CheckResponding();
-        throw Failure(QStringLiteral("Excel cannot linked  ") + sel);
-    }
+    if (!FConv->open())
+        return Failed(QStringLiteral("Excel cannot linked  ") + sel);
     const QString range = rowLetter + QString::number(row1) + colLetter + QString::number(col1) +
                           ':' + rowLetter + QString::number(row2) + colLetter +
                           QString::number(col2);
@@ -352,27 +379,26 @@ void TExcel::PokeBlock(int row1, int col1, int row2, int col2, const QByteArray&
     // Poked once more only when the poke could not be started: what the service refused it
     // would refuse again, and a block may be many megabytes.
     if (Result<void> poked = FConv->poke(range, rows); !poked) {
-        CheckResponding();
-        if (poked.error().refusal || !(poked = FConv->poke(range, rows))) {
-            CheckResponding();
-            throw Failure(WithReason(QStringLiteral("\"Block ") + range +
+        if (Result<void> responding = CheckResponding(); !responding)
+            return responding;
+        if (poked.error().refusal || !(poked = FConv->poke(range, rows)))
+            return Failed(WithReason(QStringLiteral("\"Block ") + range +
                                          QStringLiteral("\" not accepted by Excel"),
                                      poked.error().refusal));
-        }
     }
     PumpMessages();
     // Answered only once the poke is processed: the block is in the sheet on return.
     if (!FConv->request(range.left(range.indexOf(':'))))
-        CheckResponding();
+        return CheckResponding();
+    return {};
 }
 
-void TExcel::GetWorkbooks(QStringList& list) {
-    CheckConnected();
+Result<void> TExcel::GetWorkbooks(QStringList& list) {
+    if (Result<void> connected = CheckConnected(); !connected)
+        return connected;
     const Result<QString> topics = FConv->request(QStringLiteral("Topics"));
-    if (!topics) {
-        CheckResponding();
-        return;
-    }
+    if (!topics)
+        return CheckResponding();
     const QString& s = *topics;
     for (qsizetype open = s.indexOf('['); open >= 0; open = s.indexOf('[', open + 1)) {
         const qsizetype close = s.indexOf(']', open + 1);
@@ -380,18 +406,21 @@ void TExcel::GetWorkbooks(QStringList& list) {
         if (name != QStringLiteral(":") && !list.contains(name, Qt::CaseInsensitive))
             list.append(name);
     }
+    return {};
 }
 
-void TExcel::GetSheets(const QString& workbook, QStringList& list) {
-    CheckConnected();
+Result<void> TExcel::GetSheets(const QString& workbook, QStringList& list) {
+    if (Result<void> connected = CheckConnected(); !connected)
+        return connected;
     const Result<QString> topics = FConv->request(QStringLiteral("Topics"));
     if (!topics)
-        CheckResponding();
-    if (!topics || workbook.isEmpty())
-        return;
+        return CheckResponding();
+    if (workbook.isEmpty())
+        return {};
     for (const QString& topic : topics->split('\t')) {
         const qsizetype at = topic.indexOf(workbook, 0, Qt::CaseInsensitive);
         if (at >= 0)
             list.append(topic.mid(at + workbook.size() + 1));
     }
+    return {};
 }

@@ -3,13 +3,14 @@
 // "System") carries macro commands and the items "Status", "Selection" and "Topics"; cell writes
 // go out one at a time as commands, or, in batch mode, are collected as TAB-separated rows and
 // poked as rectangular blocks over a short-lived conversation with the active sheet. Every
-// refusal or silence becomes a Failure with the system's fixed text. Free of widgets.
+// refusal or silence is returned as an Error with the system's fixed text. Free of widgets.
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
 
 #include "base/FormatSettings.h"
+#include "base/Result.h"
 #include "export/DdeConversation.h"
 
 class TExcel {
@@ -60,55 +61,60 @@ public:
     // Operations. Rows and columns are 1-based sheet coordinates.
     // Fails with "Excel not connected" unless connected ("Excel not responding" when the service
     // went away); else runs the event queue once.
-    virtual void CheckConnected();
+    [[nodiscard]] virtual Result<void> CheckConnected();
     // Finds the bundled spreadsheet service next to the program and makes it ExeName.
     virtual void LocateExeName();
     // Every (ExecLimit + 1)-th command: waits for ready when the last ones came too fast.
-    virtual void ThrottleExec();
+    [[nodiscard]] virtual Result<void> ThrottleExec();
     // One round of the event queue, where the conversation's replies and events arrive.
     virtual void PumpMessages();
-    virtual void PutFloat(int row, int col, double value);
-    virtual void PutInteger(int row, int col, int value);
-    virtual void PutDate(int row, int col, double value);
+    [[nodiscard]] virtual Result<void> PutFloat(int row, int col, double value);
+    [[nodiscard]] virtual Result<void> PutInteger(int row, int col, int value);
+    [[nodiscard]] virtual Result<void> PutDate(int row, int col, double value);
 
     // Brings the control conversation up, starting the program if needed.
-    void Connect();
+    [[nodiscard]] Result<void> Connect();
     void Disconnect();
     // Sends one macro command on the control conversation.
-    void ExecMacro(const QString& cmd);
+    [[nodiscard]] Result<void> ExecMacro(const QString& cmd);
     // Returns when "Status" reads "Ready"; fails with "Excel not responding" after 64 polls, or
     // at once when the service has gone silent.
-    bool WaitReady();
-    bool IsReady();
+    [[nodiscard]] Result<void> WaitReady();
+    [[nodiscard]] Result<bool> IsReady();
     // The item's text from the control conversation, or "*** No Reply ***".
-    QString RequestItem(const QString& item);
+    [[nodiscard]] Result<QString> RequestItem(const QString& item);
     // The selection with every apostrophe removed, e.g. [Data.xls]Channel_1!R1C1.
-    QString GetSelection();
-    void SelectCell(int row, int col);
+    [[nodiscard]] Result<QString> GetSelection();
+    [[nodiscard]] Result<void> SelectCell(int row, int col);
     // Writes one cell: into the batch, or at once as a command.
-    void PutText(int row, int col, const QString& text);
+    [[nodiscard]] Result<void> PutText(int row, int col, const QString& text);
     void BeginBatch(int row, int col);
     // Sends what the batch holds as one block, then DropBatch.
-    void EndBatch();
+    [[nodiscard]] Result<void> EndBatch();
     // Discards the batch without sending and leaves batch mode.
     void DropBatch();
     // Writes a rectangle of the active sheet in one transfer.
-    void PokeBlock(int row1, int col1, int row2, int col2, const QStringList& lines);
+    [[nodiscard]] Result<void> PokeBlock(int row1, int col1, int row2, int col2,
+                                         const QStringList& lines);
     // The same with the rows as the transfer carries them, in UTF-8, each followed by CR LF:
     // made so by whoever has a million of them.
-    void PokeBlock(int row1, int col1, int row2, int col2, const QByteArray& rows);
+    [[nodiscard]] Result<void> PokeBlock(int row1, int col1, int row2, int col2,
+                                         const QByteArray& rows);
     // Appends the names of the open workbooks.
-    void GetWorkbooks(QStringList& list);
+    [[nodiscard]] Result<void> GetWorkbooks(QStringList& list);
     // Appends the sheet names of the workbook.
-    void GetSheets(const QString& workbook, QStringList& list);
+    [[nodiscard]] Result<void> GetSheets(const QString& workbook, QStringList& list);
 
 protected:
     // Fails with "Excel not responding" when the service stayed silent past its limit, or went
     // away (with what the socket said on a line of its own); every transaction that fails checks
     // it, so a silent or lost service ends what it was asked at once.
-    void CheckResponding();
-    void AddToBatch(int row, int col, const QString& text);
-    void SendOverflow();
+    [[nodiscard]] Result<void> CheckResponding();
+    // What a failed transaction returns: the service's silence or loss when that is why, else
+    // `text`.
+    tl::unexpected<Error> Failed(const QString& text);
+    [[nodiscard]] Result<void> AddToBatch(int row, int col, const QString& text);
+    [[nodiscard]] Result<void> SendOverflow();
     void ConvOpen();
     void ConvClose();
     void AttachEvents();

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <vector>
 
-#include "base/Failure.h"
 #include "base/ProgramVersion.h"
 #include "export/Excels.h"
 #include "export/MeasurementRow.h"
@@ -69,7 +68,7 @@ public:
         : source_(source), request_(request) {}
     // Refuses, after the whole pass, the channels that their sheets cannot hold, with the count
     // of each: a sheet's rows are kept up to its limit, the rest only counted.
-    void Update(Pacer& pacer) {
+    Result<void> Update(Pacer& pacer) {
         for (; read_ < source_.Count(); ++read_) {
             pacer.Step();
             const TMeasRecord rec = source_.At(read_);
@@ -88,9 +87,10 @@ public:
                             .arg(n)
                             .arg(counts_[size_t(n)]);
         if (!over.isEmpty())
-            throw Failure(QStringLiteral("%1, more than the %2 rows a sheet holds below its header")
-                              .arg(over.join(QStringLiteral(", ")))
-                              .arg(SheetRowLimit));
+            return Fail(QStringLiteral("%1, more than the %2 rows a sheet holds below its header")
+                            .arg(over.join(QStringLiteral(", ")))
+                            .arg(SheetRowLimit));
+        return {};
     }
     const std::vector<int64_t>& Rows(int sheet) const { return rows_[size_t(sheet)]; }
 
@@ -125,14 +125,15 @@ public:
     // A block more would not fit into one transfer.
     bool Full() const { return used_ > BlockBytes - MaxMeasurementRowBytes - 2; }
     // Pokes the rows so far, columns 1 to 7; the next block starts below them.
-    void Send(TExcel& ex) {
+    Result<void> Send(TExcel& ex) {
         const qsizetype room = bytes_.size();
         bytes_.resize(used_);
-        ex.PokeBlock(first_, 1, first_ + count_ - 1, BlockLastCol, bytes_);
+        Result<void> poked = ex.PokeBlock(first_, 1, first_ + count_ - 1, BlockLastCol, bytes_);
         bytes_.resize(room);
         first_ += count_;
         count_ = 0;
         used_ = 0;
+        return poked;
     }
     bool Empty() const { return count_ == 0; }
 
@@ -160,22 +161,24 @@ private:
 
 // The header and the rows of a channel sheet, rows 2 onward, columns 1 to 7: one block, or
 // more when the rows are more than one transfer carries.
-void PokeSheet(TExcel& ex, SheetBlock& block, const RecordStream& source,
-               const std::vector<int64_t>& rows, Pacer& pacer) {
+Result<void> PokeSheet(TExcel& ex, SheetBlock& block, const RecordStream& source,
+                       const std::vector<int64_t>& rows, Pacer& pacer) {
     block.Start(int64_t(rows.size()));
     for (const int64_t k : rows) {
         pacer.Step();
         block.Add(source.At(k));
         if (block.Full())
-            block.Send(ex);
+            if (Result<void> sent = block.Send(ex); !sent)
+                return sent;
     }
     if (!block.Empty())
-        block.Send(ex);
+        return block.Send(ex);
+    return {};
 }
 
 // Rows 3 onward of "Desc", below the settings line: labels in column 1, values beside them.
 // `rows[n]` is what sheet n got, for the sheets filled.
-void DescribeExport(TExcel& ex, const ExportRequest& request, const QList<int64_t>& rows) {
+Result<void> DescribeExport(TExcel& ex, const ExportRequest& request, const QList<int64_t>& rows) {
     // A name may hold what would cut the block into other cells.
     QString source = request.source;
     source.replace('\t', ' ').replace('\r', ' ').replace('\n', ' ');
@@ -191,21 +194,25 @@ void DescribeExport(TExcel& ex, const ExportRequest& request, const QList<int64_
         "Console version\t" + ProgramVersion(),
         counts,
     };
-    ex.ExecMacro(QStringLiteral("[WORKBOOK.SELECT(\"Desc\")]"));
-    ex.WaitReady();
-    ex.PokeBlock(DescFirstRow, 1, DescFirstRow + int(lines.size()) - 1, 1 + Channels, lines);
+    return ex.ExecMacro(QStringLiteral("[WORKBOOK.SELECT(\"Desc\")]"))
+        .and_then([&] { return ex.WaitReady(); })
+        .and_then([&] {
+            return ex.PokeBlock(DescFirstRow, 1, DescFirstRow + int(lines.size()) - 1, 1 + Channels,
+                                lines);
+        });
 }
 
 // Steps 4 to 11: the target checked, the template copied into `copy`, the copy opened and
 // filled. An early end before the copy returns its outcome with `copy` empty.
-ExportResult FillWorkbook(TExcel& ex, SheetSelection& selection, const RecordStream& source,
-                          const ExportRequest& request, const FormatSettings& fs,
-                          ExportFeedback& feedback, std::unique_ptr<ReplacingFile>& copy) {
+Result<ExportResult> FillWorkbook(TExcel& ex, SheetSelection& selection, const RecordStream& source,
+                                  const ExportRequest& request, const FormatSettings& fs,
+                                  ExportFeedback& feedback, std::unique_ptr<ReplacingFile>& copy) {
     ExportResult result;
     const QString& target = request.target;
     const QFileInfo targetInfo(target);
     QStringList workbooks;
-    ex.GetWorkbooks(workbooks);
+    if (Result<void> listed = ex.GetWorkbooks(workbooks); !listed)
+        return tl::unexpected(listed.error());
     workbooks.sort();
     if (ContainsName(workbooks, targetInfo.fileName())) {
         feedback.ErrorDlg("File named >" + target + "< already open");
@@ -215,7 +222,7 @@ ExportResult FillWorkbook(TExcel& ex, SheetSelection& selection, const RecordStr
     if (targetInfo.exists()) {
         // Nothing but a workbook is replaced, and a pipe would hold the export up.
         if (!targetInfo.isFile())
-            throw Failure(QStringLiteral("Cannot create file %1").arg(target));
+            return Fail(QStringLiteral("Cannot create file %1").arg(target));
         // Neither program's unsaved work goes over the other's.
         if (const std::optional<WorkbookHolder> holder = WorkbookHeldBy(target)) {
             feedback.ErrorDlg(HeldMessage(target, *holder));
@@ -238,19 +245,23 @@ ExportResult FillWorkbook(TExcel& ex, SheetSelection& selection, const RecordStr
     // saved; until then the target stays as it is, whatever fails.
     Result<std::unique_ptr<ReplacingFile>> copied = CopyTemplate(request.templatePath, target);
     if (!copied)
-        throw Failure(copied.error().text);
+        return tl::unexpected(copied.error());
     copy = std::move(*copied);
     const QString book = QFileInfo(copy->KeptPath()).fileName();
-    ex.ExecMacro("[OPEN(" + Quoted(copy->KeptPath()) + ")]");
-    ex.WaitReady();
-    ex.WaitReady();
-
     QStringList sheets;
-    ex.GetSheets(book, sheets);
+    if (Result<void> opened = ex.ExecMacro("[OPEN(" + Quoted(copy->KeptPath()) + ")]")
+                                  .and_then([&] { return ex.WaitReady(); })
+                                  .and_then([&] { return ex.WaitReady(); })
+                                  .and_then([&] { return ex.GetSheets(book, sheets); });
+        !opened)
+        return tl::unexpected(opened.error());
     sheets.sort();
-    ex.ExecMacro(QStringLiteral("[WORKBOOK.SELECT(\"Desc\")]"));
-    ex.WaitReady();
-    ex.PutText(1, 1, request.settingsLine);
+    if (Result<void> described =
+            ex.ExecMacro(QStringLiteral("[WORKBOOK.SELECT(\"Desc\")]"))
+                .and_then([&] { return ex.WaitReady(); })
+                .and_then([&] { return ex.PutText(1, 1, request.settingsLine); });
+        !described)
+        return tl::unexpected(described.error());
 
     QList<int64_t> filled;
     Pacer pacer(ex);
@@ -259,36 +270,45 @@ ExportResult FillWorkbook(TExcel& ex, SheetSelection& selection, const RecordStr
         feedback.ExportProgress(n, Channels);
         const QString sheet = QStringLiteral("Channel_%1").arg(n);
         if (!ContainsName(sheets, sheet)) {
-            DescribeExport(ex, request, filled);
+            if (Result<void> described = DescribeExport(ex, request, filled); !described)
+                return tl::unexpected(described.error());
             feedback.ErrorDlg("Table >" + target + "<   does not contains sheet >" + sheet + "< ");
             result.outcome = ExportResult::Outcome::MissingSheet;
             result.missingSheet = sheet;
             return result;
         }
-        ex.ExecMacro("[WORKBOOK.SELECT(" + Quoted(sheet) + ")]");
-        ex.WaitReady();
-        ex.PutText(1, 1, QStringLiteral("Board %1").arg(request.board));
-        selection.Update(pacer);
-        PokeSheet(ex, block, source, selection.Rows(n), pacer);
+        if (Result<void> poked =
+                ex.ExecMacro("[WORKBOOK.SELECT(" + Quoted(sheet) + ")]")
+                    .and_then([&] { return ex.WaitReady(); })
+                    .and_then([&] {
+                        return ex.PutText(1, 1, QStringLiteral("Board %1").arg(request.board));
+                    })
+                    .and_then([&] { return selection.Update(pacer); })
+                    .and_then(
+                        [&] { return PokeSheet(ex, block, source, selection.Rows(n), pacer); });
+            !poked)
+            return tl::unexpected(poked.error());
         filled << int64_t(selection.Rows(n).size());
         result.rows += filled.back();
     }
-    DescribeExport(ex, request, filled);
+    if (Result<void> described = DescribeExport(ex, request, filled); !described)
+        return tl::unexpected(described.error());
     return result;
 }
 
-// The whole export; the link and the steps above fail by throwing.
-ExportResult RunExport(TExcel& ex, const RecordStream& source, const ExportRequest& request,
-                       const FormatSettings& fs, ExportFeedback& feedback) {
+// The whole export, up to the conversation's end.
+Result<ExportResult> RunExport(TExcel& ex, const RecordStream& source, const ExportRequest& request,
+                               const FormatSettings& fs, ExportFeedback& feedback) {
     // Which records go where, and a refusal of a channel its sheet cannot hold, before anything
     // is copied or sent.
     SheetSelection selection(source, request);
     {
         Pacer pacer(ex);
-        selection.Update(pacer);
+        if (Result<void> selected = selection.Update(pacer); !selected)
+            return tl::unexpected(selected.error());
     }
-    ex.Connect();
-    ex.WaitReady();
+    if (Result<void> connected = ex.Connect().and_then([&] { return ex.WaitReady(); }); !connected)
+        return tl::unexpected(connected.error());
 
     // Declared before the guard, so that after a failure the conversation ends first (the
     // service lets go of the working copy) and the working copy is removed after it.
@@ -300,20 +320,25 @@ ExportResult RunExport(TExcel& ex, const RecordStream& source, const ExportReque
         ex.DropBatch();
         ex.Disconnect();
     });
-    const ExportResult result = FillWorkbook(ex, selection, source, request, fs, feedback, copy);
+    const Result<ExportResult> result =
+        FillWorkbook(ex, selection, source, request, fs, feedback, copy);
+    if (!result)
+        return result;
 
     // The closing sequence. A failure in it ends it and is the one reported.
     ex.DropBatch();
-    if (copy) {
-        ex.ExecMacro(QStringLiteral("[SAVE]"));
-        ex.WaitReady();
-        ex.ExecMacro(QStringLiteral("[SELECT(\"R21C2\")]"));
-    }
+    if (copy)
+        if (Result<void> saved =
+                ex.ExecMacro(QStringLiteral("[SAVE]"))
+                    .and_then([&] { return ex.WaitReady(); })
+                    .and_then([&] { return ex.ExecMacro(QStringLiteral("[SELECT(\"R21C2\")]")); });
+            !saved)
+            return tl::unexpected(saved.error());
     ex.Disconnect();
     endConversation.dismiss();
     // Saved and let go by the service: the new workbook takes the target's place.
     if (copy && !copy->Replace())
-        throw Failure(QStringLiteral("Cannot create file %1").arg(request.target));
+        return Fail(QStringLiteral("Cannot create file %1").arg(request.target));
     return result;
 }
 
@@ -322,10 +347,6 @@ ExportResult RunExport(TExcel& ex, const RecordStream& source, const ExportReque
 Result<ExportResult> ExportWorkbook(TExcel& ex, const RecordStream& source,
                                     const ExportRequest& request, const FormatSettings& fs,
                                     ExportFeedback& feedback) {
-    try {
-        return RunExport(ex, source, request, fs, feedback);
-    } catch (const Failure& f) {
-        // Thrown once the conversation has ended and the working copy is gone.
-        return Fail(f.text());
-    }
+    // A failure is returned once the conversation has ended and the working copy is gone.
+    return RunExport(ex, source, request, fs, feedback);
 }

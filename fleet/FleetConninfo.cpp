@@ -46,8 +46,6 @@ QString SaveFleetConninfo(const QString& path, const QString& conninfo) {
         QFile::remove(path);
         return {};
     }
-    ReplacingFile file(path);
-    if (file.Open() && file.Write(kept.toUtf8() + '\n') && file.Commit())
-        return {};
-    return file.ErrorString();
+    const Result<void> written = ReplacingFile::WriteWhole(path, kept.toUtf8() + '\n');
+    return written ? QString() : written.error().text;
 }

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTcpSocket>
 #include <algorithm>
 #include <arpa/inet.h>
@@ -36,6 +37,18 @@ constexpr int HoldBackMs = 2;
     const int error = errno;
     ::close(fd);
     FailSocket(function, error);
+}
+
+// Keeps the first failure of several steps that all run.
+void KeepFirst(Result<void>& first, Result<void> next) {
+    if (first && !next)
+        first = std::move(next);
+}
+
+// At a handler's top: a failure is the operator's message.
+void ShowFailure(const Result<void>& outcome) {
+    if (!outcome)
+        throw Failure(outcome.error().text);
 }
 
 // Bytes received that nobody has read yet: in the socket's buffer or still in the system's.
@@ -177,21 +190,19 @@ void ReportServer::Run() {
 }
 
 void ReportServer::Stop() {
-    std::exception_ptr failure;
+    Result<void> outcome;
     const std::vector<ConnectionPtr> open = connections_;
     for (const ConnectionPtr& c : open) {
-        std::exception_ptr closing = Drain(c);
+        Result<void> closing = Drain(c);
         Forget(c);
-        if (!failure)
-            failure = closing;
+        KeepFirst(outcome, std::move(closing));
     }
     if (!open.empty())
         ShowState(DisconnectedText);
     listener_.close();
     idleCheck_.stop();
     ShowState(IdleText);
-    if (failure)
-        std::rethrow_exception(failure);
+    ShowFailure(outcome);
 }
 
 void ReportServer::SessionAvailable() {
@@ -244,8 +255,7 @@ void ReportServer::Accept(QTcpSocket* socket) {
 }
 
 void ReportServer::DataAvailable(const ConnectionPtr& c) {
-    if (std::exception_ptr failure = Drain(c, true))
-        std::rethrow_exception(failure);
+    ShowFailure(Drain(c, true));
 }
 
 void ReportServer::SessionClosed(const ConnectionPtr& c) {
@@ -253,15 +263,16 @@ void ReportServer::SessionClosed(const ConnectionPtr& c) {
         c->closeWhenDrained = true; // the read in progress takes the rest, then closes
         return;
     }
-    if (std::exception_ptr failure = Close(c))
-        std::rethrow_exception(failure);
+    ShowFailure(Close(c));
 }
 
-std::exception_ptr ReportServer::Drain(const ConnectionPtr& c, bool mayWait) {
+Result<void> ReportServer::Drain(const ConnectionPtr& c, bool mayWait) {
     if (c->draining)
         return {};
     c->draining = true;
-    std::exception_ptr failure;
+    // A programming error leaves at once; the connection stays readable.
+    auto stopDraining = qScopeGuard([&c] { c->draining = false; });
+    Result<void> outcome;
     char block[4096];
     bool read = false;
     QElapsedTimer slice;
@@ -284,17 +295,18 @@ std::exception_ptr ReportServer::Drain(const ConnectionPtr& c, bool mayWait) {
         if (n <= 0)
             break;
         for (qint64 i = 0; i < n; ++i) {
+            // The parser, and the link it reports to, throw the operator's message.
             try {
                 c->parser.ParseReportByte(static_cast<uint8_t>(block[i]));
-            } catch (...) {
-                if (!failure)
-                    failure = std::current_exception();
+            } catch (const Failure& f) {
+                KeepFirst(outcome, Fail(f.text()));
             }
             ++c->bytes;
         }
         read = true;
         c->quietUntil = QDeadlineTimer(idleTimeout_);
     }
+    stopDraining.dismiss();
     c->draining = false;
     // Once for all the bytes taken here: the operator sees the label as it is painted after.
     if (read)
@@ -302,18 +314,16 @@ std::exception_ptr ReportServer::Drain(const ConnectionPtr& c, bool mayWait) {
             QStringLiteral("%1 bytes  %2 records").arg(ByteCount()).arg(hooks_.reportItemCount()));
     if (c->closeWhenDrained) {
         c->closeWhenDrained = false;
-        std::exception_ptr closing = Close(c);
-        if (!failure)
-            failure = closing;
+        KeepFirst(outcome, Close(c));
     }
-    return failure;
+    return outcome;
 }
 
-std::exception_ptr ReportServer::Close(const ConnectionPtr& c) {
-    std::exception_ptr failure = Drain(c); // whatever came just before the close
+Result<void> ReportServer::Close(const ConnectionPtr& c) {
+    Result<void> outcome = Drain(c); // whatever came just before the close
     Forget(c);
     ShowNewestState();
-    return failure;
+    return outcome;
 }
 
 void ReportServer::Forget(const ConnectionPtr& c) {
@@ -339,7 +349,7 @@ void ReportServer::Refuse(QTcpSocket* socket, const QString& address) {
 }
 
 void ReportServer::CloseIdlePeers() {
-    std::exception_ptr failure;
+    Result<void> outcome;
     const std::vector<ConnectionPtr> open = connections_;
     for (const ConnectionPtr& c : open) {
         // Closed meanwhile (a message box of an earlier one ran the event loop), or not due.
@@ -351,13 +361,10 @@ void ReportServer::CloseIdlePeers() {
             c->quietUntil = QDeadlineTimer(idleTimeout_);
             continue;
         }
-        std::exception_ptr closing = Close(c);
-        if (!failure)
-            failure = closing;
+        KeepFirst(outcome, Close(c));
     }
     ArmIdleCheck();
-    if (failure)
-        std::rethrow_exception(failure);
+    ShowFailure(outcome);
 }
 
 void ReportServer::ArmIdleCheck() {

@@ -15,13 +15,13 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdint>
-#include <exception>
 #include <functional>
 #include <memory>
 #include <span>
 #include <vector>
 
 #include "base/FormatSettings.h"
+#include "base/Result.h"
 #include "net/PeerAddresses.h"
 #include "records/ReportParser.h"
 
@@ -108,9 +108,9 @@ private:
     // parser is returned once all bytes are through, so no byte is lost or reordered by it. With
     // `mayWait` it stops while holdBack says so and reads on after a moment, and at the end of
     // the read slice, to read on at the next pass of the event loop.
-    std::exception_ptr Drain(const ConnectionPtr& c, bool mayWait = false);
+    [[nodiscard]] Result<void> Drain(const ConnectionPtr& c, bool mayWait = false);
     // Reads what is left, closes the connection and shows the state of the newest one left.
-    std::exception_ptr Close(const ConnectionPtr& c);
+    [[nodiscard]] Result<void> Close(const ConnectionPtr& c);
     void Forget(const ConnectionPtr& c);
     void Refuse(QTcpSocket* socket, const QString& address);
     // Closes the peers silent for the idle timeout and sets the check for the next one due.

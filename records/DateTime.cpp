@@ -39,6 +39,12 @@ void CivilFromDays(int64_t z, int& year, int& month, int& day) {
     year = static_cast<int>(yoe + era * 400 + (month <= 2));
 }
 
+double ValueOrThrow(const Result<double>& encoded) {
+    if (!encoded)
+        throw Failure(encoded.error().text);
+    return *encoded;
+}
+
 [[noreturn]] void DecodeFailure() {
     throw Failure(QStringLiteral("Invalid argument to date decode"));
 }
@@ -84,17 +90,25 @@ bool IsValidTime(int hour, int minute, int second, int msec) {
            msec >= 0 && msec < 1000;
 }
 
-double EncodeDate(int year, int month, int day) {
+Result<double> TryEncodeDate(int year, int month, int day) {
     if (!IsValidDate(year, month, day))
-        throw Failure(QStringLiteral("Invalid argument to date encode"));
+        return Fail(QStringLiteral("Invalid argument to date encode"));
     return static_cast<double>(DaysFromCivil(year, month, day) + EpochShift);
 }
 
-double EncodeTime(int hour, int minute, int second, int msec) {
+Result<double> TryEncodeTime(int hour, int minute, int second, int msec) {
     if (!IsValidTime(hour, minute, second, msec))
-        throw Failure(QStringLiteral("Invalid argument to time encode"));
+        return Fail(QStringLiteral("Invalid argument to time encode"));
     const int64_t ms = ((hour * 60LL + minute) * 60 + second) * 1000 + msec;
     return static_cast<double>(ms) / double(MSecsPerDay);
+}
+
+double EncodeDate(int year, int month, int day) {
+    return ValueOrThrow(TryEncodeDate(year, month, day));
+}
+
+double EncodeTime(int hour, int minute, int second, int msec) {
+    return ValueOrThrow(TryEncodeTime(hour, minute, second, msec));
 }
 
 double ComposeDateTime(double date, double time) {

@@ -4,6 +4,8 @@
 // fraction still counting forward from midnight (-1.25 is 29 December 1899, 06:00).
 #include <QDateTime>
 
+#include "base/Result.h"
+
 namespace dt {
 
 struct DateTimeParts {
@@ -23,7 +25,12 @@ int DaysInMonth(int year, int month);
 bool IsValidDate(int year, int month, int day);
 bool IsValidTime(int hour, int minute, int second, int msec = 0);
 
-// Fail with "Invalid argument to date encode" / "Invalid argument to time encode".
+// Fail with "Invalid argument to date encode" / "Invalid argument to time encode": the Try
+// forms return it, for the code below the handlers that reads fields from a file; the plain
+// forms throw it, for the link, whose handler shows a device date that cannot be, and for
+// fields valid by construction.
+Result<double> TryEncodeDate(int year, int month, int day);
+Result<double> TryEncodeTime(int hour, int minute, int second, int msec = 0);
 double EncodeDate(int year, int month, int day);
 double EncodeTime(int hour, int minute, int second, int msec = 0);
 // A date plus a time of day, right also for dates before 30 December 1899.

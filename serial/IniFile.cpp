@@ -117,12 +117,11 @@ void IniFile::WriteInteger(const QString& section, const QString& key, int value
 }
 
 void IniFile::Save() const {
-    ReplacingFile file(path_);
     QByteArray text;
     for (const QByteArray& line : lines_)
         text += line + '\n';
-    if (!file.Open() || !file.Write(text) || !file.Commit())
-        throw Failure("Unable to write to " + path_ + ": " + file.ErrorString());
+    if (Result<void> written = ReplacingFile::WriteWhole(path_, text); !written)
+        throw Failure("Unable to write to " + path_ + ": " + written.error().text);
 }
 
 std::optional<int> IniFile::ParseInteger(const QByteArray& text) {

@@ -91,8 +91,7 @@ Result<qsizetype> WriteSweepsCsv(const QString& path, const std::vector<const Sw
     qsizetype rows = 0;
     for (const Sweep* s : sweeps)
         rows += static_cast<qsizetype>(s->points.size());
-    ReplacingFile file(path);
-    if (!file.Open() || !file.Write(SweepsCsv(sweeps)) || !file.Commit())
-        return Fail(QString("%1: %2").arg(path, file.ErrorString()));
+    if (Result<void> written = ReplacingFile::WriteWhole(path, SweepsCsv(sweeps)); !written)
+        return Fail(path, written.error());
     return rows;
 }

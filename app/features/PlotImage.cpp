@@ -46,11 +46,12 @@ QString SavePlotImage(const PlotRenderer& render, QSize size, const QString& pat
     const QByteArray bytes =
         suffix == QLatin1String("svg") ? Svg(render, size, title) : Png(render, size);
     ReplacingFile file(target);
-    if (!file.Open())
-        throw Failure(QStringLiteral("Cannot create file %1: %2").arg(target, file.ErrorString()));
-    if (bytes.isEmpty() || !file.Write(bytes) || !file.Commit())
-        throw Failure(QStringLiteral("Cannot write file %1: %2")
-                          .arg(target, bytes.isEmpty() ? QStringLiteral("no picture to write")
-                                                       : file.ErrorString()));
+    if (Result<void> opened = file.Open(); !opened)
+        throw Failure(QStringLiteral("Cannot create file %1: %2").arg(target, opened.error().text));
+    const Result<void> written = bytes.isEmpty()
+                                     ? Fail(QStringLiteral("no picture to write"))
+                                     : file.Write(bytes).and_then([&] { return file.Commit(); });
+    if (!written)
+        throw Failure(QStringLiteral("Cannot write file %1: %2").arg(target, written.error().text));
     return target;
 }

@@ -79,14 +79,15 @@ TEST(ReplacingFile, RefusesWhatIsNoRegularFileAtOnce) {
         const QString why = ResultWithin(
             [&] {
                 ReplacingFile file(c.target);
-                if (!(c.kept ? file.OpenKept() : file.Open()))
-                    return file.ErrorString();
+                if (const Result<void> opened = c.kept ? file.OpenKept() : file.Open(); !opened)
+                    return opened.error().text;
                 if (c.target == dir.filePath("file") &&
                     (!QFile::remove(c.target) ||
                      ::mkfifo(QFile::encodeName(c.target).constData(), 0600) != 0))
                     return QStringLiteral("<no pipe made>");
-                return file.Write("new") && file.Commit() ? QStringLiteral("<written>")
-                                                          : file.ErrorString();
+                const Result<void> written =
+                    file.Write("new").and_then([&] { return file.Commit(); });
+                return written ? QStringLiteral("<written>") : written.error().text;
             },
             {fifo, dir.filePath("file")});
         EXPECT_EQ(c.whyNot.toStdString(), why.toStdString());

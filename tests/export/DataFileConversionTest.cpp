@@ -85,11 +85,11 @@ TEST(DataFileConversion, ItemLines) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        ExpectSame(c.want, ParseItemLine(c.line, 2026, {}));
+        ExpectSame(c.want, ParseItemLine(c.line, 2026, {}).value());
     }
     // The operator's decimal separator.
     ExpectSame(Record(5, 1, 1, 2, 1.234, Void, t),
-               ParseItemLine("5 07.12-14:05:09 2 2 2 1234,56 1234.56", 2026, Comma()));
+               ParseItemLine("5 07.12-14:05:09 2 2 2 1234,56 1234.56", 2026, Comma()).value());
 }
 
 TEST(DataFileConversion, ItemLineFailures) {
@@ -116,12 +116,12 @@ TEST(DataFileConversion, ItemLineFailures) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        EXPECT_EQ(c.message, FailureOf([&] { ParseItemLine(c.line, c.year, {}); }));
+        EXPECT_EQ(c.message, FailureOf([&] { return ParseItemLine(c.line, c.year, {}); }));
     }
     // A binary "field" is shown cut short, never as megabytes of text.
     const std::string huge(1 << 20, '\x01');
     EXPECT_EQ("'" + QString(80, QChar(1)) + "...' is not a valid integer value",
-              FailureOf([&] { ParseItemLine(huge, 2026, {}); }));
+              FailureOf([&] { return ParseItemLine(huge, 2026, {}); }));
 }
 
 TEST(DataFileConversion, FilesAndBinConv) {

@@ -1,7 +1,6 @@
 // The spreadsheet link against an in-process fake service.
 #include <gtest/gtest.h>
 
-#include "base/Failure.h"
 #include "export/Excels.h"
 #include "support/FakeConversation.h"
 
@@ -34,16 +33,12 @@ protected:
         ex = std::make_unique<TestExcel>(fake, &clock, fs);
     }
     void connect() {
-        ex->Connect();
+        ASSERT_TRUE(ex->Connect());
         fake->log.clear();
     }
-    QString failureOf(const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const Failure& e) {
-            return e.text();
-        }
-        return "(no failure)";
+    template <class Call> QString failureOf(const Call& call) {
+        const auto result = call();
+        return result ? QString("(no failure)") : result.error().text;
     }
     int count(const QString& entry) const { return int(fake->log.count(entry)); }
 
@@ -133,7 +128,7 @@ TEST_F(Excel, ConnectOpensUpToThreeTimes) {
         fake->openFailures = c.failures;
         fake->error = c.error;
         opened = 0;
-        const QString failure = failureOf([&] { ex->Connect(); });
+        const QString failure = failureOf([&] { return ex->Connect(); });
         EXPECT_EQ(failure, c.failure.isEmpty() ? "(no failure)" : c.failure);
         EXPECT_EQ(count("open System"), c.opens);
         // The program is looked for once, after the first open failed.
@@ -145,23 +140,23 @@ TEST_F(Excel, ConnectOpensUpToThreeTimes) {
     }
     // Connected already: nothing is opened again.
     fake->openFailures = 0;
-    ex->Connect();
+    EXPECT_TRUE(ex->Connect());
     fake->log.clear();
-    ex->Connect();
+    EXPECT_TRUE(ex->Connect());
     EXPECT_TRUE(fake->log.isEmpty());
 }
 
 TEST_F(Excel, EverythingThatTalksFailsWhileNotConnected) {
     QStringList list;
-    const std::function<void()> calls[] = {
-        [&] { ex->ExecMacro("[SAVE]"); },
-        [&] { ex->RequestItem("Status"); },
-        [&] { ex->WaitReady(); },
-        [&] { ex->GetSelection(); },
-        [&] { ex->PutText(1, 1, "x"); },
-        [&] { ex->GetWorkbooks(list); },
-        [&] { ex->GetSheets("Data.xls", list); },
-        [&] { ex->SelectCell(1, 1); },
+    const std::function<Result<void>()> calls[] = {
+        [&] { return ex->ExecMacro("[SAVE]"); },
+        [&] { return ex->RequestItem("Status").map([](const QString&) {}); },
+        [&] { return ex->WaitReady(); },
+        [&] { return ex->GetSelection().map([](const QString&) {}); },
+        [&] { return ex->PutText(1, 1, "x"); },
+        [&] { return ex->GetWorkbooks(list); },
+        [&] { return ex->GetSheets("Data.xls", list); },
+        [&] { return ex->SelectCell(1, 1); },
     };
     for (const auto& call : calls)
         EXPECT_EQ(failureOf(call), "Excel not connected");
@@ -178,13 +173,13 @@ TEST_F(Excel, ServiceEndingTheConversationDisconnects) {
     fake->endByService();
     EXPECT_FALSE(ex->Connected());
     EXPECT_EQ(closed, 1);
-    EXPECT_EQ(failureOf([&] { ex->ExecMacro("[SAVE]"); }), "Excel not connected");
+    EXPECT_EQ(failureOf([&] { return ex->ExecMacro("[SAVE]"); }), "Excel not connected");
 }
 
 TEST_F(Excel, CommandsAndTheirRefusal) {
     connect();
-    ex->SelectCell(21, 2);
-    ex->PutText(1, 1, "Board \"3\"");
+    EXPECT_TRUE(ex->SelectCell(21, 2));
+    EXPECT_TRUE(ex->PutText(1, 1, "Board \"3\""));
     EXPECT_EQ(fake->log, QStringList({"execute [SELECT(\"R21C2\")]",
                                       "execute [FORMULA(\"Board \"3\"\",\"R1C1\")]"}));
     EXPECT_EQ(ex->pumps, 4); // before and after each command
@@ -194,13 +189,13 @@ TEST_F(Excel, CommandsAndTheirRefusal) {
     ex->pumps = 0;
     fake->refuseExecs = 1;
     fake->busyRounds = 3;
-    ex->ExecMacro("[SAVE]");
+    EXPECT_TRUE(ex->ExecMacro("[SAVE]"));
     EXPECT_EQ(fake->log, QStringList({"execute [SAVE]", "request Status", "execute-wait [SAVE]"}));
     EXPECT_EQ(ex->pumps, 1 + 2 + 3); // CheckConnected, WaitReady's poll, completion
     EXPECT_FALSE(fake->busy());
 
     fake->refuseExecs = 2;
-    EXPECT_EQ(failureOf([&] { ex->ExecMacro("[OPEN(\"x\")]"); }),
+    EXPECT_EQ(failureOf([&] { return ex->ExecMacro("[OPEN(\"x\")]"); }),
               "\"[OPEN(\"x\")]\" not accepted by Excel");
 }
 
@@ -216,7 +211,7 @@ TEST_F(Excel, SpeedCheckOnEveryHundredthCommand) {
             if (i == 100)
                 clock += c.elapsed;
             fake->log.clear();
-            ex->ExecMacro("[SELECT(\"R1C1\")]");
+            EXPECT_TRUE(ex->ExecMacro("[SELECT(\"R1C1\")]"));
             const bool polled = fake->log.contains("request Status");
             ASSERT_EQ(polled, i == 100 && c.polls) << i << " " << c.elapsed;
         }
@@ -231,7 +226,7 @@ TEST_F(Excel, WaitReadyPollsSixtyFourTimes) {
         if (count("request Status") == 63 && fake->status == "Nearly")
             fake->status = "Ready";
     };
-    EXPECT_EQ(failureOf([&] { ex->WaitReady(); }), "Excel not responding");
+    EXPECT_EQ(failureOf([&] { return ex->WaitReady(); }), "Excel not responding");
     EXPECT_EQ(count("request Status"), 64);
 
     // Ready on the last poll is in time; "ready" in another case is not ready.
@@ -240,14 +235,14 @@ TEST_F(Excel, WaitReadyPollsSixtyFourTimes) {
     EXPECT_TRUE(ex->WaitReady());
     EXPECT_EQ(count("request Status"), 64);
     fake->status = "ready";
-    EXPECT_FALSE(ex->IsReady());
+    EXPECT_FALSE(ex->IsReady().value());
     fake->status = "Ready";
-    EXPECT_TRUE(ex->IsReady());
+    EXPECT_TRUE(ex->IsReady().value());
 
     // No reply at all reads as its placeholder.
     fake->busyRounds = 100;
     fake->execute("[X]", true);
-    EXPECT_EQ(ex->RequestItem("Status"), "*** No Reply ***");
+    EXPECT_EQ(ex->RequestItem("Status").value(), "*** No Reply ***");
 }
 
 TEST_F(Excel, CellsPlacedInTheBatch) {
@@ -279,7 +274,7 @@ TEST_F(Excel, CellsPlacedInTheBatch) {
         ex->BeginBatch(c.row0, c.col0);
         EXPECT_TRUE(ex->Batching());
         for (const Write& w : c.writes)
-            ex->PutText(w.row, w.col, w.text);
+            EXPECT_TRUE(ex->PutText(w.row, w.col, w.text));
         EXPECT_EQ(ex->Rows, c.rows);
         EXPECT_EQ(ex->BatchLastCol, c.lastCol);
         EXPECT_EQ(fake->log, c.commands);
@@ -296,9 +291,9 @@ TEST_F(Excel, BatchOverflowsAtRow251AndEndsWithTheRest) {
     ex->OnOpen = ex->OnClose = [&](TExcel*) { reconnected = true; };
     ex->BeginBatch(1, 1);
     for (int r = 1; r <= 250; ++r)
-        ex->PutText(r, 1, QString("r%1").arg(r));
+        EXPECT_TRUE(ex->PutText(r, 1, QString("r%1").arg(r)));
     EXPECT_TRUE(fake->pokes.isEmpty());
-    ex->PutText(251, 1, "r251");
+    EXPECT_TRUE(ex->PutText(251, 1, "r251"));
     ASSERT_EQ(fake->pokes.size(), 1);
     EXPECT_EQ(fake->pokes[0], Numbered(1, 200));
     EXPECT_EQ(ex->FBatchRow, 201);
@@ -308,7 +303,7 @@ TEST_F(Excel, BatchOverflowsAtRow251AndEndsWithTheRest) {
                            "open [Data.xls]Channel_1", "poke [Data.xls]Channel_1 R1C1:R200C1 (200)",
                            "request R1C1", "close [Data.xls]Channel_1", "open System"}));
     fake->log.clear();
-    ex->EndBatch();
+    EXPECT_TRUE(ex->EndBatch());
     ASSERT_EQ(fake->pokes.size(), 2);
     EXPECT_EQ(fake->pokes[1], Numbered(201, 251));
     EXPECT_TRUE(fake->log.contains("poke [Data.xls]Channel_1 R201C1:R251C1 (51)"));
@@ -321,7 +316,7 @@ TEST_F(Excel, BatchOverflowsAtRow251AndEndsWithTheRest) {
     // An empty batch sends nothing and still ends.
     fake->log.clear();
     ex->BeginBatch(2, 1);
-    ex->EndBatch();
+    EXPECT_TRUE(ex->EndBatch());
     EXPECT_TRUE(fake->log.isEmpty());
     EXPECT_FALSE(ex->Batching());
 }
@@ -329,12 +324,12 @@ TEST_F(Excel, BatchOverflowsAtRow251AndEndsWithTheRest) {
 TEST_F(Excel, DistantCellOverflowsOneBlockPerWrite) {
     connect();
     ex->BeginBatch(1, 1);
-    ex->PutText(600, 1, "far");
+    EXPECT_TRUE(ex->PutText(600, 1, "far"));
     EXPECT_EQ(fake->pokes.size(), 1);
     EXPECT_EQ(ex->Rows.size(), 400);
     // Row 250 left with the first block: the cell follows as a command of its own.
     fake->log.clear();
-    ex->PutText(250, 1, "late");
+    EXPECT_TRUE(ex->PutText(250, 1, "late"));
     EXPECT_EQ(fake->pokes.size(), 2);
     EXPECT_EQ(fake->log.last(), "execute [FORMULA(\"late\",\"R250C1\")]");
     EXPECT_EQ(ex->Rows.size(), 200);
@@ -355,7 +350,7 @@ TEST_F(Excel, BlockRangeUsesTheSpreadsheetsLetters) {
     for (const Case& c : cases) {
         fake->log.clear();
         fake->selection = c.selection;
-        ex->PokeBlock(2, 1, 120, 7, lines);
+        EXPECT_TRUE(ex->PokeBlock(2, 1, 120, 7, lines));
         EXPECT_TRUE(fake->log.contains("open " + c.topic));
         EXPECT_TRUE(fake->log.contains(QString("poke %1 %2 (119)").arg(c.topic, c.range)));
         EXPECT_EQ(fake->log.indexOf("request " + c.firstCell),
@@ -384,7 +379,10 @@ TEST_F(Excel, BlockFailures) {
         fake->selection = c.selection;
         fake->failTopic = c.failTopic;
         fake->refusePokes = c.refusePokes;
-        EXPECT_EQ(failureOf([&] { ex->PokeBlock(2, 1, 3, 7, QStringList{"a", "b"}); }), c.failure);
+        EXPECT_EQ(failureOf([&] {
+                      return ex->PokeBlock(2, 1, 3, 7, QStringList{"a", "b"});
+                  }),
+                  c.failure);
         EXPECT_EQ(int(fake->log.filter("poke ").size()), c.pokes);
         // However it ended, the link is back on the control conversation.
         EXPECT_EQ(fake->topic(), "System");
@@ -394,7 +392,7 @@ TEST_F(Excel, BlockFailures) {
     // The first case never left the control conversation.
     fake->log.clear();
     fake->selection = "no sheet";
-    EXPECT_EQ(failureOf([&] { ex->PokeBlock(2, 1, 3, 7, QStringList{"a"}); }),
+    EXPECT_EQ(failureOf([&] { return ex->PokeBlock(2, 1, 3, 7, QStringList{"a"}); }),
               "Table is not opened");
     EXPECT_EQ(fake->log, QStringList({"execute [SELECT(\"R1C1\")]", "request Selection"}));
 
@@ -404,12 +402,12 @@ TEST_F(Excel, BlockFailures) {
     ex->OnClose = [&](TExcel*) { ++closed; };
     fake->selection = "[Data.xls]Sheet1!R1C1";
     fake->failTopic = "System";
-    ex->PokeBlock(2, 1, 3, 7, QStringList{"a"});
+    EXPECT_TRUE(ex->PokeBlock(2, 1, 3, 7, QStringList{"a"}));
     EXPECT_EQ(closed, 1);
     EXPECT_TRUE(ex->Connected());
     fake->failTopic.clear();
     fake->log.clear();
-    ex->Connect();
+    EXPECT_TRUE(ex->Connect());
     EXPECT_EQ(fake->log, QStringList({"open System"}));
 }
 
@@ -417,7 +415,7 @@ TEST_F(Excel, SilentServiceAndRefusalsWithAReason) {
     struct Case {
         const char* what;
         std::function<void()> setUp;
-        std::function<void()> call;
+        std::function<Result<void>()> call;
         QString failure;
         QStringList log; // what was sent or asked
     };
@@ -430,7 +428,7 @@ TEST_F(Excel, SilentServiceAndRefusalsWithAReason) {
              fake->refuseExecs = 1;
              fake->reason = "No space left on device";
          },
-         [&] { ex->ExecMacro("[SAVE]"); },
+         [&] { return ex->ExecMacro("[SAVE]"); },
          "\"[SAVE]\" not accepted by Excel\rNo space left on device",
          {"execute [SAVE]"}},
         {"a block refused for a reason is not poked again",
@@ -439,35 +437,35 @@ TEST_F(Excel, SilentServiceAndRefusalsWithAReason) {
              fake->reason = "rows beyond the sheet";
          },
          [&] {
-             ex->PokeBlock(2, 1, 3, 7, QStringList{"a", "b"});
+             return ex->PokeBlock(2, 1, 3, 7, QStringList{"a", "b"});
          },
          "\"Block R2C1:R3C7\" not accepted by Excel\rrows beyond the sheet",
          pokeLog + QStringList{"close [Data.xls]Sheet1", "open System"}},
         {"silent at a command",
          [&] { fake->silent = true; },
-         [&] { ex->ExecMacro("[SAVE]"); },
+         [&] { return ex->ExecMacro("[SAVE]"); },
          "Excel not responding",
          {"execute [SAVE]"}},
         {"silent at the first status poll",
          [&] { fake->silent = true; },
-         [&] { ex->WaitReady(); },
+         [&] { return ex->WaitReady(); },
          "Excel not responding",
          {"request Status"}},
         {"silent at a block: the service is not asked again",
          [&] { fake->onPump = [&] { fake->silent = fake->log.size() >= 4; }; },
          [&] {
-             ex->PokeBlock(2, 1, 3, 7, QStringList{"a", "b"});
+             return ex->PokeBlock(2, 1, 3, 7, QStringList{"a", "b"});
          },
          "Excel not responding", pokeLog + QStringList{"close [Data.xls]Sheet1"}},
         {"silent at the sheet list",
          [&] { fake->silent = true; },
-         [&] { ex->GetSheets("Data.xls", list); },
+         [&] { return ex->GetSheets("Data.xls", list); },
          "Excel not responding",
          {"request Topics"}},
         // Killed: what the socket said, not a refusal of what was asked.
         {"gone at a command",
          [&] { fake->gone = "The service Excel went away"; },
-         [&] { ex->ExecMacro("[SAVE]"); },
+         [&] { return ex->ExecMacro("[SAVE]"); },
          "Excel not responding\rThe service Excel went away",
          {"execute [SAVE]"}},
         {"gone in the middle of a block",
@@ -478,7 +476,7 @@ TEST_F(Excel, SilentServiceAndRefusalsWithAReason) {
              };
          },
          [&] {
-             ex->PokeBlock(2, 1, 3, 7, QStringList{"a", "b"});
+             return ex->PokeBlock(2, 1, 3, 7, QStringList{"a", "b"});
          },
          "Excel not responding\rThe service Excel went away",
          pokeLog + QStringList{"close [Data.xls]Sheet1", "open System"}},
@@ -487,7 +485,7 @@ TEST_F(Excel, SilentServiceAndRefusalsWithAReason) {
              fake->gone = "The service Excel went away";
              fake->endByService();
          },
-         [&] { ex->WaitReady(); },
+         [&] { return ex->WaitReady(); },
          "Excel not responding\rThe service Excel went away",
          {"close System"}},
     };
@@ -529,8 +527,8 @@ TEST_F(Excel, WorkbooksAndSheetsFromTheTopics) {
     for (const Case& c : cases) {
         fake->topics = c.topics;
         QStringList books{"other.XLS"}, sheets;
-        ex->GetWorkbooks(books);
-        ex->GetSheets(c.workbook, sheets);
+        EXPECT_TRUE(ex->GetWorkbooks(books));
+        EXPECT_TRUE(ex->GetSheets(c.workbook, sheets));
         EXPECT_EQ(books, c.books);
         EXPECT_EQ(sheets, c.sheets);
     }
@@ -539,13 +537,13 @@ TEST_F(Excel, WorkbooksAndSheetsFromTheTopics) {
 TEST_F(Excel, NumbersAndDatesAsCellText) {
     connect();
     ex->SetDecimals(3);
-    ex->PutFloat(1, 1, 1.23456);
-    ex->PutFloat(1, 2, -0.0006);
+    EXPECT_TRUE(ex->PutFloat(1, 1, 1.23456));
+    EXPECT_TRUE(ex->PutFloat(1, 2, -0.0006));
     ex->SetDecimals(0);
-    ex->PutFloat(1, 3, 2.7);
-    ex->PutInteger(1, 4, -42);
-    ex->PutDate(1, 5, 45000.75);
-    ex->PutDate(1, 6, -1.25);
+    EXPECT_TRUE(ex->PutFloat(1, 3, 2.7));
+    EXPECT_TRUE(ex->PutInteger(1, 4, -42));
+    EXPECT_TRUE(ex->PutDate(1, 5, 45000.75));
+    EXPECT_TRUE(ex->PutDate(1, 6, -1.25));
     EXPECT_EQ(fake->log, QStringList({
                              "execute [FORMULA(\"1,235\",\"R1C1\")]",
                              "execute [FORMULA(\"-0,001\",\"R1C2\")]",

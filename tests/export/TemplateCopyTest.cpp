@@ -86,7 +86,8 @@ TEST(TemplateCopy, WorkingCopyReplacesTheTargetOnlyWhenAsked) {
         EXPECT_EQ(123456789, MTime(kept).tv_nsec);
         EXPECT_EQ(before, ReadAll(c.written));
         if (c.replace) {
-            ASSERT_TRUE(copy->Replace()) << copy->ErrorString().toStdString();
+            const Result<void> replaced = copy->Replace();
+            ASSERT_TRUE(replaced) << replaced.error().text.toStdString();
             EXPECT_EQ(bytes, ReadAll(c.written));
         }
         copy.reset();

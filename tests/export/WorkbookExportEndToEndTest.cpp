@@ -326,14 +326,14 @@ TEST(WorkbookExportEndToEnd, EarlyEndsAndTheServiceGoingAway) {
     feedback.dialogs.clear();
     feedback.answer = 6;
     TExcel other;
-    other.Connect();
+    ASSERT_TRUE(other.Connect());
     const QString otherBook = work.filePath("elsewhere/DATA.XLS");
     ASSERT_TRUE(QDir().mkpath(work.filePath("elsewhere")));
     ASSERT_TRUE(QFile::copy(TemplatePath(), otherBook));
     const QDateTime otherStamp = QFileInfo(otherBook).lastModified();
-    other.ExecMacro("[OPEN(\"" + otherBook + "\")]");
-    other.WaitReady();
-    other.PutText(1, 1, "unsaved");
+    ASSERT_TRUE(other.ExecMacro("[OPEN(\"" + otherBook + "\")]"));
+    ASSERT_TRUE(other.WaitReady());
+    ASSERT_TRUE(other.PutText(1, 1, "unsaved"));
     const QString sameName = work.filePath("third/data.xls");
     const Outcome open = Export(ex, pool, sameName, 3, false, feedback);
     EXPECT_EQ("", open.failure);

@@ -7,15 +7,19 @@
 #include <fcntl.h>
 #include <future>
 #include <thread>
+#include <type_traits>
 #include <unistd.h>
 #include <vector>
 
 #include "base/Failure.h"
 
-// The failure text of a call, or "" when it succeeds.
+// The failure text of a call, thrown or returned as a Result's error, or "" when it succeeds.
 template <class F> QString FailureOf(F&& f) {
     try {
-        f();
+        if constexpr (std::is_void_v<std::invoke_result_t<F&>>)
+            f();
+        else if (const auto result = f(); !result)
+            return result.error().text;
     } catch (const Failure& e) {
         return e.text();
     }

@@ -175,15 +175,19 @@ Result<> ZipPackage::save(const QString& path, const std::vector<SavedPart>& par
 
     // Written straight into the new file beside the old one, renamed over it when complete.
     ReplacingFile file(path);
-    if (!file.Open())
-        return fail(file.ErrorString());
-    ZipWriter zip([&file](const char* data, size_t size) {
-        return file.Write(QByteArray::fromRawData(data, qsizetype(size)));
+    if (Result<> opened = file.Open(); !opened)
+        return fail(opened.error().text);
+    Error sinkError;
+    ZipWriter zip([&file, &sinkError](const char* data, size_t size) {
+        Result<> written = file.Write(QByteArray::fromRawData(data, qsizetype(size)));
+        if (!written)
+            sinkError = written.error();
+        return written.has_value();
     });
     PartDeflater deflater;
     const auto why = [&](const std::string& part) {
         if (zip.sinkFailed())
-            return file.ErrorString();
+            return sinkError.text;
         return zip.error().empty() ? QStringLiteral("the part %1 cannot be copied")
                                          .arg(QString::fromStdString(part))
                                    : QString::fromStdString(zip.error());
@@ -194,8 +198,8 @@ Result<> ZipPackage::save(const QString& path, const std::vector<SavedPart>& par
             return fail(why(part.name));
     if (!zip.finish())
         return fail(why({}));
-    if (!file.Commit())
-        return fail(file.ErrorString());
+    if (Result<> committed = file.Commit(); !committed)
+        return fail(committed.error().text);
     return {};
 }
 
