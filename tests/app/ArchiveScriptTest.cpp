@@ -1,6 +1,7 @@
 // The console's measurement archive end to end: the real console against the logger emulator,
 // writing a real SQLite file that the test reads back with SQL.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -356,7 +357,16 @@ TEST(ConsoleWithArchive, HistoryShowsAtOnceWhileASessionIsCounted) {
     QFile open(gate);
     ASSERT_TRUE(open.open(QIODevice::WriteOnly));
     open.close();
-    ASSERT_TRUE(console.WaitForOutput(" measurements; COM2\n"));
+    // Wait for this session's own line to be counted: another session's line may read
+    // "measurements" before it.
+    QElapsedTimer waited;
+    waited.start();
+    const auto ownLineCounted = [&] {
+        const QStringList shown = Lines(console.Seen(), "SessionLst[1]=");
+        return !shown.isEmpty() && shown.last().endsWith(" measurements; COM2");
+    };
+    while (!ownLineCounted() && waited.elapsed() < 60000)
+        console.WaitForOutput(QStringLiteral("\x01"), 200); // reads what comes meanwhile
     const QStringList lines = Lines(console.Kill(), "SessionLst[1]=");
     ASSERT_GE(lines.size(), 2);
     EXPECT_TRUE(lines[0].endsWith("; counting...; COM2")) << lines[0].toStdString();
