@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "base/Failure.h"
 #include "records/DateTime.h"
 
 namespace {
@@ -18,12 +17,10 @@ char* Digits(char* out, int value, int width) {
 
 // Writes the ISO 8601 text of a date-time value; 0 when the value is no date.
 int FormatLoggerTime(double value, char* out) {
-    dt::DateTimeParts p;
-    try {
-        p = dt::DecodeDateTime(value);
-    } catch (const Failure&) {
+    const Result<dt::DateTimeParts> decoded = dt::TryDecodeDateTime(value);
+    if (!decoded)
         return 0;
-    }
+    const dt::DateTimeParts& p = *decoded;
     char* o = Digits(out, p.year, 4);
     *o++ = '-';
     o = Digits(o, p.month, 2);

@@ -17,7 +17,7 @@ void BM_ReportIngest(benchmark::State& state) {
     ReportServer::Hooks hooks;
     hooks.reportItem = [&](ReportServer::Item item) {
         ++items;
-        pool.Append(DecodeReportItem(item, 2024).record);
+        pool.Append(DecodeReportItem(item, 2024).value().record);
     };
     hooks.reportItemCount = [&] { return items; };
     hooks.countText = [&](const QString& s) { countText = s; };

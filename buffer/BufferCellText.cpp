@@ -3,7 +3,6 @@
 #include <QStringList>
 #include <array>
 
-#include "base/Failure.h"
 #include "records/DateTime.h"
 
 namespace {
@@ -45,12 +44,10 @@ int BufferColumnWidth(int column) {
 }
 
 std::optional<RecordClock> RecordClockOf(double dateTime) {
-    dt::DateTimeParts p;
-    try {
-        p = dt::DecodeDateTime(dateTime);
-    } catch (const Failure&) {
+    const Result<dt::DateTimeParts> decoded = dt::TryDecodeDateTime(dateTime);
+    if (!decoded)
         return std::nullopt;
-    }
+    const dt::DateTimeParts& p = *decoded;
     RecordClock c{p.day, p.month, p.hour, p.minute, p.second, p.year};
     // The decoder rounds to milliseconds; the display rounds to the nearest second, so that a
     // time stored a hair below a whole second does not show the second before it.

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "base/Failure.h"
 #include "records/ReportParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -13,16 +12,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     long items = 0, records = 0, dropped = 0;
     parser.onItem = [&](std::span<const uint8_t, ReportParser::ItemSize> item) {
         ++items;
-        try {
-            const DecodedMeasurement m = DecodeReportItem(item, 2024);
-            ++records;
-            const TMeasRecord& r = m.record;
-            if (r.Counter != 0 || r.Board < 0 || r.Board >= LoggerBoards || r.Channel < 0 ||
-                r.Channel >= BoardChannels || r.Range < 0 || r.Range > 3)
-                std::abort();
-        } catch (const Failure&) {
+        const Result<DecodedMeasurement> m = DecodeReportItem(item, 2024);
+        if (!m) {
             ++dropped;
+            return;
         }
+        ++records;
+        const TMeasRecord& r = m->record;
+        if (r.Counter != 0 || r.Board < 0 || r.Board >= LoggerBoards || r.Channel < 0 ||
+            r.Channel >= BoardChannels || r.Range < 0 || r.Range > 3)
+            std::abort();
     };
     long starts = 0;
     for (size_t i = 0; i < size; ++i) {

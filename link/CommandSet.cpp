@@ -1,6 +1,5 @@
 // The command set: request builders that read the settings controls, and the dispatcher that
 // acts on every good answer by its code alone.
-#include "base/Failure.h"
 #include "link/AnswerDecode.h"
 #include "link/Encodings.h"
 #include "link/ModBus.h"
@@ -163,14 +162,12 @@ void TMB::ReportItem(std::span<const uint8_t, ReportParser::ItemSize> item) {
     // A remote logger must not be able to flood the operator with messages: an item whose date
     // cannot exist, or whose board or channel the logger lacks, is dropped and counted where the
     // operator sees it.
-    DecodedMeasurement m;
-    try {
-        m = DecodeReportItem(item, year_.Current());
-    } catch (const Failure&) {
+    const Result<DecodedMeasurement> m = DecodeReportItem(item, year_.Current());
+    if (!m) {
         view_.CountDroppedReportItem();
         return;
     }
-    working_ = m.values;
-    measRecord_ = m.record;
+    working_ = m->values;
+    measRecord_ = m->record;
     view_.AddReportedRecord(measRecord_);
 }

@@ -295,7 +295,7 @@ Result<void> ReportServer::Drain(const ConnectionPtr& c, bool mayWait) {
         if (n <= 0)
             break;
         for (qint64 i = 0; i < n; ++i) {
-            // The parser, and the link it reports to, throw the operator's message.
+            // The link the parser hands its items to throws the operator's message.
             try {
                 c->parser.ParseReportByte(static_cast<uint8_t>(block[i]));
             } catch (const Failure& f) {

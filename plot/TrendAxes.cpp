@@ -5,7 +5,6 @@
 #include <array>
 #include <cmath>
 
-#include "base/Failure.h"
 #include "records/DateTime.h"
 
 namespace {
@@ -139,8 +138,8 @@ std::vector<AxisTick> TimeTicks(const TimeAxis& axis, int minSpacing, const Form
          sec += step) {
         AxisTick tick;
         tick.at = sec / SecondsPerDay;
-        try {
-            const dt::DateTimeParts p = dt::DecodeDateTime(tick.at);
+        if (const Result<dt::DateTimeParts> decoded = dt::TryDecodeDateTime(tick.at); decoded) {
+            const dt::DateTimeParts& p = *decoded;
             const QString date = QDate(p.year, p.month, p.day).toString(fs.shortDateFormat);
             const int day = p.year * 400 + p.month * 32 + p.day;
             if (step >= SecondsPerDay) {
@@ -152,7 +151,7 @@ std::vector<AxisTick> TimeTicks(const TimeAxis& axis, int minSpacing, const Form
             }
             lastDay = day;
             haveDay = true;
-        } catch (const Failure&) {
+        } else {
             tick.text = QStringLiteral("?");
         }
         ticks.push_back(std::move(tick));

@@ -39,21 +39,21 @@ void CivilFromDays(int64_t z, int& year, int& month, int& day) {
     year = static_cast<int>(yoe + era * 400 + (month <= 2));
 }
 
-double ValueOrThrow(const Result<double>& encoded) {
-    if (!encoded)
-        throw Failure(encoded.error().text);
-    return *encoded;
+template <class T> T ValueOrThrow(const Result<T>& r) {
+    if (!r)
+        throw Failure(r.error().text);
+    return *r;
 }
 
-[[noreturn]] void DecodeFailure() {
-    throw Failure(QStringLiteral("Invalid argument to date decode"));
+tl::unexpected<Error> DecodeError() {
+    return Fail(QStringLiteral("Invalid argument to date decode"));
 }
 
 // Whole day number of a value and its time of day in milliseconds, rounded.
-int64_t SplitValue(double value, int64_t& msOfDay) {
+Result<int64_t> SplitValue(double value, int64_t& msOfDay) {
     // Checked before any conversion to an integer, which would be undefined out of range.
     if (!std::isfinite(value) || value <= double(FirstDay - 1) || value >= double(LastDay + 1))
-        DecodeFailure();
+        return DecodeError();
     const double whole = std::trunc(value);
     int64_t day = static_cast<int64_t>(whole);
     int64_t ms = std::llround(std::fabs(value - whole) * double(MSecsPerDay));
@@ -63,7 +63,7 @@ int64_t SplitValue(double value, int64_t& msOfDay) {
         ++day;
     }
     if (day < FirstDay || day > LastDay)
-        DecodeFailure();
+        return DecodeError();
     msOfDay = ms;
     return day;
 }
@@ -115,9 +115,12 @@ double ComposeDateTime(double date, double time) {
     return date < 0 ? date - time : date + time;
 }
 
-DateTimeParts DecodeDateTime(double value) {
+Result<DateTimeParts> TryDecodeDateTime(double value) {
     int64_t ms = 0;
-    const int64_t day = SplitValue(value, ms);
+    const Result<int64_t> split = SplitValue(value, ms);
+    if (!split)
+        return tl::unexpected(split.error());
+    const int64_t day = *split;
     DateTimeParts p;
     CivilFromDays(day - EpochShift, p.year, p.month, p.day);
     p.msec = static_cast<int>(ms % 1000);
@@ -129,9 +132,13 @@ DateTimeParts DecodeDateTime(double value) {
     return p;
 }
 
+DateTimeParts DecodeDateTime(double value) {
+    return ValueOrThrow(TryDecodeDateTime(value));
+}
+
 int DayOfWeek(double value) {
     int64_t ms = 0;
-    const int64_t day = SplitValue(value, ms);
+    const int64_t day = ValueOrThrow(SplitValue(value, ms));
     // Day 0, 30 December 1899, was a Saturday.
     return static_cast<int>(((day + 6) % 7 + 7) % 7) + 1;
 }

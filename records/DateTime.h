@@ -38,7 +38,10 @@ double ComposeDateTime(double date, double time);
 
 // Splits a value into its fields, rounded to the nearest millisecond so that a value made from
 // whole seconds always reads back as those seconds. Fails with "Invalid argument to date
-// decode" for a value outside the years 1..9999 or not a number.
+// decode" for a value outside the years 1..9999 or not a number: the Try form returns it, for a
+// value read from a record or a file; the plain form throws it, for values valid by
+// construction.
+Result<DateTimeParts> TryDecodeDateTime(double value);
 DateTimeParts DecodeDateTime(double value);
 // 1 = Sunday .. 7 = Saturday.
 int DayOfWeek(double value);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "base/Failure.h"
 #include "base/Rounding.h"
 #include "records/DateTime.h"
 #include "records/WireBytes.h"
@@ -40,7 +41,7 @@ bool IsOverflowMark(double value) {
     return false;
 }
 
-DecodedMeasurement DecodeMeasurement(const uint8_t* b, int currentYear) {
+Result<DecodedMeasurement> TryDecodeMeasurement(const uint8_t* b, int currentYear) {
     DecodedMeasurement out;
     MeasValues& v = out.values;
     DecodeValues(b, v);
@@ -54,8 +55,12 @@ DecodedMeasurement DecodeMeasurement(const uint8_t* b, int currentYear) {
     v.month = b[9] & 0x0F;
 
     // The date is built before the time, so a record bad in both reports the date.
-    const double date = dt::EncodeDate(currentYear, v.month, v.day);
-    const double time = dt::EncodeTime(v.hour, v.minute, v.second, 0);
+    const Result<double> date = dt::TryEncodeDate(currentYear, v.month, v.day);
+    if (!date)
+        return tl::unexpected(date.error());
+    const Result<double> time = dt::TryEncodeTime(v.hour, v.minute, v.second, 0);
+    if (!time)
+        return tl::unexpected(time.error());
 
     TMeasRecord& r = out.record;
     r.Board = v.board;
@@ -64,8 +69,15 @@ DecodedMeasurement DecodeMeasurement(const uint8_t* b, int currentYear) {
     r.Rx = v.Rx;
     r.Xx = v.Xx;
     r.Counter = v.counter;
-    r.Time = dt::ComposeDateTime(date, time);
+    r.Time = dt::ComposeDateTime(*date, *time);
     return out;
+}
+
+DecodedMeasurement DecodeMeasurement(const uint8_t* b, int currentYear) {
+    Result<DecodedMeasurement> m = TryDecodeMeasurement(b, currentYear);
+    if (!m)
+        throw Failure(m.error().text);
+    return *m;
 }
 
 MeasValues DecodeSweepPoint(const uint8_t* b, MeasValues last) {

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "base/FormatSettings.h"
+#include "base/Result.h"
 #include "records/MeasRecord.h"
 
 // The last decoded measurement or sweep point, as the labels show it.
@@ -39,7 +40,10 @@ bool IsOverflowMark(double value);
 
 // Thirteen data bytes of answer 5 or 120 (a report item: its ten bytes and three zeros). The year
 // is the local clock's. Fails with "Invalid argument to date encode" for a month or day that
-// cannot be, else "Invalid argument to time encode" for an hour of 24 or more.
+// cannot be, else "Invalid argument to time encode" for an hour of 24 or more: the Try form
+// returns it (a report item, dropped and counted); the plain form throws it, for the link's
+// handler, which shows it.
+Result<DecodedMeasurement> TryDecodeMeasurement(const uint8_t* b, int currentYear);
 DecodedMeasurement DecodeMeasurement(const uint8_t* b, int currentYear);
 // Ten data bytes of answer 6. A sweep point carries no time or counter: those fields keep what
 // `last` holds.

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "base/Failure.h"
-
 void ReportParser::ParseReportByte(uint8_t value) {
     switch (ReportState) {
     case 0:
@@ -30,14 +28,16 @@ void ReportParser::ParseReportByte(uint8_t value) {
     }
 }
 
-DecodedMeasurement DecodeReportItem(std::span<const uint8_t, ReportParser::ItemSize> item,
-                                    int currentYear) {
+Result<DecodedMeasurement> DecodeReportItem(std::span<const uint8_t, ReportParser::ItemSize> item,
+                                            int currentYear) {
     std::array<uint8_t, 13> bytes{};
     std::copy(item.begin(), item.end(), bytes.begin());
-    DecodedMeasurement m = DecodeMeasurement(bytes.data(), currentYear);
-    if (m.record.Board >= LoggerBoards || m.record.Channel >= BoardChannels)
-        throw Failure(QStringLiteral("Board %1, channel %2 not on the logger")
-                          .arg(m.record.Board + 1)
-                          .arg(m.record.Channel + 1));
-    return m;
+    return TryDecodeMeasurement(bytes.data(), currentYear)
+        .and_then([](DecodedMeasurement m) -> Result<DecodedMeasurement> {
+            if (m.record.Board >= LoggerBoards || m.record.Channel >= BoardChannels)
+                return Fail(QStringLiteral("Board %1, channel %2 not on the logger")
+                                .arg(m.record.Board + 1)
+                                .arg(m.record.Channel + 1));
+            return m;
+        });
 }

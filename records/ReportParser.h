@@ -32,8 +32,9 @@ private:
 };
 
 // Decodes a report item as a measurement. An item carries no counter: the record's Counter is 0.
-// Fails like DecodeMeasurement for a date or time that cannot be, and for a board or channel
+// Fails like TryDecodeMeasurement for a date or time that cannot be, and for a board or channel
 // that the logger does not have: the stream has no checksum and reaches any host on the port, so
 // bytes from anyone else must not become measurements of boards and channels that do not exist.
-DecodedMeasurement DecodeReportItem(std::span<const uint8_t, ReportParser::ItemSize> item,
-                                    int currentYear);
+// Nobody is shown the failure: the item is dropped and counted.
+Result<DecodedMeasurement> DecodeReportItem(std::span<const uint8_t, ReportParser::ItemSize> item,
+                                            int currentYear);

@@ -103,7 +103,7 @@ TEST(ReportServer, TwoItemsAreParsedInOrderAndCounted) {
     ASSERT_EQ(w.items.size(), 2u);
     EXPECT_EQ(w.items[0], ItemA);
     EXPECT_EQ(w.items[1], ItemB);
-    const TMeasRecord first = DecodeReportItem(w.items[0], 2024).record;
+    const TMeasRecord first = DecodeReportItem(w.items[0], 2024).value().record;
     EXPECT_EQ(first.Board, 0);
     EXPECT_EQ(first.Channel, 3);
     EXPECT_DOUBLE_EQ(first.Rx, 12345);

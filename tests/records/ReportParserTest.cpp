@@ -89,7 +89,8 @@ TEST(ReportParser, FailureWhileActingLeavesTheParserIdle) {
     int seen = 0;
     parser.onItem = [&](std::span<const uint8_t, ReportParser::ItemSize> item) {
         ++seen;
-        DecodeReportItem(item, 2023);
+        if (const Result<DecodedMeasurement> m = DecodeReportItem(item, 2023); !m)
+            throw Failure(m.error().text);
     };
     // 29 February in a common year.
     const std::vector<uint8_t> bad = Hex("A5 20 00 00 00 00 00 00 00 00 D2");
@@ -104,7 +105,8 @@ TEST(ReportParser, FailureWhileActingLeavesTheParserIdle) {
 
 TEST(ReportParser, ItemDecodesAsAMeasurementWithoutCounter) {
     const DecodedMeasurement m =
-        DecodeReportItem(std::span<const uint8_t, ReportParser::ItemSize>(ItemA.data(), 10), 2024);
+        DecodeReportItem(std::span<const uint8_t, ReportParser::ItemSize>(ItemA.data(), 10), 2024)
+            .value();
     EXPECT_EQ(m.record.Board, 0);
     EXPECT_EQ(m.record.Channel, 3);
     EXPECT_EQ(m.record.Range, 1);

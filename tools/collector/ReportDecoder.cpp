@@ -2,23 +2,19 @@
 
 #include <QDateTime>
 
-#include "base/Failure.h"
-
 namespace collector {
 
 ReportDecoder::ReportDecoder(int year, std::function<void(const TMeasRecord&)> onRecord)
     : year_(year), onRecord_(std::move(onRecord)) {
     parser_.onItem = [this](std::span<const uint8_t, ReportParser::ItemSize> item) {
         ++counts_.items;
-        DecodedMeasurement decoded;
-        try {
-            decoded = DecodeReportItem(item, year_);
-        } catch (const Failure&) {
+        const Result<DecodedMeasurement> decoded = DecodeReportItem(item, year_);
+        if (!decoded) {
             // A date or time that cannot be: the console drops such an item too.
             ++counts_.invalid;
             return;
         }
-        onRecord_(decoded.record);
+        onRecord_(decoded->record);
     };
 }
 

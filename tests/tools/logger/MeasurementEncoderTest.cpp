@@ -178,7 +178,7 @@ TEST(MeasurementEncoder, ReportItemsParseBackIntoTheSameMeasurement) {
     std::vector<DecodedMeasurement> decoded;
     ReportParser parser;
     parser.onItem = [&](std::span<const uint8_t, ReportParser::ItemSize> item) {
-        decoded.push_back(DecodeReportItem(item, 2024));
+        decoded.push_back(DecodeReportItem(item, 2024).value());
     };
     for (uint8_t b : stream)
         parser.ParseReportByte(b);
