@@ -1,6 +1,7 @@
 #include "buffer/BufferWindowModel.h"
 
 #include <algorithm>
+#include <cmath>
 
 BufferWindowModel::BufferWindowModel(BufferTableModel& table, int rows, QObject* parent)
     : QAbstractTableModel(parent), table_(table), max_(std::max(rows, 2)) {
@@ -34,6 +35,11 @@ int64_t BufferWindowModel::ShiftBy(int64_t rows) {
     const int64_t before = offset_;
     MoveTo(offset_ + rows);
     return offset_ - before;
+}
+
+void BufferWindowModel::MoveToFraction(double fraction) {
+    const int64_t spare = std::max<int64_t>(0, TableRows() - rows_);
+    MoveTo(std::llround(std::clamp(fraction, 0.0, 1.0) * static_cast<double>(spare)));
 }
 
 // The table only grows at its end: rows come below the window's while it has room, and then

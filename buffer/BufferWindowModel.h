@@ -28,6 +28,10 @@ public:
     QModelIndex Show(int64_t row);
     // Moves the window by `rows` (back when negative) within the table; returns how far it moved.
     int64_t ShiftBy(int64_t rows);
+    // Moves the window to `fraction` (0 to 1) of the way from the table's first rows to its
+    // last: with the grid's own position in the window at that fraction too, the row on top is
+    // that fraction of the whole table, as if the bar's thumb covered all of it.
+    void MoveToFraction(double fraction);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

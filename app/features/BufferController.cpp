@@ -52,11 +52,25 @@ void BufferController::ShowTable() {
         grid->setColumnWidth(c, BufferColumnWidth(c));
     connect(grid->verticalScrollBar(), &QScrollBar::valueChanged, this,
             [this](int value) { Guarded([this, value] { ScrolledTo(value); }); });
+    // Dragging the thumb reaches the whole buffer, not only the rows the grid holds: told before
+    // the bar's new value scrolls the grid within them.
+    connect(grid->verticalScrollBar(), &QScrollBar::sliderMoved, this,
+            [this](int value) { Guarded([this, value] { DraggedTo(value); }); });
+}
+
+void BufferController::DraggedTo(int value) {
+    const QScrollBar* bar = page_.BufGrid->verticalScrollBar();
+    const int range = bar->maximum() - bar->minimum();
+    if (range > 0)
+        window_->MoveToFraction(static_cast<double>(value - bar->minimum()) / range);
 }
 
 void BufferController::ScrolledTo(int value) {
     QTableView* grid = page_.BufGrid;
     const QScrollBar* bar = grid->verticalScrollBar();
+    // While the thumb is dragged, DraggedTo places the window.
+    if (bar->isSliderDown())
+        return;
     const int64_t step = window_->rowCount() / 2;
     int64_t moved = 0;
     if (value == bar->minimum())

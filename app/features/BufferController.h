@@ -65,6 +65,7 @@ private:
     void FollowNewestRow();
     // Scrolled to an end of the rows BufGrid holds: the rows of the buffer beyond come in.
     void ScrolledTo(int value);
+    void DraggedTo(int value);
 
     QWidget* owner_;
     DataBufferPage page_;

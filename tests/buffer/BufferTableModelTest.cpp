@@ -259,6 +259,11 @@ TEST(BufferWindowModel, ShowsAtMostItsRowsFollowsTheNewestAndKeepsARowOnItsItem)
     EXPECT_EQ(3, w.Show(7).row());
     shows(4, 4);
     EXPECT_EQ(0, w.ShiftBy(1)); // at the end
+    // A dragged thumb: the window at the same fraction of the table's spare rows.
+    for (const auto& [fraction, offset] : {std::pair{0.0, 0}, {0.5, 2}, {1.0, 4}, {-1.0, 0}}) {
+        w.MoveToFraction(fraction);
+        shows(offset, 4);
+    }
     t.Clear();
     shows(0, 1);
     EXPECT_TRUE(IsBlank(t.Row(0)));
