@@ -208,14 +208,14 @@ Workbook::PokeWriter::PokeWriter(Workbook& wb, int sheet, CellRange range, std::
         at = end + 1;
     }
     if (rows_ > range.rows()) {
-        error_ = QStringLiteral("%1 rows for a range of %2").arg(rows_).arg(range.rows());
+        checked_ = Fail(QStringLiteral("%1 rows for a range of %2").arg(rows_).arg(range.rows()));
         return;
     }
     if (wideRow != 0) {
-        error_ = QStringLiteral("row %1 has %2 cells for a range of %3 columns")
-                     .arg(wideRow)
-                     .arg(wideCells)
-                     .arg(range.cols());
+        checked_ = Fail(QStringLiteral("row %1 has %2 cells for a range of %3 columns")
+                            .arg(wideRow)
+                            .arg(wideCells)
+                            .arg(range.cols()));
         return;
     }
     // Room for the rows of data that come after the sheet's last row.
@@ -253,8 +253,8 @@ bool Workbook::PokeWriter::step(uint32_t maxRows) {
 
 Result<> Workbook::poke(int sheet, CellRange range, std::string_view data) {
     PokeWriter writer(*this, sheet, range, data);
-    if (!writer.error().isEmpty())
-        return Fail(writer.error());
+    if (!writer.checked())
+        return writer.checked();
     while (!writer.step(range.rows())) {
     }
     return {};
