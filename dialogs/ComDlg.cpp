@@ -1,4 +1,5 @@
 #include "dialogs/ComDlg.h"
+#include "dialogs/ComDlgControls.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -27,46 +28,35 @@ constexpr int kDetailsFlagsBase = 12304;
 constexpr uint32_t kDetailsFlagsKept = 0xF; // binary mode, parity check, CTS and DSR flow
 // Adapters come and go while the dialog is open.
 constexpr int kRefreshInterval = 2000; // ms
-
-QPushButton* Button(const QString& name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    return b;
-}
 } // namespace
 
 TComDlg::TComDlg(TRS232* comPort, QWidget* parent) : QDialog(parent), ComPort(comPort) {
-    setObjectName("ComDlg");
-    setWindowTitle("COM Settings");
+    using controls::Make;
+    setObjectName(comdlg::Name);
+    setWindowTitle(comdlg::Title);
     setWindowIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
     // The stored size is where it starts; the layout lets it grow so that the device path is
     // never clipped.
     resize(218, 155);
 
-    BitBtn3 = Button("BitBtn3", "OK", this);
+    Make(*this, comdlg::Ok, this);
     BitBtn3->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     BitBtn3->setDefault(true);
-    BitBtn2 = Button("BitBtn2", "Cancel", this);
+    Make(*this, comdlg::Cancel, this);
     BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
     BitBtn2->setAutoDefault(false);
-    BitBtn1 = Button("BitBtn1", "Details", this);
+    Make(*this, comdlg::Details, this);
     BitBtn1->setAutoDefault(false);
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName("Panel1");
+    Make(*this, comdlg::Panel, this);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Label1 = new QLabel("COM", Panel1);
-    Label1->setObjectName("Label1");
-    ComEd = new SpinEdit(SpinValue::Integer(0, 0), 0, Panel1); // no range limits
-    ComEd->setObjectName("ComEd");
-    DevicePathTx = new QLabel(Panel1);
-    DevicePathTx->setObjectName("DevicePathTx");
+    Make(*this, comdlg::ComCaption, Panel1);
+    Make(*this, comdlg::Number, SpinValue::Integer(0, 0), 0, Panel1); // no range limits
+    Make(*this, comdlg::DevicePath, Panel1);
     DevicePathTx->setTextInteractionFlags(Qt::TextSelectableByMouse);
     DevicePathTx->setWordWrap(false); // a path has no place to break: the dialog widens instead
-    DeviceLbl = new QLabel("Serial devices present", this);
-    DeviceLbl->setObjectName("DeviceLbl");
-    DeviceLst = new QListWidget(this);
-    DeviceLst->setObjectName("DeviceLst");
+    Make(*this, comdlg::DeviceCaption, this);
+    Make(*this, comdlg::Devices, this);
     DeviceLbl->setBuddy(DeviceLst);
 
     auto* panel = new QVBoxLayout(Panel1);

@@ -7,26 +7,25 @@
 #include <QVBoxLayout>
 
 #include "dialogs/DialogScript.h"
+#include "dialogs/HistoryDlgControls.h"
 
 HistoryDlg::HistoryDlg(QWidget* parent) : QDialog(parent) {
     filling_.emplace();
-    setObjectName("HistoryDlg");
-    setWindowTitle("History");
+    using controls::Make;
+    setObjectName(historydlg::Name);
+    setWindowTitle(historydlg::Title);
     auto* column = new QVBoxLayout(this);
     auto* caption = new QLabel("Sessions in the archive, newest first:", this);
     column->addWidget(caption);
-    SessionLst = new QListWidget(this);
-    SessionLst->setObjectName("SessionLst");
+    Make(*this, historydlg::Sessions, this);
     SessionLst->setMinimumWidth(640);
     caption->setBuddy(SessionLst);
     column->addWidget(SessionLst, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    LoadBtn = new QPushButton("Load", this);
-    LoadBtn->setObjectName("LoadBtn");
+    Make(*this, historydlg::Load, this);
     LoadBtn->setDefault(true);
-    CancelBtn = new QPushButton("Cancel", this);
-    CancelBtn->setObjectName("CancelBtn");
+    Make(*this, historydlg::Cancel, this);
     buttons->addWidget(LoadBtn);
     buttons->addWidget(CancelBtn);
     column->addLayout(buttons);

@@ -9,43 +9,30 @@
 
 #include "base/EventGuard.h"
 #include "dialogs/DialogScript.h"
+#include "dialogs/PortConfigDlgControls.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/SpinEdit.h"
 
 namespace {
 constexpr int kMinDataBits = 5;
 constexpr double kMaxBaud = 4000000; // the highest rate a Linux serial driver names
-
-RadioGroup* Group(const QString& name, const QString& caption, const QStringList& items,
-                  QWidget* parent) {
-    auto* g = new RadioGroup(caption, items, parent);
-    g->setObjectName(name);
-    return g;
-}
-
-QPushButton* Button(const QString& name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
 } // namespace
 
 TPortConfigDlg::TPortConfigDlg(const QString& portName, TCommConfig& record, QWidget* owner)
     : QDialog(owner), record_(record) {
-    setObjectName("PortConfigDlg");
+    using controls::Make;
+    setObjectName(portconfigdlg::Name);
     setWindowTitle(portName + " Properties");
 
-    BaudEd = new SpinEdit(SpinValue::Integer(1, kMaxBaud), 9600, this);
-    BaudEd->setObjectName("BaudEd");
-    DataBitsGrp = Group("DataBitsGrp", " Data bits: ", {"5", "6", "7", "8"}, this);
-    ParityGrp = Group("ParityGrp", " Parity: ", {"None", "Odd", "Even", "Mark", "Space"}, this);
-    StopBitsGrp = Group("StopBitsGrp", " Stop bits: ", {"1", "1.5", "2"}, this);
-    FlowGrp = Group("FlowGrp", " Flow control: ", {"None", "Hardware", "Xon / Xoff"}, this);
-    OKBtn = Button("OKBtn", "OK", this);
+    Make(*this, portconfigdlg::Baud, SpinValue::Integer(1, kMaxBaud), 9600, this);
+    Make(*this, portconfigdlg::DataBits, this);
+    Make(*this, portconfigdlg::Parity, this);
+    Make(*this, portconfigdlg::StopBits, this);
+    Make(*this, portconfigdlg::Flow, this);
+    // Enter presses OK wherever the focus is: no button becomes the default by having it.
+    for (const auto& button : {portconfigdlg::Ok, portconfigdlg::Cancel, portconfigdlg::Defaults})
+        Make(*this, button, this)->setAutoDefault(false);
     OKBtn->setDefault(true);
-    CancelBtn = Button("CancelBtn", "Cancel", this);
-    DefaultsBtn = Button("DefaultsBtn", "Restore Defaults", this);
 
     auto* rate = new QFormLayout;
     rate->addRow("Bits per second:", BaudEd);

@@ -26,7 +26,7 @@ std::optional<QString> AskSaveFileName(QWidget* parent, const QString& initialFo
     }
 
     QFileDialog dialog(parent, title, initialFolder);
-    dialog.setObjectName(QStringLiteral("SD"));
+    dialog.setObjectName(SaveDialogName);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);

@@ -6,6 +6,9 @@
 
 class QWidget;
 
+// The file dialog's control name.
+inline constexpr const char* SaveDialogName = "SD";
+
 // The chosen file, or nothing when the operator cancels. While a script drives the console
 // it prints "dialog: Save As: <proposed path>" and takes a queued path (or cancel/no), else
 // the proposed path.

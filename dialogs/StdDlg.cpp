@@ -2,6 +2,7 @@
 
 #include "base/ScriptedDialogs.h"
 #include "dialogs/MessageText.h"
+#include "dialogs/StdDlgControls.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -19,21 +20,17 @@ constexpr int kIconSize = 32;
 constexpr QPoint kIconPos(24, 24);
 constexpr QPoint kInfoPos(72, 32);
 
-QLabel* MakeIcon(QWidget* page, const char* name, QStyle::StandardPixmap which) {
-    auto* icon = new QLabel(page);
-    icon->setObjectName(QLatin1String(name));
-    icon->setPixmap(page->style()->standardIcon(which).pixmap(kIconSize, kIconSize));
+void MakeIcon(TDForm& form, const stddlgcontrols::IconRow& r) {
+    QLabel* icon = controls::Make(form, r.row, form.StdDlg);
+    icon->setPixmap(form.StdDlg->style()->standardIcon(r.pixmap).pixmap(kIconSize, kIconSize));
     icon->setGeometry(QRect(kIconPos, QSize(kIconSize, kIconSize)));
     icon->hide();
-    return icon;
 }
 
-QPushButton* MakeButton(QWidget* page, const char* name) {
-    auto* button = new QPushButton(page);
-    button->setObjectName(QLatin1String(name));
+void MakeButton(TDForm& form, const controls::NameRow<TDForm, QPushButton>& r) {
+    QPushButton* button = controls::Make(form, r, form.StdDlg);
     button->resize(stddlg::kButtonWidth, stddlg::kButtonHeight);
     button->setAutoDefault(true);
-    return button;
 }
 
 QIcon GlyphIcon(const QStyle* style, stddlg::Glyph glyph) {
@@ -69,27 +66,22 @@ int ScriptedResult(const std::optional<scripted::DialogAnswer>& answer, int fall
 } // namespace
 
 TDForm::TDForm(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("DForm"));
-    NBook = new QStackedWidget(this);
-    NBook->setObjectName(QStringLiteral("NBook"));
-    StdDlg = new QWidget(NBook);
-    StdDlg->setObjectName(QStringLiteral("StdDlg"));
-    NBook->addWidget(StdDlg);
+    namespace table = stddlgcontrols;
+    setObjectName(table::Name);
+    controls::Make(*this, table::Book, this);
+    NBook->addWidget(controls::Make(*this, table::Page, NBook));
 
-    imI = MakeIcon(StdDlg, "imI", QStyle::SP_MessageBoxInformation);
-    imQ = MakeIcon(StdDlg, "imQ", QStyle::SP_MessageBoxQuestion);
-    imW = MakeIcon(StdDlg, "imW", QStyle::SP_MessageBoxWarning);
-    imE = MakeIcon(StdDlg, "imE", QStyle::SP_MessageBoxCritical);
+    for (const table::IconRow& icon : table::Icons)
+        MakeIcon(*this, icon);
 
-    lInfo = new QLabel(StdDlg);
-    lInfo->setObjectName(QStringLiteral("lInfo"));
+    controls::Make(*this, table::Info, StdDlg);
     // Messages carry file names between "<" and ">": never read them as markup.
     lInfo->setTextFormat(Qt::PlainText);
     lInfo->move(kInfoPos);
 
-    bt1 = MakeButton(StdDlg, "bt1");
-    bt2 = MakeButton(StdDlg, "bt2");
-    bt3 = MakeButton(StdDlg, "bt3");
+    for (const auto& button : table::Buttons)
+        MakeButton(*this, button);
+
     for (int i = 0; i < 3; ++i) {
         connect(Button(i), &QPushButton::clicked, this,
                 [this, i] { done(layout_.buttons[static_cast<size_t>(i)].result); });

@@ -77,7 +77,7 @@ void WriteText(QPainter& painter, PlotPoint at, const QString& text) {
 PreviewPlot::PreviewPlot(QWidget* parent)
     : QWidget(parent), numberFont_(QFontDatabase::systemFont(QFontDatabase::FixedFont)),
       labelFont_(QStringLiteral("Sans Serif"), 8) {
-    setObjectName(QStringLiteral("PB"));
+    setObjectName(ControlName);
     labelFont_.setStyleHint(QFont::SansSerif);
     // Plain pixels in the stated colours, as the bitmap fonts of the original canvas drew.
     numberFont_.setStyleStrategy(QFont::NoAntialias);

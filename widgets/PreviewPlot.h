@@ -19,6 +19,9 @@
 class PreviewPlot : public QWidget, public RecordStreamListener {
     Q_OBJECT
 public:
+    // Its control name: the page places the plot under it.
+    static constexpr const char* ControlName = "PB";
+
     explicit PreviewPlot(QWidget* parent = nullptr);
 
     // The measurement buffer to draw and listen to; null draws empty strips.

@@ -9,6 +9,7 @@
 
 #include "app/pages/PageParts.h"
 #include "base/SpinValue.h"
+#include "widgets/ControlRows.h"
 
 class QCheckBox;
 class QLabel;
@@ -50,11 +51,7 @@ template <class Page> struct EditRow {
 };
 
 // A control that shows a fixed text: a label, a button, a check box (made unchecked).
-template <class Page, class Widget> struct TextRow {
-    Widget* Page::*control;
-    const char* name;
-    const char* text;
-};
+template <class Page, class Widget> using TextRow = controls::TextRow<Page, Widget>;
 template <class Page> using LabelRow = TextRow<Page, QLabel>;
 template <class Page> using ButtonRow = TextRow<Page, QPushButton>;
 template <class Page> using CheckRow = TextRow<Page, QCheckBox>;

@@ -3,6 +3,7 @@
 #include "app/pages/DataPreviewControls.h"
 #include "app/pages/Looks.h"
 #include "app/pages/PageParts.h"
+#include "widgets/PreviewPlot.h"
 #include "widgets/SpinEdit.h"
 
 #include <QGridLayout>
@@ -19,7 +20,7 @@ DataPreviewPage BuildDataPreviewPage(QWidget* page, QWidget* pb) {
     if (pb == nullptr)
         pb = new QWidget(page);
     if (pb->objectName().isEmpty())
-        pb->setObjectName("PB");
+        pb->setObjectName(PreviewPlot::ControlName);
     pb->setFixedWidth(kPreviewPlotWidth);
     pb->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
 

@@ -11,6 +11,7 @@
 #include "ConsoleFixture.h"
 #include "app/features/ArchiveController.h"
 #include "archive/MeasurementArchive.h"
+#include "dialogs/HistoryDlgControls.h"
 
 TEST_F(ConsoleFixture, HistoryShowsAtOnceWhileItsListIsRead) {
     QTemporaryDir dir;
@@ -39,18 +40,19 @@ TEST_F(ConsoleFixture, HistoryShowsAtOnceWhileItsListIsRead) {
     bool shownWhileRead = false, emptyWhileRead = false, counted = false;
     QStringList lines;
     QTimer::singleShot(0, [&] {
-        auto* dialog = Find<QWidget>("HistoryDlg");
-        auto* list = Find<QListWidget>("SessionLst");
+        auto* dialog = Find<QWidget>(historydlg::Name);
+        auto* list = Find<QListWidget>(historydlg::Sessions.name);
         shownWhileRead =
             QTest::qWaitFor([&] { return bool(reading); }, 30000) && dialog->isVisible();
-        emptyWhileRead = list->count() == 0 && !Find<QPushButton>("LoadBtn")->isEnabled();
+        emptyWhileRead =
+            list->count() == 0 && !Find<QPushButton>(historydlg::Load.name)->isEnabled();
         released = true;
         counted = QTest::qWaitFor(
             [&] { return list->count() == 2 && !list->item(1)->text().contains("counting..."); },
             30000);
         for (int r = 0; r < list->count(); ++r)
             lines << list->item(r)->text();
-        Find<QPushButton>("CancelBtn")->click();
+        Find<QPushButton>(historydlg::Cancel.name)->click();
     });
     Find<QPushButton>("HistoryBtn")->click();
     EXPECT_TRUE(shownWhileRead);

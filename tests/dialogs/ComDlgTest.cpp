@@ -15,8 +15,10 @@
 #include "NamedModalDriver.h"
 #include "base/Failure.h"
 #include "base/ScriptedDialogs.h"
-#include "dialogs/ComDlg.h"
+#include "dialogs/ComDlgControls.h"
+#include "dialogs/PortConfigDlgControls.h"
 #include "serial/RS232.h"
+#include "support/ControlRowsCheck.h"
 #include "support/PtyDevice.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/SpinEdit.h"
@@ -76,12 +78,13 @@ TEST_F(ComDlgTest, OkAtOnceReopensWithTheSameSettings) {
     SetLineBaud(300); // changed behind the component's back: only a reopen puts 9600 back
     bool pausedMeanwhile = false;
     QString shownPath;
-    OnModal("ComDlg", [&](QWidget* d) {
+    OnModal(comdlg::Name, [&](QWidget* d) {
         pausedMeanwhile = !rs.PollingEnabled();
         EXPECT_EQ(d->windowTitle(), "COM Settings");
-        EXPECT_EQ(Child<SpinEdit>(d, "ComEd")->Text(), "5");
-        shownPath = Child<QLabel>(d, "DevicePathTx")->text();
-        Click(d, "BitBtn3");
+        controlcheck::ExpectRows(d, *qobject_cast<TComDlg*>(d), comdlg::All);
+        EXPECT_EQ(Child<SpinEdit>(d, comdlg::Number.name)->Text(), "5");
+        shownPath = Child<QLabel>(d, comdlg::DevicePath.name)->text();
+        Click(d, comdlg::Ok.name);
     });
     ShowSettings(rs);
     EXPECT_TRUE(pausedMeanwhile);
@@ -95,19 +98,19 @@ TEST_F(ComDlgTest, OkAtOnceReopensWithTheSameSettings) {
 TEST_F(ComDlgTest, BadPortStaysOpenAndCancelRestores) {
     rs.SetPollingEnabled(false); // a paused component stays paused
     bool stayed = false;
-    OnModal("ComDlg", [&](QWidget* d) {
-        auto* ed = Child<SpinEdit>(d, "ComEd");
+    OnModal(comdlg::Name, [&](QWidget* d) {
+        auto* ed = Child<SpinEdit>(d, comdlg::Number.name);
         ed->SetText("77");
         EXPECT_EQ(rs.Port, 77); // every change goes straight into the component
-        EXPECT_EQ(Child<QLabel>(d, "DevicePathTx")->text(), "/dev/ttyS76 (missing)");
+        EXPECT_EQ(Child<QLabel>(d, comdlg::DevicePath.name)->text(), "/dev/ttyS76 (missing)");
         ed->SetText("4000.4"); // rounded
         EXPECT_EQ(rs.Port, 4000);
-        Click(d, "BitBtn3");
+        Click(d, comdlg::Ok.name);
         stayed = d->isVisible();
         EXPECT_FALSE(rs.Connected());
         d->close(); // nor does the close box take it away after a failed OK
         stayed = stayed && d->isVisible();
-        Click(d, "BitBtn2");
+        Click(d, comdlg::Cancel.name);
     });
     ShowSettings(rs);
     EXPECT_TRUE(stayed);
@@ -125,26 +128,26 @@ TEST_F(ComDlgTest, DetailsThenCancelPutsAllSixBack) {
     rs.Flags = 12305;
     rs.Stop = 0;
     bool refusedClose = false;
-    OnModal("ComDlg", [&](QWidget* d) {
-        OnModal("PortConfigDlg", [&](QWidget* p) {
+    OnModal(comdlg::Name, [&](QWidget* d) {
+        OnModal(portconfigdlg::Name, [&](QWidget* p) {
             EXPECT_EQ(p->windowTitle(), "COM5 Properties");
-            Child<SpinEdit>(p, "BaudEd")->SetText("19200");
-            Child<RadioGroup>(p, "DataBitsGrp")->PickItem(2);
-            Child<RadioGroup>(p, "ParityGrp")->PickItem(2);
-            Child<RadioGroup>(p, "StopBitsGrp")->PickItem(2);
-            Child<RadioGroup>(p, "FlowGrp")->PickItem(1);
-            Click(p, "OKBtn");
+            Child<SpinEdit>(p, portconfigdlg::Baud.name)->SetText("19200");
+            Child<RadioGroup>(p, portconfigdlg::DataBits.name)->PickItem(2);
+            Child<RadioGroup>(p, portconfigdlg::Parity.name)->PickItem(2);
+            Child<RadioGroup>(p, portconfigdlg::StopBits.name)->PickItem(2);
+            Child<RadioGroup>(p, portconfigdlg::Flow.name)->PickItem(1);
+            Click(p, portconfigdlg::Ok.name);
         });
-        Click(d, "BitBtn1");
+        Click(d, comdlg::Details.name);
         EXPECT_EQ(rs.Baud, 19200);
         EXPECT_EQ(rs.Length, 7);
         EXPECT_EQ(rs.Parity, 2);
         EXPECT_EQ(rs.Stop, 2);
         EXPECT_EQ(rs.Flags, 15 + 12304); // binary, parity check, CTS and DSR flow
-        Child<SpinEdit>(d, "ComEd")->SetText("6");
+        Child<SpinEdit>(d, comdlg::Number.name)->SetText("6");
         d->close(); // refused after "Details"
         refusedClose = d->isVisible();
-        Click(d, "BitBtn2");
+        Click(d, comdlg::Cancel.name);
     });
     ShowSettings(rs);
     EXPECT_TRUE(refusedClose);
@@ -160,15 +163,16 @@ TEST_F(ComDlgTest, DetailsThenCancelPutsAllSixBack) {
 
 TEST_F(ComDlgTest, DetailsWithFlowControlOffGives12305AndOkApplies) {
     rs.Flags = 12302; // 0x300E: no binary bit, parity check, CTS and DSR flow
-    OnModal("ComDlg", [&](QWidget* d) {
-        OnModal("PortConfigDlg", [&](QWidget* p) {
-            EXPECT_EQ(Child<RadioGroup>(p, "FlowGrp")->ItemIndex(), 1); // hardware, from Flags
-            Child<SpinEdit>(p, "BaudEd")->SetText("14400");
-            Child<RadioGroup>(p, "FlowGrp")->PickItem(0);
-            Click(p, "OKBtn");
+    OnModal(comdlg::Name, [&](QWidget* d) {
+        OnModal(portconfigdlg::Name, [&](QWidget* p) {
+            EXPECT_EQ(Child<RadioGroup>(p, portconfigdlg::Flow.name)->ItemIndex(),
+                      1); // hardware, from Flags
+            Child<SpinEdit>(p, portconfigdlg::Baud.name)->SetText("14400");
+            Child<RadioGroup>(p, portconfigdlg::Flow.name)->PickItem(0);
+            Click(p, portconfigdlg::Ok.name);
         });
-        Click(d, "BitBtn1");
-        Click(d, "BitBtn3");
+        Click(d, comdlg::Details.name);
+        Click(d, comdlg::Ok.name);
     });
     ShowSettings(rs);
     EXPECT_EQ(rs.Flags, 12305);
@@ -178,15 +182,15 @@ TEST_F(ComDlgTest, DetailsWithFlowControlOffGives12305AndOkApplies) {
 }
 
 TEST_F(ComDlgTest, DetailsCancelledChangesNothing) {
-    OnModal("ComDlg", [&](QWidget* d) {
-        OnModal("PortConfigDlg", [&](QWidget* p) {
-            Child<SpinEdit>(p, "BaudEd")->SetText("300");
-            Click(p, "CancelBtn");
+    OnModal(comdlg::Name, [&](QWidget* d) {
+        OnModal(portconfigdlg::Name, [&](QWidget* p) {
+            Child<SpinEdit>(p, portconfigdlg::Baud.name)->SetText("300");
+            Click(p, portconfigdlg::Cancel.name);
         });
-        Click(d, "BitBtn1");
+        Click(d, comdlg::Details.name);
         EXPECT_EQ(rs.Baud, 9600);
         EXPECT_EQ(rs.Flags, 12305);
-        Click(d, "BitBtn3");
+        Click(d, comdlg::Ok.name);
     });
     ShowSettings(rs);
     EXPECT_TRUE(rs.Connected());
@@ -194,13 +198,13 @@ TEST_F(ComDlgTest, DetailsCancelledChangesNothing) {
 
 TEST_F(ComDlgTest, DetailsOnAPortThatCannotOpen) {
     bool noDetailsDialog = false;
-    OnModal("ComDlg", [&](QWidget* d) {
-        Child<SpinEdit>(d, "ComEd")->SetText("78");
-        Click(d, "BitBtn1"); // reported, and the configuration dialog does not appear
+    OnModal(comdlg::Name, [&](QWidget* d) {
+        Child<SpinEdit>(d, comdlg::Number.name)->SetText("78");
+        Click(d, comdlg::Details.name); // reported, and the configuration dialog does not appear
         noDetailsDialog = QApplication::activeModalWidget() == d;
         d->close();
         noDetailsDialog = noDetailsDialog && d->isVisible();
-        Click(d, "BitBtn2");
+        Click(d, comdlg::Cancel.name);
     });
     ShowSettings(rs);
     EXPECT_TRUE(noDetailsDialog);
@@ -211,8 +215,8 @@ TEST_F(ComDlgTest, DetailsOnAPortThatCannotOpen) {
 
 TEST_F(ComDlgTest, CloseBoxAndEscape) {
     // The close box before anything else: the new number stays, the port is not reopened.
-    OnModal("ComDlg", [&](QWidget* d) {
-        Child<SpinEdit>(d, "ComEd")->SetText("8");
+    OnModal(comdlg::Name, [&](QWidget* d) {
+        Child<SpinEdit>(d, comdlg::Number.name)->SetText("8");
         d->close();
     });
     const int handle = rs.ComHandle();
@@ -223,8 +227,8 @@ TEST_F(ComDlgTest, CloseBoxAndEscape) {
 
     // Escape is Cancel: the number found at showing comes back and the port reopens.
     rs.Port = 5;
-    OnModal("ComDlg", [&](QWidget* d) {
-        Child<SpinEdit>(d, "ComEd")->SetText("9");
+    OnModal(comdlg::Name, [&](QWidget* d) {
+        Child<SpinEdit>(d, comdlg::Number.name)->SetText("9");
         QTest::keyClick(d, Qt::Key_Escape);
     });
     SetLineBaud(300);
@@ -237,14 +241,14 @@ TEST_F(ComDlgTest, ShowSettingsSavesAfterOkAndCancel) {
     QTemporaryDir dir;
     rs.ConfigFile = dir.path() + "/Impix2.cfg";
     rs.Flags = -1;
-    OnModal("ComDlg", [&](QWidget* d) { Click(d, "BitBtn3"); });
+    OnModal(comdlg::Name, [&](QWidget* d) { Click(d, comdlg::Ok.name); });
     ShowSettings(rs);
     EXPECT_EQ(Config(), "[COM]\nPORT=5\nBAUDRATE=9600\nLENGTH=8\nPARITY=0\nFLAGS=12305\nSTOP=0\n");
 
     rs.Baud = 4800;
-    OnModal("ComDlg", [&](QWidget* d) {
-        Child<SpinEdit>(d, "ComEd")->SetText("6");
-        Click(d, "BitBtn2");
+    OnModal(comdlg::Name, [&](QWidget* d) {
+        Child<SpinEdit>(d, comdlg::Number.name)->SetText("6");
+        Click(d, comdlg::Cancel.name);
     });
     ShowSettings(rs);
     EXPECT_EQ(Config(), "[COM]\nPORT=5\nBAUDRATE=4800\nLENGTH=8\nPARITY=0\nFLAGS=12305\nSTOP=0\n");
@@ -256,7 +260,7 @@ TEST_F(ComDlgTest, SaveFailureComesAfterTheDialogAndPolling) {
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.close();
     rs.ConfigFile = dir.path() + "/plain/Impix2.cfg";
-    OnModal("ComDlg", [&](QWidget* d) { Click(d, "BitBtn3"); });
+    OnModal(comdlg::Name, [&](QWidget* d) { Click(d, comdlg::Ok.name); });
     try {
         ShowSettings(rs);
         ADD_FAILURE() << "no failure";
@@ -284,7 +288,7 @@ TEST_F(ComDlgTest, PickingADeviceLinksThePort) {
     int preselected = -1;
     QString linkedText;
     bool pathFits = false, refusedBelowOne = false, keptOnRefresh = false;
-    OnModal("ComDlg", [&](QWidget* w) {
+    OnModal(comdlg::Name, [&](QWidget* w) {
         auto* d = qobject_cast<TComDlg*>(w);
         d->Roots = {byId, dev};
         d->RefreshDevices();
@@ -308,7 +312,7 @@ TEST_F(ComDlgTest, PickingADeviceLinksThePort) {
         ASSERT_TRUE(QFile::link(later.SlavePath(), dev + "/ttyACM0"));
         keptOnRefresh = WaitUntil([&] { return d->DeviceLst->count() == 3; }, 5000) &&
                         d->DeviceLst->currentRow() == 2;
-        Click(d, "BitBtn2");
+        Click(d, comdlg::Cancel.name);
     });
     ShowSettings(rs);
     EXPECT_EQ(rows, QStringList({dev + "/ttyUSB0: open in this program",
@@ -322,13 +326,13 @@ TEST_F(ComDlgTest, PickingADeviceLinksThePort) {
     EXPECT_EQ(rs.Port, 5);
 
     // Picked and confirmed: the port now talks to the adapter through its stable name.
-    OnModal("ComDlg", [&](QWidget* w) {
+    OnModal(comdlg::Name, [&](QWidget* w) {
         auto* d = qobject_cast<TComDlg*>(w);
         d->Roots = {byId, dev};
         d->RefreshDevices();
         d->ComEd->SetText("6");
         d->DeviceLst->setCurrentRow(1);
-        Click(d, "BitBtn3");
+        Click(d, comdlg::Ok.name);
     });
     ShowSettings(rs);
     EXPECT_EQ(QFileInfo(devices.Path() + "COM6").symLinkTarget(), ftdi);
@@ -348,12 +352,12 @@ TEST_F(ComDlgTest, ScriptedAnswersPressTheButtons) {
 
     // With no answer queued the dialog waits for the script to drive it by name.
     bool stillOpen = false;
-    OnModal("ComDlg", [&](QWidget* d) {
+    OnModal(comdlg::Name, [&](QWidget* d) {
         QTest::qWait(200);
         stillOpen = d->isVisible();
         scripted::QueueAnswer({scripted::AnswerKind::Ok, {}});
-        Click(d, "BitBtn1"); // returns: the details dialog took the queued OK
-        Click(d, "BitBtn2");
+        Click(d, comdlg::Details.name); // returns: the details dialog took the queued OK
+        Click(d, comdlg::Cancel.name);
     });
     ShowSettings(rs);
     EXPECT_TRUE(stillOpen);

@@ -74,7 +74,7 @@ TEST_F(PersonDialogs, SaveDialogProposesTheNameAndReturnsTheChoice) {
     });
     const auto chosen = AskSaveFileName(nullptr, folder, proposed);
     EXPECT_EQ(title, "Save As");
-    EXPECT_EQ(name, "SD");
+    EXPECT_EQ(name, SaveDialogName);
     EXPECT_EQ(shownFolder, QDir(dir.path()).absolutePath());
     EXPECT_TRUE(filter.isEmpty() || filter == "All Files (*)") << filter.toStdString();
     EXPECT_TRUE(suffix.isEmpty());

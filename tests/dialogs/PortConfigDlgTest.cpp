@@ -2,7 +2,8 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
-#include "dialogs/PortConfigDlg.h"
+#include "dialogs/PortConfigDlgControls.h"
+#include "support/ControlRowsCheck.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/SpinEdit.h"
 
@@ -39,9 +40,7 @@ TEST(PortConfigDlg, ShowsTheRecord) {
     EXPECT_EQ(oddDlg.DataBitsGrp->ItemIndex(), -1);
     EXPECT_EQ(oddDlg.ParityGrp->ItemIndex(), -1);
     EXPECT_EQ(oddDlg.StopBitsGrp->ItemIndex(), -1);
-    for (const char* name : {"BaudEd", "DataBitsGrp", "ParityGrp", "StopBitsGrp", "FlowGrp",
-                             "OKBtn", "CancelBtn", "DefaultsBtn"})
-        EXPECT_NE(oddDlg.findChild<QWidget*>(name), nullptr) << name;
+    controlcheck::ExpectRows(&oddDlg, oddDlg, portconfigdlg::All);
 }
 
 TEST(PortConfigDlg, AcceptWritesTheRecord) {

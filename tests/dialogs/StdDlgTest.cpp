@@ -1,10 +1,12 @@
 // The standard message dialog on screen (offscreen platform): icons, title, buttons, focus, keys,
 // close box and geometry, driven from inside its modal loop.
 #include "dialogs/StdDlg.h"
+#include "dialogs/StdDlgControls.h"
 
 #include "base/ScriptedDialogs.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/ModalDriver.h"
+#include "support/ControlRowsCheck.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -41,13 +43,13 @@ Seen Look(QWidget* w) {
     Seen s;
     s.title = w->windowTitle();
     s.className = QString::fromLatin1(w->metaObject()->className());
-    for (const char* name : {"imI", "imQ", "imW", "imE"}) {
-        auto* icon = w->findChild<QLabel*>(QLatin1String(name));
+    for (const auto& r : stddlgcontrols::Icons) {
+        auto* icon = w->findChild<QLabel*>(QLatin1String(r.row.name));
         if (icon && icon->isVisible())
-            s.visibleIcons += QLatin1String(name);
+            s.visibleIcons += QLatin1String(r.row.name);
     }
-    for (const char* name : {"bt1", "bt2", "bt3"}) {
-        auto* b = w->findChild<QPushButton*>(QLatin1String(name));
+    for (const auto& r : stddlgcontrols::Buttons) {
+        auto* b = w->findChild<QPushButton*>(QLatin1String(r.name));
         if (b && b->isVisible())
             s.buttons << b->text();
         if (b && b->isDefault() && b->isVisible())
@@ -70,6 +72,7 @@ TEST_F(StdDlgWidget, ErrorDlgShowsErrorIconTitleAndOneFocusedOk) {
     QSize size;
     OnModal([&](QWidget* w) {
         seen = Look(w);
+        controlcheck::ExpectRows(w, *qobject_cast<TDForm*>(w), stddlgcontrols::All);
         bt1Geometry = w->findChild<QPushButton*>("bt1")->geometry();
         size = w->size();
         Key(w, Qt::Key_Return);
@@ -177,12 +180,12 @@ TEST_F(StdDlgWidget, GeometryMatchesTheLayout) {
             size = w->size();
             fixedMin = w->minimumSize();
             fixedMax = w->maximumSize();
-            auto* info = w->findChild<QLabel*>("lInfo");
+            auto* info = w->findChild<QLabel*>(stddlgcontrols::Info.name);
             label = info->size();
             labelPos = info->mapTo(w, QPoint(0, 0));
             iconPos = w->findChild<QLabel*>("imW")->mapTo(w, QPoint(0, 0));
-            for (const char* name : {"bt1", "bt2", "bt3"})
-                buttons << w->findChild<QPushButton*>(name)->geometry();
+            for (const auto& r : stddlgcontrols::Buttons)
+                buttons << w->findChild<QPushButton*>(r.name)->geometry();
             w->findChild<QPushButton*>("bt1")->click();
         });
         ShowStdDlg(c.msg, 2, c.buttons, 0, "*", 0, 0, 40, 30);
@@ -204,7 +207,7 @@ TEST_F(StdDlgWidget, WideMessageWidensTheDialog) {
     int width = 0, labelWidth = 0;
     OnModal([&](QWidget* w) {
         width = w->width();
-        labelWidth = w->findChild<QLabel*>("lInfo")->width();
+        labelWidth = w->findChild<QLabel*>(stddlgcontrols::Info.name)->width();
         Key(w, Qt::Key_Escape);
     });
     ShowStdDlg(wide, 0, 0, 0, "", 0, 0, -1, -1);
@@ -215,7 +218,7 @@ TEST_F(StdDlgWidget, WideMessageWidensTheDialog) {
 TEST_F(StdDlgWidget, MessageIsPlainTextAndCaptionAsGiven) {
     QString text, title;
     OnModal([&](QWidget* w) {
-        text = w->findChild<QLabel*>("lInfo")->text();
+        text = w->findChild<QLabel*>(stddlgcontrols::Info.name)->text();
         title = w->windowTitle();
         Key(w, Qt::Key_Return);
     });
@@ -310,7 +313,7 @@ TEST_F(StdDlgWidget, EveryMessageWrapsWithinTheWidth) {
                 width = w->frameGeometry().width();
                 auto* info = w->findChild<QLabel*>(qobject_cast<QMessageBox*>(w)
                                                        ? QStringLiteral("qt_msgbox_label")
-                                                       : QStringLiteral("lInfo"));
+                                                       : QString(stddlgcontrols::Info.name));
                 ASSERT_NE(info, nullptr);
                 shown = info->text();
                 label = info->size();

@@ -51,7 +51,7 @@ constexpr int Y1000 = 31;
 
 TEST(PreviewPlot, EmptyPoolShowsTheFrame) {
     Plot p;
-    EXPECT_EQ(p.widget.objectName(), "PB");
+    EXPECT_EQ(p.widget.objectName(), PreviewPlot::ControlName);
     const QImage img = p.widget.grab().toImage().convertToFormat(QImage::Format_ARGB32);
     ASSERT_EQ(img.size(), QSize(433, 493));
     EXPECT_EQ(img.pixel(100, 30), Navy);
