@@ -260,7 +260,9 @@ void SheetsSession::handle(const dde::Message& m) {
             send(MessageKind::Refused, m.seq, started.error().text);
             return;
         }
-        // Written in slices between other sessions' work; this session waits for it.
+        // Written in slices between other sessions' work; this session waits for it. The
+        // block is not read again once its rows are written.
+        poke_->giveBackWritten();
         pokeRoom_ = 2 * int64_t(m.data.size());
         service_.holdCells(pokeRoom_);
         pokeMessage_ = m;

@@ -57,6 +57,10 @@ public:
         const Result<>& checked() const { return checked_; }
         // Writes up to maxRows more rows of the range; true once all are written.
         bool step(uint32_t maxRows);
+        // From now on the whole pages of data that hold rows already written go back to the
+        // system (they read as zeros after), so that a large block and the cells made of it are
+        // not held at once: for data that nothing reads again.
+        void giveBackWritten() { giveBack_ = true; }
 
     private:
         Workbook& wb_;
@@ -66,6 +70,8 @@ public:
         std::string_view data_;
         size_t rows_ = 0; // rows of data; the rest of the range is cleared
         size_t at_ = 0;   // where the next row of data starts
+        bool giveBack_ = false;
+        size_t givenBack_ = 0; // data before this is back with the system
         uint32_t next_ = 0;
         Result<> checked_;
         RowScratch scratch_;
