@@ -1,6 +1,7 @@
 #include "archive/ArchiveSchema.h"
 
 #include <sqlite3.h>
+#include <vector>
 
 #include "sqlite/Sqlite.h"
 
@@ -149,55 +150,80 @@ ALTER TABLE session ADD COLUMN fleet INTEGER NOT NULL DEFAULT 0;
 DROP VIEW IF EXISTS measurement;
 )sql";
 
-int64_t PragmaValue(SqliteDb& db, const char* sql) {
-    SqliteStatement s = db.Prepare(sql);
-    return s.Step() ? s.Int(0) : 0;
+Result<int64_t> PragmaValue(SqliteDb& db, const char* sql) {
+    Result<SqliteStatement> s = db.TryPrepare(sql);
+    if (!s)
+        return tl::unexpected(s.error());
+    return s->TryStep().map([&](bool row) { return row ? s->Int(0) : int64_t{0}; });
 }
 
 // The schema version of an archive of ours, 0 for an empty database; fails for anything else.
-int64_t OwnVersion(SqliteDb& db) {
-    const int64_t app = PragmaValue(db, "PRAGMA application_id");
-    const int64_t version = PragmaValue(db, "PRAGMA user_version");
-    const int64_t tables = PragmaValue(db, "SELECT count(*) FROM sqlite_schema");
+Result<int64_t> OwnVersion(SqliteDb& db) {
+    int64_t values[3] = {};
+    const char* queries[3] = {"PRAGMA application_id", "PRAGMA user_version",
+                              "SELECT count(*) FROM sqlite_schema"};
+    for (int i = 0; i < 3; ++i) {
+        Result<int64_t> v = PragmaValue(db, queries[i]);
+        if (!v)
+            return tl::unexpected(v.error());
+        values[i] = *v;
+    }
+    const auto [app, version, tables] = values;
     if ((app != ArchiveApplicationId && (app != 0 || tables != 0)) ||
         version > ArchiveSchemaVersion)
-        throw SqliteFailure(SQLITE_MISMATCH, QStringLiteral("not a measurement archive"));
+        return Fail(QStringLiteral("not a measurement archive"), QString::number(SQLITE_MISMATCH));
     return app == ArchiveApplicationId ? version : 0;
+}
+
+// Brings an archive of `version` (0: empty) up to date, inside the caller's transaction.
+Result<void> Upgrade(SqliteDb& db, int64_t version) {
+    std::vector<std::string> steps;
+    if (version == 1)
+        steps.emplace_back(SessionColumnsOf2);
+    if (version == 1 || version == 2)
+        steps.emplace_back(FleetOf3);
+    steps.emplace_back(Schema);
+    steps.push_back("CREATE VIEW IF NOT EXISTS measurement AS " + MeasurementsOf("arrival"));
+    steps.push_back("PRAGMA application_id = " + std::to_string(ArchiveApplicationId));
+    steps.push_back("PRAGMA user_version = " + std::to_string(ArchiveSchemaVersion));
+    for (const std::string& sql : steps)
+        if (Result<void> done = db.TryExec(sql); !done)
+            return done;
+    return {};
 }
 
 } // namespace
 
-void CheckArchiveSchema(SqliteDb& db) {
-    OwnVersion(db);
+Result<void> CheckArchiveSchema(SqliteDb& db) {
+    return OwnVersion(db).map([](int64_t) {});
 }
 
-void ReadNewestArrival(SqliteDb& db) {
-    if (OwnVersion(db) == 0)
-        return;
-    SqliteStatement newest = db.Prepare("SELECT * FROM arrival ORDER BY id DESC LIMIT 1");
-    newest.Step();
+Result<void> ReadNewestArrival(SqliteDb& db) {
+    const Result<int64_t> version = OwnVersion(db);
+    if (!version)
+        return tl::unexpected(version.error());
+    if (*version == 0)
+        return {};
+    return db.TryPrepare("SELECT * FROM arrival ORDER BY id DESC LIMIT 1")
+        .and_then([](SqliteStatement newest) { return newest.TryStep(); })
+        .map([](bool) {});
 }
 
-void PrepareArchiveSchema(SqliteDb& db) {
-    if (OwnVersion(db) == ArchiveSchemaVersion)
-        return;
-    db.Exec("BEGIN IMMEDIATE");
-    try {
-        // Read again under the write lock: another console may have done it meanwhile.
-        const int64_t version = OwnVersion(db);
-        if (version == 1)
-            db.Exec(SessionColumnsOf2);
-        if (version == 1 || version == 2)
-            db.Exec(FleetOf3);
-        db.Exec(Schema);
-        db.Exec("CREATE VIEW IF NOT EXISTS measurement AS " + MeasurementsOf("arrival"));
-        db.Exec("PRAGMA application_id = " + std::to_string(ArchiveApplicationId));
-        db.Exec("PRAGMA user_version = " + std::to_string(ArchiveSchemaVersion));
-        db.Exec("COMMIT");
-    } catch (...) {
+Result<void> PrepareArchiveSchema(SqliteDb& db) {
+    const Result<int64_t> current = OwnVersion(db);
+    if (!current)
+        return tl::unexpected(current.error());
+    if (*current == ArchiveSchemaVersion)
+        return {};
+    if (Result<void> begun = db.TryExec("BEGIN IMMEDIATE"); !begun)
+        return begun;
+    // Read again under the write lock: another console may have done it meanwhile.
+    Result<void> done = OwnVersion(db)
+                            .and_then([&](int64_t version) { return Upgrade(db, version); })
+                            .and_then([&] { return db.TryExec("COMMIT"); });
+    if (!done)
         sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
+    return done;
 }
 
 std::string MeasurementsOf(const std::string& arrivals) {

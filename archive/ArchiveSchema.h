@@ -3,6 +3,8 @@
 // query the file with sqlite3, Python or any SQLite tool.
 #include <string>
 
+#include "base/Result.h"
+
 class SqliteDb;
 
 // Marks the file as ours (PRAGMA application_id) so that another program's database is never
@@ -18,9 +20,9 @@ std::string MeasurementsOf(const std::string& arrivals);
 
 // Reads, and changes nothing: fails with "not a measurement archive" for another program's
 // database or a newer schema; an empty database passes.
-void CheckArchiveSchema(SqliteDb& db);
+Result<void> CheckArchiveSchema(SqliteDb& db);
 // Reads the newest arrival of an archive (none in an empty database): fails where the end of the
 // table, where the next arrival goes, is damaged.
-void ReadNewestArrival(SqliteDb& db);
+Result<void> ReadNewestArrival(SqliteDb& db);
 // Checks, then creates what is missing in an empty archive or brings an older one up to date.
-void PrepareArchiveSchema(SqliteDb& db);
+Result<void> PrepareArchiveSchema(SqliteDb& db);

@@ -56,10 +56,12 @@ Result<std::vector<UncleanSession>> UncleanSessions(SqliteDb& db, const SessionR
     return out;
 }
 
-void MarkRestoreAsked(SqliteDb& db, int64_t session) {
-    SqliteStatement s = db.Prepare("UPDATE session SET restore_asked = 1 WHERE id = ?1");
-    s.Bind(1, session);
-    s.Step();
+Result<void> MarkRestoreAsked(SqliteDb& db, int64_t session) {
+    return db.TryPrepare("UPDATE session SET restore_asked = 1 WHERE id = ?1")
+        .and_then([&](SqliteStatement s) {
+            s.Bind(1, session);
+            return s.TryRun();
+        });
 }
 
 Result<std::vector<TMeasRecord>> LoadSessionRecords(SqliteDb& db, int64_t session, bool bufferOnly,
@@ -241,8 +243,10 @@ Result<int64_t> CountMeasurements(SqliteDb& db, int64_t session) {
     return count->TryStep().map([&](bool row) { return row ? count->Int(0) : int64_t{0}; });
 }
 
-void KeepMeasurements(SqliteDb& db, int64_t session, int64_t measurements) {
-    SqliteStatement keep = db.Prepare("UPDATE session SET measurements = ?2 WHERE id = ?1");
-    keep.BindAll(session, measurements);
-    keep.Step();
+Result<void> KeepMeasurements(SqliteDb& db, int64_t session, int64_t measurements) {
+    return db.TryPrepare("UPDATE session SET measurements = ?2 WHERE id = ?1")
+        .and_then([&](SqliteStatement keep) {
+            keep.BindAll(session, measurements);
+            return keep.TryRun();
+        });
 }

@@ -59,7 +59,7 @@ using SessionRunning = std::function<bool(int64_t session, const ConsoleProcess&
 // after it.
 Result<std::vector<UncleanSession>> UncleanSessions(SqliteDb& db, const SessionRunning& running);
 // The restore question was answered: it is not asked again.
-void MarkRestoreAsked(SqliteDb& db, int64_t session);
+Result<void> MarkRestoreAsked(SqliteDb& db, int64_t session);
 // The records of a session in arrival order: all of them, or those in its buffer at the end.
 // `salvage` (a damaged file): reads on past what cannot be read instead of failing. With
 // `progress`, counts the records read there and stops, giving none, when it asks to cancel.
@@ -74,4 +74,4 @@ Result<std::vector<SessionSummary>> ListSessions(SqliteDb& db, const SessionRunn
 // The measurements of a session: about one pass over its arrivals.
 Result<int64_t> CountMeasurements(SqliteDb& db, int64_t session);
 // Keeps the count of a session that ended, so it is counted once.
-void KeepMeasurements(SqliteDb& db, int64_t session, int64_t measurements);
+Result<void> KeepMeasurements(SqliteDb& db, int64_t session, int64_t measurements);

@@ -31,21 +31,30 @@ void BindOptional(SqliteStatement& s, int i, bool present, double v) {
 
 } // namespace
 
-void WriteSweep(SqliteDb& db, int64_t session, int index, const Sweep& sweep, SweepRows& rows) {
+Result<void> WriteSweep(SqliteDb& db, int64_t session, int index, const Sweep& sweep,
+                        SweepRows& rows) {
     auto found = rows.byIndex.find(index);
     if (found == rows.byIndex.end()) {
-        SqliteStatement add = db.Prepare("INSERT INTO sweep (session, started_at) VALUES (?1, ?2)");
-        add.BindAll(session, UtcText(sweep.started));
-        add.Step();
+        Result<void> added =
+            db.TryPrepare("INSERT INTO sweep (session, started_at) VALUES (?1, ?2)")
+                .and_then([&](SqliteStatement add) {
+                    add.BindAll(session, UtcText(sweep.started));
+                    return add.TryRun();
+                });
+        if (!added)
+            return added;
         found = rows.byIndex.emplace(index, SweepRows::Written{db.LastInsertId(), 0}).first;
     }
-    SqliteStatement s = db.Prepare(
+    Result<SqliteStatement> update = db.TryPrepare(
         "UPDATE sweep SET ended_at = ?2, end_reason = ?3, start_sent = ?4, board = ?5, "
         "channel = ?6, begin_hz = ?7, end_hz = ?8, multiplier = ?9, voltage = ?10, repeat = ?11, "
         "begin_code = ?12, end_code = ?13, multiplier_code = ?14, voltage_code = ?15, "
         "electrode_system = ?16, fit_rs = ?17, fit_rp = ?18, fit_q = ?19, fit_n = ?20, "
         "fit_rs_error = ?21, fit_rp_error = ?22, fit_q_error = ?23, fit_n_error = ?24, "
         "fit_residual = ?25, fit_points = ?26, fit_iterations = ?27 WHERE id = ?1");
+    if (!update)
+        return tl::unexpected(update.error());
+    SqliteStatement& s = *update;
     s.Bind(1, found->second.row);
     if (sweep.ended.isValid())
         s.Bind(2, UtcText(sweep.ended));
@@ -85,26 +94,35 @@ void WriteSweep(SqliteDb& db, int64_t session, int index, const Sweep& sweep, Sw
         s.Bind(26, int64_t{fit.points});
         s.Bind(27, int64_t{fit.iterations});
     }
-    s.Step();
+    if (Result<void> done = s.TryRun(); !done)
+        return done;
     for (size_t p = found->second.points; p < sweep.points.size(); ++p)
-        WriteSweepPoint(db, index, p, sweep.points[p], rows);
+        if (Result<void> done = WriteSweepPoint(db, index, p, sweep.points[p], rows); !done)
+            return done;
+    return {};
 }
 
-void WriteSweepPoint(SqliteDb& db, int index, size_t point, const SweepPoint& p, SweepRows& rows) {
+Result<void> WriteSweepPoint(SqliteDb& db, int index, size_t point, const SweepPoint& p,
+                             SweepRows& rows) {
     const auto found = rows.byIndex.find(index);
     if (found == rows.byIndex.end() || found->second.points != point)
-        return;
-    SqliteStatement s = db.Prepare(
+        return {};
+    Result<SqliteStatement> insert = db.TryPrepare(
         "INSERT OR REPLACE INTO sweep_point (sweep, idx, frequency_hz, frequency_code, board, "
         "channel, range, rx, xx, received_ms) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+    if (!insert)
+        return tl::unexpected(insert.error());
+    SqliteStatement& s = *insert;
     s.BindAll(found->second.row, static_cast<int64_t>(point), int64_t{p.Hz()},
               int64_t{p.frequencyCode}, int64_t{p.board} + 1, int64_t{p.channel} + 1,
               int64_t{p.range});
     BindValue(s, 8, p.Rx);
     BindValue(s, 9, p.Xx);
     s.Bind(10, int64_t{p.arrival.toMSecsSinceEpoch()});
-    s.Step();
+    if (Result<void> done = s.TryRun(); !done)
+        return done;
     ++found->second.points;
+    return {};
 }
 
 Result<bool> HasSweepTables(SqliteDb& db) {

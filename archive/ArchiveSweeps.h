@@ -23,9 +23,11 @@ struct SweepRows {
 
 // Writes the sweep's row (inserted the first time, brought up to date after) and those of its
 // points not yet written, inside the caller's transaction.
-void WriteSweep(SqliteDb& db, int64_t session, int index, const Sweep& sweep, SweepRows& rows);
+Result<void> WriteSweep(SqliteDb& db, int64_t session, int index, const Sweep& sweep,
+                        SweepRows& rows);
 // Writes one point appended to a sweep written before; a point out of order is left out.
-void WriteSweepPoint(SqliteDb& db, int index, size_t point, const SweepPoint& p, SweepRows& rows);
+Result<void> WriteSweepPoint(SqliteDb& db, int index, size_t point, const SweepPoint& p,
+                             SweepRows& rows);
 // Whether the archive has the sweep tables (one older than them, read as it is, has not).
 Result<bool> HasSweepTables(SqliteDb& db);
 // The sweeps of a session with their points and fits, oldest first.

@@ -62,20 +62,21 @@ QString NotRegularFile(const QString& path) {
 
 // Creates the missing folders of `folder` (mode 0700, as for the user's data folders); fails
 // naming the first one that cannot be made.
-void MakeFolder(const QString& folder) {
+Result<void> MakeFolder(const QString& folder) {
     const QString clean = QDir::cleanPath(QDir(folder).absolutePath());
     if (QFileInfo(clean).isDir())
-        return;
+        return {};
     const QStringList parts = clean.split('/', Qt::SkipEmptyParts);
     QString path;
     for (const QString& part : parts) {
         path += '/' + part;
         const QByteArray name = QFile::encodeName(path);
         if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
-            throw SqliteFailure(SQLITE_CANTOPEN,
-                                QStringLiteral("cannot create folder %1: %2")
-                                    .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+            return Fail(QStringLiteral("cannot create folder %1: %2")
+                            .arg(path, QString::fromLocal8Bit(std::strerror(errno))),
+                        QString::number(SQLITE_CANTOPEN));
     }
+    return {};
 }
 
 } // namespace
@@ -154,26 +155,23 @@ void MeasurementArchive::Writer::RunAfter(Job& job) {
     if (auto* row = std::get_if<KeepSweep>(&job)) {
         NoteSweep([index = row->index, sweep = std::move(row->sweep)](SqliteDb& db, int64_t session,
                                                                       SweepRows& rows) {
-            WriteSweep(db, session, index, sweep, rows);
+            return WriteSweep(db, session, index, sweep, rows);
         });
     } else if (auto* p = std::get_if<KeepSweepPoint>(&job)) {
         NoteSweep([index = p->index, point = p->point, pt = p->p](SqliteDb& db, int64_t,
                                                                   SweepRows& rows) {
-            WriteSweepPoint(db, index, static_cast<size_t>(point), pt, rows);
+            return WriteSweepPoint(db, index, static_cast<size_t>(point), pt, rows);
         });
     } else if (auto* m = std::get_if<MarkRestoreAsked>(&job)) {
-        try {
-            ::MarkRestoreAsked(Db(), m->session);
-        } catch (const SqliteFailure& f) {
-            // Told as the answer's own failure was; offered again at the next start.
-            Tell(f.text());
-        }
+        const Result<void> marked =
+            EnsureOpen().and_then([&] { return ::MarkRestoreAsked(db_, m->session); });
+        // Told as the answer's own failure was; offered again at the next start.
+        if (!marked)
+            Tell(marked.error().text);
     } else if (auto* c = std::get_if<KeepCount>(&job)) {
-        try {
-            KeepMeasurements(Db(), c->session, c->measurements);
-        } catch (const SqliteFailure&) {
-            // Counted again next time.
-        }
+        // Counted again next time, should it fail.
+        (void)EnsureOpen().and_then(
+            [&] { return KeepMeasurements(db_, c->session, c->measurements); });
     }
 }
 
@@ -281,13 +279,9 @@ void MeasurementArchive::Writer::Run() {
                 break;
         }
     }
-    if (!abandon_ && batch.empty() && !failing_) {
-        try {
-            EndSession();
-        } catch (const SqliteFailure&) {
-            // Left without an end: the next start offers what was written.
-        }
-    }
+    // Failing, the session is left without an end: the next start offers what was written.
+    if (!abandon_ && batch.empty() && !failing_)
+        (void)EndSession();
     CloseDb();
     SetSessionLive(options_.path, SessionId(), false);
     AnswerFlushes(true);
@@ -298,50 +292,50 @@ void MeasurementArchive::Writer::Run() {
 }
 
 void MeasurementArchive::Writer::TryWrite(std::vector<Entry>& batch) {
-    bool first = false;
-    try {
-        EnsureOpen();
+    Result<void> done = EnsureOpen();
+    if (done) {
         if (const QString lost = LostFile(); !lost.isEmpty()) {
             StartOver(batch, lost);
             if (batch.empty())
                 return; // the buffer is awaited
-            EnsureOpen();
+            done = EnsureOpen();
         }
-        WriteBatch(batch);
-        const auto written = static_cast<int64_t>(std::count_if(
-            batch.begin(), batch.end(), [](const Entry& e) { return !IsMark(e.source); }));
-        const auto handled = static_cast<int64_t>(batch.size());
-        batch.clear();
-        batchNotes_.clear();
-        archived_ += written;
-        handled_ += handled;
-        lastWritten_ = Clock::now().time_since_epoch().count();
-        {
-            std::lock_guard l(readBackM_);
-            reason_.clear();
-        }
-        writingWell_ = true;
-        failing_ = false;
-        first = !opened_.exchange(true);
-    } catch (const SqliteFailure& f) {
+    }
+    if (done)
+        done = WriteBatch(batch);
+    if (!done) {
         CloseDb();
-        if (f.Damaged()) {
+        if (SqliteDamaged(done.error())) {
             MoveAside(batch);
             return;
         }
-        Failed(f.code() == SQLITE_BUSY
+        Failed(SqliteCode(done.error()) == SQLITE_BUSY
                    ? QStringLiteral("archive busy: another program holds it locked; retrying")
-                   : f.text(),
+                   : done.error().text,
                false);
         return;
     }
+    const auto written = static_cast<int64_t>(std::count_if(
+        batch.begin(), batch.end(), [](const Entry& e) { return !IsMark(e.source); }));
+    const auto handled = static_cast<int64_t>(batch.size());
+    batch.clear();
+    batchNotes_.clear();
+    archived_ += written;
+    handled_ += handled;
+    lastWritten_ = Clock::now().time_since_epoch().count();
+    {
+        std::lock_guard l(readBackM_);
+        reason_.clear();
+    }
+    writingWell_ = true;
+    failing_ = false;
+    const bool first = !opened_.exchange(true);
     WriteSweepNotes();
     if (first && options_.onOpened)
         options_.onOpened();
 }
 
-void MeasurementArchive::Writer::NoteSweep(
-    std::function<void(SqliteDb&, int64_t, SweepRows&)> write) {
+void MeasurementArchive::Writer::NoteSweep(SweepWrite write) {
     sweepNotes_.push_back(std::move(write));
     WriteSweepNotes();
 }
@@ -350,12 +344,12 @@ void MeasurementArchive::Writer::WriteSweepNotes() {
     if (sweepNotes_.empty() || failing_ || !db_.IsOpen() || SessionId() == 0)
         return;
     SweepRows rows = sweepRows_;
-    try {
-        db_.Exec("BEGIN IMMEDIATE");
-        for (const auto& write : sweepNotes_)
-            write(db_, SessionId(), rows);
-        db_.Exec("COMMIT");
-    } catch (const SqliteFailure&) {
+    Result<void> done = db_.TryExec("BEGIN IMMEDIATE");
+    for (auto write = sweepNotes_.begin(); done && write != sweepNotes_.end(); ++write)
+        done = (*write)(db_, SessionId(), rows);
+    if (done)
+        done = db_.TryExec("COMMIT");
+    if (!done) {
         // Tried again with the next batch; a damaged or lost file is found by that.
         sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
         return;
@@ -410,7 +404,7 @@ void MeasurementArchive::Writer::BindRow(SqliteStatement& insert, int base, cons
         insert.BindNull(base + 11);
 }
 
-void MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
+Result<void> MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
     int64_t counts[ArrivalSourceCount];
     std::copy(std::begin(counts_), std::end(counts_), counts);
     int64_t first = firstArrival_;
@@ -422,33 +416,44 @@ void MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
     int64_t downloadFrom = downloadFrom_;
     size_t note = 0;
     sessionDirty_ = false;
-    db_.Exec("BEGIN IMMEDIATE");
-    try {
+    if (Result<void> begun = db_.TryExec("BEGIN IMMEDIATE"); !begun)
+        return begun;
+    const Result<void> done = [&]() -> Result<void> {
         std::array<ArchiveRow, RowsPerInsert> rows;
         for (size_t i = 0; i < batch.size();) {
             if (IsMark(batch[i].source)) {
                 // The marks take effect from the next arrival on.
-                SqliteStatement next = db_.Prepare("SELECT ifnull(max(id), 0) + 1 FROM arrival");
-                next.Step();
+                Result<SqliteStatement> next =
+                    db_.TryPrepare("SELECT ifnull(max(id), 0) + 1 FROM arrival");
+                if (!next)
+                    return tl::unexpected(next.error());
+                if (Result<bool> row = next->TryStep(); !row)
+                    return tl::unexpected(row.error());
                 if (batch[i].source == ClearMark) {
-                    bufferFrom = next.Int(0);
+                    bufferFrom = next->Int(0);
                     bufferItems = 0;
                 } else {
                     const DownloadState& d = batchNotes_.at(note++);
                     downloadFirst = d.first;
                     downloadAmount = d.amount;
-                    downloadFrom = next.Int(0);
-                    SqliteStatement forget =
-                        db_.Prepare("DELETE FROM download_carried WHERE session = ?1");
-                    forget.Bind(1, sessionId_.load());
-                    forget.Step();
-                    SqliteStatement carry = db_.Prepare(
+                    downloadFrom = next->Int(0);
+                    Result<void> forgotten =
+                        db_.TryPrepare("DELETE FROM download_carried WHERE session = ?1")
+                            .and_then([&](SqliteStatement forget) {
+                                forget.Bind(1, sessionId_.load());
+                                return forget.TryRun();
+                            });
+                    if (!forgotten)
+                        return forgotten;
+                    Result<SqliteStatement> carry = db_.TryPrepare(
                         "INSERT INTO download_carried (session, first_counter, last_counter) "
                         "VALUES (?1, ?2, ?3)");
+                    if (!carry)
+                        return tl::unexpected(carry.error());
                     for (const CounterSpan& run : d.arrived) {
-                        carry.BindAll(sessionId_.load(), run.first, run.first + run.count - 1);
-                        carry.Step();
-                        carry.Reset();
+                        carry->BindAll(sessionId_.load(), run.first, run.first + run.count - 1);
+                        if (Result<void> carried = carry->TryRun(); !carried)
+                            return carried;
                     }
                 }
                 ++i;
@@ -467,8 +472,8 @@ void MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
                 BindRow(insert, static_cast<int>(r) * ColumnsPerRow, e, rows[r]);
                 ++counts[e.source];
             }
-            insert.Step();
-            insert.Reset();
+            if (Result<void> inserted = insert.TryRun(); !inserted)
+                return inserted;
             last = db_.LastInsertId();
             // The rows of one statement take consecutive numbers: the write lock is ours.
             if (first == 0)
@@ -498,16 +503,15 @@ void MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
             for (int p = 12; p <= 14; ++p)
                 updateSession_.BindNull(p);
         }
-        updateSession_.Step();
-        updateSession_.Reset();
-        db_.Exec("COMMIT");
-    } catch (...) {
+        return updateSession_.TryRun().and_then([&] { return db_.TryExec("COMMIT"); });
+    }();
+    if (!done) {
         insert_.Reset();
         insertMany_.Reset();
         updateSession_.Reset();
         sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
         sessionDirty_ = true;
-        throw;
+        return done;
     }
     std::copy(std::begin(counts), std::end(counts), counts_);
     firstArrival_ = first;
@@ -517,88 +521,113 @@ void MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
     downloadFirst_ = downloadFirst;
     downloadAmount_ = downloadAmount;
     downloadFrom_ = downloadFrom;
+    return {};
 }
 
-void MeasurementArchive::Writer::EnsureOpen() {
+Result<void> MeasurementArchive::Writer::EnsureOpen() {
     if (db_.IsOpen())
-        return;
-    try {
-        OpenFile();
-        StartSession();
-    } catch (...) {
+        return {};
+    if (Result<void> opened = OpenFile().and_then([this] { return StartSession(); }); !opened) {
         CloseDb();
-        throw;
+        return opened;
     }
     // What is there now, so that a file removed or put in its place is noticed.
     dbId_ = IdOf(options_.path);
     walId_ = IdOf(options_.path + "-wal");
     shmId_ = IdOf(options_.path + "-shm");
+    return {};
 }
 
-void MeasurementArchive::Writer::OpenFile() {
-    MakeFolder(QFileInfo(options_.path).absolutePath());
+Result<void> MeasurementArchive::Writer::OpenFile() {
+    if (Result<void> made = MakeFolder(QFileInfo(options_.path).absolutePath()); !made)
+        return made;
     if (const QString odd = NotRegularFile(options_.path); !odd.isEmpty()) {
         const QString reason = odd + QStringLiteral(" is not a regular file");
         if (toldReason_ != reason) {
             toldReason_ = reason;
             Tell(QStringLiteral("The archive cannot be written: %1.").arg(reason));
         }
-        throw SqliteFailure(SQLITE_CANTOPEN, reason);
+        return Fail(reason, QString::number(SQLITE_CANTOPEN));
     }
     // Nothing in a file is changed (not even its journal mode) before it is known to be ours.
     // The newest arrivals, where the next one goes, are read too: a damaged end is found before
     // the restore question, while a session in it can still be offered.
     if (QFileInfo::exists(options_.path)) {
         SqliteDb probe;
-        probe.OpenReadOnly(options_.path);
-        CheckArchiveSchema(probe);
-        ReadNewestArrival(probe);
+        Result<void> ours = probe.TryOpenReadOnly(options_.path)
+                                .and_then([&] { return CheckArchiveSchema(probe); })
+                                .and_then([&] { return ReadNewestArrival(probe); });
+        if (!ours)
+            return ours;
     }
-    db_.Open(options_.path, true);
-    db_.SetBusyTimeout(busyMs_);
-    {
-        SqliteStatement wal = db_.Prepare("PRAGMA journal_mode = WAL");
-        wal.Step();
-    }
-    // A commit is on the disk when it returns: a power cut loses at most the last quarter
-    // second, never a committed batch.
-    db_.Exec("PRAGMA synchronous = FULL");
-    // A flood leaves a long WAL behind; it is cut back once it starts anew.
-    db_.Exec("PRAGMA journal_size_limit = " +
-             std::to_string(int64_t{options_.walCapFrames} * 4096));
-    PrepareArchiveSchema(db_);
+    const auto keep = [this](SqliteStatement& into, const std::string& sql) {
+        return db_.TryPrepare(sql).map([&](SqliteStatement s) { into = std::move(s); });
+    };
+    Result<void> ready =
+        db_.TryOpen(options_.path, true)
+            .and_then([&] {
+                db_.SetBusyTimeout(busyMs_);
+                return db_.TryPrepare("PRAGMA journal_mode = WAL")
+                    .and_then([](SqliteStatement wal) { return wal.TryStep(); })
+                    .map([](bool) {});
+            })
+            // A commit is on the disk when it returns: a power cut loses at most the last
+            // quarter second, never a committed batch.
+            .and_then([&] { return db_.TryExec("PRAGMA synchronous = FULL"); })
+            // A flood leaves a long WAL behind; it is cut back once it starts anew.
+            .and_then([&] {
+                return db_.TryExec("PRAGMA journal_size_limit = " +
+                                   std::to_string(int64_t{options_.walCapFrames} * 4096));
+            })
+            .and_then([&] { return PrepareArchiveSchema(db_); });
+    if (!ready)
+        return ready;
     checkpointer_.Attach(db_, options_.path);
-    insert_ = db_.Prepare(InsertSql(1));
-    insertMany_ = db_.Prepare(InsertSql(RowsPerInsert));
-    updateSession_ = db_.Prepare(
-        "UPDATE session SET live = ?1, download = ?2, report = ?3, restored = ?4, "
-        "first_arrival = ?5, last_arrival = ?6, buffer_from = ?7, port = ?8, peer = ?9, "
-        "buffer_items = ?11, download_first = ?12, download_amount = ?13, download_from = ?14, "
-        "fleet = ?15 WHERE id = ?10");
+    return keep(insert_, InsertSql(1))
+        .and_then([&] { return keep(insertMany_, InsertSql(RowsPerInsert)); })
+        .and_then([&] {
+            return keep(updateSession_,
+                        "UPDATE session SET live = ?1, download = ?2, report = ?3, restored = ?4, "
+                        "first_arrival = ?5, last_arrival = ?6, buffer_from = ?7, port = ?8, "
+                        "peer = ?9, buffer_items = ?11, download_first = ?12, "
+                        "download_amount = ?13, download_from = ?14, fleet = ?15 WHERE id = ?10");
+        });
 }
 
-void MeasurementArchive::Writer::StartSession() {
+Result<void> MeasurementArchive::Writer::StartSession() {
     const int64_t old = SessionId();
     if (old != 0) {
-        SqliteStatement mine =
-            db_.Prepare("SELECT count(*) FROM session WHERE id = ?1 AND pid = ?2 AND "
-                        "process_start = ?3 AND boot_id = ?4");
-        mine.BindAll(old, self_.pid, self_.start, self_.boot);
-        const bool found = mine.Step() && mine.Int(0) == 1;
+        Result<SqliteStatement> mine =
+            db_.TryPrepare("SELECT count(*) FROM session WHERE id = ?1 AND pid = ?2 AND "
+                           "process_start = ?3 AND boot_id = ?4");
+        if (!mine)
+            return tl::unexpected(mine.error());
+        mine->BindAll(old, self_.pid, self_.start, self_.boot);
+        const Result<bool> row = mine->TryStep();
+        if (!row)
+            return tl::unexpected(row.error());
+        const bool found = *row && mine->Int(0) == 1;
         // The same file as before (not one started anew meanwhile): the session goes on.
         if (found && !freshSession_)
-            return;
+            return {};
         // What is left of it (its file lost its WAL) is not offered: the new session holds
         // the buffer.
-        if (found)
-            db_.Exec("UPDATE session SET restore_asked = 1 WHERE id = " + std::to_string(old));
+        if (found) {
+            Result<void> asked = db_.TryExec("UPDATE session SET restore_asked = 1 WHERE id = " +
+                                             std::to_string(old));
+            if (!asked)
+                return asked;
+        }
     }
-    SqliteStatement add = db_.Prepare(
+    Result<SqliteStatement> add = db_.TryPrepare(
         "INSERT INTO session (started_at, console_version, host, pid, process_start, boot_id) "
         "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
-    add.BindAll(UtcIso(startWallMs_), options_.consoleVersion, self_.host, self_.pid, self_.start,
-                self_.boot);
-    add.Step();
+    if (!add)
+        return tl::unexpected(add.error());
+    add->BindAll(UtcIso(startWallMs_), options_.consoleVersion, self_.host, self_.pid, self_.start,
+                 self_.boot);
+    if (Result<bool> added = add->TryStep(); !added)
+        return tl::unexpected(added.error());
     const int64_t id = db_.LastInsertId();
     std::fill(std::begin(counts_), std::end(counts_), 0);
     firstArrival_ = lastArrival_ = bufferFrom_ = bufferItems_ = 0;
@@ -610,6 +639,7 @@ void MeasurementArchive::Writer::StartSession() {
     SetSessionLive(options_.path, id, true);
     sessionId_ = id;
     sessionDirty_ = true; // port and peer
+    return {};
 }
 
 void MeasurementArchive::Writer::CloseDb(bool keepWal) {
@@ -701,16 +731,19 @@ void MeasurementArchive::Writer::AskForBuffer(std::vector<Entry>& batch) {
     options_.onRestart();
 }
 
-void MeasurementArchive::Writer::EndSession() {
+Result<void> MeasurementArchive::Writer::EndSession() {
     if (!db_.IsOpen() || SessionId() == 0)
-        return;
+        return {};
     const int signal = endSignal_;
-    SqliteStatement end = db_.Prepare(
-        "UPDATE session SET ended_at = ?1, clean_end = ?3, end_signal = ?4 WHERE id = ?2");
-    end.BindAll(UtcIso(WallMs()), SessionId(), int64_t{signal == 0});
-    if (signal != 0)
-        end.Bind(4, int64_t{signal});
-    else
-        end.BindNull(4);
-    end.Step();
+    return db_
+        .TryPrepare(
+            "UPDATE session SET ended_at = ?1, clean_end = ?3, end_signal = ?4 WHERE id = ?2")
+        .and_then([&](SqliteStatement end) {
+            end.BindAll(UtcIso(WallMs()), SessionId(), int64_t{signal == 0});
+            if (signal != 0)
+                end.Bind(4, int64_t{signal});
+            else
+                end.BindNull(4);
+            return end.TryRun();
+        });
 }

@@ -253,15 +253,11 @@ private:
     void SettleOpen();
     // Writes the batch in one transaction; on failure it stays for the next try.
     void TryWrite(std::vector<Entry>& batch);
-    void WriteBatch(const std::vector<Entry>& batch);
+    Result<void> WriteBatch(const std::vector<Entry>& batch);
     void BindRow(SqliteStatement& insert, int base, const Entry& e, const ArchiveRow& row);
-    SqliteDb& Db() {
-        EnsureOpen();
-        return db_;
-    }
-    void EnsureOpen();
-    void OpenFile();
-    void StartSession();
+    Result<void> EnsureOpen();
+    Result<void> OpenFile();
+    Result<void> StartSession();
     // `keepWal`: the files by the archive's name may no longer be ours; nothing is copied into
     // or removed from them.
     void CloseDb(bool keepWal = false);
@@ -274,10 +270,11 @@ private:
     void StartOver(std::vector<Entry>& batch, const QString& message);
     // This session's rows are gone from the archive: the owner is asked for the buffer.
     void AskForBuffer(std::vector<Entry>& batch);
-    void EndSession();
+    Result<void> EndSession();
     // A sweep's row or point, written at once while the file is written well, else with the
     // next batch that is.
-    void NoteSweep(std::function<void(SqliteDb&, int64_t, SweepRows&)> write);
+    using SweepWrite = std::function<Result<void>(SqliteDb&, int64_t, SweepRows&)>;
+    void NoteSweep(SweepWrite write);
     void WriteSweepNotes();
     void Failed(const QString& reason, bool retryNow);
     void Tell(const QString& message) const;
@@ -346,7 +343,7 @@ private:
     int64_t downloadFrom_ = 0;             // 0: the buffer follows no download
     std::deque<DownloadState> batchNotes_; // one for each DownloadMark in the batch
     bool freshSession_ = false;            // the next session is a new one, in a new file
-    std::deque<std::function<void(SqliteDb&, int64_t, SweepRows&)>> sweepNotes_;
+    std::deque<SweepWrite> sweepNotes_;
     SweepRows sweepRows_; // of this session
     int busyMs_ = std::min(options_.busyTimeoutMs, archivewriter::StartBusyMs);
     std::optional<FileId> dbId_, walId_, shmId_;

@@ -71,16 +71,12 @@ void WalCheckpointer::Run() {
         busy_ = true;
         const QString path = path_;
         l.unlock();
-        try {
-            if (!db_.IsOpen())
-                db_.Open(path, false);
-            // Passive: copies what no reader still needs and never waits for a lock.
+        // Passive: copies what no reader still needs and never waits for a lock. A file that went
+        // away or cannot be opened is left: the writer's own checkpoint at the cap and at its
+        // close still copy everything.
+        if (db_.IsOpen() || db_.TryOpen(path, false))
             sqlite3_wal_checkpoint_v2(db_.Handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
                                       nullptr);
-        } catch (const SqliteFailure&) {
-            // The file went away or cannot be opened: the writer's own checkpoint at the cap
-            // and at its close still copy everything.
-        }
         l.lock();
         busy_ = false;
         open_ = db_.IsOpen();

@@ -4,12 +4,7 @@
 #include <cstring>
 #include <sqlite3.h>
 #include <string>
-#include <type_traits>
 #include <utility>
-
-bool SqliteFailure::Damaged() const {
-    return code() == SQLITE_CORRUPT || code() == SQLITE_NOTADB;
-}
 
 namespace {
 // SQLite's text and, when the system refused something, the system's reason ("unable to open
@@ -31,21 +26,13 @@ Error SqliteError(sqlite3* db, int rc) {
                  QString::number(rc)};
 }
 
-void ThrowSqlite(sqlite3* db, int rc) {
-    throw SqliteFailure(SqliteError(db, rc));
+int SqliteCode(const Error& e) {
+    return e.code.toInt() & 0xFF;
 }
 
-namespace {
-template <class T> T OrThrow(Result<T> r) {
-    if (!r)
-        throw SqliteFailure(r.error());
-    if constexpr (!std::is_void_v<T>)
-        return std::move(*r);
+bool SqliteDamaged(const Error& e) {
+    return SqliteCode(e) == SQLITE_CORRUPT || SqliteCode(e) == SQLITE_NOTADB;
 }
-} // namespace
-
-SqliteStatement::SqliteStatement(sqlite3* db, std::string_view sql)
-    : SqliteStatement(OrThrow(SqliteDb::PrepareOn(db, sql))) {}
 
 SqliteStatement::SqliteStatement(SqliteStatement&& other) noexcept
     : db_(std::exchange(other.db_, nullptr)), stmt_(std::exchange(other.stmt_, nullptr)) {}
@@ -90,10 +77,6 @@ void SqliteStatement::BindKept(int i, std::string_view utf8) {
 
 void SqliteStatement::BindBlob(int i, std::span<const uint8_t> bytes) {
     sqlite3_bind_blob(stmt_, i, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
-}
-
-bool SqliteStatement::Step() {
-    return OrThrow(TryStep());
 }
 
 Result<bool> SqliteStatement::TryStep() {
@@ -165,16 +148,8 @@ SqliteDb::~SqliteDb() {
     Close();
 }
 
-void SqliteDb::Open(const QString& path, bool create) {
-    OrThrow(TryOpen(path, create));
-}
-
 Result<void> SqliteDb::TryOpen(const QString& path, bool create) {
     return OpenWith(path, SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0));
-}
-
-void SqliteDb::OpenReadOnly(const QString& path) {
-    OrThrow(TryOpenReadOnly(path));
 }
 
 Result<void> SqliteDb::TryOpenReadOnly(const QString& path) {
@@ -205,10 +180,6 @@ void SqliteDb::Close() {
     sqlite3_close_v2(std::exchange(db_, nullptr));
 }
 
-void SqliteDb::Exec(std::string_view sql) {
-    OrThrow(TryExec(sql));
-}
-
 Result<void> SqliteDb::TryExec(std::string_view sql) {
     const std::string text(sql);
     const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, nullptr);
@@ -217,15 +188,8 @@ Result<void> SqliteDb::TryExec(std::string_view sql) {
     return {};
 }
 
-SqliteStatement SqliteDb::Prepare(std::string_view sql) const {
-    return OrThrow(TryPrepare(sql));
-}
-
 Result<SqliteStatement> SqliteDb::TryPrepare(std::string_view sql) const {
-    return PrepareOn(db_, sql);
-}
-
-Result<SqliteStatement> SqliteDb::PrepareOn(sqlite3* db, std::string_view sql) {
+    sqlite3* db = db_;
     sqlite3_stmt* stmt = nullptr;
     const int rc = sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()),
                                       SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);

@@ -2,39 +2,21 @@
 // A thin layer over SQLite's C API: a connection and prepared statements that close themselves,
 // and failures that keep SQLite's result code, so that the archive can tell a full disk from a
 // damaged file. A floor of its own, below the archive, so that every program may share it. Each
-// call that can fail comes twice: Try...() gives a Result (the collector's idiom), and the plain
-// one throws SqliteFailure (the archive writer's, until it moves onto Result).
+// call that can fail is a Try...() that gives a Result, the result code as its error's `code`.
 #include <QString>
 #include <cstdint>
 #include <span>
 #include <string_view>
 #include <type_traits>
 
-#include "base/Failure.h"
 #include "base/Result.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
 
-class SqliteFailure : public Failure {
-public:
-    SqliteFailure(int code, const QString& text) : Failure(text), code_(code) {}
-    // From an Error of a Try...() call, which keeps the result code as its `code`.
-    explicit SqliteFailure(const Error& e) : Failure(e.text), code_(e.code.toInt()) {}
-    // The primary result code (SQLITE_FULL, SQLITE_CORRUPT, ...).
-    int code() const { return code_ & 0xFF; }
-    // The file is not a database or is damaged beyond use.
-    bool Damaged() const;
-
-private:
-    int code_;
-};
-
 class SqliteStatement {
 public:
     SqliteStatement() = default;
-    // Prepared for long use; fails as SqliteDb::Prepare.
-    SqliteStatement(sqlite3* db, std::string_view sql);
     SqliteStatement(SqliteStatement&& other) noexcept;
     SqliteStatement& operator=(SqliteStatement&& other) noexcept;
     SqliteStatement(const SqliteStatement&) = delete;
@@ -56,8 +38,7 @@ public:
     }
     // Not copied: the text must stay as it is until the statement was stepped and reset.
     void BindKept(int i, std::string_view utf8);
-    // True while a row is there to read; false when done. Fails on an error.
-    bool Step();
+    // True while a row is there to read; false when done.
     Result<bool> TryStep();
     // Steps through the rows, calling onRow on each (it may return Result<void>); the first
     // failure, of a step or of onRow, ends it.
@@ -105,11 +86,9 @@ public:
     ~SqliteDb();
 
     // Opens (creating when `create`) the database file; fails naming the file and the reason.
-    void Open(const QString& path, bool create);
     Result<void> TryOpen(const QString& path, bool create);
     // Opens the file for reading only: nothing in it is changed, not even its journal mode, and
     // closing it copies no WAL back.
-    void OpenReadOnly(const QString& path);
     Result<void> TryOpenReadOnly(const QString& path);
     // Closing leaves the WAL as it is: neither copied back nor removed by its name, which may
     // by then be another file's.
@@ -117,16 +96,12 @@ public:
     void Close();
     bool IsOpen() const { return db_ != nullptr; }
 
-    void Exec(std::string_view sql);
     Result<void> TryExec(std::string_view sql);
-    SqliteStatement Prepare(std::string_view sql) const;
     Result<SqliteStatement> TryPrepare(std::string_view sql) const;
     int64_t LastInsertId() const;
     // Waits for another connection's lock this long before failing with "database is locked".
     void SetBusyTimeout(int ms);
     sqlite3* Handle() const { return db_; }
-    // Prepares `sql` on the connection `db` for long use.
-    static Result<SqliteStatement> PrepareOn(sqlite3* db, std::string_view sql);
 
 private:
     Result<void> OpenWith(const QString& path, int mode);
@@ -137,5 +112,7 @@ private:
 // The failure of the last call on `db` that returned `rc`, with SQLite's text (and the system's
 // reason where the system refused something) and the result code as its `code`.
 Error SqliteError(sqlite3* db, int rc);
-// Throws it.
-[[noreturn]] void ThrowSqlite(sqlite3* db, int rc);
+// The primary result code of such an error (SQLITE_FULL, SQLITE_CORRUPT, ...).
+int SqliteCode(const Error& e);
+// The file is not a database or is damaged beyond use.
+bool SqliteDamaged(const Error& e);

@@ -326,8 +326,8 @@ TEST(Archive, ALockedFileIsWaitedForAndAFullQueueIsCounted) {
     ASSERT_TRUE(archive.Flush(30000));
 
     SqliteDb holder;
-    holder.Open(path, false);
-    holder.Exec("BEGIN EXCLUSIVE");
+    ASSERT_TRUE(holder.TryOpen(path, false));
+    ASSERT_TRUE(holder.TryExec("BEGIN EXCLUSIVE"));
     for (int k = 0; k < 150; ++k)
         archive.Add(Numbered(k), ArrivalSource::Live);
     ASSERT_TRUE(WaitFor(archive, [](const ArchiveState& s) { return !s.reason.isEmpty(); }));
@@ -340,7 +340,7 @@ TEST(Archive, ALockedFileIsWaitedForAndAFullQueueIsCounted) {
               "Archive: not written: archive busy: another program holds it locked; retrying "
               "(150 not archived)");
 
-    holder.Exec("COMMIT");
+    ASSERT_TRUE(holder.TryExec("COMMIT"));
     ASSERT_TRUE(archive.Flush(30000));
     EXPECT_EQ(archive.State().reason, QString());
     EXPECT_EQ(ArchiveLabelText(archive.State()), "Archive: " + path + " (50 not archived)");
@@ -363,8 +363,8 @@ TEST(Archive, TheRestoreOfferIsReadAndAnsweredWhileTheWriterWaitsForALock) {
     MeasurementArchive archive(patient);
     ASSERT_TRUE(archive.WaitOpen(30000));
     SqliteDb holder;
-    holder.Open(path, false);
-    holder.Exec("BEGIN EXCLUSIVE");
+    ASSERT_TRUE(holder.TryOpen(path, false));
+    ASSERT_TRUE(holder.TryExec("BEGIN EXCLUSIVE"));
     archive.Add(Numbered(2), ArrivalSource::Live);
     QTest::qWait(200); // the writer is in its batch, waiting for the lock
     const std::vector<UncleanSession> offers = archive.UncleanSessions().value();
@@ -372,7 +372,7 @@ TEST(Archive, TheRestoreOfferIsReadAndAnsweredWhileTheWriterWaitsForALock) {
     EXPECT_EQ(offers[0].items, 1);
     archive.MarkRestoreAsked(offers[0]);
     EXPECT_TRUE(archive.UncleanSessions().value().empty());
-    holder.Exec("COMMIT");
+    ASSERT_TRUE(holder.TryExec("COMMIT"));
     ASSERT_TRUE(archive.Flush(30000)); // the answer is written once the lock is let go
     MeasurementArchive next(Options(path));
     ASSERT_TRUE(next.WaitOpen(30000));
@@ -394,8 +394,8 @@ TEST(Archive, AWriterBehindAsksForAPauseAndWritesEverything) {
     // Another connection's write lock stands for a slow disk: the writer takes the next batch
     // at once (enough are waiting) and then waits for the lock.
     SqliteDb other;
-    other.Open(path, false);
-    other.Exec("BEGIN IMMEDIATE");
+    ASSERT_TRUE(other.TryOpen(path, false));
+    ASSERT_TRUE(other.TryExec("BEGIN IMMEDIATE"));
     std::vector<TMeasRecord> records;
     for (int k = 1; k <= 200; ++k)
         records.push_back(Numbered(k));
@@ -405,7 +405,7 @@ TEST(Archive, AWriterBehindAsksForAPauseAndWritesEverything) {
     EXPECT_FALSE(archive.Behind());
     archive.Add(std::span(records).subspan(199), ArrivalSource::Report);
     EXPECT_TRUE(archive.Behind());
-    other.Exec("ROLLBACK");
+    ASSERT_TRUE(other.TryExec("ROLLBACK"));
     ASSERT_TRUE(archive.Flush(30000));
     EXPECT_FALSE(archive.Behind());
     EXPECT_EQ(archive.State().dropped, 0);
@@ -457,9 +457,9 @@ TEST(Archive, TheWalStaysShortAndEveryArrivalReachesTheDatabase) {
             SqliteDb reader;
             std::optional<SqliteStatement> query;
             if (c.reader) {
-                reader.Open(path, false);
-                query = reader.Prepare("SELECT id FROM session");
-                ASSERT_TRUE(query->Step()); // its read transaction stays open
+                ASSERT_TRUE(reader.TryOpen(path, false));
+                query = reader.TryPrepare("SELECT id FROM session").value();
+                ASSERT_TRUE(query->TryStep().value()); // its read transaction stays open
             }
             for (int k = 0; k < chunks * perChunk; ++k) {
                 archive.Add(Numbered(k), ArrivalSource::Download);
@@ -558,8 +558,8 @@ TEST(Archive, WhatIsNoArchiveIsRefusedAtOnceAndLeftAsItWas) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
     {
         SqliteDb other;
-        other.Open(foreign, true);
-        other.Exec("CREATE TABLE mine (x); INSERT INTO mine VALUES (1)");
+        ASSERT_TRUE(other.TryOpen(foreign, true));
+        ASSERT_TRUE(other.TryExec("CREATE TABLE mine (x); INSERT INTO mine VALUES (1)"));
     }
     const QByteArray foreignBytes = ReadAll(foreign);
     const struct {

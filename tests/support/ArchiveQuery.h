@@ -2,21 +2,27 @@
 // Reads an archive file as a user would, with SQL on a connection of the test's own.
 #include <QFile>
 #include <QStringList>
+#include <gtest/gtest.h>
 
 #include "sqlite/Sqlite.h"
 
-// The rows of a query as "a|b|c" texts, NULL as "NULL".
+// The rows of a query as "a|b|c" texts, NULL as "NULL"; a failure fails the test.
 inline QStringList Query(const QString& path, const char* sql) {
     SqliteDb db;
-    db.Open(path, false);
-    SqliteStatement s = db.Prepare(sql);
     QStringList rows;
-    while (s.Step()) {
-        QStringList cells;
-        for (int c = 0; c < s.ColumnCount(); ++c)
-            cells << (s.IsNull(c) ? QStringLiteral("NULL") : s.Text(c));
-        rows << cells.join('|');
-    }
+    const Result<void> read =
+        db.TryOpen(path, false)
+            .and_then([&] { return db.TryPrepare(sql); })
+            .and_then([&](SqliteStatement s) {
+                return s.TryEachRow([&] {
+                    QStringList cells;
+                    for (int c = 0; c < s.ColumnCount(); ++c)
+                        cells << (s.IsNull(c) ? QStringLiteral("NULL") : s.Text(c));
+                    rows << cells.join('|');
+                });
+            });
+    if (!read)
+        ADD_FAILURE() << sql << ": " << read.error().text.toStdString();
     return rows;
 }
 
