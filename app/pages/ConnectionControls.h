@@ -9,6 +9,15 @@ namespace pages::connection {
 inline constexpr const char* StatusTitle = " Status && settings: ";
 inline constexpr const char* ServerTitle = " Server ";
 
+inline const RadioRow<ConnectionPage> TypeRadio{
+    &ConnectionPage::ConGrp, "ConGrp", " Connection Type: ", {"USB", "LAN", "GPRS"}, 0};
+
+// Below the connection type, around the notebook ConBook.
+inline constexpr GroupRow<ConnectionPage> StatusGroup{"GroupBox2", StatusTitle};
+// On "pg_GPRS".
+inline constexpr GroupRow<ConnectionPage> ServerGroup{"ServerBox", ServerTitle,
+                                                      &ConnectionPage::ServerBox};
+
 // On "pg_USB", below its caption "USB Port Status" (Label5).
 inline const LabelRow<ConnectionPage> UsbLabels[] = {
     {&ConnectionPage::ComStatusLx, "ComStatusLx", "connected"},

@@ -42,7 +42,7 @@ QWidget* BuildGprsPage(QWidget* book, ConnectionPage& c) {
     pg->setObjectName("pg_GPRS");
     auto* outer = new QVBoxLayout(pg);
     outer->setContentsMargins(0, 0, 0, 0);
-    QGroupBox* server = c.ServerBox = MakeGroup(pg, "ServerBox", connection::ServerTitle);
+    QGroupBox* server = MakeGroup(pg, c, connection::ServerGroup);
     auto* grid = MakeGrid(server);
     MakeTextRows(server, c, connection::ServerLabels);
     QLabel* state = c.SocketStateLabel;
@@ -76,10 +76,9 @@ ConnectionPage BuildConnectionPage(QWidget* page) {
     outer->addLayout(column, 1);
     outer->addStretch(1);
 
-    c.ConGrp = MakeRadio(page, "ConGrp", " Connection Type: ", {"USB", "LAN", "GPRS"}, 0);
-    column->addWidget(c.ConGrp);
+    column->addWidget(MakeRadio(page, c, connection::TypeRadio));
 
-    QGroupBox* status = MakeGroup(page, "GroupBox2", connection::StatusTitle);
+    QGroupBox* status = MakeGroup(page, c, connection::StatusGroup);
     auto* inside = new QVBoxLayout(status);
     inside->setContentsMargins(6, 4, 6, 6);
     auto* book = c.ConBook = new QStackedWidget(status);

@@ -2,8 +2,10 @@
 // Rows of a page's declarative control table: what a control is called, what it says and, for a
 // spin edit, its range and default, with the struct member that holds it. A page builder makes
 // its controls from its table, and the page test checks the built page against the same table,
-// so each fact about a control is written once.
+// so each fact about a control is written once. The kinds dialogs share with the pages are in
+// widgets/ControlRows.h.
 #include <QGridLayout>
+#include <QString>
 #include <span>
 #include <type_traits>
 
@@ -11,7 +13,9 @@
 #include "base/SpinValue.h"
 #include "widgets/ControlRows.h"
 
+class FileNameEdit;
 class QCheckBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -55,6 +59,39 @@ template <class Page, class Widget> using TextRow = controls::TextRow<Page, Widg
 template <class Page> using LabelRow = TextRow<Page, QLabel>;
 template <class Page> using ButtonRow = TextRow<Page, QPushButton>;
 template <class Page> using CheckRow = TextRow<Page, QCheckBox>;
+
+// A group box with its title ("&&" shows as one "&"), kept in the page struct's member
+// `control` where the row names one.
+template <class Page> struct GroupRow {
+    const char* name;
+    const char* title;
+    QGroupBox* Page::*control = nullptr;
+};
+
+template <class Page> using RadioRow = controls::RadioRow<Page>;
+
+// A file-name edit whose browse button saves (or opens, when `save` is false) with the filter.
+template <class Page> struct FileRow {
+    FileNameEdit* Page::*control;
+    const char* name;
+    bool save;
+    QString filter;
+};
+
+template <class Page> QGroupBox* MakeGroup(QWidget* parent, Page& c, const GroupRow<Page>& g) {
+    QGroupBox* w = MakeGroup(parent, g.name, g.title);
+    if (g.control != nullptr)
+        c.*g.control = w;
+    return w;
+}
+
+template <class Page> RadioGroup* MakeRadio(QWidget* parent, Page& c, const RadioRow<Page>& r) {
+    return controls::Make(c, r, parent);
+}
+
+template <class Page> FileNameEdit* MakeFileName(QWidget* parent, Page& c, const FileRow<Page>& f) {
+    return c.*f.control = MakeFileName(parent, f.name, f.save, f.filter);
+}
 
 inline void MakeControl(QWidget* owner, QLabel*& w, const char* name, const char* text) {
     w = MakeLabel(owner, name, text);

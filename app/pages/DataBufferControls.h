@@ -7,6 +7,7 @@
 namespace pages::buffer {
 
 inline constexpr const char* SaveTitle = " Save buffer: ";
+inline constexpr GroupRow<DataBufferPage> SaveBox{"GroupBox19", SaveTitle};
 
 // The range of items to save, on one line: "From item [from] To item [till]". Without limits:
 // the range is checked against the buffer when it is saved.

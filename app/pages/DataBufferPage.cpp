@@ -21,7 +21,7 @@ namespace {
 constexpr int kRowHeight = 20;
 
 QGroupBox* SaveGroup(QWidget* page, DataBufferPage& c) {
-    QGroupBox* g = MakeGroup(page, "GroupBox19", buffer::SaveTitle);
+    QGroupBox* g = MakeGroup(page, c, buffer::SaveBox);
     auto* row = new QHBoxLayout(g);
     row->setContentsMargins(6, 4, 6, 6);
     row->setSpacing(6);

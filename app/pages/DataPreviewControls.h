@@ -8,6 +8,9 @@ namespace pages::preview {
 
 inline constexpr const char* CurrentTitle = " Current measure: ";
 inline constexpr const char* BoardTitle = " Board to draw: ";
+// Right of the plot, top to bottom.
+inline constexpr GroupRow<DataPreviewPage> CurrentBox{"GroupBox10", CurrentTitle};
+inline constexpr GroupRow<DataPreviewPage> BoardBox{"GroupBox18", BoardTitle};
 
 inline const ShownRow<DataPreviewPage> CurrentRows[] = {
     {&DataPreviewPage::ChannelDwTx, "ChannelDwTx", "Channel:", "Label52"},

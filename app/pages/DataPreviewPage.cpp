@@ -33,7 +33,7 @@ DataPreviewPage BuildDataPreviewPage(QWidget* page, QWidget* pb) {
     right->setContentsMargins(0, 6, 0, 6);
     right->setSpacing(6);
 
-    QGroupBox* current = MakeGroup(page, "GroupBox10", preview::CurrentTitle);
+    QGroupBox* current = MakeGroup(page, c, preview::CurrentBox);
     auto* grid = MakeGrid(current);
     AddShownRows(grid, c, preview::CurrentRows, 0);
     for (const ShownRow<DataPreviewPage>& s : preview::CurrentRows) {
@@ -43,7 +43,7 @@ DataPreviewPage BuildDataPreviewPage(QWidget* page, QWidget* pb) {
     grid->setColumnStretch(1, 1);
     right->addWidget(current);
 
-    QGroupBox* board = MakeGroup(page, "GroupBox18", preview::BoardTitle);
+    QGroupBox* board = MakeGroup(page, c, preview::BoardBox);
     auto* boardGrid = MakeGrid(board);
     MakeSpins(board, c, preview::BoardRows);
     boardGrid->addWidget(c.PwBrdEd, 0, 0);

@@ -8,6 +8,8 @@ namespace pages::download {
 
 inline constexpr const char* DownloadTitle = " Data download: ";
 inline constexpr const char* SizeTitle = "Data Size: ";
+inline constexpr GroupRow<DownloadPage> DownloadBox{"DownloadBox", DownloadTitle};
+inline constexpr GroupRow<DownloadPage> SizeBox{"DataSizeBox", SizeTitle};
 
 // Without limits: the logger's item numbers are checked when the request is built.
 inline const SpinRow<DownloadPage> DownloadRows[] = {

@@ -16,7 +16,7 @@ using namespace pages;
 namespace {
 
 QGroupBox* DownloadGroup(QWidget* page, DownloadPage& c) {
-    QGroupBox* g = MakeGroup(page, "DownloadBox", download::DownloadTitle);
+    QGroupBox* g = MakeGroup(page, c, download::DownloadBox);
     auto* grid = MakeGrid(g);
     AddSpinRows(grid, c, download::DownloadRows);
     MakeTextRows(g, c, download::AmountLabels);
@@ -34,7 +34,7 @@ QGroupBox* DownloadGroup(QWidget* page, DownloadPage& c) {
 }
 
 QGroupBox* SizeGroup(QWidget* page, DownloadPage& c) {
-    QGroupBox* g = MakeGroup(page, "DataSizeBox", download::SizeTitle);
+    QGroupBox* g = MakeGroup(page, c, download::SizeBox);
     auto* grid = MakeGrid(g);
     MakeTextRows(g, c, download::SizeLabels);
     MakeTextRows(g, c, download::SizeButtons);

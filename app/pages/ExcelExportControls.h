@@ -8,6 +8,16 @@ namespace pages::excel {
 
 inline constexpr const char* ExtractTitle = " Extract: ";
 
+// Top to bottom: the workbook to fill (below its caption "New excel doc name", Label30), the
+// extract group, the source and the source file.
+inline const FileRow<ExcelExportPage> WorkbookFile{&ExcelExportPage::ExFileNameEd, "ExFileNameEd",
+                                                   true, kWorkbookFilter};
+inline constexpr GroupRow<ExcelExportPage> ExtractBox{"GroupBox12", ExtractTitle};
+inline const RadioRow<ExcelExportPage> SourceRadio{
+    &ExcelExportPage::SourceRg, "SourceRg", " Source: ", {"from file", "from buffer"}, 1, 2};
+inline const FileRow<ExcelExportPage> SourceFile{&ExcelExportPage::SrcFileEd, "SrcFileEd", false,
+                                                 kSrcFileFilter};
+
 // Its caption is the label "Label44" before it.
 inline const SpinRow<ExcelExportPage> ExtractRows[] = {
     {&ExcelExportPage::ExBrdEd, "ExBrdEd", "", "", SpinValue::Integer(1, 8), 1},

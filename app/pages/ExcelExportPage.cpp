@@ -25,9 +25,9 @@ ExcelExportPage BuildExcelExportPage(QWidget* page) {
     column->setSpacing(6);
 
     column->addWidget(MakeLabel(page, "Label30", "New excel doc name"));
-    column->addWidget(c.ExFileNameEd = MakeFileName(page, "ExFileNameEd", true, kWorkbookFilter));
+    column->addWidget(MakeFileName(page, c, excel::WorkbookFile));
 
-    QGroupBox* extract = MakeGroup(page, "GroupBox12", excel::ExtractTitle);
+    QGroupBox* extract = MakeGroup(page, c, excel::ExtractBox);
     auto* grid = MakeGrid(extract);
     grid->addWidget(MakeLabel(extract, "Label44", "Board:"), 0, 0);
     const int row = AddSpinRows(grid, c, excel::ExtractRows);
@@ -36,9 +36,8 @@ ExcelExportPage BuildExcelExportPage(QWidget* page) {
     grid->setColumnStretch(2, 1);
     column->addWidget(extract);
 
-    column->addWidget(
-        c.SourceRg = MakeRadio(page, "SourceRg", " Source: ", {"from file", "from buffer"}, 1, 2));
-    column->addWidget(c.SrcFileEd = MakeFileName(page, "SrcFileEd", false, kSrcFileFilter));
+    column->addWidget(MakeRadio(page, c, excel::SourceRadio));
+    column->addWidget(MakeFileName(page, c, excel::SourceFile));
 
     MakeTextRows(page, c, excel::FillButtons);
     QPushButton* fill = c.ExExpBtn;

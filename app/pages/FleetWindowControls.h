@@ -11,6 +11,13 @@ inline constexpr const char* LoggersTab = "Loggers";
 inline constexpr const char* UnknownTab = "Unknown peers";
 inline constexpr const char* SpanTitle = " Span: ";
 
+inline const RadioRow<FleetWindowPage> SpanRadio{&FleetWindowPage::FleetSpanGrp,
+                                                 "FleetSpanGrp",
+                                                 SpanTitle,
+                                                 {"last day", "last week", "all", "from/to"},
+                                                 0,
+                                                 4};
+
 inline const ButtonRow<FleetWindowPage> ConnectButtons[] = {
     {&FleetWindowPage::FleetConnectBtn, "FleetConnectBtn", "Connect"},
 };

@@ -78,8 +78,7 @@ FleetWindowPage BuildFleetWindowPage(QWidget* window, const QString& conninfo,
     c.FleetTabs->addTab(loggersPage, fleet::LoggersTab);
     c.FleetTabs->addTab(c.FleetUnknownLst, fleet::UnknownTab);
 
-    c.FleetSpanGrp = MakeRadio(window, "FleetSpanGrp", fleet::SpanTitle,
-                               {"last day", "last week", "all", "from/to"}, 0, 4);
+    MakeRadio(window, c, fleet::SpanRadio);
     const QDateTime now = QDateTime::currentDateTime();
     c.FleetFromEd = MakeDateTime(window, "FleetFromEd", now.addDays(-1));
     c.FleetToEd = MakeDateTime(window, "FleetToEd", now);

@@ -10,6 +10,9 @@ namespace pages::freq {
 inline constexpr const char* ParamsTitle = " Measure parameters: ";
 inline constexpr const char* ValueTitle = " Measured Value: ";
 inline constexpr const char* MeasureTitle = " Measure: ";
+inline constexpr GroupRow<FreqRangePage> ParamsBox{"FreqParamsBox", ParamsTitle};
+inline constexpr GroupRow<FreqRangePage> ValueBox{"FreqValueBox", ValueTitle};
+inline constexpr GroupRow<FreqRangePage> MeasureBox{"FreqMeasureBox", MeasureTitle};
 
 inline const SpinRow<FreqRangePage> ParamsRows[] = {
     {&FreqRangePage::BegFreqEd, "BegFreqEd", "Begin Frequency:", "Hz",

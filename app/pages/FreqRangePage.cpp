@@ -17,7 +17,7 @@ using namespace pages;
 namespace {
 
 QGroupBox* ParamsGroup(QWidget* page, FreqRangePage& c) {
-    QGroupBox* g = MakeGroup(page, "FreqParamsBox", freq::ParamsTitle);
+    QGroupBox* g = MakeGroup(page, c, freq::ParamsBox);
     auto* grid = MakeGrid(g);
     const int row = AddSpinRows(grid, c, freq::ParamsRows);
     MakeTextRows(g, c, freq::ParamsChecks);
@@ -30,7 +30,7 @@ QGroupBox* ParamsGroup(QWidget* page, FreqRangePage& c) {
 }
 
 QGroupBox* ValueGroup(QWidget* page, FreqRangePage& c) {
-    QGroupBox* g = MakeGroup(page, "FreqValueBox", freq::ValueTitle);
+    QGroupBox* g = MakeGroup(page, c, freq::ValueBox);
     auto* grid = MakeGrid(g);
     int row = 0;
     for (const ShownRow<FreqRangePage>& s : freq::ValueRows)
@@ -40,7 +40,7 @@ QGroupBox* ValueGroup(QWidget* page, FreqRangePage& c) {
 }
 
 QGroupBox* ActionsGroup(QWidget* page, FreqRangePage& c) {
-    QGroupBox* g = MakeGroup(page, "FreqMeasureBox", freq::MeasureTitle);
+    QGroupBox* g = MakeGroup(page, c, freq::MeasureBox);
     auto* grid = MakeGrid(g);
     MakeTextRows(g, c, freq::MeasureButtons);
     grid->addLayout(MakeRow({c.FreqStartBtn, c.Button1}), 0, 0);

@@ -1,9 +1,11 @@
 #pragma once
 // The declarative control table of the page "Measure Config": the titles of its groups and the
-// rows of their spin edits, labels, buttons and check boxes, in their order on the page. The
-// sixteen channel boxes are made in a loop (Ch1SelChck "Ch 1" to Ch16SelChck "Ch 16").
+// rows of their spin edits, labels, buttons and check boxes, in their order on the page.
 #include "app/pages/ControlRows.h"
 #include "app/pages/MeasurePage.h"
+
+#include <array>
+#include <iterator>
 
 namespace pages::measure {
 
@@ -13,6 +15,36 @@ inline constexpr const char* ParamsTitle = " Measure parameters: ";
 inline constexpr const char* MeasureTitle = " Measure: ";
 inline constexpr const char* ElectrodesTitle = " Electrodes selection: ";
 inline constexpr const char* ValueTitle = " Measured Value: ";
+
+// The left column, top to bottom.
+inline constexpr GroupRow<MeasurePage> VersionBox{"GroupBox1", VersionTitle};
+inline constexpr GroupRow<MeasurePage> PeriodBox{"MeasPeriodBox", PeriodTitle};
+inline constexpr GroupRow<MeasurePage> ParamsBox{"MeasParamsBox", ParamsTitle};
+inline constexpr GroupRow<MeasurePage> MeasureBox{"MeasureBox", MeasureTitle};
+// The right column, top to bottom.
+inline constexpr GroupRow<MeasurePage> ElectrodesBox{"ElectrodesBox", ElectrodesTitle};
+inline constexpr GroupRow<MeasurePage> ValueBox{"MeasValueBox", ValueTitle};
+
+// In the electrodes group: the board, and the channels of the board chosen.
+inline const RadioRow<MeasurePage> BoardRadio{
+    &MeasurePage::BoardGrp, "BoardGrp", " Board ", {"1", "2", "3", "4", "5", "6", "7", "8"}, 0, 8};
+inline constexpr GroupRow<MeasurePage> ChannelFrame{"ChannelGrp", "Board X ",
+                                                    &MeasurePage::ChannelGrp};
+
+// The channel boxes in ChSelChck's order, four to a column.
+struct ChannelBox {
+    const char* name;
+    const char* text;
+};
+inline constexpr ChannelBox ChannelBoxes[] = {
+    {"Ch1SelChck", "Ch 1"},   {"Ch2SelChck", "Ch 2"},   {"Ch3SelChck", "Ch 3"},
+    {"Ch4SelChck", "Ch 4"},   {"Ch5SelChck", "Ch 5"},   {"Ch6SelChck", "Ch 6"},
+    {"Ch7SelChck", "Ch 7"},   {"Ch8SelChck", "Ch 8"},   {"Ch9SelChck", "Ch 9"},
+    {"Ch10SelChck", "Ch 10"}, {"Ch11SelChck", "Ch 11"}, {"Ch12SelChck", "Ch 12"},
+    {"Ch13SelChck", "Ch 13"}, {"Ch14SelChck", "Ch 14"}, {"Ch15SelChck", "Ch 15"},
+    {"Ch16SelChck", "Ch 16"},
+};
+static_assert(std::size(ChannelBoxes) == std::tuple_size_v<decltype(MeasurePage::ChSelChck)>);
 
 inline const LabelRow<MeasurePage> VersionLabels[] = {
     {&MeasurePage::VersionTx, "VersionTx", "?.?"},

@@ -19,7 +19,7 @@ using namespace pages;
 namespace {
 
 QGroupBox* VersionGroup(QWidget* page, MeasurePage& c) {
-    QGroupBox* g = MakeGroup(page, "GroupBox1", measure::VersionTitle);
+    QGroupBox* g = MakeGroup(page, c, measure::VersionBox);
     auto* grid = MakeGrid(g);
     MakeTextRows(g, c, measure::VersionLabels);
     MakeTextRows(g, c, measure::VersionButtons);
@@ -39,7 +39,7 @@ void PlaceGetSet(QGridLayout* grid, QPushButton* get, QPushButton* set) {
 }
 
 QGroupBox* PeriodGroup(QWidget* page, MeasurePage& c) {
-    QGroupBox* g = MakeGroup(page, "MeasPeriodBox", measure::PeriodTitle);
+    QGroupBox* g = MakeGroup(page, c, measure::PeriodBox);
     auto* grid = MakeGrid(g);
     AddSpinRows(grid, c, measure::PeriodRows);
     MakeTextRows(g, c, measure::PeriodButtons);
@@ -48,7 +48,7 @@ QGroupBox* PeriodGroup(QWidget* page, MeasurePage& c) {
 }
 
 QGroupBox* ParamsGroup(QWidget* page, MeasurePage& c) {
-    QGroupBox* g = MakeGroup(page, "MeasParamsBox", measure::ParamsTitle);
+    QGroupBox* g = MakeGroup(page, c, measure::ParamsBox);
     auto* grid = MakeGrid(g);
     const int row = AddSpinRows(grid, c, measure::ParamsRows);
     MakeTextRows(g, c, measure::ParamsChecks);
@@ -59,7 +59,7 @@ QGroupBox* ParamsGroup(QWidget* page, MeasurePage& c) {
 }
 
 QGroupBox* ActionsGroup(QWidget* page, MeasurePage& c) {
-    QGroupBox* g = MakeGroup(page, "MeasureBox", measure::MeasureTitle);
+    QGroupBox* g = MakeGroup(page, c, measure::MeasureBox);
     auto* grid = MakeGrid(g);
     MakeTextRows(g, c, measure::MeasureButtons);
     grid->addLayout(MakeRow({c.EnableBtn, c.DisableBtn, c.BitBtn1}), 0, 0);
@@ -67,20 +67,19 @@ QGroupBox* ActionsGroup(QWidget* page, MeasurePage& c) {
 }
 
 QGroupBox* ElectrodesGroup(QWidget* page, MeasurePage& c) {
-    QGroupBox* g = MakeGroup(page, "ElectrodesBox", measure::ElectrodesTitle);
+    QGroupBox* g = MakeGroup(page, c, measure::ElectrodesBox);
     auto* column = new QVBoxLayout(g);
     column->setContentsMargins(6, 4, 6, 6);
     column->setSpacing(4);
-    column->addWidget(c.BoardGrp = MakeRadio(g, "BoardGrp", " Board ",
-                                             {"1", "2", "3", "4", "5", "6", "7", "8"}, 0, 8));
+    column->addWidget(MakeRadio(g, c, measure::BoardRadio));
 
-    QGroupBox* channels = c.ChannelGrp = MakeGroup(g, "ChannelGrp", "Board X ");
+    QGroupBox* channels = MakeGroup(g, c, measure::ChannelFrame);
     auto* boxes = MakeGrid(channels);
-    for (int k = 0; k < 16; ++k) {
-        QCheckBox* box = MakeCheck(channels, QStringLiteral("Ch%1SelChck").arg(k + 1),
-                                   QStringLiteral("Ch %1").arg(k + 1));
+    int k = 0;
+    for (const measure::ChannelBox& b : measure::ChannelBoxes) {
+        QCheckBox* box = MakeCheck(channels, b.name, b.text);
         boxes->addWidget(box, k % 4, k / 4);
-        c.ChSelChck[static_cast<size_t>(k)] = box;
+        c.ChSelChck[static_cast<size_t>(k++)] = box;
     }
     column->addWidget(channels);
     MakeTextRows(g, c, measure::ElectrodesButtons);
@@ -98,7 +97,7 @@ void AddShown(QGridLayout* grid, MeasurePage& c, const ShownRow<MeasurePage>& s,
 }
 
 QGroupBox* ValueGroup(QWidget* page, MeasurePage& c) {
-    QGroupBox* g = MakeGroup(page, "MeasValueBox", measure::ValueTitle);
+    QGroupBox* g = MakeGroup(page, c, measure::ValueBox);
     auto* grid = MakeGrid(g);
     int k = 0;
     for (const ShownRow<MeasurePage>& s : measure::ValueRows) {

@@ -1,7 +1,6 @@
 #include "app/pages/PageParts.h"
 
 #include "widgets/FileNameEdit.h"
-#include "widgets/RadioGroup.h"
 #include "widgets/SpinEdit.h"
 
 #include <QCheckBox>
@@ -57,15 +56,6 @@ SpinEdit* MakeSpin(QWidget* parent, const QString& name, const SpinValue& rules,
 QGroupBox* MakeGroup(QWidget* parent, const QString& name, const QString& caption) {
     auto* w = new QGroupBox(caption, parent);
     w->setObjectName(name);
-    return w;
-}
-
-RadioGroup* MakeRadio(QWidget* parent, const QString& name, const QString& caption,
-                      const QStringList& items, int itemIndex, int columns) {
-    auto* w = new RadioGroup(caption, items, parent);
-    w->setObjectName(name);
-    w->SetColumns(columns);
-    w->SetItemIndex(itemIndex);
     return w;
 }
 

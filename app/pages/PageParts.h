@@ -4,7 +4,6 @@
 #include "base/SpinValue.h"
 
 #include <QString>
-#include <QStringList>
 #include <initializer_list>
 
 class QCheckBox;
@@ -16,7 +15,6 @@ class QLineEdit;
 class QPushButton;
 class QWidget;
 class FileNameEdit;
-class RadioGroup;
 class SpinEdit;
 
 namespace pages {
@@ -30,8 +28,6 @@ FileNameEdit* MakeFileName(QWidget* parent, const QString& name, bool save, cons
 SpinEdit* MakeSpin(QWidget* parent, const QString& name, const SpinValue& rules, double value);
 // A group box; "&&" in the caption shows as one "&".
 QGroupBox* MakeGroup(QWidget* parent, const QString& name, const QString& caption);
-RadioGroup* MakeRadio(QWidget* parent, const QString& name, const QString& caption,
-                      const QStringList& items, int itemIndex, int columns = 1);
 
 // A grid with the spacing the pages use, filling `owner`.
 QGridLayout* MakeGrid(QWidget* owner);

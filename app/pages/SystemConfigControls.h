@@ -9,6 +9,9 @@ namespace pages::sysconfig {
 inline constexpr const char* ClockTitle = " Date time: ";
 inline constexpr const char* NetTitle = " GPRS settings: ";
 inline constexpr const char* ReportTitle = " GPRS report settings: ";
+inline constexpr GroupRow<SystemConfigPage> ClockBox{"DateTimeBox", ClockTitle};
+inline constexpr GroupRow<SystemConfigPage> NetBox{"GprsNetBox", NetTitle};
+inline constexpr GroupRow<SystemConfigPage> ReportBox{"GprsReportBox", ReportTitle};
 
 inline const EditRow<SystemConfigPage> ClockEdits[] = {
     {&SystemConfigPage::ClockEd, "ClockEd", "???", "Device time:"},

@@ -17,7 +17,7 @@ using namespace pages;
 namespace {
 
 QGroupBox* ClockGroup(QWidget* page, SystemConfigPage& c) {
-    QGroupBox* g = MakeGroup(page, "DateTimeBox", sysconfig::ClockTitle);
+    QGroupBox* g = MakeGroup(page, c, sysconfig::ClockBox);
     auto* grid = MakeGrid(g);
     AddEditRows(grid, c, sysconfig::ClockEdits);
     MakeTextRows(g, c, sysconfig::ClockButtons);
@@ -28,7 +28,7 @@ QGroupBox* ClockGroup(QWidget* page, SystemConfigPage& c) {
 }
 
 QGroupBox* NetGroup(QWidget* page, SystemConfigPage& c) {
-    QGroupBox* g = MakeGroup(page, "GprsNetBox", sysconfig::NetTitle);
+    QGroupBox* g = MakeGroup(page, c, sysconfig::NetBox);
     auto* grid = MakeGrid(g);
     const int row = AddEditRows(grid, c, sysconfig::NetEdits);
     MakeTextRows(g, c, sysconfig::NetButtons);
@@ -38,7 +38,7 @@ QGroupBox* NetGroup(QWidget* page, SystemConfigPage& c) {
 }
 
 QGroupBox* ReportGroup(QWidget* page, SystemConfigPage& c) {
-    QGroupBox* g = MakeGroup(page, "GprsReportBox", sysconfig::ReportTitle);
+    QGroupBox* g = MakeGroup(page, c, sysconfig::ReportBox);
     auto* grid = MakeGrid(g);
     // The report time's spin edits and units on one line, its caption before them.
     auto* at = new QHBoxLayout;

@@ -16,6 +16,7 @@
 #include "app/pages/TrendWindowControls.h"
 #include "app/pages/WindowFrameControls.h"
 #include "widgets/FileNameEdit.h"
+#include "widgets/PreviewPlot.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/SpectrumPlot.h"
 #include "widgets/SpinEdit.h"
@@ -230,6 +231,41 @@ void CheckTextRows(const QWidget* page, const Page& c, const Rows& rows, const c
     }
 }
 
+// Group boxes of the group titled `group`: each is the box of that name with the row's title,
+// and the struct's member where the row names one.
+template <class Page>
+void CheckGroups(const QWidget* page, const Page& c,
+                 std::initializer_list<pages::GroupRow<Page>> rows, const char* group) {
+    for (const auto& r : rows) {
+        CheckControls(page, {{r.name, Kind::Group, r.title, group}});
+        if (r.control != nullptr) {
+            EXPECT_EQ(c.*r.control, FindControl(page, r.name)) << r.name;
+        }
+    }
+}
+
+// A radio group with the row's caption, items and first choice.
+template <class Page>
+void CheckRadio(const QWidget* page, const Page& c, const pages::RadioRow<Page>& r,
+                const char* group) {
+    CheckControls(page, {{r.name, Kind::Radio, r.caption, group}});
+    ExpectItems(page, r.name, r.items, r.itemIndex);
+    EXPECT_EQ(c.*r.control, FindControl(page, r.name)) << r.name;
+}
+
+// An empty file-name edit that saves or opens with the row's filter (in Qt's form).
+template <class Page>
+void CheckFile(const QWidget* page, const Page& c, const pages::FileRow<Page>& r,
+               const char* group) {
+    CheckControls(page, {{r.name, Kind::FileName, "", group}});
+    auto* edit = Get<FileNameEdit>(page, r.name);
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(c.*r.control, edit) << r.name;
+    EXPECT_EQ(edit->Filter(), QtFileFilter(r.filter)) << r.name;
+    EXPECT_EQ(edit->GetMode(), r.save ? FileNameEdit::Mode::Save : FileNameEdit::Mode::Open)
+        << r.name;
+}
+
 // ----------------------------------------------------------------------------------------
 // "Connection"
 
@@ -243,19 +279,18 @@ TEST(ConnectionPage, ControlsAsDescribed) {
     CheckTextRows(&page, c, ServerButtons, ServerTitle);
     CheckTextRows(&page, c, GprsButtons, StatusTitle);
     CheckRows<ConnectionPage>(&page, c, ServerCountRows, ServerTitle);
+    CheckRadio(&page, c, TypeRadio, "");
+    CheckGroups(&page, c, {StatusGroup}, "");
+    CheckGroups(&page, c, {ServerGroup}, StatusTitle);
     CheckControls(&page, {
-                             {"ConGrp", Kind::Radio, " Connection Type: ", ""},
-                             {"GroupBox2", Kind::Group, StatusTitle, ""},
                              {"ConBook", Kind::Stack, nullptr, StatusTitle},
                              {"pg_USB", Kind::Widget, nullptr, StatusTitle},
                              {"pg_LAN", Kind::Widget, nullptr, StatusTitle},
                              {"pg_GPRS", Kind::Widget, nullptr, StatusTitle},
                              {"Label5", Kind::Label, "USB Port Status", StatusTitle},
-                             {"ServerBox", Kind::Group, ServerTitle, StatusTitle},
                              {"Label29", Kind::Label, "Status:", ServerTitle},
                              {"Label33", Kind::Label, "Received:", ServerTitle},
                          });
-    ExpectItems(&page, "ConGrp", {"USB", "LAN", "GPRS"}, 0);
 }
 
 TEST(ConnectionPage, NotebookPagesInOrderWithTheirControls) {
@@ -311,28 +346,23 @@ TEST(MeasurePage, ControlsAsDescribed) {
     CheckTextRows(&page, c, ParamsButtons, ParamsTitle);
     CheckTextRows(&page, c, MeasureButtons, MeasureTitle);
     CheckTextRows(&page, c, ElectrodesButtons, ElectrodesTitle);
-    CheckControls(&page, {
-                             {"GroupBox1", Kind::Group, VersionTitle, ""},
-                             {"BoardGrp", Kind::Radio, " Board ", ElectrodesTitle},
-                             {"ChannelGrp", Kind::Group, "Board X ", ElectrodesTitle},
-                         });
-    ExpectItems(&page, "BoardGrp", {"1", "2", "3", "4", "5", "6", "7", "8"}, 0);
+    CheckGroups(&page, c, {VersionBox, PeriodBox, ParamsBox, MeasureBox, ElectrodesBox, ValueBox},
+                "");
+    CheckRadio(&page, c, BoardRadio, ElectrodesTitle);
+    CheckGroups(&page, c, {ChannelFrame}, ElectrodesTitle);
 }
 
 TEST(MeasurePage, SixteenChannelBoxesInTheChannelFrame) {
     QWidget page;
-    BuildMeasurePage(&page);
+    const MeasurePage c = BuildMeasurePage(&page);
+    using namespace pages::measure;
     Table boxes;
-    std::vector<QByteArray> names;
-    std::vector<QByteArray> captions;
-    for (int k = 1; k <= 16; ++k) {
-        names.push_back(QStringLiteral("Ch%1SelChck").arg(k).toLatin1());
-        captions.push_back(QStringLiteral("Ch %1").arg(k).toLatin1());
-    }
-    for (int k = 0; k < 16; ++k)
-        boxes.push_back({names[k].constData(), Kind::Check, captions[k].constData(), "Board X "});
+    for (const ChannelBox& b : ChannelBoxes)
+        boxes.push_back({b.name, Kind::Check, b.text, ChannelFrame.title});
     CheckControls(&page, boxes);
-    EXPECT_EQ(Get<QGroupBox>(&page, "ChannelGrp")->findChildren<QCheckBox*>().size(), 16);
+    for (size_t k = 0; k < c.ChSelChck.size(); ++k)
+        EXPECT_EQ(c.ChSelChck[k], FindControl(&page, ChannelBoxes[k].name)) << k;
+    EXPECT_EQ(Get<QGroupBox>(&page, ChannelFrame.name)->findChildren<QCheckBox*>().size(), 16);
 }
 
 TEST(MeasurePage, VersionLooks) {
@@ -356,6 +386,7 @@ TEST(FreqRangePage, ControlsAsDescribed) {
     CheckTextRows(&page, c, ParamsChecks, ParamsTitle);
     CheckTextRows(&page, c, ParamsButtons, ParamsTitle);
     CheckTextRows(&page, c, MeasureButtons, MeasureTitle);
+    CheckGroups(&page, c, {ParamsBox, ValueBox, MeasureBox}, "");
     // The operator tabs through the parameters in the table's order.
     QStringList chain;
     for (QWidget* w = page.nextInFocusChain(); w != &page; w = w->nextInFocusChain())
@@ -381,6 +412,7 @@ TEST(SystemConfigPage, ControlsAsDescribed) {
     CheckRows<SystemConfigPage>(&page, c, ReportAtRows, ReportTitle);
     CheckRows<SystemConfigPage>(&page, c, ReportRows, ReportTitle);
     CheckTextRows(&page, c, ReportButtons, ReportTitle);
+    CheckGroups(&page, c, {ClockBox, NetBox, ReportBox}, "");
 }
 
 // ----------------------------------------------------------------------------------------
@@ -397,6 +429,7 @@ TEST(DownloadPage, ControlsAsDescribed) {
     CheckTextRows(&page, c, MissingButtons, DownloadTitle);
     CheckTextRows(&page, c, SizeLabels, SizeTitle);
     CheckTextRows(&page, c, SizeButtons, SizeTitle);
+    CheckGroups(&page, c, {DownloadBox, SizeBox}, "");
 }
 
 // ----------------------------------------------------------------------------------------
@@ -411,21 +444,17 @@ TEST(ExcelExportPage, ControlsAsDescribed) {
     CheckTextRows(&page, c, FillButtons, "");
     CheckTextRows(&page, c, StatusLabels, "");
     CheckTextRows(&page, c, StatusButtons, "");
+    CheckFile(&page, c, WorkbookFile, "");
+    CheckGroups(&page, c, {ExtractBox}, "");
+    CheckRadio(&page, c, SourceRadio, "");
+    CheckFile(&page, c, SourceFile, "");
+    EXPECT_EQ(c.SrcFileEd->Filter(), "All files (*);;Text files (*.txt);;Binary files (*.dat)");
+    EXPECT_EQ(c.ExFileNameEd->Filter(),
+              "Workbooks (*.xlsx);;Workbooks named .xls (*.xls);;All files (*)");
     CheckControls(&page, {
                              {"Label30", Kind::Label, "New excel doc name", ""},
-                             {"ExFileNameEd", Kind::FileName, "", ""},
-                             {"GroupBox12", Kind::Group, ExtractTitle, ""},
                              {"Label44", Kind::Label, "Board:", ExtractTitle},
-                             {"SourceRg", Kind::Radio, " Source: ", ""},
-                             {"SrcFileEd", Kind::FileName, "", ""},
                          });
-    ExpectItems(&page, "SourceRg", {"from file", "from buffer"}, 1);
-    EXPECT_EQ(Get<FileNameEdit>(&page, "SrcFileEd")->Filter(),
-              "All files (*);;Text files (*.txt);;Binary files (*.dat)");
-    EXPECT_EQ(Get<FileNameEdit>(&page, "SrcFileEd")->GetMode(), FileNameEdit::Mode::Open);
-    EXPECT_EQ(Get<FileNameEdit>(&page, "ExFileNameEd")->GetMode(), FileNameEdit::Mode::Save);
-    EXPECT_EQ(Get<FileNameEdit>(&page, "ExFileNameEd")->Filter(),
-              "Workbooks (*.xlsx);;Workbooks named .xls (*.xls);;All files (*)");
 }
 
 // ----------------------------------------------------------------------------------------
@@ -440,8 +469,8 @@ TEST(DataBufferPage, ControlsAsDescribed) {
     CheckTextRows(&page, c, CountLabels, "");
     CheckTextRows(&page, c, ArchiveLabels, "");
     CheckTextRows(&page, c, ArchiveButtons, "");
+    CheckGroups(&page, c, {SaveBox}, "");
     CheckControls(&page, {
-                             {"GroupBox19", Kind::Group, SaveTitle, ""},
                              {"Label46", Kind::Label, "Items in buffer - ", ""},
                              {"BufGrid", Kind::Table, nullptr, ""},
                          });
@@ -472,12 +501,10 @@ TEST(DataPreviewPage, ControlsAsDescribed) {
     CheckRows<DataPreviewPage>(&page, c, CurrentRows, CurrentTitle);
     CheckRows<DataPreviewPage>(&page, c, BoardRows, BoardTitle);
     CheckTextRows(&page, c, TrendButtons, "");
-    CheckControls(&page, {
-                             {"PB", Kind::Widget, nullptr, ""},
-                             {"GroupBox10", Kind::Group, CurrentTitle, ""},
-                             {"GroupBox18", Kind::Group, BoardTitle, ""},
-                         });
-    EXPECT_EQ(FindControl(&page, "PB"), plot) << "the caller's plot is placed, not a new one";
+    CheckGroups(&page, c, {CurrentBox, BoardBox}, "");
+    CheckControls(&page, {{PreviewPlot::ControlName, Kind::Widget, nullptr, ""}});
+    EXPECT_EQ(FindControl(&page, PreviewPlot::ControlName), plot)
+        << "the caller's plot is placed, not a new one";
     EXPECT_EQ(plot->parentWidget(), &page);
     for (const char* name : {"ChannelDwTx", "BoardDwTx"}) {
         auto* l = Get<QLabel>(&page, name);
@@ -489,13 +516,13 @@ TEST(DataPreviewPage, ControlsAsDescribed) {
 TEST(DataPreviewPage, KeepsTheCallersPlotName) {
     QWidget page;
     auto* plot = new QWidget;
-    plot->setObjectName("PB");
+    plot->setObjectName(PreviewPlot::ControlName);
     BuildDataPreviewPage(&page, plot);
-    EXPECT_EQ(ControlNames(&page).count("PB"), 1);
+    EXPECT_EQ(ControlNames(&page).count(PreviewPlot::ControlName), 1);
 
     QWidget bare;
     BuildDataPreviewPage(&bare, nullptr);
-    EXPECT_NE(FindControl(&bare, "PB"), nullptr);
+    EXPECT_NE(FindControl(&bare, PreviewPlot::ControlName), nullptr);
 }
 
 // ----------------------------------------------------------------------------------------
@@ -585,15 +612,13 @@ TEST(Windows, ControlsAsDescribed) {
                                     {"FleetFilterEd", Kind::Edit, "", ""},
                                     {"FleetLst", Kind::Table},
                                     {"FleetUnknownLst", Kind::Table},
-                                    {"FleetSpanGrp", Kind::Radio, SpanTitle, ""},
                                 });
-    ExpectItems(&fleetWindow, "FleetSpanGrp", {"last day", "last week", "all", "from/to"}, 0);
+    CheckRadio(&fleetWindow, f, SpanRadio, "");
     CheckMembers(&fleetWindow, {{"FleetDbEd", f.FleetDbEd},
                                 {"FleetLst", f.FleetLst},
                                 {"FleetFilterEd", f.FleetFilterEd},
                                 {"FleetUnknownLst", f.FleetUnknownLst},
                                 {"FleetTabs", f.FleetTabs},
-                                {"FleetSpanGrp", f.FleetSpanGrp},
                                 {"FleetFromEd", f.FleetFromEd},
                                 {"FleetToEd", f.FleetToEd},
                                 {"FleetLoadBar", f.FleetLoadBar}});
