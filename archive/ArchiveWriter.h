@@ -137,17 +137,24 @@ public:
             if (closed_)
                 return;
             const bool wasCrowded = Crowded();
-            if (jobs_.empty() || !std::holds_alternative<AppendArrivals>(jobs_.back()))
-                jobs_.emplace_back(AppendArrivals{});
+            const size_t room = archivewriter::IsMark(source) ? 1 : Room(records.size());
+            if (jobs_.empty() || !std::holds_alternative<AppendArrivals>(jobs_.back())) {
+                // Room for as many as the last one took: a report's items come one at a time,
+                // and growing a vector of a million entries step by step moved each of them
+                // about twice.
+                std::vector<Entry> fresh;
+                fresh.reserve(std::max(arrivalsHint_, room));
+                jobs_.emplace_back(AppendArrivals{std::move(fresh)});
+            }
             std::vector<Entry>& entries = std::get<AppendArrivals>(jobs_.back()).entries;
             if (archivewriter::IsMark(source)) {
                 entries.push_back(Entry{TMeasRecord{}, ms, source});
                 ++handed_;
             } else {
-                const size_t room = Room(records.size());
                 for (const TMeasRecord& rec : records.first(room))
                     entries.push_back(Entry{rec, ms, source});
             }
+            arrivalsHint_ = entries.size();
             // The writer looks at what came when it is due; it is woken only from rest, or to
             // start at once when so many wait.
             wake = idle_ || (!wasCrowded && Crowded());
@@ -288,9 +295,10 @@ private:
     mutable std::mutex m_;
     std::condition_variable cv_; // wakes the writer
     std::deque<Job> jobs_;
-    bool nudged_ = false; // something came that the writer looks at now
-    bool idle_ = false;   // the writer rests with nothing to write
-    bool closed_ = false; // Stop was handed over: nothing more is taken
+    bool nudged_ = false;     // something came that the writer looks at now
+    bool idle_ = false;       // the writer rests with nothing to write
+    bool closed_ = false;     // Stop was handed over: nothing more is taken
+    size_t arrivalsHint_ = 0; // entries in the last AppendArrivals handed over
 
     // Read back: counts as atomics, the reason and the files moved aside under readBackM_.
     std::atomic<int64_t> handed_ = 0;  // entries handed over, marks included

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QTableView>
 #include <QWidget>
 
@@ -17,6 +18,7 @@
 #include "buffer/BufferCellText.h"
 #include "buffer/BufferTableModel.h"
 #include "buffer/BufferTextFile.h"
+#include "buffer/BufferWindowModel.h"
 #include "dialogs/ProgressWork.h"
 #include "dialogs/SaveDialog.h"
 #include "dialogs/StdDlg.h"
@@ -29,6 +31,7 @@ BufferController::BufferController(const DataBufferPage& page, const MeasurePage
     ListenTo(&pool_);
     model_ = std::make_unique<BufferTableModel>(pool_);
     model_->SetFormatSettings(format_);
+    window_ = std::make_unique<BufferWindowModel>(*model_);
     connect(model_.get(), &BufferTableModel::rowsAppended, this,
             [this] { Guarded([this] { FollowNewestRow(); }); });
     const auto onClick = [this](QAbstractButton* button, void (BufferController::*handler)()) {
@@ -44,9 +47,29 @@ BufferController::~BufferController() = default;
 
 void BufferController::ShowTable() {
     QTableView* grid = page_.BufGrid;
-    grid->setModel(model_.get());
+    grid->setModel(window_.get());
     for (int c = 0; c < model_->columnCount(); ++c)
         grid->setColumnWidth(c, BufferColumnWidth(c));
+    connect(grid->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this](int value) { Guarded([this, value] { ScrolledTo(value); }); });
+}
+
+void BufferController::ScrolledTo(int value) {
+    QTableView* grid = page_.BufGrid;
+    const QScrollBar* bar = grid->verticalScrollBar();
+    const int64_t step = window_->rowCount() / 2;
+    int64_t moved = 0;
+    if (value == bar->minimum())
+        moved = window_->ShiftBy(-step);
+    else if (value == bar->maximum())
+        moved = window_->ShiftBy(step);
+    if (moved == 0)
+        return;
+    // The rows in view stay where they were.
+    const int top = grid->rowAt(0);
+    if (top >= 0)
+        grid->scrollTo(window_->index(static_cast<int>(top - moved), 0),
+                       QAbstractItemView::PositionAtTop);
 }
 
 void BufferController::AddRecord(const TMeasRecord& rec, ArrivalSource source) {
@@ -129,7 +152,7 @@ void BufferController::FollowNewestRow() {
     if (n == 0)
         return;
     QTableView* grid = page_.BufGrid;
-    const QModelIndex last = model_->index(static_cast<int>(n - 1), 0);
+    const QModelIndex last = window_->Show(n - 1);
     grid->setCurrentIndex(last);
     grid->scrollTo(last);
 }

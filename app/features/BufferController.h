@@ -18,6 +18,7 @@
 
 class ArchiveController;
 class BufferTableModel;
+class BufferWindowModel;
 class QWidget;
 
 class BufferController : public QObject, private RecordStreamListener {
@@ -62,6 +63,8 @@ private:
     void ShowPoolCount();
     // The newest row of the table selected and scrolled into view, as its rows grow.
     void FollowNewestRow();
+    // Scrolled to an end of the rows BufGrid holds: the rows of the buffer beyond come in.
+    void ScrolledTo(int value);
 
     QWidget* owner_;
     DataBufferPage page_;
@@ -70,6 +73,7 @@ private:
     ArchiveController* archive_ = nullptr;
     RecordStream pool_;
     std::unique_ptr<BufferTableModel> model_;
+    std::unique_ptr<BufferWindowModel> window_; // what BufGrid shows of model_
     bool countQueued_ = false;
     // Records being put back into the buffer, in their order: each batch, how far it is in.
     // Arrivals are held while any remain; puttingBack_ while the loop that appends them runs.

@@ -19,6 +19,7 @@
 #include "base/ScriptedDialogs.h"
 #include "base/WorkProgress.h"
 #include "buffer/BufferTableModel.h"
+#include "buffer/BufferWindowModel.h"
 #include "widgets/FileNameEdit.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/SpinEdit.h"
@@ -143,6 +144,9 @@ void ScriptRunner::Print(const QString& name, QWidget* w) const {
         QAbstractItemModel* model = table->model();
         if (!model)
             return;
+        // The whole buffer, not the rows the grid holds at the moment.
+        if (auto* window = qobject_cast<BufferWindowModel*>(model))
+            model = &window->Table();
         // The rows of the items that arrived, also those the table shows only a moment later.
         if (auto* buffer = qobject_cast<BufferTableModel*>(model))
             buffer->ShowAppendedRows();

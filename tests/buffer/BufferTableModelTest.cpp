@@ -9,6 +9,7 @@
 #include "BufferTestRecords.h"
 #include "buffer/BufferCellText.h"
 #include "buffer/BufferTableModel.h"
+#include "buffer/BufferWindowModel.h"
 
 using buffertest::Numbered;
 
@@ -222,4 +223,45 @@ TEST(BufferTableModel, CellsAreSelectableButNotEditable) {
     EXPECT_FALSE(f.testFlag(Qt::ItemIsEditable));
     EXPECT_FALSE(t.model.setData(t.model.index(0, 3), "x"));
     EXPECT_EQ("1", t.Text(0, 3));
+}
+
+TEST(BufferWindowModel, ShowsAtMostItsRowsFollowsTheNewestAndKeepsARowOnItsItem) {
+    Table t;
+    BufferWindowModel w(t.model, 4);
+    QAbstractItemModelTester tester(&w, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const auto shows = [&](int64_t offset, int rows) {
+        EXPECT_EQ(offset, w.Offset());
+        ASSERT_EQ(rows, w.rowCount());
+        for (int row = 0; row < rows; ++row)
+            for (int c = 0; c < w.columnCount(); ++c)
+                EXPECT_EQ(t.Text(static_cast<int>(row + offset), c),
+                          w.index(row, c).data().toString())
+                    << row;
+    };
+    shows(0, 1); // the blank row
+    for (int k = 0; k < 3; ++k)
+        t.Shown(Numbered(k));
+    shows(0, 3);
+    for (int k = 3; k < 6; ++k)
+        t.Add(Numbered(k));
+    t.Pass();
+    shows(2, 4);
+    const QPersistentModelIndex item3 = w.index(1, 2);
+    t.Shown(Numbered(6));
+    shows(3, 4);
+    EXPECT_EQ(0, item3.row());
+    EXPECT_EQ(2, item3.column());
+    t.Shown(Numbered(7));
+    shows(4, 4);
+    EXPECT_FALSE(item3.isValid()); // its item left the window
+    EXPECT_EQ(-4, w.ShiftBy(-10));
+    shows(0, 4);
+    EXPECT_EQ(3, w.Show(7).row());
+    shows(4, 4);
+    EXPECT_EQ(0, w.ShiftBy(1)); // at the end
+    t.Clear();
+    shows(0, 1);
+    EXPECT_TRUE(IsBlank(t.Row(0)));
+    t.Shown(Numbered(42));
+    shows(0, 1);
 }
