@@ -8,20 +8,20 @@ class Scanner {
 public:
     explicit Scanner(QStringView t) : t_(t) {}
 
-    MacroList run() {
-        MacroList out;
+    Result<std::vector<Macro>> run() {
+        std::vector<Macro> out;
         skipBlanks();
         if (atEnd())
-            return fail(out, QStringLiteral("no command"));
+            return Fail(QStringLiteral("no command"));
         while (!atEnd()) {
             Macro m;
             if (!take('['))
-                return fail(out, QStringLiteral("'[' expected at %1").arg(pos_));
+                return Fail(QStringLiteral("'[' expected at %1").arg(pos_));
             skipBlanks();
             while (!atEnd() && (t_[pos_].isLetterOrNumber() || t_[pos_] == '.' || t_[pos_] == '_'))
                 m.name += t_[pos_++].toUpper();
             if (m.name.isEmpty())
-                return fail(out, QStringLiteral("command name expected at %1").arg(pos_));
+                return Fail(QStringLiteral("command name expected at %1").arg(pos_));
             skipBlanks();
             if (take('(')) {
                 skipBlanks();
@@ -29,16 +29,16 @@ public:
                     do {
                         QString arg;
                         if (!argument(arg))
-                            return fail(out, QStringLiteral("bad argument at %1").arg(pos_));
+                            return Fail(QStringLiteral("bad argument at %1").arg(pos_));
                         m.args << arg;
                     } while (take(','));
                     if (!take(')'))
-                        return fail(out, QStringLiteral("')' expected at %1").arg(pos_));
+                        return Fail(QStringLiteral("')' expected at %1").arg(pos_));
                 }
             }
             if (!take(']'))
-                return fail(out, QStringLiteral("']' expected at %1").arg(pos_));
-            out.macros.push_back(std::move(m));
+                return Fail(QStringLiteral("']' expected at %1").arg(pos_));
+            out.push_back(std::move(m));
             skipBlanks();
         }
         return out;
@@ -60,11 +60,6 @@ private:
         ++pos_;
         skipBlanks();
         return true;
-    }
-    static MacroList fail(MacroList& out, const QString& why) {
-        out.macros.clear();
-        out.error = why;
-        return out;
     }
     bool argument(QString& arg) {
         if (!atEnd() && t_[pos_] == '"') {
@@ -96,7 +91,7 @@ private:
 
 } // namespace
 
-MacroList ParseMacros(QStringView text) {
+Result<std::vector<Macro>> ParseMacros(QStringView text) {
     return Scanner(text).run();
 }
 

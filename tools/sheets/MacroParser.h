@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <vector>
 
+#include "base/Result.h"
+
 namespace sheets {
 
 struct Macro {
@@ -12,11 +14,7 @@ struct Macro {
     QStringList args;
 };
 
-struct MacroList {
-    std::vector<Macro> macros;
-    QString error; // why the text is not a list of macros; empty when it is
-};
-
-MacroList ParseMacros(QStringView text);
+// The macros in order; why not when the text is not a list of them.
+Result<std::vector<Macro>> ParseMacros(QStringView text);
 
 } // namespace sheets

@@ -133,12 +133,11 @@ PartDeflater::PartDeflater() = default;
 
 PartDeflater::~PartDeflater() = default;
 
-bool PartDeflater::deflate(const PartProducer& produce, const DeflateSink& sink, DeflatedPart& out,
-                           std::string& error) {
+Result<DeflatedPart> PartDeflater::deflate(const PartProducer& produce, const DeflateSink& sink) {
     if (!pipeline_)
         pipeline_ = std::make_unique<Pipeline>();
     Pipeline& p = *pipeline_;
-    out = DeflatedPart();
+    DeflatedPart out;
     const size_t ring = p.chunks.size();
     size_t filled = 0, written = 0;
     bool ended = Fill(p.chunks[filled++], produce, out);
@@ -160,17 +159,13 @@ bool PartDeflater::deflate(const PartProducer& produce, const DeflateSink& sink,
         }
         Chunk& c = p.chunks[written++ % ring];
         p.await(c);
-        if (!c.ok) {
-            error = "the compressor failed";
-            return false;
-        }
+        if (!c.ok)
+            return Fail(QStringLiteral("the compressor failed"));
         out.compressedSize += c.outSize;
-        if (!sink(reinterpret_cast<const char*>(c.out.get()), c.outSize)) {
-            error = "the compressed part could not be written";
-            return false;
-        }
+        if (Result<> taken = sink(reinterpret_cast<const char*>(c.out.get()), c.outSize); !taken)
+            return tl::unexpected(taken.error());
     }
-    return true;
+    return out;
 }
 
 } // namespace sheets

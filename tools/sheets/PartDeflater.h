@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <string>
+
+#include "base/Result.h"
 
 namespace sheets {
 
@@ -19,8 +20,8 @@ struct DeflatedPart {
 
 // Fills up to max bytes of the part, returns how many; 0 only at its end.
 using PartProducer = std::function<size_t(char* out, size_t max)>;
-// Takes the next compressed bytes; false stops the deflating.
-using DeflateSink = std::function<bool(const char* data, size_t size)>;
+// Takes the next compressed bytes; an error stops the deflating.
+using DeflateSink = std::function<Result<>(const char* data, size_t size)>;
 
 // One deflater serves all the parts of one save; its threads start with the first part larger
 // than a chunk and end with it.
@@ -31,10 +32,9 @@ public:
     PartDeflater(const PartDeflater&) = delete;
     PartDeflater& operator=(const PartDeflater&) = delete;
 
-    // One raw deflate stream of all that produce hands out, given to sink in order. False (and
-    // why) when sink refuses or the compressor fails.
-    bool deflate(const PartProducer& produce, const DeflateSink& sink, DeflatedPart& out,
-                 std::string& error);
+    // One raw deflate stream of all that produce hands out, given to sink in order. The sink's
+    // error when it refuses, or why the compressor failed.
+    Result<DeflatedPart> deflate(const PartProducer& produce, const DeflateSink& sink);
 
 private:
     struct Pipeline;

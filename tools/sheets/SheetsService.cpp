@@ -95,17 +95,17 @@ std::vector<const Workbook*> SheetsService::openWorkbooks() const {
     return out;
 }
 
-QString SheetsService::cellRoom(uint64_t more) const {
+Result<> SheetsService::cellRoom(uint64_t more) const {
     uint64_t held = uint64_t(heldCells_);
     for (const Workbook* wb : openWorkbooks())
         held += wb->cellBytes();
     if (held + more <= options_.cellBytes)
         return {};
-    return QStringLiteral("the open workbooks hold %1 MiB of cells and this needs %2 MiB more; "
-                          "the service keeps at most %3 MiB")
-        .arg(held >> 20)
-        .arg((more + (1 << 20) - 1) >> 20)
-        .arg(options_.cellBytes >> 20);
+    return Fail(QStringLiteral("the open workbooks hold %1 MiB of cells and this needs %2 MiB "
+                               "more; the service keeps at most %3 MiB")
+                    .arg(held >> 20)
+                    .arg((more + (1 << 20) - 1) >> 20)
+                    .arg(options_.cellBytes >> 20));
 }
 
 const SheetsSession* SheetsService::ownerOf(const QString& absolutePath) const {

@@ -28,7 +28,7 @@ public:
     std::vector<const Workbook*> openWorkbooks() const;
     // Room for `more` bytes of cells beside those of every open workbook and of the pokes being
     // written; why not when it does not fit the limit.
-    QString cellRoom(uint64_t more) const;
+    Result<> cellRoom(uint64_t more) const;
     // A poke being written holds its room until it is done.
     void holdCells(int64_t n) { heldCells_ += n; }
     // The session that has the file open, or null.

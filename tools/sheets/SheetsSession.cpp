@@ -244,38 +244,25 @@ void SheetsSession::handle(const dde::Message& m) {
         send(MessageKind::Closed, m.seq);
         return;
     case MessageKind::Request: {
-        bool answered = false;
-        const QString text = request(m.a, answered);
+        const std::optional<QString> text = request(m.a);
         log(QStringLiteral("request %1 -> %2")
-                .arg(Shown(m.a), answered ? Shown(text) : QStringLiteral("no reply")));
-        if (answered)
-            send(MessageKind::Data, m.seq, text);
+                .arg(Shown(m.a), text ? Shown(*text) : QStringLiteral("no reply")));
+        if (text)
+            send(MessageKind::Data, m.seq, *text);
         else
             send(MessageKind::NoReply, m.seq);
         return;
     }
     case MessageKind::Poke: {
-        QString why;
-        const auto range = ParseRange(m.a, service_.options().letters);
-        if (topic_ != Topic::Sheet)
-            why = QStringLiteral("pokes go to a sheet topic");
-        else if (!range)
-            why = RangeProblem(m.a, service_.options().letters);
-        else // the cells take up to about twice the text of the block
-            why = service_.cellRoom(2 * uint64_t(m.data.size()));
-        if (why.isEmpty()) {
-            poke_ = std::make_unique<Workbook::PokeWriter>(
-                *topicBook_, topicSheet_, *range,
-                std::string_view(m.data.constData(), size_t(m.data.size())));
-            why = poke_->error();
-        }
-        if (!why.isEmpty()) {
+        if (const Result<> started = startPoke(m); !started) {
             poke_.reset();
-            log(QStringLiteral("poke %1 -> %2").arg(Shown(m.a), why));
-            send(MessageKind::Refused, m.seq, why);
+            log(QStringLiteral("poke %1 -> %2").arg(Shown(m.a), started.error().text));
+            send(MessageKind::Refused, m.seq, started.error().text);
             return;
         }
-        // Written in slices between other sessions' work; this session waits for it.
+        // Written in slices between other sessions' work; this session waits for it. The
+        // block is not read again once its rows are written.
+        poke_->giveBackWritten();
         pokeRoom_ = 2 * int64_t(m.data.size());
         service_.holdCells(pokeRoom_);
         pokeMessage_ = m;
@@ -285,18 +272,16 @@ void SheetsSession::handle(const dde::Message& m) {
         return;
     }
     case MessageKind::Execute: {
-        QString why;
-        if (topic_ != Topic::System) {
-            why = QStringLiteral("commands go to the topic System");
-        } else {
-            const MacroList macros = ParseMacros(m.a);
-            why = macros.error.isEmpty() ? execute(macros.macros) : macros.error;
-        }
+        const Result<> done =
+            topic_ != Topic::System
+                ? Fail(QStringLiteral("commands go to the topic System"))
+                : ParseMacros(m.a).and_then(
+                      [this](const std::vector<Macro>& macros) { return execute(macros); });
         log(QStringLiteral("execute %1 -> %2 in %3 ms")
-                .arg(Shown(m.a), why.isEmpty() ? QStringLiteral("done") : why)
+                .arg(Shown(m.a), done ? QStringLiteral("done") : done.error().text)
                 .arg(clock.elapsed()));
-        if (!why.isEmpty()) {
-            send(MessageKind::Refused, m.seq, why);
+        if (!done) {
+            send(MessageKind::Refused, m.seq, done.error().text);
             return;
         }
         send(MessageKind::Accepted, m.seq);
@@ -310,12 +295,27 @@ void SheetsSession::handle(const dde::Message& m) {
     }
 }
 
+Result<> SheetsSession::startPoke(const dde::Message& m) {
+    const auto range = ParseRange(m.a, service_.options().letters);
+    if (topic_ != Topic::Sheet)
+        return Fail(QStringLiteral("pokes go to a sheet topic"));
+    if (!range)
+        return Fail(RangeProblem(m.a, service_.options().letters));
+    // The cells take up to about twice the text of the block.
+    if (Result<> room = service_.cellRoom(2 * uint64_t(m.data.size())); !room)
+        return room;
+    poke_ = std::make_unique<Workbook::PokeWriter>(
+        *topicBook_, topicSheet_, *range,
+        std::string_view(m.data.constData(), size_t(m.data.size())));
+    return poke_->checked();
+}
+
 void SheetsSession::connectTopic(const dde::Message& m) {
     topic_ = Topic::None;
     topicBook_ = nullptr;
-    QString why;
+    Result<> accepted;
     if (m.a.compare(QLatin1String("Excel"), Qt::CaseInsensitive) != 0) {
-        why = QStringLiteral("no service %1 here").arg(Shown(m.a));
+        accepted = Fail(QStringLiteral("no service %1 here").arg(Shown(m.a)));
     } else if (m.b.compare(QLatin1String("System"), Qt::CaseInsensitive) == 0) {
         topic_ = Topic::System;
     } else {
@@ -332,18 +332,18 @@ void SheetsSession::connectTopic(const dde::Message& m) {
             }
         }
         if (topic_ == Topic::None)
-            why = QStringLiteral("no open sheet %1 in this session").arg(Shown(m.b));
+            accepted = Fail(QStringLiteral("no open sheet %1 in this session").arg(Shown(m.b)));
     }
     log(QStringLiteral("connect %1|%2 -> %3")
-            .arg(Shown(m.a), Shown(m.b), why.isEmpty() ? QStringLiteral("accepted") : why));
-    if (why.isEmpty())
+            .arg(Shown(m.a), Shown(m.b),
+                 accepted ? QStringLiteral("accepted") : accepted.error().text));
+    if (accepted)
         send(MessageKind::Accepted, m.seq);
     else
-        send(MessageKind::Refused, m.seq, why);
+        send(MessageKind::Refused, m.seq, accepted.error().text);
 }
 
-QString SheetsSession::request(const QString& item, bool& answered) const {
-    answered = true;
+std::optional<QString> SheetsSession::request(const QString& item) const {
     const AddressLetters letters = service_.options().letters;
     if (topic_ == Topic::Sheet) {
         if (const auto cell = ParseCell(item, letters))
@@ -364,38 +364,34 @@ QString SheetsSession::request(const QString& item, bool& answered) const {
             return topics.join('\t');
         }
     }
-    answered = false;
+    return std::nullopt;
+}
+
+Result<> SheetsSession::execute(const std::vector<Macro>& macros) {
+    for (const Macro& m : macros)
+        if (const Result<> done = run(m); !done)
+            return Fail(m.name, done.error());
     return {};
 }
 
-QString SheetsSession::execute(const std::vector<Macro>& macros) {
-    for (const Macro& m : macros) {
-        const QString why = run(m);
-        if (!why.isEmpty())
-            return QStringLiteral("%1: %2").arg(m.name, why);
-    }
-    return {};
-}
-
-QString SheetsSession::run(const Macro& m) {
+Result<> SheetsSession::run(const Macro& m) {
     const AddressLetters letters = service_.options().letters;
     const qsizetype n = m.args.size();
-    if (m.name == QLatin1String("OPEN")) {
-        return n >= 1 ? open(m.args[0]) : QStringLiteral("a file name is needed");
-    }
+    if (m.name == QLatin1String("OPEN"))
+        return n >= 1 ? open(m.args[0]) : Fail(QStringLiteral("a file name is needed"));
     if (!active_)
-        return QStringLiteral("no workbook is open");
+        return Fail(QStringLiteral("no workbook is open"));
     if (m.name == QLatin1String("WORKBOOK.SELECT")) {
         const int sheet = n == 1 ? active_->findSheet(m.args[0]) : -1;
         if (sheet < 0)
-            return QStringLiteral("no such sheet in %1").arg(active_->name());
+            return Fail(QStringLiteral("no such sheet in %1").arg(active_->name()));
         active_->activate(sheet);
         return {};
     }
     if (m.name == QLatin1String("SELECT")) {
         const auto cell = n == 1 ? ParseCellAnyLetters(m.args[0], letters) : std::nullopt;
         if (!cell)
-            return QStringLiteral("a cell such as \"R1C1\" is needed");
+            return Fail(QStringLiteral("a cell such as \"R1C1\" is needed"));
         active_->select(*cell);
         return {};
     }
@@ -404,21 +400,20 @@ QString SheetsSession::run(const Macro& m) {
                           : n == 1 ? std::optional<CellRef>(active_->selection())
                                    : std::nullopt;
         if (!cell)
-            return QStringLiteral("a text and a cell such as \"R1C1\" are needed");
+            return Fail(QStringLiteral("a text and a cell such as \"R1C1\" are needed"));
         active_->write(active_->activeSheet(), *cell, m.args[0]);
         return {};
     }
     if (m.name == QLatin1String("SAVE")) {
         if (n != 0)
-            return QStringLiteral("takes no arguments");
+            return Fail(QStringLiteral("takes no arguments"));
         SheetsService::BusyScope busy(service_);
-        const Result<> saved = active_->save();
-        return saved ? QString() : saved.error().text;
+        return active_->save();
     }
-    return QStringLiteral("unknown command");
+    return Fail(QStringLiteral("unknown command"));
 }
 
-QString SheetsSession::open(const QString& path) {
+Result<> SheetsSession::open(const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     for (const auto& wb : workbooks_) {
         if (wb->path() == absolute) {
@@ -427,20 +422,19 @@ QString SheetsSession::open(const QString& path) {
         }
     }
     if (service_.ownerOf(absolute))
-        return QStringLiteral("%1 is open in another session").arg(Shown(path));
+        return Fail(QStringLiteral("%1 is open in another session").arg(Shown(path)));
     const QString name = QFileInfo(path).fileName();
     for (const Workbook* wb : service_.openWorkbooks())
         if (wb->name().compare(name, Qt::CaseInsensitive) == 0)
-            return QStringLiteral("a workbook named %1 is already open").arg(Shown(name));
+            return Fail(QStringLiteral("a workbook named %1 is already open").arg(Shown(name)));
     SheetsService::BusyScope busy(service_);
     Result<std::unique_ptr<Workbook>> opened =
         Workbook::open(path, service_.options().decimalSeparator);
     if (!opened)
-        return opened.error().text;
+        return tl::unexpected(opened.error());
     std::unique_ptr<Workbook> wb = std::move(*opened);
-    const QString why = service_.cellRoom(wb->cellBytes());
-    if (!why.isEmpty())
-        return why;
+    if (Result<> room = service_.cellRoom(wb->cellBytes()); !room)
+        return room;
     active_ = wb.get();
     workbooks_.push_back(std::move(wb));
     return {};

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QTimer>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "MacroParser.h"
@@ -77,11 +78,14 @@ private:
     void handle(const dde::Message& m);
     void send(dde::MessageKind kind, uint32_t seq, const QString& text = {});
     void connectTopic(const dde::Message& m);
-    QString request(const QString& item, bool& answered) const;
-    // Runs the macros in order; empty on success, else why the first failing one failed.
-    QString execute(const std::vector<Macro>& macros);
-    QString run(const Macro& m);
-    QString open(const QString& path);
+    // The item's text; none when the topic has no such item (no reply).
+    std::optional<QString> request(const QString& item) const;
+    // Runs the macros in order; why the first failing one failed.
+    Result<> execute(const std::vector<Macro>& macros);
+    Result<> run(const Macro& m);
+    Result<> open(const QString& path);
+    // A poke's checks and its writer; why it is refused.
+    Result<> startPoke(const dde::Message& m);
     void log(const QString& text) const;
 };
 

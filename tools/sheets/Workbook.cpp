@@ -8,6 +8,7 @@
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,6 +70,18 @@ Result<QByteArray> ReadWorkbookFile(const QString& path) {
         have += n;
     }
     return bytes;
+}
+
+// Gives the whole pages of data[from, to) back to the system; from moves to where it stopped.
+void GiveBackPages(std::string_view data, size_t& from, size_t to) {
+    static const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t start = uintptr_t(data.data());
+    const uintptr_t begin = (start + from + page - 1) / page * page;
+    const uintptr_t end = (start + std::min(to, data.size())) / page * page;
+    if (end <= begin)
+        return;
+    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+    from = end - start;
 }
 
 } // namespace
@@ -208,14 +221,14 @@ Workbook::PokeWriter::PokeWriter(Workbook& wb, int sheet, CellRange range, std::
         at = end + 1;
     }
     if (rows_ > range.rows()) {
-        error_ = QStringLiteral("%1 rows for a range of %2").arg(rows_).arg(range.rows());
+        checked_ = Fail(QStringLiteral("%1 rows for a range of %2").arg(rows_).arg(range.rows()));
         return;
     }
     if (wideRow != 0) {
-        error_ = QStringLiteral("row %1 has %2 cells for a range of %3 columns")
-                     .arg(wideRow)
-                     .arg(wideCells)
-                     .arg(range.cols());
+        checked_ = Fail(QStringLiteral("row %1 has %2 cells for a range of %3 columns")
+                            .arg(wideRow)
+                            .arg(wideCells)
+                            .arg(range.cols()));
         return;
     }
     // Room for the rows of data that come after the sheet's last row.
@@ -245,6 +258,8 @@ bool Workbook::PokeWriter::step(uint32_t maxRows) {
         wb_.writeRow(s, range_.first.row + next_, range_.first.col, range_.cols(), cells_,
                      scratch_);
     }
+    if (giveBack_)
+        GiveBackPages(data_, givenBack_, at_);
     if (next_ < range_.rows())
         return false;
     s.data.rows.commit();
@@ -253,8 +268,8 @@ bool Workbook::PokeWriter::step(uint32_t maxRows) {
 
 Result<> Workbook::poke(int sheet, CellRange range, std::string_view data) {
     PokeWriter writer(*this, sheet, range, data);
-    if (!writer.error().isEmpty())
-        return Fail(writer.error());
+    if (!writer.checked())
+        return writer.checked();
     while (!writer.step(range.rows())) {
     }
     return {};

@@ -48,15 +48,19 @@ public:
     // data: UTF-8 (bytes that are not are read with replacement characters).
     Result<> poke(int sheet, CellRange range, std::string_view data);
     // The same in steps, so that a large block does not hold up everything else: checked whole
-    // when made (error() then says why it is refused, and nothing is written), then written a
+    // when made (checked() then says why it is refused, and nothing is written), then written a
     // slice of rows at a time. data must outlive it; nothing else may change the workbook
     // meanwhile.
     class PokeWriter {
     public:
         PokeWriter(Workbook& wb, int sheet, CellRange range, std::string_view data);
-        const QString& error() const { return error_; }
+        const Result<>& checked() const { return checked_; }
         // Writes up to maxRows more rows of the range; true once all are written.
         bool step(uint32_t maxRows);
+        // From now on the whole pages of data that hold rows already written go back to the
+        // system (they read as zeros after), so that a large block and the cells made of it are
+        // not held at once: for data that nothing reads again.
+        void giveBackWritten() { giveBack_ = true; }
 
     private:
         Workbook& wb_;
@@ -66,8 +70,10 @@ public:
         std::string_view data_;
         size_t rows_ = 0; // rows of data; the rest of the range is cleared
         size_t at_ = 0;   // where the next row of data starts
+        bool giveBack_ = false;
+        size_t givenBack_ = 0; // data before this is back with the system
         uint32_t next_ = 0;
-        QString error_;
+        Result<> checked_;
         RowScratch scratch_;
         std::vector<std::string_view> cells_;
         std::string_view nextLine();

@@ -135,11 +135,12 @@ PartProducer ZipPackage::FromText(const std::string& text) {
     };
 }
 
-bool ZipPackage::copyCompressed(const std::string& name, ZipWriter& out) const {
+Result<> ZipPackage::copyCompressed(const std::string& name, ZipWriter& out) const {
+    const QString part = QString::fromStdString(name);
     zip_stat_t st;
     if (zip_stat(zip_, name.c_str(), 0, &st) != 0 ||
         (st.valid & ZIP_STAT_ENCRYPTION_METHOD && st.encryption_method != ZIP_EM_NONE))
-        return false;
+        return Fail(QStringLiteral("the part %1 cannot be copied").arg(part));
     ZipWriter::Entry e;
     e.name = name;
     e.method = uint16_t(st.comp_method);
@@ -147,18 +148,23 @@ bool ZipPackage::copyCompressed(const std::string& name, ZipWriter& out) const {
     e.compressedSize = st.comp_size;
     e.size = st.size;
     e.mtime = st.mtime;
-    return out.addCompressed(e, [&](const ZipWriter::Sink& sink) {
+    return out.addCompressed(e, [&](const ZipWriter::Sink& sink) -> Result<> {
+        const auto unreadable = [&] {
+            return Fail(QStringLiteral("the part %1 cannot be read").arg(part));
+        };
         zip_file_t* f = zip_fopen_index(zip_, st.index, ZIP_FL_COMPRESSED);
         if (!f)
-            return false;
+            return unreadable();
         const auto close = qScopeGuard([f] { zip_fclose(f); });
         std::unique_ptr<char[]> chunk(new char[StreamChunk]);
         for (;;) {
             const zip_int64_t n = zip_fread(f, chunk.get(), StreamChunk);
-            if (n <= 0)
-                return n == 0;
-            if (!sink(chunk.get(), size_t(n)))
-                return false;
+            if (n < 0)
+                return unreadable();
+            if (n == 0)
+                return {};
+            if (Result<> taken = sink(chunk.get(), size_t(n)); !taken)
+                return taken;
         }
     });
 }
@@ -177,27 +183,17 @@ Result<> ZipPackage::save(const QString& path, const std::vector<SavedPart>& par
     ReplacingFile file(path);
     if (Result<> opened = file.Open(); !opened)
         return fail(opened.error().text);
-    Error sinkError;
-    ZipWriter zip([&file, &sinkError](const char* data, size_t size) {
-        Result<> written = file.Write(QByteArray::fromRawData(data, qsizetype(size)));
-        if (!written)
-            sinkError = written.error();
-        return written.has_value();
+    ZipWriter zip([&file](const char* data, size_t size) {
+        return file.Write(QByteArray::fromRawData(data, qsizetype(size)));
     });
     PartDeflater deflater;
-    const auto why = [&](const std::string& part) {
-        if (zip.sinkFailed())
-            return sinkError.text;
-        return zip.error().empty() ? QStringLiteral("the part %1 cannot be copied")
-                                         .arg(QString::fromStdString(part))
-                                   : QString::fromStdString(zip.error());
-    };
     for (const SavedPart& part : parts)
-        if (!(part.produce ? zip.addDeflated(part.name, part.produce, deflater)
-                           : copyCompressed(part.name, zip)))
-            return fail(why(part.name));
-    if (!zip.finish())
-        return fail(why({}));
+        if (Result<> added = part.produce ? zip.addDeflated(part.name, part.produce, deflater)
+                                          : copyCompressed(part.name, zip);
+            !added)
+            return fail(added.error().text);
+    if (Result<> finished = zip.finish(); !finished)
+        return fail(finished.error().text);
     if (Result<> committed = file.Commit(); !committed)
         return fail(committed.error().text);
     return {};

@@ -53,8 +53,8 @@ public:
 
 private:
     QByteArray bytes_;
-    // Adds the part as it is here to out; false when it cannot be read.
-    bool copyCompressed(const std::string& name, ZipWriter& out) const;
+    // Adds the part as it is here to out; why not when it cannot be read or written.
+    Result<> copyCompressed(const std::string& name, ZipWriter& out) const;
     zip_t* zip_ = nullptr;
 };
 

@@ -55,82 +55,78 @@ void PutCommon(std::string& out, const ZipWriter::Entry& e, uint16_t flags, bool
     Put<uint16_t>(out, 0); // no extra field
 }
 
+// Why an archive of a part or of a whole over the 32-bit limits is refused.
+tl::unexpected<Error> Needs64(const std::string& what) {
+    return Fail(QString::fromStdString(what + " would need a 64-bit zip"));
+}
+
 } // namespace
 
-bool ZipWriter::fail(std::string why) {
-    error_ = std::move(why);
-    return false;
-}
-
-bool ZipWriter::write(const char* data, size_t size) {
-    if (!sinkFailed_ && !sink_(data, size))
-        sinkFailed_ = true;
-    return !sinkFailed_;
-}
-
-bool ZipWriter::flush() {
-    const bool ok = buffer_.empty() || write(buffer_.data(), buffer_.size());
+Result<> ZipWriter::flush() {
+    if (buffer_.empty())
+        return {};
+    Result<> written = sink_(buffer_.data(), buffer_.size());
     buffer_.clear();
-    return ok;
+    return written;
 }
 
-bool ZipWriter::put(const char* data, size_t size) {
+Result<> ZipWriter::put(const char* data, size_t size) {
     offset_ += size;
     if (buffer_.size() + size <= BufferBytes) {
         buffer_.append(data, size);
-        return true;
+        return {};
     }
-    return flush() && write(data, size);
+    return flush().and_then([&] { return sink_(data, size); });
 }
 
-bool ZipWriter::putLocalHeader(const Entry& e, uint16_t flags) {
+Result<> ZipWriter::putLocalHeader(const Entry& e, uint16_t flags) {
     std::string h;
     Put<uint32_t>(h, LocalSignature);
     PutCommon(h, e, flags, !(flags & HasDescriptor));
     h += e.name;
-    return put(h.data(), h.size()) && flush();
+    return put(h.data(), h.size()).and_then([this] { return flush(); });
 }
 
-bool ZipWriter::addCompressed(const Entry& e, const std::function<bool(const Sink&)>& copy) {
+Result<> ZipWriter::addCompressed(const Entry& e,
+                                  const std::function<Result<>(const Sink&)>& copy) {
     if (e.name.size() > 0xFFFF || e.compressedSize >= Max32 || e.size >= Max32 || offset_ >= Max32)
-        return fail("the part " + e.name + " would need a 64-bit zip");
+        return Needs64("the part " + e.name);
     const uint16_t flags = NameFlags(e.name);
     central_.push_back({e, flags, offset_});
-    if (!putLocalHeader(e, flags))
-        return false;
+    if (Result<> header = putLocalHeader(e, flags); !header)
+        return header;
     uint64_t copied = 0;
-    const bool ok = copy([this, &copied](const char* data, size_t size) {
-        copied += size;
-        return put(data, size);
-    });
-    if (sinkFailed_)
-        return false;
-    if (!ok)
-        return fail("the part " + e.name + " cannot be read");
-    return copied == e.compressedSize || fail("the part " + e.name + " changed its size");
+    if (Result<> copiedAll = copy([this, &copied](const char* data, size_t size) {
+            copied += size;
+            return put(data, size);
+        });
+        !copiedAll)
+        return copiedAll;
+    if (copied != e.compressedSize)
+        return Fail(QString::fromStdString("the part " + e.name + " changed its size"));
+    return {};
 }
 
-bool ZipWriter::addDeflated(const std::string& name, const PartProducer& produce,
-                            PartDeflater& deflater) {
+Result<> ZipWriter::addDeflated(const std::string& name, const PartProducer& produce,
+                                PartDeflater& deflater) {
     if (name.size() > 0xFFFF || offset_ >= Max32)
-        return fail("the part " + name + " would need a 64-bit zip");
+        return Needs64("the part " + name);
     Entry e;
     e.name = name;
     e.mtime = std::time(nullptr);
     const uint16_t flags = NameFlags(name) | HasDescriptor;
     const uint64_t offset = offset_;
-    if (!putLocalHeader(e, flags))
-        return false;
-    DeflatedPart d;
-    std::string why;
-    const auto sink = [this](const char* data, size_t size) { return put(data, size); };
-    if (!deflater.deflate(produce, sink, d, why))
-        return sinkFailed_ ? false : fail(why);
-    if (d.size >= Max32 || d.compressedSize >= Max32)
-        return fail("the part " + name + " would need a 64-bit zip");
-    e.crc = d.crc;
-    e.size = d.size;
-    e.compressedSize = d.compressedSize;
+    if (Result<> header = putLocalHeader(e, flags); !header)
+        return header;
+    const Result<DeflatedPart> d = deflater.deflate(
+        produce, [this](const char* data, size_t size) { return put(data, size); });
+    if (!d)
+        return tl::unexpected(d.error());
+    if (d->size >= Max32 || d->compressedSize >= Max32)
+        return Needs64("the part " + name);
+    e.crc = d->crc;
+    e.size = d->size;
+    e.compressedSize = d->compressedSize;
     std::string descriptor;
     Put<uint32_t>(descriptor, DescriptorSignature);
     Put<uint32_t>(descriptor, e.crc);
@@ -140,10 +136,10 @@ bool ZipWriter::addDeflated(const std::string& name, const PartProducer& produce
     return put(descriptor.data(), descriptor.size());
 }
 
-bool ZipWriter::finish() {
+Result<> ZipWriter::finish() {
     const uint64_t start = offset_;
     if (central_.size() > 0xFFFF || start >= Max32)
-        return fail("the workbook would need a 64-bit zip");
+        return Needs64("the workbook");
     for (const Central& c : central_) {
         std::string h;
         Put<uint32_t>(h, CentralSignature);
@@ -155,11 +151,11 @@ bool ZipWriter::finish() {
         Put<uint32_t>(h, RegularFile);
         Put<uint32_t>(h, uint32_t(c.offset));
         h += c.entry.name;
-        if (!put(h.data(), h.size()))
-            return false;
+        if (Result<> written = put(h.data(), h.size()); !written)
+            return written;
     }
     if (offset_ - start >= Max32)
-        return fail("the workbook would need a 64-bit zip");
+        return Needs64("the workbook");
     std::string end;
     Put<uint32_t>(end, EndSignature);
     Put<uint16_t>(end, 0);
@@ -169,7 +165,7 @@ bool ZipWriter::finish() {
     Put<uint32_t>(end, uint32_t(offset_ - start));
     Put<uint32_t>(end, uint32_t(start));
     Put<uint16_t>(end, 0);
-    return put(end.data(), end.size()) && flush();
+    return put(end.data(), end.size()).and_then([this] { return flush(); });
 }
 
 } // namespace sheets

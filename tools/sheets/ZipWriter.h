@@ -15,7 +15,8 @@ namespace sheets {
 
 class ZipWriter {
 public:
-    using Sink = std::function<bool(const char* data, size_t size)>;
+    // Takes the archive's next bytes; its error ends the archive (nothing more is written).
+    using Sink = std::function<Result<>(const char* data, size_t size)>;
     explicit ZipWriter(Sink sink) : sink_(std::move(sink)) {}
 
     struct Entry {
@@ -27,15 +28,13 @@ public:
         std::time_t mtime = 0;
     };
     // An entry whose compressed bytes are known: `copy` hands exactly e.compressedSize bytes to
-    // the sink it is given.
-    bool addCompressed(const Entry& e, const std::function<bool(const Sink&)>& copy);
+    // the sink it is given, and passes on the sink's error or gives its own.
+    Result<> addCompressed(const Entry& e, const std::function<Result<>(const Sink&)>& copy);
     // An entry deflated from what produce hands out.
-    bool addDeflated(const std::string& name, const PartProducer& produce, PartDeflater& deflater);
-    // The central directory; the archive is complete once it returns true.
-    bool finish();
-    // Why the last call failed, unless the sink refused (the sink knows why then).
-    bool sinkFailed() const { return sinkFailed_; }
-    const std::string& error() const { return error_; }
+    Result<> addDeflated(const std::string& name, const PartProducer& produce,
+                         PartDeflater& deflater);
+    // The central directory; the archive is complete once it succeeds.
+    Result<> finish();
 
 private:
     struct Central {
@@ -47,15 +46,11 @@ private:
     std::string buffer_;
     uint64_t offset_ = 0;
     std::vector<Central> central_;
-    std::string error_;
-    bool sinkFailed_ = false;
 
-    bool putLocalHeader(const Entry& e, uint16_t flags);
+    Result<> putLocalHeader(const Entry& e, uint16_t flags);
     // Buffered; what does not fit goes straight on.
-    bool put(const char* data, size_t size);
-    bool write(const char* data, size_t size);
-    bool flush();
-    bool fail(std::string why);
+    Result<> put(const char* data, size_t size);
+    Result<> flush();
 };
 
 } // namespace sheets

@@ -7,25 +7,25 @@
 using namespace sheets;
 
 TEST(Macros, ParsesCommandsBackToBack) {
-    const MacroList l = ParseMacros(
+    const Result<std::vector<Macro>> l = ParseMacros(
         u"[OPEN(\"/tmp/a \"\"b\"\".xls\")][WORKBOOK.SELECT(\"Desc\")] [select(\"R1C1\")]"
         u"[FORMULA(\"x,y\",\"R2C3\")][SAVE][SAVE()][F(1.5, -2)]");
-    ASSERT_TRUE(l.error.isEmpty()) << l.error.toStdString();
-    ASSERT_EQ(l.macros.size(), 7u);
-    EXPECT_EQ(l.macros[0].args, QStringList{"/tmp/a \"b\".xls"});
-    EXPECT_EQ(l.macros[2].name, "SELECT");
-    EXPECT_EQ(l.macros[3].args, (QStringList{"x,y", "R2C3"}));
-    EXPECT_TRUE(l.macros[4].args.isEmpty());
-    EXPECT_TRUE(l.macros[5].args.isEmpty());
-    EXPECT_EQ(l.macros[6].args, (QStringList{"1.5", "-2"}));
+    ASSERT_TRUE(l) << l.error().text.toStdString();
+    ASSERT_EQ(l->size(), 7u);
+    EXPECT_EQ((*l)[0].args, QStringList{"/tmp/a \"b\".xls"});
+    EXPECT_EQ((*l)[2].name, "SELECT");
+    EXPECT_EQ((*l)[3].args, (QStringList{"x,y", "R2C3"}));
+    EXPECT_TRUE((*l)[4].args.isEmpty());
+    EXPECT_TRUE((*l)[5].args.isEmpty());
+    EXPECT_EQ((*l)[6].args, (QStringList{"1.5", "-2"}));
 }
 
 TEST(Macros, RefusesBrokenText) {
     for (const char16_t* bad : {u"", u"SAVE", u"[SAVE", u"[(1)]", u"[OPEN(\"a)]", u"[OPEN(abc)]",
                                 u"[OPEN(\"a\"\"]", u"[SAVE]x", u"[OPEN(\"a\",)]"}) {
-        const MacroList l = ParseMacros(bad);
-        EXPECT_FALSE(l.error.isEmpty()) << QString::fromUtf16(bad).toStdString();
-        EXPECT_TRUE(l.macros.empty());
+        const Result<std::vector<Macro>> l = ParseMacros(bad);
+        ASSERT_FALSE(l) << QString::fromUtf16(bad).toStdString();
+        EXPECT_FALSE(l.error().text.isEmpty()) << QString::fromUtf16(bad).toStdString();
     }
 }
 

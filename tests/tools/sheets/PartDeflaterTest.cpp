@@ -52,36 +52,34 @@ TEST(PartDeflater, ChunksJoinIntoOneStream) {
             return n;
         };
         std::string deflated;
-        DeflatedPart d;
-        std::string error;
-        ASSERT_TRUE(deflater.deflate(
-            produce,
-            [&](const char* data, size_t size) {
+        const Result<DeflatedPart> d =
+            deflater.deflate(produce, [&](const char* data, size_t size) -> Result<> {
                 deflated.append(data, size);
-                return true;
-            },
-            d, error))
-            << error;
-        EXPECT_EQ(d.size, part.size());
-        EXPECT_EQ(d.compressedSize, deflated.size());
-        EXPECT_EQ(d.crc, crc32(0, reinterpret_cast<const Bytef*>(part.data()), uInt(part.size())));
+                return {};
+            });
+        ASSERT_TRUE(d) << d.error().text.toStdString();
+        EXPECT_EQ(d->size, part.size());
+        EXPECT_EQ(d->compressedSize, deflated.size());
+        EXPECT_EQ(d->crc, crc32(0, reinterpret_cast<const Bytef*>(part.data()), uInt(part.size())));
         EXPECT_TRUE(Inflate(deflated, part.size()) == part) << part.size() << " bytes";
     }
 
     // A sink that refuses stops the part; the next part is whole again.
     int pieces = 0;
-    DeflatedPart d;
-    std::string error;
-    EXPECT_FALSE(deflater.deflate(
-        ZipPackage::FromText(rows), [&](const char*, size_t) { return ++pieces < 2; }, d, error));
+    const Result<DeflatedPart> refused =
+        deflater.deflate(ZipPackage::FromText(rows), [&](const char*, size_t) -> Result<> {
+            if (++pieces < 2)
+                return {};
+            return Fail(QStringLiteral("full"));
+        });
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().text, QStringLiteral("full"));
     EXPECT_EQ(pieces, 2);
     std::string again;
-    ASSERT_TRUE(deflater.deflate(
-        ZipPackage::FromText(rows),
-        [&](const char* data, size_t size) {
-            again.append(data, size);
-            return true;
-        },
-        d, error));
+    ASSERT_TRUE(deflater.deflate(ZipPackage::FromText(rows),
+                                 [&](const char* data, size_t size) -> Result<> {
+                                     again.append(data, size);
+                                     return {};
+                                 }));
     EXPECT_TRUE(Inflate(again, rows.size()) == rows);
 }
