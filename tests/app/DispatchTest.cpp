@@ -1,6 +1,7 @@
 // Answers from the logger land in their controls with their status texts.
 #include <QCheckBox>
 #include <QLabel>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableView>
@@ -166,6 +167,34 @@ TEST_F(DispatchTest, ReportItemsArrivingTogetherAreShownTogetherEveryRowTheNewes
         ASSERT_EQ(grid->model()->index(k, 0).data().toString(), QString::number(k));
         ASSERT_EQ(grid->model()->index(k, 6).data().toString(), QString::number(k * 1000) + ".00");
     }
+}
+
+// The grid holds a window of a large buffer; dragging its scroll bar's thumb still reaches any
+// part of the whole buffer, the row on top at the thumb's fraction of it.
+TEST_F(DispatchTest, DraggingTheGridsThumbReachesTheWholeBuffer) {
+    Find<QTabWidget>("PageCtrl")->setCurrentWidget(Find("BufSh"));
+    auto* grid = Find<QTableView>("BufGrid");
+    constexpr int Items = 250000;
+    std::vector<TMeasRecord> records(Items);
+    for (int k = 0; k < Items; ++k)
+        records[static_cast<size_t>(k)].Counter = k;
+    window->Buffer().AddRecords(std::move(records), ArrivalSource::Restored);
+    QCoreApplication::processEvents();
+    ASSERT_LT(grid->model()->rowCount(), Items); // a window, or this test checks nothing
+    QScrollBar* bar = grid->verticalScrollBar();
+    const auto topItem = [&] {
+        QCoreApplication::processEvents();
+        return grid->model()->index(grid->rowAt(0), 0).data().toString().toLongLong();
+    };
+    bar->setSliderDown(true);
+    const int last = bar->maximum();
+    for (const int position : {last / 2, 0, last / 4, last}) {
+        bar->setSliderPosition(position);
+        const double fraction = static_cast<double>(position) / last;
+        const int64_t rowsInView = grid->model()->rowCount() - last;
+        EXPECT_NEAR(topItem(), fraction * static_cast<double>(Items - rowsInView), 1.0) << position;
+    }
+    bar->setSliderDown(false);
 }
 
 TEST_F(DispatchTest, AMeasurementWithAnImpossibleDateFailsAndBuffersNothing) {
