@@ -16,6 +16,7 @@
 
 #include "base/EventGuard.h"
 #include "base/Failure.h"
+#include "base/ValueOrFailure.h"
 
 namespace {
 const QString IdleText = QStringLiteral("Idle");
@@ -43,12 +44,6 @@ constexpr int HoldBackMs = 2;
 void KeepFirst(Result<void>& first, Result<void> next) {
     if (first && !next)
         first = std::move(next);
-}
-
-// At a handler's top: a failure is the operator's message.
-void ShowFailure(const Result<void>& outcome) {
-    if (!outcome)
-        throw Failure(outcome.error().text);
 }
 
 // Bytes received that nobody has read yet: in the socket's buffer or still in the system's.
@@ -202,7 +197,7 @@ void ReportServer::Stop() {
     listener_.close();
     idleCheck_.stop();
     ShowState(IdleText);
-    ShowFailure(outcome);
+    ValueOrFailure(outcome);
 }
 
 void ReportServer::SessionAvailable() {
@@ -255,7 +250,7 @@ void ReportServer::Accept(QTcpSocket* socket) {
 }
 
 void ReportServer::DataAvailable(const ConnectionPtr& c) {
-    ShowFailure(Drain(c, true));
+    ValueOrFailure(Drain(c, true));
 }
 
 void ReportServer::SessionClosed(const ConnectionPtr& c) {
@@ -263,7 +258,7 @@ void ReportServer::SessionClosed(const ConnectionPtr& c) {
         c->closeWhenDrained = true; // the read in progress takes the rest, then closes
         return;
     }
-    ShowFailure(Close(c));
+    ValueOrFailure(Close(c));
 }
 
 Result<void> ReportServer::Drain(const ConnectionPtr& c, bool mayWait) {
@@ -364,7 +359,7 @@ void ReportServer::CloseIdlePeers() {
         KeepFirst(outcome, Close(c));
     }
     ArmIdleCheck();
-    ShowFailure(outcome);
+    ValueOrFailure(outcome);
 }
 
 void ReportServer::ArmIdleCheck() {

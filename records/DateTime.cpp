@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "base/Failure.h"
+#include "base/ValueOrFailure.h"
 
 namespace dt {
 
@@ -37,12 +37,6 @@ void CivilFromDays(int64_t z, int& year, int& month, int& day) {
     day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
     month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
     year = static_cast<int>(yoe + era * 400 + (month <= 2));
-}
-
-template <class T> T ValueOrThrow(const Result<T>& r) {
-    if (!r)
-        throw Failure(r.error().text);
-    return *r;
 }
 
 tl::unexpected<Error> DecodeError() {
@@ -104,11 +98,11 @@ Result<double> TryEncodeTime(int hour, int minute, int second, int msec) {
 }
 
 double EncodeDate(int year, int month, int day) {
-    return ValueOrThrow(TryEncodeDate(year, month, day));
+    return ValueOrFailure(TryEncodeDate(year, month, day));
 }
 
 double EncodeTime(int hour, int minute, int second, int msec) {
-    return ValueOrThrow(TryEncodeTime(hour, minute, second, msec));
+    return ValueOrFailure(TryEncodeTime(hour, minute, second, msec));
 }
 
 double ComposeDateTime(double date, double time) {
@@ -133,12 +127,12 @@ Result<DateTimeParts> TryDecodeDateTime(double value) {
 }
 
 DateTimeParts DecodeDateTime(double value) {
-    return ValueOrThrow(TryDecodeDateTime(value));
+    return ValueOrFailure(TryDecodeDateTime(value));
 }
 
 int DayOfWeek(double value) {
     int64_t ms = 0;
-    const int64_t day = ValueOrThrow(SplitValue(value, ms));
+    const int64_t day = ValueOrFailure(SplitValue(value, ms));
     // Day 0, 30 December 1899, was a Saturday.
     return static_cast<int>(((day + 6) % 7 + 7) % 7) + 1;
 }

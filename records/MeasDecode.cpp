@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "base/Failure.h"
 #include "base/Rounding.h"
+#include "base/ValueOrFailure.h"
 #include "records/DateTime.h"
 #include "records/WireBytes.h"
 
@@ -74,10 +74,7 @@ Result<DecodedMeasurement> TryDecodeMeasurement(const uint8_t* b, int currentYea
 }
 
 DecodedMeasurement DecodeMeasurement(const uint8_t* b, int currentYear) {
-    Result<DecodedMeasurement> m = TryDecodeMeasurement(b, currentYear);
-    if (!m)
-        throw Failure(m.error().text);
-    return *m;
+    return ValueOrFailure(TryDecodeMeasurement(b, currentYear));
 }
 
 MeasValues DecodeSweepPoint(const uint8_t* b, MeasValues last) {

@@ -20,6 +20,7 @@
 #include "base/EventGuard.h"
 #include "base/Failure.h"
 #include "base/ShutdownSignals.h"
+#include "base/ValueOrFailure.h"
 #include "dialogs/HistoryDlg.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/ProgressWork.h"
@@ -32,13 +33,6 @@ constexpr int StateIntervalMs = 500;
 constexpr uint8_t QuestionType = 1; // the question mark
 constexpr uint8_t YesNo = 2;
 constexpr uint8_t English = 2;
-
-// A read of the archive that failed is the handler's message, its text as the archive gives it.
-template <class T> T Shown(Result<T> r) {
-    if (!r)
-        throw Failure(r.error().text);
-    return std::move(*r);
-}
 
 QString LocalTime(const QDateTime& utc, const FormatSettings& fs) {
     return utc.toLocalTime().toString(fs.shortDateFormat + " " + fs.longTimeFormat);
@@ -336,7 +330,7 @@ void ArchiveController::OfferRestore() {
         RunWithProgress(
             owner_, QStringLiteral("Restoring %1 items...").arg(s.items), 0,
             [&](WorkProgress&) {
-                restored = Shown(archive_->Restore(s));
+                restored = ValueOrFailure(archive_->Restore(s));
                 return true;
             },
             false);
@@ -417,7 +411,8 @@ void ArchiveController::HistoryBtnClick() {
     const bool loaded =
         RunWithProgress(owner_, QStringLiteral("Loading session %1...").arg(chosen.id), arrivals,
                         [&](WorkProgress& progress) {
-                            records = Shown(archive_->LoadSession(chosen.id, false, &progress));
+                            records =
+                                ValueOrFailure(archive_->LoadSession(chosen.id, false, &progress));
                             if (!progress.cancel)
                                 sweeps = archive_->LoadSweeps(chosen.id);
                             return !progress.cancel;
@@ -425,5 +420,5 @@ void ArchiveController::HistoryBtnClick() {
     if (!loaded)
         return;
     buffer_.AddRecords(std::move(records), ArrivalSource::Restored);
-    sweeps_.Recorder().Restore(Shown(std::move(sweeps)));
+    sweeps_.Recorder().Restore(ValueOrFailure(std::move(sweeps)));
 }

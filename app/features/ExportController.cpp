@@ -13,6 +13,7 @@
 #include "base/Failure.h"
 #include "base/FileLocations.h"
 #include "base/Rounding.h"
+#include "base/ValueOrFailure.h"
 #include "buffer/BufferTextFile.h"
 #include "dialogs/StdDlg.h"
 #include "export/DataFileConversion.h"
@@ -136,10 +137,7 @@ ExportResult ExportController::ExportWorkbook(const RecordStream& source,
     request.source = sourceName;
     request.exportedAt = QDateTime::currentDateTime();
     PageFeedback feedback(page_.ExStatusTx);
-    Result<ExportResult> result = ::ExportWorkbook(ex_, source, request, fs_, feedback);
-    if (!result)
-        throw Failure(result.error().text);
-    return *result;
+    return ValueOrFailure(::ExportWorkbook(ex_, source, request, fs_, feedback));
 }
 
 void ExportController::ExOpenBtnClick() {
