@@ -14,8 +14,9 @@ constexpr double LastDay = 2958466.0;
 constexpr double FarBeyondImpedance = 1e15;
 constexpr double Void = std::numeric_limits<double>::quiet_NaN();
 
-template <class T> void Permute(std::vector<T>& v, const std::vector<int64_t>& order) {
-    std::vector<T> out(v.size());
+template <class T> void Permute(GrowingArray<T>& v, const std::vector<int64_t>& order) {
+    GrowingArray<T> out;
+    out.resize_for_overwrite(v.size());
     for (size_t i = 0; i < order.size(); ++i)
         out[i] = v[static_cast<size_t>(order[i])];
     v.swap(out);
@@ -38,10 +39,10 @@ void TrendSeries::Reserve(int64_t items) {
 
 void TrendSeries::Clear() {
     // The memory goes too: a cleared buffer of ten million items leaves nothing behind.
-    times_ = {};
+    times_.clear();
     for (auto& v : values_)
-        v = {};
-    rows_ = {};
+        v.clear();
+    rows_.clear();
     for (auto& p : pyramids_)
         p.Clear();
     orderedUpTo_ = 0;

@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "base/GrowingArray.h"
 #include "plot/TrendPyramid.h"
 #include "records/MeasRecord.h"
 
@@ -60,9 +61,10 @@ private:
 
     int board_ = 0;
     int channel_ = 0;
-    std::vector<double> times_;
-    std::vector<double> values_[TrendQuantities];
-    std::vector<int64_t> rows_;
+    // Grown without copying: a channel of a restored buffer holds millions of items.
+    GrowingArray<double> times_;
+    GrowingArray<double> values_[TrendQuantities];
+    GrowingArray<int64_t> rows_;
     TrendPyramid pyramids_[TrendQuantities];
     int64_t orderedUpTo_ = 0; // items [0, orderedUpTo_) are in time order
     int64_t unplaced_ = 0;
