@@ -212,11 +212,11 @@ void ArchiveController::FeedArchive() {
     while (FeedingArchive() && !archive_->Behind()) {
         const auto [runEnd, source] = feedRuns_.front();
         const int64_t to = std::min(runEnd, feedNext_ + archive_->HandOverSlice());
-        std::vector<TMeasRecord> part;
-        part.reserve(static_cast<size_t>(to - feedNext_));
+        // One buffer for every slice: fresh memory for each cost more than the copy.
+        feedPart_.clear();
         for (int64_t k = feedNext_; k < to; ++k)
-            part.push_back(buffer_.Pool().At(k));
-        archive_->Add(part, source);
+            feedPart_.push_back(buffer_.Pool().At(k));
+        archive_->Add(feedPart_, source);
         feedNext_ = to;
         if (feedNext_ >= runEnd)
             feedRuns_.pop_front();

@@ -109,5 +109,6 @@ private:
     int64_t feedNext_ = 0;
     int64_t feedEnd_ = 0;
     std::deque<std::pair<int64_t, ArrivalSource>> feedRuns_;
+    std::vector<TMeasRecord> feedPart_; // the slice being handed over
     bool feedQueued_ = false;
 };
