@@ -2,8 +2,10 @@
 // --items says otherwise), each long operation run as a script runs it, and the longest stall of
 // the event loop during each (bench/stall_meter.h), from the call until what it started from the
 // event loop has ended and the window has painted. Prints one line per operation and exits
-// non-zero when an operation did not do its work (items lost or not archived). Beside each stall
-// it names the busiest single event of the operation, so that a long one can be traced.
+// non-zero when an operation did not do its work (items lost or not archived). Restore and load
+// also print when the buffer held every item ("buffer_ms"), before the archive wrote them all
+// ("total_ms"). Beside each stall it names the busiest single event of the operation, so that a
+// long one can be traced.
 //
 //   bench_stall [--items N]
 //
@@ -184,15 +186,27 @@ ProbedApplication* App() {
 
 int failures = 0;
 
-// Runs op, then the event loop until done() holds, and prints the longest stall meanwhile.
+// Runs op, then the event loop until done() holds, and prints the longest stall meanwhile, the
+// time until done() held, and the time until filled() first held (the buffer has every item,
+// before the archive has written them all).
 void Measure(const char* name, const std::function<void()>& op,
-             const std::function<bool()>& done = {}) {
+             const std::function<bool()>& done = {}, const std::function<bool()>& filled = {}) {
     QApplication::processEvents();
     QElapsedTimer clock;
     clock.start();
     StallMeter meter;
     App()->Reset();
+    qint64 filledMs = -1;
+    QTimer fillWatch;
+    QObject::connect(&fillWatch, &QTimer::timeout, [&] {
+        if (filledMs < 0 && filled())
+            filledMs = clock.elapsed();
+    });
+    if (filled)
+        fillWatch.start(1);
     op();
+    if (filled && filledMs < 0 && filled())
+        filledMs = clock.elapsed();
     while (done && !done() && clock.elapsed() < HangGuardMs)
         QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     QElapsedTimer settle;
@@ -202,9 +216,10 @@ void Measure(const char* name, const std::function<void()>& op,
     const bool ok = !done || done();
     if (!ok)
         ++failures;
-    std::printf("%-28s %10.1f %10.1f %10.0f  %s%s\n", name, meter.LongestMs(), meter.LongestCpuMs(),
-                static_cast<double>(clock.elapsed() - SettleMs), qPrintable(App()->Busiest()),
-                ok ? "" : "  NOT DONE");
+    std::printf("%-28s %10.1f %10.1f %10.0f %10s  %s%s\n", name, meter.LongestMs(),
+                meter.LongestCpuMs(), static_cast<double>(clock.elapsed() - SettleMs),
+                filledMs < 0 ? "-" : qPrintable(QString::number(filledMs)),
+                qPrintable(App()->Busiest()), ok ? "" : "  NOT DONE");
     std::fflush(stdout);
 }
 
@@ -262,8 +277,8 @@ int main(int argc, char** argv) {
 
     std::printf("bench_stall: %lld items; load average %s\n", static_cast<long long>(items),
                 qPrintable(LoadAverage()));
-    std::printf("%-28s %10s %10s %10s  %s\n", "operation", "stall_ms", "busy_ms", "total_ms",
-                "busiest event: ms receiver(parent) type");
+    std::printf("%-28s %10s %10s %10s %10s  %s\n", "operation", "stall_ms", "busy_ms", "total_ms",
+                "buffer_ms", "busiest event: ms receiver(parent) type");
 
     {
         auto console = std::make_unique<Console>();
@@ -343,7 +358,8 @@ int main(int argc, char** argv) {
         scripted::QueueAnswer({scripted::AnswerKind::Yes, {}});
         Measure(
             "restore (trend open)", [&] { window.Archive().OfferRestore(); },
-            [&] { return window.Buffer().Pool().Count() >= items && Archived(*archive, items); });
+            [&] { return window.Buffer().Pool().Count() >= items && Archived(*archive, items); },
+            [&] { return window.Buffer().Pool().Count() >= items; });
         PrintState(window, *archive);
 
         scripted::QueueAnswer({scripted::AnswerKind::Cancel, {}});
@@ -375,7 +391,8 @@ int main(int argc, char** argv) {
             [&] { NamedControl<QAbstractButton>(&window, "HistoryBtn")->click(); },
             [&] {
                 return window.Buffer().Pool().Count() >= items && Archived(*archive, 2 * items);
-            });
+            },
+            [&] { return window.Buffer().Pool().Count() >= items; });
         PrintState(window, *archive);
         window.Archive().FinishHandOver();
         console.reset();
