@@ -1,6 +1,7 @@
 #include "archive/ArchiveSessions.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "archive/ArchiveSchema.h"
 #include "archive/ArchiveSweeps.h"
@@ -65,7 +66,8 @@ Result<void> MarkRestoreAsked(SqliteDb& db, int64_t session) {
 }
 
 Result<std::vector<TMeasRecord>> LoadSessionRecords(SqliteDb& db, int64_t session, bool bufferOnly,
-                                                    bool salvage, WorkProgress* progress) {
+                                                    bool salvage, WorkProgress* progress,
+                                                    const RecordSlices& slices) {
     Result<SqliteStatement> bounds = db.TryPrepare(
         "SELECT ifnull(first_arrival, 0), buffer_from, ifnull(last_arrival, 0) FROM session "
         "WHERE id = ?1");
@@ -86,8 +88,17 @@ Result<std::vector<TMeasRecord>> LoadSessionRecords(SqliteDb& db, int64_t sessio
     if (!arrivals)
         return tl::unexpected(arrivals.error());
     SqliteStatement& rows = *arrivals;
+    // Handed on in slices the buffer takes at once, each in memory of its own.
+    constexpr size_t Slice = 32768;
     std::vector<TMeasRecord> out;
-    out.reserve(static_cast<size_t>(std::clamp<int64_t>(to - from + 1, 0, 1 << 20)));
+    out.reserve(slices ? Slice
+                       : static_cast<size_t>(std::clamp<int64_t>(to - from + 1, 0, 1 << 20)));
+    int64_t handed = 0;
+    const auto handOn = [&] {
+        handed += static_cast<int64_t>(out.size());
+        slices(std::exchange(out, {}));
+        out.reserve(Slice);
+    };
     auto optional = [&](int c) -> std::optional<double> {
         return rows.IsNull(c) ? std::nullopt : std::optional<double>(rows.Real(c));
     };
@@ -105,11 +116,14 @@ Result<std::vector<TMeasRecord>> LoadSessionRecords(SqliteDb& db, int64_t sessio
                                    rows.Blob(7)));
             from = rows.Int(8) + 1;
             skip = 1;
+            if (slices && out.size() == Slice)
+                handOn();
             constexpr size_t ProgressEvery = 4096;
             if (progress && out.size() % ProgressEvery == 0) {
                 if (progress->cancel.load(std::memory_order_relaxed))
                     return std::vector<TMeasRecord>{};
-                progress->done.store(static_cast<int64_t>(out.size()), std::memory_order_relaxed);
+                progress->done.store(handed + static_cast<int64_t>(out.size()),
+                                     std::memory_order_relaxed);
             }
         }
         if (row)
@@ -120,8 +134,10 @@ Result<std::vector<TMeasRecord>> LoadSessionRecords(SqliteDb& db, int64_t sessio
         from += skip;
         skip *= 2;
     }
+    if (slices && !out.empty())
+        handOn();
     if (progress)
-        progress->done.store(static_cast<int64_t>(out.size()), std::memory_order_relaxed);
+        progress->done.store(handed + static_cast<int64_t>(out.size()), std::memory_order_relaxed);
     return out;
 }
 

@@ -60,12 +60,16 @@ using SessionRunning = std::function<bool(int64_t session, const ConsoleProcess&
 Result<std::vector<UncleanSession>> UncleanSessions(SqliteDb& db, const SessionRunning& running);
 // The restore question was answered: it is not asked again.
 Result<void> MarkRestoreAsked(SqliteDb& db, int64_t session);
+// Takes records read, in order, a slice at a time, as they are read.
+using RecordSlices = std::function<void(std::vector<TMeasRecord>&&)>;
 // The records of a session in arrival order: all of them, or those in its buffer at the end.
 // `salvage` (a damaged file): reads on past what cannot be read instead of failing. With
 // `progress`, counts the records read there and stops, giving none, when it asks to cancel.
+// With `slices`, the records go there as they are read, and none are returned.
 Result<std::vector<TMeasRecord>> LoadSessionRecords(SqliteDb& db, int64_t session, bool bufferOnly,
                                                     bool salvage = false,
-                                                    WorkProgress* progress = nullptr);
+                                                    WorkProgress* progress = nullptr,
+                                                    const RecordSlices& slices = {});
 // The download the session's buffer followed, if it followed one.
 Result<std::optional<DownloadState>> SessionDownload(SqliteDb& db, int64_t session);
 // Every session, newest first, with the measurements counted before; those still to count (a

@@ -151,13 +151,15 @@ Result<std::vector<UncleanSession>> MeasurementArchive::UncleanSessions() {
     return out;
 }
 
-Result<RestoredSession> MeasurementArchive::Restore(const UncleanSession& session) {
+Result<RestoredSession> MeasurementArchive::Restore(const UncleanSession& session,
+                                                    const RecordSlices& slices) {
     RestoredSession r;
     if (session.file.isEmpty()) {
         Result<SqliteDb> db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
         if (!db)
             return tl::unexpected(db.error());
-        Result<std::vector<TMeasRecord>> records = LoadSessionRecords(*db, session.id, true);
+        Result<std::vector<TMeasRecord>> records =
+            LoadSessionRecords(*db, session.id, true, false, nullptr, slices);
         if (!records)
             return tl::unexpected(records.error());
         Result<std::optional<DownloadState>> download = SessionDownload(*db, session.id);
@@ -171,7 +173,8 @@ Result<RestoredSession> MeasurementArchive::Restore(const UncleanSession& sessio
         SqliteDb db;
         if (Result<void> opened = db.TryOpenReadOnly(session.file); !opened)
             return tl::unexpected(opened.error());
-        Result<std::vector<TMeasRecord>> records = LoadSessionRecords(db, session.id, true, true);
+        Result<std::vector<TMeasRecord>> records =
+            LoadSessionRecords(db, session.id, true, true, nullptr, slices);
         if (!records)
             return tl::unexpected(records.error());
         r.records = std::move(*records);

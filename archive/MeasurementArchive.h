@@ -150,8 +150,9 @@ public:
     // its buffer held anything, oldest first: those in the archive, then those in a damaged file
     // this archive moved aside (as much of them as can be read).
     Result<std::vector<UncleanSession>> UncleanSessions();
-    // "Yes": the session's buffer and download; it is not asked about again.
-    Result<RestoredSession> Restore(const UncleanSession& session);
+    // "Yes": the session's buffer and download; it is not asked about again. With `slices`, the
+    // records go there as they are read (LoadSessionRecords), not into the result.
+    Result<RestoredSession> Restore(const UncleanSession& session, const RecordSlices& slices = {});
     // "No": it is not asked about again (the mark is written by the writer, after what waits;
     // this archive does not offer it again meanwhile).
     void MarkRestoreAsked(const UncleanSession& session);

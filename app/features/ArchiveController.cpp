@@ -325,16 +325,28 @@ void ArchiveController::OfferRestore() {
             continue;
         }
         // Read on a connection of its own while the window goes on (the writer goes on
-        // writing); the records follow in slices.
+        // writing); the records go into the buffer in slices as they are read, so the buffer
+        // fills while the rest is read and no session is held in memory whole.
         RestoredSession restored;
+        QObject slices;
         RunWithProgress(
             owner_, QStringLiteral("Restoring %1 items...").arg(s.items), 0,
             [&](WorkProgress&) {
-                restored = ValueOrFailure(archive_->Restore(s));
+                restored = ValueOrFailure(archive_->Restore(s, [&](std::vector<TMeasRecord>&& r) {
+                    QMetaObject::invokeMethod(
+                        &slices,
+                        [this, part = std::make_shared<std::vector<TMeasRecord>>(std::move(r))] {
+                            Guarded([&] {
+                                buffer_.AddRecords(std::move(*part), ArrivalSource::Restored);
+                            });
+                        },
+                        Qt::QueuedConnection);
+                }));
                 return true;
             },
             false);
-        buffer_.AddRecords(std::move(restored.records), ArrivalSource::Restored);
+        // The slices the event loop has not taken yet, before anything that follows them.
+        QCoreApplication::sendPostedEvents(&slices, QEvent::MetaCall);
         sweeps_.Recorder().Restore(restored.sweeps);
         if (restored.download)
             downloads_.Restore(*restored.download);
