@@ -177,12 +177,14 @@ void BM_OpenMillionRowWorkbook(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         auto service = std::make_unique<Service>();
+        const double cpuBefore = CpuSeconds(service->process.processId());
         state.ResumeTiming();
 
         const bool opened = service->open(target);
 
         state.PauseTiming();
         CountLosses(state, "refused", opened && filled ? 0 : 1);
+        state.counters["service_cpu_s"] = CpuSeconds(service->process.processId()) - cpuBefore;
         state.counters["service_peak_MiB"] =
             double(PeakRssKiB(service->process.processId())) / 1024.0;
         service.reset();
