@@ -374,34 +374,25 @@ void MeasurementArchive::Writer::Tell(const QString& message) const {
         options_.onMessage(message);
 }
 
-void MeasurementArchive::Writer::BindRow(SqliteStatement& insert, int base, const Entry& e,
+void MeasurementArchive::Writer::BindRow(RowInsert& insert, int base, const Entry& e,
                                          const ArchiveRow& row) {
-    insert.Bind(base + 1, sessionId_.load());
-    insert.Bind(base + 2, int64_t{e.source});
-    insert.Bind(base + 3, e.receivedMs);
-    insert.Bind(base + 4, row.board);
-    insert.Bind(base + 5, row.channel);
-    insert.Bind(base + 6, int64_t{row.range});
-    if (row.rx)
-        insert.Bind(base + 7, *row.rx);
-    else
-        insert.BindNull(base + 7);
-    if (row.xx)
-        insert.Bind(base + 8, *row.xx);
-    else
-        insert.BindNull(base + 8);
-    if (row.counter)
-        insert.Bind(base + 9, *row.counter);
-    else
-        insert.BindNull(base + 9);
+    insert.Int(base + 1, sessionId_.load());
+    insert.Int(base + 2, int64_t{e.source});
+    insert.Int(base + 3, e.receivedMs);
+    insert.Int(base + 4, row.board);
+    insert.Int(base + 5, row.channel);
+    insert.Int(base + 6, int64_t{row.range});
+    insert.Real(base + 7, row.rx);
+    insert.Real(base + 8, row.xx);
+    insert.Int(base + 9, row.counter);
     if (row.loggerTimeLength > 0)
-        insert.BindKept(base + 10, row.LoggerTime());
+        insert.Text(base + 10, row.LoggerTime());
     else
-        insert.BindNull(base + 10);
+        insert.Null(base + 10);
     if (row.needsImage)
-        insert.BindBlob(base + 11, {reinterpret_cast<const uint8_t*>(&e.rec), sizeof e.rec});
+        insert.Blob(base + 11, {reinterpret_cast<const uint8_t*>(&e.rec), sizeof e.rec});
     else
-        insert.BindNull(base + 11);
+        insert.Null(base + 11);
 }
 
 Result<void> MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& batch) {
@@ -465,14 +456,14 @@ Result<void> MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& ba
                 ++n;
             if (n < RowsPerInsert)
                 n = 1;
-            SqliteStatement& insert = n == 1 ? insert_ : insertMany_;
+            RowInsert& insert = n == 1 ? insert_ : insertMany_;
             for (size_t r = 0; r < n; ++r) {
                 const Entry& e = batch[i + r];
                 rows[r] = RowOf(e.rec, static_cast<ArrivalSource>(e.source));
                 BindRow(insert, static_cast<int>(r) * ColumnsPerRow, e, rows[r]);
                 ++counts[e.source];
             }
-            if (Result<void> inserted = insert.TryRun(); !inserted)
+            if (Result<void> inserted = insert.Statement().TryRun(); !inserted)
                 return inserted;
             last = db_.LastInsertId();
             // The rows of one statement take consecutive numbers: the write lock is ours.
@@ -506,8 +497,8 @@ Result<void> MeasurementArchive::Writer::WriteBatch(const std::vector<Entry>& ba
         return updateSession_.TryRun().and_then([&] { return db_.TryExec("COMMIT"); });
     }();
     if (!done) {
-        insert_.Reset();
-        insertMany_.Reset();
+        insert_.Statement().Reset();
+        insertMany_.Statement().Reset();
         updateSession_.Reset();
         sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
         sessionDirty_ = true;
@@ -583,8 +574,13 @@ Result<void> MeasurementArchive::Writer::OpenFile() {
     if (!ready)
         return ready;
     checkpointer_.Attach(db_, options_.path);
-    return keep(insert_, InsertSql(1))
-        .and_then([&] { return keep(insertMany_, InsertSql(RowsPerInsert)); })
+    const auto keepInsert = [this](RowInsert& into, size_t rows) {
+        return db_.TryPrepare(InsertSql(rows)).map([&](SqliteStatement s) {
+            into = RowInsert(std::move(s));
+        });
+    };
+    return keepInsert(insert_, 1)
+        .and_then([&] { return keepInsert(insertMany_, RowsPerInsert); })
         .and_then([&] {
             return keep(updateSession_,
                         "UPDATE session SET live = ?1, download = ?2, report = ?3, restored = ?4, "
@@ -644,8 +640,8 @@ Result<void> MeasurementArchive::Writer::StartSession() {
 
 void MeasurementArchive::Writer::CloseDb(bool keepWal) {
     checkpointer_.Detach();
-    insert_ = SqliteStatement();
-    insertMany_ = SqliteStatement();
+    insert_ = RowInsert();
+    insertMany_ = RowInsert();
     updateSession_ = SqliteStatement();
     if (keepWal && db_.IsOpen())
         db_.KeepWalOnClose();

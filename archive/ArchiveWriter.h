@@ -7,6 +7,7 @@
 // is removed or replaced. Included only by the archive's own sources.
 #include <QString>
 #include <atomic>
+#include <bit>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <sys/types.h>
 #include <thread>
 #include <utility>
@@ -50,6 +52,73 @@ struct FileId {
     dev_t dev = 0;
     ino_t ino = 0;
     bool operator==(const FileId&) const = default;
+};
+
+// A prepared INSERT of arrivals and what its parameters hold. Bindings outlive a step, and most
+// columns of an arrival repeat those of the one bound to the same parameters before it (the
+// session, the source, when it came, board and range): a number or NULL a parameter holds already
+// is not bound again. Binding every value took about a fifth of the writer's time.
+class RowInsert {
+public:
+    RowInsert() = default;
+    explicit RowInsert(SqliteStatement statement) : statement_(std::move(statement)) {}
+    SqliteStatement& Statement() { return statement_; }
+
+    void Int(int i, int64_t value) {
+        if (!Holds(i, Kind::Int, std::bit_cast<uint64_t>(value)))
+            statement_.Bind(i, value);
+    }
+    void Real(int i, std::optional<double> value) {
+        if (!value) {
+            Null(i);
+        } else if (!Holds(i, Kind::Real, std::bit_cast<uint64_t>(*value))) {
+            statement_.Bind(i, *value);
+        }
+    }
+    void Int(int i, std::optional<int64_t> value) {
+        if (value)
+            Int(i, *value);
+        else
+            Null(i);
+    }
+    void Null(int i) {
+        if (!Holds(i, Kind::Null, 0))
+            statement_.BindNull(i);
+    }
+    // Text and blobs are bound each time: they point into the row.
+    void Text(int i, std::string_view kept) {
+        Forget(i);
+        statement_.BindKept(i, kept);
+    }
+    void Blob(int i, std::span<const uint8_t> bytes) {
+        Forget(i);
+        statement_.BindBlob(i, bytes);
+    }
+
+private:
+    enum class Kind : uint8_t { Unknown, Null, Int, Real };
+    struct Held {
+        Kind kind = Kind::Unknown;
+        uint64_t bits = 0;
+    };
+    // Whether parameter i holds that value already; from now on it does.
+    bool Holds(int i, Kind kind, uint64_t bits) {
+        const auto at = static_cast<size_t>(i);
+        if (held_.size() <= at)
+            held_.resize(at + 1);
+        Held& h = held_[at];
+        if (h.kind == kind && h.bits == bits)
+            return true;
+        h = {kind, bits};
+        return false;
+    }
+    void Forget(int i) {
+        if (static_cast<size_t>(i) < held_.size())
+            held_[static_cast<size_t>(i)].kind = Kind::Unknown;
+    }
+
+    SqliteStatement statement_;
+    std::vector<Held> held_; // by parameter number
 };
 
 } // namespace archivewriter
@@ -261,7 +330,7 @@ private:
     // Writes the batch in one transaction; on failure it stays for the next try.
     void TryWrite(std::vector<Entry>& batch);
     Result<void> WriteBatch(const std::vector<Entry>& batch);
-    void BindRow(SqliteStatement& insert, int base, const Entry& e, const ArchiveRow& row);
+    void BindRow(archivewriter::RowInsert& insert, int base, const Entry& e, const ArchiveRow& row);
     Result<void> EnsureOpen();
     Result<void> OpenFile();
     Result<void> StartSession();
@@ -337,8 +406,8 @@ private:
     bool sessionDirty_ = false;
     WalCheckpointer checkpointer_;
     SqliteDb db_;
-    SqliteStatement insert_;     // one row
-    SqliteStatement insertMany_; // RowsPerInsert rows
+    archivewriter::RowInsert insert_;     // one row
+    archivewriter::RowInsert insertMany_; // RowsPerInsert rows
     SqliteStatement updateSession_;
     Clock::time_point nextTry_;
     int64_t counts_[ArrivalSourceCount] = {};

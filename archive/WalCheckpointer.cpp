@@ -73,8 +73,10 @@ void WalCheckpointer::Run() {
         l.unlock();
         // Passive: copies what no reader still needs and never waits for a lock. A file that went
         // away or cannot be opened is left: the writer's own checkpoint at the cap and at its
-        // close still copy everything.
-        if (db_.IsOpen() || db_.TryOpen(path, false))
+        // close still copy everything. A connection knows of no WAL until it has read the file
+        // once (a checkpoint before that copies nothing and says nothing): a read, each time, as
+        // one refused for a moment would leave it so.
+        if ((db_.IsOpen() || db_.TryOpen(path, false)) && db_.TryExec("PRAGMA schema_version"))
             sqlite3_wal_checkpoint_v2(db_.Handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
                                       nullptr);
         l.lock();

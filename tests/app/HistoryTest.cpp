@@ -34,6 +34,8 @@ TEST_F(ConsoleFixture, HistoryShowsAtOnceWhileItsListIsRead) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     };
     MeasurementArchive archive(options);
+    // Its session is listed once the writer has started it: not a race the test is about.
+    ASSERT_TRUE(archive.WaitOpen(30000));
     Start(false);
     window->Archive().Start(&archive, false);
 

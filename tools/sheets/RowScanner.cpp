@@ -246,10 +246,34 @@ bool RowScanner::readRow(const char* p, const char* stop) {
             return false;
         if (t.empty && !events_.close(t.name))
             return false;
-        if (!t.empty)
+        if (!t.empty) {
             open_.push_back(t.name);
+            if (!(p = plainElement(p, stop)))
+                return false;
+        }
     }
     return open_.empty();
+}
+
+const char* RowScanner::plainElement(const char* p, const char* stop) {
+    if (stop - p < 2 || p[0] != '<' || !IsNameStart(p[1]))
+        return p;
+    QName n;
+    const char* q = name(p + 1, stop, n);
+    if (!q || *q != '>')
+        return p;
+    const char* text = ++q;
+    while (q < stop && *q >= 0x20 && *q < 0x7F && *q != '&' && *q != '<' && *q != '>' &&
+           *q != ']' && *q != '"')
+        ++q;
+    const std::string_view written(p + 1, size_t(n.local.end() - (p + 1)));
+    const size_t close = 3 + written.size(); // "</", the name and '>'
+    if (q == text || size_t(stop - q) < close || q[0] != '<' || q[1] != '/' ||
+        std::memcmp(q + 2, written.data(), written.size()) != 0 || q[close - 1] != '>' ||
+        !resolve(n, false))
+        return p; // the general way reads it, or gives up on it
+    const char* after = q + close;
+    return events_.plainElement(n, std::string_view(p, size_t(after - p))) ? after : nullptr;
 }
 
 const char* RowScanner::name(const char* p, const char* end, QName& n) {

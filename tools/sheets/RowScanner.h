@@ -21,6 +21,10 @@ public:
         virtual bool open(const QName& name, XmlAttributes atts) = 0;
         virtual bool close(const QName& name) = 0;
         virtual bool text(std::string_view text) = 0;
+        // An element without attributes that holds only text of printable ASCII without
+        // markup characters (a cell's <v>1.5</v>), as written: what open, text and close of it
+        // would make, in one event.
+        virtual bool plainElement(const QName& name, std::string_view xml) = 0;
 
     protected:
         ~Events() = default;
@@ -60,6 +64,9 @@ private:
     const char* name(const char* p, const char* end, QName& n);
     bool resolve(QName& n, bool attribute);
     bool readRow(const char* p, const char* stop);
+    // Past a plain element at p (see Events::plainElement), its event given; p when there is
+    // none; null when the event stopped the scan.
+    const char* plainElement(const char* p, const char* stop);
     bool text(const char* p, const char* end);
 };
 

@@ -347,4 +347,13 @@ bool SheetReader::text(std::string_view text) {
     return error().empty();
 }
 
+bool SheetReader::plainElement(const QName&, std::string_view xml) {
+    // Where its start tag, text and end tag would go, as they would be written: the same bytes.
+    if (where_ == Where::Rows && depth_ >= 4 && skipFrom_ == 0) {
+        lastRaw().inner += xml;
+        justOpened_ = false;
+    }
+    return true;
+}
+
 } // namespace sheets

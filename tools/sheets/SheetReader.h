@@ -83,6 +83,7 @@ private:
     bool open(const QName& n, XmlAttributes atts) override;
     bool close(const QName& n) override;
     bool text(std::string_view text) override;
+    bool plainElement(const QName& n, std::string_view xml) override;
 
     // Writes a start tag (namespace declarations first); ref: skip the value of the unprefixed
     // attribute "ref" and note where it stood.

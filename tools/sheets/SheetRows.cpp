@@ -89,11 +89,6 @@ bool Packable(const Cell& c) {
     return std::all_of(c.payload.begin(), c.payload.end(), [](char ch) { return Nibble(ch) >= 0; });
 }
 
-size_t PayloadBytes(const Cell& c) {
-    const size_t n = c.payload.size();
-    return VarintBytes(n) + (Packable(c) ? (n + 1) / 2 : n);
-}
-
 char* PutPacked(char* p, std::string_view s) {
     p = PutVarint(p, s.size());
     for (size_t i = 0; i < s.size(); i += 2)
@@ -101,11 +96,12 @@ char* PutPacked(char* p, std::string_view s) {
     return p;
 }
 
-size_t BodyBytes(const RowCells& row) {
+// The most bytes of the record's body: every payload as if it did not pack.
+size_t BodyBound(const RowCells& row) {
     size_t n = VarintBytes(row.attrs.size()) + row.attrs.size();
     uint32_t previous = 0;
     for (const Cell& c : row.cells) {
-        n += 1 + PayloadBytes(c);
+        n += 1 + VarintBytes(c.payload.size()) + c.payload.size();
         if (c.col != previous + 1)
             n += VarintBytes(c.col);
         if (c.style != 0)
@@ -117,7 +113,7 @@ size_t BodyBytes(const RowCells& row) {
     return n;
 }
 
-void PutBody(char* p, const RowCells& row) {
+char* PutBody(char* p, const RowCells& row) {
     p = PutBytes(p, row.attrs);
     uint32_t previous = 0;
     for (const Cell& c : row.cells) {
@@ -134,6 +130,7 @@ void PutBody(char* p, const RowCells& row) {
         p = packed ? PutPacked(p, c.payload) : PutBytes(p, c.payload);
         previous = c.col;
     }
+    return p;
 }
 
 } // namespace
@@ -238,8 +235,10 @@ void SheetRows::stage(uint32_t row, const RowCells& content) {
             staged_.push_back(e);
         return;
     }
-    const size_t body = BodyBytes(content);
-    PutBody(PutVarint(room(VarintBytes(body) + body, e), body), content);
+    // Made aside first, so that whether a payload packs is seen once, as it is written.
+    body_.resize(BodyBound(content));
+    const size_t body = size_t(PutBody(body_.data(), content) - body_.data());
+    std::memcpy(PutVarint(room(VarintBytes(body) + body, e), body), body_.data(), body);
     lastCol_ = std::max(lastCol_, content.cells.empty() ? 0 : content.cells.back().col);
     if (appended)
         entries_.push_back(e);

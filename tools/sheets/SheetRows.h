@@ -91,6 +91,7 @@ private:
     uint32_t lastCol_ = 0;
     std::vector<Entry> entries_;
     std::vector<Entry> staged_;
+    std::string body_; // a record's body as it is made
 
     // Room for `size` bytes in the last block; where they go.
     char* room(size_t size, Entry& e);

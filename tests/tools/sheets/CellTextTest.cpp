@@ -2,8 +2,10 @@
 // survives the trip through the package's XML exactly.
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
+#include <random>
 
 #include "CellText.h"
+#include "base/DecimalText.h"
 
 using namespace sheets;
 
@@ -26,6 +28,12 @@ TEST(CellText, ClassifiesLikeTypedText) {
          "\xD9\xAB", false, CellKind::Number, "2.5"}, // Arabic separator
         {"1e3", ".", false, CellKind::Number, "1000"},
         {"1e999", ".", false, CellKind::String, "1e999"},
+        {"46000.00001157407", ".", false, CellKind::Number, "46000.00001157407"},
+        {"-.50", ",", false, CellKind::Number, "-0.5"},
+        {"1.", ".", false, CellKind::Number, "1"},
+        {"2e3", "e", false, CellKind::Number, "2.3"}, // a separator of number characters
+        {"1e", ".", false, CellKind::String, "1e"},
+        {"1-2", ".", false, CellKind::String, "1-2"},
         {"1.2.3", ".", false, CellKind::String, "1.2.3"},
         {"08.12", ".", false, CellKind::Number, "8.12"},
         {"08.12", ".", true, CellKind::String, "08.12"},
@@ -45,6 +53,30 @@ TEST(CellText, ClassifiesLikeTypedText) {
         EXPECT_EQ(v.kind, c.kind) << c.text;
         EXPECT_EQ(v.payload, c.payload) << c.text;
     }
+}
+
+// Texts of number characters, some read in place: each a number exactly when ReadDecimal takes it,
+// with its value.
+TEST(CellText, NumbersReadInPlaceAsReadDecimalReadsThem) {
+    std::mt19937 rng(4711);
+    const std::string_view chars = "0123456789.-+eE,";
+    std::string text, scratch;
+    int numbers = 0;
+    for (int round = 0; round < 20000; ++round) {
+        text.clear();
+        for (int n = int(rng() % 8) + 1; n > 0; --n)
+            text += chars[rng() % (round % 2 ? 12 : chars.size())]; // half: mostly digits
+        for (const char* sep : {".", ",", "e", ""}) {
+            const CellValue v = ClassifyCellText(text, sep, false, scratch);
+            const std::optional<double> want = ReadDecimal(text, {".", sep});
+            ASSERT_EQ(v.kind == CellKind::Number, want.has_value()) << text << " " << sep;
+            if (want) {
+                ASSERT_EQ(std::stod(std::string(v.payload)), *want) << text << " " << sep;
+                ++numbers;
+            }
+        }
+    }
+    EXPECT_GT(numbers, 10000);
 }
 
 TEST(CellText, EscapedTextReadsBackExactly) {

@@ -68,6 +68,12 @@ TEST(RowScanner, GivesWhatTheParserGives) {
          false, true},
         {"an element not a cell in a row",
          "<sheetData><row r=\"1\"><extLst/><c r=\"A1\"><v>1</v></c></row></sheetData>", true, true},
+        {"values in and out of cells, a quote in a text",
+         "<sheetData><row r=\"1\"><extLst><v>1</v></extLst><c r=\"A1\"><f>A2</f><v>3</v></c><c "
+         "r=\"B1\" t=\"inlineStr\"><is><t>a\"b</t></is></c></row></sheetData>",
+         true, true},
+        {"broken: a value with an unbound prefix",
+         "<sheetData><row r=\"1\"><c r=\"A1\"><q:v>1</q:v></c></row></sheetData>", false, false},
         {"broken: an unbound prefix", "<sheetData><row r=\"1\" q:a=\"1\"/></sheetData>", false,
          false},
         {"broken: an attribute twice", "<sheetData><row r=\"1\" r=\"2\"/></sheetData>", false,

@@ -20,18 +20,23 @@ using dde::MessageKind;
 
 namespace {
 
-// The workbook with the declared uncompressed size of one part changed in both of its headers.
-QByteArray WithDeclaredSize(QByteArray zip, const char* part, uint32_t size) {
+// The workbook with a field of one part's two headers changed (at those offsets into them).
+QByteArray WithHeaderField(QByteArray zip, const char* part, int central, int local,
+                           uint32_t value) {
     const QByteArray name(part);
     for (qsizetype at = zip.indexOf("PK\x01\x02"); at >= 0;
          at = zip.indexOf("PK\x01\x02", at + 4)) {
         if (zip.mid(at + 46, name.size()) != name)
             continue;
-        const uint32_t local = qFromLittleEndian<quint32>(zip.constData() + at + 42);
-        qToLittleEndian<quint32>(size, zip.data() + at + 24);
-        qToLittleEndian<quint32>(size, zip.data() + local + 22);
+        const uint32_t header = qFromLittleEndian<quint32>(zip.constData() + at + 42);
+        qToLittleEndian<quint32>(value, zip.data() + at + central);
+        qToLittleEndian<quint32>(value, zip.data() + header + local);
     }
     return zip;
+}
+
+QByteArray WithDeclaredSize(const QByteArray& zip, const char* part, uint32_t size) {
+    return WithHeaderField(zip, part, 24, 22, size);
 }
 
 // A session on topic System, once the service has room for it (sessions that went may not
@@ -84,6 +89,13 @@ TEST(ServiceLimits, OpenRefusesWhatIsNoRegularFileOrInflatesTooFar) {
     WriteAll(huge, WithDeclaredSize(template_, "xl/worksheets/sheet2.xml", 0x60000000u));
     const QString lying = dir.filePath("lying.xls");
     WriteAll(lying, WithDeclaredSize(template_, "xl/worksheets/sheet2.xml", 100));
+    ZipPackage pkg;
+    ASSERT_TRUE(pkg.open(template_));
+    const auto sheetSize = uint32_t(pkg.read("xl/worksheets/sheet2.xml")->size());
+    const QString cut = dir.filePath("cut.xls");
+    WriteAll(cut, WithDeclaredSize(template_, "xl/worksheets/sheet2.xml", sheetSize + 1));
+    const QString badCrc = dir.filePath("crc.xls");
+    WriteAll(badCrc, WithHeaderField(template_, "xl/worksheets/sheet2.xml", 16, 14, 12345));
     const struct {
         QString path;
         const char* reason;
@@ -94,6 +106,8 @@ TEST(ServiceLimits, OpenRefusesWhatIsNoRegularFileOrInflatesTooFar) {
         {squeezed, "200 times its compressed size"},
         {huge, "inflates to 1610612736 bytes, more than the 1073741824"},
         {lying, "inflates beyond its declared 100 bytes"},
+        {cut, "is cut short"},
+        {badCrc, "CRC error"},
     };
     for (const auto& c : cases) {
         QString error;

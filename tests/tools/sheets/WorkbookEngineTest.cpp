@@ -50,6 +50,9 @@ TEST(WorkbookEngine, StoresTextsAsASpreadsheetDoes) {
     // Too many rows or cells: refused, nothing written.
     EXPECT_FALSE(Ok(wb->poke(ch1, {{3, 1}, {3, 2}}, u"1\t2\t3\r\n"), error));
     EXPECT_FALSE(Ok(wb->poke(ch1, {{3, 1}, {3, 2}}, u"1\r\n2\r\n"), error));
+    EXPECT_FALSE(
+        Ok(wb->poke(ch1, {{3, 1}, {4, 3}}, u"a long cell\tb\r\n\t\t\t\t\t\t\t\t\t\r\n"), error));
+    EXPECT_EQ(error, "row 2 has 10 cells for a range of 3 columns");
     ASSERT_TRUE(Ok(wb->save(), error)) << error.toStdString();
 
     auto again = OpenWorkbook(f.path, ",", error);
