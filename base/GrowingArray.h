@@ -53,7 +53,7 @@ public:
             bytes_ = bytes;
         }
     }
-    // n items; new ones are left unset, to be written.
+    // n items: the last ones dropped, or new ones left unset, to be written.
     void resize_for_overwrite(size_t n) {
         reserve(n);
         size_ = n;

@@ -44,7 +44,7 @@ void TrendPyramid::Truncate(int64_t count) {
     for (size_t k = 0; k < levels_.size(); ++k) {
         const auto keep = static_cast<size_t>(std::max<int64_t>(count, 0) / ItemsOf(int(k)));
         if (levels_[k].size() > keep)
-            levels_[k].resize(keep);
+            levels_[k].resize_for_overwrite(keep);
     }
 }
 

@@ -9,6 +9,8 @@
 #include <span>
 #include <vector>
 
+#include "base/GrowingArray.h"
+
 // Items a..b of a quantity summed up. Void items (NaN) hold no value.
 struct TrendStretch {
     double min = std::numeric_limits<double>::infinity();
@@ -48,6 +50,7 @@ private:
     int64_t FirstIn(std::span<const double> values, int k, int64_t j) const;
     int64_t LastIn(std::span<const double> values, int k, int64_t j) const;
 
-    // levels_[k] holds the blocks of LeafItems << k items, as many as are complete.
-    std::vector<std::vector<Block>> levels_;
+    // levels_[k] holds the blocks of LeafItems << k items, as many as are complete; grown
+    // without copying, as the items are.
+    std::vector<GrowingArray<Block>> levels_;
 };
