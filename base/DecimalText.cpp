@@ -1,5 +1,7 @@
 #include "base/DecimalText.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -8,10 +10,46 @@ namespace {
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
+
+// The characters from_chars reads in a decimal number.
+constexpr std::string_view NumberChars = "0123456789.-+eE";
+constexpr auto IsNumberChar = [] {
+    std::array<bool, 256> t{};
+    for (const char c : NumberChars)
+        t[uint8_t(c)] = true;
+    return t;
+}();
+
+// Whether from_chars reads `text` as the rules below would, where it stands: no '+' in front,
+// only NumberChars, a point only where the point is a separator, and no other separator made of
+// such characters. A block of measurements is mostly such numbers, read here without a copy.
+bool ReadableInPlace(std::string_view text, std::initializer_list<std::string_view> separators) {
+    bool point = false;
+    for (std::string_view sep : separators) {
+        if (sep == ".")
+            point = true;
+        else if (sep.find_first_of(NumberChars) != std::string_view::npos)
+            return false;
+    }
+    return !text.empty() && text[0] != '+' && std::all_of(text.begin(), text.end(), [&](char c) {
+        return IsNumberChar[uint8_t(c)] && (point || c != '.');
+    });
+}
+
+std::optional<double> FiniteValue(std::string_view plain) {
+    double value = 0;
+    const char* end = plain.data() + plain.size();
+    const auto res = std::from_chars(plain.data(), end, value);
+    if (res.ec != std::errc() || res.ptr != end || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
 } // namespace
 
 std::optional<double> ReadDecimal(std::string_view text,
                                   std::initializer_list<std::string_view> separators) {
+    if (ReadableInPlace(text, separators))
+        return FiniteValue(text);
     // The same number in the notation from_chars reads.
     std::string plain;
     plain.reserve(text.size());
@@ -56,10 +94,5 @@ std::optional<double> ReadDecimal(std::string_view text,
     }
     if (i != text.size())
         return std::nullopt;
-    double value = 0;
-    const char* end = plain.data() + plain.size();
-    const auto res = std::from_chars(plain.data(), end, value);
-    if (res.ec != std::errc() || res.ptr != end || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return FiniteValue(plain);
 }

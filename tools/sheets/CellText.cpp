@@ -1,9 +1,7 @@
 #include "CellText.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
-#include <cmath>
 #include <cstring>
 #include <optional>
 
@@ -59,32 +57,6 @@ char* PutEscape(char* out, unsigned code) {
     return out;
 }
 
-// The characters from_chars reads in a decimal number.
-constexpr std::string_view NumberChars = "0123456789.-+eE";
-constexpr auto IsNumberChar = [] {
-    std::array<bool, 256> t{};
-    for (const char c : NumberChars)
-        t[uint8_t(c)] = true;
-    return t;
-}();
-
-// The value of a text that ReadDecimal would take as it stands: no '+' in front, only the
-// characters of NumberChars, and no separator of the operator's among them. from_chars reads it
-// in place, without ReadDecimal's copy (a block of measurements is mostly such numbers). False
-// when it is not such a text; else true, with its number in value or nullopt when it is none.
-bool ReadInPlace(std::string_view text, std::string_view separator, std::optional<double>& value) {
-    if (text[0] == '+' ||
-        (separator != "." && separator.find_first_of(NumberChars) != std::string_view::npos) ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return IsNumberChar[uint8_t(c)]; }))
-        return false;
-    double v = 0;
-    const char* end = text.data() + text.size();
-    const auto res = std::from_chars(text.data(), end, v);
-    value = res.ec == std::errc() && res.ptr == end && std::isfinite(v) ? std::optional(v)
-                                                                        : std::nullopt;
-    return true;
-}
-
 } // namespace
 
 CellValue ClassifyCellText(std::string_view text, std::string_view decimalSeparator,
@@ -100,10 +72,7 @@ CellValue ClassifyCellText(std::string_view text, std::string_view decimalSepara
         if (digits > 0 && digits <= 15 && (text[sign] != '0' || digits == 1) &&
             std::all_of(text.begin() + long(sign), text.end(), IsDigit))
             return {CellKind::Number, text};
-        std::optional<double> v;
-        if (!ReadInPlace(text, decimalSeparator, v))
-            v = ReadDecimal(text, {".", decimalSeparator});
-        if (v) {
+        if (const std::optional<double> v = ReadDecimal(text, {".", decimalSeparator})) {
             char buf[32];
             const auto w = std::to_chars(buf, buf + sizeof buf, *v);
             scratch.assign(buf, w.ptr);
