@@ -5,6 +5,7 @@
 #include <QtEndian>
 #include <algorithm>
 
+#include "LargePages.h"
 #include "ServiceLimits.h"
 #include "SheetsService.h"
 #include "ShownText.h"
@@ -185,8 +186,10 @@ void SheetsSession::startMessage() {
     skipping_ = !skipWhy_.isEmpty();
     if (skipping_)
         log(QStringLiteral("message of %1 bytes skipped: %2").arg(length_).arg(skipWhy_));
-    else
+    else {
         message_.reserve(Prefix + qsizetype(length_));
+        PreferLargePages(message_.data(), size_t(message_.capacity()));
+    }
 }
 
 void SheetsSession::refuseSkipped() {
