@@ -41,7 +41,8 @@ public:
     operator std::span<const T>() const { return {data_, size_}; }
 
     void push_back(const T& v) {
-        if (size_ * sizeof(T) == bytes_)
+        // The memory may hold a part of an item more than whole items (it comes in pages).
+        if ((size_ + 1) * sizeof(T) > bytes_)
             reserve(size_ < 16 ? 16 : 2 * size_);
         data_[size_++] = v;
     }

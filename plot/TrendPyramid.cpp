@@ -1,11 +1,25 @@
 #include "plot/TrendPyramid.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
 
 namespace {
+// Items per block of each level; the levels past any count of items there can be hold the
+// largest count, so they are never complete.
+constexpr auto BlockItems = [] {
+    constexpr int64_t Most = std::numeric_limits<int64_t>::max();
+    std::array<int64_t, 64> items{};
+    items[0] = TrendPyramid::LeafItems;
+    for (size_t k = 1; k < items.size(); ++k)
+        items[k] =
+            items[k - 1] > Most / TrendPyramid::Fanout ? Most : items[k - 1] * TrendPyramid::Fanout;
+    return items;
+}();
+
 int64_t ItemsOf(int level) {
-    return TrendPyramid::LeafItems << level;
+    return BlockItems[static_cast<size_t>(level)];
 }
 } // namespace
 
@@ -30,12 +44,15 @@ void TrendPyramid::Grow(std::span<const double> values) {
             }
         }
         levels_[0].push_back(leaf);
-        // Every second block of a level completes one of the level above.
-        for (size_t k = 0; levels_[k].size() % 2 == 0; ++k) {
+        // Every Fanout-th block of a level completes one of the level above.
+        for (size_t k = 0; levels_[k].size() % Fanout == 0; ++k) {
             if (k + 1 == levels_.size())
                 levels_.emplace_back();
             const auto& low = levels_[k];
-            levels_[k + 1].push_back(Joined(low[low.size() - 2], low.back()));
+            Block joined;
+            for (size_t j = low.size() - Fanout; j < low.size(); ++j)
+                joined = Joined(joined, low[j]);
+            levels_[k + 1].push_back(joined);
         }
     }
 }
@@ -62,8 +79,8 @@ int TrendPyramid::LevelAt(int64_t i, int64_t b) const {
 int64_t TrendPyramid::FirstIn(std::span<const double> values, int k, int64_t j) const {
     // Down the pyramid to the first leaf that holds a value, then along its items.
     for (; k > 0; --k) {
-        j *= 2;
-        if (!levels_[size_t(k - 1)][size_t(j)].HasValue())
+        j *= Fanout;
+        while (!levels_[size_t(k - 1)][size_t(j)].HasValue())
             ++j;
     }
     for (int64_t i = j * LeafItems;; ++i)
@@ -73,8 +90,8 @@ int64_t TrendPyramid::FirstIn(std::span<const double> values, int k, int64_t j) 
 
 int64_t TrendPyramid::LastIn(std::span<const double> values, int k, int64_t j) const {
     for (; k > 0; --k) {
-        j = 2 * j + 1;
-        if (!levels_[size_t(k - 1)][size_t(j)].HasValue())
+        j = Fanout * j + Fanout - 1;
+        while (!levels_[size_t(k - 1)][size_t(j)].HasValue())
             --j;
     }
     for (int64_t i = (j + 1) * LeafItems - 1;; --i)

@@ -1,9 +1,9 @@
 #pragma once
-// The lowest and highest value of one quantity of a trend series over blocks of 2^k items (from
-// 16 items up), built as the items arrive, in amortised constant time per item and for about a
-// fifth of the memory the items take. A stretch of any length is then summed up from O(log n)
-// blocks and at most a block's items at each end, so the reduction to pixel columns costs time
-// in proportion to the columns, not to the items.
+// The lowest and highest value of one quantity of a trend series over blocks of 16 * 8^k items,
+// built as the items arrive, in amortised constant time per item and for about a tenth of the
+// memory the series takes. A stretch of any length is then summed up from O(log n) blocks and at
+// most a block's items at each end, so the reduction to pixel columns costs time in proportion
+// to the columns, not to the items.
 #include <cstdint>
 #include <limits>
 #include <span>
@@ -24,6 +24,11 @@ class TrendPyramid {
 public:
     // Items per block of the lowest level.
     static constexpr int64_t LeafItems = 16;
+    // Blocks of a level that make one of the level above. Wide rather than binary: a stretch's
+    // ends then read runs of neighbouring blocks from a few levels instead of single blocks
+    // from many, and with millions of items it is the levels touched, each in memory of its own
+    // far from the others, that cost a paint its time.
+    static constexpr int64_t Fanout = 16;
 
     // Takes in the blocks that the items of values complete; the items already taken in must be
     // unchanged.
@@ -50,7 +55,7 @@ private:
     int64_t FirstIn(std::span<const double> values, int k, int64_t j) const;
     int64_t LastIn(std::span<const double> values, int k, int64_t j) const;
 
-    // levels_[k] holds the blocks of LeafItems << k items, as many as are complete; grown
+    // levels_[k] holds the blocks of LeafItems * Fanout^k items, as many as are complete; grown
     // without copying, as the items are.
     std::vector<GrowingArray<Block>> levels_;
 };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <utility>
@@ -32,4 +33,13 @@ TEST(GrowingArray, KeepsItsItemsWhereverItGrows) {
         moved.push_back(3);
         EXPECT_EQ(moved[0], 3);
     }
+    // Items whose size does not divide a page, after room made for an odd count: the pages hold
+    // a part of an item more, which must not count as room.
+    GrowingArray<std::array<int64_t, 3>> wide;
+    wide.reserve(9001);
+    for (int64_t i = 0; i < 40'000; ++i)
+        wide.push_back({i, -i, i});
+    ASSERT_EQ(wide.size(), 40'000u);
+    for (size_t i = 0; i < wide.size(); ++i)
+        ASSERT_EQ(wide[i][2], static_cast<int64_t>(i));
 }
