@@ -263,8 +263,9 @@ public:
         return s;
     }
 
+    bool Full() const { return writingWell_ && Crowded(); }
     bool Behind() const {
-        return started_ && writingWell_ && Crowded() &&
+        return started_ && Full() &&
                Clock::now() - Clock::time_point(Clock::duration(lastWritten_.load())) <
                    std::chrono::milliseconds(options_.stuckMs);
     }

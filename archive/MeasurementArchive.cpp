@@ -76,6 +76,10 @@ ArchiveState MeasurementArchive::State() const {
     return writer_->State();
 }
 
+bool MeasurementArchive::Full() const {
+    return writer_->Full();
+}
+
 bool MeasurementArchive::Behind() const {
     return writer_->Behind();
 }

@@ -127,13 +127,17 @@ public:
     void SetPeer(const QString& peer);
     ArchiveState State() const;
     const QString& Path() const { return options_.path; }
-    // True while the writer writes well but more than holdBackAt arrivals wait for it: a source
-    // that can wait without losing anything (a TCP peer) should pause rather than fill the
-    // queue beyond what the writer can take. False while the file cannot be written or the
-    // writer is stuck: then measuring goes on regardless.
+    // True while the writer writes well but more than holdBackAt arrivals wait for it: records
+    // put back from the buffer (a restore, a session loaded), which lose nothing by waiting,
+    // wait however long the writer takes. False while the file cannot be written: then the
+    // queue counts what it cannot hold.
+    bool Full() const;
+    // Full(), unless the writer has finished no batch for stuckMs: a source that can wait only
+    // so long (a TCP peer, whose logger sends on) pauses rather than fill the queue beyond what
+    // the writer can take, but a stuck writer does not hold measuring up.
     bool Behind() const;
     // How many records to hand over at once when many wait to be given (a restore): small
-    // enough that slices handed over while the writer is not Behind() fit the queue.
+    // enough that slices handed over while the writer is not Full() fit the queue.
     int64_t HandOverSlice() const;
 
     // Waits until everything handed over so far is written, and every write asked for so far

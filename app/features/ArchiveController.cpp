@@ -202,14 +202,15 @@ void ArchiveController::HandOverToArchive(int64_t from, ArrivalSource source) {
     FeedArchive();
 }
 
-void ArchiveController::FeedArchive() {
+void ArchiveController::FeedArchive(bool writerStuck) {
     if (!archive_) {
         feedNext_ = feedEnd_ = 0;
         feedRuns_.clear();
     }
     // Slices while the writer keeps up (or cannot write at all: then the queue counts what it
-    // cannot hold); while it is behind, it is looked at again shortly.
-    while (FeedingArchive() && !archive_->Behind()) {
+    // cannot hold); while its queue is full, it is looked at again shortly, however long a
+    // batch takes: the records wait in the buffer, nothing is lost by waiting.
+    while (FeedingArchive() && (writerStuck || !archive_->Full())) {
         const auto [runEnd, source] = feedRuns_.front();
         const int64_t to = std::min(runEnd, feedNext_ + archive_->HandOverSlice());
         // One buffer for every slice: fresh memory for each cost more than the copy.
@@ -236,11 +237,11 @@ void ArchiveController::FeedArchive() {
 }
 
 void ArchiveController::FinishHandOver() {
-    constexpr int WriterWaitMs = 5000; // a failing disk is not waited for longer
-    while (FeedingArchive()) {
-        archive_->Flush(WriterWaitMs);
-        FeedArchive();
-    }
+    // The console is ending: a writer that has not written what waits within this is not
+    // waited for, and what the queue cannot hold is counted as not archived.
+    constexpr int WriterWaitMs = 5000;
+    while (FeedingArchive())
+        FeedArchive(!archive_->Flush(WriterWaitMs));
 }
 
 void ArchiveController::ReleaseHeldArrivals() {

@@ -81,7 +81,8 @@ private:
     // Hands the pool's items from `from` on to the archive, a slice at a time while its writer
     // keeps up (its queue holds far fewer than a buffer may), the rest from the event loop.
     void HandOverToArchive(int64_t from, ArrivalSource source);
-    void FeedArchive();
+    // `writerStuck`: the rest is handed over without waiting for the writer.
+    void FeedArchive(bool writerStuck = false);
     bool FeedingArchive() const { return feedNext_ < feedEnd_; }
 
     QWidget* owner_;

@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "ConsoleFixture.h"
+#include "app/features/ArchiveController.h"
+#include "archive/MeasurementArchive.h"
+#include "sqlite/Sqlite.h"
 
 namespace {
 
@@ -100,4 +103,55 @@ TEST_F(ConsoleFixture, ADownloadedItemHeldDuringAPutBackIsKeptWhileGapsAreFilled
     const RecordStream& pool = window->Buffer().Pool();
     ASSERT_EQ(pool.Count(), 4 + 199900 + 1);
     EXPECT_EQ(pool.At(pool.Count() - 1).Counter, 4);
+}
+
+// Records put back wait for the archive's writer however long a batch takes, also past the time
+// after which a report no longer waits for it: none is left out. A writer that cannot write at
+// all (its reason shown) holds nothing up: the queue counts what it cannot hold.
+TEST_F(ConsoleFixture, RecordsPutBackWaitForASlowWriterButNotForAFailingOne) {
+    constexpr int Records = 5000;
+    for (const bool failing : {false, true}) {
+        QTemporaryDir dir;
+        ArchiveOptions options;
+        options.path = dir.filePath("archive.sqlite");
+        options.queueLimit = 400;
+        options.holdBackAt = 50;
+        options.stuckMs = 50;
+        options.retryMs = 100;
+        // Another program's write lock stands for a slow disk, or for a failing one when it
+        // is given up on.
+        options.busyTimeoutMs = failing ? 50 : 600000;
+        MeasurementArchive archive(options);
+        ASSERT_TRUE(archive.WaitOpen(30000));
+        Start(false);
+        window->Archive().Start(&archive, false);
+        SqliteDb other;
+        ASSERT_TRUE(other.TryOpen(options.path, false));
+        other.SetBusyTimeout(30000); // the port's name may be being written
+        ASSERT_TRUE(other.TryExec("BEGIN IMMEDIATE"));
+        std::vector<TMeasRecord> records;
+        for (int k = 1; k <= Records; ++k)
+            records.push_back(Numbered(k));
+        window->Buffer().AddRecords(std::move(records), ArrivalSource::Restored);
+        const auto fed = [&] { return !window->Archive().HoldsArrivals(); };
+        if (failing) {
+            ASSERT_TRUE(QTest::qWaitFor(fed, 30000));
+            EXPECT_FALSE(archive.State().reason.isEmpty());
+            EXPECT_GT(archive.State().dropped, 0);
+        } else {
+            // Past stuckMs without a batch written: the feed goes on waiting.
+            ASSERT_TRUE(
+                QTest::qWaitFor([&] { return archive.Full() && !archive.Behind(); }, 30000));
+            QTest::qWait(100);
+            EXPECT_FALSE(fed());
+        }
+        ASSERT_TRUE(other.TryExec("ROLLBACK"));
+        ASSERT_TRUE(QTest::qWaitFor(fed, 30000));
+        ASSERT_TRUE(archive.Flush(30000));
+        if (!failing) {
+            EXPECT_EQ(archive.State().dropped, 0);
+            EXPECT_EQ(archive.State().archived, Records);
+        }
+        window.reset(); // before the archive it hands records to
+    }
 }
