@@ -235,6 +235,16 @@ void SheetRows::reserve(size_t rows) {
     PreferLargePages(entries_.data(), entries_.capacity() * sizeof(Entry));
 }
 
+void SheetRows::cutBack(const Mark& m) {
+    entries_.resize(m.entries);
+    blocks_.resize(m.blocks);
+    blockSizes_.resize(m.blocks);
+    fill_ = m.fill;
+    used_ = m.used;
+    live_ = m.live;
+    lastCol_ = m.lastCol;
+}
+
 void SheetRows::stage(uint32_t row, const RowCells& content) {
     const bool appended = entries_.empty() || row > entries_.back().row;
     Entry e{row, Removed, 0};

@@ -76,6 +76,14 @@ public:
     void stage(uint32_t row, const RowCells& content);
     void commit();
     void reserve(size_t rows);
+    // Where the rows end now, to cut them back there later: only rows added after the last one
+    // since, none staged.
+    struct Mark {
+        size_t entries, blocks, fill, used, live;
+        uint32_t lastCol;
+    };
+    Mark mark() const { return {entries_.size(), blocks_.size(), fill_, used_, live_, lastCol_}; }
+    void cutBack(const Mark& m);
 
     uint32_t lastRow() const { return entries_.empty() ? 0 : entries_.back().row; }
     uint32_t lastColumn() const { return lastCol_; }
