@@ -204,9 +204,10 @@ void MeasurementArchive::MarkRestoreAsked(const UncleanSession& session) {
 }
 
 Result<std::vector<TMeasRecord>> MeasurementArchive::LoadSession(int64_t session, bool bufferOnly,
-                                                                 WorkProgress* progress) {
+                                                                 WorkProgress* progress,
+                                                                 const RecordSlices& slices) {
     return OpenArchiveForReading(options_.path, options_.busyTimeoutMs).and_then([&](SqliteDb db) {
-        return LoadSessionRecords(db, session, bufferOnly, false, progress);
+        return LoadSessionRecords(db, session, bufferOnly, false, progress, slices);
     });
 }
 

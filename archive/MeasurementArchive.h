@@ -161,9 +161,11 @@ public:
     // this archive does not offer it again meanwhile).
     void MarkRestoreAsked(const UncleanSession& session);
     // The records of a session in arrival order: all of them, or those in its buffer at the end.
-    // Read on a connection of its own, so on any thread; `progress` as LoadSessionRecords.
+    // Read on a connection of its own, so on any thread; `progress` and `slices` as
+    // LoadSessionRecords.
     Result<std::vector<TMeasRecord>> LoadSession(int64_t session, bool bufferOnly,
-                                                 WorkProgress* progress = nullptr);
+                                                 WorkProgress* progress = nullptr,
+                                                 const RecordSlices& slices = {});
     // The sweeps of a session, oldest first; read on a connection of its own.
     Result<std::vector<Sweep>> LoadSweeps(int64_t session);
     // Every session, newest first, with the counts already known; read on a connection of its

@@ -326,28 +326,13 @@ void ArchiveController::OfferRestore() {
             continue;
         }
         // Read on a connection of its own while the window goes on (the writer goes on
-        // writing); the records go into the buffer in slices as they are read, so the buffer
-        // fills while the rest is read and no session is held in memory whole.
+        // writing).
         RestoredSession restored;
-        QObject slices;
-        RunWithProgress(
-            owner_, QStringLiteral("Restoring %1 items...").arg(s.items), 0,
-            [&](WorkProgress&) {
-                restored = ValueOrFailure(archive_->Restore(s, [&](std::vector<TMeasRecord>&& r) {
-                    QMetaObject::invokeMethod(
-                        &slices,
-                        [this, part = std::make_shared<std::vector<TMeasRecord>>(std::move(r))] {
-                            Guarded([&] {
-                                buffer_.AddRecords(std::move(*part), ArrivalSource::Restored);
-                            });
-                        },
-                        Qt::QueuedConnection);
-                }));
-                return true;
-            },
-            false);
-        // The slices the event loop has not taken yet, before anything that follows them.
-        QCoreApplication::sendPostedEvents(&slices, QEvent::MetaCall);
+        PutBackAsRead(QStringLiteral("Restoring %1 items...").arg(s.items), 0, false,
+                      [&](WorkProgress&, const RecordSlices& slices) {
+                          restored = ValueOrFailure(archive_->Restore(s, slices));
+                          return true;
+                      });
         sweeps_.Recorder().Restore(restored.sweeps);
         if (restored.download)
             downloads_.Restore(*restored.download);
@@ -419,19 +404,40 @@ void ArchiveController::HistoryBtnClick() {
     int64_t arrivals = 0;
     for (const int64_t n : chosen.arrivals)
         arrivals += n;
-    std::vector<TMeasRecord> records;
+    // "Cancel" stops the read: what already arrived stays, as with the fleet's "Load" (it is in
+    // the archive as restored arrivals too), and the sweeps are not loaded.
     Result<std::vector<Sweep>> sweeps;
-    const bool loaded =
-        RunWithProgress(owner_, QStringLiteral("Loading session %1...").arg(chosen.id), arrivals,
-                        [&](WorkProgress& progress) {
-                            records =
-                                ValueOrFailure(archive_->LoadSession(chosen.id, false, &progress));
-                            if (!progress.cancel)
-                                sweeps = archive_->LoadSweeps(chosen.id);
-                            return !progress.cancel;
-                        });
-    if (!loaded)
-        return;
-    buffer_.AddRecords(std::move(records), ArrivalSource::Restored);
-    sweeps_.Recorder().Restore(ValueOrFailure(std::move(sweeps)));
+    const bool loaded = PutBackAsRead(
+        QStringLiteral("Loading session %1...").arg(chosen.id), arrivals, true,
+        [&](WorkProgress& progress, const RecordSlices& slices) {
+            ValueOrFailure(archive_->LoadSession(chosen.id, false, &progress, slices));
+            if (!progress.cancel)
+                sweeps = archive_->LoadSweeps(chosen.id);
+            return !progress.cancel;
+        });
+    if (loaded)
+        sweeps_.Recorder().Restore(ValueOrFailure(std::move(sweeps)));
+}
+
+bool ArchiveController::PutBackAsRead(
+    const QString& label, int64_t total, bool cancellable,
+    const std::function<bool(WorkProgress&, const RecordSlices&)>& read) {
+    // The slices are posted to this object: the event loop puts each into the buffer while
+    // the rest is read, so no session is held in memory whole.
+    QObject slices;
+    const RecordSlices toBuffer = [this, &slices](std::vector<TMeasRecord>&& r) {
+        QMetaObject::invokeMethod(
+            &slices,
+            [this, part = std::make_shared<std::vector<TMeasRecord>>(std::move(r))] {
+                Guarded([&] { buffer_.AddRecords(std::move(*part), ArrivalSource::Restored); });
+            },
+            Qt::QueuedConnection);
+    };
+    // The slices the event loop has not taken yet, before anything that follows them, also
+    // when the read failed midway.
+    const auto taken =
+        qScopeGuard([&slices] { QCoreApplication::sendPostedEvents(&slices, QEvent::MetaCall); });
+    return RunWithProgress(
+        owner_, label, total, [&](WorkProgress& progress) { return read(progress, toBuffer); },
+        cancellable);
 }

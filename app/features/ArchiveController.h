@@ -6,11 +6,13 @@
 // question is open or a hand-over runs, and follow in their order.
 #include <QObject>
 #include <deque>
+#include <functional>
 #include <utility>
 #include <vector>
 
 #include "app/pages/DataBufferPage.h"
 #include "archive/ArchiveRow.h"
+#include "archive/ArchiveSessions.h"
 #include "base/FormatSettings.h"
 #include "records/MeasRecord.h"
 
@@ -22,6 +24,7 @@ class QWidget;
 class SweepController;
 class TMB;
 struct ArchiveOptions;
+struct WorkProgress;
 
 class ArchiveController : public QObject {
 public:
@@ -74,6 +77,12 @@ public:
 
 private:
     void HistoryBtnClick();
+    // Runs `read` on a thread of its own while the window goes on (RunWithProgress with
+    // `label`, `total` and "Cancel" when `cancellable`); the records it hands to its slices go
+    // into the buffer as restored items as they are read, every one before this returns.
+    // Returns what `read` returned.
+    bool PutBackAsRead(const QString& label, int64_t total, bool cancellable,
+                       const std::function<bool(WorkProgress&, const RecordSlices&)>& read);
     void SetArchive(MeasurementArchive* archive);
     void ShowArchiveState();
     // The archive lost its file: the buffer and its download for the new one.
