@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "base/ThreadPriority.h"
 #include "sqlite/Sqlite.h"
 
 Result<SqliteDb> OpenArchiveForReading(const QString& path, int busyTimeoutMs) {
@@ -36,6 +37,7 @@ void ArchiveReader::Post(std::function<void(SqliteDb&)> job) {
 }
 
 void ArchiveReader::Run() {
+    LowerThisThreadPriority();
     SqliteDb db;
     for (;;) {
         std::function<void(SqliteDb&)> job;

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include "archive/ArchiveSchema.h"
+#include "base/ThreadPriority.h"
 
 using namespace archivewriter;
 
@@ -192,6 +193,7 @@ void MeasurementArchive::Writer::SettleOpen() {
 }
 
 void MeasurementArchive::Writer::Run() {
+    LowerThisThreadPriority();
     std::vector<Entry> batch;
     Clock::time_point lastCommit = Clock::now() - std::chrono::milliseconds(options_.batchMs);
     TryWrite(batch); // opens the file and starts the session

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include "base/ThreadPriority.h"
+
 WalCheckpointer::WalCheckpointer(int startFrames, int capFrames)
     : startFrames_(startFrames), capFrames_(capFrames), thread_([this] { Run(); }) {}
 
@@ -54,6 +56,7 @@ int WalCheckpointer::Hook(void* self, sqlite3* db, const char* name, int frames)
 }
 
 void WalCheckpointer::Run() {
+    LowerThisThreadPriority();
     std::unique_lock l(m_);
     for (;;) {
         cv_.wait(l, [this] {

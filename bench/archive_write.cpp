@@ -36,7 +36,7 @@ void BM_ArchiveWrite(benchmark::State& state) {
             const double cpuBefore = ProcessCpuSeconds();
             state.ResumeTiming();
             // One at a time as live and report items come, or as a restore hands the buffer over:
-            // in slices, each once the writer is not behind.
+            // in slices, each once the writer's queue is not full.
             const bool sliced = state.range(2) != 0;
             const auto slice = static_cast<size_t>(archive.HandOverSlice());
             std::vector<TMeasRecord> part;
@@ -52,7 +52,7 @@ void BM_ArchiveWrite(benchmark::State& state) {
                 }
                 part.push_back(ArchiveRecord(k, report));
                 if (part.size() == slice || k + 1 == n) {
-                    while (archive.Behind())
+                    while (archive.Full())
                         std::this_thread::sleep_for(std::chrono::milliseconds(1));
                     archive.Add(part, ArrivalSource::Restored);
                     part.clear();

@@ -7,6 +7,8 @@
 #include <exception>
 #include <thread>
 
+#include "base/ThreadPriority.h"
+
 namespace {
 // The dialog counts in steps, not items: its range is an int.
 constexpr int Steps = 1000;
@@ -46,6 +48,7 @@ bool RunWithProgress(QWidget* parent, const QString& label, int64_t total,
     poll.start(PollMs);
 
     std::thread worker([&] {
+        LowerThisThreadPriority();
         try {
             result = work(progress);
         } catch (...) {

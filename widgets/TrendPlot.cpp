@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/EventGuard.h"
+#include "base/ThreadPriority.h"
 #include "buffer/BufferCellText.h"
 
 namespace {
@@ -70,6 +71,7 @@ void TrendPlot::StartFill(const RecordStream& pool) {
     stopFill_ = false;
     // The snapshot shares the buffer's blocks: the buffer may grow or be cleared meanwhile.
     filler_ = std::thread([this, records = pool.Snapshot(), fill = ++fills_] {
+        LowerThisThreadPriority();
         auto filled = std::make_shared<TrendChannels>();
         if (!filled->Fill(records, &stopFill_))
             return;
