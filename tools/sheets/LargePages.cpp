@@ -7,7 +7,7 @@ namespace sheets {
 
 namespace {
 
-constexpr uintptr_t LargePage = uintptr_t(2) << 20;
+constexpr uintptr_t LargePage = LargePageBytes;
 
 } // namespace
 

@@ -9,6 +9,8 @@
 
 namespace sheets {
 
+constexpr size_t LargePageBytes = size_t(2) << 20;
+
 // Asks for 2 MiB pages for the whole 2 MiB stretches of [p, p + bytes); nothing for less.
 void PreferLargePages(void* p, size_t bytes);
 

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "LargePages.h"
 #include "ServiceLimits.h"
 #include "SheetReader.h"
 #include "ShownText.h"
@@ -103,9 +104,11 @@ Result<> PokeFits(CellRange range, size_t rows, size_t wideRow, size_t wideCells
     return {};
 }
 
-// Gives the whole pages of data[from, to) back to the system; from moves to where it stopped.
+// Gives the whole 2 MiB stretches of data[from, to) back to the system; from moves to where it
+// stopped. A large block lies in large pages: a smaller piece of one would cost the kernel a
+// split of the page and give back nothing until all of it goes.
 void GiveBackPages(std::string_view data, size_t& from, size_t to) {
-    static const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    constexpr uintptr_t page = LargePageBytes;
     const uintptr_t start = uintptr_t(data.data());
     const uintptr_t begin = (start + from + page - 1) / page * page;
     const uintptr_t end = (start + std::min(to, data.size())) / page * page;
