@@ -7,8 +7,11 @@
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
+
+#include "LargePages.h"
 
 namespace sheets {
 
@@ -22,9 +25,11 @@ constexpr size_t LevelBufBytes = ISAL_DEF_LVL1_DEFAULT;
 constexpr size_t OutBytes = ChunkBytes + ChunkBytes / 64 + 1024;
 
 struct Chunk {
-    std::unique_ptr<char[]> in{new char[ChunkBytes]};
+    // Both buffers in one block of large pages: a save maps them in a few faults.
+    LargeBlock bytes{AllocateLarge(ChunkBytes + OutBytes)};
+    char* in = bytes ? bytes.get() : throw std::bad_alloc();
     size_t inSize = 0;
-    std::unique_ptr<uint8_t[]> out{new uint8_t[OutBytes]};
+    uint8_t* out = reinterpret_cast<uint8_t*>(in + ChunkBytes);
     size_t outSize = 0;
     bool last = false;
     bool compressed = true; // false while queued for a worker; under the pipeline's lock
@@ -40,9 +45,9 @@ public:
         z.level = Level;
         z.level_buf = levelBuf_.get();
         z.level_buf_size = LevelBufBytes;
-        z.next_in = reinterpret_cast<uint8_t*>(c.in.get());
+        z.next_in = reinterpret_cast<uint8_t*>(c.in);
         z.avail_in = uint32_t(c.inSize);
-        z.next_out = c.out.get();
+        z.next_out = c.out;
         z.avail_out = uint32_t(OutBytes);
         z.flush = FULL_FLUSH;
         z.end_of_stream = c.last ? 1 : 0;
@@ -58,9 +63,9 @@ private:
 bool Fill(Chunk& c, const PartProducer& produce, DeflatedPart& out) {
     c.inSize = 0;
     size_t n = 1;
-    while (c.inSize < ChunkBytes && (n = produce(c.in.get() + c.inSize, ChunkBytes - c.inSize)))
+    while (c.inSize < ChunkBytes && (n = produce(c.in + c.inSize, ChunkBytes - c.inSize)))
         c.inSize += n;
-    out.crc = crc32_gzip_refl(out.crc, reinterpret_cast<const uint8_t*>(c.in.get()), c.inSize);
+    out.crc = crc32_gzip_refl(out.crc, reinterpret_cast<const uint8_t*>(c.in), c.inSize);
     out.size += c.inSize;
     c.last = n == 0;
     return c.last;
@@ -162,7 +167,7 @@ Result<DeflatedPart> PartDeflater::deflate(const PartProducer& produce, const De
         if (!c.ok)
             return Fail(QStringLiteral("the compressor failed"));
         out.compressedSize += c.outSize;
-        if (Result<> taken = sink(reinterpret_cast<const char*>(c.out.get()), c.outSize); !taken)
+        if (Result<> taken = sink(reinterpret_cast<const char*>(c.out), c.outSize); !taken)
             return tl::unexpected(taken.error());
     }
     return out;

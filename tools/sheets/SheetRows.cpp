@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <new>
 
 namespace sheets {
 
@@ -209,7 +210,9 @@ char* SheetRows::room(size_t size, Entry& e) {
     if (blocks_.empty() || fill_ + size > blockSizes_.back()) {
         // Blocks grow with the sheet: small sheets stay small, large ones take few blocks.
         const size_t block = std::max(std::clamp(used_, MinBlockSize, BlockSize), size);
-        blocks_.push_back(std::unique_ptr<char[]>(new char[block])); // not cleared: written next
+        blocks_.push_back(AllocateLarge(block)); // not cleared: written next
+        if (!blocks_.back())
+            throw std::bad_alloc();
         blockSizes_.push_back(block);
         fill_ = 0;
     }
@@ -225,6 +228,21 @@ void SheetRows::put(const std::vector<NewRow>& rows) {
     for (const NewRow& r : rows)
         stage(r.row, r.content);
     commit();
+}
+
+void SheetRows::reserve(size_t rows) {
+    entries_.reserve(entries_.size() + rows);
+    PreferLargePages(entries_.data(), entries_.capacity() * sizeof(Entry));
+}
+
+void SheetRows::cutBack(const Mark& m) {
+    entries_.resize(m.entries);
+    blocks_.resize(m.blocks);
+    blockSizes_.resize(m.blocks);
+    fill_ = m.fill;
+    used_ = m.used;
+    live_ = m.live;
+    lastCol_ = m.lastCol;
 }
 
 void SheetRows::stage(uint32_t row, const RowCells& content) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CellText.h"
+#include "LargePages.h"
 
 namespace sheets {
 
@@ -74,7 +75,15 @@ public:
     // once (found by find() before the commit); `reserve` makes room for that many of them.
     void stage(uint32_t row, const RowCells& content);
     void commit();
-    void reserve(size_t rows) { entries_.reserve(entries_.size() + rows); }
+    void reserve(size_t rows);
+    // Where the rows end now, to cut them back there later: only rows added after the last one
+    // since, none staged.
+    struct Mark {
+        size_t entries, blocks, fill, used, live;
+        uint32_t lastCol;
+    };
+    Mark mark() const { return {entries_.size(), blocks_.size(), fill_, used_, live_, lastCol_}; }
+    void cutBack(const Mark& m);
 
     uint32_t lastRow() const { return entries_.empty() ? 0 : entries_.back().row; }
     uint32_t lastColumn() const { return lastCol_; }
@@ -83,7 +92,7 @@ public:
 private:
     static constexpr size_t MinBlockSize = 16u << 10;
     static constexpr size_t BlockSize = 4u << 20;
-    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::vector<LargeBlock> blocks_;
     std::vector<size_t> blockSizes_;
     size_t fill_ = 0; // used bytes of the last block
     size_t used_ = 0;

@@ -5,6 +5,7 @@
 #include <QtEndian>
 #include <algorithm>
 
+#include "LargePages.h"
 #include "ServiceLimits.h"
 #include "SheetsService.h"
 #include "ShownText.h"
@@ -56,6 +57,7 @@ SheetsSession::SheetsSession(QLocalSocket* socket, SheetsService& service, int i
 void SheetsSession::endPoke() {
     pokeTimer_.stop();
     poke_.reset();
+    stream_.reset();
     service_.holdCells(-pokeRoom_);
     pokeRoom_ = 0;
 }
@@ -63,14 +65,60 @@ void SheetsSession::endPoke() {
 void SheetsSession::pokeSlice() {
     if (!poke_->step(PokeSliceRows))
         return;
-    endPoke();
-    log(QStringLiteral("poke %1 (%2 bytes) -> accepted in %3 ms")
-            .arg(Shown(pokeMessage_.a))
-            .arg(pokeMessage_.data.size())
-            .arg(pokeClock_.elapsed()));
-    send(MessageKind::Accepted, pokeMessage_.seq);
+    answerPoke(pokeMessage_, {});
     pokeMessage_ = dde::Message();
     readMessages();
+}
+
+void SheetsSession::answerPoke(const dde::Message& m, const Result<>& done) {
+    endPoke();
+    if (!done) {
+        log(QStringLiteral("poke %1 -> %2").arg(Shown(m.a), done.error().text));
+        send(MessageKind::Refused, m.seq, done.error().text);
+        return;
+    }
+    log(QStringLiteral("poke %1 (%2 bytes) -> accepted in %3 ms")
+            .arg(Shown(m.a))
+            .arg(m.data.size())
+            .arg(pokeClock_.elapsed()));
+    send(MessageKind::Accepted, m.seq);
+}
+
+void SheetsSession::holdPokeRoom(uint64_t dataBytes) {
+    pokeRoom_ = 2 * int64_t(dataBytes);
+    service_.holdCells(pokeRoom_);
+}
+
+void SheetsSession::streamPoke() {
+    if (!stream_) {
+        // Its item and the count of its data are needed first.
+        if (streamTried_ || skipping_ || length_ <= limits::SmallMessageBytes ||
+            message_.size() < SkipKeep + 4)
+            return;
+        const uint32_t itemBytes = qFromLittleEndian<quint32>(message_.constData() + SkipKeep);
+        const qsizetype dataAt = SkipKeep + 4 + qsizetype(itemBytes) + 4;
+        if (itemBytes > length_ || message_.size() < dataAt) {
+            streamTried_ = itemBytes > length_;
+            return;
+        }
+        streamTried_ = true;
+        const uint32_t dataBytes = qFromLittleEndian<quint32>(message_.constData() + dataAt - 4);
+        // Only a message that the decoder takes as it is; any other is answered whole, as ever.
+        if (uint8_t(message_[4]) != dde::Version ||
+            Prefix + qsizetype(length_) - dataAt != qsizetype(dataBytes))
+            return;
+        const Result<CellRange> range =
+            pokeRange(QString::fromUtf8(message_.constData() + SkipKeep + 4, itemBytes), dataBytes);
+        if (!range || !Workbook::PokeStream::Appends(*topicBook_, topicSheet_, *range))
+            return;
+        stream_ = std::make_unique<Workbook::PokeStream>(*topicBook_, topicSheet_, *range,
+                                                         size_t(dataBytes));
+        streamAt_ = dataAt;
+        holdPokeRoom(dataBytes);
+        pokeClock_.start();
+    }
+    stream_->advance(
+        std::string_view(message_.constData() + streamAt_, size_t(message_.size() - streamAt_)));
 }
 
 SheetsSession::~SheetsSession() {
@@ -154,14 +202,17 @@ bool SheetsSession::readMessage() {
         message_.resize(have + qMin<qsizetype>(whole - have, ReadPiece)); // within its capacity
         const qint64 got = socket_->read(message_.data() + have, message_.size() - have);
         message_.resize(have + qMax<qint64>(got, 0));
-        if (got <= 0)
+        if (got <= 0) {
+            streamPoke(); // what came so far
             return false;
+        }
     }
     return true;
 }
 
 void SheetsSession::startMessage() {
     decided_ = true;
+    streamTried_ = false;
     skipped_ = 0;
     skipAnswered_ = false;
     skipWhy_ = refusal_;
@@ -185,8 +236,10 @@ void SheetsSession::startMessage() {
     skipping_ = !skipWhy_.isEmpty();
     if (skipping_)
         log(QStringLiteral("message of %1 bytes skipped: %2").arg(length_).arg(skipWhy_));
-    else
+    else {
         message_.reserve(Prefix + qsizetype(length_));
+        PreferLargePages(message_.data(), size_t(message_.capacity()));
+    }
 }
 
 void SheetsSession::refuseSkipped() {
@@ -254,17 +307,19 @@ void SheetsSession::handle(const dde::Message& m) {
         return;
     }
     case MessageKind::Poke: {
+        if (stream_) { // written as it came but for its last rows
+            answerPoke(
+                m, stream_->finish(std::string_view(m.data.constData(), size_t(m.data.size()))));
+            return;
+        }
         if (const Result<> started = startPoke(m); !started) {
-            poke_.reset();
-            log(QStringLiteral("poke %1 -> %2").arg(Shown(m.a), started.error().text));
-            send(MessageKind::Refused, m.seq, started.error().text);
+            answerPoke(m, started);
             return;
         }
         // Written in slices between other sessions' work; this session waits for it. The
         // block is not read again once its rows are written.
         poke_->giveBackWritten();
-        pokeRoom_ = 2 * int64_t(m.data.size());
-        service_.holdCells(pokeRoom_);
+        holdPokeRoom(uint64_t(m.data.size()));
         pokeMessage_ = m;
         pokeClock_.start();
         pokeTimer_.start();
@@ -295,15 +350,22 @@ void SheetsSession::handle(const dde::Message& m) {
     }
 }
 
-Result<> SheetsSession::startPoke(const dde::Message& m) {
-    const auto range = ParseRange(m.a, service_.options().letters);
+Result<CellRange> SheetsSession::pokeRange(const QString& item, uint64_t dataBytes) const {
+    const auto range = ParseRange(item, service_.options().letters);
     if (topic_ != Topic::Sheet)
         return Fail(QStringLiteral("pokes go to a sheet topic"));
     if (!range)
-        return Fail(RangeProblem(m.a, service_.options().letters));
+        return Fail(RangeProblem(item, service_.options().letters));
     // The cells take up to about twice the text of the block.
-    if (Result<> room = service_.cellRoom(2 * uint64_t(m.data.size())); !room)
-        return room;
+    if (Result<> room = service_.cellRoom(2 * dataBytes); !room)
+        return tl::unexpected(room.error());
+    return *range;
+}
+
+Result<> SheetsSession::startPoke(const dde::Message& m) {
+    const Result<CellRange> range = pokeRange(m.a, uint64_t(m.data.size()));
+    if (!range)
+        return tl::unexpected(range.error());
     poke_ = std::make_unique<Workbook::PokeWriter>(
         *topicBook_, topicSheet_, *range,
         std::string_view(m.data.constData(), size_t(m.data.size())));

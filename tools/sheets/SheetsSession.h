@@ -54,6 +54,11 @@ private:
     uint64_t reserved_ = 0; // of the service's shared buffer budget
     // The poke being written, its message (which holds the data) and what drives its slices.
     std::unique_ptr<Workbook::PokeWriter> poke_;
+    // A large poke below the sheet's last row is written while it arrives, from where its data
+    // starts in message_.
+    std::unique_ptr<Workbook::PokeStream> stream_;
+    bool streamTried_ = false;
+    qsizetype streamAt_ = 0;
     dde::Message pokeMessage_;
     QTimer pokeTimer_;
     QTimer silence_; // since the client was last heard or answered
@@ -72,6 +77,11 @@ private:
     void finishMessage();
     void refuseSkipped();
     void pokeSlice();
+    // Starts or goes on writing the poke being read, where it can be.
+    void streamPoke();
+    // Holds the room a poke's cells take, until endPoke.
+    void holdPokeRoom(uint64_t dataBytes);
+    void answerPoke(const dde::Message& m, const Result<>& done);
     void endPoke();
     void releaseBuffer();
     void end(const QString& why);
@@ -86,6 +96,8 @@ private:
     Result<> open(const QString& path);
     // A poke's checks and its writer; why it is refused.
     Result<> startPoke(const dde::Message& m);
+    // The range of a poke of the item to the topic, if it may be written; why not.
+    Result<CellRange> pokeRange(const QString& item, uint64_t dataBytes) const;
     void log(const QString& text) const;
 };
 

@@ -90,6 +90,19 @@ Result<QByteArray> ReadWorkbookFile(const QString& path) {
     return bytes;
 }
 
+// Whether a block of `rows` rows fits the range; wideRow, if not 0, is the first row with more
+// cells than the range (wideCells).
+Result<> PokeFits(CellRange range, size_t rows, size_t wideRow, size_t wideCells) {
+    if (rows > range.rows())
+        return Fail(QStringLiteral("%1 rows for a range of %2").arg(rows).arg(range.rows()));
+    if (wideRow != 0)
+        return Fail(QStringLiteral("row %1 has %2 cells for a range of %3 columns")
+                        .arg(wideRow)
+                        .arg(wideCells)
+                        .arg(range.cols()));
+    return {};
+}
+
 // Gives the whole pages of data[from, to) back to the system; from moves to where it stopped.
 void GiveBackPages(std::string_view data, size_t& from, size_t to) {
     static const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
@@ -237,17 +250,9 @@ Workbook::PokeWriter::PokeWriter(Workbook& wb, int sheet, CellRange range, std::
         }
         at = end + 1;
     }
-    if (rows_ > range.rows()) {
-        checked_ = Fail(QStringLiteral("%1 rows for a range of %2").arg(rows_).arg(range.rows()));
+    checked_ = PokeFits(range, rows_, wideRow, wideCells);
+    if (!checked_)
         return;
-    }
-    if (wideRow != 0) {
-        checked_ = Fail(QStringLiteral("row %1 has %2 cells for a range of %3 columns")
-                            .arg(wideRow)
-                            .arg(wideCells)
-                            .arg(range.cols()));
-        return;
-    }
     // Room for the rows of data that come after the sheet's last row.
     SheetRows& rows = wb_.sheets_[size_t(sheet_)].data.rows;
     const uint32_t last = std::max(rows.lastRow(), range.first.row - 1);
@@ -281,6 +286,67 @@ bool Workbook::PokeWriter::step(uint32_t maxRows) {
         return false;
     s.data.rows.commit();
     return true;
+}
+
+bool Workbook::PokeStream::Appends(const Workbook& wb, int sheet, CellRange range) {
+    return range.first.row > wb.sheets_[size_t(sheet)].data.rows.lastRow();
+}
+
+Workbook::PokeStream::PokeStream(Workbook& wb, int sheet, CellRange range, size_t dataBytes)
+    : wb_(wb), sheet_(sheet), range_(range), mark_(wb.sheets_[size_t(sheet)].data.rows.mark()),
+      changed_(wb.sheets_[size_t(sheet)].changed) {
+    // A row takes at least its CR LF.
+    wb_.sheets_[size_t(sheet)].data.rows.reserve(std::min<size_t>(range.rows(), dataBytes / 2 + 1));
+}
+
+void Workbook::PokeStream::advance(std::string_view arrived) {
+    for (size_t end; (end = arrived.find('\n', at_)) != std::string_view::npos; at_ = end + 1) {
+        std::string_view line = arrived.substr(at_, end - at_);
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        take(line);
+    }
+    GiveBackPages(arrived, givenBack_, at_);
+}
+
+void Workbook::PokeStream::take(std::string_view line) {
+    ++rows_;
+    if (wideRow_ == 0 && rows_ <= range_.rows()) {
+        // Lines end at LF, which is no part of any UTF-8 sequence: a line repaired alone reads
+        // as it does in the whole block.
+        if (!QByteArrayView(line.data(), qsizetype(line.size())).isValidUtf8()) {
+            repaired_ = QString::fromUtf8(line.data(), qsizetype(line.size())).toUtf8();
+            line = std::string_view(repaired_.constData(), size_t(repaired_.size()));
+        }
+        SplitCells(line, cells_);
+        if (cells_.size() <= range_.cols()) {
+            wb_.writeRow(wb_.sheets_[size_t(sheet_)], range_.first.row + uint32_t(rows_ - 1),
+                         range_.first.col, range_.cols(), cells_, scratch_);
+            return;
+        }
+        wideRow_ = rows_;
+        wideCells_ = cells_.size();
+    }
+    // The block is refused: what was written goes, and the rest is only counted.
+    if (!cut_) {
+        Sheet& s = wb_.sheets_[size_t(sheet_)];
+        s.data.rows.cutBack(mark_);
+        s.changed = changed_;
+        cut_ = true;
+    }
+}
+
+Result<> Workbook::PokeStream::finish(std::string_view data) {
+    advance(data);
+    if (at_ < data.size())
+        take(data.substr(at_)); // the last row, without its CR LF
+    if (Result<> fits = PokeFits(range_, rows_, wideRow_, wideCells_); !fits)
+        return fits;
+    // The rest of the range is below the last row: nothing there to clear.
+    Sheet& s = wb_.sheets_[size_t(sheet_)];
+    s.changed = true;
+    s.data.rows.commit();
+    return {};
 }
 
 Result<> Workbook::poke(int sheet, CellRange range, std::string_view data) {

@@ -78,6 +78,36 @@ public:
         std::vector<std::string_view> cells_;
         std::string_view nextLine();
     };
+    // A poke written while its block still arrives, into a range below the sheet's last row
+    // (Appends() says whether it is one): rows are written as soon as they are whole, and cut off
+    // again when a later row breaks the range. The same cells, and the same refusals, as a
+    // PokeWriter of the whole block. Nothing else may change the workbook meanwhile.
+    class PokeStream {
+    public:
+        static bool Appends(const Workbook& wb, int sheet, CellRange range);
+        PokeStream(Workbook& wb, int sheet, CellRange range, size_t dataBytes);
+        // The block's bytes so far, a growing start of the same bytes: writes the rows that are
+        // whole, and gives the pages of those rows back to the system (they read as zeros after).
+        void advance(std::string_view arrived);
+        // The whole block: writes its last row; why it is refused, nothing then written.
+        Result<> finish(std::string_view data);
+
+    private:
+        Workbook& wb_;
+        int sheet_;
+        CellRange range_;
+        SheetRows::Mark mark_;
+        bool changed_;
+        bool cut_ = false;
+        size_t at_ = 0; // where the next row starts
+        size_t givenBack_ = 0;
+        size_t rows_ = 0; // rows of data so far
+        size_t wideRow_ = 0, wideCells_ = 0;
+        RowScratch scratch_;
+        std::vector<std::string_view> cells_;
+        QByteArray repaired_;
+        void take(std::string_view line);
+    };
     Result<> poke(int sheet, CellRange range, QStringView data) {
         const QByteArray utf8 = data.toUtf8();
         return poke(sheet, range, std::string_view(utf8.constData(), size_t(utf8.size())));

@@ -291,3 +291,41 @@ TEST(WorkbookEngine, ALargeSheetSavesIntoAFileOtherReadersTake) {
     for (const char* part : {"xl/styles.xml", "xl/charts/chart2.xml", "docProps/app.xml"})
         EXPECT_EQ(Part(f.path, part), Part(TemplatePath(), part)) << part;
 }
+
+// A block written while it arrives, in pieces of any size, gives the cells and the refusal of
+// the same block poked whole, and a refused one leaves nothing behind.
+TEST(WorkbookEngine, StreamedPokeMatchesWholePoke) {
+    Fixture f;
+    QString error;
+    const std::string alphabet = "a1.5=-\t\t\r\n\n\xE2\x82\xAC\xFF";
+    uint32_t seed = 7;
+    const auto next = [&seed](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::string block;
+        for (uint32_t i = next(40); i > 0; --i)
+            block += alphabet[next(uint32_t(alphabet.size()))];
+        const CellRange range{{3, 2}, {3 + next(5), 2 + next(4)}};
+        auto whole = OpenWorkbook(f.path, ",", error);
+        auto streamed = OpenWorkbook(f.path, ",", error);
+        ASSERT_TRUE(whole && streamed) << error.toStdString();
+        const int sheet = whole->findSheet(u"Channel_1");
+        ASSERT_TRUE(Workbook::PokeStream::Appends(*streamed, sheet, range));
+        const uint64_t before = streamed->cellBytes();
+        QString wholeError, streamedError;
+        const bool wholeOk = Ok(whole->poke(sheet, range, block), wholeError);
+        Workbook::PokeStream stream(*streamed, sheet, range, block.size());
+        for (size_t at = 0; at < block.size(); at += next(6))
+            stream.advance(std::string_view(block).substr(0, at));
+        const bool streamedOk = Ok(stream.finish(block), streamedError);
+        SCOPED_TRACE(testing::PrintToString(block));
+        ASSERT_EQ(streamedOk, wholeOk);
+        EXPECT_EQ(streamedError, wholeError);
+        EXPECT_EQ(streamed->cellBytes(), wholeOk ? whole->cellBytes() : before);
+        for (uint32_t r = 3; r <= 8; ++r)
+            for (uint32_t c = 1; c <= 6; ++c)
+                EXPECT_EQ(streamed->cellText(sheet, {r, c}), whole->cellText(sheet, {r, c}));
+    }
+}
