@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
@@ -210,9 +211,21 @@ void ArchiveController::FeedArchive(bool writerStuck) {
     // Slices while the writer keeps up (or cannot write at all: then the queue counts what it
     // cannot hold); while its queue is full, it is looked at again shortly, however long a
     // batch takes: the records wait in the buffer, nothing is lost by waiting.
+    // Copying a slice for the archive costs the window's thread milliseconds (most of it fresh
+    // memory touched): smaller parts, and the event loop between passes of FeedPassMs.
+    constexpr int64_t FeedPart = 16384;
+    constexpr int FeedPassMs = 5;
+    QElapsedTimer pass;
+    pass.start();
+    bool yield = false;
     while (FeedingArchive() && (writerStuck || !archive_->Full())) {
+        if (!writerStuck && pass.elapsed() >= FeedPassMs) {
+            yield = true;
+            break;
+        }
         const auto [runEnd, source] = feedRuns_.front();
-        const int64_t to = std::min(runEnd, feedNext_ + archive_->HandOverSlice());
+        const int64_t to =
+            std::min(runEnd, feedNext_ + std::min(FeedPart, archive_->HandOverSlice()));
         // One buffer for every slice: fresh memory for each cost more than the copy.
         feedPart_.clear();
         for (int64_t k = feedNext_; k < to; ++k)
@@ -230,7 +243,7 @@ void ArchiveController::FeedArchive(bool writerStuck) {
         return;
     feedQueued_ = true;
     constexpr int BehindPauseMs = 20;
-    QTimer::singleShot(BehindPauseMs, this, [this] {
+    QTimer::singleShot(yield ? 0 : BehindPauseMs, this, [this] {
         feedQueued_ = false;
         Guarded([this] { FeedArchive(); });
     });
