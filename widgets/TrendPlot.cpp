@@ -47,6 +47,11 @@ TrendPlot::TrendPlot(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    dataRedraw_.setSingleShot(true);
+    connect(&dataRedraw_, &QTimer::timeout, this, [this] {
+        if (dirty_) // not drawn meanwhile for another reason
+            Changed();
+    });
 }
 
 TrendPlot::~TrendPlot() {
@@ -143,7 +148,7 @@ void TrendPlot::RecordAppended(const TMeasRecord& rec) {
     if (channels_.Add(rec, Stream()->Count() - 1) != series_)
         return;
     synced_ = false;
-    Changed();
+    DataChanged();
 }
 
 void TrendPlot::RecordsAppended(int64_t first, int64_t count) {
@@ -155,7 +160,7 @@ void TrendPlot::RecordsAppended(int64_t first, int64_t count) {
     if (!added)
         return;
     synced_ = false;
-    Changed();
+    DataChanged();
 }
 
 void TrendPlot::StreamCleared() {
@@ -174,6 +179,20 @@ void TrendPlot::Changed() {
         updateQueued_ = true;
         update();
     }
+}
+
+void TrendPlot::DataChanged() {
+    // A redraw of millions of items costs milliseconds, mostly memory not yet in the cache:
+    // drawn for each slice of a restore, it took a good part of the window's thread.
+    constexpr qint64 DataRedrawMs = 100;
+    dirty_ = true;
+    if (updateQueued_ || dataRedraw_.isActive())
+        return;
+    const qint64 since = lastDrawn_.isValid() ? lastDrawn_.elapsed() : DataRedrawMs;
+    if (since >= DataRedrawMs)
+        Changed();
+    else
+        dataRedraw_.start(static_cast<int>(DataRedrawMs - since));
 }
 
 void TrendPlot::Sync() {
@@ -304,6 +323,7 @@ const QImage& TrendPlot::Picture() {
             QPainter painter(&backing_);
             Draw(painter, frame_);
         }
+        lastDrawn_.start();
     }
     return backing_;
 }

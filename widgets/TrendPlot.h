@@ -7,10 +7,12 @@
 //
 // The picture is drawn into a backing image only when the series, the view or the size changed;
 // the hover mark and the rubber band are drawn over it.
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <atomic>
@@ -110,6 +112,8 @@ private:
     Frame MakeFrame(QSize size) const;
     void Draw(QPainter& painter, const Frame& frame) const;
     void Changed(); // the picture must be drawn again
+    // New items: the picture is drawn again, but not more often than every DataRedrawMs.
+    void DataChanged();
     // Which plot holds the point, or -1.
     int PlotAt(QPoint at) const;
     void Hover(std::optional<QPoint> at);
@@ -127,6 +131,8 @@ private:
     bool synced_ = true;
     bool dirty_ = true;
     bool updateQueued_ = false;
+    QElapsedTimer lastDrawn_;
+    QTimer dataRedraw_;
     QImage backing_;
     Frame frame_;
 
