@@ -91,6 +91,15 @@ Result<QByteArray> ReadWorkbookFile(const QString& path) {
     return bytes;
 }
 
+// The bytes, or, where they are not valid UTF-8, their copy in `repaired` with each bad sequence
+// replaced as Qt reads it.
+std::string_view ValidUtf8(std::string_view bytes, QByteArray& repaired) {
+    if (QByteArrayView(bytes.data(), qsizetype(bytes.size())).isValidUtf8())
+        return bytes;
+    repaired = QString::fromUtf8(bytes.data(), qsizetype(bytes.size())).toUtf8();
+    return std::string_view(repaired.constData(), size_t(repaired.size()));
+}
+
 // Whether a block of `rows` rows fits the range; wideRow, if not 0, is the first row with more
 // cells than the range (wideCells).
 Result<> PokeFits(CellRange range, size_t rows, size_t wideRow, size_t wideCells) {
@@ -233,10 +242,7 @@ void Workbook::writeRow(Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols
 
 Workbook::PokeWriter::PokeWriter(Workbook& wb, int sheet, CellRange range, std::string_view data)
     : wb_(wb), sheet_(sheet), range_(range), data_(data) {
-    if (!QByteArrayView(data_.data(), qsizetype(data_.size())).isValidUtf8()) {
-        repaired_ = QString::fromUtf8(data_.data(), qsizetype(data_.size())).toUtf8();
-        data_ = std::string_view(repaired_.constData(), size_t(repaired_.size()));
-    }
+    data_ = ValidUtf8(data_, repaired_);
     // Rows end in CR LF; a last row without it counts too. Checked whole before any write.
     if (data_.ends_with("\r\n"))
         data_.remove_suffix(2);
@@ -317,11 +323,7 @@ void Workbook::PokeStream::take(std::string_view line) {
     if (wideRow_ == 0 && rows_ <= range_.rows()) {
         // Lines end at LF, which is no part of any UTF-8 sequence: a line repaired alone reads
         // as it does in the whole block.
-        if (!QByteArrayView(line.data(), qsizetype(line.size())).isValidUtf8()) {
-            repaired_ = QString::fromUtf8(line.data(), qsizetype(line.size())).toUtf8();
-            line = std::string_view(repaired_.constData(), size_t(repaired_.size()));
-        }
-        SplitCells(line, cells_);
+        SplitCells(ValidUtf8(line, repaired_), cells_);
         if (cells_.size() <= range_.cols()) {
             wb_.writeRow(wb_.sheets_[size_t(sheet_)], range_.first.row + uint32_t(rows_ - 1),
                          range_.first.col, range_.cols(), cells_, scratch_);
