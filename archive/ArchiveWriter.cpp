@@ -193,6 +193,7 @@ void MeasurementArchive::Writer::SettleOpen() {
 }
 
 void MeasurementArchive::Writer::Run() {
+    NameThisThread("archive writer");
     LowerThisThreadPriority();
     std::vector<Entry> batch;
     Clock::time_point lastCommit = Clock::now() - std::chrono::milliseconds(options_.batchMs);
