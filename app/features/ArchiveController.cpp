@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
@@ -208,29 +207,19 @@ void ArchiveController::FeedArchive(bool writerStuck) {
         feedNext_ = feedEnd_ = 0;
         feedRuns_.clear();
     }
+    // While a put-back reads into the buffer, the writer waits: the read and the window have
+    // the processors, and the records wait in the buffer (FinishHandOver alone does not wait).
+    if (readingBack_ > 0 && !ending_)
+        return;
     // Slices while the writer keeps up (or cannot write at all: then the queue counts what it
     // cannot hold); while its queue is full, it is looked at again shortly, however long a
-    // batch takes: the records wait in the buffer, nothing is lost by waiting.
-    // Copying a slice for the archive costs the window's thread milliseconds (most of it fresh
-    // memory touched): smaller parts, and the event loop between passes of FeedPassMs.
-    constexpr int64_t FeedPart = 16384;
-    constexpr int FeedPassMs = 5;
-    QElapsedTimer pass;
-    pass.start();
-    bool yield = false;
+    // batch takes: the records wait in the buffer, nothing is lost by waiting. The writer
+    // copies them from a snapshot of the buffer on its own thread.
+    const RecordSnapshot stored = FeedingArchive() ? buffer_.Pool().Snapshot() : RecordSnapshot();
     while (FeedingArchive() && (writerStuck || !archive_->Full())) {
-        if (!writerStuck && pass.elapsed() >= FeedPassMs) {
-            yield = true;
-            break;
-        }
         const auto [runEnd, source] = feedRuns_.front();
-        const int64_t to =
-            std::min(runEnd, feedNext_ + std::min(FeedPart, archive_->HandOverSlice()));
-        // One buffer for every slice: fresh memory for each cost more than the copy.
-        feedPart_.clear();
-        for (int64_t k = feedNext_; k < to; ++k)
-            feedPart_.push_back(buffer_.Pool().At(k));
-        archive_->Add(feedPart_, source);
+        const int64_t to = std::min(runEnd, feedNext_ + archive_->HandOverSlice());
+        archive_->Add(stored, feedNext_, to, source);
         feedNext_ = to;
         if (feedNext_ >= runEnd)
             feedRuns_.pop_front();
@@ -243,7 +232,7 @@ void ArchiveController::FeedArchive(bool writerStuck) {
         return;
     feedQueued_ = true;
     constexpr int BehindPauseMs = 20;
-    QTimer::singleShot(yield ? 0 : BehindPauseMs, this, [this] {
+    QTimer::singleShot(BehindPauseMs, this, [this] {
         feedQueued_ = false;
         Guarded([this] { FeedArchive(); });
     });
@@ -253,6 +242,7 @@ void ArchiveController::FinishHandOver() {
     // The console is ending: a writer that has not written what waits within this is not
     // waited for, and what the queue cannot hold is counted as not archived.
     constexpr int WriterWaitMs = 5000;
+    ending_ = true;
     while (FeedingArchive())
         FeedArchive(!archive_->Flush(WriterWaitMs));
 }
@@ -448,8 +438,18 @@ bool ArchiveController::PutBackAsRead(
     };
     // The slices the event loop has not taken yet, before anything that follows them, also
     // when the read failed midway.
-    const auto taken =
-        qScopeGuard([&slices] { QCoreApplication::sendPostedEvents(&slices, QEvent::MetaCall); });
+    // The archive's writer and counts wait meanwhile, and follow.
+    ++readingBack_;
+    if (archive_)
+        archive_->StepBack(true);
+    const auto taken = qScopeGuard([this, &slices] {
+        QCoreApplication::sendPostedEvents(&slices, QEvent::MetaCall);
+        if (--readingBack_ > 0)
+            return;
+        if (archive_)
+            archive_->StepBack(false);
+        FeedArchive();
+    });
     return RunWithProgress(
         owner_, label, total, [&](WorkProgress& progress) { return read(progress, toBuffer); },
         cancellable);
