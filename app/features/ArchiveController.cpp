@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -425,25 +426,51 @@ void ArchiveController::HistoryBtnClick() {
 bool ArchiveController::PutBackAsRead(
     const QString& label, int64_t total, bool cancellable,
     const std::function<bool(WorkProgress&, const RecordSlices&)>& read) {
-    // The slices are posted to this object: the event loop puts each into the buffer while
-    // the rest is read, so no session is held in memory whole.
-    QObject slices;
-    const RecordSlices toBuffer = [this, &slices](std::vector<TMeasRecord>&& r) {
-        QMetaObject::invokeMethod(
-            &slices,
-            [this, part = std::make_shared<std::vector<TMeasRecord>>(std::move(r))] {
-                Guarded([&] { buffer_.AddRecords(std::move(*part), ArrivalSource::Restored); });
-            },
-            Qt::QueuedConnection);
+    // The reader hands its slices over here, and wakes the window's thread only when none
+    // were waiting: the event loop puts them into the buffer one at a time while the rest is
+    // read, so no session is held in memory whole, and runs between them. A slice posted as an
+    // event of its own ran back to back with the next one waiting, ahead of every timer (the
+    // serial link's polls too: the event loop runs timers only when no event waits) for as
+    // long as the reader kept ahead, a tenth of a second and more.
+    struct Handed {
+        std::mutex m;
+        std::deque<std::vector<TMeasRecord>> slices;
+        bool woken = false;
+    } handed;
+    const auto putIn = [this, &handed] {
+        for (;;) {
+            std::vector<TMeasRecord> slice;
+            {
+                std::lock_guard l(handed.m);
+                if (handed.slices.empty()) {
+                    handed.woken = false; // the next slice wakes the window again
+                    return;
+                }
+                slice = std::move(handed.slices.front());
+                handed.slices.pop_front();
+            }
+            Guarded([&] { buffer_.AddRecords(std::move(slice), ArrivalSource::Restored); });
+            QCoreApplication::processEvents();
+        }
     };
-    // The slices the event loop has not taken yet, before anything that follows them, also
-    // when the read failed midway.
-    // The archive's writer and counts wait meanwhile, and follow.
+    QObject wake;
+    const RecordSlices toBuffer = [&handed, &wake, &putIn](std::vector<TMeasRecord>&& r) {
+        {
+            std::lock_guard l(handed.m);
+            handed.slices.push_back(std::move(r));
+            if (std::exchange(handed.woken, true))
+                return;
+        }
+        QMetaObject::invokeMethod(&wake, putIn, Qt::QueuedConnection);
+    };
+    // The archive's writer and counts wait meanwhile, and follow. The slices the event loop
+    // has not taken yet go in before anything that follows them, also when the read failed
+    // midway.
     ++readingBack_;
     if (archive_)
         archive_->StepBack(true);
-    const auto taken = qScopeGuard([this, &slices] {
-        QCoreApplication::sendPostedEvents(&slices, QEvent::MetaCall);
+    const auto taken = qScopeGuard([this, &putIn] {
+        putIn();
         if (--readingBack_ > 0)
             return;
         if (archive_)
