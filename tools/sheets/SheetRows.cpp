@@ -84,17 +84,28 @@ int Nibble(char c) {
     return NibbleOf[uint8_t(c)];
 }
 
-bool Packable(const Cell& c) {
-    if (c.payload.empty() || c.payload.size() > SheetRows::Cursor::PackedDigits)
-        return false;
-    return std::all_of(c.payload.begin(), c.payload.end(), [](char ch) { return Nibble(ch) >= 0; });
-}
-
-char* PutPacked(char* p, std::string_view s) {
-    p = PutVarint(p, s.size());
-    for (size_t i = 0; i < s.size(); i += 2)
-        *p++ = char(Nibble(s[i]) << 4 | (i + 1 < s.size() ? Nibble(s[i + 1]) : 0));
-    return p;
+// The payload packed where it can be, else as it is; packed says which. Packing is tried as it
+// is written (it takes no more room than the bytes would): each payload is looked at once.
+char* PutPayload(char* p, std::string_view s, bool& packed) {
+    packed = !s.empty() && s.size() <= SheetRows::Cursor::PackedDigits;
+    if (packed) {
+        char* q = p;
+        *q++ = char(s.size()); // a varint of one byte
+        const size_t pairs = s.size() / 2;
+        for (size_t i = 0; i < pairs && packed; ++i) {
+            const int high = Nibble(s[2 * i]), low = Nibble(s[2 * i + 1]);
+            packed = (high | low) >= 0;
+            *q++ = char(high << 4 | low);
+        }
+        if (packed && s.size() % 2) {
+            const int high = Nibble(s.back());
+            packed = high >= 0;
+            *q++ = char(high << 4);
+        }
+        if (packed)
+            return q;
+    }
+    return PutBytes(p, s);
 }
 
 // The most bytes of the record's body: every payload as if it did not pack.
@@ -119,16 +130,17 @@ char* PutBody(char* p, const RowCells& row) {
     uint32_t previous = 0;
     for (const Cell& c : row.cells) {
         const bool column = c.col != previous + 1;
-        const bool packed = Packable(c);
-        *p++ = char(uint8_t(c.kind) | (column ? ColumnGiven : 0) | (c.style ? StyleGiven : 0) |
-                    (c.attrs.empty() ? 0 : AttrsGiven) | (packed ? Packed : 0));
+        char* const tag = p++;
         if (column)
             p = PutVarint(p, c.col);
         if (c.style != 0)
             p = PutVarint(p, c.style);
         if (!c.attrs.empty())
             p = PutBytes(p, c.attrs);
-        p = packed ? PutPacked(p, c.payload) : PutBytes(p, c.payload);
+        bool packed;
+        p = PutPayload(p, c.payload, packed);
+        *tag = char(uint8_t(c.kind) | (column ? ColumnGiven : 0) | (c.style ? StyleGiven : 0) |
+                    (c.attrs.empty() ? 0 : AttrsGiven) | (packed ? Packed : 0));
         previous = c.col;
     }
     return p;
