@@ -265,15 +265,44 @@ void SheetRows::stage(uint32_t row, const RowCells& content) {
             staged_.push_back(e);
         return;
     }
-    // Made aside first, so that whether a payload packs is seen once, as it is written.
-    body_.resize(BodyBound(content));
-    const size_t body = size_t(PutBody(body_.data(), content) - body_.data());
-    std::memcpy(PutVarint(room(VarintBytes(body) + body, e), body), body_.data(), body);
+    // Grown only, never cleared: each record is written over the last.
+    const size_t bound = RecordBound(content);
+    if (body_.size() < bound)
+        body_.resize(bound);
+    const size_t size = size_t(Encode(content, body_.data(), bound) - body_.data());
+    std::memcpy(room(size, e), body_.data(), size);
     lastCol_ = std::max(lastCol_, content.cells.empty() ? 0 : content.cells.back().col);
     if (appended)
         entries_.push_back(e);
     else
         staged_.push_back(e);
+}
+
+size_t SheetRows::RecordBound(const RowCells& content) {
+    // One byte more than the body and its length take: the room for the length is reckoned
+    // from this bound, which takes at most one byte more than the body's.
+    const size_t body = BodyBound(content);
+    return VarintBytes(body) + body + 1;
+}
+
+char* SheetRows::Encode(const RowCells& content, char* out, size_t bound) {
+    // The body is made first, behind room for the longest length it can have, so that whether
+    // a payload packs is seen once, as it is written; the length then goes right before it.
+    char* const body = out + VarintBytes(bound);
+    const size_t size = size_t(PutBody(body, content) - body);
+    char length[10];
+    const size_t lengthBytes = size_t(PutVarint(length, size) - length);
+    std::memcpy(body - lengthBytes, length, lengthBytes);
+    if (body - lengthBytes > out)
+        std::memmove(out, body - lengthBytes, lengthBytes + size);
+    return out + lengthBytes + size;
+}
+
+void SheetRows::append(uint32_t row, std::string_view record, uint32_t lastCol) {
+    Entry e{row, 0, 0};
+    std::memcpy(room(record.size(), e), record.data(), record.size());
+    lastCol_ = std::max(lastCol_, lastCol);
+    entries_.push_back(e);
 }
 
 void SheetRows::commit() {
