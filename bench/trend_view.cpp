@@ -104,7 +104,7 @@ void BM_TrendZoomStep(benchmark::State& state) {
 BENCHMARK(BM_TrendZoomStep)->Apply(Sizes);
 
 // The same zoom step after other work has gone through the caches: what an operator meets, who
-// zooms after the console did something else. 64 MiB written between steps stands in for it.
+// zooms after the console did something else. 512 MiB written between steps stands in for it.
 void BM_TrendZoomStepCold(benchmark::State& state) {
     Trend& t = TrendOf(state);
     static std::vector<char> other(512 << 20);
