@@ -139,6 +139,9 @@ void BM_PokeAndSaveMillionRows(benchmark::State& state) {
         state.counters["service_cpu_s"] = CpuSeconds(service->process.processId()) - cpuBefore;
         state.counters["service_faults"] = MinorFaults(service->process.processId()) - faultsBefore;
         state.counters["file_MiB"] = double(QFile(target).size()) / (1024.0 * 1024.0);
+        // The saved workbook kept for a comparison of two builds' output.
+        if (const QString keep = qEnvironmentVariable("IMPIX_BENCH_SHEETS_KEEP"); !keep.isEmpty())
+            QFile::copy(target, QStringLiteral("%1/%2.xlsx").arg(keep).arg(rows));
         service.reset();
         state.ResumeTiming();
     }

@@ -11,9 +11,8 @@ namespace sheets {
 
 namespace {
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+// An object, not a function: the searches over every poked cell inline it.
+constexpr auto IsDigit = [](char c) { return c >= '0' && c <= '9'; };
 
 bool IsHex(char c) {
     return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
@@ -57,6 +56,24 @@ char* PutEscape(char* out, unsigned code) {
     return out;
 }
 
+// A decimal with a point, in the notation the package's numbers are written in ("46000.5",
+// "-0.25": no leading or trailing zeros, no exponent where that would be shorter) and of at most
+// 17 significant digits, so that it reads back as the very double it stands for: kept as it is
+// rather than read and written anew. A block of measurements has a million of them.
+bool InPackageNotation(std::string_view t) {
+    const size_t from = t.starts_with('-') ? 1 : 0;
+    const size_t point = t.find('.', from);
+    if (point == std::string_view::npos || point == from || point + 1 == t.size() ||
+        t.back() == '0' || !std::all_of(t.begin() + long(from), t.begin() + long(point), IsDigit) ||
+        !std::all_of(t.begin() + long(point) + 1, t.end(), IsDigit))
+        return false;
+    if (t[from] != '0')
+        return t.size() - from - 1 <= 17;
+    // "0.0x" at most: from two zeros after the point on, the exponent form is shorter.
+    return point == from + 1 && (t[point + 1] != '0' || t[point + 2] != '0') &&
+           t.size() - point - 1 - (t[point + 1] == '0' ? 1 : 0) <= 17;
+}
+
 } // namespace
 
 CellValue ClassifyCellText(std::string_view text, std::string_view decimalSeparator,
@@ -71,6 +88,8 @@ CellValue ClassifyCellText(std::string_view text, std::string_view decimalSepara
         const size_t digits = text.size() - sign;
         if (digits > 0 && digits <= 15 && (text[sign] != '0' || digits == 1) &&
             std::all_of(text.begin() + long(sign), text.end(), IsDigit))
+            return {CellKind::Number, text};
+        if (InPackageNotation(text))
             return {CellKind::Number, text};
         if (const std::optional<double> v = ReadDecimal(text, {".", decimalSeparator})) {
             char buf[32];

@@ -106,6 +106,11 @@ SheetPart::Writer::Writer(const SheetPart& part) : part_(part) {
         AppendColumnName(open, c);
         cellOpens_[c] = Piece(open);
     }
+    // Most cells of a sheet have one of its first few styles.
+    styles_.resize(64);
+    for (uint32_t style = 1; style < styles_.size(); ++style)
+        styles_[style] =
+            Piece(std::string(styleOpen_.bytes, styleOpen_.size) + std::to_string(style - 1));
     const auto room = [](const Piece& piece) { return std::max(piece.size, Piece::Room); };
     cellMarkup_ = room(cellOpens_.empty() ? Piece() : cellOpens_.back()) + NumberRoom +
                   room(styleOpen_) + NumberRoom + 1 +
@@ -199,7 +204,9 @@ char* SheetPart::Writer::writeRow(char* o, const SheetRows::Entry& e) const {
         }
         std::memcpy(o, number, NumberRoom);
         o += digits;
-        if (c.style > 0) {
+        if (c.style > 0 && c.style < styles_.size()) {
+            o = Put(o, styles_[c.style]);
+        } else if (c.style > 0) {
             o = Put(o, styleOpen_);
             o = std::to_chars(o, o + NumberRoom, c.style - 1).ptr;
         }

@@ -53,6 +53,7 @@ public:
         Piece rowOpen_, rowClose_, emptyClose_, cellClose_, valueOpen_, valueClose_, stringOpen_,
             stringClose_, formulaOpen_, formulaClose_, styleOpen_;
         std::vector<Piece> cellOpens_; // with the column's name, by column
+        std::vector<Piece> styles_;    // the style attribute of the first styles, by style
         size_t cellMarkup_ = 0;        // the most bytes of a cell's markup besides its texts
         std::string head() const;
         size_t rowBound(const SheetRows::Entry& e) const;

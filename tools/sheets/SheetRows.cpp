@@ -84,17 +84,28 @@ int Nibble(char c) {
     return NibbleOf[uint8_t(c)];
 }
 
-bool Packable(const Cell& c) {
-    if (c.payload.empty() || c.payload.size() > SheetRows::Cursor::PackedDigits)
-        return false;
-    return std::all_of(c.payload.begin(), c.payload.end(), [](char ch) { return Nibble(ch) >= 0; });
-}
-
-char* PutPacked(char* p, std::string_view s) {
-    p = PutVarint(p, s.size());
-    for (size_t i = 0; i < s.size(); i += 2)
-        *p++ = char(Nibble(s[i]) << 4 | (i + 1 < s.size() ? Nibble(s[i + 1]) : 0));
-    return p;
+// The payload packed where it can be, else as it is; packed says which. Packing is tried as it
+// is written (it takes no more room than the bytes would): each payload is looked at once.
+char* PutPayload(char* p, std::string_view s, bool& packed) {
+    packed = !s.empty() && s.size() <= SheetRows::Cursor::PackedDigits;
+    if (packed) {
+        char* q = p;
+        *q++ = char(s.size()); // a varint of one byte
+        const size_t pairs = s.size() / 2;
+        for (size_t i = 0; i < pairs && packed; ++i) {
+            const int high = Nibble(s[2 * i]), low = Nibble(s[2 * i + 1]);
+            packed = (high | low) >= 0;
+            *q++ = char(high << 4 | low);
+        }
+        if (packed && s.size() % 2) {
+            const int high = Nibble(s.back());
+            packed = high >= 0;
+            *q++ = char(high << 4);
+        }
+        if (packed)
+            return q;
+    }
+    return PutBytes(p, s);
 }
 
 // The most bytes of the record's body: every payload as if it did not pack.
@@ -119,16 +130,17 @@ char* PutBody(char* p, const RowCells& row) {
     uint32_t previous = 0;
     for (const Cell& c : row.cells) {
         const bool column = c.col != previous + 1;
-        const bool packed = Packable(c);
-        *p++ = char(uint8_t(c.kind) | (column ? ColumnGiven : 0) | (c.style ? StyleGiven : 0) |
-                    (c.attrs.empty() ? 0 : AttrsGiven) | (packed ? Packed : 0));
+        char* const tag = p++;
         if (column)
             p = PutVarint(p, c.col);
         if (c.style != 0)
             p = PutVarint(p, c.style);
         if (!c.attrs.empty())
             p = PutBytes(p, c.attrs);
-        p = packed ? PutPacked(p, c.payload) : PutBytes(p, c.payload);
+        bool packed;
+        p = PutPayload(p, c.payload, packed);
+        *tag = char(uint8_t(c.kind) | (column ? ColumnGiven : 0) | (c.style ? StyleGiven : 0) |
+                    (c.attrs.empty() ? 0 : AttrsGiven) | (packed ? Packed : 0));
         previous = c.col;
     }
     return p;
@@ -253,15 +265,44 @@ void SheetRows::stage(uint32_t row, const RowCells& content) {
             staged_.push_back(e);
         return;
     }
-    // Made aside first, so that whether a payload packs is seen once, as it is written.
-    body_.resize(BodyBound(content));
-    const size_t body = size_t(PutBody(body_.data(), content) - body_.data());
-    std::memcpy(PutVarint(room(VarintBytes(body) + body, e), body), body_.data(), body);
+    // Grown only, never cleared: each record is written over the last.
+    const size_t bound = RecordBound(content);
+    if (body_.size() < bound)
+        body_.resize(bound);
+    const size_t size = size_t(Encode(content, body_.data(), bound) - body_.data());
+    std::memcpy(room(size, e), body_.data(), size);
     lastCol_ = std::max(lastCol_, content.cells.empty() ? 0 : content.cells.back().col);
     if (appended)
         entries_.push_back(e);
     else
         staged_.push_back(e);
+}
+
+size_t SheetRows::RecordBound(const RowCells& content) {
+    // One byte more than the body and its length take: the room for the length is reckoned
+    // from this bound, which takes at most one byte more than the body's.
+    const size_t body = BodyBound(content);
+    return VarintBytes(body) + body + 1;
+}
+
+char* SheetRows::Encode(const RowCells& content, char* out, size_t bound) {
+    // The body is made first, behind room for the longest length it can have, so that whether
+    // a payload packs is seen once, as it is written; the length then goes right before it.
+    char* const body = out + VarintBytes(bound);
+    const size_t size = size_t(PutBody(body, content) - body);
+    char length[10];
+    const size_t lengthBytes = size_t(PutVarint(length, size) - length);
+    std::memcpy(body - lengthBytes, length, lengthBytes);
+    if (body - lengthBytes > out)
+        std::memmove(out, body - lengthBytes, lengthBytes + size);
+    return out + lengthBytes + size;
+}
+
+void SheetRows::append(uint32_t row, std::string_view record, uint32_t lastCol) {
+    Entry e{row, 0, 0};
+    std::memcpy(room(record.size(), e), record.data(), record.size());
+    lastCol_ = std::max(lastCol_, lastCol);
+    entries_.push_back(e);
 }
 
 void SheetRows::commit() {

@@ -75,6 +75,13 @@ public:
     // once (found by find() before the commit); `reserve` makes room for that many of them.
     void stage(uint32_t row, const RowCells& content);
     void commit();
+    // A row's record as stage() keeps it, written at out, which has room for RecordBound()
+    // bytes; returns its end. Made apart from the rows (on another thread), then added by
+    // append(). A row without cells and attributes has none.
+    static size_t RecordBound(const RowCells& content);
+    static char* Encode(const RowCells& content, char* out, size_t bound);
+    // Adds a row after the last one from its record; lastCol: its last cell's column.
+    void append(uint32_t row, std::string_view record, uint32_t lastCol);
     void reserve(size_t rows);
     // Where the rows end now, to cut them back there later: only rows added after the last one
     // since, none staged.

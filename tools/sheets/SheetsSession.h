@@ -63,6 +63,7 @@ private:
     QTimer pokeTimer_;
     QTimer silence_; // since the client was last heard or answered
     QElapsedTimer pokeClock_;
+    int64_t pokeCpu_ = 0;
     int64_t pokeRoom_ = 0; // of the service's room for cells, held until the poke is done
     Topic topic_ = Topic::None;
     Workbook* topicBook_ = nullptr;

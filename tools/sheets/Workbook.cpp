@@ -9,6 +9,7 @@
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
+#include <future>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -200,11 +201,18 @@ bool Workbook::isText(uint32_t style) const {
 
 void Workbook::writeRow(Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols,
                         const std::vector<std::string_view>& texts, RowScratch& rs) {
+    s.data.rows.stage(row, rowContent(s, row, firstCol, cols, texts, rs, false));
+    s.changed = true;
+}
+
+const RowCells& Workbook::rowContent(const Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols,
+                                     const std::vector<std::string_view>& texts, RowScratch& rs,
+                                     bool appended) const {
     RowCells& old = rs.old;
     RowCells& scratch = rs.fresh;
     old.attrs = {};
     old.cells.clear();
-    if (const SheetRows::Entry* e = s.data.rows.find(row))
+    if (const SheetRows::Entry* e = appended ? nullptr : s.data.rows.find(row))
         s.data.rows.decode(*e, old);
     const uint32_t rowStyle = SheetPart::rowStyle(old.attrs);
     scratch.attrs = old.attrs;
@@ -236,8 +244,7 @@ void Workbook::writeRow(Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols
     }
     while (k < old.cells.size())
         scratch.cells.push_back(old.cells[k++]);
-    s.data.rows.stage(row, scratch);
-    s.changed = true;
+    return scratch;
 }
 
 Workbook::PokeWriter::PokeWriter(Workbook& wb, int sheet, CellRange range, std::string_view data)
@@ -309,13 +316,93 @@ Workbook::PokeStream::PokeStream(Workbook& wb, int sheet, CellRange range, size_
 }
 
 void Workbook::PokeStream::advance(std::string_view arrived) {
-    for (size_t end; (end = arrived.find('\n', at_)) != std::string_view::npos; at_ = end + 1) {
-        std::string_view line = arrived.substr(at_, end - at_);
-        if (line.ends_with('\r'))
-            line.remove_suffix(1);
-        take(line);
+    const size_t end = arrived.rfind('\n');
+    if (end == std::string_view::npos || end < at_)
+        return;
+    std::string_view lines = arrived.substr(at_, end + 1 - at_);
+    at_ = end + 1;
+    // A large piece is made into rows on two threads: the second half's rows are made aside
+    // while the first half's are written, then added after them.
+    const size_t half = lines.size() >= SplitBytes ? lines.find('\n', lines.size() / 2) + 1 : 0;
+    if (half == 0 || half == lines.size() || cut_) {
+        takeLines(lines);
+    } else {
+        const std::string_view second = lines.substr(half);
+        std::future<void> made =
+            std::async(std::launch::async, [this, second] { aside_.make(*this, second); });
+        takeLines(lines.substr(0, half));
+        made.get();
+        // As take() would have had them, numbered on from the rows before.
+        const size_t base = rows_;
+        rows_ += aside_.lineCount;
+        if (!cut_) {
+            SheetRows& rows = wb_.sheets_[size_t(sheet_)].data.rows;
+            std::string_view records(aside_.records.data(), aside_.used);
+            for (const Aside::Row& r : aside_.rows) {
+                if (base + r.line > range_.rows())
+                    break;
+                rows.append(range_.first.row + uint32_t(base + r.line - 1),
+                            records.substr(0, r.bytes), r.lastCol);
+                records.remove_prefix(r.bytes);
+            }
+            wb_.sheets_[size_t(sheet_)].changed = true;
+        }
+        // Only a row within the range is looked at for its width.
+        if (wideRow_ == 0 && aside_.wideLine != 0 && base + aside_.wideLine <= range_.rows()) {
+            wideRow_ = base + aside_.wideLine;
+            wideCells_ = aside_.wideCells;
+        }
+        if (aside_.wideLine != 0 || rows_ > range_.rows())
+            cut();
     }
     GiveBackPages(arrived, givenBack_, at_);
+}
+
+void Workbook::PokeStream::takeLines(std::string_view lines) {
+    for (size_t end; (end = lines.find('\n')) != std::string_view::npos;
+         lines.remove_prefix(end + 1))
+        take(LineOf(lines.substr(0, end)));
+}
+
+std::string_view Workbook::PokeStream::LineOf(std::string_view line) {
+    if (line.ends_with('\r'))
+        line.remove_suffix(1);
+    return line;
+}
+
+// Reads the workbook only: the rows are after the sheet's last, so no old row is looked up, and
+// the rows being written meanwhile are not touched. Row numbers are not known yet: the rows are
+// made as they would be from the range's first row on (whose styles hold for all of them).
+void Workbook::PokeStream::Aside::make(const PokeStream& p, std::string_view lines) {
+    used = 0;
+    rows.clear();
+    lineCount = 0;
+    wideLine = wideCells = 0;
+    const Sheet& s = p.wb_.sheets_[size_t(p.sheet_)];
+    for (size_t end; (end = lines.find('\n')) != std::string_view::npos;
+         lines.remove_prefix(end + 1)) {
+        ++lineCount;
+        if (wideLine != 0)
+            continue;
+        SplitCells(ValidUtf8(LineOf(lines.substr(0, end)), repaired), cells);
+        if (cells.size() > p.range_.cols()) {
+            wideLine = lineCount;
+            wideCells = cells.size();
+            continue;
+        }
+        const RowCells& content = p.wb_.rowContent(s, p.range_.first.row, p.range_.first.col,
+                                                   p.range_.cols(), cells, scratch, true);
+        if (content.attrs.empty() && content.cells.empty())
+            continue;
+        // Grown only: the records are written over those of the last piece.
+        const size_t bound = SheetRows::RecordBound(content);
+        if (records.size() < used + bound)
+            records.resize(std::max(used + bound, 2 * records.size()));
+        const size_t at = used;
+        used = size_t(SheetRows::Encode(content, records.data() + at, bound) - records.data());
+        rows.push_back(
+            {lineCount, used - at, content.cells.empty() ? 0 : content.cells.back().col});
+    }
 }
 
 void Workbook::PokeStream::take(std::string_view line) {
@@ -332,6 +419,10 @@ void Workbook::PokeStream::take(std::string_view line) {
         wideRow_ = rows_;
         wideCells_ = cells_.size();
     }
+    cut();
+}
+
+void Workbook::PokeStream::cut() {
     // The block is refused: what was written goes, and the rest is only counted.
     if (!cut_) {
         Sheet& s = wb_.sheets_[size_t(sheet_)];

@@ -106,7 +106,31 @@ public:
         RowScratch scratch_;
         std::vector<std::string_view> cells_;
         QByteArray repaired_;
+        // Pieces of at least this many bytes are made into rows on two threads.
+        static constexpr size_t SplitBytes = 64 * 1024;
+        // Rows made on the other thread, to be added after those written meanwhile.
+        struct Aside {
+            struct Row {
+                size_t line;  // of the piece, from 1
+                size_t bytes; // of its record
+                uint32_t lastCol;
+            };
+            std::string records;
+            size_t used = 0; // bytes of records
+            std::vector<Row> rows;
+            size_t lineCount = 0;               // of data, rows or not
+            size_t wideLine = 0, wideCells = 0; // the first line with too many cells; the rest
+                                                // is only counted
+            RowScratch scratch;
+            std::vector<std::string_view> cells;
+            QByteArray repaired;
+            // The rows of whole lines.
+            void make(const PokeStream& p, std::string_view lines);
+        } aside_;
+        void takeLines(std::string_view lines);
         void take(std::string_view line);
+        void cut();
+        static std::string_view LineOf(std::string_view line);
     };
     Result<> poke(int sheet, CellRange range, QStringView data) {
         const QByteArray utf8 = data.toUtf8();
@@ -145,6 +169,11 @@ private:
     // Row r of a rectangle write: the texts for columns first..first+n-1 (fewer: cleared).
     void writeRow(Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols,
                   const std::vector<std::string_view>& texts, RowScratch& scratch);
+    // The row's content after such a write, made in the scratch. A row after the sheet's last
+    // (appended) has no old content to look up: only the styles are read then.
+    const RowCells& rowContent(const Sheet& s, uint32_t row, uint32_t firstCol, uint32_t cols,
+                               const std::vector<std::string_view>& texts, RowScratch& scratch,
+                               bool appended) const;
     bool isText(uint32_t style) const;
     // The sheets as the fitting of charts on SAVE sees them.
     std::vector<BookSheet> bookSheets() const;

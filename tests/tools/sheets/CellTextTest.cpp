@@ -1,5 +1,7 @@
 // Typed texts become numbers, formulas or strings as a spreadsheet makes them, and every text
 // survives the trip through the package's XML exactly.
+#include <charconv>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 #include <random>
@@ -29,6 +31,8 @@ TEST(CellText, ClassifiesLikeTypedText) {
         {"1e3", ".", false, CellKind::Number, "1000"},
         {"1e999", ".", false, CellKind::String, "1e999"},
         {"46000.00001157407", ".", false, CellKind::Number, "46000.00001157407"},
+        {"0.10000000000000001", ".", false, CellKind::Number, "0.10000000000000001"}, // as 0.1
+        {"0.0005", ".", false, CellKind::Number, "5e-04"},
         {"-.50", ",", false, CellKind::Number, "-0.5"},
         {"1.", ".", false, CellKind::Number, "1"},
         {"2e3", "e", false, CellKind::Number, "2.3"}, // a separator of number characters
@@ -77,6 +81,25 @@ TEST(CellText, NumbersReadInPlaceAsReadDecimalReadsThem) {
         }
     }
     EXPECT_GT(numbers, 10000);
+}
+
+// A number as the console writes it (the shortest text that reads back as it, in fixed notation)
+// becomes the cell's payload as the shortest text of its value.
+TEST(CellText, ShortestNumbersStayAsTheyAre) {
+    std::mt19937_64 rng(99);
+    std::string scratch;
+    for (int round = 0; round < 20000; ++round) {
+        const double v = double(int64_t(rng() % 2000001) - 1000000) *
+                         std::pow(10.0, double(int(rng() % 24) - 12)) / double(rng() % 997 + 1);
+        char fixed[400], shortest[64];
+        const std::string_view text(
+            fixed, std::to_chars(fixed, fixed + sizeof fixed, v, std::chars_format::fixed).ptr);
+        const std::string_view want(shortest,
+                                    std::to_chars(shortest, shortest + sizeof shortest, v).ptr);
+        if (text.find('.') == std::string_view::npos) // whole numbers are kept as they come
+            continue;
+        ASSERT_EQ(ClassifyCellText(text, ",", false, scratch).payload, want) << text;
+    }
 }
 
 TEST(CellText, EscapedTextReadsBackExactly) {
