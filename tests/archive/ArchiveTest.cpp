@@ -24,6 +24,7 @@
 
 #include "archive/MeasurementArchive.h"
 #include "buffer/BufferTestRecords.h"
+#include "buffer/RecordStream.h"
 #include "sqlite/Sqlite.h"
 #include "support/ArchiveQuery.h"
 #include "support/TestFiles.h"
@@ -434,6 +435,38 @@ TEST(Archive, ALoadCountsItsProgressAndStopsWhenCancelled) {
     EXPECT_EQ(progress.done.load(), n);
     progress.cancel = true;
     EXPECT_TRUE(archive.LoadSession(archive.SessionId(), false, &progress).value().empty());
+}
+
+// Records handed over as a snapshot of the buffer come back byte for byte, also after the buffer
+// was cleared; a count asked for while the archive steps back for a put-back waits for it.
+TEST(Archive, ASnapshotIsWrittenWholeAndACountWaitsWhileTheArchiveStepsBack) {
+    QTemporaryDir dir;
+    MeasurementArchive archive(Options(dir.filePath("archive.sqlite")));
+    constexpr int n = 30000; // past the count's first look at whether to pause
+    RecordStream buffer;
+    for (int k = 0; k < n; ++k)
+        buffer.Append(Numbered(k));
+    const RecordSnapshot stored = buffer.Snapshot();
+    buffer.Clear();
+    archive.Add(stored, 0, n / 2, ArrivalSource::Restored);
+    archive.Add(stored, n / 2, n, ArrivalSource::Restored);
+    ASSERT_TRUE(archive.Flush(30000));
+    const std::vector<TMeasRecord> back = archive.LoadSession(archive.SessionId(), false).value();
+    ASSERT_EQ(back.size(), size_t(n));
+    for (int k = 0; k < n; ++k)
+        ASSERT_TRUE(SameBytes(back[size_t(k)], Numbered(k))) << k;
+
+    SessionSummary session;
+    session.id = archive.SessionId();
+    session.running = true;
+    archive.StepBack(true);
+    std::promise<int64_t> counted;
+    std::future<int64_t> count = counted.get_future();
+    archive.CountMeasurements(session,
+                              [&](int64_t measurements) { counted.set_value(measurements); });
+    EXPECT_EQ(count.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    archive.StepBack(false);
+    EXPECT_EQ(count.get(), n);
 }
 
 // The WAL is copied back by the second thread (every commit wakes it here) or, at the cap, by
