@@ -103,6 +103,28 @@ void BM_TrendZoomStep(benchmark::State& state) {
 }
 BENCHMARK(BM_TrendZoomStep)->Apply(Sizes);
 
+// The same zoom step after other work has gone through the caches: what an operator meets, who
+// zooms after the console did something else. 512 MiB written between steps stands in for it.
+void BM_TrendZoomStepCold(benchmark::State& state) {
+    Trend& t = TrendOf(state);
+    static std::vector<char> other(512 << 20);
+    const QPointF at(t.plot.CurrentFrame().areas[0].center());
+    int step = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (size_t i = 0; i < other.size(); i += 64)
+            other[i] = static_cast<char>(step);
+        benchmark::ClobberMemory();
+        state.ResumeTiming();
+        const int notches = step++ % 20 < 10 ? 1 : -1;
+        QWheelEvent wheel(at, at, QPoint(), QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&t.plot, &wheel);
+        benchmark::DoNotOptimize(t.plot.Picture().constBits());
+    }
+}
+BENCHMARK(BM_TrendZoomStepCold)->Arg(10000000)->Unit(benchmark::kMillisecond);
+
 // Choosing another channel of a buffer of twice the items, and the picture of it.
 void BM_TrendChannelChange(benchmark::State& state) {
     Trend& t = TrendOf(state);

@@ -1,9 +1,9 @@
 #pragma once
-// The lowest and highest value of one quantity of a trend series over blocks of 16 * 8^k items,
-// built as the items arrive, in amortised constant time per item and for about a tenth of the
-// memory the series takes. A stretch of any length is then summed up from O(log n) blocks and at
-// most a block's items at each end, so the reduction to pixel columns costs time in proportion
-// to the columns, not to the items.
+// The lowest and highest value of one quantity of a trend series over blocks of 256 * 16^k
+// items, built as the items arrive, in amortised constant time per item and for about a hundredth
+// of the memory the series takes. A stretch of any length is then summed up from O(log n) blocks
+// and at most a block's items at each end, so the reduction to pixel columns costs time in
+// proportion to the columns, not to the items.
 #include <cstdint>
 #include <limits>
 #include <span>
@@ -22,8 +22,11 @@ struct TrendStretch {
 
 class TrendPyramid {
 public:
-    // Items per block of the lowest level.
-    static constexpr int64_t LeafItems = 16;
+    // Items per block of the lowest level. Large: a stretch's end then reads the items around it
+    // (2 KiB, one page) and no finer levels, and it is the pages a paint first touches, each in
+    // memory far from the others, that cost it its time (a few microseconds each on these
+    // machines), not the items read within them.
+    static constexpr int64_t LeafItems = 256;
     // Blocks of a level that make one of the level above. Wide rather than binary: a stretch's
     // ends then read runs of neighbouring blocks from a few levels instead of single blocks
     // from many, and with millions of items it is the levels touched, each in memory of its own

@@ -43,32 +43,79 @@ bool Clip(double& x0, double& y0, double& x1, double& y1, double left, double to
 }
 } // namespace
 
-TrendTrace DecimateTrend(std::span<const double> times, std::span<const double> values,
-                         const TrendPyramid& pyramid, const TimeAxis& axis) {
-    TrendTrace trace;
+TrendColumnItems ColumnItems(std::span<const double> times, const TimeAxis& axis) {
+    TrendColumnItems out;
     const int width = std::max(axis.width, 1);
-    trace.columns.resize(static_cast<size_t>(width) + 2);
-    const auto n = static_cast<int64_t>(std::min(times.size(), values.size()));
-    values = values.first(static_cast<size_t>(n));
+    out.width = width;
+    const auto n = static_cast<int64_t>(times.size());
     const auto begin = times.begin();
     const int64_t from = std::lower_bound(begin, begin + n, axis.start) - begin;
     const int64_t to = std::upper_bound(begin + from, begin + n, axis.end) - begin;
-    trace.items = to - from;
+    out.from = from;
+    out.to = to;
     const double perDay = (width - 1) / (axis.end - axis.start);
-    if (from > 0)
-        trace.beforeX = axis.X(times[static_cast<size_t>(from - 1)]);
-    if (to < n)
-        trace.afterX = axis.X(times[static_cast<size_t>(to)]);
+    if (from > 0) {
+        out.beforeX = axis.X(times[static_cast<size_t>(from - 1)]);
+        out.spans.push_back({0, from - 1, from});
+    }
+    const auto columnOf = [&](double t) {
+        return std::clamp(static_cast<int>(std::floor((t - axis.start) * perDay + 0.5)), 0,
+                          width - 1);
+    };
+    // The items of a column lie together, times being in order. Each column's end is looked for
+    // first where the last column's count puts it (items mostly come evenly), galloping from
+    // there either way, then bisected: the probes stay near each other, within a page or two of
+    // a large series, where a search from the column's start would touch a page per probe.
+    int64_t lastCount = 1;
+    for (int64_t i = from; i < to;) {
+        const int c = columnOf(times[static_cast<size_t>(i)]);
+        const auto inColumn = [&](double t) { return columnOf(t) <= c; };
+        const auto in = [&](int64_t k) { return inColumn(times[static_cast<size_t>(k)]); };
+        int64_t low = i + 1; // items before low lie in the column
+        int64_t high = to;   // items from high on do not
+        const int64_t guess = std::clamp(i + lastCount, low, to);
+        if (guess < to && in(guess)) {
+            low = guess + 1;
+            int64_t step = 1;
+            for (; low + step - 1 < to && in(low + step - 1); step *= 2)
+                low += step;
+            high = std::min(low + step - 1, to);
+        } else {
+            high = guess;
+            int64_t step = 1;
+            for (; high - step >= low && !in(high - step); step *= 2)
+                high -= step;
+            low = std::max(low, high - step + 1);
+        }
+        const int64_t end = std::partition_point(begin + low, begin + high, inColumn) - begin;
+        out.spans.push_back({c + 1, i, end});
+        lastCount = end - i;
+        i = end;
+    }
+    if (to < n) {
+        out.afterX = axis.X(times[static_cast<size_t>(to)]);
+        out.spans.push_back({width + 1, to, to + 1});
+    }
+    return out;
+}
 
+TrendTrace DecimateTrend(const TrendColumnItems& columns, std::span<const double> values,
+                         const TrendPyramid& pyramid) {
+    TrendTrace trace;
+    const auto width = static_cast<size_t>(columns.width);
+    trace.columns.resize(width + 2);
+    trace.beforeX = columns.beforeX;
+    trace.afterX = columns.afterX;
+    trace.items = columns.to - columns.from;
     // Items from the one before the view on; a void item just before a column's first value
     // (back to that item) breaks the curve.
-    const int64_t scanned = std::max<int64_t>(from - 1, 0);
-    const auto put = [&](size_t c, int64_t a, int64_t b) {
-        const TrendStretch s = pyramid.Summarise(values, a, b);
-        TrendColumn& col = trace.columns[c];
+    const int64_t scanned = std::max<int64_t>(columns.from - 1, 0);
+    for (const TrendColumnItems::Span& span : columns.spans) {
+        const TrendStretch s = pyramid.Summarise(values, span.a, span.b);
+        TrendColumn& col = trace.columns[static_cast<size_t>(span.column)];
         col.voids = s.voids;
         if (s.firstValue < 0)
-            return;
+            continue;
         col.any = true;
         col.breakBefore =
             s.firstValue > scanned && std::isnan(values[static_cast<size_t>(s.firstValue - 1)]);
@@ -76,34 +123,8 @@ TrendTrace DecimateTrend(std::span<const double> times, std::span<const double> 
         col.max = s.max;
         col.first = values[static_cast<size_t>(s.firstValue)];
         col.last = values[static_cast<size_t>(s.lastValue)];
-    };
-    const auto columnOf = [&](double t) {
-        return std::clamp(static_cast<int>(std::floor((t - axis.start) * perDay + 0.5)), 0,
-                          width - 1);
-    };
-    if (from > 0)
-        put(0, from - 1, from);
-    // The items of a column lie together, times being in order: each column's end is found by
-    // galloping from its first item, then bisection, so only the columns that hold items are
-    // visited and the probes stay near each other (in the cache) when a column holds few.
-    for (int64_t i = from; i < to;) {
-        const int c = columnOf(times[static_cast<size_t>(i)]);
-        const auto inColumn = [&](double t) { return columnOf(t) <= c; };
-        int64_t low = i + 1; // items before low lie in the column
-        int64_t high = i + 1;
-        for (int64_t step = 1; high < to && inColumn(times[static_cast<size_t>(high)]); step *= 2) {
-            low = high + 1;
-            high = i + 2 * step;
-        }
-        high = std::min(high, to);
-        const int64_t end = std::partition_point(begin + low, begin + high, inColumn) - begin;
-        put(static_cast<size_t>(c) + 1, i, end);
-        i = end;
     }
-    if (to < n)
-        put(static_cast<size_t>(width) + 1, to, to + 1);
-
-    for (size_t c = 1; c <= static_cast<size_t>(width); ++c) {
+    for (size_t c = 1; c <= width; ++c) {
         const TrendColumn& col = trace.columns[c];
         if (!col.any)
             continue;

@@ -5,6 +5,7 @@
 // gaps that void values leave. Then the lines and marks that draw it.
 // The reduction reads the series through its pyramid, so it costs time in proportion to the
 // columns (times log n), not to the items.
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -37,11 +38,33 @@ struct TrendTrace {
     std::optional<double> highest;
 };
 
-// Items of a series in time order (values NaN where void) over the axis: those with start <=
-// time <= end, and the nearest one on each side. The pyramid holds the blocks of values (an
-// empty one: every item is read).
-TrendTrace DecimateTrend(std::span<const double> times, std::span<const double> values,
-                         const TrendPyramid& pyramid, const TimeAxis& axis);
+// Which items of a series (times in order) fall into each pixel column of an axis: those with
+// start <= time <= end, and the nearest one on each side. Found once per picture and shared by
+// its plots, the search through the times being what costs most with millions of items.
+struct TrendColumnItems {
+    struct Span {
+        int column; // index into TrendTrace::columns
+        int64_t a;  // items [a, b)
+        int64_t b;
+    };
+    std::vector<Span> spans; // in column order, only columns that hold items
+    int width = 1;
+    int64_t from = 0; // the items in view: [from, to)
+    int64_t to = 0;
+    double beforeX = 0;
+    double afterX = 0;
+};
+TrendColumnItems ColumnItems(std::span<const double> times, const TimeAxis& axis);
+
+// The values of a series (NaN where void) over the columns. The pyramid holds the blocks of
+// values (an empty one: every item is read).
+TrendTrace DecimateTrend(const TrendColumnItems& columns, std::span<const double> values,
+                         const TrendPyramid& pyramid);
+inline TrendTrace DecimateTrend(std::span<const double> times, std::span<const double> values,
+                                const TrendPyramid& pyramid, const TimeAxis& axis) {
+    return DecimateTrend(ColumnItems(times.first(std::min(times.size(), values.size())), axis),
+                         values, pyramid);
+}
 
 struct TrendLine {
     int x0 = 0;

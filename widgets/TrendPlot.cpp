@@ -225,9 +225,10 @@ TrendPlot::Frame TrendPlot::MakeFrame(QSize size) const {
     f.areas[0] = QRect(left, top + title, width, height);
     f.areas[1] = QRect(left, f.areas[0].bottom() + 1 + gap + title, width, height);
     f.time = TimeAxis{view_.Start(), view_.End(), left, width};
+    const TrendColumnItems columns = ColumnItems(series_->Times(), f.time);
     for (int p = 0; p < TrendView::Plots; ++p) {
-        f.traces[p] = DecimateTrend(series_->Times(), series_->Values(QuantityOf(p)),
-                                    series_->Pyramid(QuantityOf(p)), f.time);
+        f.traces[p] =
+            DecimateTrend(columns, series_->Values(QuantityOf(p)), series_->Pyramid(QuantityOf(p)));
         const TrendTrace& trace = f.traces[p];
         ScaledRange range = EmptyRange(scale_);
         if (const auto fixed = view_.FixedValues(p))

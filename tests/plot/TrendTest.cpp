@@ -233,6 +233,22 @@ TEST(TrendTrace, PyramidGivesThePixelsOfTheFullScan) {
 
         const double first = s.Times().front(), span = s.Times().back() - first + Minute;
         const TimeAxis axis{first + c.from * span, first + c.to * span, 40, c.width};
+        // Each item in view lies in the column nearest its time, and the spans tile the view.
+        const TrendColumnItems columns = ColumnItems(s.Times(), axis);
+        const double perDay = (c.width - 1) / (axis.end - axis.start);
+        int64_t next = columns.from;
+        for (const TrendColumnItems::Span& sp : columns.spans) {
+            if (sp.column == 0 || sp.column == c.width + 1)
+                continue;
+            ASSERT_EQ(sp.a, next);
+            next = sp.b;
+            for (int64_t k = sp.a; k < sp.b; ++k) {
+                const double at = (s.Times()[size_t(k)] - axis.start) * perDay;
+                ASSERT_EQ(std::clamp(int(std::floor(at + 0.5)), 0, c.width - 1), sp.column - 1)
+                    << "item " << k;
+            }
+        }
+        EXPECT_EQ(next, columns.to);
         for (const TrendQuantity q : {TrendQuantity::Rx, TrendQuantity::Xx}) {
             const TrendTrace fast = DecimateTrend(s.Times(), s.Values(q), s.Pyramid(q), axis);
             const TrendTrace full = DecimateTrend(s.Times(), s.Values(q), TrendPyramid{}, axis);
