@@ -37,6 +37,7 @@ void ArchiveReader::Post(std::function<void(SqliteDb&)> job) {
 }
 
 void ArchiveReader::Run() {
+    NameThisThread("archive reader");
     LowerThisThreadPriority();
     SqliteDb db;
     for (;;) {

@@ -103,6 +103,13 @@ void MeasurementArchive::Writer::Take(std::deque<Job>& jobs) {
     for (Job& job : jobs) {
         if (auto* a = std::get_if<AppendArrivals>(&job)) {
             Take(a->entries);
+        } else if (auto* stored = std::get_if<AppendStored>(&job)) {
+            std::vector<Entry> entries;
+            entries.reserve(static_cast<size_t>(stored->to - stored->from));
+            for (int64_t k = stored->from; k < stored->to; ++k)
+                entries.push_back(Entry{stored->records.At(k), stored->receivedMs, stored->source});
+            stored->records = {}; // the buffer's blocks are no longer held for the writer
+            Take(entries);
         } else if (auto* d = std::get_if<NoteDownload>(&job)) {
             notes_.push_back(std::move(d->download));
             std::vector<Entry> mark{Entry{TMeasRecord{}, d->receivedMs, DownloadMark}};
@@ -193,6 +200,7 @@ void MeasurementArchive::Writer::SettleOpen() {
 }
 
 void MeasurementArchive::Writer::Run() {
+    NameThisThread("archive writer");
     LowerThisThreadPriority();
     std::vector<Entry> batch;
     Clock::time_point lastCommit = Clock::now() - std::chrono::milliseconds(options_.batchMs);

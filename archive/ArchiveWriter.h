@@ -29,6 +29,7 @@
 #include "archive/ConsoleProcess.h"
 #include "archive/MeasurementArchive.h"
 #include "archive/WalCheckpointer.h"
+#include "buffer/RecordStream.h"
 #include "sqlite/Sqlite.h"
 
 namespace archivewriter {
@@ -139,6 +140,15 @@ public:
     struct AppendArrivals {
         std::vector<Entry> entries; // records, and marks of the buffer emptied
     };
+    // Records of the buffer [from, to) as arrived at receivedMs: copied on the writer's thread,
+    // not the window's.
+    struct AppendStored {
+        RecordSnapshot records;
+        int64_t from;
+        int64_t to;
+        uint8_t source;
+        int64_t receivedMs;
+    };
     struct NoteDownload {
         DownloadState download;
         int64_t receivedMs;
@@ -179,8 +189,9 @@ public:
     struct Stop {
         bool abandon; // without a clean end, as a crash would
     };
-    using Job = std::variant<AppendArrivals, NoteDownload, StartAnew, SetPort, SetPeer, KeepSweep,
-                             KeepSweepPoint, MarkRestoreAsked, KeepCount, Flush, EndBySignal, Stop>;
+    using Job = std::variant<AppendArrivals, AppendStored, NoteDownload, StartAnew, SetPort,
+                             SetPeer, KeepSweep, KeepSweepPoint, MarkRestoreAsked, KeepCount, Flush,
+                             EndBySignal, Stop>;
 
     // Starts the thread, which opens the file and begins the session.
     explicit Writer(const ArchiveOptions& options);
@@ -226,6 +237,25 @@ public:
             arrivalsHint_ = entries.size();
             // The writer looks at what came when it is due; it is woken only from rest, or to
             // start at once when so many wait.
+            wake = idle_ || (!wasCrowded && Crowded());
+            nudged_ = nudged_ || wake;
+        }
+        if (wake)
+            cv_.notify_one();
+    }
+
+    // The buffer's records [from, to) as arrived now; what the queue cannot hold is counted.
+    void Add(RecordSnapshot records, int64_t from, int64_t to, uint8_t source) {
+        const int64_t ms = NowMs();
+        bool wake = false;
+        {
+            std::lock_guard l(m_);
+            if (closed_ || to <= from)
+                return;
+            const bool wasCrowded = Crowded();
+            const auto room = static_cast<int64_t>(Room(static_cast<size_t>(to - from)));
+            if (room > 0)
+                jobs_.emplace_back(AppendStored{std::move(records), from, from + room, source, ms});
             wake = idle_ || (!wasCrowded && Crowded());
             nudged_ = nudged_ || wake;
         }

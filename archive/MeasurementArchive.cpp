@@ -1,6 +1,8 @@
 #include "archive/MeasurementArchive.h"
 
 #include <algorithm>
+#include <sqlite3.h>
+#include <thread>
 #include <utility>
 
 #include "archive/ArchiveReader.h"
@@ -29,7 +31,9 @@ MeasurementArchive::MeasurementArchive(ArchiveOptions options)
       reader_(std::make_unique<ArchiveReader>(options_.path, options_.busyTimeoutMs)),
       quickReader_(std::make_unique<ArchiveReader>(options_.path, options_.busyTimeoutMs)) {}
 
-MeasurementArchive::~MeasurementArchive() = default;
+MeasurementArchive::~MeasurementArchive() {
+    stepBack_ = false; // a count paused goes on, to be interrupted
+}
 
 void MeasurementArchive::Add(const TMeasRecord& rec, ArrivalSource source) {
     writer_->Add({&rec, 1}, static_cast<uint8_t>(source));
@@ -37,6 +41,15 @@ void MeasurementArchive::Add(const TMeasRecord& rec, ArrivalSource source) {
 
 void MeasurementArchive::Add(std::span<const TMeasRecord> records, ArrivalSource source) {
     writer_->Add(records, static_cast<uint8_t>(source));
+}
+
+void MeasurementArchive::Add(const RecordSnapshot& records, int64_t from, int64_t to,
+                             ArrivalSource source) {
+    writer_->Add(records, from, to, static_cast<uint8_t>(source));
+}
+
+void MeasurementArchive::StepBack(bool stepBack) {
+    stepBack_ = stepBack;
 }
 
 void MeasurementArchive::BufferCleared() {
@@ -230,6 +243,19 @@ void MeasurementArchive::CountMeasurements(const SessionSummary& session,
     reader_->Post([this, id, keep, done = std::move(done)](SqliteDb& db) {
         if (options_.beforeCount)
             options_.beforeCount(id);
+        // A count of ten million arrivals takes seconds of a processor: it pauses while a
+        // put-back fills the buffer.
+        constexpr int StepsBetweenLooks = 100000;
+        if (db.IsOpen())
+            sqlite3_progress_handler(
+                db.Handle(), StepsBetweenLooks,
+                [](void* self) {
+                    constexpr auto Pause = std::chrono::milliseconds(20);
+                    while (static_cast<MeasurementArchive*>(self)->stepBack_)
+                        std::this_thread::sleep_for(Pause);
+                    return 0;
+                },
+                this);
         const int64_t n = db.IsOpen() ? ::CountMeasurements(db, id).value_or(-1) : -1;
         if (n >= 0 && keep) {
             // Written by the writer, after what waits: a small update, once per session.

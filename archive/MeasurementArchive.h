@@ -11,6 +11,7 @@
 // that it takes in order, and what it reports back (counts as atomics, its state); the readers
 // below read on connections of their own and never wait for it.
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -25,6 +26,7 @@
 #include "archive/ArchiveSessions.h"
 #include "base/ProgramVersion.h"
 #include "base/Result.h"
+#include "buffer/RecordStream.h"
 #include "records/MeasRecord.h"
 #include "sweep/Sweep.h"
 
@@ -104,6 +106,11 @@ public:
     // UI thread: never waits on the disk.
     void Add(const TMeasRecord& rec, ArrivalSource source);
     void Add(std::span<const TMeasRecord> records, ArrivalSource source);
+    // The records [from, to) of a snapshot of the buffer, copied on the writer's thread.
+    void Add(const RecordSnapshot& records, int64_t from, int64_t to, ArrivalSource source);
+    // While a put-back reads records into the buffer, a count of measurements under way pauses,
+    // leaving the processors to the read and the window (true), and goes on after (false).
+    void StepBack(bool stepBack);
     // The buffer was emptied: what arrived before is not restored after a crash.
     void BufferCleared();
     // The buffer follows this download from now on: a new one (nothing arrived yet) or one
@@ -193,6 +200,7 @@ private:
     bool Asked(const QString& file, int64_t session) const;
 
     ArchiveOptions options_;
+    std::atomic<bool> stepBack_ = false;
     mutable std::mutex askedMutex_;
     std::set<std::pair<QString, int64_t>> asked_;
     std::unique_ptr<Writer> writer_;

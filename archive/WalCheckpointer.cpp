@@ -56,6 +56,7 @@ int WalCheckpointer::Hook(void* self, sqlite3* db, const char* name, int frames)
 }
 
 void WalCheckpointer::Run() {
+    NameThisThread("archive ckpt");
     LowerThisThreadPriority();
     std::unique_lock l(m_);
     for (;;) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -15,4 +16,12 @@ void LowerThisThreadPriority() {
     if (now == -1 && errno != 0)
         return;
     (void)setpriority(PRIO_PROCESS, self, std::min(now + Steps, Lowest));
+}
+
+void NameThisThread(const char* name) {
+    constexpr size_t Longest = 15;
+    char kept[Longest + 1] = {};
+    for (size_t i = 0; i < Longest && name[i] != '\0'; ++i)
+        kept[i] = name[i];
+    (void)pthread_setname_np(pthread_self(), kept);
 }

@@ -7,13 +7,16 @@
 // ("total_ms"). Beside each stall it names the busiest single event of the operation, so that a
 // long one can be traced.
 //
-//   bench_stall [--items N]
+//   bench_stall [--items N] [--archive FILE] [--watch]
 //
 // Session A: a GPRS report of N items over loopback from a thread of its own, then the trend
 // window (open, zoom step, channel change), "Save All" as a text file and "Fill Table" of board 1
 // into the real spreadsheet service; the session is then left without a clean end. Session B: the
 // restore question answered "Yes", "History..." (the list shown, then closed), and "Load" of
-// session A into the emptied buffer.
+// session A into the emptied buffer. With --archive, session A's archive is kept in FILE, and a
+// later run given the same FILE starts at session B. With --watch, a thread looks at the window's
+// thread whenever its event loop has stood still for 30 ms, and each operation prints what the
+// window's thread was doing during its longest stall, every 5 ms.
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -28,10 +31,20 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <execinfo.h>
+#include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <sys/syscall.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "app/ImpixMain.h"
@@ -180,6 +193,190 @@ private:
     Frame busiest_;
 };
 
+// The processor time of each of the process's threads (the window's own thread named "window")
+// and the time each waited for a processor while runnable, sampled every 50 ms so that a thread
+// that ends meanwhile keeps what it last had.
+class ThreadSampler {
+public:
+    struct Times {
+        std::string name;
+        double runMs = 0;
+        double waitMs = 0;
+    };
+    using Sample = std::map<int, Times>;
+
+    ThreadSampler() {
+        thread_ = std::thread([this] {
+            while (!stop_) {
+                Read();
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        });
+    }
+    ~ThreadSampler() {
+        stop_ = true;
+        thread_.join();
+    }
+    Sample Now() {
+        Read();
+        std::lock_guard l(m_);
+        return seen_;
+    }
+    // Per thread name, run/wait ms between two samples; the busiest first.
+    static std::string Between(const Sample& from, const Sample& to) {
+        std::map<std::string, Times> byName;
+        for (const auto& [tid, t] : to) {
+            Times& sum = byName[t.name];
+            sum.name = t.name;
+            const auto was = from.find(tid);
+            sum.runMs += t.runMs - (was == from.end() ? 0 : was->second.runMs);
+            sum.waitMs += t.waitMs - (was == from.end() ? 0 : was->second.waitMs);
+        }
+        std::vector<Times> list;
+        for (const auto& [name, t] : byName)
+            if (t.runMs >= 5)
+                list.push_back(t);
+        std::sort(list.begin(), list.end(),
+                  [](const Times& a, const Times& b) { return a.runMs > b.runMs; });
+        std::string out;
+        for (const Times& t : list)
+            out += QStringLiteral("%1 %2/%3  ")
+                       .arg(QString::fromStdString(t.name))
+                       .arg(t.runMs, 0, 'f', 0)
+                       .arg(t.waitMs, 0, 'f', 0)
+                       .toStdString();
+        return out;
+    }
+
+private:
+    void Read() {
+        Sample now;
+        const QStringList tids =
+            QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString& tid : tids) {
+            const std::string at = "/proc/self/task/" + tid.toStdString();
+            std::ifstream comm(at + "/comm"), sched(at + "/schedstat");
+            Times t;
+            double run = 0, wait = 0;
+            if (!std::getline(comm, t.name) || !(sched >> run >> wait))
+                continue;
+            if (tid.toInt() == getpid())
+                t.name = "window";
+            t.runMs = run / 1e6;
+            t.waitMs = wait / 1e6;
+            now[tid.toInt()] = t;
+        }
+        std::lock_guard l(m_);
+        for (auto& [tid, t] : now)
+            seen_[tid] = t;
+    }
+
+    std::mutex m_;
+    Sample seen_;
+    std::atomic<bool> stop_ = false;
+    std::thread thread_;
+};
+
+// Stacks of the window's thread taken while its event loop stands still (--watch): a thread
+// signals it every 5 ms once the loop has not ticked for 30 ms; the handler keeps its stack.
+class StallWatch {
+public:
+    static StallWatch& Get() {
+        static StallWatch w;
+        return w;
+    }
+    void Start() {
+        void* warm[4];
+        backtrace(warm, 4); // loads the unwinder outside the handler
+        window_ = static_cast<pid_t>(syscall(SYS_gettid));
+        struct sigaction sa {};
+        sa.sa_handler = [](int) { Get().Take(); };
+        sa.sa_flags = SA_RESTART;
+        sigaction(SIGUSR2, &sa, nullptr);
+        heartbeat_ = new QTimer;
+        heartbeat_->setTimerType(Qt::PreciseTimer);
+        heartbeat_->setInterval(1);
+        QObject::connect(heartbeat_, &QTimer::timeout, [this] { lastTick_ = NowNs(); });
+        heartbeat_->start();
+        lastTick_ = NowNs();
+        thread_ = std::thread([this] {
+            int64_t lastSignal = 0;
+            for (;;) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                const int64_t now = NowNs();
+                const int64_t quiet = now - lastTick_;
+                if (quiet > 30'000'000 && now - lastSignal >= 5'000'000 && count_ < Samples) {
+                    lastSignal = now;
+                    syscall(SYS_tgkill, getpid(), window_, SIGUSR2);
+                }
+            }
+        });
+        thread_.detach();
+    }
+    bool On() const { return window_ != 0; }
+    void Reset() { count_ = 0; }
+    // The samples of the longest quiet stretch: each one's frames, innermost first.
+    void Print() {
+        const int n = std::min<int>(count_, Samples);
+        // The stretch with the most samples (consecutive ticks stamp the same lastTick).
+        int bestFrom = 0, bestLen = 0;
+        for (int i = 0; i < n;) {
+            int j = i;
+            while (j < n && samples_[j].tick == samples_[i].tick)
+                ++j;
+            if (j - i > bestLen) {
+                bestFrom = i;
+                bestLen = j - i;
+            }
+            i = j;
+        }
+        for (int i = bestFrom; i < bestFrom + bestLen; ++i) {
+            const Sample& smp = samples_[i];
+            std::printf("  stalled %.0f ms:", (smp.at - smp.tick) / 1e6);
+            char** names = backtrace_symbols(smp.frames + 2, smp.depth - 2);
+            for (int f = 0; f < smp.depth - 2 && f < 16; ++f) {
+                QString name = QString::fromLocal8Bit(names[f]);
+                name = name.mid(name.lastIndexOf('/') + 1);
+                std::printf(" < %s", qPrintable(name));
+            }
+            std::printf("\n");
+            std::free(names);
+        }
+    }
+
+private:
+    static constexpr int Samples = 4096;
+    static constexpr int Depth = 40;
+    struct Sample {
+        int64_t tick;
+        int64_t at;
+        int depth;
+        void* frames[Depth];
+    };
+    static int64_t NowNs() {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    void Take() {
+        const int i = count_;
+        if (i >= Samples)
+            return;
+        Sample& smp = samples_[i];
+        smp.tick = lastTick_;
+        smp.at = NowNs();
+        smp.depth = backtrace(smp.frames, Depth);
+        count_ = i + 1;
+    }
+
+    pid_t window_ = 0;
+    QTimer* heartbeat_ = nullptr;
+    std::atomic<int64_t> lastTick_ = 0;
+    std::atomic<int> count_ = 0;
+    Sample samples_[Samples];
+    std::thread thread_;
+};
+
 ProbedApplication* App() {
     return static_cast<ProbedApplication*>(qApp);
 }
@@ -196,17 +393,24 @@ void Measure(const char* name, const std::function<void()>& op,
     clock.start();
     StallMeter meter;
     App()->Reset();
+    StallWatch::Get().Reset();
     qint64 filledMs = -1;
+    ThreadSampler threads;
+    const ThreadSampler::Sample start = threads.Now();
+    ThreadSampler::Sample full;
     QTimer fillWatch;
-    QObject::connect(&fillWatch, &QTimer::timeout, [&] {
-        if (filledMs < 0 && filled())
+    const auto watchFill = [&] {
+        if (filledMs < 0 && filled()) {
             filledMs = clock.elapsed();
-    });
+            full = threads.Now();
+        }
+    };
+    QObject::connect(&fillWatch, &QTimer::timeout, watchFill);
     if (filled)
         fillWatch.start(1);
     op();
-    if (filled && filledMs < 0 && filled())
-        filledMs = clock.elapsed();
+    if (filled)
+        watchFill();
     while (done && !done() && clock.elapsed() < HangGuardMs)
         QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     QElapsedTimer settle;
@@ -220,6 +424,17 @@ void Measure(const char* name, const std::function<void()>& op,
                 meter.LongestCpuMs(), static_cast<double>(clock.elapsed() - SettleMs),
                 filledMs < 0 ? "-" : qPrintable(QString::number(filledMs)),
                 qPrintable(App()->Busiest()), ok ? "" : "  NOT DONE");
+    if (StallWatch::Get().On())
+        StallWatch::Get().Print();
+    // Where the processor time went (run/wait ms per thread), until the buffer was full and
+    // after.
+    const ThreadSampler::Sample end = threads.Now();
+    if (filledMs >= 0) {
+        std::printf("  threads until full: %s\n", ThreadSampler::Between(start, full).c_str());
+        std::printf("  threads after full: %s\n", ThreadSampler::Between(full, end).c_str());
+    } else if (clock.elapsed() > 1000) {
+        std::printf("  threads: %s\n", ThreadSampler::Between(start, end).c_str());
+    }
     std::fflush(stdout);
 }
 
@@ -259,8 +474,13 @@ int main(int argc, char** argv) {
     const QStringList args = QApplication::arguments();
     if (const qsizetype at = args.indexOf("--items"); at > 0 && at + 1 < args.size())
         items = args[at + 1].toLongLong();
+    if (args.contains("--watch"))
+        StallWatch::Get().Start();
+    QString kept;
+    if (const qsizetype at = args.indexOf("--archive"); at > 0 && at + 1 < args.size())
+        kept = args[at + 1];
     if (items < 8) {
-        std::fprintf(stderr, "usage: bench_stall [--items N] (N >= 8)\n");
+        std::fprintf(stderr, "usage: bench_stall [--items N] [--archive FILE] (N >= 8)\n");
         return 2;
     }
     const QString build = QApplication::applicationDirPath() + "/..";
@@ -280,7 +500,10 @@ int main(int argc, char** argv) {
     std::printf("%-28s %10s %10s %10s %10s  %s\n", "operation", "stall_ms", "busy_ms", "total_ms",
                 "buffer_ms", "busiest event: ms receiver(parent) type");
 
-    {
+    const bool reuse = !kept.isEmpty() && QFile::exists(kept);
+    if (reuse)
+        QFile::copy(kept, options.path);
+    if (!reuse) {
         auto console = std::make_unique<Console>();
         TFImpixMain& window = console->window;
         ArchiveOptions a = options;
@@ -342,6 +565,8 @@ int main(int argc, char** argv) {
         archive->Abandon();
         console.reset();
         archive.reset();
+        if (!kept.isEmpty())
+            QFile::copy(options.path, kept);
     }
     {
         auto console = std::make_unique<Console>();

@@ -86,12 +86,14 @@ public:
     // The stream's bytes, in order (BinConv.dat and tests).
     std::vector<uint8_t> Bytes() const;
 
+    // Bytes of a storage block: a huge page of its own (see NewBlock).
+    static constexpr int64_t BlockBytes = int64_t{2} << 20;
     // Records per storage block; exposed so tests can cross block boundaries on purpose.
-    static constexpr int64_t BlockRecords = 16384;
+    static constexpr int64_t BlockRecords = BlockBytes / RecordSize;
 
 private:
     friend class RecordStreamListener;
-    void Store(const TMeasRecord& rec);
+    void Store(std::span<const TMeasRecord> records);
     void NotifyCleared();
 
     // Raw bytes, left uninitialised until written: a record's default values would only be

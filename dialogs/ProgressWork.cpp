@@ -48,6 +48,7 @@ bool RunWithProgress(QWidget* parent, const QString& label, int64_t total,
     poll.start(PollMs);
 
     std::thread worker([&] {
+        NameThisThread("long work");
         LowerThisThreadPriority();
         try {
             result = work(progress);

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
@@ -11,6 +10,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -208,29 +208,19 @@ void ArchiveController::FeedArchive(bool writerStuck) {
         feedNext_ = feedEnd_ = 0;
         feedRuns_.clear();
     }
+    // While a put-back reads into the buffer, the writer waits: the read and the window have
+    // the processors, and the records wait in the buffer (FinishHandOver alone does not wait).
+    if (readingBack_ > 0 && !ending_)
+        return;
     // Slices while the writer keeps up (or cannot write at all: then the queue counts what it
     // cannot hold); while its queue is full, it is looked at again shortly, however long a
-    // batch takes: the records wait in the buffer, nothing is lost by waiting.
-    // Copying a slice for the archive costs the window's thread milliseconds (most of it fresh
-    // memory touched): smaller parts, and the event loop between passes of FeedPassMs.
-    constexpr int64_t FeedPart = 16384;
-    constexpr int FeedPassMs = 5;
-    QElapsedTimer pass;
-    pass.start();
-    bool yield = false;
+    // batch takes: the records wait in the buffer, nothing is lost by waiting. The writer
+    // copies them from a snapshot of the buffer on its own thread.
+    const RecordSnapshot stored = FeedingArchive() ? buffer_.Pool().Snapshot() : RecordSnapshot();
     while (FeedingArchive() && (writerStuck || !archive_->Full())) {
-        if (!writerStuck && pass.elapsed() >= FeedPassMs) {
-            yield = true;
-            break;
-        }
         const auto [runEnd, source] = feedRuns_.front();
-        const int64_t to =
-            std::min(runEnd, feedNext_ + std::min(FeedPart, archive_->HandOverSlice()));
-        // One buffer for every slice: fresh memory for each cost more than the copy.
-        feedPart_.clear();
-        for (int64_t k = feedNext_; k < to; ++k)
-            feedPart_.push_back(buffer_.Pool().At(k));
-        archive_->Add(feedPart_, source);
+        const int64_t to = std::min(runEnd, feedNext_ + archive_->HandOverSlice());
+        archive_->Add(stored, feedNext_, to, source);
         feedNext_ = to;
         if (feedNext_ >= runEnd)
             feedRuns_.pop_front();
@@ -243,7 +233,7 @@ void ArchiveController::FeedArchive(bool writerStuck) {
         return;
     feedQueued_ = true;
     constexpr int BehindPauseMs = 20;
-    QTimer::singleShot(yield ? 0 : BehindPauseMs, this, [this] {
+    QTimer::singleShot(BehindPauseMs, this, [this] {
         feedQueued_ = false;
         Guarded([this] { FeedArchive(); });
     });
@@ -253,6 +243,7 @@ void ArchiveController::FinishHandOver() {
     // The console is ending: a writer that has not written what waits within this is not
     // waited for, and what the queue cannot hold is counted as not archived.
     constexpr int WriterWaitMs = 5000;
+    ending_ = true;
     while (FeedingArchive())
         FeedArchive(!archive_->Flush(WriterWaitMs));
 }
@@ -435,21 +426,57 @@ void ArchiveController::HistoryBtnClick() {
 bool ArchiveController::PutBackAsRead(
     const QString& label, int64_t total, bool cancellable,
     const std::function<bool(WorkProgress&, const RecordSlices&)>& read) {
-    // The slices are posted to this object: the event loop puts each into the buffer while
-    // the rest is read, so no session is held in memory whole.
-    QObject slices;
-    const RecordSlices toBuffer = [this, &slices](std::vector<TMeasRecord>&& r) {
-        QMetaObject::invokeMethod(
-            &slices,
-            [this, part = std::make_shared<std::vector<TMeasRecord>>(std::move(r))] {
-                Guarded([&] { buffer_.AddRecords(std::move(*part), ArrivalSource::Restored); });
-            },
-            Qt::QueuedConnection);
+    // The reader hands its slices over here, and wakes the window's thread only when none
+    // were waiting: the event loop puts them into the buffer one at a time while the rest is
+    // read, so no session is held in memory whole, and runs between them. A slice posted as an
+    // event of its own ran back to back with the next one waiting, ahead of every timer (the
+    // serial link's polls too: the event loop runs timers only when no event waits) for as
+    // long as the reader kept ahead, a tenth of a second and more.
+    struct Handed {
+        std::mutex m;
+        std::deque<std::vector<TMeasRecord>> slices;
+        bool woken = false;
+    } handed;
+    const auto putIn = [this, &handed] {
+        for (;;) {
+            std::vector<TMeasRecord> slice;
+            {
+                std::lock_guard l(handed.m);
+                if (handed.slices.empty()) {
+                    handed.woken = false; // the next slice wakes the window again
+                    return;
+                }
+                slice = std::move(handed.slices.front());
+                handed.slices.pop_front();
+            }
+            Guarded([&] { buffer_.AddRecords(std::move(slice), ArrivalSource::Restored); });
+            QCoreApplication::processEvents();
+        }
     };
-    // The slices the event loop has not taken yet, before anything that follows them, also
-    // when the read failed midway.
-    const auto taken =
-        qScopeGuard([&slices] { QCoreApplication::sendPostedEvents(&slices, QEvent::MetaCall); });
+    QObject wake;
+    const RecordSlices toBuffer = [&handed, &wake, &putIn](std::vector<TMeasRecord>&& r) {
+        {
+            std::lock_guard l(handed.m);
+            handed.slices.push_back(std::move(r));
+            if (std::exchange(handed.woken, true))
+                return;
+        }
+        QMetaObject::invokeMethod(&wake, putIn, Qt::QueuedConnection);
+    };
+    // The archive's writer and counts wait meanwhile, and follow. The slices the event loop
+    // has not taken yet go in before anything that follows them, also when the read failed
+    // midway.
+    ++readingBack_;
+    if (archive_)
+        archive_->StepBack(true);
+    const auto taken = qScopeGuard([this, &putIn] {
+        putIn();
+        if (--readingBack_ > 0)
+            return;
+        if (archive_)
+            archive_->StepBack(false);
+        FeedArchive();
+    });
     return RunWithProgress(
         owner_, label, total, [&](WorkProgress& progress) { return read(progress, toBuffer); },
         cancellable);

@@ -119,6 +119,7 @@ private:
     int64_t feedNext_ = 0;
     int64_t feedEnd_ = 0;
     std::deque<std::pair<int64_t, ArrivalSource>> feedRuns_;
-    std::vector<TMeasRecord> feedPart_; // the slice being handed over
     bool feedQueued_ = false;
+    int readingBack_ = 0; // PutBackAsRead under way: the writer waits
+    bool ending_ = false; // FinishHandOver: nothing waits any more
 };

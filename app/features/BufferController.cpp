@@ -115,8 +115,9 @@ void BufferController::AddRecords(std::vector<TMeasRecord>&& records, ArrivalSou
         archive_->ReleaseHeldArrivals();
     });
     // Ten million records told to the table, the plots and the trend windows at once held the
-    // window for seconds: slices, and the event loop after each pass of PassMs.
-    constexpr size_t Slice = 32768;
+    // window for seconds: slices, and the event loop after each pass of PassMs. A slice costs
+    // a trend window a few milliseconds; one of 32768 made a pass last twice PassMs.
+    constexpr size_t Slice = 8192;
     constexpr int PassMs = 20;
     QElapsedTimer pass;
     pass.start();
