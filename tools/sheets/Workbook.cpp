@@ -9,9 +9,9 @@
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
-#include <future>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "LargePages.h"
@@ -322,16 +322,36 @@ void Workbook::PokeStream::advance(std::string_view arrived) {
     std::string_view lines = arrived.substr(at_, end + 1 - at_);
     at_ = end + 1;
     // A large piece is made into rows on two threads: the second half's rows are made aside
-    // while the first half's are written, then added after them.
+    // while the first half's are written, then added after them (see Helper).
     const size_t half = lines.size() >= SplitBytes ? lines.find('\n', lines.size() / 2) + 1 : 0;
     if (half == 0 || half == lines.size() || cut_) {
         takeLines(lines);
     } else {
         const std::string_view second = lines.substr(half);
-        std::future<void> made =
-            std::async(std::launch::async, [this, second] { aside_.make(*this, second); });
+        if (!helper_) {
+            helper_ = std::make_unique<Helper>();
+            helper_->thread = std::thread([this, &h = *helper_] { help(h); });
+        }
+        Helper& h = *helper_;
+        {
+            const std::lock_guard lock(h.mutex);
+            h.lines = second;
+            h.state = Helper::State::Posted;
+        }
+        h.posted.notify_one();
         takeLines(lines.substr(0, half));
-        made.get();
+        bool taken = false;
+        {
+            std::unique_lock lock(h.mutex);
+            taken = h.state != Helper::State::Posted;
+            h.done.wait(lock, [&h] { return h.state != Helper::State::Taken; });
+            h.state = Helper::State::Idle;
+        }
+        if (!taken) {
+            takeLines(second);
+            GiveBackPages(arrived, givenBack_, at_);
+            return;
+        }
         // As take() would have had them, numbered on from the rows before.
         const size_t base = rows_;
         rows_ += aside_.lineCount;
@@ -356,6 +376,32 @@ void Workbook::PokeStream::advance(std::string_view arrived) {
             cut();
     }
     GiveBackPages(arrived, givenBack_, at_);
+}
+
+Workbook::PokeStream::~PokeStream() {
+    if (!helper_)
+        return;
+    {
+        const std::lock_guard lock(helper_->mutex);
+        helper_->stop = true;
+    }
+    helper_->posted.notify_one();
+    helper_->thread.join();
+}
+
+void Workbook::PokeStream::help(Helper& h) {
+    std::unique_lock lock(h.mutex);
+    for (;;) {
+        h.posted.wait(lock, [&h] { return h.stop || h.state == Helper::State::Posted; });
+        if (h.stop)
+            return;
+        h.state = Helper::State::Taken;
+        lock.unlock();
+        aside_.make(*this, h.lines);
+        lock.lock();
+        h.state = Helper::State::Done;
+        h.done.notify_one();
+    }
 }
 
 void Workbook::PokeStream::takeLines(std::string_view lines) {

@@ -2,8 +2,11 @@
 // One open workbook file: its sheets, the active sheet and selected cells, cell writes and
 // block pokes, and saving it back into its file.
 #include <QString>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CellAddress.h"
@@ -86,6 +89,9 @@ public:
     public:
         static bool Appends(const Workbook& wb, int sheet, CellRange range);
         PokeStream(Workbook& wb, int sheet, CellRange range, size_t dataBytes);
+        ~PokeStream();
+        PokeStream(const PokeStream&) = delete;
+        PokeStream& operator=(const PokeStream&) = delete;
         // The block's bytes so far, a growing start of the same bytes: writes the rows that are
         // whole, and gives the pages of those rows back to the system (they read as zeros after).
         void advance(std::string_view arrived);
@@ -127,6 +133,20 @@ public:
             // The rows of whole lines.
             void make(const PokeStream& p, std::string_view lines);
         } aside_;
+        // The other thread, started at the first large piece. It makes a piece's second half
+        // only if it gets to it before this thread is through the first; else this thread
+        // writes it too, so that on a busy machine the poke never waits for the other thread
+        // to be given a core.
+        struct Helper {
+            std::mutex mutex;
+            std::condition_variable posted, done;
+            std::string_view lines;
+            enum class State { Idle, Posted, Taken, Done } state = State::Idle;
+            bool stop = false;
+            std::thread thread;
+        };
+        std::unique_ptr<Helper> helper_;
+        void help(Helper& h);
         void takeLines(std::string_view lines);
         void take(std::string_view line);
         void cut();
