@@ -241,6 +241,10 @@ void MeasurementArchive::CountMeasurements(const SessionSummary& session,
     const int64_t id = session.id;
     const bool keep = !session.running;
     reader_->Post([this, id, keep, done = std::move(done)](SqliteDb& db) {
+        if (const auto made = counted_.find(id); keep && made != counted_.end()) {
+            done(made->second);
+            return;
+        }
         if (options_.beforeCount)
             options_.beforeCount(id);
         // A count of ten million arrivals takes seconds of a processor: it pauses while a
@@ -258,6 +262,7 @@ void MeasurementArchive::CountMeasurements(const SessionSummary& session,
                 this);
         const int64_t n = db.IsOpen() ? ::CountMeasurements(db, id).value_or(-1) : -1;
         if (n >= 0 && keep) {
+            counted_[id] = n;
             // Written by the writer, after what waits: a small update, once per session.
             writer_->Push(Writer::KeepCount{id, n});
         }

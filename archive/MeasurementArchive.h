@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -179,7 +180,8 @@ public:
     // own, a quick read of the session table.
     Result<std::vector<SessionSummary>> Sessions();
     // Counts a session marked `counting` on the reader thread and calls `done` there with the
-    // count (-1 when it cannot be read); the count of a session that ended is kept.
+    // count (-1 when it cannot be read); the count of a session that ended is kept, and made
+    // once however often it is asked for.
     void CountMeasurements(const SessionSummary& session, std::function<void(int64_t)> done);
     // Runs `read` (quick reads such as Sessions() or UncleanSessions(), each on a connection
     // of its own) on a thread of the archive's own for them, one after another, so that the UI
@@ -203,6 +205,10 @@ private:
     std::atomic<bool> stepBack_ = false;
     mutable std::mutex askedMutex_;
     std::set<std::pair<QString, int64_t>> asked_;
+    // Counts of ended sessions made here, by session; touched on the reader's thread only. A
+    // History opened again while a count runs asks for it again, and is answered from here
+    // instead of counting ten million arrivals a second time.
+    std::map<int64_t, int64_t> counted_;
     std::unique_ptr<Writer> writer_;
     std::unique_ptr<ArchiveReader> reader_;      // after the writer: it goes first
     std::unique_ptr<ArchiveReader> quickReader_; // the same

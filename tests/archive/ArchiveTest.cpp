@@ -240,7 +240,11 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     ArchiveOptions heldCounts = Options(path);
-    heldCounts.beforeCount = [released](int64_t) { released.wait(); };
+    std::atomic<int> countsMade = 0;
+    heldCounts.beforeCount = [released, &countsMade](int64_t) {
+        ++countsMade;
+        released.wait();
+    };
     MeasurementArchive third(std::move(heldCounts));
     const std::vector<UncleanSession> offers = second.UncleanSessions().value();
     ASSERT_EQ(offers.size(), 2u);
@@ -281,6 +285,15 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
         counts.push_back(count->get_future());
         third.CountMeasurements(s, [count](int64_t n) { count->set_value(n); });
     }
+    // History opened again while they run: an ended session is counted once all the same.
+    std::vector<std::future<int64_t>> asked;
+    int running = 0;
+    for (const SessionSummary& s : sessions) {
+        running += s.running ? 1 : 0;
+        auto count = std::make_shared<std::promise<int64_t>>();
+        asked.push_back(count->get_future());
+        third.CountMeasurements(s, [count](int64_t n) { count->set_value(n); });
+    }
     third.Add(Numbered(9000), ArrivalSource::Live);
     ASSERT_TRUE(third.Flush(30000));
     EXPECT_EQ(third.Sessions().value().size(), 5u);
@@ -288,7 +301,11 @@ TEST(Archive, AnUncleanEndIsOfferedOnceWithTheBufferItHadAndTheViewCountsEachMea
     for (size_t i = 0; i < sessions.size(); ++i) {
         sessions[i].measurements = counts[i].get();
         sessions[i].counting = false;
+        if (!sessions[i].running) {
+            EXPECT_EQ(asked[i].get(), sessions[i].measurements) << sessions[i].id;
+        }
     }
+    EXPECT_EQ(countsMade, int(sessions.size()) + running);
     ASSERT_TRUE(third.Flush(30000));           // the counts it was given to keep are written
     EXPECT_GT(sessions[0].id, sessions[1].id); // newest first
     auto find = [&](int64_t id) {
