@@ -700,12 +700,15 @@ QString MeasurementArchive::Writer::LostFile() {
         walId_ = wal; // none yet when the file was opened
         return {};
     }
+    // An empty log by that name is one that a reader of ours (the checkpointer's connection)
+    // made anew after ours was removed: SQLite creates a missing log when it reads.
+    const bool replaced = wal && QFileInfo(path + "-wal").size() > 0;
     if (wal != walId_)
         return QStringLiteral("The archive's log %1-wal was %2 while the console wrote it, and "
                               "what it held is lost. The archive goes on with the items in the "
                               "buffer.")
             .arg(path,
-                 wal ? QStringLiteral("replaced by another file") : QStringLiteral("removed"));
+                 replaced ? QStringLiteral("replaced by another file") : QStringLiteral("removed"));
     return {};
 }
 
