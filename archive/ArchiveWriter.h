@@ -211,12 +211,7 @@ public:
     // Records (a mark: one entry) as arrived now; what the queue cannot hold is counted.
     void Add(std::span<const TMeasRecord> records, uint8_t source) {
         const int64_t ms = NowMs();
-        bool wake = false;
-        {
-            std::lock_guard l(m_);
-            if (closed_)
-                return;
-            const bool wasCrowded = Crowded();
+        Queue([&] {
             const size_t room = archivewriter::IsMark(source) ? 1 : Room(records.size());
             if (jobs_.empty() || !std::holds_alternative<AppendArrivals>(jobs_.back())) {
                 // Room for as many as the last one took: a report's items come one at a time,
@@ -235,27 +230,32 @@ public:
                     entries.push_back(Entry{rec, ms, source});
             }
             arrivalsHint_ = entries.size();
-            // The writer looks at what came when it is due; it is woken only from rest, or to
-            // start at once when so many wait.
-            wake = idle_ || (!wasCrowded && Crowded());
-            nudged_ = nudged_ || wake;
-        }
-        if (wake)
-            cv_.notify_one();
+        });
     }
 
     // The buffer's records [from, to) as arrived now; what the queue cannot hold is counted.
     void Add(RecordSnapshot records, int64_t from, int64_t to, uint8_t source) {
+        if (to <= from)
+            return;
         const int64_t ms = NowMs();
-        bool wake = false;
-        {
-            std::lock_guard l(m_);
-            if (closed_ || to <= from)
-                return;
-            const bool wasCrowded = Crowded();
+        Queue([&] {
             const auto room = static_cast<int64_t>(Room(static_cast<size_t>(to - from)));
             if (room > 0)
                 jobs_.emplace_back(AppendStored{std::move(records), from, from + room, source, ms});
+        });
+    }
+
+    // Runs `put` under the queue's lock to queue what there is room for, unless the writer is
+    // closing. The writer looks at what came when it is due; it is woken only from rest, or to
+    // start at once when so many wait.
+    template <class Put> void Queue(Put&& put) {
+        bool wake = false;
+        {
+            std::lock_guard l(m_);
+            if (closed_)
+                return;
+            const bool wasCrowded = Crowded();
+            put();
             wake = idle_ || (!wasCrowded && Crowded());
             nudged_ = nudged_ || wake;
         }
