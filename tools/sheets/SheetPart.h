@@ -52,6 +52,7 @@ public:
         // The element tags with the part's prefix.
         Piece rowOpen_, rowClose_, emptyClose_, cellClose_, valueOpen_, valueClose_, stringOpen_,
             stringClose_, formulaOpen_, formulaClose_, styleOpen_;
+        Piece cellOpen_;               // a cell's tag without its address
         std::vector<Piece> cellOpens_; // with the column's name, by column
         std::vector<Piece> styles_;    // the style attribute of the first styles, by style
         size_t cellMarkup_ = 0;        // the most bytes of a cell's markup besides its texts

@@ -71,13 +71,14 @@ TEST(WorkbookEngine, StoresTextsAsASpreadsheetDoes) {
 
     const std::string xml = Part(f.path, "xl/worksheets/sheet2.xml");
     for (const char* piece :
-         {"<c r=\"A2\" s=\"3\" t=\"inlineStr\"><is><t>Nr</t></is></c>", // header keeps bold
-          "<c r=\"C2\" s=\"3\"/>",     // cleared by the short row, its style kept
-          "<c r=\"A3\"><v>12</v></c>", // number
-          "<c r=\"B3\" s=\"1\" t=\"inlineStr\"><is><t>08.12</t></is></c>", // "@" column
-          "<c r=\"D3\"><v>1.5</v></c>",  // operator's decimal separator
-          "<c r=\"E3\"><f>A3*2</f></c>", // formula
-          "<row r=\"4\"><c r=\"A4\"><v>8</v></c><c r=\"G4\" s=\"2\"/></row>", // cleared
+         // A cell right after the one before goes without its address.
+         {"customFormat=\"1\"><c s=\"3\" t=\"inlineStr\"><is><t>Nr</t></is></c>", // keeps bold
+          "<t>Date</t></is></c><c s=\"3\"/>",                        // C2 cleared, its style kept
+          "<row r=\"3\"><c><v>12</v></c>",                           // number
+          "<c s=\"1\" t=\"inlineStr\"><is><t>08.12</t></is></c>",    // "@" column
+          "<c><v>1.5</v></c>",                                       // operator's decimal separator
+          "<c><f>A3*2</f></c>",                                      // formula
+          "<row r=\"4\"><c><v>8</v></c><c r=\"G4\" s=\"2\"/></row>", // cleared, after a gap
           "<dimension ref=\"A1:G5\"/>", "<drawing r:id=\"rId1\"/>"})
         EXPECT_NE(xml.find(piece), std::string::npos) << piece << "\n" << xml;
 
