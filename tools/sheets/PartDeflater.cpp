@@ -74,17 +74,19 @@ bool Fill(Chunk& c, const PartProducer& produce, DeflatedPart& out) {
 } // namespace
 
 // The chunks in a ring: the calling thread fills them and writes them out in order, the workers
-// compress them in between.
+// compress them in between. A core is left to the calling thread, which compresses too whenever
+// the ring is full: making the bytes costs less than compressing them, and on two cores a second
+// worker only took turns with the thread that feeds them all.
 struct PartDeflater::Pipeline {
     std::vector<Chunk> chunks;
-    Compressor own; // for parts of one chunk, compressed where they are made
+    Compressor own; // for the chunks the calling thread compresses itself
     std::mutex mutex;
     std::condition_variable queued, compressed;
     std::deque<Chunk*> queue;
     bool stop = false;
     std::vector<std::thread> workers;
 
-    Pipeline() : chunks(WorkerCount() + 2) {}
+    Pipeline() : chunks(WorkerCount() + 3) {}
     ~Pipeline() {
         {
             const std::lock_guard lock(mutex);
@@ -96,7 +98,7 @@ struct PartDeflater::Pipeline {
     }
 
     static size_t WorkerCount() {
-        return std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
+        return std::clamp<size_t>(std::thread::hardware_concurrency(), 2, 5) - 1;
     }
 
     void work() {
@@ -118,7 +120,7 @@ struct PartDeflater::Pipeline {
 
     void enqueue(Chunk& c) {
         if (workers.empty())
-            for (size_t i = 0; i < chunks.size() - 2; ++i)
+            for (size_t i = 0; i < WorkerCount(); ++i)
                 workers.emplace_back([this] { work(); });
         {
             const std::lock_guard lock(mutex);
@@ -131,6 +133,23 @@ struct PartDeflater::Pipeline {
     void await(Chunk& c) {
         std::unique_lock lock(mutex);
         compressed.wait(lock, [&c] { return c.compressed; });
+    }
+
+    // Waits for c, compressing queued chunks meanwhile.
+    void help(Chunk& c) {
+        std::unique_lock lock(mutex);
+        while (!c.compressed) {
+            if (queue.empty()) {
+                compressed.wait(lock);
+                continue;
+            }
+            Chunk* next = queue.front();
+            queue.pop_front();
+            lock.unlock();
+            own.run(*next);
+            lock.lock();
+            next->compressed = true;
+        }
     }
 };
 
@@ -163,7 +182,7 @@ Result<DeflatedPart> PartDeflater::deflate(const PartProducer& produce, const De
             continue;
         }
         Chunk& c = p.chunks[written++ % ring];
-        p.await(c);
+        p.help(c);
         if (!c.ok)
             return Fail(QStringLiteral("the compressor failed"));
         out.compressedSize += c.outSize;
