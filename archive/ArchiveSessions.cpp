@@ -234,31 +234,6 @@ Result<std::vector<SessionSummary>> ListSessions(SqliteDb& db, const SessionRunn
     return out;
 }
 
-Result<int64_t> CountMeasurements(SqliteDb& db, int64_t session) {
-    Result<SqliteStatement> bounds = db.TryPrepare(
-        "SELECT ifnull(first_arrival, 0), ifnull(last_arrival, 0) FROM session WHERE id = ?1");
-    if (!bounds)
-        return tl::unexpected(bounds.error());
-    SqliteStatement& range = *bounds;
-    range.Bind(1, session);
-    const Result<bool> found = range.TryStep();
-    if (!found)
-        return tl::unexpected(found.error());
-    if (!*found)
-        return 0;
-    // The groups of the view `measurement`, counted without building them: within arrivals
-    // alike but for their counter, each counter is one measurement, and arrivals without any
-    // counter are one.
-    Result<SqliteStatement> count = db.TryPrepare(
-        "SELECT ifnull(sum(n), 0) FROM (SELECT count(DISTINCT counter) + (count(counter) = 0) "
-        "AS n FROM arrival WHERE id BETWEEN ?1 AND ?2 AND session = ?3 "
-        "GROUP BY board, channel, logger_time, range, rx, xx)");
-    if (!count)
-        return tl::unexpected(count.error());
-    count->BindAll(range.Int(0), range.Int(1), session);
-    return count->TryStep().map([&](bool row) { return row ? count->Int(0) : int64_t{0}; });
-}
-
 Result<void> KeepMeasurements(SqliteDb& db, int64_t session, int64_t measurements) {
     return db.TryPrepare("UPDATE session SET measurements = ?2 WHERE id = ?1")
         .and_then([&](SqliteStatement keep) {

@@ -75,7 +75,5 @@ Result<std::optional<DownloadState>> SessionDownload(SqliteDb& db, int64_t sessi
 // Every session, newest first, with the measurements counted before; those still to count (a
 // session that ended, or a running one while it is small) are marked `counting`.
 Result<std::vector<SessionSummary>> ListSessions(SqliteDb& db, const SessionRunning& running);
-// The measurements of a session: about one pass over its arrivals.
-Result<int64_t> CountMeasurements(SqliteDb& db, int64_t session);
 // Keeps the count of a session that ended, so it is counted once.
 Result<void> KeepMeasurements(SqliteDb& db, int64_t session, int64_t measurements);

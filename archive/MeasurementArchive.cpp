@@ -9,6 +9,7 @@
 #include "archive/ArchiveSessions.h"
 #include "archive/ArchiveSweeps.h"
 #include "archive/ArchiveWriter.h"
+#include "archive/MeasurementCount.h"
 #include "sqlite/Sqlite.h"
 
 int64_t ArrivalWallMs(int64_t startWallMs, std::chrono::steady_clock::duration sinceStart) {

@@ -1,12 +1,14 @@
 // Reading the archive back with the window on the offscreen display: how long "History..." keeps
 // the UI thread (the dialog answered as soon as it shows) over a finished session of many
-// arrivals, and a restore of more items than the writer's queue holds: its time on the UI
-// thread, the time until all of it is written, and how many were not archived.
+// arrivals, the count of its measurements, and a restore of more items than the writer's queue
+// holds: its time on the UI thread, the time until all of it is written, and how many were not
+// archived.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <future>
 
 #include "app/ImpixMain.h"
 #include "app/features/ArchiveController.h"
@@ -94,6 +96,31 @@ void BM_RestoreBeyondTheQueue(benchmark::State& state) {
     state.counters["all_written_ms"] = allMs;
     state.counters["not_archived"] = notArchived;
 }
+// The measurement count that History makes of a finished session, on the reader's thread.
+void BM_CountOfLargeSession(benchmark::State& state) {
+    QTemporaryDir dir;
+    ArchiveOptions options;
+    options.path = dir.filePath("archive.sqlite");
+    WriteSession(options, state.range(0), false);
+    MeasurementArchive archive(options);
+    archive.Flush(10000);
+    const SessionSummary ended = archive.Sessions().value().back();
+    int64_t counted = 0;
+    for (auto _ : state) {
+        std::promise<int64_t> done;
+        archive.CountMeasurements(ended, [&done](int64_t n) { done.set_value(n); });
+        counted = done.get_future().get();
+    }
+    state.counters["measurements"] = static_cast<double>(counted);
+    if (counted != state.range(0))
+        state.SkipWithError("the count is wrong");
+}
+BENCHMARK(BM_CountOfLargeSession)
+    ->Arg(1'000'000)
+    ->Arg(10'000'000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_RestoreBeyondTheQueue)
     ->Arg(2'000'000)
     ->Iterations(1)

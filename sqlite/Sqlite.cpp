@@ -109,6 +109,10 @@ bool SqliteStatement::IsNull(int column) const {
     return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
 }
 
+int SqliteStatement::Type(int column) const {
+    return sqlite3_column_type(stmt_, column);
+}
+
 int64_t SqliteStatement::Int(int column) const {
     return sqlite3_column_int64(stmt_, column);
 }

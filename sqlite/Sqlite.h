@@ -62,6 +62,8 @@ public:
 
     int ColumnCount() const;
     bool IsNull(int column) const;
+    // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB or SQLITE_NULL.
+    int Type(int column) const;
     int64_t Int(int column) const;
     double Real(int column) const;
     QString Text(int column) const;
