@@ -294,10 +294,10 @@ public:
     }
 
     bool Full() const { return writingWell_ && Crowded(); }
-    bool Behind() const {
-        return started_ && Full() &&
-               Clock::now() - Clock::time_point(Clock::duration(lastWritten_.load())) <
-                   std::chrono::milliseconds(options_.stuckMs);
+    bool Behind() const { return Full() && Progressing(); }
+    // Half a hold-back's worth waits and the writer gets on with it: a count steps aside.
+    bool Busy() const {
+        return writingWell_ && Waiting() >= options_.holdBackAt / 2 && Progressing();
     }
 
     int64_t SessionId() const { return sessionId_; }
@@ -335,6 +335,11 @@ public:
 private:
     // Handed over and not yet written (marks included).
     int64_t Waiting() const { return handed_ - handled_; }
+    // A batch was written within stuckMs.
+    bool Progressing() const {
+        return started_ && Clock::now() - Clock::time_point(Clock::duration(lastWritten_.load())) <
+                               std::chrono::milliseconds(options_.stuckMs);
+    }
     // Under m_: how many of `n` records the queue takes (they are handed over); the rest are
     // counted as lost.
     size_t Room(size_t n) {

@@ -249,14 +249,16 @@ void MeasurementArchive::CountMeasurements(const SessionSummary& session,
         if (options_.beforeCount)
             options_.beforeCount(id);
         // A count of ten million arrivals takes seconds of a processor: it pauses while a
-        // put-back fills the buffer.
+        // put-back fills the buffer, and while the writer works off a backlog (the records
+        // put back, a large report), so that what arrived is safe first.
         constexpr int StepsBetweenLooks = 100000;
         if (db.IsOpen())
             sqlite3_progress_handler(
                 db.Handle(), StepsBetweenLooks,
-                [](void* self) {
+                [](void* archive) {
                     constexpr auto Pause = std::chrono::milliseconds(20);
-                    while (static_cast<MeasurementArchive*>(self)->stepBack_)
+                    const auto* self = static_cast<MeasurementArchive*>(archive);
+                    while (self->stepBack_ || self->writer_->Busy())
                         std::this_thread::sleep_for(Pause);
                     return 0;
                 },

@@ -110,7 +110,8 @@ public:
     // The records [from, to) of a snapshot of the buffer, copied on the writer's thread.
     void Add(const RecordSnapshot& records, int64_t from, int64_t to, ArrivalSource source);
     // While a put-back reads records into the buffer, a count of measurements under way pauses,
-    // leaving the processors to the read and the window (true), and goes on after (false).
+    // leaving the processors to the read and the window (true), and goes on after (false) once
+    // the writer has worked off its backlog.
     void StepBack(bool stepBack);
     // The buffer was emptied: what arrived before is not restored after a crash.
     void BufferCleared();

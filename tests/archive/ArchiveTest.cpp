@@ -455,10 +455,14 @@ TEST(Archive, ALoadCountsItsProgressAndStopsWhenCancelled) {
 }
 
 // Records handed over as a snapshot of the buffer come back byte for byte, also after the buffer
-// was cleared; a count asked for while the archive steps back for a put-back waits for it.
+// was cleared; a count asked for while the archive steps back for a put-back, or while the
+// writer has a backlog to work off, waits for it.
 TEST(Archive, ASnapshotIsWrittenWholeAndACountWaitsWhileTheArchiveStepsBack) {
     QTemporaryDir dir;
-    MeasurementArchive archive(Options(dir.filePath("archive.sqlite")));
+    ArchiveOptions options = Options(dir.filePath("archive.sqlite"));
+    options.holdBackAt = 100;
+    options.busyTimeoutMs = options.stuckMs = 600000; // another's lock is waited for
+    MeasurementArchive archive(options);
     constexpr int n = 30000; // past the count's first look at whether to pause
     RecordStream buffer;
     for (int k = 0; k < n; ++k)
@@ -482,7 +486,14 @@ TEST(Archive, ASnapshotIsWrittenWholeAndACountWaitsWhileTheArchiveStepsBack) {
     archive.CountMeasurements(session,
                               [&](int64_t measurements) { counted.set_value(measurements); });
     EXPECT_EQ(count.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    SqliteDb other;
+    ASSERT_TRUE(other.TryOpen(options.path, false));
+    ASSERT_TRUE(other.TryExec("BEGIN IMMEDIATE"));
+    for (int k = 0; k < 200; ++k) // a backlog: the same measurements again
+        archive.Add(Numbered(k), ArrivalSource::Live);
     archive.StepBack(false);
+    EXPECT_EQ(count.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    ASSERT_TRUE(other.TryExec("ROLLBACK"));
     EXPECT_EQ(count.get(), n);
 }
 
