@@ -170,36 +170,31 @@ Result<std::vector<UncleanSession>> MeasurementArchive::UncleanSessions() {
 }
 
 Result<RestoredSession> MeasurementArchive::Restore(const UncleanSession& session,
-                                                    const RecordSlices& slices) {
-    RestoredSession r;
-    if (session.file.isEmpty()) {
-        Result<SqliteDb> db = OpenArchiveForReading(options_.path, options_.busyTimeoutMs);
-        if (!db)
-            return tl::unexpected(db.error());
-        Result<std::vector<TMeasRecord>> records =
-            LoadSessionRecords(*db, session.id, true, false, nullptr, slices);
-        if (!records)
-            return tl::unexpected(records.error());
+                                                    const RecordSlices& slices,
+                                                    WorkProgress* progress) {
+    // A damaged file moved aside is read on past what cannot be read.
+    const bool damaged = !session.file.isEmpty();
+    Result<SqliteDb> db =
+        OpenArchiveForReading(damaged ? session.file : options_.path, options_.busyTimeoutMs);
+    if (!db)
+        return tl::unexpected(db.error());
+    Result<std::vector<TMeasRecord>> records =
+        LoadSessionRecords(*db, session.id, true, damaged, progress, slices);
+    if (!records)
+        return tl::unexpected(records.error());
+    RestoredSession r{std::move(*records), {}, {}};
+    // "Cancel": what was put back stays; the download it followed and its sweeps are left.
+    if (!progress || !progress->cancel) {
+        // Of a damaged file, what cannot be read is left out.
         Result<std::optional<DownloadState>> download = SessionDownload(*db, session.id);
-        if (!download)
+        if (!download && !damaged)
             return tl::unexpected(download.error());
-        Result<std::vector<Sweep>> sweeps = LoadSessionSweeps(*db, session.id);
-        if (!sweeps)
-            return tl::unexpected(sweeps.error());
-        r = {std::move(*records), std::move(*download), std::move(*sweeps)};
-    } else {
-        SqliteDb db;
-        if (Result<void> opened = db.TryOpenReadOnly(session.file); !opened)
-            return tl::unexpected(opened.error());
-        Result<std::vector<TMeasRecord>> records =
-            LoadSessionRecords(db, session.id, true, true, nullptr, slices);
-        if (!records)
-            return tl::unexpected(records.error());
-        r.records = std::move(*records);
-        // What cannot be read of a damaged file is left out.
-        if (Result<std::optional<DownloadState>> download = SessionDownload(db, session.id)) {
+        if (download) {
+            Result<std::vector<Sweep>> sweeps = LoadSessionSweeps(*db, session.id);
+            if (!sweeps && !damaged)
+                return tl::unexpected(sweeps.error());
             r.download = std::move(*download);
-            r.sweeps = LoadSessionSweeps(db, session.id).value_or(std::vector<Sweep>{});
+            r.sweeps = std::move(sweeps).value_or(std::vector<Sweep>{});
         }
     }
     MarkRestoreAsked(session);

@@ -164,8 +164,11 @@ public:
     // this archive moved aside (as much of them as can be read).
     Result<std::vector<UncleanSession>> UncleanSessions();
     // "Yes": the session's buffer and download; it is not asked about again. With `slices`, the
-    // records go there as they are read (LoadSessionRecords), not into the result.
-    Result<RestoredSession> Restore(const UncleanSession& session, const RecordSlices& slices = {});
+    // records go there as they are read (LoadSessionRecords), not into the result. With
+    // `progress`, counts the records read there; when it asks to cancel, the read stops and
+    // neither the download nor the sweeps are given.
+    Result<RestoredSession> Restore(const UncleanSession& session, const RecordSlices& slices = {},
+                                    WorkProgress* progress = nullptr);
     // "No": it is not asked about again (the mark is written by the writer, after what waits;
     // this archive does not offer it again meanwhile).
     void MarkRestoreAsked(const UncleanSession& session);

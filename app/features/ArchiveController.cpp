@@ -330,12 +330,13 @@ void ArchiveController::OfferRestore() {
             continue;
         }
         // Read on a connection of its own while the window goes on (the writer goes on
-        // writing).
+        // writing). "Cancel" keeps what was put back, as "Load" does; the rest stays in the
+        // archive for History.
         RestoredSession restored;
-        PutBackAsRead(QStringLiteral("Restoring %1 items...").arg(s.items), 0, false,
-                      [&](WorkProgress&, const RecordSlices& slices) {
-                          restored = ValueOrFailure(archive_->Restore(s, slices));
-                          return true;
+        PutBackAsRead(QStringLiteral("Restoring %1 items...").arg(s.items), s.items, true,
+                      [&](WorkProgress& progress, const RecordSlices& slices) {
+                          restored = ValueOrFailure(archive_->Restore(s, slices, &progress));
+                          return !progress.cancel;
                       });
         sweeps_.Recorder().Restore(restored.sweeps);
         if (restored.download)

@@ -439,19 +439,49 @@ TEST(Archive, AWriterBehindAsksForAPauseAndWritesEverything) {
         EXPECT_TRUE(SameBytes(written[static_cast<size_t>(k)], Numbered(k))) << k;
 }
 
-// A load on another thread counts what it read, and a cancelled one gives nothing.
+// A load on another thread counts what it read, and a cancelled one gives nothing. A restore
+// cancelled midway keeps the slices it put back, leaves the download out, and is not offered
+// again.
 TEST(Archive, ALoadCountsItsProgressAndStopsWhenCancelled) {
     QTemporaryDir dir;
-    MeasurementArchive archive(Options(dir.filePath("archive.sqlite")));
-    const int n = 10000; // a few progress steps
-    for (int k = 0; k < n; ++k)
-        archive.Add(Numbered(k), ArrivalSource::Report);
-    ASSERT_TRUE(archive.Flush(30000));
+    const QString path = dir.filePath("archive.sqlite");
+    const int n = 40000; // past a slice of a put-back
+    {
+        MeasurementArchive archive(Options(path));
+        archive.DownloadStarted(DownloadState{1, n, {}});
+        for (int k = 0; k < n; ++k)
+            archive.Add(Numbered(k), ArrivalSource::Download);
+        ASSERT_TRUE(archive.Flush(30000));
+        WorkProgress progress;
+        EXPECT_EQ(archive.LoadSession(archive.SessionId(), false, &progress).value().size(),
+                  size_t(n));
+        EXPECT_EQ(progress.done.load(), n);
+        progress.cancel = true;
+        EXPECT_TRUE(archive.LoadSession(archive.SessionId(), false, &progress).value().empty());
+        archive.Abandon();
+    }
+    MeasurementArchive again(Options(path));
+    const std::vector<UncleanSession> offers = again.UncleanSessions().value();
+    ASSERT_EQ(offers.size(), 1u);
     WorkProgress progress;
-    EXPECT_EQ(archive.LoadSession(archive.SessionId(), false, &progress).value().size(), size_t(n));
-    EXPECT_EQ(progress.done.load(), n);
-    progress.cancel = true;
-    EXPECT_TRUE(archive.LoadSession(archive.SessionId(), false, &progress).value().empty());
+    std::vector<size_t> slices;
+    const RestoredSession cancelled = again
+                                          .Restore(
+                                              offers[0],
+                                              [&](std::vector<TMeasRecord>&& slice) {
+                                                  slices.push_back(slice.size());
+                                                  progress.cancel =
+                                                      true; // the operator, after the first slice
+                                              },
+                                              &progress)
+                                          .value();
+    EXPECT_EQ(slices, std::vector<size_t>{32768});
+    EXPECT_TRUE(cancelled.records.empty());
+    EXPECT_FALSE(cancelled.download);
+    const RestoredSession whole = again.Restore(offers[0]).value();
+    EXPECT_EQ(whole.records.size(), size_t(n));
+    EXPECT_TRUE(whole.download);
+    EXPECT_TRUE(again.UncleanSessions().value().empty());
 }
 
 // Records handed over as a snapshot of the buffer come back byte for byte, also after the buffer
