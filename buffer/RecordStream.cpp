@@ -5,7 +5,8 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
-#include <sys/mman.h>
+
+#include "base/LargePages.h"
 
 RecordStreamListener::~RecordStreamListener() {
     ListenTo(nullptr);
@@ -37,12 +38,10 @@ namespace {
 // A block in a huge page of its own where the system gives one: ten million records faulted in
 // page by page cost the window's thread over a second, in 2 MiB pages a twentieth of that.
 std::shared_ptr<std::byte[]> NewBlock() {
-    constexpr auto Bytes = static_cast<size_t>(RecordStream::BlockBytes);
-    void* p = std::aligned_alloc(Bytes, Bytes);
-    if (!p)
+    LargeBlock block = AllocateLarge(static_cast<size_t>(RecordStream::BlockBytes));
+    if (!block)
         throw std::bad_alloc();
-    (void)madvise(p, Bytes, MADV_HUGEPAGE); // only a hint: 4 KiB pages otherwise
-    return {static_cast<std::byte*>(p), [](std::byte* b) { std::free(b); }};
+    return {reinterpret_cast<std::byte*>(block.release()), [](std::byte* b) { std::free(b); }};
 }
 } // namespace
 

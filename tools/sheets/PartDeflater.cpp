@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "LargePages.h"
+#include "base/LargePages.h"
 
 namespace sheets {
 

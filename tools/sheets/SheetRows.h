@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "CellText.h"
-#include "LargePages.h"
+#include "base/LargePages.h"
 
 namespace sheets {
 

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <ctime>
 
-#include "LargePages.h"
 #include "ServiceLimits.h"
 #include "SheetsService.h"
 #include "ShownText.h"
+#include "base/LargePages.h"
 
 namespace sheets {
 

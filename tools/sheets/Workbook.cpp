@@ -14,10 +14,10 @@
 #include <thread>
 #include <unistd.h>
 
-#include "LargePages.h"
 #include "ServiceLimits.h"
 #include "SheetReader.h"
 #include "ShownText.h"
+#include "base/LargePages.h"
 #include "base/RegularFile.h"
 #include "base/ReplacingFile.h"
 

@@ -1,9 +1,7 @@
-#include "LargePages.h"
+#include "base/LargePages.h"
 
 #include <cstdint>
 #include <sys/mman.h>
-
-namespace sheets {
 
 namespace {
 
@@ -28,5 +26,3 @@ LargeBlock AllocateLarge(size_t bytes) {
         PreferLargePages(block.get(), whole);
     return block;
 }
-
-} // namespace sheets
