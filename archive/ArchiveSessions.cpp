@@ -65,9 +65,7 @@ Result<void> MarkRestoreAsked(SqliteDb& db, int64_t session) {
         });
 }
 
-Result<std::vector<TMeasRecord>> LoadSessionRecords(SqliteDb& db, int64_t session, bool bufferOnly,
-                                                    bool salvage, WorkProgress* progress,
-                                                    const RecordSlices& slices) {
+Result<std::optional<SessionRows>> SessionRowsOf(SqliteDb& db, int64_t session) {
     Result<SqliteStatement> bounds = db.TryPrepare(
         "SELECT ifnull(first_arrival, 0), buffer_from, ifnull(last_arrival, 0) FROM session "
         "WHERE id = ?1");
@@ -75,13 +73,22 @@ Result<std::vector<TMeasRecord>> LoadSessionRecords(SqliteDb& db, int64_t sessio
         return tl::unexpected(bounds.error());
     SqliteStatement& range = *bounds;
     range.Bind(1, session);
-    const Result<bool> found = range.TryStep();
-    if (!found)
-        return tl::unexpected(found.error());
-    if (!*found)
+    return range.TryStep().map([&](bool found) {
+        return found ? std::optional(SessionRows{range.Int(0), range.Int(1), range.Int(2)})
+                     : std::nullopt;
+    });
+}
+
+Result<std::vector<TMeasRecord>> LoadSessionRecords(SqliteDb& db, int64_t session, bool bufferOnly,
+                                                    bool salvage, WorkProgress* progress,
+                                                    const RecordSlices& slices) {
+    const Result<std::optional<SessionRows>> range = SessionRowsOf(db, session);
+    if (!range)
+        return tl::unexpected(range.error());
+    if (!*range)
         return std::vector<TMeasRecord>{};
-    int64_t from = bufferOnly ? std::max(range.Int(0), range.Int(1)) : range.Int(0);
-    const int64_t to = range.Int(2);
+    int64_t from = bufferOnly ? std::max((*range)->first, (*range)->bufferFrom) : (*range)->first;
+    const int64_t to = (*range)->last;
     Result<SqliteStatement> arrivals = db.TryPrepare(
         "SELECT board, channel, range, rx, xx, counter, logger_time, image, id FROM arrival "
         "WHERE id BETWEEN ?1 AND ?2 AND session = ?3 ORDER BY id");

@@ -60,6 +60,15 @@ using SessionRunning = std::function<bool(int64_t session, const ConsoleProcess&
 Result<std::vector<UncleanSession>> UncleanSessions(SqliteDb& db, const SessionRunning& running);
 // The restore question was answered: it is not asked again.
 Result<void> MarkRestoreAsked(SqliteDb& db, int64_t session);
+// The ids between which a session's arrivals lie (another console's may lie between them too),
+// and the first of those in its buffer at the end; 0 for none.
+struct SessionRows {
+    int64_t first = 0;
+    int64_t bufferFrom = 0;
+    int64_t last = 0;
+};
+// Nothing for a session that is not there.
+Result<std::optional<SessionRows>> SessionRowsOf(SqliteDb& db, int64_t session);
 // Takes records read, in order, a slice at a time, as they are read.
 using RecordSlices = std::function<void(std::vector<TMeasRecord>&&)>;
 // The records of a session in arrival order: all of them, or those in its buffer at the end.

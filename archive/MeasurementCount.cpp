@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 #include <vector>
 
+#include "archive/ArchiveSessions.h"
 #include "sqlite/Sqlite.h"
 
 namespace {
@@ -106,18 +107,12 @@ int64_t GroupsOf(std::vector<Key>& keys) {
 } // namespace
 
 Result<int64_t> CountMeasurements(SqliteDb& db, int64_t session, int64_t keysPerPass) {
-    Result<SqliteStatement> bounds = db.TryPrepare(
-        "SELECT ifnull(first_arrival, 0), ifnull(last_arrival, 0) FROM session WHERE id = ?1");
-    if (!bounds)
-        return tl::unexpected(bounds.error());
-    SqliteStatement& range = *bounds;
-    range.Bind(1, session);
-    const Result<bool> found = range.TryStep();
-    if (!found)
-        return tl::unexpected(found.error());
-    if (!*found || range.Int(1) < range.Int(0))
+    const Result<std::optional<SessionRows>> range = SessionRowsOf(db, session);
+    if (!range)
+        return tl::unexpected(range.error());
+    if (!*range || (*range)->last < (*range)->first)
         return 0;
-    const int64_t first = range.Int(0), last = range.Int(1);
+    const int64_t first = (*range)->first, last = (*range)->last;
     keysPerPass = std::max<int64_t>(keysPerPass, 1);
     Result<SqliteStatement> rows =
         db.TryPrepare("SELECT board, channel, logger_time, range, rx, xx, counter FROM arrival "
