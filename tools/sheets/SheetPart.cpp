@@ -93,9 +93,10 @@ SheetPart::Writer::Writer(const SheetPart& part) : part_(part) {
     emptyClose_ = Piece("/>");
     cellClose_ = Piece("</" + p + "c>");
     valueOpen_ = Piece("><" + p + "v>");
-    valueClose_ = Piece("</" + p + "v>");
+    // The ends of values and texts close their cell too: one copy fewer per cell.
+    valueClose_ = Piece("</" + p + "v></" + p + "c>");
     stringOpen_ = Piece(" t=\"inlineStr\"><" + p + "is><" + p + "t");
-    stringClose_ = Piece("</" + p + "t></" + p + "is>");
+    stringClose_ = Piece("</" + p + "t></" + p + "is></" + p + "c>");
     formulaOpen_ = Piece("><" + p + "f>");
     formulaClose_ = Piece("</" + p + "f>");
     styleOpen_ = Piece(" s=\"");
@@ -230,7 +231,7 @@ char* SheetPart::Writer::writeRow(char* o, const SheetRows::Entry& e) const {
             o = Put(o, valueOpen_);
             o = Put(o, c.payload);
             o = Put(o, valueClose_);
-            break;
+            continue;
         case CellKind::String:
             o = Put(o, stringOpen_);
             if (!c.payload.empty() && (IsBlank(c.payload.front()) || IsBlank(c.payload.back())))
@@ -238,7 +239,7 @@ char* SheetPart::Writer::writeRow(char* o, const SheetRows::Entry& e) const {
             *o++ = '>';
             o = WriteXml(o, c.payload, XmlEscape::CellText);
             o = Put(o, stringClose_);
-            break;
+            continue;
         case CellKind::Formula:
             o = Put(o, formulaOpen_);
             o = WriteXml(o, c.payload, XmlEscape::Text);
