@@ -108,14 +108,19 @@ struct PartDeflater::Pipeline {
             queued.wait(lock, [this] { return stop || !queue.empty(); });
             if (stop)
                 return;
-            Chunk* c = queue.front();
-            queue.pop_front();
-            lock.unlock();
-            compressor.run(*c);
-            lock.lock();
-            c->compressed = true;
-            compressed.notify_all();
+            compressNext(lock, compressor);
         }
+    }
+
+    // Under the lock: compresses the next queued chunk with `compressor`, unlocked meanwhile.
+    void compressNext(std::unique_lock<std::mutex>& lock, Compressor& compressor) {
+        Chunk* c = queue.front();
+        queue.pop_front();
+        lock.unlock();
+        compressor.run(*c);
+        lock.lock();
+        c->compressed = true;
+        compressed.notify_all();
     }
 
     void enqueue(Chunk& c) {
@@ -139,16 +144,10 @@ struct PartDeflater::Pipeline {
     void help(Chunk& c) {
         std::unique_lock lock(mutex);
         while (!c.compressed) {
-            if (queue.empty()) {
+            if (queue.empty())
                 compressed.wait(lock);
-                continue;
-            }
-            Chunk* next = queue.front();
-            queue.pop_front();
-            lock.unlock();
-            own.run(*next);
-            lock.lock();
-            next->compressed = true;
+            else
+                compressNext(lock, own);
         }
     }
 };
