@@ -33,7 +33,7 @@ MeasurementArchive::MeasurementArchive(ArchiveOptions options)
       quickReader_(std::make_unique<ArchiveReader>(options_.path, options_.busyTimeoutMs)) {}
 
 MeasurementArchive::~MeasurementArchive() {
-    stepBack_ = false; // a count paused goes on, to be interrupted
+    closing_ = true; // a count paused goes on, to be interrupted
 }
 
 void MeasurementArchive::Add(const TMeasRecord& rec, ArrivalSource source) {
@@ -253,7 +253,7 @@ void MeasurementArchive::CountMeasurements(const SessionSummary& session,
                 [](void* archive) {
                     constexpr auto Pause = std::chrono::milliseconds(20);
                     const auto* self = static_cast<MeasurementArchive*>(archive);
-                    while (self->stepBack_ || self->writer_->Busy())
+                    while (!self->closing_ && (self->stepBack_ || self->writer_->Busy()))
                         std::this_thread::sleep_for(Pause);
                     return 0;
                 },

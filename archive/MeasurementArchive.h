@@ -207,6 +207,7 @@ private:
 
     ArchiveOptions options_;
     std::atomic<bool> stepBack_ = false;
+    std::atomic<bool> closing_ = false; // a count pauses no more
     mutable std::mutex askedMutex_;
     std::set<std::pair<QString, int64_t>> asked_;
     // Counts of ended sessions made here, by session; touched on the reader's thread only. A
