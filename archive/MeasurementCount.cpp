@@ -139,9 +139,9 @@ Result<int64_t> CountMeasurements(SqliteDb& db, int64_t session, int64_t keysPer
             Key k{group.Hi(), group.Lo() & ~uint64_t(1), 0};
             if (k.hi % passes != pass)
                 return;
-            if (!s.IsNull(6)) {
+            if (const int type = s.Type(6); type != SQLITE_NULL) {
                 k.lo |= 1;
-                if (s.Type(6) == SQLITE_INTEGER) {
+                if (type == SQLITE_INTEGER) {
                     k.counter = s.Int(6);
                 } else { // not written by a console; told apart by its fingerprint
                     Fingerprint counter;
