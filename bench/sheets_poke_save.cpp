@@ -96,7 +96,9 @@ struct Service {
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
         c.setService("Excel");
         c.setTopic("System");
-        c.open();
+        // The socket file exists from the service's bind, a moment before it listens.
+        for (int i = 0; i < 100 && !c.open(); ++i)
+            QThread::msleep(10);
     }
     ~Service() {
         c.close();
