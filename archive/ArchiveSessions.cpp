@@ -5,6 +5,7 @@
 
 #include "archive/ArchiveSchema.h"
 #include "archive/ArchiveSweeps.h"
+#include "archive/ArrivalRecords.h"
 #include "sqlite/Sqlite.h"
 
 namespace {
@@ -81,68 +82,62 @@ Result<std::optional<SessionRows>> SessionRowsOf(SqliteDb& db, int64_t session) 
 
 Result<std::vector<TMeasRecord>> LoadSessionRecords(SqliteDb& db, int64_t session, bool bufferOnly,
                                                     bool salvage, WorkProgress* progress,
-                                                    const RecordSlices& slices) {
+                                                    const RecordSlices& slices,
+                                                    const OpenConnection& another) {
     const Result<std::optional<SessionRows>> range = SessionRowsOf(db, session);
     if (!range)
         return tl::unexpected(range.error());
     if (!*range)
         return std::vector<TMeasRecord>{};
-    int64_t from = bufferOnly ? std::max((*range)->first, (*range)->bufferFrom) : (*range)->first;
+    const int64_t from =
+        bufferOnly ? std::max((*range)->first, (*range)->bufferFrom) : (*range)->first;
     const int64_t to = (*range)->last;
-    Result<SqliteStatement> arrivals = db.TryPrepare(
-        "SELECT board, channel, range, rx, xx, counter, logger_time, image, id FROM arrival "
-        "WHERE id BETWEEN ?1 AND ?2 AND session = ?3 ORDER BY id");
+    Result<SqliteStatement> arrivals = PrepareArrivals(db);
     if (!arrivals)
         return tl::unexpected(arrivals.error());
-    SqliteStatement& rows = *arrivals;
+    // A large session is read on two connections at once, where a second one can be had; a
+    // damaged file on one, which reads on past what cannot be read.
+    constexpr int64_t ReadOnTwoFrom = 200000;
+    if (slices && !salvage && another && to - from >= ReadOnTwoFrom) {
+        Result<SqliteDb> second = another();
+        Result<SqliteStatement> theirs =
+            second ? PrepareArrivals(*second) : tl::unexpected(second.error());
+        if (theirs) {
+            const Result<void> read =
+                ReadArrivalsOnTwo(*arrivals, *theirs, from, to, session, progress, slices);
+            if (!read)
+                return tl::unexpected(read.error());
+            return std::vector<TMeasRecord>{};
+        }
+    }
     // Handed on in slices the buffer takes at once, each in memory of its own.
     constexpr size_t Slice = 32768;
     std::vector<TMeasRecord> out;
     out.reserve(slices ? Slice
                        : static_cast<size_t>(std::clamp<int64_t>(to - from + 1, 0, 1 << 20)));
     int64_t handed = 0;
-    const auto handOn = [&] {
+    const Result<void> read =
+        ReadArrivals(*arrivals, from, to, session, salvage, progress ? &progress->cancel : nullptr,
+                     [&](const TMeasRecord& r) {
+                         out.push_back(r);
+                         if (slices && out.size() == Slice) {
+                             handed += static_cast<int64_t>(out.size());
+                             slices(std::exchange(out, {}));
+                             out.reserve(Slice);
+                         }
+                         constexpr size_t ProgressEvery = 4096;
+                         if (progress && out.size() % ProgressEvery == 0)
+                             progress->done.store(handed + static_cast<int64_t>(out.size()),
+                                                  std::memory_order_relaxed);
+                     });
+    if (!read)
+        return tl::unexpected(read.error());
+    if (progress && progress->cancel)
+        return std::vector<TMeasRecord>{};
+    if (slices && !out.empty()) {
         handed += static_cast<int64_t>(out.size());
         slices(std::exchange(out, {}));
-        out.reserve(Slice);
-    };
-    auto optional = [&](int c) -> std::optional<double> {
-        return rows.IsNull(c) ? std::nullopt : std::optional<double>(rows.Real(c));
-    };
-    // In a damaged file a page that cannot be read fails the scan: it goes on behind it, the
-    // step growing while it keeps failing, so that a large hole costs few tries.
-    int64_t skip = 1;
-    while (from <= to) {
-        rows.BindAll(from, to, session);
-        Result<bool> row;
-        while ((row = rows.TryStep()) && *row) {
-            const std::optional<int64_t> counter =
-                rows.IsNull(5) ? std::nullopt : std::optional<int64_t>(rows.Int(5));
-            out.push_back(RecordOf(rows.Int(0), rows.Int(1), static_cast<int32_t>(rows.Int(2)),
-                                   optional(3), optional(4), counter, rows.TextView(6),
-                                   rows.Blob(7)));
-            from = rows.Int(8) + 1;
-            skip = 1;
-            if (slices && out.size() == Slice)
-                handOn();
-            constexpr size_t ProgressEvery = 4096;
-            if (progress && out.size() % ProgressEvery == 0) {
-                if (progress->cancel.load(std::memory_order_relaxed))
-                    return std::vector<TMeasRecord>{};
-                progress->done.store(handed + static_cast<int64_t>(out.size()),
-                                     std::memory_order_relaxed);
-            }
-        }
-        if (row)
-            break;
-        if (!salvage)
-            return tl::unexpected(row.error());
-        rows.Reset();
-        from += skip;
-        skip *= 2;
     }
-    if (slices && !out.empty())
-        handOn();
     if (progress)
         progress->done.store(handed + static_cast<int64_t>(out.size()), std::memory_order_relaxed);
     return out;

@@ -74,11 +74,14 @@ using RecordSlices = std::function<void(std::vector<TMeasRecord>&&)>;
 // The records of a session in arrival order: all of them, or those in its buffer at the end.
 // `salvage` (a damaged file): reads on past what cannot be read instead of failing. With
 // `progress`, counts the records read there and stops, giving none, when it asks to cancel.
-// With `slices`, the records go there as they are read, and none are returned.
+// With `slices`, the records go there as they are read, and none are returned; `another`, when
+// given, opens a second connection to the same file, on which a large session is read at once.
+using OpenConnection = std::function<Result<SqliteDb>()>;
 Result<std::vector<TMeasRecord>> LoadSessionRecords(SqliteDb& db, int64_t session, bool bufferOnly,
                                                     bool salvage = false,
                                                     WorkProgress* progress = nullptr,
-                                                    const RecordSlices& slices = {});
+                                                    const RecordSlices& slices = {},
+                                                    const OpenConnection& another = {});
 // The download the session's buffer followed, if it followed one.
 Result<std::optional<DownloadState>> SessionDownload(SqliteDb& db, int64_t session);
 // Every session, newest first, with the measurements counted before; those still to count (a

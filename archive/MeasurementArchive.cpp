@@ -179,7 +179,8 @@ Result<RestoredSession> MeasurementArchive::Restore(const UncleanSession& sessio
     if (!db)
         return tl::unexpected(db.error());
     Result<std::vector<TMeasRecord>> records =
-        LoadSessionRecords(*db, session.id, true, damaged, progress, slices);
+        LoadSessionRecords(*db, session.id, true, damaged, progress, slices,
+                           damaged ? OpenConnection() : SecondConnection());
     if (!records)
         return tl::unexpected(records.error());
     RestoredSession r{std::move(*records), {}, {}};
@@ -201,6 +202,10 @@ Result<RestoredSession> MeasurementArchive::Restore(const UncleanSession& sessio
     return r;
 }
 
+OpenConnection MeasurementArchive::SecondConnection() const {
+    return [this] { return OpenArchiveForReading(options_.path, options_.busyTimeoutMs); };
+}
+
 void MeasurementArchive::MarkRestoreAsked(const UncleanSession& session) {
     {
         std::lock_guard l(askedMutex_);
@@ -216,7 +221,8 @@ Result<std::vector<TMeasRecord>> MeasurementArchive::LoadSession(int64_t session
                                                                  WorkProgress* progress,
                                                                  const RecordSlices& slices) {
     return OpenArchiveForReading(options_.path, options_.busyTimeoutMs).and_then([&](SqliteDb db) {
-        return LoadSessionRecords(db, session, bufferOnly, false, progress, slices);
+        return LoadSessionRecords(db, session, bufferOnly, false, progress, slices,
+                                  SecondConnection());
     });
 }
 

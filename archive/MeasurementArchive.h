@@ -198,6 +198,8 @@ public:
     void Abandon();
 
 private:
+    // Opens another connection to the archive for reading, for a large read on two.
+    OpenConnection SecondConnection() const;
     struct Entry;
     class Writer;
 
