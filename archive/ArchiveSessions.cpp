@@ -95,10 +95,13 @@ Result<std::vector<TMeasRecord>> LoadSessionRecords(SqliteDb& db, int64_t sessio
     Result<SqliteStatement> arrivals = PrepareArrivals(db);
     if (!arrivals)
         return tl::unexpected(arrivals.error());
+    // Ids of the session's rows and of those between them; a file not written by a console may
+    // give any (read on one connection, by one query).
+    const uint64_t span = to >= from ? static_cast<uint64_t>(to) - static_cast<uint64_t>(from) : 0;
     // A large session is read on two connections at once, where a second one can be had; a
     // damaged file on one, which reads on past what cannot be read.
-    constexpr int64_t ReadOnTwoFrom = 200000;
-    if (slices && !salvage && another && to - from >= ReadOnTwoFrom) {
+    constexpr uint64_t ReadOnTwoFrom = 200000, ReadOnTwoUpTo = uint64_t(1) << 36;
+    if (slices && !salvage && another && span >= ReadOnTwoFrom && span <= ReadOnTwoUpTo) {
         Result<SqliteDb> second = another();
         Result<SqliteStatement> theirs =
             second ? PrepareArrivals(*second) : tl::unexpected(second.error());
@@ -113,8 +116,7 @@ Result<std::vector<TMeasRecord>> LoadSessionRecords(SqliteDb& db, int64_t sessio
     // Handed on in slices the buffer takes at once, each in memory of its own.
     constexpr size_t Slice = 32768;
     std::vector<TMeasRecord> out;
-    out.reserve(slices ? Slice
-                       : static_cast<size_t>(std::clamp<int64_t>(to - from + 1, 0, 1 << 20)));
+    out.reserve(slices ? Slice : static_cast<size_t>(std::min<uint64_t>(span + 1, 1 << 20)));
     int64_t handed = 0;
     const Result<void> read =
         ReadArrivals(*arrivals, from, to, session, salvage, progress ? &progress->cancel : nullptr,

@@ -37,10 +37,11 @@ Result<void> ReadArrivals(SqliteStatement& rows, int64_t from, int64_t to, int64
         return rows.IsNull(c) ? std::nullopt : std::optional<double>(rows.Real(c));
     };
     // In a damaged file a page that cannot be read fails the scan: it goes on behind it, the
-    // step growing while it keeps failing, so that a large hole costs few tries.
+    // step growing while it keeps failing, so that a large hole costs few tries. Ids may run up
+    // to the largest an integer holds: nothing is counted past `to`.
     int64_t skip = 1;
     size_t read = 0;
-    while (from <= to) {
+    for (bool more = from <= to; more;) {
         rows.BindAll(from, to, session);
         Result<bool> row;
         while ((row = rows.TryStep()) && *row) {
@@ -48,7 +49,9 @@ Result<void> ReadArrivals(SqliteStatement& rows, int64_t from, int64_t to, int64
                 rows.IsNull(5) ? std::nullopt : std::optional<int64_t>(rows.Int(5));
             take(RecordOf(rows.Int(0), rows.Int(1), static_cast<int32_t>(rows.Int(2)), optional(3),
                           optional(4), counter, rows.TextView(6), rows.Blob(7)));
-            from = rows.Int(8) + 1;
+            const int64_t id = rows.Int(8); // within [from, to], ascending
+            more = id < to;
+            from = more ? id + 1 : to;
             skip = 1;
             if (stop && ++read % StopEvery == 0 && stop->load(std::memory_order_relaxed)) {
                 rows.Reset();
@@ -57,13 +60,14 @@ Result<void> ReadArrivals(SqliteStatement& rows, int64_t from, int64_t to, int64
         }
         if (row)
             break;
-        if (!salvage) {
-            rows.Reset();
-            return tl::unexpected(row.error());
-        }
         rows.Reset();
-        from += skip;
-        skip *= 2;
+        if (!salvage)
+            return tl::unexpected(row.error());
+        more =
+            static_cast<uint64_t>(skip) <= static_cast<uint64_t>(to) - static_cast<uint64_t>(from);
+        if (more)
+            from += skip;
+        skip = std::min(2 * skip, int64_t(1) << 40);
     }
     rows.Reset();
     return {};
@@ -84,9 +88,10 @@ Result<void> ReadArrivalsOnTwo(SqliteStatement& mine, SqliteStatement& theirs, i
     const auto readStretch = [&](SqliteStatement& rows, int64_t k) {
         std::vector<TMeasRecord> records;
         records.reserve(Stretch);
-        const Result<void> read = ReadArrivals(
-            rows, from + k * Stretch, std::min(to, from + (k + 1) * Stretch - 1), session, false,
-            &stop, [&records](const TMeasRecord& r) { records.push_back(r); });
+        const int64_t begin = from + k * Stretch; // within [from, to]
+        const Result<void> read =
+            ReadArrivals(rows, begin, begin + std::min(Stretch - 1, to - begin), session, false,
+                         &stop, [&records](const TMeasRecord& r) { records.push_back(r); });
         std::lock_guard l(m);
         if (!read) {
             if (!failure)

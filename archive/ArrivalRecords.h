@@ -23,11 +23,11 @@ Result<void> ReadArrivals(SqliteStatement& rows, int64_t from, int64_t to, int64
                           bool salvage, const std::atomic<bool>* stop,
                           const std::function<void(const TMeasRecord&)>& take);
 
-// The same for a long range, read by this thread with `mine` and by a second thread with
-// `theirs` (both from PrepareArrivals, on two connections) in alternate stretches of ids, each
-// stretch handed to `handOn` whole and in order on this thread: a million records take two
-// processors' time instead of one's. With `progress`, counts what was handed on, and stops at
-// its cancel.
+// The same for a long range (to - from must not overflow), read by this thread with `mine` and by a
+// second thread with `theirs` (both from PrepareArrivals, on two connections) in alternate
+// stretches of ids, each stretch handed to `handOn` whole and in order on this thread: a million
+// records take two processors' time instead of one's. With `progress`, counts what was handed on,
+// and stops at its cancel.
 Result<void> ReadArrivalsOnTwo(SqliteStatement& mine, SqliteStatement& theirs, int64_t from,
                                int64_t to, int64_t session, WorkProgress* progress,
                                const std::function<void(std::vector<TMeasRecord>&&)>& handOn);
