@@ -86,3 +86,34 @@ TEST(ArrivalRecords, ALargeSessionReadOnTwoConnectionsComesInOrder) {
         EXPECT_TRUE(std::equal(counters.begin(), counters.end(), expected.begin()));
     }
 }
+
+// Bounds as far apart as integers go, and an id at the largest, as a file not written by a
+// console may hold them: read whole, in order, at once.
+TEST(ArrivalRecords, BoundsAtTheEndsOfTheIntegersAreRead) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("archive.sqlite");
+    SqliteDb db;
+    ASSERT_TRUE(db.TryOpen(path, true));
+    ASSERT_TRUE(PrepareArchiveSchema(db));
+    ASSERT_TRUE(db.TryExec(
+        "INSERT INTO session (id, started_at, console_version, first_arrival, last_arrival) "
+        "VALUES (1, 'a', 'v', -9223372036854775808, 9223372036854775807);"
+        "INSERT INTO arrival (id, session, source, received_ms, board, channel, range, counter) "
+        "VALUES (-5, 1, 1, 0, 1, 1, 0, 1), (9223372036854775807, 1, 1, 0, 1, 1, 0, 2)"));
+    const auto second = [&] {
+        SqliteDb other;
+        return other.TryOpenReadOnly(path).map([&] { return std::move(other); });
+    };
+    for (const bool salvage : {false, true}) {
+        std::vector<int32_t> counters;
+        const auto read = LoadSessionRecords(
+            db, 1, false, salvage, nullptr,
+            [&](std::vector<TMeasRecord>&& slice) {
+                for (const TMeasRecord& r : slice)
+                    counters.push_back(r.Counter);
+            },
+            second);
+        ASSERT_TRUE(read.has_value());
+        EXPECT_EQ(counters, (std::vector<int32_t>{1, 2}));
+    }
+}
