@@ -11,12 +11,32 @@
 #include "archive/ArchiveSessions.h"
 #include "sqlite/Sqlite.h"
 
-TEST(ArrivalRecords, ALargeSessionReadOnTwoConnectionsComesInOrder) {
+namespace {
+
+// An empty archive in a folder of its own.
+struct ArchiveFile {
     QTemporaryDir dir;
-    const QString path = dir.filePath("archive.sqlite");
+    QString path = dir.filePath("archive.sqlite");
     SqliteDb db;
-    ASSERT_TRUE(db.TryOpen(path, true));
-    ASSERT_TRUE(PrepareArchiveSchema(db));
+    ArchiveFile() {
+        EXPECT_TRUE(db.TryOpen(path, true));
+        EXPECT_TRUE(PrepareArchiveSchema(db));
+    }
+};
+
+// Opens another connection to `file` for reading.
+OpenConnection ReaderOf(const QString& file) {
+    return [file] {
+        SqliteDb other;
+        return other.TryOpenReadOnly(file).map([&] { return std::move(other); });
+    };
+}
+
+} // namespace
+
+TEST(ArrivalRecords, ALargeSessionReadOnTwoConnectionsComesInOrder) {
+    ArchiveFile archive;
+    SqliteDb& db = archive.db;
     // Ids 1..n; every third arrival is the other session's. The first and last ids are ours.
     constexpr int64_t n = 300001;
     ASSERT_TRUE(db.TryExec(
@@ -32,23 +52,17 @@ TEST(ArrivalRecords, ALargeSessionReadOnTwoConnectionsComesInOrder) {
     for (int64_t x = 1; x <= n; ++x)
         if (x % 3 != 0)
             expected.push_back(int32_t(x));
-    const auto second = [&] {
-        SqliteDb other;
-        return other.TryOpenReadOnly(path).map([&] { return std::move(other); });
-    };
+    const OpenConnection second = ReaderOf(archive.path);
     // A copy whose pages are overwritten from the middle on: the second connection fails midway.
     ASSERT_TRUE(db.TryExec("PRAGMA wal_checkpoint(TRUNCATE)"));
-    const QString cut = dir.filePath("cut.sqlite");
-    ASSERT_TRUE(QFile::copy(path, cut));
+    const QString cut = archive.dir.filePath("cut.sqlite");
+    ASSERT_TRUE(QFile::copy(archive.path, cut));
     QFile damaged(cut);
     ASSERT_TRUE(damaged.open(QIODevice::ReadWrite));
     ASSERT_TRUE(damaged.seek(damaged.size() / 2));
     damaged.write(QByteArray(int(damaged.size() / 2), '\xff'));
     damaged.close();
-    const auto failing = [&] {
-        SqliteDb other;
-        return other.TryOpenReadOnly(cut).map([&] { return std::move(other); });
-    };
+    const OpenConnection failing = ReaderOf(cut);
     struct Case {
         const char* name;
         OpenConnection another;
@@ -90,20 +104,13 @@ TEST(ArrivalRecords, ALargeSessionReadOnTwoConnectionsComesInOrder) {
 // Bounds as far apart as integers go, and an id at the largest, as a file not written by a
 // console may hold them: read whole, in order, at once.
 TEST(ArrivalRecords, BoundsAtTheEndsOfTheIntegersAreRead) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("archive.sqlite");
-    SqliteDb db;
-    ASSERT_TRUE(db.TryOpen(path, true));
-    ASSERT_TRUE(PrepareArchiveSchema(db));
+    ArchiveFile archive;
+    SqliteDb& db = archive.db;
     ASSERT_TRUE(db.TryExec(
         "INSERT INTO session (id, started_at, console_version, first_arrival, last_arrival) "
         "VALUES (1, 'a', 'v', -9223372036854775808, 9223372036854775807);"
         "INSERT INTO arrival (id, session, source, received_ms, board, channel, range, counter) "
         "VALUES (-5, 1, 1, 0, 1, 1, 0, 1), (9223372036854775807, 1, 1, 0, 1, 1, 0, 2)"));
-    const auto second = [&] {
-        SqliteDb other;
-        return other.TryOpenReadOnly(path).map([&] { return std::move(other); });
-    };
     for (const bool salvage : {false, true}) {
         std::vector<int32_t> counters;
         const auto read = LoadSessionRecords(
@@ -112,7 +119,7 @@ TEST(ArrivalRecords, BoundsAtTheEndsOfTheIntegersAreRead) {
                 for (const TMeasRecord& r : slice)
                     counters.push_back(r.Counter);
             },
-            second);
+            ReaderOf(archive.path));
         ASSERT_TRUE(read.has_value());
         EXPECT_EQ(counters, (std::vector<int32_t>{1, 2}));
     }
