@@ -180,7 +180,7 @@ Result<RestoredSession> MeasurementArchive::Restore(const UncleanSession& sessio
         return tl::unexpected(db.error());
     Result<std::vector<TMeasRecord>> records =
         LoadSessionRecords(*db, session.id, true, damaged, progress, slices,
-                           damaged ? OpenConnection() : SecondConnection());
+                           ReaderOf(damaged ? session.file : options_.path));
     if (!records)
         return tl::unexpected(records.error());
     RestoredSession r{std::move(*records), {}, {}};
@@ -202,8 +202,9 @@ Result<RestoredSession> MeasurementArchive::Restore(const UncleanSession& sessio
     return r;
 }
 
-OpenConnection MeasurementArchive::SecondConnection() const {
-    return [this] { return OpenArchiveForReading(options_.path, options_.busyTimeoutMs); };
+OpenConnection MeasurementArchive::ReaderOf(const QString& file) const {
+    return
+        [file, timeout = options_.busyTimeoutMs] { return OpenArchiveForReading(file, timeout); };
 }
 
 void MeasurementArchive::MarkRestoreAsked(const UncleanSession& session) {
@@ -222,7 +223,7 @@ Result<std::vector<TMeasRecord>> MeasurementArchive::LoadSession(int64_t session
                                                                  const RecordSlices& slices) {
     return OpenArchiveForReading(options_.path, options_.busyTimeoutMs).and_then([&](SqliteDb db) {
         return LoadSessionRecords(db, session, bufferOnly, false, progress, slices,
-                                  SecondConnection());
+                                  ReaderOf(options_.path));
     });
 }
 

@@ -198,8 +198,9 @@ public:
     void Abandon();
 
 private:
-    // Opens another connection to the archive for reading, for a large read on two.
-    OpenConnection SecondConnection() const;
+    // Opens another connection to `file` (the archive, or a damaged one moved aside) for
+    // reading, for a large read on two.
+    OpenConnection ReaderOf(const QString& file) const;
     struct Entry;
     class Writer;
 
